@@ -1,0 +1,32 @@
+# Two commands do everything on a fresh Debian machine: `make run` and `make test`.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+
+.PHONY: setup build run test test-core test-asan bench clean
+
+setup:
+	@sh scripts/setup.sh
+
+build: setup
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/vorlix
+
+test: build test-asan
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# The core tests once more, with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: setup
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORLIX_GUI=OFF -DVORLIX_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+
+bench: setup
+	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORLIX_GUI=OFF -DVORLIX_TESTS=OFF -DVORLIX_BENCH=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	./build-bench/bench/vorlix_bench
+
+clean:
+	rm -rf build build-asan build-bench
