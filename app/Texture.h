@@ -1,0 +1,25 @@
+#pragma once
+// An OpenGL texture held by name only, so that core records (App) can own
+// textures without seeing any GL header; the GL calls live in Texture.cpp.
+#include <string>
+
+struct Texture {
+    unsigned int id = 0;  // GL texture name; 0 = none yet
+    int w = 0, h = 0;     // size of the last full upload
+
+    Texture() = default;
+    ~Texture();
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+
+    // Uploads w x h RGBA8 pixels (R in the low byte); a same-size upload
+    // replaces the pixels in place.
+    void update(const unsigned int* pixels, int w, int h);
+    // Decodes a picture file to RGBA and uploads it; false leaves it unchanged.
+    bool loadFile(const std::string& path);
+    // Frees the GL texture now; for shut-down before the GL context goes.
+    void release();
+};
+
+// Once the GL context is gone, texture destructors must not call into GL.
+void TextureSetContextAlive(bool alive);
