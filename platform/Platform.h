@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+#include "core/Types.h"
+
+// The host: asset and configuration directories, whole-file reads and writes.
+namespace Platform {
+
+// Largest file readFile accepts; nothing the editor opens comes near it.
+constexpr long long kMaxFileSize = 256ll << 20;
+
+// Finds both directories. The SDL build passes the program's base path.
+void init(const char* argv0);
+void initWithBasePath(const std::string& basePath);
+
+std::string assetDir();
+std::string configDir();
+
+// Regular files only, up to kMaxFileSize; false (bytes untouched) otherwise.
+bool readFile(const std::string& path, Bytes& bytes);
+// Writes beside the target and renames over it, so a failed write keeps the old file.
+bool writeFile(const std::string& path, const Bytes& bytes);
+
+std::string loadText(const std::string& name);
+void saveText(const std::string& name, const std::string& text);
+
+}  // namespace Platform

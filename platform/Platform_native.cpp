@@ -1,0 +1,117 @@
+#include "platform/Platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string g_assetDir;
+std::string g_configDir;
+
+std::string envValue(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+bool holdsCharRom(const std::string& dir) {
+    std::error_code ec;
+    return fs::exists(fs::path(dir) / "C64Chars.bin", ec) && !ec;
+}
+
+std::string chooseConfigDir() {
+    std::string appData = envValue("APPDATA");
+    if (!appData.empty()) return appData + "/Vorlix";
+    std::string xdg = envValue("XDG_CONFIG_HOME");
+    if (!xdg.empty()) return xdg + "/vorlix";
+    std::string home = envValue("HOME");
+    if (!home.empty()) return home + "/.config/vorlix";
+    return ".";
+}
+
+}  // namespace
+
+namespace Platform {
+
+void initWithBasePath(const std::string& basePath) {
+    std::vector<std::string> candidates;
+    // An empty value would mean the working directory, which the user did not ask for.
+    std::string env = envValue("VORLIX_ASSETS");
+    if (!env.empty()) candidates.push_back(env);
+    if (!basePath.empty()) {
+        std::string base = basePath;
+        if (base.back() != '/') base += '/';
+        candidates.push_back(base + "assets");
+        candidates.push_back(base + "../share/vorlix/assets");
+    }
+    candidates.push_back("assets");
+    g_assetDir = "assets";
+    for (const std::string& c : candidates) {
+        if (holdsCharRom(c)) {
+            g_assetDir = c;
+            break;
+        }
+    }
+    g_configDir = chooseConfigDir();
+    std::error_code ec;
+    fs::create_directories(g_configDir, ec);
+}
+
+std::string assetDir() { return g_assetDir; }
+std::string configDir() { return g_configDir; }
+
+bool readFile(const std::string& path, Bytes& bytes) {
+    // Non-blocking open so that a FIFO cannot stall us before the type check.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+        ::close(fd);
+        return false;
+    }
+    Bytes data(size_t(st.st_size));
+    size_t got = 0;
+    while (got < data.size()) {
+        ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    ::close(fd);
+    data.resize(got);
+    bytes = std::move(data);
+    return true;
+}
+
+bool writeFile(const std::string& path, const Bytes& bytes) {
+    std::string tmp = path + ".vorlix-tmp";
+    FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fflush(f) == 0) && ok;
+    ok = (::fsync(fileno(f)) == 0) && ok;
+    ok = (std::fclose(f) == 0) && ok;
+    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) std::remove(tmp.c_str());
+    return ok;
+}
+
+std::string loadText(const std::string& name) {
+    Bytes bytes;
+    if (!readFile(g_configDir + "/" + name, bytes)) return {};
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void saveText(const std::string& name, const std::string& text) {
+    writeFile(g_configDir + "/" + name, Bytes(text.begin(), text.end()));
+}
+
+}  // namespace Platform

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <optional>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        char tmpl[] = "/tmp/vorlix-platform-XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+void touch(const fs::path& p, const std::string& content = "x") {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << content;
+}
+
+// Keeps the environment variables of one test apart from the next.
+struct EnvGuard {
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    void set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~EnvGuard() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
+            else unsetenv(it->first.c_str());
+        }
+    }
+};
+
+TEST(Platform, AssetDirFromEnvironmentWinsOverBasePath) {
+    TempDir t;
+    touch(t.path / "env" / "C64Chars.bin");
+    touch(t.path / "base" / "assets" / "C64Chars.bin");
+    EnvGuard env;
+    env.set("VORLIX_ASSETS", (t.path / "env").c_str());
+    Platform::initWithBasePath((t.path / "base").string() + "/");
+    EXPECT_EQ(Platform::assetDir(), (t.path / "env").string());
+}
+
+TEST(Platform, AssetDirCandidatesInOrder) {
+    TempDir t;
+    touch(t.path / "share" / "vorlix" / "assets" / "C64Chars.bin");
+    fs::create_directories(t.path / "bin");
+    EnvGuard env;
+    env.set("VORLIX_ASSETS", (t.path / "nothing").c_str());
+    Platform::initWithBasePath((t.path / "bin").string() + "/");
+    EXPECT_EQ(Platform::assetDir(), (t.path / "bin").string() + "/../share/vorlix/assets");
+    touch(t.path / "bin" / "assets" / "C64Chars.bin");
+    Platform::initWithBasePath((t.path / "bin").string());  // separator added when missing
+    EXPECT_EQ(Platform::assetDir(), (t.path / "bin").string() + "/assets");
+}
+
+TEST(Platform, EmptyAssetVariableIsSkippedAndFallbackIsAssets) {
+    TempDir t;
+    EnvGuard env;
+    env.set("VORLIX_ASSETS", "");
+    // The working directory holds the file, but an empty variable must not pick it.
+    fs::path cwd = fs::current_path();
+    touch(t.path / "C64Chars.bin");
+    fs::current_path(t.path);
+    Platform::initWithBasePath((t.path / "nowhere").string() + "/");
+    fs::current_path(cwd);
+    EXPECT_EQ(Platform::assetDir(), "assets");
+}
+
+TEST(Platform, ConfigDirectoryChoiceAndCreation) {
+    TempDir t;
+    EnvGuard env;
+    env.set("APPDATA", (t.path / "appdata").c_str());
+    Platform::initWithBasePath("");
+    EXPECT_EQ(Platform::configDir(), (t.path / "appdata").string() + "/Vorlix");
+    EXPECT_TRUE(fs::is_directory(Platform::configDir()));
+
+    env.set("APPDATA", "");
+    env.set("XDG_CONFIG_HOME", (t.path / "xdg").c_str());
+    Platform::initWithBasePath("");
+    EXPECT_EQ(Platform::configDir(), (t.path / "xdg").string() + "/vorlix");
+    EXPECT_TRUE(fs::is_directory(Platform::configDir()));
+
+    env.set("XDG_CONFIG_HOME", nullptr);
+    env.set("HOME", t.path.c_str());
+    Platform::initWithBasePath("");
+    EXPECT_EQ(Platform::configDir(), (t.path / ".config" / "vorlix").string());
+
+    env.set("HOME", nullptr);
+    Platform::initWithBasePath("");
+    EXPECT_EQ(Platform::configDir(), ".");
+}
+
+TEST(Platform, ReadFileCases) {
+    TempDir t;
+    Bytes b{1, 2, 3};
+    touch(t.path / "empty", "");
+    EXPECT_TRUE(Platform::readFile((t.path / "empty").string(), b));
+    EXPECT_TRUE(b.empty());
+
+    b = {9};
+    EXPECT_FALSE(Platform::readFile((t.path / "missing").string(), b));
+    EXPECT_EQ(b, Bytes{9});
+
+    touch(t.path / "data", std::string("\x01\x00\xff", 3));
+    EXPECT_TRUE(Platform::readFile((t.path / "data").string(), b));
+    EXPECT_EQ(b, (Bytes{1, 0, 255}));
+
+    // A directory, a FIFO and an oversized file fail cleanly and quickly.
+    b = {7};
+    EXPECT_FALSE(Platform::readFile(t.path.string(), b));
+    ASSERT_EQ(mkfifo((t.path / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(Platform::readFile((t.path / "fifo").string(), b));
+    {
+        std::ofstream big(t.path / "big", std::ios::binary);
+        big.seekp(Platform::kMaxFileSize);
+        big.put('x');
+    }
+    EXPECT_FALSE(Platform::readFile((t.path / "big").string(), b));
+    EXPECT_EQ(b, Bytes{7});
+}
+
+TEST(Platform, WriteFileKeepsOldFileOnFailureAndReplacesOnSuccess) {
+    TempDir t;
+    std::string path = (t.path / "out.bin").string();
+    EXPECT_TRUE(Platform::writeFile(path, Bytes{1, 2, 3}));
+    Bytes back;
+    ASSERT_TRUE(Platform::readFile(path, back));
+    EXPECT_EQ(back, (Bytes{1, 2, 3}));
+    EXPECT_TRUE(Platform::writeFile(path, Bytes{}));
+    ASSERT_TRUE(Platform::readFile(path, back));
+    EXPECT_TRUE(back.empty());
+
+    EXPECT_FALSE(Platform::writeFile((t.path / "no" / "such" / "dir.bin").string(), Bytes{1}));
+
+    // Writing over a directory fails and leaves it, and no temporary file stays behind.
+    fs::create_directory(t.path / "adir");
+    EXPECT_FALSE(Platform::writeFile((t.path / "adir").string(), Bytes{1}));
+    EXPECT_TRUE(fs::is_directory(t.path / "adir"));
+    int files = 0;
+    for (auto& e : fs::directory_iterator(t.path)) files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
+
+    // A write cut short by the file-size limit is a failure, and the old file is kept.
+    ASSERT_TRUE(Platform::writeFile(path, Bytes{5, 6}));
+    {
+        struct rlimit old {};
+        getrlimit(RLIMIT_FSIZE, &old);
+        auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+        bool wrote = Platform::writeFile(path, Bytes(100000, 1));
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldHandler);
+        EXPECT_FALSE(wrote);
+        ASSERT_TRUE(Platform::readFile(path, back));
+        EXPECT_EQ(back, (Bytes{5, 6}));
+    }
+    if (getuid() != 0) {  // root ignores directory permissions
+        fs::permissions(t.path, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(Platform::writeFile(path, Bytes{7, 7, 7}));
+        fs::permissions(t.path, fs::perms::owner_all);
+        ASSERT_TRUE(Platform::readFile(path, back));
+        EXPECT_EQ(back, (Bytes{5, 6}));
+    }
+}
+
+TEST(Platform, TextFilesInConfigDirectory) {
+    TempDir t;
+    EnvGuard env;
+    env.set("APPDATA", t.path.c_str());
+    Platform::initWithBasePath("");
+    EXPECT_EQ(Platform::loadText("none.ini"), "");
+    Platform::saveText("a.ini", "Zoom=3\n");
+    EXPECT_EQ(Platform::loadText("a.ini"), "Zoom=3\n");
+}
+
+}  // namespace
