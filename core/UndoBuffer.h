@@ -1,0 +1,63 @@
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/Machine.h"
+#include "core/Types.h"
+
+// Undo and redo history of the machine as named steps of saved memory ranges
+// and, for some steps, the VIC registers and bank.
+struct UndoBuffer {
+    struct Region {
+        u32 address = 0;  // 0-$FFFF
+        Bytes bytes;      // address .. address + size - 1
+    };
+
+    struct Item {
+        std::string name;
+        std::vector<Region> regions;  // restored in this order
+        bool hasVic = false;
+        u8 vic[47] = {};
+        u16 bank = 0;  // recorded always, restored only with hasVic
+
+        // A step that restores nothing is never stored.
+        bool isEmpty() const { return regions.empty() && !hasVic; }
+    };
+
+    static constexpr size_t maxSteps = 256;
+
+    Machine* machine;
+    std::deque<Item> undo;  // oldest first; a deque so dropping the oldest moves nothing
+    std::vector<Item> redo;  // its last step is the next to redo
+
+    explicit UndoBuffer(Machine& m) : machine(&m) {}
+
+    void Clear();
+
+    // Builds a step of the given kind without storing it.
+    Item capture(int kind, const std::string& name) const;
+    // The same ranges (and VIC copy when step has one) filled with the current state.
+    Item snapshotOf(const Item& step) const;
+    void restore(const Item& step);
+
+    // Stores a step taken earlier (e.g. by capture, before an operation that
+    // may fail): an empty step is dropped and leaves the redo stack; any other
+    // is appended under the step limit and empties the redo stack.
+    // Returns whether it was stored.
+    bool Store(Item step);
+
+    void TakeUndo(int kind, const std::string& name);
+    void TakeUndoRange(int address, int length, const std::string& name);
+    void TakeScreenUndo(const std::string& name);
+    void MakeUndo();
+    void MakeRedo();
+    void MergeLast();
+
+    // Display names of the newest steps; "" when the stack is empty.
+    const std::string& undoName() const;
+    const std::string& redoName() const;
+
+private:
+    void push(Item&& step);
+};

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "core/Machine.h"
+#include "core/UndoBuffer.h"
+
+namespace {
+
+struct UndoBufferTest : ::testing::Test {
+    std::unique_ptr<Machine> m = std::make_unique<Machine>();
+    UndoBuffer u{*m};
+
+    void SetUp() override {
+        std::mt19937 rng(7);
+        for (auto& b : m->ram) b = u8(rng());
+        m->reset();  // empty power-on image: zero RAM, default registers
+        for (size_t i = 0; i < sizeof m->ram; ++i) m->ram[i] = u8(i * 31 + (i >> 8));
+    }
+
+    Bytes ramCopy() const { return Bytes(m->ram, m->ram + 65536); }
+};
+
+TEST_F(UndoBufferTest, TextKindSavesScreenThenColourRam) {
+    UndoBuffer::Item s = u.capture(1, "x");
+    ASSERT_EQ(s.regions.size(), 2u);
+    EXPECT_EQ(s.regions[0].address, 0x0400u);
+    EXPECT_EQ(s.regions[0].bytes.size(), 1000u);
+    EXPECT_EQ(s.regions[1].address, 0xD800u);
+    EXPECT_EQ(s.regions[1].bytes.size(), 1000u);
+    EXPECT_EQ(s.regions[0].bytes[5], m->ram[0x405]);
+    EXPECT_FALSE(s.hasVic);
+}
+
+TEST_F(UndoBufferTest, BitmapKindsSaveBitmapScreenColour) {
+    m->bank = 1;
+    m->vic[0x18] = 0x38;  // screen +$0C00, bitmap +$2000
+    for (int kind : {2, 3}) {
+        UndoBuffer::Item s = u.capture(kind, "x");
+        ASSERT_EQ(s.regions.size(), 3u);
+        EXPECT_EQ(s.regions[0].address, 0x6000u);
+        EXPECT_EQ(s.regions[0].bytes.size(), 8192u);
+        EXPECT_EQ(s.regions[1].address, 0x4C00u);
+        EXPECT_EQ(s.regions[2].address, 0xD800u);
+        EXPECT_FALSE(s.hasVic);
+    }
+}
+
+TEST_F(UndoBufferTest, SpriteKindFollowsPointers) {
+    m->bank = 3;
+    m->vic[0x18] = 0x10;  // screen at $C400
+    for (int n = 0; n < 8; ++n) m->ram[0xC400 + 0x3F8 + n] = u8(0xF8 + n);
+    UndoBuffer::Item s = u.capture(4, "x");
+    ASSERT_EQ(s.regions.size(), 9u);
+    EXPECT_EQ(s.regions[0].address, 0xC7F8u);
+    EXPECT_EQ(s.regions[0].bytes.size(), 8u);
+    for (int n = 0; n < 8; ++n) {
+        EXPECT_EQ(s.regions[1 + n].address, 0xC000u + (0xF8u + n) * 64);
+        EXPECT_EQ(s.regions[1 + n].bytes.size(), 64u);
+    }
+    EXPECT_EQ(s.regions[8].address + 64, 0x10000u);
+    EXPECT_TRUE(s.hasVic);
+    EXPECT_EQ(s.bank, 3);
+}
+
+TEST_F(UndoBufferTest, CharsetKindEmptyWhenRom) {
+    EXPECT_TRUE(m->charsetIsRom());
+    EXPECT_TRUE(u.capture(5, "x").isEmpty());
+    m->vic[0x18] = 0x1C;  // charset at $3000
+    UndoBuffer::Item s = u.capture(5, "x");
+    ASSERT_EQ(s.regions.size(), 1u);
+    EXPECT_EQ(s.regions[0].address, 0x3000u);
+    EXPECT_EQ(s.regions[0].bytes.size(), 2048u);
+}
+
+TEST_F(UndoBufferTest, VicAndWholeMemoryKinds) {
+    UndoBuffer::Item v = u.capture(6, "x");
+    EXPECT_TRUE(v.regions.empty());
+    EXPECT_TRUE(v.hasVic);
+    EXPECT_EQ(0, std::memcmp(v.vic, m->vic, 47));
+    UndoBuffer::Item all = u.capture(7, "x");
+    ASSERT_EQ(all.regions.size(), 1u);
+    EXPECT_EQ(all.regions[0].address, 0u);
+    EXPECT_EQ(all.regions[0].bytes, ramCopy());
+    EXPECT_TRUE(all.hasVic);
+    EXPECT_TRUE(u.capture(0, "x").isEmpty());
+    EXPECT_TRUE(u.capture(8, "x").isEmpty());
+    EXPECT_TRUE(u.capture(-1, "x").isEmpty());
+}
+
+TEST_F(UndoBufferTest, EveryKindRoundTrips) {
+    m->vic[0x18] = 0x1C;  // RAM charset so kind 5 stores
+    for (int kind = 1; kind <= 7; ++kind) {
+        u.Clear();
+        Bytes before = ramCopy();
+        u8 vicBefore[47];
+        std::memcpy(vicBefore, m->vic, 47);
+        u16 bankBefore = m->bank;
+        u.TakeUndo(kind, "k");
+        ASSERT_EQ(u.undo.size(), 1u) << kind;
+        for (auto& b : m->ram) b ^= 0x5A;
+        for (auto& r : m->vic) r ^= 0x33;
+        m->bank = 2;
+        Bytes changed = ramCopy();
+        u8 vicChanged[47];
+        std::memcpy(vicChanged, m->vic, 47);
+        u.MakeUndo();
+        bool hasVic = kind == 4 || kind == 6 || kind == 7;
+        if (hasVic) {
+            EXPECT_EQ(0, std::memcmp(m->vic, vicBefore, 47)) << kind;
+            EXPECT_EQ(m->bank, bankBefore) << kind;
+        } else {
+            EXPECT_EQ(0, std::memcmp(m->vic, vicChanged, 47)) << kind;
+            EXPECT_EQ(m->bank, 2) << kind;
+        }
+        if (kind == 7) {
+            EXPECT_EQ(ramCopy(), before);
+        }
+        if (kind == 1) {
+            EXPECT_EQ(m->ram[0x0400], before[0x0400]);
+            EXPECT_EQ(m->ram[0xDBE7], before[0xDBE7]);
+            EXPECT_EQ(m->ram[0xDBE8], changed[0xDBE8]);
+            EXPECT_EQ(m->ram[0x07E8], changed[0x07E8]);
+        }
+        u.MakeRedo();
+        EXPECT_EQ(ramCopy(), changed) << kind;
+        EXPECT_EQ(0, std::memcmp(m->vic, vicChanged, 47)) << kind;
+        EXPECT_EQ(m->bank, 2) << kind;
+        // Put things back for the next kind.
+        std::memcpy(m->ram, before.data(), 65536);
+        std::memcpy(m->vic, vicBefore, 47);
+        m->bank = bankBefore;
+    }
+}
+
+TEST_F(UndoBufferTest, ScreenUndoPicksKindAndPrefix) {
+    m->setGfxMode(2);
+    u.TakeScreenUndo("drawing");
+    EXPECT_EQ(u.undo.back().name, "textmode drawing");
+    EXPECT_EQ(u.undo.back().regions.size(), 2u);
+    m->setGfxMode(3);
+    u.TakeScreenUndo("drawing");
+    EXPECT_EQ(u.undo.back().name, "hires drawing");
+    EXPECT_EQ(u.undo.back().regions.size(), 3u);
+    EXPECT_EQ(u.undo.back().regions[0].address, 0x2000u);
+    m->setGfxMode(4);
+    u.TakeScreenUndo("fill");
+    EXPECT_EQ(u.undo.back().name, "multicolor fill");
+    // Multicolour text still counts as text.
+    m->setGfxMode(1);
+    u.TakeScreenUndo("t");
+    EXPECT_EQ(u.undoName(), "textmode t");
+}
+
+TEST_F(UndoBufferTest, LimitDropsOldest) {
+    for (int i = 0; i < 300; ++i) u.TakeUndo(7, std::to_string(i));
+    ASSERT_EQ(u.undo.size(), 256u);
+    EXPECT_EQ(u.undo.front().name, "44");
+    EXPECT_EQ(u.undo.back().name, "299");
+    for (int i = 0; i < 256; ++i) u.MakeUndo();
+    EXPECT_EQ(u.redo.size(), 256u);
+    EXPECT_TRUE(u.undo.empty());
+}
+
+TEST_F(UndoBufferTest, RedoStackRules) {
+    u.TakeUndo(6, "a");
+    u.TakeUndo(6, "b");
+    u.MakeUndo();
+    ASSERT_EQ(u.redo.size(), 1u);
+    EXPECT_EQ(u.redoName(), "b");
+    // Empty steps are not stored and keep the redo stack.
+    u.TakeUndo(5, "rom charset");
+    u.TakeUndo(99, "nothing");
+    EXPECT_EQ(u.undo.size(), 1u);
+    EXPECT_EQ(u.redo.size(), 1u);
+    EXPECT_FALSE(u.Store(UndoBuffer::Item{}));
+    EXPECT_EQ(u.redo.size(), 1u);
+    // A range step is stored even when empty, and empties redo.
+    u.TakeUndoRange(0x1000, 0, "zero");
+    EXPECT_EQ(u.undo.size(), 2u);
+    EXPECT_TRUE(u.redo.empty());
+    ASSERT_EQ(u.undo.back().regions.size(), 1u);
+    EXPECT_TRUE(u.undo.back().regions[0].bytes.empty());
+    u.MakeUndo();
+    EXPECT_EQ(u.redo.size(), 1u);
+    u.TakeUndo(1, "stored");
+    EXPECT_TRUE(u.redo.empty());
+}
+
+TEST_F(UndoBufferTest, RangeStepsMaskAndCut) {
+    u.TakeUndoRange(0xFF00, 0x200, "r");
+    ASSERT_EQ(u.undo.back().regions.size(), 1u);
+    EXPECT_EQ(u.undo.back().regions[0].address, 0xFF00u);
+    EXPECT_EQ(u.undo.back().regions[0].bytes.size(), 256u);
+    u.TakeUndoRange(0xFF00 + 65536, 16, "r");
+    EXPECT_EQ(u.undo.back().regions[0].address, 0xFF00u);
+    EXPECT_EQ(u.undo.back().regions[0].bytes.size(), 16u);
+    EXPECT_EQ(u.undo.back().regions[0].bytes[3], m->ram[0xFF03]);
+    u.TakeUndoRange(-1, 2, "r");
+    EXPECT_EQ(u.undo.back().regions[0].address, 0xFFFFu);
+    EXPECT_EQ(u.undo.back().regions[0].bytes.size(), 1u);
+}
+
+TEST_F(UndoBufferTest, NegativeRangeLengthStoresEmptyStep) {
+    u.TakeUndo(6, "old");
+    u.MakeUndo();
+    u.TakeUndoRange(0x1234, -5, "neg");
+    ASSERT_EQ(u.undo.size(), 1u);
+    EXPECT_EQ(u.undoName(), "neg");
+    ASSERT_EQ(u.undo.back().regions.size(), 1u);
+    EXPECT_TRUE(u.undo.back().regions[0].bytes.empty());
+    EXPECT_TRUE(u.redo.empty());
+    Bytes before = ramCopy();
+    u.MakeUndo();
+    u.MakeRedo();
+    EXPECT_EQ(ramCopy(), before);
+}
+
+TEST_F(UndoBufferTest, RangeRoundTrip) {
+    u.TakeUndoRange(0xFFF0, 100, "edge");
+    for (int a = 0xFFF0; a <= 0xFFFF; ++a) m->ram[a] = 0xEE;
+    m->ram[0] = 0x77;
+    u.MakeUndo();
+    for (int a = 0xFFF0; a <= 0xFFFF; ++a) EXPECT_EQ(m->ram[a], u8(a * 31 + (a >> 8)));
+    EXPECT_EQ(m->ram[0], 0x77);  // nothing wrapped around
+    u.MakeRedo();
+    EXPECT_EQ(m->ram[0xFFF5], 0xEE);
+}
+
+TEST_F(UndoBufferTest, EmptyStacksChangeNothing) {
+    Bytes before = ramCopy();
+    u.MakeUndo();
+    u.MakeRedo();
+    EXPECT_EQ(ramCopy(), before);
+    EXPECT_TRUE(u.undo.empty() && u.redo.empty());
+    EXPECT_EQ(u.undoName(), "");
+}
+
+TEST_F(UndoBufferTest, MergeLastJoinsInOrder) {
+    u.MergeLast();  // nothing with no steps
+    u.TakeUndoRange(0x2000, 4, "older");
+    u.MergeLast();
+    ASSERT_EQ(u.undo.size(), 1u);
+    Bytes original = ramCopy();
+    m->ram[0x2001] = 1;
+    m->ram[0x2002] = 2;
+    u8 vic0[47];
+    std::memcpy(vic0, m->vic, 47);
+    u.TakeUndoRange(0x2001, 4, "newer");
+    u.TakeUndo(6, "vic");
+    u.MergeLast();  // "vic" into "newer"
+    u.MergeLast();  // "newer" into "older"
+    ASSERT_EQ(u.undo.size(), 1u);
+    EXPECT_EQ(u.undoName(), "older");
+    ASSERT_EQ(u.undo.back().regions.size(), 2u);
+    EXPECT_EQ(u.undo.back().regions[0].address, 0x2001u);
+    EXPECT_EQ(u.undo.back().regions[1].address, 0x2000u);
+    EXPECT_TRUE(u.undo.back().hasVic);
+    m->ram[0x2001] = 9;
+    m->ram[0x2004] = 9;
+    m->vic[0x20] = 0x55;
+    m->bank = 3;
+    u.MakeUndo();
+    // The older bytes win where the ranges overlap.
+    EXPECT_EQ(m->ram[0x2001], original[0x2001]);
+    EXPECT_EQ(m->ram[0x2002], original[0x2002]);
+    EXPECT_EQ(m->ram[0x2004], original[0x2004]);
+    EXPECT_EQ(0, std::memcmp(m->vic, vic0, 47));
+    EXPECT_EQ(m->bank, 0);
+}
+
+TEST_F(UndoBufferTest, MergeKeepsOwnVicCopy) {
+    u.TakeUndo(6, "first");
+    u8 first = m->vic[0x21];
+    m->vic[0x21] = 9;
+    u.TakeUndo(6, "second");
+    u.MergeLast();
+    m->vic[0x21] = 12;
+    u.MakeUndo();
+    EXPECT_EQ(m->vic[0x21], first);
+}
+
+TEST_F(UndoBufferTest, MergeLeavesRedo) {
+    u.TakeUndo(6, "a");
+    u.TakeUndo(6, "b");
+    u.TakeUndo(6, "c");
+    u.MakeUndo();
+    u.MergeLast();
+    EXPECT_EQ(u.redo.size(), 1u);
+    EXPECT_EQ(u.undo.size(), 1u);
+}
+
+TEST_F(UndoBufferTest, CapturedStepStoredLater) {
+    u.TakeUndo(6, "x");
+    u.MakeUndo();
+    UndoBuffer::Item step = u.capture(7, "convert to charset");
+    EXPECT_EQ(u.redo.size(), 1u);
+    EXPECT_TRUE(u.undo.empty());  // capturing stores nothing
+    Bytes before(step.regions[0].bytes);
+    for (auto& b : m->ram) b = 0;
+    EXPECT_TRUE(u.Store(std::move(step)));
+    EXPECT_TRUE(u.redo.empty());
+    u.MakeUndo();
+    EXPECT_EQ(ramCopy(), before);
+}
+
+TEST_F(UndoBufferTest, UndoRestoresVicAndBankThenRedoReturns) {
+    u.TakeUndo(7, "load");
+    m->bank = 2;
+    m->vic[0x18] = 0x38;
+    m->ram[0x9000] = 0xAB;
+    Bytes changed = ramCopy();
+    u.MakeUndo();
+    EXPECT_EQ(m->bank, 0);
+    EXPECT_EQ(m->vic[0x18], 0x14);
+    u.MakeRedo();
+    EXPECT_EQ(m->bank, 2);
+    EXPECT_EQ(m->vic[0x18], 0x38);
+    EXPECT_EQ(ramCopy(), changed);
+}
+
+}  // namespace
