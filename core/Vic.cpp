@@ -1,0 +1,125 @@
+#include "core/Vic.h"
+
+namespace Vic {
+
+namespace {
+
+struct Colours {
+    u32 c[16];
+    explicit Colours(const Palette& pal) {
+        for (int i = 0; i < 16; ++i) c[i] = pal.pixel(i);
+    }
+};
+
+void cellWith(const Machine& m, const u32* pal, int col, int row, u32* out, int stride) {
+    const int i = row * 40 + col;
+    const u8* vic = m.vic;
+    const u32 base = u32(m.bank & 3) * 0x4000;
+    const u32 screen = (base + (vic[0x18] & 0xF0) * 64u) & 0xFFFF;
+    const u8 cram = m.ram[0xD800 + i];
+    const bool mcm = vic[0x16] & 0x10;
+    u32 colors[4];
+
+    if (!(vic[0x11] & 0x20)) {
+        const u8 code = m.ram[(screen + i) & 0xFFFF];
+        if (mcm && (cram & 15) >= 8) {
+            colors[0] = pal[vic[0x21] & 15];
+            colors[1] = pal[vic[0x22] & 15];
+            colors[2] = pal[vic[0x23] & 15];
+            colors[3] = pal[cram & 7];
+            renderCharData(m.charData(code), true, colors, out, stride);
+            return;
+        }
+        const bool ecm = vic[0x11] & 0x40;
+        colors[0] = pal[vic[ecm ? 0x21 + (code >> 6) : 0x21] & 15];
+        colors[1] = pal[cram & 15];
+        renderCharData(m.charData(ecm ? u8(code & 63) : code), false, colors, out, stride);
+        return;
+    }
+
+    // Bitmap modes: the screen byte holds the two cell colours.
+    const u8 scr = m.ram[(screen + i) & 0xFFFF];
+    const u32 bitmap = base + (vic[0x18] & 0x08) * 1024u;
+    const u8* data = m.ram + ((bitmap + u32(i) * 8) & 0xFFF8);
+    if (!mcm) {
+        colors[0] = pal[scr & 15];
+        colors[1] = pal[scr >> 4];
+        renderCharData(data, false, colors, out, stride);
+    } else {
+        colors[0] = pal[vic[0x21] & 15];
+        colors[1] = pal[scr >> 4];
+        colors[2] = pal[scr & 15];
+        colors[3] = pal[cram & 15];
+        renderCharData(data, true, colors, out, stride);
+    }
+}
+
+void screenWith(const Machine& m, const u32* pal, u32* out, int stride) {
+    for (int row = 0; row < 25; ++row)
+        for (int col = 0; col < 40; ++col)
+            cellWith(m, pal, col, row, out + row * 8 * stride + col * 8, stride);
+}
+
+}  // namespace
+
+void renderCharData(const u8* data, bool multicolor, const u32* colors, u32* out, int stride) {
+    for (int y = 0; y < 8; ++y, out += stride) {
+        const unsigned b = data[y];
+        if (multicolor) {
+            for (int p = 0; p < 4; ++p) {
+                const u32 v = colors[(b >> (6 - 2 * p)) & 3];
+                out[2 * p] = v;
+                out[2 * p + 1] = v;
+            }
+        } else {
+            for (int x = 0; x < 8; ++x) out[x] = colors[(b >> (7 - x)) & 1];
+        }
+    }
+}
+
+void renderCell(const Machine& m, const Palette& pal, int col, int row, u32* out, int stride) {
+    if (col < 0 || col > 39 || row < 0 || row > 24) return;
+    const Colours c(pal);
+    cellWith(m, c.c, col, row, out, stride);
+}
+
+void renderScreen(const Machine& m, const Palette& pal, u32* out, int stride) {
+    const Colours c(pal);
+    screenWith(m, c.c, out, stride);
+}
+
+void renderFrame(const Machine& m, const Palette& pal, u32* out) {
+    const Colours c(pal);
+    const u32 border = c.c[m.vic[0x20] & 15];
+    for (int i = 0; i < FrameWidth * FrameHeight; ++i) out[i] = border;
+    screenWith(m, c.c, out + ScreenY * FrameWidth + ScreenX, FrameWidth);
+}
+
+void renderSpriteData(const u8* data, bool multicolor, u32 c1, u32 c0, u32 mc1, u32 mc2, u32* out,
+                      int stride) {
+    const u32 pairs[4] = {c0, mc1, c1, mc2};
+    for (int y = 0; y < 21; ++y, out += stride) {
+        const u32 bits = u32(data[y * 3]) << 16 | u32(data[y * 3 + 1]) << 8 | data[y * 3 + 2];
+        if (multicolor) {
+            for (int p = 0; p < 12; ++p) {
+                const u32 v = pairs[(bits >> (22 - 2 * p)) & 3];
+                if (v) out[2 * p] = out[2 * p + 1] = v;
+            }
+        } else {
+            for (int x = 0; x < 24; ++x) {
+                const u32 v = (bits >> (23 - x)) & 1 ? c1 : c0;
+                if (v) out[x] = v;
+            }
+        }
+    }
+}
+
+void renderSprite(const Machine& m, const Palette& pal, u8 pointer, u8 color, u8 background,
+                  bool multicolor, u32* out, int stride) {
+    // Pointer 255 in bank 3 ends at $FFFE, so 63 bytes never pass the end of memory.
+    const u32 addr = (u32(m.bank & 3) * 0x4000 + pointer * 64u) & 0xFFC0;
+    renderSpriteData(m.ram + addr, multicolor, pal.pixel(color), pal.pixel(background),
+                     pal.pixel(m.vic[0x25]), pal.pixel(m.vic[0x26]), out, stride);
+}
+
+}  // namespace Vic

@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/Machine.h"
+#include "core/Palette.h"
+#include "core/Vic.h"
+
+namespace {
+
+struct Rng {
+    u32 s;
+    u8 next() {
+        s = s * 1103515245u + 12345u;
+        return u8(s >> 16);
+    }
+};
+
+std::unique_ptr<Machine> randomMachine(u32 seed) {
+    auto m = std::make_unique<Machine>();
+    Rng r{seed};
+    for (u8& b : m->ram) b = r.next();
+    for (u8& b : m->charRom) b = r.next();
+    // Colour registers with junk in the high nibble: only the low four bits count.
+    for (int reg = 0x20; reg <= 0x2E; ++reg) m->vic[reg] = r.next();
+    return m;
+}
+
+// RGB triple of C64 colour c, packed the way the pixels are (R in the low byte).
+u32 px(const Palette& p, int c) {
+    c &= 15;
+    return 0xFF000000u | u32(p.rgb[c][2]) << 16 | u32(p.rgb[c][1]) << 8 | p.rgb[c][0];
+}
+
+// Pattern byte as the VIC fetches it, from first principles.
+u8 refCharByte(const Machine& m, int code, int line) {
+    const int base = m.bank * 0x4000;
+    const int off = ((m.vic[0x18] >> 1) & 7) * 0x800;
+    if ((m.bank == 0 || m.bank == 2) && (off == 0x1000 || off == 0x1800))
+        return m.charRom[off - 0x1000 + code * 8 + line];
+    return m.ram[base + off + code * 8 + line];
+}
+
+// Colour (0-15) of screen pixel (x, y) decoded straight from memory.
+int refColour(const Machine& m, int x, int y) {
+    const int col = x / 8, row = y / 8, line = y % 8, i = row * 40 + col;
+    const int base = m.bank * 0x4000;
+    const int screen = base + (m.vic[0x18] >> 4) * 0x400;
+    const bool ecm = m.vic[0x11] & 0x40, bmm = m.vic[0x11] & 0x20, mcm = m.vic[0x16] & 0x10;
+    const int code = m.ram[screen + i];
+    const int cram = m.ram[0xD800 + i] & 15;
+    if (!bmm) {
+        if (mcm && cram >= 8) {
+            const int pair = (refCharByte(m, code, line) >> (6 - (x % 8) / 2 * 2)) & 3;
+            const int table[4] = {m.vic[0x21], m.vic[0x22], m.vic[0x23], cram & 7};
+            return table[pair] & 15;
+        }
+        const int bit = (refCharByte(m, ecm ? code % 64 : code, line) >> (7 - x % 8)) & 1;
+        if (bit) return cram;
+        return (ecm ? m.vic[0x21 + code / 64] : m.vic[0x21]) & 15;
+    }
+    const int bitmap = base + ((m.vic[0x18] & 8) ? 0x2000 : 0);
+    const int b = m.ram[bitmap + i * 8 + line];
+    if (!mcm) return (b >> (7 - x % 8)) & 1 ? code >> 4 : code & 15;
+    const int pair = (b >> (6 - (x % 8) / 2 * 2)) & 3;
+    const int table[4] = {m.vic[0x21] & 15, code >> 4, code & 15, cram};
+    return table[pair];
+}
+
+void expectScreenMatches(const Machine& m, const Palette& p) {
+    std::vector<u32> out(320 * 200, 0);
+    Vic::renderScreen(m, p, out.data(), 320);
+    int bad = 0;
+    for (int y = 0; y < 200 && bad < 5; ++y)
+        for (int x = 0; x < 320 && bad < 5; ++x)
+            if (out[y * 320 + x] != px(p, refColour(m, x, y))) {
+                ++bad;
+                ADD_FAILURE() << "pixel " << x << "," << y << " expected colour "
+                              << refColour(m, x, y);
+            }
+}
+
+void setMode(Machine& m, int bank, u8 d011, u8 d016, u8 d018) {
+    m.bank = u16(bank);
+    m.vic[0x11] = d011;
+    m.vic[0x16] = d016;
+    m.vic[0x18] = d018;
+}
+
+TEST(Vic, RomCharsetBank0TextMode) {
+    auto m = randomMachine(1);
+    setMode(*m, 0, 0x1B, 0x08, 0x14);  // screen $0400, ROM upper case
+    Palette p;
+    expectScreenMatches(*m, p);
+    m->vic[0x18] = 0x16;  // second ROM half
+    expectScreenMatches(*m, p);
+}
+
+TEST(Vic, RomCharsetBank2) {
+    auto m = randomMachine(2);
+    setMode(*m, 2, 0x1B, 0x08, 0x16);  // screen $8400, ROM lower case at $9800
+    Palette p;
+    p.set(6);
+    expectScreenMatches(*m, p);
+    // The same slot in bank 1 is RAM.
+    m->bank = 1;
+    expectScreenMatches(*m, p);
+}
+
+TEST(Vic, RamCharsetAtTopOfBank3) {
+    auto m = randomMachine(3);
+    setMode(*m, 3, 0x1B, 0x08, 0xFE);  // screen $FC00, charset $F800-$FFFF
+    Palette p;
+    expectScreenMatches(*m, p);
+    // Character 255 lies at $FFF8-$FFFF.
+    m->ram[0xFC00] = 255;
+    m->ram[0xD800] = 1;
+    m->vic[0x21] = 0;
+    for (int k = 0; k < 8; ++k) m->ram[0xFFF8 + k] = u8(0x80 >> k);
+    std::vector<u32> out(8 * 8);
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(out[y * 8 + x], px(p, x == y ? 1 : 0)) << x << "," << y;
+}
+
+TEST(Vic, MulticolourText) {
+    auto m = randomMachine(4);
+    setMode(*m, 1, 0x1B, 0x18, 0x1C);  // screen $4400, RAM charset $7000
+    Palette p;
+    expectScreenMatches(*m, p);
+    setMode(*m, 0, 0x1B, 0x18, 0x14);  // with the ROM set
+    expectScreenMatches(*m, p);
+}
+
+TEST(Vic, MulticolourTextColourRules) {
+    auto m = randomMachine(5);
+    setMode(*m, 1, 0x1B, 0x18, 0x1C);
+    Palette p;
+    m->vic[0x21] = 0xF6;
+    m->vic[0x22] = 0x01;
+    m->vic[0x23] = 0x02;
+    for (int k = 0; k < 8; ++k) m->ram[0x7000 + 5 * 8 + k] = 0x1B;  // pairs 00 01 10 11
+    m->ram[0x4400] = 5;
+    m->ram[0xD800] = 8;  // multicolour, pair 11 black
+    std::vector<u32> out(64);
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    const int want[8] = {6, 6, 1, 1, 2, 2, 0, 0};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, want[x])) << x;
+    m->ram[0xD800] = 0xFF;  // colour 15: pair 11 takes only the low three bits
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    EXPECT_EQ(out[7], px(p, 7));
+    m->ram[0xD800] = 7;  // below 8: hires yellow
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    const u8 bits = 0x1B;
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, (bits >> (7 - x)) & 1 ? 7 : 6)) << x;
+}
+
+TEST(Vic, ExtendedBackground) {
+    auto m = randomMachine(6);
+    setMode(*m, 1, 0x5B, 0x08, 0x1C);
+    Palette p;
+    expectScreenMatches(*m, p);
+    setMode(*m, 0, 0x5B, 0x08, 0x14);
+    expectScreenMatches(*m, p);
+    // Screen code $C1 draws character 1 on $D024.
+    m->ram[0x0400] = 0xC1;
+    m->ram[0xD800] = 1;
+    m->vic[0x24] = 0x3A;
+    for (int k = 0; k < 8; ++k) m->charRom[8 + k] = 0xF0;
+    std::vector<u32> out(64);
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, x < 4 ? 1 : 10)) << x;
+}
+
+TEST(Vic, MulticolourWinsOverExtendedBackground) {
+    auto m = randomMachine(7);
+    setMode(*m, 1, 0x5B, 0x18, 0x1C);
+    Palette p;
+    expectScreenMatches(*m, p);
+    // A multicolour cell uses the whole code.
+    m->ram[0x4400] = 0xC5;
+    m->ram[0xD800] = 9;
+    for (int k = 0; k < 8; ++k) m->ram[0x7000 + 0xC5 * 8 + k] = 0xFF;
+    std::vector<u32> out(64);
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, 1)) << x;
+}
+
+TEST(Vic, HiresBitmap) {
+    auto m = randomMachine(8);
+    setMode(*m, 0, 0x3B, 0x08, 0x18);  // bitmap $2000, screen $0400
+    Palette p;
+    expectScreenMatches(*m, p);
+    setMode(*m, 3, 0x7B, 0x08, 0xF8);  // bitmap $E000, screen $FC00; ECM bit ignored
+    expectScreenMatches(*m, p);
+    setMode(*m, 2, 0x3B, 0x08, 0x10);  // bitmap at the bank base $8000
+    expectScreenMatches(*m, p);
+}
+
+TEST(Vic, MulticolourBitmap) {
+    auto m = randomMachine(9);
+    setMode(*m, 1, 0x3B, 0x18, 0x78);  // bitmap $6000, screen $5C00
+    Palette p;
+    p.set(9);
+    expectScreenMatches(*m, p);
+    setMode(*m, 3, 0x3B, 0x18, 0xF8);
+    expectScreenMatches(*m, p);
+    // Colour RAM 15 draws pair 11 light grey.
+    m->ram[0xE000] = 0x03;
+    m->ram[0xD800] = 0x0F;
+    std::vector<u32> out(64);
+    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    EXPECT_EQ(out[6], px(p, 15));
+    EXPECT_EQ(out[7], px(p, 15));
+}
+
+TEST(Vic, CellAtStrideAndOutOfRange) {
+    auto m = randomMachine(10);
+    setMode(*m, 1, 0x3B, 0x08, 0x18);
+    Palette p;
+    std::vector<u32> out(20 * 10, 0x12345678);
+    Vic::renderCell(*m, p, 39, 24, out.data() + 20 + 3, 20);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const bool inside = y >= 1 && y < 9 && x >= 3 && x < 11;
+            const u32 want = inside ? px(p, refColour(*m, 312 + x - 3, 192 + y - 1)) : 0x12345678u;
+            ASSERT_EQ(out[y * 20 + x], want) << x << "," << y;
+        }
+    std::vector<u32> untouched(64, 7);
+    Vic::renderCell(*m, p, 40, 0, untouched.data(), 8);
+    Vic::renderCell(*m, p, 0, -1, untouched.data(), 8);
+    for (u32 v : untouched) EXPECT_EQ(v, 7u);
+}
+
+TEST(Vic, FrameBorderAndPlacement) {
+    auto m = randomMachine(11);
+    setMode(*m, 0, 0x3B, 0x18, 0x18);
+    m->vic[0x20] = 0xE5;
+    Palette p;
+    std::vector<u32> frame(384 * 264, 0);
+    Vic::renderFrame(*m, p, frame.data());
+    for (int y = 0; y < 264; ++y)
+        for (int x = 0; x < 384; ++x) {
+            const bool inside = x >= 32 && x < 352 && y >= 32 && y < 232;
+            const u32 want = inside ? px(p, refColour(*m, x - 32, y - 32)) : px(p, 5);
+            ASSERT_EQ(frame[y * 384 + x], want) << x << "," << y;
+        }
+}
+
+TEST(Vic, ResetShowsRomGlyphsOnBlue) {
+    auto m = std::make_unique<Machine>();
+    m->powerOnImage.assign(65536, 0);
+    for (int i = 0; i < 1000; ++i) m->powerOnImage[0x0400 + i] = u8(i);
+    for (int i = 0; i < 1000; ++i) m->powerOnImage[0xD800 + i] = 1;
+    for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 37 + 11);
+    m->reset();
+    Palette p;
+    std::vector<u32> frame(384 * 264);
+    Vic::renderFrame(*m, p, frame.data());
+    EXPECT_EQ(frame[0], px(p, 14));
+    for (int i = 0; i < 1000; i += 7) {
+        const int code = i & 255;
+        for (int line = 0; line < 8; ++line)
+            for (int x = 0; x < 8; ++x) {
+                const bool on = (m->charRom[code * 8 + line] >> (7 - x)) & 1;
+                ASSERT_EQ(frame[(32 + i / 40 * 8 + line) * 384 + 32 + i % 40 * 8 + x],
+                          px(p, on ? 1 : 6));
+            }
+    }
+}
+
+TEST(Vic, CharDataHiresAndMulticolour) {
+    const u8 data[8] = {0x80, 0x01, 0xAA, 0x55, 0xE4, 0x1B, 0x00, 0xFF};
+    const u32 colors[4] = {10, 20, 30, 40};
+    std::vector<u32> out(9 * 8, 99);
+    Vic::renderCharData(data, false, colors, out.data(), 9);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(out[y * 9 + x], (data[y] << x) & 0x80 ? 20u : 10u);
+        EXPECT_EQ(out[y * 9 + 8], 99u);
+    }
+    Vic::renderCharData(data, true, colors, out.data(), 9);
+    // $E4 = 11 10 01 00
+    const u32 row4[8] = {40, 40, 30, 30, 20, 20, 10, 10};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[4 * 9 + x], row4[x]);
+    const u32 row5[8] = {10, 10, 20, 20, 30, 30, 40, 40};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[5 * 9 + x], row5[x]);
+}
+
+TEST(Vic, SpriteDataHiresTransparency) {
+    u8 data[63] = {};
+    data[0] = 0x80;      // leftmost pixel of row 0
+    data[3 * 20 + 2] = 0x01;  // rightmost pixel of row 20
+    std::vector<u32> out(25 * 22, 5);
+    Vic::renderSpriteData(data, false, 0xAA, 0, 1, 2, out.data(), 25);
+    for (int y = 0; y < 22; ++y)
+        for (int x = 0; x < 25; ++x) {
+            const bool set = (x == 0 && y == 0) || (x == 23 && y == 20);
+            EXPECT_EQ(out[y * 25 + x], set ? 0xAAu : 5u) << x << "," << y;
+        }
+}
+
+TEST(Vic, SpriteDataMulticolourPairs) {
+    u8 data[63] = {};
+    data[0] = 0x1B;  // 00 01 10 11
+    data[3 * 10 + 2] = 0xE4;  // pairs 8-11 of row 10: 11 10 01 00
+    std::vector<u32> out(24 * 21, 0);
+    Vic::renderSpriteData(data, true, 0xC1, 0xC0, 0x01, 0x02, out.data(), 24);
+    const u32 row0[8] = {0xC0, 0xC0, 0x01, 0x01, 0xC1, 0xC1, 0x02, 0x02};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], row0[x]) << x;
+    const u32 row10[8] = {0x02, 0x02, 0xC1, 0xC1, 0x01, 0x01, 0xC0, 0xC0};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[10 * 24 + 16 + x], row10[x]) << x;
+    EXPECT_EQ(out[8], 0xC0u);
+    // Transparent background: pair 00 leaves the target alone.
+    std::fill(out.begin(), out.end(), 7u);
+    Vic::renderSpriteData(data, true, 0xC1, 0, 0x01, 0x02, out.data(), 24);
+    EXPECT_EQ(out[0], 7u);
+    EXPECT_EQ(out[2], 1u);
+}
+
+// Independent sprite decoding from memory, pointer 255 in bank 3 ends at $FFFE.
+TEST(Vic, SpriteFromMemoryAtTopOfBank3) {
+    auto m = randomMachine(12);
+    m->bank = 3;
+    m->vic[0x25] = 0x1D;
+    m->vic[0x26] = 0x09;
+    Palette p;
+    for (int mc = 0; mc < 2; ++mc) {
+        std::vector<u32> out(24 * 21, 0);
+        Vic::renderSprite(*m, p, 255, 0x37, 0x42, mc, out.data(), 24);
+        for (int y = 0; y < 21; ++y)
+            for (int x = 0; x < 24; ++x) {
+                const int byte = m->ram[0xFFC0 + y * 3 + x / 8];
+                int c;
+                if (!mc) {
+                    c = (byte >> (7 - x % 8)) & 1 ? 7 : 2;
+                } else {
+                    const int pair = (byte >> (6 - (x % 8) / 2 * 2)) & 3;
+                    const int t[4] = {2, 13, 7, 9};
+                    c = t[pair];
+                }
+                ASSERT_EQ(out[y * 24 + x], px(p, c)) << mc << " " << x << "," << y;
+            }
+    }
+}
+
+TEST(Vic, SpriteSameColoursIsSolidBlock) {
+    auto m = randomMachine(13);
+    m->bank = 1;
+    Palette p;
+    std::vector<u32> out(24 * 21, 0);
+    Vic::renderSprite(*m, p, 13, 4, 4, false, out.data(), 24);
+    for (u32 v : out) ASSERT_EQ(v, px(p, 4));
+}
+
+}  // namespace
