@@ -7,8 +7,9 @@ struct Texture {
     unsigned int id = 0;  // GL texture name; 0 = none yet
     int w = 0, h = 0;     // size of the last full upload
 
+    // No destructor: textures live until shut-down calls TextureReleaseAll,
+    // which runs while the GL context still exists.
     Texture() = default;
-    ~Texture();
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
@@ -21,5 +22,5 @@ struct Texture {
     void release();
 };
 
-// Once the GL context is gone, texture destructors must not call into GL.
-void TextureSetContextAlive(bool alive);
+// Deletes every texture still alive; shut-down calls it before the GL context goes.
+void TextureReleaseAll();
