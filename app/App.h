@@ -1,0 +1,113 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Texture.h"
+#include "core/Machine.h"
+#include "core/Palette.h"
+#include "core/UndoBuffer.h"
+
+// The one application object: the machine, the tools, the settings, the
+// open flag of every window and the state windows share.
+struct App {
+    struct Point {
+        float x, y;
+    };
+    struct Area {
+        float x, y, w, h;
+    };
+    struct Popup {
+        std::string title;
+        std::string text;
+        std::function<void()> onYes;
+        bool isConfirm = false;
+    };
+
+    Machine machine;
+    Palette palette;
+    UndoBuffer undoBuffer{machine};
+
+    // Settings (vorlix.ini).
+    bool showGrid = false;
+    int gridColor = 0;
+    bool showActiveChar = true;
+    bool dontReplaceColors = false;
+    int paletteIndex = 0;
+    int zoomSetting = 2;
+    float uiScale = 1.0f;
+
+    // Window-open flags.
+    bool showSecondView = false;
+    bool showSprites = false;
+    bool showSpriteEditor = false;
+    bool showRegisters = false;
+    bool showMonitor = false;
+    bool showCharset = false;
+    bool showCharEditor = false;
+    bool showBitmapMem = false;
+    bool showCalc = false;
+    bool showProcessor = false;
+    bool showAssembler = false;
+    bool showMountDisk = false;
+    bool showImportPicture = false;
+    bool showImportCharset = false;
+    bool showPreferences = false;
+    bool showAbout = false;
+    bool showHelp = false;
+    bool showCharsetConverter = false;
+
+    std::string asmSource =
+        "; Vorlix assembler\n*=$C000\n\nstart   LDA #$00\n        STA $D020\n        RTS\n";
+    bool cpuRunning = false;
+
+    // Screen editor view.
+    int zoom = 2;
+    Point pendingScroll{-1, -1};  // negative: none
+    bool focusScreen = false;
+    int mouseX = 0, mouseY = 0;
+    double noColorsUntil = 0;
+    Area viewArea{0, 0, 0, 0};  // visible part of the frame, frame pixels
+    float screenOriginX = 0, screenOriginY = 0;
+    float screenZoom = 0;
+
+    // Character and sprite editors.
+    int charEditorChar = 0;
+    int spriteBlock = 0;
+    int spritePen = 2;
+    int spriteColor = 1;
+    int charPen = 3;
+    bool saveSpritesOpen = false;
+    int saveSpritesFirst = 0, saveSpritesLast = 0;
+
+    Texture icons[32];
+    bool iconsLoaded = false;
+    bool quitRequested = false;
+    bool resetLayout = false;
+    std::vector<Popup> popups;
+
+    App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // The machine is the first member, so an App serves where a Machine is wanted.
+    operator Machine&() { return machine; }
+    operator const Machine&() const { return machine; }
+
+    void newProject();
+    void afterLoad();
+    void setPalette(int i);
+    void setZoom(int z, float anchorX, float anchorY);
+
+    void loadSettings();
+    void saveSettings();
+    // The settings file's text, as saveSettings writes it.
+    std::string settingsText() const;
+    void applySettingsText(const std::string& text);
+
+    void message(const std::string& title, const std::string& text);
+    void confirm(const std::string& title, const std::string& text, std::function<void()> action);
+
+private:
+    int spriteZeroPointer() const;
+};

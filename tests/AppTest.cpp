@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/App.h"
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Each test gets a fresh configuration directory and the built assets.
+class AppTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override {
+        char tmpl[] = "/tmp/vorlix-app-XXXXXX";
+        dir = mkdtemp(tmpl);
+        setenv("APPDATA", dir.c_str(), 1);
+        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+        unsetenv("VORLIX_AUTOTEST");
+        Platform::initWithBasePath("");
+    }
+    void TearDown() override {
+        unsetenv("APPDATA");
+        unsetenv("VORLIX_ASSETS");
+        unsetenv("VORLIX_AUTOTEST");
+        fs::remove_all(dir);
+    }
+    void writeIni(const std::string& text) { Platform::saveText("vorlix.ini", text); }
+    std::string ini() { return Platform::loadText("vorlix.ini"); }
+    static bool hasLine(const std::string& text, const std::string& line) {
+        return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+    }
+};
+
+TEST_F(AppTest, ConstructorState) {
+    auto app = std::make_unique<App>();
+    EXPECT_EQ(app->machine.pen, 14);
+    EXPECT_EQ(app->machine.vic[0x18], 0x14);
+    EXPECT_TRUE(app->undoBuffer.undo.empty());
+    EXPECT_EQ(app->spriteBlock, app->machine.ram[0x07F8]);
+    EXPECT_EQ(app->zoom, 2);
+    EXPECT_EQ(app->asmSource,
+              "; Vorlix assembler\n*=$C000\n\nstart   LDA #$00\n        STA $D020\n        RTS\n");
+    Machine& m = *app;  // an App serves where a Machine is wanted
+    EXPECT_EQ(&m, &app->machine);
+}
+
+TEST_F(AppTest, ZoomSettingRange) {
+    writeIni("Zoom=30\n");
+    EXPECT_EQ(std::make_unique<App>()->zoom, 2);
+    writeIni("Zoom=7\n");
+    auto app = std::make_unique<App>();
+    EXPECT_EQ(app->zoom, 7);
+    app->saveSettings();
+    EXPECT_TRUE(hasLine(ini(), "Zoom=7"));
+}
+
+TEST_F(AppTest, UiScaleSetting) {
+    writeIni("UiScale=0.25\n");
+    EXPECT_FLOAT_EQ(std::make_unique<App>()->uiScale, 1.0f);
+    writeIni("UiScale=abc\n");
+    EXPECT_FLOAT_EQ(std::make_unique<App>()->uiScale, 1.0f);
+    writeIni("UiScale=nan\n");
+    EXPECT_FLOAT_EQ(std::make_unique<App>()->uiScale, 1.0f);
+    writeIni("UiScale=2\n");
+    auto app = std::make_unique<App>();
+    EXPECT_FLOAT_EQ(app->uiScale, 2.0f);
+    app->saveSettings();
+    EXPECT_TRUE(hasLine(ini(), "UiScale=2"));
+    app->uiScale = 1.25f;
+    app->saveSettings();
+    EXPECT_TRUE(hasLine(ini(), "UiScale=1.25"));
+}
+
+TEST_F(AppTest, BadValuesAndUnknownKeys) {
+    writeIni("GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\n"
+             "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n");
+    auto app = std::make_unique<App>();
+    EXPECT_EQ(app->gridColor, 2);
+    EXPECT_FALSE(app->showGrid);
+    EXPECT_FALSE(app->showActiveChar);
+    EXPECT_TRUE(app->showMonitor);
+    EXPECT_TRUE(app->showCalc);
+    EXPECT_FALSE(app->showSprites);
+}
+
+TEST_F(AppTest, CustomPaletteKeys) {
+    writeIni("Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\n");
+    auto app = std::make_unique<App>();
+    EXPECT_EQ(app->palette.custom[3][1], 44);
+    EXPECT_EQ(app->palette.custom[2][2], 9);
+    EXPECT_EQ(app->palette.custom[0][0], 17);
+    app->saveSettings();
+    std::string text = ini();
+    EXPECT_TRUE(hasLine(text, "Custom_3_G=44"));
+    EXPECT_TRUE(hasLine(text, "Custom_0_R=17"));
+    EXPECT_EQ(text.find("Custom_16"), std::string::npos);
+}
+
+TEST_F(AppTest, PaletteIndexKeptUntilChosen) {
+    writeIni("Palette=12\n");
+    auto app = std::make_unique<App>();
+    EXPECT_EQ(app->palette.index, 0);
+    EXPECT_EQ(app->paletteIndex, 12);
+    app->saveSettings();
+    EXPECT_TRUE(hasLine(ini(), "Palette=12"));
+    app->setPalette(-3);  // chosen: stored as the palette's own index, and saved at once
+    EXPECT_EQ(app->paletteIndex, 0);
+    EXPECT_TRUE(hasLine(ini(), "Palette=0"));
+    app->setPalette(5);
+    EXPECT_TRUE(hasLine(ini(), "Palette=5"));
+}
+
+TEST_F(AppTest, SettingsFileLayout) {
+    auto app = std::make_unique<App>();
+    app->saveSettings();
+    std::string text = ini();
+    EXPECT_EQ(text.rfind("ShowGrid=0\nGridColor=0\nShowActiveChar=1\nDontReplaceColors=0\n"
+                         "Palette=0\nZoom=2\nUiScale=1\nCustom_0_R=0\nCustom_0_G=0\nCustom_0_B=0\n"
+                         "Custom_1_R=255\n",
+                         0),
+              0u);
+    EXPECT_NE(text.find("Custom_15_B=171\nwin.secondView=0\nwin.sprites=0\nwin.spriteEditor=0\n"
+                        "win.registers=0\nwin.monitor=0\nwin.charset=0\nwin.charEditor=0\n"
+                        "win.processor=0\nwin.assembler=0\nwin.bitmapMem=0\nwin.calc=0\n"
+                        "win.mountDisk=0\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7 + 48 + 12);
+}
+
+TEST_F(AppTest, SelfTestModeNeverWritesSettings) {
+    setenv("VORLIX_AUTOTEST", "1", 1);
+    writeIni("Zoom=5\n");
+    auto app = std::make_unique<App>();
+    EXPECT_EQ(app->zoom, 5);  // read as usual
+    app->zoom = 9;
+    app->saveSettings();
+    app->setPalette(3);
+    EXPECT_EQ(ini(), "Zoom=5\n");
+    setenv("VORLIX_AUTOTEST", "0", 1);  // "0" is off
+    app->saveSettings();
+    EXPECT_TRUE(hasLine(ini(), "Zoom=9"));
+}
+
+TEST_F(AppTest, SetZoom) {
+    auto app = std::make_unique<App>();
+    app->setZoom(0, -1, -1);
+    EXPECT_EQ(app->zoom, 1);
+    app->setZoom(30, -1, -1);
+    EXPECT_EQ(app->zoom, 24);
+    EXPECT_EQ(app->zoomSetting, 24);
+    app->pendingScroll = {-1, -1};
+    app->setZoom(24, 5, 5);
+    EXPECT_EQ(app->pendingScroll.x, -1);
+
+    app->zoom = 2;
+    app->viewArea = {0, 0, 192, 132};
+    app->setZoom(4, -1, -1);
+    EXPECT_FLOAT_EQ(app->pendingScroll.x, 192);
+    EXPECT_FLOAT_EQ(app->pendingScroll.y, 132);
+    EXPECT_EQ(app->zoom, 4);
+
+    // An anchor keeps its fraction of the visible area.
+    app->viewArea = {100, 50, 96, 66};
+    app->setZoom(8, 124, 50);
+    // fraction 0.25 across, 0 down; new area 48 x 33 frame pixels
+    EXPECT_FLOAT_EQ(app->pendingScroll.x, (124 - 0.25f * 48) * 8);
+    EXPECT_FLOAT_EQ(app->pendingScroll.y, 50 * 8);
+    // An empty area counts as centred.
+    app->viewArea = {0, 0, 0, 0};
+    app->setZoom(2, 10, 10);
+    EXPECT_FLOAT_EQ(app->pendingScroll.x, (10 - 0.5f * 0) * 2);
+}
+
+TEST_F(AppTest, NewProjectAndAfterLoad) {
+    auto app = std::make_unique<App>();
+    app->undoBuffer.TakeUndo(7, "test");
+    app->machine.ram[0x0400] = 0x99;
+    app->machine.ram[0x07F8] = 0x33;
+    app->afterLoad();
+    EXPECT_TRUE(app->undoBuffer.undo.empty());
+    EXPECT_EQ(app->spriteBlock, 0x33);
+    app->undoBuffer.TakeUndo(7, "test");
+    app->newProject();
+    EXPECT_TRUE(app->undoBuffer.undo.empty());
+    EXPECT_TRUE(app->undoBuffer.redo.empty());
+    EXPECT_EQ(app->machine.pen, 0);
+    EXPECT_EQ(app->machine.ram[0x0400], app->machine.powerOnImage.size() > 0x400
+                                             ? app->machine.powerOnImage[0x400]
+                                             : 0);
+}
+
+TEST_F(AppTest, PopupQueue) {
+    auto app = std::make_unique<App>();
+    int ran = 0;
+    app->message("Error", "one");
+    app->confirm("Question", "two?", [&] { ++ran; });
+    ASSERT_EQ(app->popups.size(), 2u);
+    EXPECT_EQ(app->popups[0].title, "Error");
+    EXPECT_FALSE(app->popups[0].isConfirm);
+    EXPECT_FALSE(app->popups[0].onYes);
+    EXPECT_TRUE(app->popups[1].isConfirm);
+    app->popups[1].onYes();
+    EXPECT_EQ(ran, 1);
+}
+
+}  // namespace
