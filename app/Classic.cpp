@@ -1,0 +1,175 @@
+#include "app/Classic.h"
+
+#include <cmath>
+
+#include "app/Compat.h"
+#include "app/Texture.h"
+
+namespace Classic {
+
+ImFont* MonoFont = nullptr;
+
+float Scale() { return ImGui::GetFontSize() / 12.0f; }
+
+namespace {
+
+ImVec4 rgba(int r, int g, int b, int a) { return ImVec4(r / 255.0f, g / 255.0f, b / 255.0f, a / 255.0f); }
+
+ImU32 col(int r, int g, int b) { return IM_COL32(r, g, b, 255); }
+
+void line(ImDrawList* dl, float x0, float y0, float x1, float y1, ImU32 c) {
+    // Lines at pixel centres so that each covers exactly one pixel row or column.
+    if (y0 == y1)
+        dl->AddRectFilled(ImVec2(x0, y0), ImVec2(x1 + 1, y0 + 1), c);
+    else
+        dl->AddRectFilled(ImVec2(x0, y0), ImVec2(x0 + 1, y1 + 1), c);
+}
+
+}  // namespace
+
+void ApplyStyle() {
+    ImGuiStyle& s = ImGui::GetStyle();
+    s.WindowPadding = ImVec2(6, 6);
+    s.WindowRounding = 0;
+    s.WindowBorderSize = 1;
+    s.WindowTitleAlign = ImVec2(0, 0.5f);
+    s.ChildRounding = 0;
+    s.ChildBorderSize = 1;
+    s.PopupRounding = 0;
+    s.PopupBorderSize = 1;
+    s.FramePadding = ImVec2(4, 3);
+    s.FrameRounding = 0;
+    s.FrameBorderSize = 1;
+    s.ItemSpacing = ImVec2(6, 4);
+    s.ItemInnerSpacing = ImVec2(4, 4);
+    s.ScrollbarSize = 16;
+    s.ScrollbarRounding = 0;
+    s.GrabMinSize = 12;
+    s.GrabRounding = 0;
+    s.TabRounding = 0;
+    s.TabBorderSize = 1;
+
+    ImVec4* c = s.Colors;
+    c[ImGuiCol_Text] = rgba(0, 0, 0, 255);
+    c[ImGuiCol_TextDisabled] = rgba(128, 128, 128, 255);
+    c[ImGuiCol_WindowBg] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_ChildBg] = rgba(0, 0, 0, 0);
+    c[ImGuiCol_PopupBg] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_Border] = rgba(160, 160, 160, 255);
+    c[ImGuiCol_BorderShadow] = rgba(0, 0, 0, 0);
+    c[ImGuiCol_FrameBg] = rgba(255, 255, 255, 255);
+    c[ImGuiCol_FrameBgHovered] = rgba(255, 255, 255, 255);
+    c[ImGuiCol_FrameBgActive] = rgba(255, 255, 255, 255);
+    c[ImGuiCol_TitleBg] = rgba(191, 205, 219, 255);
+    c[ImGuiCol_TitleBgActive] = rgba(153, 180, 209, 255);
+    c[ImGuiCol_TitleBgCollapsed] = rgba(191, 205, 219, 255);
+    c[ImGuiCol_MenuBarBg] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_ScrollbarBg] = rgba(232, 232, 232, 255);
+    c[ImGuiCol_ScrollbarGrab] = rgba(205, 205, 205, 255);
+    c[ImGuiCol_ScrollbarGrabHovered] = rgba(166, 166, 166, 255);
+    c[ImGuiCol_ScrollbarGrabActive] = rgba(130, 130, 130, 255);
+    c[ImGuiCol_CheckMark] = rgba(0, 0, 0, 255);
+    c[ImGuiCol_SliderGrab] = rgba(160, 160, 160, 255);
+    c[ImGuiCol_SliderGrabActive] = rgba(105, 105, 105, 255);
+    c[ImGuiCol_Button] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_ButtonHovered] = rgba(229, 241, 251, 255);
+    c[ImGuiCol_ButtonActive] = rgba(204, 228, 247, 255);
+    c[ImGuiCol_Header] = rgba(204, 232, 255, 255);
+    c[ImGuiCol_HeaderHovered] = rgba(229, 243, 255, 255);
+    c[ImGuiCol_HeaderActive] = rgba(204, 232, 255, 255);
+    c[ImGuiCol_Separator] = rgba(160, 160, 160, 255);
+    c[ImGuiCol_SeparatorHovered] = rgba(105, 105, 105, 255);
+    c[ImGuiCol_SeparatorActive] = rgba(0, 120, 215, 255);
+    c[ImGuiCol_ResizeGrip] = rgba(160, 160, 160, 80);
+    c[ImGuiCol_ResizeGripHovered] = rgba(105, 105, 105, 160);
+    c[ImGuiCol_ResizeGripActive] = rgba(0, 120, 215, 255);
+    c[ImGuiCol_Tab] = rgba(225, 225, 225, 255);
+    c[ImGuiCol_TabHovered] = rgba(255, 255, 255, 255);
+    c[ImGuiCol_PlotLines] = rgba(0, 0, 0, 255);
+    c[ImGuiCol_TableHeaderBg] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_TableBorderStrong] = rgba(160, 160, 160, 255);
+    c[ImGuiCol_TableBorderLight] = rgba(220, 220, 220, 255);
+    c[ImGuiCol_TableRowBg] = rgba(255, 255, 255, 255);
+    c[ImGuiCol_TableRowBgAlt] = rgba(247, 247, 247, 255);
+    c[ImGuiCol_TextSelectedBg] = rgba(0, 120, 215, 90);
+    c[ImGuiCol_DragDropTarget] = rgba(0, 120, 215, 255);
+    c[ImGuiCol_ModalWindowDimBg] = rgba(0, 0, 0, 40);
+    // This release names the selected, dimmed and navigation colours differently
+    // and has no overline or docking colours.
+    c[ImGuiCol_TabActive] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_TabUnfocused] = rgba(225, 225, 225, 255);
+    c[ImGuiCol_TabUnfocusedActive] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_NavHighlight] = rgba(0, 120, 215, 255);
+}
+
+void Bevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised) {
+    ImU32 outerLight, outerDark, innerLight, innerDark;
+    if (raised) {
+        outerLight = col(255, 255, 255);
+        outerDark = col(105, 105, 105);
+        innerLight = col(227, 227, 227);
+        innerDark = col(160, 160, 160);
+    } else {
+        outerLight = col(160, 160, 160);
+        outerDark = col(255, 255, 255);
+        innerLight = col(105, 105, 105);
+        innerDark = col(227, 227, 227);
+    }
+    line(dl, a.x, a.y, b.x - 1, a.y, outerLight);
+    line(dl, a.x, a.y, a.x, b.y - 1, outerLight);
+    line(dl, a.x, b.y - 1, b.x - 1, b.y - 1, outerDark);
+    line(dl, b.x - 1, a.y, b.x - 1, b.y - 1, outerDark);
+    line(dl, a.x + 1, a.y + 1, b.x - 2, a.y + 1, innerLight);
+    line(dl, a.x + 1, a.y + 1, a.x + 1, b.y - 2, innerLight);
+    line(dl, a.x + 1, b.y - 2, b.x - 2, b.y - 2, innerDark);
+    line(dl, b.x - 2, a.y + 1, b.x - 2, b.y - 2, innerDark);
+}
+
+void ThinBevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised) {
+    ImU32 light = raised ? col(255, 255, 255) : col(160, 160, 160);
+    ImU32 dark = raised ? col(160, 160, 160) : col(255, 255, 255);
+    line(dl, a.x, a.y, b.x - 1, a.y, light);
+    line(dl, a.x, a.y, a.x, b.y - 1, light);
+    line(dl, a.x, b.y - 1, b.x - 1, b.y - 1, dark);
+    line(dl, b.x - 1, a.y, b.x - 1, b.y - 1, dark);
+}
+
+bool SpeedButton(const char* id, const Texture* icon, const char* label, bool selected, ImVec2 size,
+                 const char* tip) {
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    ImVec2 p0 = ImGui::GetCursorScreenPos();
+    bool clicked = ImGui::InvisibleButton(id, size);
+    ImVec2 p1(p0.x + size.x, p0.y + size.y);
+    bool pressed = ImGui::IsItemActive() || selected;
+    bool hovered = Compat::IsItemHoveredShort();
+
+    if (!selected) {
+        dl->AddRectFilled(p0, p1, col(240, 240, 240));
+    } else {
+        dl->AddRectFilled(p0, p1, col(255, 236, 150));
+        ImU32 white = col(255, 255, 255);
+        for (float y = p0.y + 2; y < p1.y - 2; y += 2) {
+            int d = (int)(y - p0.y);
+            for (float x = p0.x + 2 + ((d / 2) % 2); x < p1.x - 2; x += 2)
+                dl->AddRectFilled(ImVec2(x, y), ImVec2(x + 1, y + 1), white);
+        }
+    }
+    Bevel(dl, p0, p1, !pressed);
+
+    float shift = pressed ? 1.0f : 0.0f;
+    if (icon && icon->id != 0) {
+        float s = Scale();
+        ImVec2 isz(icon->w * s, icon->h * s);
+        ImVec2 tl(std::floor(p0.x + (size.x - isz.x) * 0.5f + shift),
+                  std::floor(p0.y + (size.y - isz.y) * 0.5f + shift));
+        dl->AddImage(Compat::TexId(*icon), tl, ImVec2(tl.x + isz.x, tl.y + isz.y));
+    } else if (label) {
+        ImVec2 ts = ImGui::CalcTextSize(label);
+        dl->AddText(ImVec2(p0.x + (size.x - ts.x) * 0.5f + shift, p0.y + (size.y - ts.y) * 0.5f + shift),
+                    col(0, 0, 0), label);
+    }
+    if (tip && hovered) ImGui::SetTooltip("%s", tip);
+    return clicked;
+}
+
+}  // namespace Classic

@@ -1,0 +1,27 @@
+#pragma once
+// The classic grey desktop look: style, bevels and latching speed buttons.
+#include <imgui.h>
+
+struct Texture;
+
+namespace Classic {
+
+// The monospaced 12-pixel font; null until start-up has loaded it.
+extern ImFont* MonoFont;
+
+// Current font size / 12: 1.0 at the normal font and UI scale 100 %.
+float Scale();
+
+void ApplyStyle();
+
+// 2-pixel two-tone bevel between a and b (b exclusive).
+void Bevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised);
+// 1-pixel bevel: the outer ring only.
+void ThinBevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised);
+
+// A button that stays pressed while selected; shows the icon when it holds a
+// texture, else the label. Returns whether it was clicked this frame.
+bool SpeedButton(const char* id, const Texture* icon, const char* label, bool selected, ImVec2 size,
+                 const char* tip);
+
+}  // namespace Classic

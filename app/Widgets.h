@@ -1,0 +1,33 @@
+#pragma once
+// Small controls shared by many windows; none keeps state between frames.
+#include <imgui.h>
+
+#include <string>
+
+struct App;
+struct Texture;
+
+namespace Widgets {
+
+// A box in C64 colour `color` (negative: none, drawn crossed out); no input.
+void ColorSwatch(App& app, int color, ImVec2 size, bool selected);
+
+// 16 colours in rows of `columns`; true when a cell was clicked (left or right).
+bool PaletteGrid(const char* id, App& app, int marked1, int marked2, int& clicked, bool& rightClick,
+                 float cellSize, int columns);
+
+// Hex fields; true when a value was committed (Enter, or focus lost after an edit).
+bool HexByteInput(const char* label, int& value, float width);
+bool HexWordInput(const char* label, int& value, float width);
+
+// Draws the texture as large as fits in `avail`, centred.
+void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
+              bool integerScale);
+
+// "rev. a", "space", ... for the screen codes that name a plain character; else "".
+std::string CharDescription(int screenCode);
+
+// Base-16 value of the leading hex digits; 0 when there are none.
+unsigned ParseHex(const char* text);
+
+}  // namespace Widgets
