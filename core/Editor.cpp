@@ -1,0 +1,419 @@
+#include "core/Editor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+bool bitmapMode(const Machine& m) { return m.vic[0x11] & 0x20; }
+bool multiMode(const Machine& m) { return m.vic[0x16] & 0x10; }
+
+// Beyond this the midpoint arithmetic would leave 64 bits; no such shape reaches the screen
+// from the mouse, whose radii stay below 400.
+constexpr int maxRadius = 16384;
+constexpr int maxFillPops = 1000000;
+
+}  // namespace
+
+Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pixels(m) {}
+
+int Editor::gridWidth() const {
+    if (!bitmapMode(machine)) return 80;
+    return multiMode(machine) ? 160 : 320;
+}
+
+int Editor::gridHeight() const { return bitmapMode(machine) ? 200 : 50; }
+
+void Editor::toGrid(int& x, int& y) const {
+    if (!bitmapMode(machine)) {
+        x = x < 0 ? -1 : x >> 2;
+        y = y < 0 ? -1 : y >> 2;
+    } else {
+        if (multiMode(machine)) x = x < 0 ? -1 : x >> 1;
+        if (x < 0) x = -1;
+        if (y < 0) y = -1;
+    }
+}
+
+bool Editor::takePixelWarning() {
+    bool w = pixels.warning;
+    pixels.warning = false;
+    return w;
+}
+
+void Editor::_TakeUndo() {
+    const char* name = "drawing";
+    if (tool == 1) {
+        name = "text";
+        textUndoPending = false;
+    } else if (tool == 7) {
+        name = "floodfill";
+    }
+    undo.TakeScreenUndo(name);
+}
+
+// ---- backup of the screen memories ----
+
+void Editor::_SaveLineStart() {
+    const Machine& m = machine;
+    savedBitmapAddr = m.bitmapAddr();
+    savedScreenAddr = m.screenAddr();
+    if (bitmapMode(m))
+        savedBitmap.assign(m.ram + savedBitmapAddr, m.ram + savedBitmapAddr + 8000);
+    else
+        savedBitmap.clear();
+    savedScreen.assign(m.ram + savedScreenAddr, m.ram + savedScreenAddr + 1000);
+    savedColour.assign(m.ram + Machine::colorRamAddr, m.ram + Machine::colorRamAddr + 1000);
+}
+
+void Editor::_RestoreLineStart() {
+    if (savedScreen.empty()) return;
+    Machine& m = machine;
+    // Written back where it was taken, never where the registers point now.
+    if (!savedBitmap.empty()) std::memcpy(m.ram + savedBitmapAddr, savedBitmap.data(), savedBitmap.size());
+    std::memcpy(m.ram + savedScreenAddr, savedScreen.data(), savedScreen.size());
+    std::memcpy(m.ram + Machine::colorRamAddr, savedColour.data(), savedColour.size());
+}
+
+void Editor::_ClearBackup() {
+    savedBitmap.clear();
+    savedScreen.clear();
+    savedColour.clear();
+}
+
+bool Editor::_BackupFitsLayout() const {
+    const Machine& m = machine;
+    if (savedScreen.empty()) return false;
+    if (m.screenAddr() != savedScreenAddr) return false;
+    if (bitmapMode(m) != !savedBitmap.empty()) return false;
+    return savedBitmap.empty() || m.bitmapAddr() == savedBitmapAddr;
+}
+
+void Editor::commitPendingEdits() {
+    if (pasting) commitPaste();
+    drawing = false;
+    picking = false;
+    lastX = lastY = -1;
+    _ClearBackup();
+}
+
+void Editor::undoLast() {
+    commitPendingEdits();
+    undo.MakeUndo();
+    // Typing after an undo must start a step of its own.
+    textUndoPending = true;
+}
+
+void Editor::redoLast() {
+    commitPendingEdits();
+    undo.MakeRedo();
+    textUndoPending = true;
+}
+
+// ---- mouse ----
+
+void Editor::mouseDown(int x, int y, int button) {
+    picking = (button == 2);
+    if (pasting) {
+        if (button == 0)
+            commitPaste();
+        else
+            cancelPaste();
+        return;
+    }
+    if (button == 2) {
+        pickColor(x, y);
+        return;
+    }
+    switch (tool) {
+    case 1: {
+        int col = clampInt(x >> 3, 0, 39), row = clampInt(y >> 3, 0, 24);
+        if (col == cursorCol && row == cursorRow) return;
+        cursorCol = col;
+        cursorRow = row;
+        textUndoPending = true;
+        break;
+    }
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+        _TakeUndo();
+        erase = (button != 0);
+        drawing = true;
+        lastX = lastY = -1;
+        startX = clampInt(x, 0, 319);
+        startY = clampInt(y, 0, 199);
+        if (tool >= 4) _SaveLineStart();
+        mouseMove(x, y);
+        break;
+    case 7:
+        if (button == 0) _FloodFill(x, y);
+        break;
+    case 9:
+        if (button == 0) {
+            selX0 = selX1 = clampInt(x / 8, 0, 39);
+            selY0 = selY1 = clampInt(y / 8, 0, 24);
+            hasSelection = true;
+            drawing = true;
+        } else if (button == 1) {
+            hasSelection = false;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Editor::mouseMove(int x, int y) {
+    x = clampInt(x, 0, 319);
+    y = clampInt(y, 0, 199);
+    if (pasting) {
+        _PastePreview(x >> 3, y >> 3);
+        return;
+    }
+    if (tool == 2 || tool == 3) {
+        cursorCol = x >> 3;
+        cursorRow = y >> 3;
+    }
+    if (!drawing || picking) return;
+    if (tool == 9) {
+        selX1 = x >> 3;
+        selY1 = y >> 3;
+        return;
+    }
+    if (tool >= 4 && tool <= 6) {
+        if (!_BackupFitsLayout()) {
+            // The memory moved under the shape: keep what is shown, stop the drag.
+            commitPendingEdits();
+            return;
+        }
+        _RestoreLineStart();
+        _DrawShape(startX, startY, x, y);
+        return;
+    }
+    if (tool == 2 || tool == 3) {
+        int gx = x, gy = y;
+        toGrid(gx, gy);
+        if (tool == 3 && lastX != -1 && lastY != -1)
+            _LineBrush(lastX, lastY, gx, gy);
+        else
+            _SetBrush(gx, gy);
+        lastX = gx;
+        lastY = gy;
+    }
+}
+
+void Editor::mouseUp(int x, int y, int button) {
+    bool wasDrawing = drawing;
+    drawing = false;
+    if (button != 2 && tool >= 4 && tool <= 6 && wasDrawing && _BackupFitsLayout()) {
+        _RestoreLineStart();
+        _DrawShape(startX, startY, clampInt(x, 0, 319), clampInt(y, 0, 199));
+    }
+    if (!pasting) _ClearBackup();
+    picking = false;
+}
+
+void Editor::pickColor(int x, int y) {
+    if (tool == 1) {
+        if (x < 0 || x > 319 || y < 0 || y > 199) return;
+        machine.pen = machine.ram[Machine::colorRamAddr + (y >> 3) * 40 + (x >> 3)] & 15;
+        return;
+    }
+    toGrid(x, y);
+    u8 c = pixels.GetPixel(x, y);
+    if (c != 255) machine.pen = c;
+}
+
+// ---- brushes and shapes ----
+
+void Editor::_SetBrush(int x, int y) {
+    PixelOperator& p = pixels;
+    switch (brush) {
+    case 2:
+        for (int yy = y - 1; yy <= y + 1; ++yy)
+            for (int xx = x - 1; xx <= x + 1; ++xx) p.SetPixel(xx, yy, erase);
+        break;
+    case 3:
+        p.SetPixel(x, y - 2, erase);
+        for (int xx = x - 1; xx <= x + 1; ++xx) p.SetPixel(xx, y - 1, erase);
+        for (int xx = x - 2; xx <= x + 2; ++xx) p.SetPixel(xx, y, erase);
+        for (int xx = x - 1; xx <= x + 1; ++xx) p.SetPixel(xx, y + 1, erase);
+        p.SetPixel(x, y + 2, erase);
+        break;
+    case 4: {
+        int ex = x + (x & 1), ey = y + (y & 1);
+        static const int offsets[12][2] = {{-1, -2}, {1, -2}, {-2, -1}, {0, -1}, {2, -1}, {-1, 0},
+                                           {1, 0},   {-2, 1}, {0, 1},   {2, 1},  {-1, 2}, {1, 2}};
+        for (const auto& o : offsets) p.SetPixel(ex + o[0], ey + o[1], erase);
+        break;
+    }
+    default:
+        p.SetPixel(x, y, erase);
+        break;
+    }
+}
+
+void Editor::_LineBrush(int x0, int y0, int x1, int y1) {
+    if (x0 == x1 && y0 == y1) {
+        _SetBrush(x0, y0);
+        return;
+    }
+    long long dx = (long long)x1 - x0, dy = (long long)y1 - y0;
+    long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    if (adx <= ady) {
+        long long sy = dy < 0 ? -1 : 1;
+        for (long long k = 0; k <= ady; ++k) _SetBrush(int(x0 + (k * dx) / ady), int(y0 + k * sy));
+    } else {
+        long long sx = dx < 0 ? -1 : 1;
+        for (long long k = 0; k <= adx; ++k) _SetBrush(int(x0 + k * sx), int(y0 + (k * dy) / adx));
+    }
+}
+
+void Editor::_Rect(int x0, int y0, int x1, int y1, bool fill) {
+    int left = std::min(x0, x1), right = std::max(x0, x1);
+    int top = std::min(y0, y1), bottom = std::max(y0, y1);
+    if (fill) {
+        // Points off the grid are no-ops: skip them without walking over them.
+        int l = std::max(left, 0), r = std::min(right, gridWidth() - 1);
+        int t = std::max(top, 0), b = std::min(bottom, gridHeight() - 1);
+        for (int y = t; y <= b; ++y)
+            for (int x = l; x <= r; ++x) pixels.SetPixel(x, y, erase);
+        return;
+    }
+    _LineBrush(left, top, right, top);
+    _LineBrush(right, top, right, bottom);
+    _LineBrush(right, bottom, left, bottom);
+    _LineBrush(left, bottom, left, top);
+}
+
+void Editor::_HSpan(int x0, int x1, int y) {
+    if (y < 0 || y >= gridHeight()) return;
+    int l = std::max(std::min(x0, x1), 0), r = std::min(std::max(x0, x1), gridWidth() - 1);
+    for (int x = l; x <= r; ++x) pixels.SetPixel(x, y, erase);
+}
+
+void Editor::_Ellipse(int cx, int cy, int rx, int ry, bool fill) {
+    rx = std::min(std::abs(rx), maxRadius);
+    ry = std::min(std::abs(ry), maxRadius);
+    if (rx == 0 && ry == 0) {
+        _SetBrush(cx, cy);
+        return;
+    }
+    if (rx == 0 || ry == 0) {
+        _LineBrush(cx - rx, cy - ry, cx + rx, cy + ry);
+        return;
+    }
+    auto plot = [&](long long x, long long y) {
+        int px = int(x), py = int(y);
+        if (fill) {
+            _HSpan(cx - px, cx + px, cy + py);
+            _HSpan(cx - px, cx + px, cy - py);
+        } else {
+            _SetBrush(cx + px, cy + py);
+            _SetBrush(cx - px, cy + py);
+            _SetBrush(cx + px, cy - py);
+            _SetBrush(cx - px, cy - py);
+        }
+    };
+    const long long a = rx, b = ry, a2 = a * a, b2 = b * b;
+    long long x = 0, y = b, px = 0, py = 2 * a2 * b;
+    long long p = b2 - a2 * b + (a2 >> 2);
+    do {
+        plot(x, y);
+        if (p >= 0) {
+            p += px + 3 * b2 + 2 * a2 - py;
+            y -= 1;
+            py -= 2 * a2;
+        } else {
+            p += px + 3 * b2;
+        }
+        x += 1;
+        px += 2 * b2;
+    } while (px < py);
+    p = (((2 * x + 1) * (2 * x + 1) * b2) >> 2) + ((y - 1) * (y - 1) - b2) * a2;
+    for (;;) {
+        plot(x, y);
+        py -= 2 * a2;
+        if (p <= 0) {
+            px += 2 * b2;
+            p += px + a2 - py;
+            x += 1;
+        } else {
+            p += a2 - py;
+        }
+        if (y <= 0) break;
+        y -= 1;
+    }
+}
+
+void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
+    if (tool == 6 && shift) {
+        int s = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+        x1 = x0 + (x1 - x0 >= 0 ? s : -s);
+        y1 = y0 + (y1 - y0 >= 0 ? s : -s);
+    }
+    const int dx = x1 - x0, dy = y1 - y0;
+    // Arithmetic shifts: a square corner left of the screen stays left of it.
+    int gx0 = x0, gy0 = y0, gx1 = x1, gy1 = y1;
+    if (!bitmapMode(machine)) {
+        gx0 >>= 2;
+        gy0 >>= 2;
+        gx1 >>= 2;
+        gy1 >>= 2;
+    } else if (multiMode(machine)) {
+        gx0 >>= 1;
+        gx1 >>= 1;
+    }
+    if (tool == 6) {
+        _Rect(gx0, gy0, gx1, gy1, filled);
+    } else if (tool == 5) {
+        int rx = std::abs(dx), ry = std::abs(dy);
+        if (!shift) {
+            int r = int(std::sqrt(double(dx) * dx + double(dy) * dy) + 0.5);
+            rx = ry = r;
+        }
+        if (!bitmapMode(machine)) {
+            rx /= 4;
+            ry /= 4;
+        } else if (multiMode(machine)) {
+            rx /= 2;
+        }
+        _Ellipse(gx0, gy0, rx, ry, filled);
+    } else if (tool == 4) {
+        _LineBrush(gx0, gy0, gx1, gy1);
+    }
+}
+
+// ---- flood fill ----
+
+void Editor::_FloodFill(int x, int y) {
+    toGrid(x, y);
+    const u8 seed = pixels.GetPixel(x, y);
+    if (seed == 255 || seed == (machine.pen & 15)) return;
+    _TakeUndo();
+    drawing = false;
+    std::vector<std::pair<int, int>> stack;
+    stack.reserve(4096);
+    stack.emplace_back(x, y);
+    PixelOperator& p = pixels;
+    for (int pops = 0; !stack.empty() && pops < maxFillPops; ++pops) {
+        auto [px, py] = stack.back();
+        stack.pop_back();
+        if (p.GetPixel(px, py) != seed) continue;
+        p.SetPixel(px, py, false);
+        // A refused multicolour pixel keeps the seed colour and spreads no further.
+        if (p.GetPixel(px, py) == seed) continue;
+        if (p.GetPixel(px, py - 1) == seed) stack.emplace_back(px, py - 1);
+        if (p.GetPixel(px - 1, py) == seed) stack.emplace_back(px - 1, py);
+        if (p.GetPixel(px + 1, py) == seed) stack.emplace_back(px + 1, py);
+        if (p.GetPixel(px, py + 1) == seed) stack.emplace_back(px, py + 1);
+    }
+}

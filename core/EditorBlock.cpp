@@ -1,0 +1,219 @@
+#include <algorithm>
+
+#include "core/Editor.h"
+
+namespace {
+
+int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+bool bitmapMode(const Machine& m) { return m.vic[0x11] & 0x20; }
+
+u8 mirrorBits(u8 b) {
+    u8 r = 0;
+    for (int i = 0; i < 8; ++i)
+        if (b & (1 << i)) r = u8(r | (0x80 >> i));
+    return r;
+}
+
+u8 mirrorPairs(u8 b) {
+    return u8(((b & 0x03) << 6) | ((b & 0x0C) << 2) | ((b & 0x30) >> 2) | ((b & 0xC0) >> 6));
+}
+
+}  // namespace
+
+void Editor::selectAll() {
+    selX0 = 0;
+    selY0 = 0;
+    selX1 = 39;
+    selY1 = 24;
+    hasSelection = true;
+}
+
+void Editor::selRect(int& x0, int& y0, int& x1, int& y1) const {
+    // Corners set from outside are held to the screen.
+    int ax = clampInt(selX0, 0, 39), bx = clampInt(selX1, 0, 39);
+    int ay = clampInt(selY0, 0, 24), by = clampInt(selY1, 0, 24);
+    x0 = std::min(ax, bx);
+    x1 = std::max(ax, bx);
+    y0 = std::min(ay, by);
+    y1 = std::max(ay, by);
+}
+
+Editor::Block Editor::_Grab(int x0, int y0, int x1, int y1) const {
+    const Machine& m = machine;
+    Block b;
+    b.w = x1 - x0 + 1;
+    b.h = y1 - y0 + 1;
+    b.bitmap = bitmapMode(m);
+    if (b.w <= 0 || b.h <= 0) return Block{};
+    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
+    for (int r = y0; r <= y1; ++r) {
+        for (int c = x0; c <= x1; ++c) {
+            bool inside = c >= 0 && c < 40 && r >= 0 && r < 25;
+            int cell = inside ? r * 40 + c : 0;
+            if (b.bitmap)
+                for (int i = 0; i < 8; ++i)
+                    b.bitmapBytes.push_back(inside ? m.ram[u16(bitmap + r * 320 + c * 8 + i)] : 0);
+            b.screen.push_back(inside ? m.ram[u16(screen + cell)] : 0x20);
+            b.colour.push_back(inside ? m.ram[Machine::colorRamAddr + cell] : 0);
+        }
+    }
+    return b;
+}
+
+void Editor::_Stamp(const Block& block, int x, int y) {
+    Machine& m = machine;
+    const bool withBitmap = block.bitmap && bitmapMode(m) &&
+                            block.bitmapBytes.size() >= size_t(block.w) * block.h * 8;
+    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
+    for (int r = 0; r < block.h; ++r) {
+        for (int c = 0; c < block.w; ++c) {
+            int tx = x + c, ty = y + r;
+            if (tx < 0 || tx >= 40 || ty < 0 || ty >= 25) continue;
+            size_t i = size_t(r) * block.w + c;
+            if (i >= block.screen.size() || i >= block.colour.size()) return;
+            int cell = ty * 40 + tx;
+            if (withBitmap)
+                for (int k = 0; k < 8; ++k) m.ram[u16(bitmap + ty * 320 + tx * 8 + k)] = block.bitmapBytes[i * 8 + k];
+            m.ram[u16(screen + cell)] = block.screen[i];
+            m.ram[Machine::colorRamAddr + cell] = block.colour[i];
+        }
+    }
+}
+
+bool Editor::copyBlock() {
+    if (!hasSelection) return false;
+    int x0, y0, x1, y1;
+    selRect(x0, y0, x1, y1);
+    clip = _Grab(x0, y0, x1, y1);
+    return true;
+}
+
+bool Editor::cutBlock() {
+    if (!copyBlock()) return false;
+    clearBlock();
+    return true;
+}
+
+void Editor::clearBlock() {
+    if (!hasSelection) return;
+    Machine& m = machine;
+    int x0, y0, x1, y1;
+    selRect(x0, y0, x1, y1);
+    undo.TakeScreenUndo("clear block");
+    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
+    const bool bm = bitmapMode(m);
+    for (int r = y0; r <= y1; ++r)
+        for (int c = x0; c <= x1; ++c) {
+            if (bm)
+                for (int k = 0; k < 8; ++k) m.ram[u16(bitmap + r * 320 + c * 8 + k)] = 0;
+            else
+                m.ram[u16(screen + r * 40 + c)] = 0x20;
+        }
+}
+
+bool Editor::startPaste() {
+    if (clip.w <= 0 || clip.h <= 0) return false;
+    // A paste or shape already shown is settled first, so its backup is not lost.
+    commitPendingEdits();
+    undo.TakeScreenUndo("paste block");
+    _SaveLineStart();
+    pasting = true;
+    if (hasSelection) {
+        int x0, y0, x1, y1;
+        selRect(x0, y0, x1, y1);
+        pasteX = x0;
+        pasteY = y0;
+    } else {
+        pasteX = pasteY = 0;
+    }
+    _Stamp(clip, pasteX, pasteY);
+    return true;
+}
+
+void Editor::_PastePreview(int x, int y) {
+    if (!pasting) return;
+    if (!_BackupFitsLayout()) {
+        // The screen moved under the paste: place it as shown rather than restore stale bytes.
+        commitPaste();
+        return;
+    }
+    pasteX = x;
+    pasteY = y;
+    _RestoreLineStart();
+    _Stamp(clip, x, y);
+}
+
+void Editor::commitPaste() {
+    if (!pasting) return;
+    pasting = false;
+    selX0 = std::max(pasteX, 0);
+    selY0 = std::max(pasteY, 0);
+    selX1 = std::min(pasteX + clip.w, 40) - 1;
+    selY1 = std::min(pasteY + clip.h, 25) - 1;
+    hasSelection = true;
+    _ClearBackup();
+}
+
+void Editor::cancelPaste() {
+    if (!pasting) return;
+    if (_BackupFitsLayout()) _RestoreLineStart();
+    pasting = false;
+    _ClearBackup();
+}
+
+void Editor::flipBlockX() {
+    if (!hasSelection) return;
+    int x0, y0, x1, y1;
+    selRect(x0, y0, x1, y1);
+    undo.TakeScreenUndo("flip block");
+    Block b = _Grab(x0, y0, x1, y1);
+    Block f = b;
+    const bool multi = machine.vic[0x16] & 0x10;
+    for (int r = 0; r < b.h; ++r)
+        for (int c = 0; c < b.w; ++c) {
+            size_t from = size_t(r) * b.w + c, to = size_t(r) * b.w + (b.w - 1 - c);
+            f.screen[to] = b.screen[from];
+            f.colour[to] = b.colour[from];
+            if (b.bitmap)
+                for (int k = 0; k < 8; ++k) {
+                    u8 v = b.bitmapBytes[from * 8 + k];
+                    f.bitmapBytes[to * 8 + k] = multi ? mirrorPairs(v) : mirrorBits(v);
+                }
+        }
+    _Stamp(f, x0, y0);
+}
+
+void Editor::flipBlockY() {
+    if (!hasSelection) return;
+    int x0, y0, x1, y1;
+    selRect(x0, y0, x1, y1);
+    undo.TakeScreenUndo("flip block");
+    Block b = _Grab(x0, y0, x1, y1);
+    Block f = b;
+    for (int r = 0; r < b.h; ++r)
+        for (int c = 0; c < b.w; ++c) {
+            size_t from = size_t(r) * b.w + c, to = size_t(b.h - 1 - r) * b.w + c;
+            f.screen[to] = b.screen[from];
+            f.colour[to] = b.colour[from];
+            if (b.bitmap)
+                for (int k = 0; k < 8; ++k) f.bitmapBytes[to * 8 + (7 - k)] = b.bitmapBytes[from * 8 + k];
+        }
+    _Stamp(f, x0, y0);
+}
+
+void Editor::invertBlock() {
+    if (!hasSelection) return;
+    Machine& m = machine;
+    int x0, y0, x1, y1;
+    selRect(x0, y0, x1, y1);
+    undo.TakeScreenUndo("invert block");
+    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
+    const bool bm = bitmapMode(m);
+    for (int r = y0; r <= y1; ++r)
+        for (int c = x0; c <= x1; ++c) {
+            if (bm)
+                for (int k = 0; k < 8; ++k) m.ram[u16(bitmap + r * 320 + c * 8 + k)] ^= 0xFF;
+            else
+                m.ram[u16(screen + r * 40 + c)] ^= 0x80;
+        }
+}
