@@ -1,5 +1,7 @@
 #include "app/Compat.h"
 
+#include <cstring>
+
 #include <SDL_scancode.h>
 #include <imgui_internal.h>
 
@@ -56,5 +58,50 @@ bool IsItemHoveredShort() {
     if (g.LastItemData.ID == 0 || g.HoveredId != g.LastItemData.ID) return true;
     return g.HoveredIdTimer >= 0.15f;
 }
+
+namespace {
+// Frames left in which PlaceWindow forces the default layout.
+int g_layoutResetFrames = 0;
+ImVec4 g_workArea;
+}  // namespace
+
+bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags flags) {
+    ImGuiViewportP* vp = (ImGuiViewportP*)ImGui::GetMainViewport();
+    flags |= ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings;
+    return ImGui::BeginViewportSideBar(name, vp, dir, size, flags);
+}
+
+void ResetLayout() { g_layoutResetFrames = 2; }
+
+void BeginLayoutFrame() {
+    ImGuiViewportP* vp = (ImGuiViewportP*)ImGui::GetMainViewport();
+    ImRect r = vp->GetBuildWorkRect();
+    g_workArea = ImVec4(r.Min.x, r.Min.y, r.GetWidth(), r.GetHeight());
+    if (g_layoutResetFrames > 0) --g_layoutResetFrames;
+}
+
+ImVec4 DefaultWindowRect(const char* name, ImVec4 area) {
+    static const char* const upperRight[] = {"Second view", "Registers", "Monitor", "Processor",
+                                             "Assembler", "Memory bitmap"};
+    static const char* const lowerRight[] = {"Character set", "Sprites", "Character editor",
+                                             "Sprite editor"};
+    float leftW = area.z * 0.70f, rightW = area.z - leftW, halfH = area.w * 0.5f;
+    for (const char* n : upperRight)
+        if (strcmp(n, name) == 0) return ImVec4(area.x + leftW, area.y, rightW, halfH);
+    for (const char* n : lowerRight)
+        if (strcmp(n, name) == 0) return ImVec4(area.x + leftW, area.y + halfH, rightW, area.w - halfH);
+    if (strcmp(name, "Screen") == 0) return ImVec4(area.x, area.y, leftW, area.w);
+    // Any other window floats near the middle of the area.
+    return ImVec4(area.x + area.z * 0.25f, area.y + area.w * 0.2f, area.z * 0.5f, area.w * 0.6f);
+}
+
+void PlaceWindow(const char* name) {
+    ImVec4 r = DefaultWindowRect(name, g_workArea);
+    ImGuiCond cond = g_layoutResetFrames > 0 ? ImGuiCond_Always : ImGuiCond_FirstUseEver;
+    ImGui::SetNextWindowPos(ImVec2(r.x, r.y), cond);
+    ImGui::SetNextWindowSize(ImVec2(r.z, r.w), cond);
+}
+
+bool NoPopupOpen() { return !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId); }
 
 }  // namespace Compat

@@ -28,4 +28,25 @@ inline ImTextureID TexId(unsigned int glName) { return (ImTextureID)(uintptr_t)g
 template <class T>
 inline ImTextureID TexId(const T& texture) { return TexId(texture.id); }
 
+// A bar at an edge of the main window, as ImGui::BeginViewportSideBar; always
+// pair with ImGui::End. The area it takes is left out of the window layout.
+bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags flags = 0);
+
+// Stands in for the dock space: the default layout puts the screen on the
+// left and the other windows in two stacks on the right. Call before
+// ImGui::Begin of every such window; it places the window on first use and
+// again after ResetLayout.
+void PlaceWindow(const char* name);
+// The default layout applies to every window again from the next frame on.
+void ResetLayout();
+// Frame-loop hook: call once per frame after the bars and before the windows.
+void BeginLayoutFrame();
+// Where a window of that name goes in the default layout, inside the area
+// left by the bars (x, y, w, h).
+ImVec4 DefaultWindowRect(const char* name, ImVec4 area);
+
+// True while no popup is open: a modal must wait for its turn instead of
+// opening over (and so closing) another one.
+bool NoPopupOpen();
+
 }  // namespace Compat

@@ -1,0 +1,238 @@
+#include "app/Program.h"
+
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+#include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "app/App.h"
+#include "app/Classic.h"
+#include "app/Compat.h"
+#include "app/Popups.h"
+#include "app/Texture.h"
+#include "platform/Platform.h"
+#include "selftest/AutoTestMode.h"
+
+#include <SDL_opengl.h>
+
+namespace {
+
+std::unique_ptr<App> g_app;
+SDL_Window* g_window = nullptr;
+SDL_GLContext g_gl = nullptr;
+bool g_running = false;  // set: the frame loop ends
+int g_exitCode = 0;
+int g_frameNo = 0;  // frames since start, for the snapshot and the hooks
+
+void setWindowIcon() {
+    Bytes bytes;
+    if (!Platform::readFile(Platform::assetDir() + "/icon.png", bytes) || bytes.empty()) return;
+    int w = 0, h = 0, n = 0;
+    stbi_uc* px = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &n, 4);
+    if (!px) return;
+    SDL_Surface* s =
+        SDL_CreateRGBSurfaceWithFormatFrom(px, w, h, 32, w * 4, SDL_PIXELFORMAT_ABGR8888);
+    if (s) {
+        SDL_SetWindowIcon(g_window, s);
+        SDL_FreeSurface(s);
+    }
+    stbi_image_free(px);
+}
+
+// Adds a TrueType font read by us, so a missing file falls back instead of asserting.
+ImFont* addFont(const std::string& path, const ImFontConfig& cfg) {
+    Bytes bytes;
+    if (!Platform::readFile(path, bytes) || bytes.size() < 12) return nullptr;
+    void* data = IM_ALLOC(bytes.size());  // the atlas frees it
+    memcpy(data, bytes.data(), bytes.size());
+    ImFontConfig c = cfg;
+    c.FontDataOwnedByAtlas = true;
+    ImFont* f = ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, int(bytes.size()), 12.0f, &c);
+    return f;
+}
+
+void writeSnapshot(const char* path) {
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(g_window, &w, &h);
+    if (w <= 0 || h <= 0) return;
+    std::vector<unsigned char> px(size_t(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    stbi_flip_vertically_on_write(1);
+    stbi_write_png(path, w, h, 4, px.data(), w * 4);
+    stbi_flip_vertically_on_write(0);
+}
+
+void saveLayout() {
+    if (AutoTest::enabled()) return;
+    size_t size = 0;
+    const char* text = ImGui::SaveIniSettingsToMemory(&size);
+    Platform::saveText("imgui.ini", std::string(text, size));
+    ImGui::GetIO().WantSaveIniSettings = false;
+}
+
+void frame(const ProgramHooks* hooks) {
+    static const char* snap = std::getenv("VORLIX_SNAPSHOT");
+    App& app = *g_app;
+
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        ImGui_ImplSDL2_ProcessEvent(&e);
+        if (e.type == SDL_QUIT) app.quitRequested = true;
+        else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE &&
+                 e.window.windowID == SDL_GetWindowID(g_window))
+            app.quitRequested = true;
+        else if (e.type == SDL_DROPFILE && e.drop.file)
+            SDL_free(e.drop.file);
+    }
+    if (app.quitRequested) {
+        app.quitRequested = false;
+        app.confirm("Exit Vorlix?", "Are you sure you want to close the program?",
+                    [] { g_running = true; });
+    }
+
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+
+    if (app.resetLayout) {
+        Compat::ResetLayout();
+        app.resetLayout = false;
+    }
+    Compat::BeginLayoutFrame();
+
+    drawPopups(app);
+
+    ImGuiIO& io = ImGui::GetIO();
+    if (io.WantSaveIniSettings) saveLayout();
+
+    ImGui::Render();
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(g_window, &dw, &dh);
+    glViewport(0, 0, dw, dh);
+    glClearColor(240 / 255.0f, 240 / 255.0f, 240 / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+
+    ++g_frameNo;
+    if (snap && g_frameNo == 30) {
+        writeSnapshot(snap);
+        g_running = true;
+    }
+    if (hooks && hooks->onFrame && !hooks->onFrame(app, g_frameNo)) g_running = true;
+
+    SDL_GL_SwapWindow(g_window);
+}
+
+}  // namespace
+
+SDL_Window* programWindow() { return g_window; }
+
+int runProgram(const char* argv0, const ProgramHooks* hooks) {
+    Platform::init(argv0);
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
+        fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
+        return 1;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+
+    g_window = SDL_CreateWindow("Vorlix 3.0 beta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                1400, 900,
+                                SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!g_window) {
+        fprintf(stderr, "SDL_CreateWindow failed: %s\n", SDL_GetError());
+        return 1;
+    }
+    setWindowIcon();
+    g_gl = SDL_GL_CreateContext(g_window);
+    if (!g_gl) {
+        fprintf(stderr, "SDL_GL_CreateContext failed: %s\n", SDL_GetError());
+        SDL_DestroyWindow(g_window);
+        g_window = nullptr;
+        SDL_Quit();
+        return 1;
+    }
+    SDL_GL_MakeCurrent(g_window, g_gl);
+    SDL_GL_SetSwapInterval(1);
+
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    io.IniFilename = nullptr;  // the layout is kept by hand in the configuration directory
+    Classic::ApplyStyle();
+
+    ImFontConfig cfg;
+    cfg.OversampleH = 2;
+    cfg.OversampleV = 1;
+    if (!addFont(Platform::assetDir() + "/fonts/LiberationSans-Regular.ttf", cfg)) {
+        ImFontConfig def = cfg;
+        def.SizePixels = 12.0f;
+        io.Fonts->AddFontDefault(&def);
+    }
+    Classic::MonoFont = addFont(Platform::assetDir() + "/fonts/LiberationMono-Regular.ttf", cfg);
+
+    bool backends = ImGui_ImplSDL2_InitForOpenGL(g_window, g_gl);
+    if (backends && !ImGui_ImplOpenGL3_Init("#version 130")) {
+        ImGui_ImplSDL2_Shutdown();
+        backends = false;
+    }
+    if (backends) {
+        // Compiling the shaders and the font atlas happens here; a failure shows as no font texture.
+        ImGui_ImplOpenGL3_NewFrame();
+        if (!io.Fonts->TexID) {
+            ImGui_ImplOpenGL3_Shutdown();
+            ImGui_ImplSDL2_Shutdown();
+            backends = false;
+        }
+    }
+    if (!backends) {
+        fprintf(stderr, "OpenGL back end failed to start\n");
+        ImGui::DestroyContext();
+        SDL_GL_DeleteContext(g_gl);
+        SDL_DestroyWindow(g_window);
+        g_window = nullptr;
+        SDL_Quit();
+        return 1;
+    }
+
+    g_app = std::make_unique<App>();
+    if (!AutoTest::enabled()) {
+        std::string layout = Platform::loadText("imgui.ini");
+        if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
+    }
+    io.FontGlobalScale = g_app->uiScale;
+
+    g_running = false;
+    g_frameNo = 0;
+    while (!g_running) frame(hooks);
+
+    if (!AutoTest::enabled()) {
+        g_app->saveSettings();
+        saveLayout();  // changes of the last seconds are not lost
+    }
+    TextureReleaseAll();
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext();
+    SDL_GL_DeleteContext(g_gl);
+    SDL_DestroyWindow(g_window);
+    g_window = nullptr;
+    g_gl = nullptr;
+    SDL_Quit();
+    return g_exitCode;
+}

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+#include <stb/stb_image.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/App.h"
+#include "app/Program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        char tmpl[] = "/tmp/vorlix-gui-XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+struct RunResult {
+    int exitCode = -1;
+    std::string err;
+};
+
+// Runs the real program with extra environment settings; stderr is captured.
+RunResult runVorlix(const std::string& env, const fs::path& dir) {
+    fs::path errFile = dir / "stderr.txt";
+    std::string cmd = "env " + env + " " + VORLIX_PROGRAM + " 2>" + errFile.string();
+    int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errFile);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    const unsigned char* at(int x, int y) const { return &px[(size_t(y) * w + x) * 4]; }
+};
+
+Picture loadPng(const fs::path& p) {
+    Picture pic;
+    int n = 0;
+    unsigned char* data = stbi_load(p.c_str(), &pic.w, &pic.h, &n, 4);
+    if (data) {
+        pic.px.assign(data, data + size_t(pic.w) * pic.h * 4);
+        stbi_image_free(data);
+    }
+    return pic;
+}
+
+TEST(Program, SnapshotRunWritesPngAndSettings) {
+    TempDir t;
+    fs::path png = t.path / "snap.png";
+    RunResult r = runVorlix("XDG_CONFIG_HOME=" + t.path.string() + " APPDATA= VORLIX_SNAPSHOT=" +
+                                png.string(),
+                            t.path);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Picture pic = loadPng(png);
+    ASSERT_EQ(pic.w, 1400);
+    ASSERT_EQ(pic.h, 900);
+    // The window is cleared light grey where nothing is drawn.
+    bool sawClearGrey = false;
+    for (int y = 0; y < pic.h && !sawClearGrey; y += 7)
+        for (int x = 0; x < pic.w; x += 7) {
+            const unsigned char* p = pic.at(x, y);
+            if (p[0] == 240 && p[1] == 240 && p[2] == 240) {
+                sawClearGrey = true;
+                break;
+            }
+        }
+    EXPECT_TRUE(sawClearGrey);
+    // Settings and layout are written at shut-down.
+    EXPECT_TRUE(fs::exists(t.path / "vorlix" / "vorlix.ini"));
+    EXPECT_TRUE(fs::exists(t.path / "vorlix" / "imgui.ini"));
+}
+
+TEST(Program, VideoDriverFailureExitsWithOne) {
+    TempDir t;
+    RunResult r = runVorlix("XDG_CONFIG_HOME=" + t.path.string() +
+                                " SDL_VIDEODRIVER=no-such-driver VORLIX_SNAPSHOT=" +
+                                (t.path / "x.png").string(),
+                            t.path);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("SDL_Init failed: ", 0), 0u) << r.err;
+    EXPECT_FALSE(fs::exists(t.path / "x.png"));
+}
+
+TEST(Program, InProcessRunReportsStartupTime) {
+    TempDir t;
+    setenv("XDG_CONFIG_HOME", t.path.c_str(), 1);
+    unsetenv("APPDATA");
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    auto start = std::chrono::steady_clock::now();
+    double firstFrameMs = -1;
+    int frames = 0;
+    ProgramHooks hooks;
+    hooks.onFrame = [&](App& app, int frame) {
+        if (frame == 1)
+            firstFrameMs =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count();
+        frames = frame;
+        EXPECT_EQ(app.machine.vic[0x20], 0x0E);
+        return frame < 5;
+    };
+    EXPECT_EQ(runProgram("vorlix", &hooks), 0);
+    EXPECT_EQ(frames, 5);
+    EXPECT_EQ(programWindow(), nullptr);
+    printf("start-up to first frame: %.1f ms\n", firstFrameMs);
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
