@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/FileIO.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileIOTest : public testing::Test {
+protected:
+    fs::path root;
+
+    void SetUp() override {
+        root = fs::path(testing::TempDir()) /
+               ("vorlix_fileio_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    void TearDown() override {
+        FileIO::cancel();
+        fs::remove_all(root);
+    }
+    void write(const fs::path& p, const std::string& text) {
+        std::ofstream f(p, std::ios::binary);
+        f << text;
+    }
+    std::string read(const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }
+    void type(const std::string& name) {
+        std::strcpy(FileIO::dialog().name, name.c_str());
+        FileIO::nameEdited();
+    }
+};
+
+std::vector<std::string> names(const std::vector<FileIO::Entry>& entries) {
+    std::vector<std::string> out;
+    for (auto& e : entries) out.push_back(e.isDir ? "[" + e.name + "]" : e.name);
+    return out;
+}
+
+TEST(FileIOPath, Extension) {
+    EXPECT_EQ(FileIO::extension("dir/PIC.KOA"), "koa");
+    EXPECT_EQ(FileIO::extension("a.b/c"), "");
+    EXPECT_EQ(FileIO::extension("a.b\\c"), "");
+    EXPECT_EQ(FileIO::extension("name."), "");
+    EXPECT_EQ(FileIO::extension(".bashrc"), "bashrc");
+    EXPECT_EQ(FileIO::extension("dir/.Prg"), "prg");
+    EXPECT_EQ(FileIO::extension("noext"), "");
+    EXPECT_EQ(FileIO::extension("x.tar.GZ"), "gz");
+    // Bytes above $7F stay as they are (no sign-extended lookup).
+    EXPECT_EQ(FileIO::extension("bild.\xC4\xD6X"), "\xC4\xD6x");
+}
+
+TEST(FileIOPath, BaseName) {
+    EXPECT_EQ(FileIO::baseName("C:\\games\\disk.d64"), "disk.d64");
+    EXPECT_EQ(FileIO::baseName("/home/u/pic.koa"), "pic.koa");
+    EXPECT_EQ(FileIO::baseName("dir/"), "");
+    EXPECT_EQ(FileIO::baseName("plain"), "plain");
+    EXPECT_EQ(FileIO::baseName("a\\b/c"), "c");
+}
+
+TEST_F(FileIOTest, RequestsFillTheRecord) {
+    FileIO::open("Load it", {}, nullptr);
+    auto& d = FileIO::dialog();
+    EXPECT_TRUE(d.open);
+    EXPECT_TRUE(d.openPending);
+    EXPECT_FALSE(d.save);
+    EXPECT_EQ(d.title, "Load it");
+    ASSERT_EQ(d.filters.size(), 1u);
+    EXPECT_EQ(d.filters[0].name, "All files");
+    EXPECT_TRUE(d.filters[0].extensions.empty());
+    EXPECT_EQ(d.dir, FileIO::startDir());
+
+    FileIO::saveWith("Save it", "image.koa", [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
+    EXPECT_TRUE(d.save);
+    EXPECT_EQ(d.defaultExt, "koa");
+    ASSERT_EQ(d.filters.size(), 2u);
+    EXPECT_EQ(d.filters[0].name, "*.koa");
+    EXPECT_EQ(d.filters[0].extensions, std::vector<std::string>{"koa"});
+    EXPECT_EQ(d.filters[1].name, "All files");
+    EXPECT_STREQ(d.name, "image.koa");
+
+    FileIO::saveWith("Save it", "noext", [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
+    ASSERT_EQ(d.filters.size(), 1u);
+    EXPECT_EQ(d.filters[0].name, "All files");
+    EXPECT_EQ(d.defaultExt, "");
+
+    std::string longName(700, 'x');
+    FileIO::saveWith("Save it", longName, [](const std::string&) { return std::vector<uint8_t>{}; }, nullptr);
+    EXPECT_EQ(std::strlen(d.name), 511u);
+
+    FileIO::chooseDirectory("Pick", [](const std::string&) {});
+    EXPECT_TRUE(d.chooseDir);
+    ASSERT_EQ(d.filters.size(), 1u);
+    EXPECT_EQ(d.filters[0].name, "Directories");
+    EXPECT_EQ(d.filters[0].extensions, std::vector<std::string>{"\x01"});
+}
+
+TEST_F(FileIOTest, ListingSortsAndFilters) {
+    fs::create_directory(root / "b");
+    fs::create_directory(root / "A");
+    fs::create_directory(root / ".hiddendir");
+    write(root / "z.prg", "1");
+    write(root / "B.prg", "1");
+    write(root / "PIC.KOA", "1");
+    write(root / "pic.koa.bak", "1");
+    write(root / ".secret.koa", "1");
+    write(root / "ab", "1");
+    write(root / "a", "1");
+    fs::create_directory_symlink(root / "A", root / "linkdir");
+
+    auto all = names(FileIO::list(root.string(), {"All files", {}}));
+    EXPECT_EQ(all, (std::vector<std::string>{"[A]", "[b]", "[linkdir]", "a", "ab", "B.prg", "PIC.KOA",
+                                             "pic.koa.bak", "z.prg"}));
+    auto koa = names(FileIO::list(root.string(), {"*.koa", {"koa"}}));
+    EXPECT_EQ(koa, (std::vector<std::string>{"[A]", "[b]", "[linkdir]", "PIC.KOA"}));
+    auto dirs = names(FileIO::list(root.string(), {"Directories", {"\x01"}}));
+    EXPECT_EQ(dirs, (std::vector<std::string>{"[A]", "[b]", "[linkdir]"}));
+    EXPECT_TRUE(FileIO::list((root / "missing").string(), {"All files", {}}).empty());
+}
+
+TEST_F(FileIOTest, OpenReadsAndHandsOverNameAndBytes) {
+    write(root / "data.prg", std::string("\x01\x08\x42", 3));
+    std::string gotName;
+    std::vector<uint8_t> gotBytes;
+    int calls = 0;
+    FileIO::open("Load", {{"PRG", {"prg"}}}, [&](const std::string& n, std::vector<uint8_t>& b) {
+        gotName = n;
+        gotBytes = b;
+        ++calls;
+    });
+    FileIO::dialog().dir = root.string();
+    type("data.prg");
+    FileIO::accept();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(gotName, "data.prg");
+    EXPECT_EQ(gotBytes, (std::vector<uint8_t>{1, 8, 0x42}));
+    EXPECT_FALSE(FileIO::dialog().open);
+    EXPECT_EQ(FileIO::startDir(), root.string());
+
+    // The next dialog starts where the last one ended.
+    FileIO::open("Again", {}, nullptr);
+    EXPECT_EQ(FileIO::dialog().dir, root.string());
+}
+
+TEST_F(FileIOTest, OpenFailuresStayInTheDialog) {
+    int calls = 0;
+    FileIO::open("Load", {}, [&](const std::string&, std::vector<uint8_t>&) { ++calls; });
+    auto& d = FileIO::dialog();
+    d.dir = root.string();
+    FileIO::accept();  // empty name: nothing
+    EXPECT_TRUE(d.open);
+    EXPECT_EQ(d.error, "");
+    type("missing.prg");
+    FileIO::accept();
+    EXPECT_EQ(d.error, "Couldn't open file!");
+    EXPECT_TRUE(d.open);
+
+    ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
+    type("pipe.prg");
+    FileIO::accept();  // must not block on the FIFO
+    EXPECT_EQ(d.error, "Couldn't open file!");
+    EXPECT_TRUE(d.open);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(FileIOTest, TypedDirectoryIsEntered) {
+    fs::create_directory(root / "sub");
+    FileIO::open("Load", {}, [](const std::string&, std::vector<uint8_t>&) { FAIL(); });
+    auto& d = FileIO::dialog();
+    d.dir = root.string();
+    type("sub");
+    FileIO::accept();
+    EXPECT_TRUE(d.open);
+    EXPECT_EQ(fs::path(d.dir), fs::weakly_canonical(root / "sub"));
+    EXPECT_STREQ(d.name, "");
+    // Hidden files are not listed but can be typed.
+    write(root / "sub" / ".hidden", "xy");
+    std::string got;
+    d.onOpen = [&](const std::string& n, std::vector<uint8_t>&) { got = n; };
+    type(".hidden");
+    FileIO::accept();
+    EXPECT_EQ(got, ".hidden");
+}
+
+TEST_F(FileIOTest, SaveForcesExtensionAndConfirmsOverwrite) {
+    int saved = 0;
+    std::string savedName;
+    auto producer = [](const std::string&) { return std::vector<uint8_t>{'n', 'e', 'w'}; };
+    FileIO::saveWith("Save", "picture.prg", producer, [&](const std::string& n) {
+        savedName = n;
+        ++saved;
+    });
+    auto& d = FileIO::dialog();
+    d.dir = root.string();
+    type("picture");
+    FileIO::accept();
+    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(savedName, "picture.prg");
+    EXPECT_EQ(read(root / "picture.prg"), "new");
+
+    write(root / "other.prg", "old");
+    FileIO::saveWith("Save", "picture.prg", producer, [&](const std::string&) { ++saved; });
+    d.dir = root.string();
+    type("other.png");  // becomes other.prg, which exists
+    FileIO::accept();
+    EXPECT_EQ(d.error, "other.prg exists. Press Save again to overwrite.");
+    EXPECT_EQ(read(root / "other.prg"), "old");
+    EXPECT_TRUE(d.open);
+    // An edit between the presses asks again.
+    type("other.prg");
+    FileIO::accept();
+    EXPECT_EQ(read(root / "other.prg"), "old");
+    FileIO::accept();
+    EXPECT_EQ(read(root / "other.prg"), "new");
+    EXPECT_EQ(saved, 2);
+    EXPECT_FALSE(d.open);
+
+    // Upper-case extension of the default kind is kept.
+    FileIO::saveWith("Save", "image.koa", producer, nullptr);
+    d.dir = root.string();
+    type("PIC.KOA");
+    FileIO::accept();
+    EXPECT_TRUE(fs::exists(root / "PIC.KOA"));
+    EXPECT_FALSE(fs::exists(root / "PIC.koa"));
+}
+
+TEST_F(FileIOTest, ChangingDirectoryDisarmsOverwrite) {
+    fs::create_directory(root / "sub");
+    write(root / "x.prg", "old");
+    write(root / "sub" / "x.prg", "old");
+    auto producer = [](const std::string&) { return std::vector<uint8_t>{'n', 'e', 'w'}; };
+    FileIO::saveWith("Save", "x.prg", producer, nullptr);
+    auto& d = FileIO::dialog();
+    d.dir = (root / "sub").string();
+    FileIO::accept();
+    EXPECT_TRUE(d.overwriteArmed);
+    FileIO::goUp();
+    EXPECT_EQ(fs::path(d.dir), root);
+    EXPECT_FALSE(d.overwriteArmed);
+    FileIO::accept();  // another file: a new warning, nothing written
+    EXPECT_EQ(read(root / "x.prg"), "old");
+    EXPECT_EQ(read(root / "sub" / "x.prg"), "old");
+    EXPECT_EQ(d.error, "x.prg exists. Press Save again to overwrite.");
+
+    // Armed for one path, the flag alone does not overwrite another.
+    d.dir = (root / "sub").string();
+    FileIO::accept();
+    EXPECT_EQ(read(root / "sub" / "x.prg"), "old");
+    FileIO::accept();
+    EXPECT_EQ(read(root / "sub" / "x.prg"), "new");
+    EXPECT_EQ(read(root / "x.prg"), "old");
+}
+
+TEST_F(FileIOTest, ListClickDisarmsAndDirectoryClickEnters) {
+    write(root / "x.prg", "old");
+    FileIO::save("Save", "x.prg", {1, 2, 3}, nullptr);
+    auto& d = FileIO::dialog();
+    d.dir = root.string();
+    FileIO::accept();
+    EXPECT_TRUE(d.overwriteArmed);
+    FileIO::pickFile("x.prg");
+    EXPECT_FALSE(d.overwriteArmed);
+    FileIO::accept();
+    FileIO::accept();
+    EXPECT_EQ(read(root / "x.prg"), std::string("\x01\x02\x03", 3));
+
+    fs::create_directory(root / "deeper");
+    FileIO::save("Save", "x.prg", {4}, nullptr);
+    d.dir = root.string();
+    FileIO::accept();
+    EXPECT_TRUE(d.overwriteArmed);
+    FileIO::enterDir("deeper");
+    EXPECT_EQ(fs::path(d.dir), root / "deeper");
+    EXPECT_FALSE(d.overwriteArmed);
+}
+
+TEST_F(FileIOTest, SaveHoldsBytesForRepeatedCalls) {
+    FileIO::save("Save", "a.bin", {9, 8}, nullptr);
+    auto producer = FileIO::dialog().producer;
+    ASSERT_TRUE(producer);
+    EXPECT_EQ(producer("x"), (std::vector<uint8_t>{9, 8}));
+    EXPECT_EQ(producer("y"), (std::vector<uint8_t>{9, 8}));
+}
+
+TEST_F(FileIOTest, SaveFailureIsShown) {
+    FileIO::saveWith("Save", "a.prg", [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
+    auto& d = FileIO::dialog();
+    d.dir = (root / "nodir").string();
+    type("a.prg");
+    FileIO::accept();
+    EXPECT_EQ(d.error, "Couldn't open file for writing!");
+    EXPECT_TRUE(d.open);
+}
+
+TEST_F(FileIOTest, OpenPathAndChooseDirectory) {
+    write(root / "disk.d64", "x");
+    std::string got;
+    FileIO::openPath("Mount", {}, [&](const std::string& p) { got = p; });
+    auto& d = FileIO::dialog();
+    d.dir = root.string();
+    type("nothere.d64");
+    FileIO::accept();
+    EXPECT_EQ(d.error, "File not found");
+    type("disk.d64");
+    FileIO::accept();
+    EXPECT_EQ(fs::path(got), root / "disk.d64");
+    EXPECT_FALSE(d.open);
+
+    fs::create_directory(root / "prgs");
+    got.clear();
+    FileIO::chooseDirectory("Dir", [&](const std::string& p) { got = p; });
+    d.dir = (root / "prgs").string();
+    FileIO::useThisDirectory();
+    EXPECT_EQ(got, (root / "prgs").string());
+    EXPECT_FALSE(d.open);
+    EXPECT_EQ(FileIO::startDir(), (root / "prgs").string());
+}
+
+TEST_F(FileIOTest, NewRequestDropsTheOld) {
+    bool firstCalled = false;
+    write(root / "f.prg", "1");
+    FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
+    FileIO::open("Second", {}, nullptr);
+    FileIO::dialog().dir = root.string();
+    type("f.prg");
+    FileIO::accept();
+    EXPECT_FALSE(firstCalled);
+}
+
+TEST_F(FileIOTest, CallbackMayStartANewRequest) {
+    write(root / "f.prg", "1");
+    unsigned before = 0;
+    FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) {
+        FileIO::open("Follow-up", {}, nullptr);
+    });
+    before = FileIO::requestSerial();
+    FileIO::dialog().dir = root.string();
+    type("f.prg");
+    FileIO::accept();
+    EXPECT_TRUE(FileIO::dialog().open);
+    EXPECT_EQ(FileIO::dialog().title, "Follow-up");
+    EXPECT_NE(FileIO::requestSerial(), before);
+}
+
+TEST_F(FileIOTest, UpStopsAtRoot) {
+    FileIO::open("x", {}, nullptr);
+    auto& d = FileIO::dialog();
+    d.dir = "/";
+    FileIO::goUp();
+    EXPECT_EQ(d.dir, "/");
+    d.dir = "/tmp/";
+    FileIO::goUp();
+    EXPECT_EQ(d.dir, "/");
+}
+
+}  // namespace
