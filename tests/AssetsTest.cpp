@@ -171,3 +171,83 @@ TEST(AssetsIcon, DecodesWithSomeOpaquePixels) {
     // The corners stay transparent so the window icon is not a square.
     EXPECT_LT(opaque, w * h);
 }
+
+namespace {
+
+const char* const kGlyphFiles[20] = {
+    "BtnCharset.bmp", "BtnEditCharset.bmp", "SpeedButton1.bmp", "SpeedButton2.bmp",
+    "DrawDotTool.bmp", "DrawTool.bmp", "BtnEditSprites.bmp", "FloodFillTool.bmp",
+    "BtnHelp.bmp", "LineTool.bmp", "BtnMonitor.bmp", "BtnSecondView.bmp",
+    "BtnSprites.bmp", "TextTool.bmp", "Select.bmp", "Move.bmp",
+    "brush1.bmp", "brush2.bmp", "brush3.bmp", "Brush4.bmp"};
+
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<u32> px;
+};
+
+bool decode(const Bytes& file, Picture& out) {
+    int n = 0;
+    unsigned char* p = stbi_load_from_memory(file.data(), int(file.size()), &out.w, &out.h, &n, 4);
+    if (!p) return false;
+    out.px.resize(size_t(out.w) * out.h);
+    for (size_t i = 0; i < out.px.size(); ++i)
+        out.px[i] = p[i * 4] | p[i * 4 + 1] << 8 | p[i * 4 + 2] << 16 | u32(p[i * 4 + 3]) << 24;
+    stbi_image_free(p);
+    return true;
+}
+
+u32 le32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | u32(b[at + 3]) << 24; }
+
+}  // namespace
+
+TEST(AssetsGlyphs, EveryIconIsAnUncompressed24BitBmpThatDecodes) {
+    for (const char* name : kGlyphFiles) {
+        Bytes file = readAsset(std::string("glyphs/") + name);
+        ASSERT_GT(file.size(), 54u) << name;
+        EXPECT_EQ(file[0], 'B') << name;
+        EXPECT_EQ(file[1], 'M') << name;
+        EXPECT_EQ(file[28] | file[29] << 8, 24) << name;
+        EXPECT_EQ(le32(file, 30), 0u) << name;
+        Picture pic;
+        ASSERT_TRUE(decode(file, pic)) << name << ": " << stbi_failure_reason();
+        // Small enough for the toolbar's 23 x 22 buttons.
+        EXPECT_GE(pic.w, 8) << name;
+        EXPECT_LE(pic.w, 22) << name;
+        EXPECT_GE(pic.h, 8) << name;
+        EXPECT_LE(pic.h, 22) << name;
+    }
+}
+
+TEST(AssetsGlyphs, BottomLeftKeyColourFramesAVisiblePicture) {
+    for (const char* name : kGlyphFiles) {
+        Picture pic;
+        ASSERT_TRUE(decode(readAsset(std::string("glyphs/") + name), pic)) << name;
+        u32 key = pic.px[size_t(pic.h - 1) * pic.w];
+        int keyed = 0;
+        std::set<u32> drawn;
+        for (u32 p : pic.px) {
+            if (p == key) ++keyed;
+            else drawn.insert(p);
+        }
+        EXPECT_GE(drawn.size(), 1u) << name;
+        EXPECT_GT(keyed, 0) << name;
+        // Some visible pixels, and at least a row's worth of transparent ones.
+        EXPECT_GT(int(pic.px.size()) - keyed, 3) << name;
+        EXPECT_GE(keyed, pic.w) << name;
+    }
+}
+
+TEST(AssetsGlyphs, TwentyDistinctPictures) {
+    std::vector<std::vector<u32>> seen;
+    for (const char* name : kGlyphFiles) {
+        Picture pic;
+        ASSERT_TRUE(decode(readAsset(std::string("glyphs/") + name), pic)) << name;
+        u32 key = pic.px[size_t(pic.h - 1) * pic.w];
+        // Compare what a button shows: the key colour becomes transparent.
+        for (u32& p : pic.px)
+            if (p == key) p = 0;
+        for (const auto& other : seen) EXPECT_NE(other, pic.px) << name;
+        seen.push_back(pic.px);
+    }
+}
