@@ -9,6 +9,9 @@ App::App() {
     loadSettings();
     machine.reset();
     undoBuffer.Clear();
+    editor.cursorCol = 0;
+    editor.cursorRow = 6;
+    editor.textUndoPending = true;
     spriteBlock = spriteZeroPointer();
     machine.pen = 14;
     undoBuffer.Clear();
@@ -17,8 +20,12 @@ App::App() {
 int App::spriteZeroPointer() const { return machine.ram[machine.spritePointerAddr()]; }
 
 void App::newProject() {
+    editor.commitPendingEdits();
     machine.reset();
     undoBuffer.Clear();
+    editor.cursorCol = 0;
+    editor.cursorRow = 6;
+    editor.textUndoPending = true;
     spriteBlock = spriteZeroPointer();
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/Texture.h"
+#include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
@@ -27,6 +28,7 @@ struct App {
     Machine machine;
     Palette palette;
     UndoBuffer undoBuffer{machine};
+    Editor editor{machine, undoBuffer};
 
     // Settings (vorlix.ini).
     bool showGrid = false;

@@ -61,6 +61,7 @@ void App::applySettingsText(const std::string& text) {
     }
     if (!(uiScale >= 0.5f && uiScale <= 3.0f)) uiScale = 1.0f;
     palette.set(paletteIndex);
+    editor.pixels.noNewColours = dontReplaceColors;
     zoom = zoomSetting >= 1 && zoomSetting <= 24 ? zoomSetting : 2;
 }
 

@@ -81,11 +81,19 @@ TEST_F(AppTest, BadValuesAndUnknownKeys) {
              "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n");
     auto app = std::make_unique<App>();
     EXPECT_EQ(app->gridColor, 2);
+    EXPECT_FALSE(app->editor.pixels.noNewColours);
     EXPECT_FALSE(app->showGrid);
     EXPECT_FALSE(app->showActiveChar);
     EXPECT_TRUE(app->showMonitor);
     EXPECT_TRUE(app->showCalc);
     EXPECT_FALSE(app->showSprites);
+}
+
+TEST_F(AppTest, DontReplaceColorsReachesThePixelOperator) {
+    writeIni("DontReplaceColors=1\n");
+    auto app = std::make_unique<App>();
+    EXPECT_TRUE(app->dontReplaceColors);
+    EXPECT_TRUE(app->editor.pixels.noNewColours);
 }
 
 TEST_F(AppTest, CustomPaletteKeys) {
@@ -189,6 +197,9 @@ TEST_F(AppTest, NewProjectAndAfterLoad) {
     EXPECT_TRUE(app->undoBuffer.undo.empty());
     EXPECT_TRUE(app->undoBuffer.redo.empty());
     EXPECT_EQ(app->machine.pen, 0);
+    EXPECT_EQ(app->editor.cursorCol, 0);
+    EXPECT_EQ(app->editor.cursorRow, 6);
+    EXPECT_TRUE(app->editor.textUndoPending);
     EXPECT_EQ(app->machine.ram[0x0400], app->machine.powerOnImage.size() > 0x400
                                              ? app->machine.powerOnImage[0x400]
                                              : 0);

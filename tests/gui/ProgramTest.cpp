@@ -127,4 +127,29 @@ TEST(Program, InProcessRunReportsStartupTime) {
     unsetenv("XDG_CONFIG_HOME");
 }
 
+TEST(Program, GlContextFailureExitsWithOne) {
+    TempDir t;
+    // Mesa then offers no context of the version the program asks for.
+    RunResult r = runVorlix("XDG_CONFIG_HOME=" + t.path.string() +
+                                " MESA_GL_VERSION_OVERRIDE=2.1 VORLIX_SNAPSHOT=" +
+                                (t.path / "x.png").string(),
+                            t.path);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("failed"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(t.path / "x.png"));
+}
+
+TEST(Program, MissingFontsAndIconFallBack) {
+    TempDir t;
+    // An asset directory with the character ROM only: no fonts, no icon.
+    fs::create_directories(t.path / "assets");
+    fs::copy_file(fs::path(VORLIX_ASSET_DIR) / "C64Chars.bin", t.path / "assets" / "C64Chars.bin");
+    fs::path png = t.path / "snap.png";
+    RunResult r = runVorlix("XDG_CONFIG_HOME=" + t.path.string() + " VORLIX_ASSETS=" +
+                                (t.path / "assets").string() + " VORLIX_SNAPSHOT=" + png.string(),
+                            t.path);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(loadPng(png).w, 1400);
+}
+
 }  // namespace
