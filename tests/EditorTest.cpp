@@ -1,0 +1,573 @@
+#include <algorithm>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "tests/EditorTestSupport.h"
+
+namespace {
+
+using EditorDrawTest = EditorFixture;
+using Points = std::set<std::pair<int, int>>;
+
+Points litHires(const EditorFixture& f) {
+    Points p;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (f.hiresBit(x, y)) p.insert({x, y});
+    return p;
+}
+
+TEST_F(EditorDrawTest, InitialState) {
+    EXPECT_EQ(e.tool, 1);
+    EXPECT_EQ(e.brush, 1);
+    EXPECT_EQ(e.cursorCol, 0);
+    EXPECT_EQ(e.cursorRow, 6);
+    EXPECT_TRUE(e.textUndoPending);
+    EXPECT_EQ(e.lastX, -1);
+    EXPECT_EQ(e.clip.w, 0);
+    EXPECT_EQ(e.charClipCode, 0x20);
+    EXPECT_EQ(e.pixels.machine, m.get());
+}
+
+TEST_F(EditorDrawTest, BrushPointSets) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.brush = 2;
+    e._SetBrush(10, 10);
+    Points sq;
+    for (int y = 9; y <= 11; ++y)
+        for (int x = 9; x <= 11; ++x) sq.insert({x, y});
+    EXPECT_EQ(litHires(*this), sq);
+
+    bitmapMode(false);
+    e.brush = 3;
+    e._SetBrush(10, 10);
+    Points diamond;
+    for (int y = -2; y <= 2; ++y)
+        for (int x = -2; x <= 2; ++x)
+            if (std::abs(x) + std::abs(y) <= 2) diamond.insert({10 + x, 10 + y});
+    EXPECT_EQ(litHires(*this), diamond);
+    EXPECT_EQ(diamond.size(), 13u);
+
+    for (auto [x, y] : {std::pair{3, 3}, std::pair{4, 4}}) {
+        bitmapMode(false);
+        e.brush = 4;
+        e._SetBrush(x, y);
+        Points checker;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+                if ((dx + dy) & 1) checker.insert({4 + dx, 4 + dy});
+        EXPECT_EQ(litHires(*this), checker) << x;
+        EXPECT_EQ(checker.size(), 12u);
+    }
+}
+
+TEST_F(EditorDrawTest, BrushLineTruncatesTowardZero) {
+    bitmapMode(false);
+    m->pen = 1;
+    e._LineBrush(0, 0, 2, 5);  // steep: x = (k*2)/5
+    Points expect;
+    for (int k = 0; k <= 5; ++k) expect.insert({(k * 2) / 5, k});
+    EXPECT_EQ(litHires(*this), expect);
+    bitmapMode(false);
+    e._LineBrush(10, 10, 4, 8);  // flat, negative: y = 10 + (k*-2)/6
+    expect.clear();
+    for (int k = 0; k <= 6; ++k) expect.insert({10 - k, 10 + (k * -2) / 6});
+    EXPECT_EQ(litHires(*this), expect);
+}
+
+TEST_F(EditorDrawTest, DotLeavesGapsFreehandJoins) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 2;
+    e.mouseDown(10, 10, 0);
+    e.mouseMove(20, 10);
+    e.mouseUp(20, 10, 0);
+    EXPECT_EQ(litHires(*this), (Points{{10, 10}, {20, 10}}));
+    EXPECT_EQ(u.undo.size(), 1u);
+    EXPECT_EQ(u.undoName(), "hires drawing");
+    // The dot tool moves the text cursor with the pointer.
+    EXPECT_EQ(e.cursorCol, 2);
+    EXPECT_EQ(e.cursorRow, 1);
+
+    bitmapMode(false);
+    e.tool = 3;
+    e.mouseDown(10, 10, 0);
+    e.mouseMove(20, 10);
+    e.mouseMove(20, 14);
+    e.mouseUp(20, 14, 0);
+    Points expect;
+    for (int x = 10; x <= 20; ++x) expect.insert({x, 10});
+    for (int y = 11; y <= 14; ++y) expect.insert({20, y});
+    EXPECT_EQ(litHires(*this), expect);
+    EXPECT_EQ(u.undo.size(), 2u);
+}
+
+TEST_F(EditorDrawTest, RightButtonLineErasesWithBrush) {
+    bitmapMode(false);
+    std::memset(m->ram + 0x2000, 0xFF, 8000);
+    e.tool = 4;
+    e.brush = 2;
+    drag(50, 50, 60, 50, 1);
+    for (int x = 48; x <= 62; ++x)
+        for (int y = 48; y <= 52; ++y) EXPECT_EQ(hiresBit(x, y), !(x >= 49 && x <= 61 && y >= 49 && y <= 51)) << x << "," << y;
+}
+
+TEST_F(EditorDrawTest, RubberBandKeepsOnlyFinalShape) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 4;
+    e.mouseDown(0, 0, 0);
+    e.mouseMove(100, 0);
+    e.mouseMove(0, 100);
+    e.mouseMove(30, 30);
+    Points mid = litHires(*this);
+    e.mouseUp(50, 50, 0);
+    Points expect;
+    for (int k = 0; k <= 50; ++k) expect.insert({k, k});
+    EXPECT_EQ(litHires(*this), expect);
+    EXPECT_EQ(mid.size(), 31u);
+    EXPECT_TRUE(e.savedScreen.empty());
+    EXPECT_EQ(u.undo.size(), 1u);
+    u.MakeUndo();
+    EXPECT_TRUE(litHires(*this).empty());
+}
+
+TEST_F(EditorDrawTest, CircleRadiiByMode) {
+    // 3 right, 4 down: radius 5.
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 5;
+    drag(100, 100, 103, 104);
+    Points lit = litHires(*this);
+    for (auto p : {std::pair{105, 100}, {95, 100}, {100, 105}, {100, 95}}) EXPECT_TRUE(lit.count(p));
+    for (auto [x, y] : lit) {
+        double d = std::hypot(x - 100, y - 100);
+        EXPECT_NEAR(d, 5.0, 0.8);
+    }
+
+    bitmapMode(true);
+    m->pen = 1;
+    drag(100, 100, 103, 104);
+    // Mode pixels: centre (50, 100), x radius 2, y radius 5.
+    EXPECT_EQ(px(52, 100), 1);
+    EXPECT_EQ(px(48, 100), 1);
+    EXPECT_EQ(px(50, 105), 1);
+    EXPECT_EQ(px(50, 95), 1);
+    EXPECT_EQ(px(53, 100), 0);
+    EXPECT_EQ(px(50, 106), 0);
+
+    textMode();
+    m->pen = 1;
+    drag(100, 100, 103, 104);
+    // Text grid centre (25, 25), radius 1: a plus of 4 points around an unlit centre.
+    EXPECT_EQ(px(26, 25), 1);
+    EXPECT_EQ(px(24, 25), 1);
+    EXPECT_EQ(px(25, 26), 1);
+    EXPECT_EQ(px(25, 24), 1);
+    EXPECT_EQ(px(25, 25), 0);
+}
+
+TEST_F(EditorDrawTest, EllipseWithShiftAndDegenerate) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 5;
+    e.shift = true;
+    drag(100, 100, 110, 100);  // ry 0: a line of length 21
+    Points expect;
+    for (int x = 90; x <= 110; ++x) expect.insert({x, 100});
+    EXPECT_EQ(litHires(*this), expect);
+    bitmapMode(false);
+    drag(100, 100, 100, 100);  // both 0: one stamp
+    EXPECT_EQ(litHires(*this), (Points{{100, 100}}));
+    bitmapMode(false);
+    drag(100, 100, 120, 105);
+    Points lit = litHires(*this);
+    EXPECT_TRUE(lit.count({120, 100}) && lit.count({80, 100}) && lit.count({100, 105}) && lit.count({100, 95}));
+    EXPECT_FALSE(lit.count({121, 100}) || lit.count({100, 106}));
+}
+
+TEST_F(EditorDrawTest, FilledCircleAndRectangle) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.filled = true;
+    e.tool = 5;
+    drag(160, 100, 170, 100);
+    Points lit = litHires(*this);
+    for (int y = 90; y <= 110; ++y)
+        for (int x = 150; x <= 170; ++x) {
+            double d = std::hypot(x - 160, y - 100);
+            if (d < 9.0) {
+                EXPECT_TRUE(lit.count({x, y})) << x << "," << y;
+            }
+            if (d > 11.0) {
+                EXPECT_FALSE(lit.count({x, y})) << x << "," << y;
+            }
+        }
+    bitmapMode(false);
+    e.tool = 6;
+    e.brush = 3;  // filled rectangles use single pixels, not the brush
+    drag(20, 30, 10, 25);
+    Points expect;
+    for (int y = 25; y <= 30; ++y)
+        for (int x = 10; x <= 20; ++x) expect.insert({x, y});
+    EXPECT_EQ(litHires(*this), expect);
+}
+
+TEST_F(EditorDrawTest, OutlinedRectangle) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 6;
+    drag(20, 30, 10, 25);
+    Points expect;
+    for (int x = 10; x <= 20; ++x) {
+        expect.insert({x, 25});
+        expect.insert({x, 30});
+    }
+    for (int y = 25; y <= 30; ++y) {
+        expect.insert({10, y});
+        expect.insert({20, y});
+    }
+    EXPECT_EQ(litHires(*this), expect);
+}
+
+TEST_F(EditorDrawTest, SquareLeftOfScreenKeepsNegativeCorner) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 6;
+    e.shift = true;
+    e.brush = 2;
+    drag(10, 10, 4, 30);
+    // Corners (10, 10) and (-10, 30): no left side on screen, no stray column 0.
+    for (int y = 13; y <= 27; ++y) {
+        EXPECT_FALSE(hiresBit(0, y)) << y;
+        EXPECT_FALSE(hiresBit(1, y)) << y;
+    }
+    for (int y = 9; y <= 31; ++y) EXPECT_TRUE(hiresBit(10, y)) << y;
+    for (int x = 0; x <= 11; ++x) EXPECT_TRUE(hiresBit(x, 10) && hiresBit(x, 30)) << x;
+    EXPECT_FALSE(hiresBit(12, 20));
+    // In text mode the corner becomes -3 on the grid, also off screen.
+    textMode();
+    m->pen = 1;
+    drag(10, 10, 4, 30);
+    // Grid corners (2, 2) and (-3, 7); brush 2 reaches rows 1-3 and 6-8 only.
+    for (int y = 4; y <= 5; ++y) EXPECT_EQ(px(0, y), 0) << y;
+    EXPECT_EQ(px(0, 6), 1);
+    EXPECT_EQ(px(2, 2), 1);
+}
+
+TEST_F(EditorDrawTest, ShapesFarOutsideWriteOnlyScreenMemory) {
+    const int far[][4] = {{-10000, -10000, 10000, 10000}, {10000, -10000, -10000, 10000}, {0, 0, 319, 199},
+                          {319, 199, -10000, 5},          {-5, 10000, 400, -400},           {160, 100, 10000, 10000},
+                          {0, 199, 0, -10000},            {319, 0, 10000, 0}};
+    for (int mode : {0, 3, 4}) {
+        for (int tool : {2, 3, 4, 5, 6, 7}) {
+            for (int variant = 0; variant < 4; ++variant) {
+                if (mode == 0) {
+                    textMode();
+                } else {
+                    bitmapMode(mode == 4);
+                }
+                e.tool = tool;
+                e.brush = 1 + variant;
+                e.filled = variant & 1;
+                e.shift = variant & 2;
+                m->pen = 1 + variant;
+                Bytes before = ram();
+                for (auto& f : far) {
+                    e.mouseDown(f[0], f[1], variant == 3 ? 1 : 0);
+                    e.mouseMove(f[2], f[3]);
+                    e.mouseMove(-f[2], f[3]);
+                    e.mouseUp(f[2], f[3], variant == 3 ? 1 : 0);
+                }
+                Bytes after = ram();
+                for (int a = 0; a < 65536; ++a) {
+                    bool screen = (a >= 0x0400 && a < 0x0400 + 1000) || (a >= 0xD800 && a < 0xD800 + 1000) ||
+                                  (mode != 0 && a >= 0x2000 && a < 0x2000 + 8000);
+                    if (!screen) {
+                        ASSERT_EQ(after[a], before[a]) << "mode " << mode << " tool " << tool << " at " << a;
+                    }
+                }
+                EXPECT_FALSE(e.drawing);
+            }
+        }
+    }
+}
+
+TEST_F(EditorDrawTest, InternalShapesClipFarCoordinates) {
+    bitmapMode(false);
+    m->pen = 1;
+    Bytes before = ram();
+    e.brush = 4;
+    e._Rect(-10000, -10000, 10000, 10000, true);
+    e._Rect(-10000, -10000, 10000, 10000, false);
+    e._Ellipse(0, 0, 100000, 100000, false);
+    e._Ellipse(160, 100, 10000, 3, true);
+    e._LineBrush(-10000, 10000, 10000, -10000);
+    e._HSpan(-100000, 100000, 5);
+    Bytes after = ram();
+    for (int a = 0; a < 65536; ++a)
+        if (!(a >= 0x0400 && a < 0x0400 + 1000) && !(a >= 0x2000 && a < 0x2000 + 8000)) {
+            ASSERT_EQ(after[a], before[a]) << a;
+        }
+    EXPECT_TRUE(hiresBit(0, 0));  // the filled rectangle covered the screen
+}
+
+TEST_F(EditorDrawTest, FillSeedEqualsPenDoesNothing) {
+    bitmapMode(false);
+    m->pen = 0;
+    e.tool = 7;
+    Bytes before = ram();
+    e.mouseDown(5, 5, 0);
+    EXPECT_EQ(ram(), before);
+    EXPECT_TRUE(u.undo.empty());
+    e.mouseDown(-1, 5, 0);
+    e.mouseDown(320, 5, 0);
+    m->pen = 1;
+    e.mouseDown(5, 5, 1);  // button 1 does nothing with the fill tool
+    EXPECT_EQ(ram(), before);
+    EXPECT_TRUE(u.undo.empty());
+}
+
+TEST_F(EditorDrawTest, FillTextScreenOfSpaces) {
+    m->pen = 5;
+    e.tool = 7;
+    e.mouseDown(100, 100, 0);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(m->ram[0x0400 + i], 0xE0) << i;
+        ASSERT_EQ(m->ram[0xD800 + i], 5) << i;
+    }
+    EXPECT_EQ(u.undoName(), "textmode floodfill");
+    EXPECT_EQ(u.undo.size(), 1u);
+}
+
+// Reference: 4-connected region of equal colour around the seed, on a colour grid.
+std::vector<bool> referenceRegion(const std::vector<int>& colours, int w, int h, int sx, int sy) {
+    std::vector<bool> in(colours.size(), false);
+    int seed = colours[sy * w + sx];
+    std::vector<std::pair<int, int>> queue{{sx, sy}};
+    in[sy * w + sx] = true;
+    for (size_t i = 0; i < queue.size(); ++i) {
+        auto [x, y] = queue[i];
+        const int d[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+        for (auto& o : d) {
+            int nx = x + o[0], ny = y + o[1];
+            if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+            if (in[ny * w + nx] || colours[ny * w + nx] != seed) continue;
+            in[ny * w + nx] = true;
+            queue.push_back({nx, ny});
+        }
+    }
+    return in;
+}
+
+TEST_F(EditorDrawTest, FillHiresMatchesReference) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 4; ++round) {
+        bitmapMode(false, 0x10);
+        for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(rng() & rng());  // about a quarter of bits set
+        std::vector<int> colours(320 * 200);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x) colours[y * 320 + x] = hiresBit(x, y) ? 1 : 0;
+        int sx, sy;
+        do { sx = int(rng() % 320); sy = int(rng() % 200); } while (colours[sy * 320 + sx] != 0);
+        std::vector<bool> region = referenceRegion(colours, 320, 200, sx, sy);
+        m->pen = 1;
+        e.tool = 7;
+        e.mouseDown(sx, sy, 0);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x)
+                ASSERT_EQ(hiresBit(x, y), colours[y * 320 + x] == 1 || region[y * 320 + x]) << x << "," << y;
+        for (int i = 0; i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x10);
+    }
+}
+
+TEST_F(EditorDrawTest, FillMulticolourMatchesReference) {
+    std::mt19937 rng(12);
+    for (int round = 0; round < 4; ++round) {
+        bitmapMode(true);
+        // Colour 2 sits in every cell's colour RAM; 5 and 7 swap places from cell to cell.
+        for (int i = 0; i < 1000; ++i) {
+            m->ram[0x0400 + i] = (rng() & 1) ? 0x57 : 0x75;
+            m->ram[0xD800 + i] = 2;
+        }
+        for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(rng());
+        auto colourAt = [&](int x, int y) {
+            int cell = (y >> 3) * 40 + (x >> 2);
+            int pair = (m->ram[0x2000 + (y >> 3) * 320 + (x >> 2) * 8 + (y & 7)] >> (6 - 2 * (x & 3))) & 3;
+            int s = m->ram[0x0400 + cell];
+            return pair == 0 ? 0 : pair == 1 ? s >> 4 : pair == 2 ? s & 15 : m->ram[0xD800 + cell] & 15;
+        };
+        std::vector<int> colours(160 * 200);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 160; ++x) colours[y * 160 + x] = colourAt(x, y);
+        int sx, sy;
+        do { sx = int(rng() % 160); sy = int(rng() % 200); } while (colours[sy * 160 + sx] != 5);
+        std::vector<bool> region = referenceRegion(colours, 160, 200, sx, sy);
+        m->pen = 2;
+        e.tool = 7;
+        e.mouseDown(sx * 2 + 1, sy, 0);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 160; ++x)
+                ASSERT_EQ(colourAt(x, y), region[y * 160 + x] ? 2 : colours[y * 160 + x]) << x << "," << y;
+    }
+}
+
+TEST_F(EditorDrawTest, FillTextGridMatchesReference) {
+    std::mt19937 rng(13);
+    for (int round = 0; round < 4; ++round) {
+        textMode();
+        for (int i = 0; i < 1000; ++i) {
+            int r = int(rng() % 20);
+            // Block characters, plus letters that count as empty cells.
+            m->ram[0x0400 + i] = r < 16 ? PixelOperator::textpixtab[r] : u8(1 + r);
+            m->ram[0xD800 + i] = 7;
+        }
+        auto lit = [&](int x, int y) {
+            u8 code = m->ram[0x0400 + (y >> 1) * 40 + (x >> 1)];
+            int mask = 0;
+            for (int k = 1; k < 16; ++k)
+                if (PixelOperator::textpixtab[k] == code) mask = k;
+            return (mask & (8 >> ((x & 1) + (y & 1) * 2))) != 0;
+        };
+        std::vector<int> colours(80 * 50);
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 80; ++x) colours[y * 80 + x] = lit(x, y) ? 7 : 0;
+        int sx, sy;
+        do { sx = int(rng() % 80); sy = int(rng() % 50); } while (colours[sy * 80 + sx] != 0);
+        std::vector<bool> region = referenceRegion(colours, 80, 50, sx, sy);
+        m->pen = 7;
+        e.tool = 7;
+        e.mouseDown(sx * 4 + 2, sy * 4 + 3, 0);
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 80; ++x) ASSERT_EQ(lit(x, y), colours[y * 80 + x] == 7 || region[y * 80 + x]) << x << "," << y;
+    }
+}
+
+TEST_F(EditorDrawTest, FillRefusedMulticolourPixelsStop) {
+    bitmapMode(true, 0x57);
+    std::memset(m->ram + 0xD800, 2, 1000);
+    std::memset(m->ram + 0x2000, 0x55, 8000);  // every pixel colour 5
+    e.pixels.noNewColours = true;
+    m->pen = 9;
+    e.tool = 7;
+    e.mouseDown(10, 10, 0);
+    EXPECT_TRUE(e.takePixelWarning());
+    EXPECT_FALSE(e.takePixelWarning());
+    for (int i = 0; i < 8000; ++i) ASSERT_EQ(m->ram[0x2000 + i], 0x55);
+}
+
+TEST_F(EditorDrawTest, MulticolourStrokeTakesSlotsInWritingOrder) {
+    // Three pens dotted into one empty cell: high nibble, low nibble, colour RAM.
+    bitmapMode(true, 0x00);
+    e.tool = 2;
+    for (auto [pen, x] : {std::pair{5, 0}, {7, 2}, {2, 4}}) {
+        m->pen = pen;
+        e.mouseDown(x, 0, 0);
+        e.mouseUp(x, 0, 0);
+    }
+    EXPECT_EQ(m->ram[0x0400], 0x57);
+    EXPECT_EQ(m->ram[0xD800], 2);
+    EXPECT_EQ(m->ram[0x2000], 0x6C);
+    // Equal use everywhere: the tie goes to colour RAM.
+    UndoBuffer::Item before = u.capture(3, "");
+    m->pen = 9;
+    e.brush = 2;
+    e.mouseDown(2, 1, 0);
+    e.mouseUp(2, 1, 0);
+    EXPECT_EQ(m->ram[0x0400], 0x57);
+    EXPECT_EQ(m->ram[0xD800], 9);
+    EXPECT_EQ(m->ram[0x2000], 0xFC);
+    u.restore(before);
+    // Slot 1 strictly least used: its one pixel changes with it, the 3x3 stamp reuses it.
+    m->pen = 7;
+    e.brush = 1;
+    e.mouseDown(6, 0, 0);
+    m->pen = 2;
+    e.mouseDown(0, 1, 0);
+    e.mouseUp(0, 1, 0);
+    m->pen = 9;
+    e.brush = 2;
+    e.mouseDown(2, 1, 0);
+    e.mouseUp(2, 1, 0);
+    EXPECT_EQ(m->ram[0x0400], 0x97);
+    EXPECT_EQ(m->ram[0xD800], 2);
+    EXPECT_EQ(m->ram[0x2000], 0x56);  // 01 01 01 10
+    EXPECT_EQ(m->ram[0x2001], 0x54);
+    EXPECT_EQ(m->ram[0x2002], 0x54);
+    EXPECT_EQ(px(1, 0), 9);
+    EXPECT_EQ(px(3, 0), 7);
+}
+
+TEST_F(EditorDrawTest, PickColour) {
+    bitmapMode(false, 0x3A);  // ink 3, paper 10
+    m->ram[0xD800 + 41] = 0xF6;
+    m->ram[0x2000 + 320 + 8] = 0x80;
+    m->pen = 1;
+    e.tool = 4;
+    Bytes before = ram();
+    e.mouseDown(8, 8, 2);
+    EXPECT_EQ(m->pen, 3);
+    e.mouseMove(20, 20);
+    e.mouseUp(20, 20, 2);
+    EXPECT_EQ(ram(), before);
+    EXPECT_TRUE(u.undo.empty());
+    e.mouseDown(9, 8, 2);
+    EXPECT_EQ(m->pen, 10);
+    e.mouseDown(-1, 8, 2);
+    EXPECT_EQ(m->pen, 10);
+    // The text tool takes the cell's colour RAM even in a bitmap mode.
+    e.tool = 1;
+    e.mouseDown(9, 8, 2);
+    EXPECT_EQ(m->pen, 6);
+    e.mouseDown(320, 8, 2);
+    EXPECT_EQ(m->pen, 6);
+    EXPECT_EQ(ram(), before);
+}
+
+TEST_F(EditorDrawTest, TextToolClickMovesCursorAndArmsUndo) {
+    e.textUndoPending = false;
+    e.mouseDown(0, 48, 0);  // the cursor's own cell (0, 6)
+    EXPECT_FALSE(e.textUndoPending);
+    e.mouseDown(-50, 5000, 0);
+    EXPECT_EQ(e.cursorCol, 0);
+    EXPECT_EQ(e.cursorRow, 24);
+    EXPECT_TRUE(e.textUndoPending);
+    EXPECT_TRUE(u.undo.empty());
+}
+
+TEST_F(EditorDrawTest, PendingShapeSettledBeforeUndo) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 6;
+    e.mouseDown(10, 10, 0);
+    e.mouseMove(50, 50);
+    // A load (or undo) arrives mid-drag: the editor settles first.
+    e.commitPendingEdits();
+    EXPECT_FALSE(e.drawing);
+    EXPECT_TRUE(e.savedScreen.empty());
+    m->ram[0x2000] = 0xAA;  // the load's bytes
+    e.mouseMove(100, 100);
+    e.mouseUp(100, 100, 0);
+    EXPECT_EQ(m->ram[0x2000], 0xAA);
+    EXPECT_TRUE(hiresBit(50, 30));
+    EXPECT_FALSE(hiresBit(100, 30));
+}
+
+TEST_F(EditorDrawTest, ShapeDragStopsWhenModeChangesUnderIt) {
+    bitmapMode(false);
+    m->pen = 1;
+    e.tool = 4;
+    e.mouseDown(10, 10, 0);
+    e.mouseMove(20, 10);
+    m->setGfxMode(0);  // switched without settling the editor
+    std::memset(m->ram + 0x0400, 0x41, 1000);
+    e.mouseMove(30, 10);
+    e.mouseUp(30, 10, 0);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x41);
+    EXPECT_FALSE(e.drawing);
+}
+
+}  // namespace
