@@ -23,6 +23,7 @@ namespace {
 Dialog g_dlg;
 std::string g_lastDir;
 unsigned g_serial = 0;
+std::string g_refusal;
 
 char lower(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -223,6 +224,8 @@ std::string rootName(const std::string& dir) {
     return root.empty() ? p.root_directory().string() : root;
 }
 
+void refuseSave(const std::string& error) { g_refusal = error.empty() ? "Couldn't open file for writing!" : error; }
+
 void useThisDirectory() {
     std::string dir = g_dlg.dir;
     auto cb = g_dlg.onPath;
@@ -274,7 +277,18 @@ void accept() {
         g_dlg.error = baseName(full) + " exists. Press Save again to overwrite.";
         return;
     }
-    if (!g_dlg.producer || fs::is_directory(full, ec) || !Platform::writeFile(full, g_dlg.producer(full))) {
+    if (!g_dlg.producer || fs::is_directory(full, ec)) {
+        g_dlg.error = "Couldn't open file for writing!";
+        return;
+    }
+    g_refusal.clear();
+    std::vector<uint8_t> bytes = g_dlg.producer(full);
+    if (!g_refusal.empty()) {
+        g_dlg.error = g_refusal;
+        g_refusal.clear();
+        return;
+    }
+    if (!Platform::writeFile(full, bytes)) {
         g_dlg.error = "Couldn't open file for writing!";
         return;
     }

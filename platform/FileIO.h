@@ -60,6 +60,9 @@ std::string baseName(const std::string& path);
 // The dialog window and its acceptance.
 void draw();
 void accept();
+// Called by a producer that cannot make its bytes: nothing is written and the
+// dialog stays open showing the text.
+void refuseSave(const std::string& error);
 // "Use this directory" of the choose-directory request.
 void useThisDirectory();
 

@@ -365,3 +365,34 @@ TEST_F(FileIOTest, UpStopsAtRoot) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileIORefuse, ProducerRefusalWritesNothing) {
+    fs::path dir = fs::path(testing::TempDir()) / "vorlix_fileio_refuse";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    bool saved = false;
+    FileIO::saveWith(
+        "Save", "a.png",
+        [](const std::string&) {
+            FileIO::refuseSave("Couldn't encode it!");
+            return std::vector<uint8_t>{};
+        },
+        [&](const std::string&) { saved = true; });
+    auto& d = FileIO::dialog();
+    d.dir = dir.string();
+    FileIO::accept();
+    EXPECT_EQ(d.error, "Couldn't encode it!");
+    EXPECT_TRUE(d.open);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(fs::exists(dir / "a.png"));
+    // A later producer that succeeds is not refused by the earlier text.
+    d.producer = [](const std::string&) { return std::vector<uint8_t>{1}; };
+    FileIO::accept();
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(fs::exists(dir / "a.png"));
+    fs::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,323 @@
+#include "formats/FileActions.h"
+
+#include <stb/stb_image_write.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/App.h"
+#include "core/Vic.h"
+#include "formats/FileFormats.h"
+#include "platform/Platform.h"
+
+namespace Actions {
+
+const FileIO::Filter allFiles{"All files", {}};
+
+namespace {
+
+// Ends a floating paste or a drag before a load replaces the memory under it.
+void settle(App& app) { app.editor.commitPendingEdits(); }
+
+std::string format(const char* fmt, int a, int b, int c) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, fmt, a, b, c);
+    return buf;
+}
+
+std::string bytesRead(int n, int start) {
+    return format("$%04X bytes read from $%04X to $%04X", n, start, start + n);
+}
+
+// The length savePrg writes for a range: clipped at the end of memory.
+int clippedLength(int start, int len) { return start + len <= 0x10000 ? len : 0x10000 - start; }
+
+bool loadPicture(App& app, int fmt, const Bytes& bytes) {
+    settle(app);
+    app.undoBuffer.TakeUndo(7, "load image");
+    return FileFormats::load(app.machine, fmt, bytes);
+}
+
+}  // namespace
+
+void loadProject(App& app) {
+    FileIO::open("Load project", {{"Vorlix project (*.vpr)", {"vpr"}}, allFiles},
+                 [&app](const std::string&, Bytes& bytes) {
+                     settle(app);
+                     std::string error;
+                     if (app.machine.loadProject(bytes, error)) app.afterLoad();
+                     else app.message("Error", error);
+                 });
+}
+
+void saveProject(App& app) {
+    FileIO::saveWith(
+        "Save project", "project.vpr", [&app](const std::string&) { return app.machine.saveProject(); }, nullptr);
+}
+
+void loadMemory(App& app) {
+    FileIO::open("Load memory", {{"PRG-Files (*.prg)", {"prg"}}, allFiles}, [&app](const std::string&, Bytes& bytes) {
+        settle(app);
+        app.undoBuffer.TakeUndo(7, "load memory");
+        int start = 0;
+        int n = FileFormats::loadPrg(app.machine, bytes, start);
+        app.message("Success!", bytesRead(n, start));
+    });
+}
+
+void saveArea(App& app, int start, int len, const std::string& defaultName) {
+    FileIO::saveWith(
+        "Save memory area", defaultName,
+        [&app, start, len](const std::string&) { return FileFormats::savePrg(app.machine, start, len); },
+        [&app, start, len](const std::string&) {
+            int n = clippedLength(start, len);
+            app.message("Success!", format("$%04X bytes saved from $%04X to $%04X", n, start, start + n));
+        });
+}
+
+void loadKoala(App& app) {
+    FileIO::open("Load Koala image", {{"Koala image (*.koa)", {"koa"}}, allFiles},
+                 [&app](const std::string&, Bytes& bytes) { loadPicture(app, FileFormats::findByExtension("koa"), bytes); });
+}
+
+void saveKoala(App& app) {
+    FileIO::saveWith(
+        "Save Koala image", "image.koa", [&app](const std::string&) { return FileFormats::saveKoala(app.machine); },
+        nullptr);
+}
+
+void saveDoodle(App& app) {
+    FileIO::saveWith(
+        "Save Doodle image", "image.dd", [&app](const std::string&) { return FileFormats::saveDoodle(app.machine); },
+        nullptr);
+}
+
+void loadRaw(App& app) {
+    FileIO::open("Load RAW image", {{"RAW image (*.raw)", {"raw"}}, allFiles},
+                 [&app](const std::string&, Bytes& bytes) { loadPicture(app, FileFormats::findByExtension("raw"), bytes); });
+}
+
+void loadImageFormat(App& app, int fmt) {
+    std::vector<FileIO::Filter> filters;
+    if (fmt < 0) {
+        FileIO::Filter every{"All image formats", {}};
+        for (int i = 0; i < FileFormats::count(); ++i)
+            for (const std::string& e : FileFormats::extensions(i)) every.extensions.push_back(e);
+        filters.push_back(every);
+        for (int i = 0; i < FileFormats::count(); ++i)
+            filters.push_back({FileFormats::name(i), FileFormats::extensions(i)});
+    } else {
+        filters.push_back({FileFormats::name(fmt), FileFormats::extensions(fmt)});
+    }
+    filters.push_back(allFiles);
+    FileIO::open("Load C64 image", filters, [&app, fmt](const std::string& name, Bytes& bytes) {
+        int row = fmt < 0 ? FileFormats::findByExtension(FileIO::extension(name)) : fmt;
+        if (row < 0) {
+            app.message("Error", "Couldn't determine file format!");
+            return;
+        }
+        if (!loadPicture(app, row, bytes)) app.message("Error", "Couldn't load the file!");
+    });
+}
+
+void saveSprites(App& app, int first, int last, bool prg) {
+    first &= 0xFF;
+    last &= 0xFF;
+    if (last < first) return;
+    int start = app.machine.bankBase() + first * 64;
+    int len = (last - first + 1) * 64;
+    if (prg) {
+        saveArea(app, start, len, "sprites.prg");
+        return;
+    }
+    int n = clippedLength(start, len);
+    Bytes bytes(app.machine.ram + start, app.machine.ram + start + n);
+    FileIO::save("Save sprites", "sprites.bin", std::move(bytes), nullptr);
+}
+
+void loadSprites(App& app) {
+    FileIO::open("Load sprites", {{"Sprite files (*.prg;*.bin;*.spr;*.raw)", {"prg", "bin", "spr", "raw"}}, allFiles},
+                 [&app](const std::string& name, Bytes& bytes) {
+                     Machine& m = app.machine;
+                     const int base = m.bankBase();
+                     settle(app);
+                     if (FileIO::extension(name) == "prg") {
+                         app.undoBuffer.TakeUndo(7, "load sprites");
+                         int start = 0;
+                         int n = FileFormats::loadPrg(m, bytes, start);
+                         std::string text = bytesRead(n, start);
+                         if (start >= base && start < base + 0x4000) {
+                             app.spriteBlock = (start - base) / 64;
+                             int lastBlock = ((start + n - base - 1) / 64) % 256;
+                             char buf[64];
+                             std::snprintf(buf, sizeof buf, "\n(sprite $%02X - $%02X)", app.spriteBlock, lastBlock);
+                             text += buf;
+                         } else {
+                             text += "\n(outside the current VIC bank)";
+                         }
+                         app.message("Load sprites", text);
+                         return;
+                     }
+                     int a = base + (app.spriteBlock & 0xFF) * 64;
+                     int n = int(std::min<size_t>(bytes.size(), size_t(0x10000 - a)));
+                     app.undoBuffer.TakeUndoRange(a, n, "load sprites");
+                     if (n) std::memcpy(m.ram + a, bytes.data(), size_t(n));
+                     char buf[96];
+                     std::snprintf(buf, sizeof buf, "%d sprite%s loaded to $%04X (sprite $%02X)", (n + 63) / 64,
+                                   n >= 1 && n <= 64 ? "" : "s", a, app.spriteBlock);
+                     app.message("Load sprites", buf);
+                 });
+}
+
+void loadCharset(App& app) {
+    FileIO::open("Load charset",
+                 {{"Charsets (*.prg;*.bin;*.chr;*.64c;*.raw)", {"prg", "bin", "chr", "64c", "raw"}}, allFiles},
+                 [&app](const std::string& name, Bytes& bytes) {
+                     Machine& m = app.machine;
+                     std::string ext = FileIO::extension(name);
+                     if (ext == "prg" || ext == "64c") {
+                         settle(app);
+                         app.undoBuffer.TakeUndo(7, "load charset");
+                         int start = 0;
+                         int n = FileFormats::loadPrg(m, bytes, start);
+                         app.message("Load charset", bytesRead(n, start));
+                         return;
+                     }
+                     if (m.charsetIsRom()) {
+                         app.message("Load charset", "The current charset is ROM. Select a RAM charset bank first.");
+                         return;
+                     }
+                     settle(app);
+                     size_t n = std::min<size_t>(bytes.size(), 2048);
+                     app.undoBuffer.TakeUndo(5, "load charset");
+                     if (n) std::memcpy(m.ram + m.charsetAddr(), bytes.data(), n);
+                 });
+}
+
+void saveCharset(App& app, bool prg) {
+    int a = app.machine.charsetAddr();
+    if (prg) {
+        saveArea(app, a, 2048, "charset.prg");
+        return;
+    }
+    Bytes bytes(app.machine.ram + a, app.machine.ram + a + 2048);
+    FileIO::save("Save charset", "charset.bin", std::move(bytes), nullptr);
+}
+
+void openDropped(App& app, const std::string& path) {
+    const std::string ext = FileIO::extension(path);
+    const std::string name = FileIO::baseName(path);
+
+    if (ext == "d64") {
+        app.message("Error", "Couldn't open " + name + ": disk images can not be mounted yet.");
+        return;
+    }
+
+    Bytes bytes;
+    if (!Platform::readFile(path, bytes)) {
+        app.message("Error", "Couldn't open " + name);
+        return;
+    }
+
+    static const char* const pictures[] = {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"};
+    for (const char* p : pictures) {
+        if (ext == p) {
+            app.message("Error", "Couldn't open " + name + ": PC pictures can not be imported yet.");
+            return;
+        }
+    }
+
+    if (ext == "vpr") {
+        settle(app);
+        std::string error;
+        if (app.machine.loadProject(bytes, error)) app.afterLoad();
+        else app.message("Error", error);
+        return;
+    }
+
+    if (ext == "s" || ext == "asm" || ext == "a65" || ext == "src") {
+        app.asmSource.assign(bytes.begin(), bytes.end());
+        app.showAssembler = true;
+        return;
+    }
+
+    int row = FileFormats::findByExtension(ext);
+    if (row >= 0) {
+        // The undo step stays also when the load fails: it may have switched the mode.
+        if (!loadPicture(app, row, bytes)) app.message("Error", "Couldn't load " + name);
+        return;
+    }
+
+    if (ext != "prg" && bytes.size() < 3) {
+        app.message("Error", "Don't know what to do with " + name);
+        return;
+    }
+
+    settle(app);
+    app.undoBuffer.TakeUndo(7, "load memory");
+    int start = 0;
+    int n = FileFormats::loadPrg(app.machine, bytes, start);
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s:\n$%04X bytes read from $%04X to $%04X", name.c_str(), n, start, start + n);
+    app.message("Success!", buf);
+}
+
+void pngWrite(void* context, void* data, int size) {
+    if (!context || !data || size <= 0) return;
+    auto* out = static_cast<Bytes*>(context);
+    const u8* p = static_cast<const u8*>(data);
+    out->insert(out->end(), p, p + size);
+}
+
+void exportPng(App& app) {
+    FileIO::saveWith(
+        "Export PNG", "screen.png",
+        [&app](const std::string&) {
+            std::vector<u32> pixels(size_t(Vic::ScreenWidth) * Vic::ScreenHeight, 0);
+            Vic::renderScreen(app.machine, app.palette, pixels.data(), Vic::ScreenWidth);
+            Bytes png;
+            stbi_flip_vertically_on_write(0);
+            int ok = stbi_write_png_to_func(pngWrite, &png, Vic::ScreenWidth, Vic::ScreenHeight, 4, pixels.data(),
+                                            Vic::ScreenWidth * 4);
+            if (!ok || png.empty()) {
+                FileIO::refuseSave("Couldn't encode the PNG picture!");
+                return Bytes{};
+            }
+            return png;
+        },
+        nullptr);
+}
+
+void saveExecutable(App& app) {
+    Bytes viewer;
+    if (!Platform::readFile(Platform::assetDir() + "/bmpview.prg", viewer) || viewer.size() < 70) {
+        app.message("Error", "Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.");
+        return;
+    }
+    if (!(app.machine.vic[0x11] & 0x20)) {
+        app.message("Sorry", "Text modes can not yet be saved as executables.");
+        return;
+    }
+    FileIO::saveWith(
+        "Save executable", "picture.prg",
+        [&app, viewer](const std::string&) {
+            const Machine& m = app.machine;
+            Bytes out = viewer;
+            out[23] = m.vic[0x20];
+            out[28] = m.vic[0x21];
+            out[33] = m.vic[0x22];
+            out[38] = m.vic[0x23];
+            if (!(m.vic[0x16] & 0x10)) out[69] = 0;
+            out.reserve(out.size() + 10240);
+            const int bitmap = m.bitmapAddr(), screen = m.screenAddr();
+            out.insert(out.end(), m.ram + bitmap, m.ram + bitmap + 8192);
+            out.insert(out.end(), m.ram + screen, m.ram + screen + 1024);
+            out.insert(out.end(), m.ram + 0xD800, m.ram + 0xDC00);
+            return out;
+        },
+        nullptr);
+}
+
+}  // namespace Actions
