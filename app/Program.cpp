@@ -17,6 +17,7 @@
 #include "app/Compat.h"
 #include "app/Popups.h"
 #include "app/Texture.h"
+#include "app/windows/Windows.h"
 #include "platform/Platform.h"
 #include "selftest/AutoTestMode.h"
 
@@ -102,11 +103,18 @@ void frame(const ProgramHooks* hooks) {
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
 
+    drawMainMenu(app);
+    drawToolbar(app);
+    drawStatusBar(app);
+    drawTools(app);
+
     if (app.resetLayout) {
         Compat::ResetLayout();
         app.resetLayout = false;
     }
     Compat::BeginLayoutFrame();
+
+    drawScreenEditor(app);
 
     drawPopups(app);
 

@@ -1,0 +1,166 @@
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/App.h"
+#include "app/Compat.h"
+#include "app/windows/Windows.h"
+#include "core/Hotkeys.h"
+
+namespace {
+
+int hotkeyScancode(int key) {
+    if (key == HotkeyF1) return Compat::KeyF(1);
+    if (key >= 'A' && key <= 'Z') return Compat::KeyLetter(char(key));
+    if (key >= '0' && key <= '9') return Compat::KeyDigit(key - '0');
+    return -1;
+}
+
+void handleHotkeys(App& app) {
+    ImGuiIO& io = ImGui::GetIO();
+    if (io.WantTextInput) return;
+    // A modal popup owns the keyboard: the chords must not act behind it.
+    if (ImGui::GetTopMostPopupModal() != nullptr) return;
+    KeyMods mods{io.KeyCtrl, io.KeyShift, io.KeyAlt};
+    bool textTyping = app.editor.tool == 1 && g_screenFocused;
+    auto pressed = [](int key) {
+        int sc = hotkeyScancode(key);
+        return sc >= 0 && ImGui::IsKeyPressed(sc, false);
+    };
+    for (const HotkeyHit& h : matchHotkeys(pressed, mods, textTyping)) {
+        switch (h.action) {
+        case HotkeyAction::Undo: app.editor.undoLast(); break;
+        case HotkeyAction::Redo: app.editor.redoLast(); break;
+        case HotkeyAction::Clear: g_clearOpen = true; break;
+        case HotkeyAction::ToggleGrid: app.showGrid = !app.showGrid; break;
+        case HotkeyAction::Palette: app.setPalette(h.arg); break;
+        // Their windows and commands are not part of the program yet.
+        case HotkeyAction::LoadProject:
+        case HotkeyAction::SaveProject:
+        case HotkeyAction::Preferences:
+        case HotkeyAction::Help: break;
+        }
+    }
+}
+
+void fileMenu(App& app) {
+    if (!ImGui::BeginMenu("File")) return;
+    if (ImGui::MenuItem("New"))
+        app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
+            app.editor.commitPendingEdits();
+            app.newProject();
+        });
+    ImGui::Separator();
+    if (ImGui::MenuItem("Close")) app.quitRequested = true;
+    ImGui::EndMenu();
+}
+
+void editMenu(App& app) {
+    if (!ImGui::BeginMenu("Edit")) return;
+    UndoBuffer& u = app.undoBuffer;
+    Editor& ed = app.editor;
+    std::string undoName = u.undoName(), redoName = u.redoName();
+    std::string undoLabel = undoName.empty() ? "Undo" : "Undo " + undoName;
+    std::string redoLabel = redoName.empty() ? "Redo" : "Redo " + redoName;
+    if (ImGui::MenuItem(undoLabel.c_str(), "Ctrl+Z", false, !undoName.empty())) ed.undoLast();
+    if (ImGui::MenuItem(redoLabel.c_str(), "Ctrl+Y", false, !redoName.empty())) ed.redoLast();
+    if (ImGui::MenuItem("Clear...", "Ctrl+Alt+E")) g_clearOpen = true;
+    ImGui::Separator();
+    if (ImGui::MenuItem("Copy character cell", "C")) ed.copyChar();
+    if (ImGui::MenuItem("Paste character cell", "V")) ed.pasteChar();
+    ImGui::Separator();
+    if (ImGui::BeginMenu("Block")) {
+        bool sel = ed.hasSelection;  // read once, before any entry runs
+        if (ImGui::MenuItem("Select tool", "S")) ed.tool = 9;
+        if (ImGui::MenuItem("Select all", "Ctrl+A")) {
+            ed.tool = 9;
+            ed.selectAll();
+        }
+        ImGui::Separator();
+        if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) ed.cutBlock();
+        if (ImGui::MenuItem("Copy", "Ctrl+C", false, sel)) ed.copyBlock();
+        if (ImGui::MenuItem("Paste", "Ctrl+V", false, ed.clip.w > 0)) ed.startPaste();
+        ImGui::Separator();
+        if (ImGui::MenuItem("Flip horizontally", "X", false, sel)) ed.flipBlockX();
+        if (ImGui::MenuItem("Flip vertically", "Y", false, sel)) ed.flipBlockY();
+        if (ImGui::MenuItem("Invert", "I", false, sel)) ed.invertBlock();
+        if (ImGui::MenuItem("Clear", "Delete", false, sel)) ed.clearBlock();
+        ImGui::EndMenu();
+    }
+    ImGui::EndMenu();
+}
+
+void bankMenu(App& app) {
+    if (!ImGui::BeginMenu("Bank")) return;
+    Machine& m = app.machine;
+    if (ImGui::BeginMenu("Select VIC Bank")) {
+        static const char* const names[4] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
+        for (int i = 0; i < 4; ++i)
+            if (ImGui::MenuItem(names[i], nullptr, m.bank == i)) {
+                app.editor.commitPendingEdits();
+                m.bank = u16(i);
+            }
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Select charbank")) {
+        bool second = (m.vic[0x18] & 0x02) != 0;
+        if (ImGui::MenuItem("Charbank 1", nullptr, !second)) {
+            app.editor.commitPendingEdits();
+            m.vic[0x18] &= u8(~0x02);
+        }
+        if (ImGui::MenuItem("Charbank 2", nullptr, second)) {
+            app.editor.commitPendingEdits();
+            m.vic[0x18] |= 0x02;
+        }
+        ImGui::EndMenu();
+    }
+    ImGui::EndMenu();
+}
+
+void viewMenu(App& app) {
+    if (!ImGui::BeginMenu("View")) return;
+    ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
+    ImGui::Separator();
+    if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;
+    if (ImGui::BeginMenu("UI scale")) {
+        static const int percents[5] = {75, 100, 125, 150, 200};
+        for (int p : percents) {
+            char label[16];
+            std::snprintf(label, sizeof label, "%d%%", p);
+            float v = p / 100.0f;
+            if (ImGui::MenuItem(label, nullptr, std::fabs(app.uiScale - v) < 0.01f)) {
+                app.uiScale = v;
+                ImGui::GetIO().FontGlobalScale = v;
+                app.saveSettings();
+            }
+        }
+        ImGui::EndMenu();
+    }
+    ImGui::EndMenu();
+}
+
+void paletteMenu(App& app) {
+    if (!ImGui::BeginMenu("Palette")) return;
+    for (int i = 0; i <= 10; ++i) {
+        char shortcut[16] = "";
+        if (i <= 9) std::snprintf(shortcut, sizeof shortcut, "Ctrl+Alt+%d", (i + 1) % 10);
+        if (ImGui::MenuItem(Palette::name(i), i <= 9 ? shortcut : nullptr, app.paletteIndex == i)) app.setPalette(i);
+    }
+    ImGui::EndMenu();
+}
+
+}  // namespace
+
+void drawMainMenu(App& app) {
+    handleHotkeys(app);
+    if (!ImGui::BeginMainMenuBar()) return;
+    fileMenu(app);
+    editMenu(app);
+    bankMenu(app);
+    viewMenu(app);
+    paletteMenu(app);
+    ImGui::EndMainMenuBar();
+}

@@ -1,0 +1,216 @@
+#include <imgui.h>
+
+#include <cstdio>
+
+#include "app/App.h"
+#include "app/Classic.h"
+#include "app/Compat.h"
+#include "app/Icons.h"
+#include "app/windows/Windows.h"
+#include "core/ScreenView.h"
+
+bool g_clearOpen = false;
+
+namespace {
+
+const char* const gfxModeNames[5] = {"Normal textmode", "Multicolor textmode", "Extended background textmode",
+                                     "Bitmap graphic mode", "Multicolor bitmap mode"};
+
+const float widths[8] = {70, 80, 160, 40, 40, 40, 40, 80};
+const char* const tips[4] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
+
+void drawClearDialog(App& app) {
+    static int mode = 0;
+    static char value[16] = "$00";
+    const char* id = "Clear##dlg";
+    // Waits while another popup shows: opening over it would close it.
+    if (g_clearOpen && Compat::NoPopupOpen()) {
+        ImGui::OpenPopup(id);
+        g_clearOpen = false;
+    }
+    ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    if (!ImGui::BeginPopupModal(id, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+    ImGui::TextUnformatted(app.editor.clearDescription().c_str());
+    ImGui::Separator();
+    ImGui::RadioButton("Clear to background (space / current color)", &mode, 0);
+    ImGui::RadioButton("Fill with $00", &mode, 1);
+    ImGui::RadioButton("Fill with $FF", &mode, 2);
+    ImGui::RadioButton("Fill with value:", &mode, 3);
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(80);
+    ImGui::InputText("##val", value, sizeof value);
+    ImGui::TextUnformatted("Are you sure?");
+    if (ImGui::Button("Yes", ImVec2(90, 0))) {
+        app.editor.clearScreen(ClearMode(mode), ScreenView::parseClearValue(value));
+        ImGui::CloseCurrentPopup();
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("No", ImVec2(90, 0)) || ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true))
+        ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+}
+
+}  // namespace
+
+void drawToolbar(App& app) {
+    LoadIcons(app);
+    float s = Classic::Scale();
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
+    bool open = Compat::BeginSideBar("##toolbar", ImGuiDir_Up, 41 * s, ImGuiWindowFlags_NoScrollbar);
+    ImGui::PopStyleVar(2);
+    if (!open) {
+        ImGui::End();
+        return;
+    }
+    ImVec2 wp = ImGui::GetWindowPos(), ws = ImGui::GetWindowSize();
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    Classic::ThinBevel(dl, wp, ImVec2(wp.x + ws.x, wp.y + ws.y), true);
+
+    struct Btn {
+        const char* id;
+        int icon;
+        const char* label;
+        const char* tip;
+        bool* flag;
+    };
+    const Btn btns[7] = {
+        {"sv", 11, "2nd", "Second View", &app.showSecondView}, {"mo", 10, "Mon", "Monitor", &app.showMonitor},
+        {"sp", 12, "Spr", "Sprites", &app.showSprites},         {"se", 6, "SprEd", "Sprite Editor", &app.showSpriteEditor},
+        {"cs", 0, "Chr", "Charset", &app.showCharset},         {"ce", 1, "ChrEd", "Edit Charset", &app.showCharEditor},
+        {"rg", -1, "Reg", "Registers", &app.showRegisters},
+    };
+    for (int i = 0; i < 7; ++i) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + (48 + 32 * i) * s, wp.y + 8 * s));
+        if (IconButton(app, btns[i].id, btns[i].icon, btns[i].label, *btns[i].flag, btns[i].tip, 23, 22))
+            *btns[i].flag = !*btns[i].flag;
+    }
+
+    ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
+    float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;
+    float ctrlY = wp.y + ((21 - ImGui::GetFrameHeight() / s) * 0.5f + 8) * s;
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 412 * s, textY));
+    ImGui::TextUnformatted("GfxMode:");
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 468 * s, ctrlY));
+    ImGui::SetNextItemWidth(181 * s);
+    int gm = app.machine.gfxMode();
+    if (ImGui::BeginCombo("##gfxmode", gm >= 0 && gm < 5 ? gfxModeNames[gm] : "")) {
+        for (int i = 0; i < 5; ++i) {
+            if (ImGui::Selectable(gfxModeNames[i], i == gm) && i != gm) {
+                app.editor.commitPendingEdits();
+                app.undoBuffer.TakeUndo(6, "gfx mode change");
+                app.machine.setGfxMode(i);
+            }
+        }
+        ImGui::EndCombo();
+    }
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 660 * s, textY));
+    ImGui::TextUnformatted("Zoom:");
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 696 * s, ctrlY));
+    ImGui::SetNextItemWidth(77 * s);
+    char preview[16];
+    std::snprintf(preview, sizeof preview, "%dx", app.zoom);
+    if (ImGui::BeginCombo("##zoom", preview)) {
+        for (int z = 1; z <= 24; ++z) {
+            char item[16];
+            std::snprintf(item, sizeof item, "%dx", z);
+            if (ImGui::Selectable(item, z == app.zoom)) app.setZoom(z, -1, -1);
+        }
+        ImGui::EndCombo();
+    }
+    ImGui::PopStyleVar();
+    if (app.editor.insert) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + 784 * s, textY));
+        ImGui::TextUnformatted("Insert");
+    }
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 832 * s, wp.y + 8 * s));
+    if (IconButton(app, "hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
+    ImGui::End();
+}
+
+void drawStatusBar(App& app) {
+    Machine& m = app.machine;
+    Editor& ed = app.editor;
+    float s = Classic::Scale();
+    float h = ImGui::GetTextLineHeight() + 6;
+    if (h < 19 * s) h = 19 * s;
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
+    bool open = Compat::BeginSideBar("##statusbar", ImGuiDir_Down, h, ImGuiWindowFlags_NoScrollbar);
+    ImGui::PopStyleVar(2);
+    if (open) {
+        ImVec2 wp = ImGui::GetWindowPos(), ws = ImGui::GetWindowSize();
+        ImDrawList* dl = ImGui::GetWindowDrawList();
+        float top = wp.y + 2, bottom = wp.y + ws.y, right = wp.x + ws.x;
+        int x = app.mouseX, y = app.mouseY;
+        ScreenView::StatusCell cell = ScreenView::statusCell(m, x, y);
+        u8 v = m.ram[cell.address];
+
+        float fx = wp.x;
+        int field = 0;
+        // Draws one field's frame and text, returns its rectangle.
+        auto fieldRect = [&](float width, ImVec2& a, ImVec2& b) {
+            a = ImVec2(fx, top);
+            b = ImVec2(width < 0 ? right - 2 : fx + width * s - 2, bottom);
+            Classic::ThinBevel(dl, a, b, false);
+            if (width >= 0) fx += width * s;
+        };
+        auto text = [&](ImVec2 a, ImVec2 b, const char* t) {
+            float ty = a.y + ((b.y - a.y) - ImGui::GetTextLineHeight()) * 0.5f;
+            ImVec4 clip(a.x, a.y, b.x, b.y);
+            dl->AddText(nullptr, 0.0f, ImVec2(a.x + 3, ty), IM_COL32(0, 0, 0, 255), t, nullptr, 0.0f, &clip);
+        };
+        char buf[96];
+        ImVec2 a, b;
+
+        fieldRect(widths[field++], a, b);
+        std::snprintf(buf, sizeof buf, "Pos: %d x %d", cell.shownX, cell.shownY);
+        text(a, b, buf);
+        fieldRect(widths[field++], a, b);
+        std::snprintf(buf, sizeof buf, "Mem: 0x%04X", cell.address);
+        text(a, b, buf);
+        fieldRect(widths[field++], a, b);
+        char bits[9];
+        for (int i = 0; i < 8; ++i) bits[i] = (v & (0x80 >> i)) ? '1' : '0';
+        bits[8] = 0;
+        std::snprintf(buf, sizeof buf, "Data: %%%s  0x%02X  %d", bits, v, v);
+        text(a, b, buf);
+
+        int cols[4];
+        ed.cellColors(x, y, cols);
+        for (int slot = 0; slot < 4; ++slot) {
+            fieldRect(widths[field++], a, b);
+            if (cols[slot] >= 0) {
+                const u8* p = app.palette.rgb[cols[slot] & 15];
+                dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), IM_COL32(p[0], p[1], p[2], 255));
+            }
+            ImGui::SetCursorScreenPos(a);
+            ImGui::PushID("col");
+            ImGui::PushID(slot);
+            ImGui::InvisibleButton("##f", ImVec2(b.x - a.x > 1 ? b.x - a.x : 1, b.y - a.y > 1 ? b.y - a.y : 1),
+                                   ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+            bool l = ImGui::IsItemClicked(ImGuiMouseButton_Left), r = ImGui::IsItemClicked(ImGuiMouseButton_Right);
+            if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", tips[slot]);
+            ImGui::PopID();
+            ImGui::PopID();
+            if (l || r) {
+                int now[4];
+                ed.cellColors(x, y, now);
+                if (now[slot] >= 0) ed.setCellColor(slot, x, y, (now[slot] + (l ? 1 : -1)) & 15);
+            }
+        }
+        fieldRect(widths[field++], a, b);
+        text(a, b, "Edit colors - F9");
+        fieldRect(100, a, b);
+        if (ImGui::GetTime() < app.noColorsUntil) {
+            dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), IM_COL32(255, 0, 0, 255));
+            text(a, b, "No free colors!");
+        }
+        fieldRect(200, a, b);
+        if (ed.pasting) text(a, b, "Click to drop the block, Esc cancels");
+        fieldRect(-1, a, b);
+        text(a, b, ed.insert ? "Insert" : "Overwrite");
+    }
+    ImGui::End();
+    drawClearDialog(app);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The windows: free functions that the frame loop calls once per frame.
+
+struct App;
+
+void drawMainMenu(App& app);
+void drawToolbar(App& app);
+void drawStatusBar(App& app);
+void drawTools(App& app);
+void drawScreenEditor(App& app);
+
+// The Screen window (or its canvas) has keyboard focus this frame.
+extern bool g_screenFocused;
+// Request to open the Clear dialog, consumed by the status bar.
+extern bool g_clearOpen;
