@@ -9,6 +9,8 @@
 #include "app/Compat.h"
 #include "app/windows/Windows.h"
 #include "core/Hotkeys.h"
+#include "formats/FileActions.h"
+#include "formats/FileFormats.h"
 
 namespace {
 
@@ -37,9 +39,9 @@ void handleHotkeys(App& app) {
         case HotkeyAction::Clear: g_clearOpen = true; break;
         case HotkeyAction::ToggleGrid: app.showGrid = !app.showGrid; break;
         case HotkeyAction::Palette: app.setPalette(h.arg); break;
-        // Their windows and commands are not part of the program yet.
-        case HotkeyAction::LoadProject:
-        case HotkeyAction::SaveProject:
+        case HotkeyAction::LoadProject: Actions::loadProject(app); break;
+        case HotkeyAction::SaveProject: Actions::saveProject(app); break;
+        // Their windows are not part of the program yet.
         case HotkeyAction::Preferences:
         case HotkeyAction::Help: break;
         }
@@ -48,11 +50,46 @@ void handleHotkeys(App& app) {
 
 void fileMenu(App& app) {
     if (!ImGui::BeginMenu("File")) return;
+    Machine& m = app.machine;
     if (ImGui::MenuItem("New"))
         app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
             app.editor.commitPendingEdits();
             app.newProject();
         });
+    if (ImGui::BeginMenu("Load")) {
+        if (ImGui::MenuItem("Project...", "Ctrl+Alt+L")) Actions::loadProject(app);
+        if (ImGui::MenuItem("Memory (.prg)...")) Actions::loadMemory(app);
+        if (ImGui::MenuItem("Koala image...")) Actions::loadKoala(app);
+        if (ImGui::MenuItem("RAW Image...")) Actions::loadRaw(app);
+        if (ImGui::BeginMenu("C64 Image formats")) {
+            if (ImGui::MenuItem("Load from file extension...")) Actions::loadImageFormat(app, -1);
+            ImGui::Separator();
+            for (int i = 0; i < FileFormats::count(); ++i) {
+                ImGui::PushID(i);
+                if (ImGui::MenuItem(FileFormats::name(i).c_str())) Actions::loadImageFormat(app, i);
+                ImGui::PopID();
+            }
+            ImGui::EndMenu();
+        }
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Save")) {
+        int screen = m.screenAddr(), bitmap = m.bitmapAddr(), charset = m.charsetAddr();
+        char label[96];
+        if (ImGui::MenuItem("Everything as a Vorlix-project...", "Ctrl+Alt+S")) Actions::saveProject(app);
+        if (ImGui::MenuItem("Colormem $D800-$DBE7...")) Actions::saveArea(app, 0xD800, 1000, "colormem.prg");
+        std::snprintf(label, sizeof label, "Videomem $%04X-$%04X...", screen, screen + 999);
+        if (ImGui::MenuItem(label)) Actions::saveArea(app, screen, 1000, "videomem.prg");
+        std::snprintf(label, sizeof label, "Bitmap data $%04X-$%04X...", bitmap, bitmap + 0x1FFF);
+        if (ImGui::MenuItem(label)) Actions::saveArea(app, bitmap, 0x2000, "bitmap.prg");
+        if (ImGui::MenuItem("Koala image...")) Actions::saveKoala(app);
+        if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
+        std::snprintf(label, sizeof label, "Character set data $%04X-$%04X...", charset, charset + 0x7FF);
+        if (ImGui::MenuItem(label)) Actions::saveArea(app, charset, 0x800, "charset.prg");
+        if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
+        ImGui::EndMenu();
+    }
+    if (ImGui::MenuItem("Export PNG...")) Actions::exportPng(app);
     ImGui::Separator();
     if (ImGui::MenuItem("Close")) app.quitRequested = true;
     ImGui::EndMenu();
