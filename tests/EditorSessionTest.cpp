@@ -1,0 +1,109 @@
+#include "tests/EditorTestSupport.h"
+
+namespace {
+
+// A user session through the editor's own mouse and key operations.
+TEST(EditorSessionTest, DrawUndoSelectPasteTypeUndo) {
+    auto m = std::make_unique<Machine>();
+    m->loadAssets(VORLIX_ASSET_DIR);
+    m->reset();
+    UndoBuffer u(*m);
+    Editor e(*m, u);
+    for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(0xA5 ^ i);
+
+    m->setGfxMode(3);
+    std::memset(m->ram + 0x2000, 0, 8000);
+    std::memset(m->ram + 0x0400, 0x10, 1000);
+    u.Clear();
+    e.tool = 3;
+    m->pen = 1;
+    const Bytes start(m->ram, m->ram + 65536);
+
+    // Freehand from (10, 10) to (20, 10): cell (1, 1) row 2 bits for x 10-15, cell (2, 1) x 16-20.
+    e.mouseDown(10, 10, 0);
+    e.mouseMove(15, 10);
+    e.mouseMove(20, 10);
+    e.mouseUp(20, 10, 0);
+    EXPECT_EQ(m->ram[0x2000 + 320 + 8 + 2], 0x3F);
+    EXPECT_EQ(m->ram[0x2000 + 320 + 16 + 2], 0xF8);
+    EXPECT_EQ(m->ram[0x0400 + 41], 0x16);  // white on the reset background blue
+    EXPECT_EQ(m->ram[0x0400 + 42], 0x16);
+    EXPECT_EQ(m->ram[0x0400 + 43], 0x10);
+    ASSERT_EQ(u.undo.size(), 1u);
+    EXPECT_EQ(u.undoName(), "hires drawing");
+    const Bytes drawn(m->ram, m->ram + 65536);
+
+    e.undoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), start);
+    e.redoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), drawn);
+
+    // Select cells (1, 1)-(2, 1), copy, float the copy to cell (10, 10) and click.
+    e.tool = 9;
+    e.mouseDown(8, 8, 0);
+    e.mouseMove(17, 9);
+    e.mouseUp(17, 9, 0);
+    ASSERT_TRUE(e.copyBlock());
+    EXPECT_EQ(e.clip.w, 2);
+    EXPECT_EQ(e.clip.h, 1);
+    ASSERT_TRUE(e.startPaste());
+    e.mouseMove(60, 60);
+    e.mouseMove(80, 80);
+    e.mouseDown(80, 80, 0);
+    e.mouseUp(80, 80, 0);
+    EXPECT_FALSE(e.pasting);
+    const int cell = 10 * 40 + 10;
+    EXPECT_EQ(m->ram[0x2000 + 10 * 320 + 80 + 2], 0x3F);
+    EXPECT_EQ(m->ram[0x2000 + 10 * 320 + 88 + 2], 0xF8);
+    EXPECT_EQ(m->ram[0x0400 + cell], 0x16);
+    EXPECT_EQ(m->ram[0x0400 + cell + 1], 0x16);
+    EXPECT_EQ(m->ram[0x0400 + 7 * 40 + 7], 0x10);  // the preview at (7, 7) is gone
+    EXPECT_EQ(m->ram[0x2000 + 7 * 320 + 56 + 2], 0);
+    int x0, y0, x1, y1;
+    e.selRect(x0, y0, x1, y1);
+    EXPECT_EQ(x0, 10);
+    EXPECT_EQ(x1, 11);
+    EXPECT_EQ(y0, 10);
+    EXPECT_EQ(y1, 10);
+    EXPECT_EQ(u.undoName(), "hires paste block");
+    const Bytes pasted(m->ram, m->ram + 65536);
+
+    // Type "HI" at the bottom-left cell.
+    e.tool = 1;
+    e.mouseDown(3, 195, 0);
+    EXPECT_EQ(e.cursorCol, 0);
+    EXPECT_EQ(e.cursorRow, 24);
+    m->pen = 7;
+    e.typeChar(8);
+    e.typeChar(9);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(m->ram[0x2000 + 24 * 320 + i], m->charRom[8 * 8 + i]);
+        EXPECT_EQ(m->ram[0x2000 + 24 * 320 + 8 + i], m->charRom[9 * 8 + i]);
+    }
+    EXPECT_EQ(m->ram[0x0400 + 960], 0x76);
+    EXPECT_EQ(m->ram[0x0400 + 961], 0x76);
+    EXPECT_EQ(e.cursorCol, 2);
+    ASSERT_EQ(u.undo.size(), 3u);
+    EXPECT_EQ(u.undoName(), "hires text");
+
+    // Undo the typing, then the paste, then the drawing; redo all of it.
+    e.undoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), pasted);
+    e.undoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), drawn);
+    e.undoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), start);
+    e.undoLast();  // nothing left
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), start);
+    e.redoLast();
+    e.redoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), pasted);
+    // Typing after an undo starts its own step.
+    e.typeChar(1);
+    EXPECT_EQ(u.undoName(), "hires text");
+    EXPECT_TRUE(u.redo.empty());
+    e.undoLast();
+    EXPECT_EQ(Bytes(m->ram, m->ram + 65536), pasted);
+}
+
+}  // namespace
