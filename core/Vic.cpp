@@ -63,17 +63,24 @@ void screenWith(const Machine& m, const u32* pal, u32* out, int stride) {
 }  // namespace
 
 void renderCharData(const u8* data, bool multicolor, const u32* colors, u32* out, int stride) {
-    for (int y = 0; y < 8; ++y, out += stride) {
-        const unsigned b = data[y];
-        if (multicolor) {
+    if (multicolor) {
+        for (int y = 0; y < 8; ++y, out += stride) {
+            const unsigned b = data[y];
+#pragma GCC unroll 4
             for (int p = 0; p < 4; ++p) {
                 const u32 v = colors[(b >> (6 - 2 * p)) & 3];
                 out[2 * p] = v;
                 out[2 * p + 1] = v;
             }
-        } else {
-            for (int x = 0; x < 8; ++x) out[x] = colors[(b >> (7 - x)) & 1];
         }
+        return;
+    }
+    // Branch-free select between the two colours keeps the row loop straight.
+    const u32 c0 = colors[0], diff = colors[0] ^ colors[1];
+    for (int y = 0; y < 8; ++y, out += stride) {
+        const u32 b = data[y];
+#pragma GCC unroll 8
+        for (int x = 0; x < 8; ++x) out[x] = c0 ^ (diff & (0u - ((b >> (7 - x)) & 1)));
     }
 }
 
