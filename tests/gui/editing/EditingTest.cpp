@@ -1,0 +1,410 @@
+// Drives the real program with pointer and key events through the X server
+// (XTest) and checks the C64 memory and the drawn picture afterwards.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "app/Program.h"
+#include "core/Editor.h"
+#include "core/Vic.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One step of the script: an action, then frames to let the events arrive.
+struct Step {
+    std::string name;
+    std::function<void(App&)> action;
+    int wait = 4;
+};
+
+Display* g_dpy = nullptr;
+
+void flush() { XSync(g_dpy, False); }
+
+// Window coordinates (the GUI's) to the X screen.
+void moveTo(float x, float y) {
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(programWindow(), &wx, &wy);
+    XTestFakeMotionEvent(g_dpy, -1, wx + int(x), wy + int(y), 0);
+    flush();
+}
+void button(int b, bool down) {
+    XTestFakeButtonEvent(g_dpy, b, down ? True : False, 0);
+    flush();
+}
+void key(KeySym sym, bool down) {
+    XTestFakeKeyEvent(g_dpy, XKeysymToKeycode(g_dpy, sym), down ? True : False, 0);
+    flush();
+}
+
+// Where the self-test aims at C64 pixel (x, y).
+ImVec2 aim(const App& app, int x, int y) {
+    return ImVec2((x + 0.5f) * app.screenZoom + app.screenOriginX, (y + 0.5f) * app.screenZoom + app.screenOriginY);
+}
+
+struct Memory {
+    std::vector<u8> ram;
+    std::vector<u8> vic;
+};
+Memory snapshot(const App& app) {
+    return {std::vector<u8>(app.machine.ram, app.machine.ram + 65536),
+            std::vector<u8>(app.machine.vic, app.machine.vic + 47)};
+}
+
+// What the editor alone makes of the same mouse operations on a copy of the machine.
+Memory reference(const Memory& before, const App& app, int tool, int x0, int y0, int x1, int y1) {
+    auto m = std::make_unique<Machine>(app.machine);
+    std::copy(before.ram.begin(), before.ram.end(), m->ram);
+    std::copy(before.vic.begin(), before.vic.end(), m->vic);
+    auto u = std::make_unique<UndoBuffer>(*m);
+    auto e = std::make_unique<Editor>(*m, *u);
+    e->pixels.noNewColours = app.editor.pixels.noNewColours;
+    e->tool = tool;
+    e->brush = app.editor.brush;
+    e->filled = app.editor.filled;
+    e->mouseDown(x0, y0, 0);
+    e->mouseMove(x1, y1);
+    e->mouseUp(x1, y1, 0);
+    return {std::vector<u8>(m->ram, m->ram + 65536), std::vector<u8>(m->vic, m->vic + 47)};
+}
+
+int differences(const Memory& a, const Memory& b) {
+    int n = 0;
+    for (size_t i = 0; i < a.ram.size(); ++i) n += a.ram[i] != b.ram[i];
+    for (size_t i = 0; i < a.vic.size(); ++i) n += a.vic[i] != b.vic[i];
+    return n;
+}
+
+struct Rect {
+    std::string name;
+    float x0, y0, x1, y1;
+};
+bool overlaps(const Rect& a, const Rect& b) {
+    // Shared edges and sub-pixel rounding do not count.
+    return a.x0 < b.x1 - 0.5f && b.x0 < a.x1 - 0.5f && a.y0 < b.y1 - 0.5f && b.y0 < a.y1 - 0.5f;
+}
+
+// Results collected while the program runs, checked by the tests below.
+struct Results {
+    bool ran = false;
+    Memory initial, afterBg, afterStroke, afterUndo, afterRedo, afterLine, afterRect;
+    Memory expectStroke, expectLine, expectRect;
+    int bgAfterPick = -1, penAfterPick = -1;
+    int toolAfterButton = -1, toolAfterL = -1, toolAfterB = -1;
+    std::string undoNameAfterUndo;
+    int screenMismatches = -1, screenSamples = 0;
+    std::vector<std::string> overlapReports;
+    std::vector<float> scalesChecked;
+    double frameCpuMs = -1, frameWallMs = -1;
+    int pixelAfterMouse = -1;
+};
+Results R;
+
+double threadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+double wallMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+ImVec2 windowPos(const char* name) {
+    ImGuiWindow* w = ImGui::FindWindowByName(name);
+    return w ? w->Pos : ImVec2(-1, -1);
+}
+
+void checkLayout(float scale) {
+    R.scalesChecked.push_back(scale);
+    std::vector<Rect> rects;
+    for (const char* n : {"##MainMenuBar", "##toolbar", "##statusbar", "##tools", "Screen"}) {
+        ImGuiWindow* w = ImGui::FindWindowByName(n);
+        if (!w || !w->WasActive) {
+            R.overlapReports.push_back(std::string("missing ") + n);
+            continue;
+        }
+        rects.push_back({n, w->Pos.x, w->Pos.y, w->Pos.x + w->Size.x, w->Pos.y + w->Size.y});
+    }
+    for (size_t i = 0; i < rects.size(); ++i)
+        for (size_t j = i + 1; j < rects.size(); ++j)
+            if (overlaps(rects[i], rects[j])) {
+                char buf[256];
+                std::snprintf(buf, sizeof buf, "scale %.2f: %s (%.0f,%.0f-%.0f,%.0f) overlaps %s (%.0f,%.0f-%.0f,%.0f)",
+                              scale, rects[i].name.c_str(), rects[i].x0, rects[i].y0, rects[i].x1, rects[i].y1,
+                              rects[j].name.c_str(), rects[j].x0, rects[j].y0, rects[j].x1, rects[j].y1);
+                R.overlapReports.push_back(buf);
+            }
+}
+
+// Compares the screen area as drawn with the renderer's frame at the same zoom.
+void compareScreen(App& app) {
+    std::vector<u32> frame(Vic::FrameWidth * Vic::FrameHeight);
+    Vic::renderFrame(app.machine, app.palette, frame.data());
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(programWindow(), &dw, &dh);
+    int z = int(app.screenZoom);
+    int x0 = int(app.screenOriginX), y0 = int(app.screenOriginY);
+    int w = 320 * z, h = 200 * z;
+    if (x0 < 0 || y0 < 0 || x0 + w > dw || y0 + h > dh) return;
+    std::vector<u32> px(size_t(w) * h);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(x0, dh - y0 - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    int bad = 0, n = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) {
+            // Every pixel of the zoomed block, rows flipped back to top-down.
+            for (int sy = 0; sy < z; ++sy)
+                for (int sx = 0; sx < z; ++sx) {
+                    int gy = h - 1 - (y * z + sy);
+                    u32 got = px[size_t(gy) * w + x * z + sx] | 0xFF000000u;
+                    u32 want = frame[size_t(32 + y) * Vic::FrameWidth + 32 + x];
+                    ++n;
+                    if (got != want) ++bad;
+                }
+        }
+    R.screenMismatches = bad;
+    R.screenSamples = n;
+}
+
+std::vector<Step> script() {
+    std::vector<Step> s;
+    auto drag = [&s](int x0, int y0, int x1, int y1) {
+        s.push_back({"move to start", [=](App& a) { ImVec2 p = aim(a, x0, y0); moveTo(p.x, p.y); }, 3});
+        s.push_back({"press", [](App&) { button(1, true); }, 3});
+        for (int k = 1; k <= 6; ++k)
+            s.push_back({"drag", [=](App& a) {
+                             ImVec2 p = aim(a, x0 + (x1 - x0) * k / 6, y0 + (y1 - y0) * k / 6);
+                             moveTo(p.x, p.y);
+                         },
+                         2});
+        s.push_back({"release", [](App&) { button(1, false); }, 4});
+    };
+    auto chord = [&s](std::vector<KeySym> keys) {
+        s.push_back({"keys down", [=](App&) { for (KeySym k : keys) key(k, true); }, 3});
+        s.push_back({"keys up", [=](App&) { for (auto it = keys.rbegin(); it != keys.rend(); ++it) key(*it, false); }, 4});
+    };
+
+    s.push_back({"focus", [](App& a) {
+                     SDL_RaiseWindow(programWindow());
+                     SDL_SetWindowInputFocus(programWindow());
+                     a.editor.brush = 1;
+                     R.initial = snapshot(a);
+                 },
+                 10});
+    // Background colour 2: right click on the tools bar's palette cell (row 1, left).
+    s.push_back({"to palette", [](App&) {
+                     ImVec2 p = windowPos("##tools");
+                     float sc = ImGui::GetFontSize() / 12.0f;
+                     moveTo(p.x + (9 + 12) * sc, p.y + (345 + 40 + 19 * 1 + 7) * sc);
+                 },
+                 3});
+    s.push_back({"right down", [](App&) { button(3, true); }, 3});
+    s.push_back({"right up", [](App& a) {
+                     button(3, false);
+                     (void)a;
+                 },
+                 4});
+    s.push_back({"record bg", [](App& a) {
+                     R.bgAfterPick = a.machine.vic[0x21] & 15;
+                     R.penAfterPick = a.machine.pen;
+                     R.afterBg = snapshot(a);
+                 },
+                 1});
+    // The freehand tool by its button.
+    s.push_back({"to draw button", [](App&) {
+                     ImVec2 p = windowPos("##tools");
+                     float sc = ImGui::GetFontSize() / 12.0f;
+                     moveTo(p.x + (18 + 12) * sc, p.y + (62 + 12) * sc);
+                 },
+                 3});
+    s.push_back({"click down", [](App&) { button(1, true); }, 3});
+    s.push_back({"click up", [](App&) { button(1, false); }, 4});
+    s.push_back({"record tool", [](App& a) {
+                     R.toolAfterButton = a.editor.tool;
+                     R.expectStroke = reference(R.afterBg, a, 3, 40, 100, 120, 100);
+                 },
+                 1});
+    drag(40, 100, 120, 100);
+    s.push_back({"record stroke", [](App& a) { R.afterStroke = snapshot(a); }, 1});
+    chord({XK_Control_L, XK_Alt_L, XK_z});
+    s.push_back({"record undo", [](App& a) {
+                     R.afterUndo = snapshot(a);
+                     R.undoNameAfterUndo = a.undoBuffer.undoName();
+                 },
+                 1});
+    chord({XK_Control_L, XK_Alt_L, XK_y});
+    s.push_back({"record redo", [](App& a) { R.afterRedo = snapshot(a); }, 1});
+    // Line tool by its key; the screen has focus after the tool button.
+    chord({XK_l});
+    s.push_back({"record line tool", [](App& a) {
+                     R.toolAfterL = a.editor.tool;
+                     R.expectLine = reference(R.afterRedo, a, 4, 10, 150, 200, 180);
+                 },
+                 1});
+    drag(10, 150, 200, 180);
+    s.push_back({"record line", [](App& a) { R.afterLine = snapshot(a); }, 1});
+    chord({XK_b});
+    s.push_back({"record rect tool", [](App& a) {
+                     R.toolAfterB = a.editor.tool;
+                     R.expectRect = reference(R.afterLine, a, 6, 50, 20, 150, 60);
+                 },
+                 1});
+    drag(50, 20, 150, 60);
+    s.push_back({"record rect", [](App& a) {
+                     R.afterRect = snapshot(a);
+                     R.pixelAfterMouse = a.mouseX;
+                 },
+                 2});
+    s.push_back({"compare screen", [](App& a) { compareScreen(a); }, 1});
+    // Layout at UI scales 1, 1.5 and 2.
+    for (float sc : {1.0f, 1.5f, 2.0f}) {
+        s.push_back({"scale", [sc](App& a) {
+                         a.uiScale = sc;
+                         ImGui::GetIO().FontGlobalScale = sc;
+                     },
+                     5});
+        s.push_back({"check layout", [sc](App&) { checkLayout(sc); }, 1});
+    }
+    s.push_back({"scale back", [](App& a) {
+                     a.uiScale = 1;
+                     ImGui::GetIO().FontGlobalScale = 1;
+                     a.showGrid = true;
+                     a.setZoom(8, -1, -1);
+                 },
+                 10});
+    return s;
+}
+
+void runScript() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    g_dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(g_dpy, nullptr) << "needs an X server (run under xvfb-run)";
+    fs::path cfg = fs::temp_directory_path() / ("vorlix-editing-" + std::to_string(getpid()));
+    fs::create_directories(cfg);
+    setenv("XDG_CONFIG_HOME", cfg.c_str(), 1);
+    unsetenv("APPDATA");
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+
+    std::vector<Step> steps = script();
+    size_t next = 0;
+    int waitUntil = 5;
+    const int timedFrames = 120;
+    int timedStart = -1;
+    double cpu0 = 0, wall0 = 0;
+    ProgramHooks hooks;
+    hooks.onFrame = [&](App& app, int frame) {
+        if (frame < waitUntil) return true;
+        if (next < steps.size()) {
+            steps[next].action(app);
+            waitUntil = frame + steps[next].wait;
+            ++next;
+            return true;
+        }
+        // Timed frames: zoom 8, grid on, pointer over the canvas.
+        if (timedStart < 0) {
+            timedStart = frame;
+            cpu0 = threadCpuMs();
+            wall0 = wallMs();
+            return true;
+        }
+        if (frame - timedStart >= timedFrames) {
+            R.frameCpuMs = (threadCpuMs() - cpu0) / timedFrames;
+            R.frameWallMs = (wallMs() - wall0) / timedFrames;
+            return false;
+        }
+        return true;
+    };
+    int rc = runProgram("vorlix", &hooks);
+    EXPECT_EQ(rc, 0);
+    R.ran = true;
+    XCloseDisplay(g_dpy);
+    std::error_code ec;
+    fs::remove_all(cfg, ec);
+}
+
+class Editing : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { runScript(); }
+};
+
+}  // namespace
+
+TEST_F(Editing, BackgroundPickedOnToolsBar) {
+    ASSERT_TRUE(R.ran);
+    ASSERT_NE(R.initial.vic[0x21] & 15, 2) << "the start colour must differ for the check to mean anything";
+    EXPECT_EQ(R.bgAfterPick, 2);
+    // A right click leaves the drawing colour alone.
+    EXPECT_EQ(R.penAfterPick, 14);
+}
+
+TEST_F(Editing, FreehandStrokeMatchesTheEditor) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.toolAfterButton, 3);
+    EXPECT_GT(differences(R.afterBg, R.afterStroke), 0) << "the stroke changed nothing";
+    EXPECT_EQ(differences(R.afterStroke, R.expectStroke), 0);
+}
+
+TEST_F(Editing, CtrlAltZUndoesOneStepAndCtrlAltYRedoes) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(differences(R.afterUndo, R.afterBg), 0);
+    // Only the stroke went: the background pick before it stays.
+    EXPECT_EQ(R.afterUndo.vic[0x21] & 15, 2);
+    EXPECT_EQ(R.undoNameAfterUndo, "background color");
+    EXPECT_EQ(differences(R.afterRedo, R.afterStroke), 0);
+}
+
+TEST_F(Editing, LineByKeyAndDrag) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.toolAfterL, 4);
+    EXPECT_GT(differences(R.afterRedo, R.afterLine), 0);
+    EXPECT_EQ(differences(R.afterLine, R.expectLine), 0);
+}
+
+TEST_F(Editing, RectangleByKeyAndDrag) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.toolAfterB, 6);
+    EXPECT_GT(differences(R.afterLine, R.afterRect), 0);
+    EXPECT_EQ(differences(R.afterRect, R.expectRect), 0);
+    EXPECT_EQ(R.pixelAfterMouse, 150);
+}
+
+TEST_F(Editing, DrawnScreenMatchesTheRenderer) {
+    ASSERT_TRUE(R.ran);
+    ASSERT_GT(R.screenSamples, 0) << "screen area not fully visible";
+    EXPECT_EQ(R.screenMismatches, 0) << "of " << R.screenSamples;
+}
+
+TEST_F(Editing, BarsAndScreenDoNotOverlapAtUiScales) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.scalesChecked.size(), 3u);
+    for (const std::string& r : R.overlapReports) ADD_FAILURE() << r;
+}
+
+TEST_F(Editing, FrameTimeAtZoom8WithGrid) {
+    ASSERT_TRUE(R.ran);
+    ASSERT_GT(R.frameCpuMs, 0);
+    std::printf("frame at zoom 8 with grid: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms CPU)\n",
+                R.frameCpuMs, R.frameWallMs);
+}
