@@ -1,0 +1,150 @@
+#include <imgui.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Compat.h"
+#include "platform/FileIO.h"
+
+namespace FileIO {
+
+namespace {
+
+// Closes the popup when an action ended the request or a callback started a new one.
+bool settle(unsigned serial) {
+    if (!dialog().open || requestSerial() != serial) {
+        ImGui::CloseCurrentPopup();
+        return true;
+    }
+    return false;
+}
+
+void drawDriveCombo(Dialog& d) {
+    std::string root = rootName(d.dir);
+    float width = ImGui::CalcTextSize("C:\\ ").x + ImGui::GetFrameHeight() + 8.0f;
+    ImGui::SetNextItemWidth(width);
+    if (!ImGui::BeginCombo("##drive", root.c_str())) return;
+    std::vector<std::string> letters = drives();
+    if (letters.empty()) {
+        // No drive letters here: the file system's root stands in for them.
+        if (ImGui::Selectable(root.c_str(), true)) enterDir(root);
+    }
+    for (const std::string& l : letters) {
+        if (ImGui::Selectable(l.c_str(), l == root)) goDrive(l[0]);
+    }
+    ImGui::EndCombo();
+}
+
+}  // namespace
+
+void draw() {
+    Dialog& d = dialog();
+    if (!d.open) {
+        // Ended outside this window (e.g. by a direct accept): take the popup down too.
+        if (ImGui::IsPopupOpen("##filedialog") && ImGui::BeginPopupModal("##filedialog", nullptr)) {
+            ImGui::CloseCurrentPopup();
+            ImGui::EndPopup();
+        }
+        return;
+    }
+    const unsigned serial = requestSerial();
+    if (d.openPending) {
+        // Opening over another modal would close it; wait for its turn.
+        if (!Compat::NoPopupOpen()) return;
+        ImGui::OpenPopup("##filedialog");
+        d.openPending = false;
+    }
+    const ImGuiViewport* vp = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x * 0.5f, vp->Pos.y + vp->Size.y * 0.5f), ImGuiCond_Appearing,
+                            ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowSize(ImVec2(620, 440), ImGuiCond_Appearing);
+    bool keepOpen = true;
+    if (!ImGui::BeginPopupModal("##filedialog", &keepOpen, ImGuiWindowFlags_NoSavedSettings)) {
+        if (!keepOpen) d.open = false;
+        // Closed from outside (another popup took its place): show it again when possible.
+        else d.openPending = true;
+        return;
+    }
+
+    ImGui::TextUnformatted(d.title.c_str());
+    ImGui::Separator();
+
+    if (ImGui::Button("Up")) goUp();
+    ImGui::SameLine();
+    if (ImGui::Button("Home")) goHome();
+    ImGui::SameLine();
+    drawDriveCombo(d);
+    ImGui::SameLine();
+    ImGui::TextWrapped("%s", d.dir.c_str());
+
+    if (d.filterIndex < 0 || d.filterIndex >= int(d.filters.size())) d.filterIndex = 0;
+    static const Filter everything{"All files", {}};
+    const Filter& filter = d.filters.empty() ? everything : d.filters[size_t(d.filterIndex)];
+    std::vector<Entry> entries = list(d.dir, filter);
+
+    float reserve = 3 * ImGui::GetFrameHeightWithSpacing();
+    if (!d.error.empty()) reserve += ImGui::GetTextLineHeightWithSpacing();
+    bool done = false;
+    ImGui::BeginChild("##files", ImVec2(0, -reserve), true);
+    for (const Entry& e : entries) {
+        if (e.isDir) {
+            std::string label = "[" + e.name + "]";
+            if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
+                enterDir(e.name);
+                break;  // the listing is stale now
+            }
+        } else if (ImGui::Selectable(e.name.c_str(), e.name == d.name, ImGuiSelectableFlags_AllowDoubleClick)) {
+            pickFile(e.name);
+            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
+                accept();
+                done = settle(serial);
+                break;
+            }
+        }
+    }
+    ImGui::EndChild();
+
+    if (!done) {
+        ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 200.0f);
+        bool enter = ImGui::InputText("##name", d.name, sizeof d.name, ImGuiInputTextFlags_EnterReturnsTrue);
+        if (ImGui::IsItemEdited()) nameEdited();
+        ImGui::SameLine();
+        ImGui::SetNextItemWidth(-1.0f);
+        const char* preview = d.filters.empty() ? "" : d.filters[size_t(d.filterIndex)].name.c_str();
+        if (ImGui::BeginCombo("##filter", preview)) {
+            for (int i = 0; i < int(d.filters.size()); ++i) {
+                if (ImGui::Selectable(d.filters[size_t(i)].name.c_str(), i == d.filterIndex)) d.filterIndex = i;
+            }
+            ImGui::EndCombo();
+        }
+        if (enter) {
+            accept();
+            done = settle(serial);
+        }
+    }
+
+    if (!done && !d.error.empty()) ImGui::TextColored(ImVec4(0.8f, 0.0f, 0.0f, 1.0f), "%s", d.error.c_str());
+
+    if (!done) {
+        if (d.chooseDir) {
+            if (ImGui::Button("Use this directory", ImVec2(160, 0))) {
+                useThisDirectory();
+                done = settle(serial);
+            }
+        } else if (ImGui::Button(d.save ? "Save" : "Open", ImVec2(100, 0)) && d.open) {
+            accept();
+            done = settle(serial);
+        }
+    }
+    if (!done) {
+        ImGui::SameLine();
+        if (ImGui::Button("Cancel", ImVec2(100, 0)) || ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true)) {
+            cancel();
+            settle(serial);
+        }
+    }
+    ImGui::EndPopup();
+    if (!keepOpen) d.open = false;
+}
+
+}  // namespace FileIO
