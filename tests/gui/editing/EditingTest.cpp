@@ -110,6 +110,8 @@ struct Results {
     int bgAfterPick = -1, penAfterPick = -1;
     int toolAfterButton = -1, toolAfterL = -1, toolAfterB = -1;
     std::string undoNameAfterUndo;
+    Memory afterUndoUnderPopup;
+    int popupsShown = -1, popupsAfterEscape = -1;
     int screenMismatches = -1, screenSamples = 0;
     std::vector<std::string> overlapReports;
     std::vector<float> scalesChecked;
@@ -254,6 +256,20 @@ std::vector<Step> script() {
                  1});
     chord({XK_Control_L, XK_Alt_L, XK_y});
     s.push_back({"record redo", [](App& a) { R.afterRedo = snapshot(a); }, 1});
+    // Behind a modal popup the chords do nothing.
+    s.push_back({"popup", [](App& a) { a.message("Info", "modal"); }, 4});
+    chord({XK_Control_L, XK_Alt_L, XK_z});
+    s.push_back({"record under popup", [](App& a) {
+                     R.afterUndoUnderPopup = snapshot(a);
+                     R.popupsShown = int(a.popups.size());
+                 },
+                 1});
+    chord({XK_Escape});
+    s.push_back({"refocus screen", [](App& a) {
+                     R.popupsAfterEscape = int(a.popups.size());
+                     a.focusScreen = true;
+                 },
+                 3});
     // Line tool by its key; the screen has focus after the tool button.
     chord({XK_l});
     s.push_back({"record line tool", [](App& a) {
@@ -373,6 +389,13 @@ TEST_F(Editing, CtrlAltZUndoesOneStepAndCtrlAltYRedoes) {
     EXPECT_EQ(R.afterUndo.vic[0x21] & 15, 2);
     EXPECT_EQ(R.undoNameAfterUndo, "background color");
     EXPECT_EQ(differences(R.afterRedo, R.afterStroke), 0);
+}
+
+TEST_F(Editing, HotkeysWaitBehindAModalPopup) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.popupsShown, 1);
+    EXPECT_EQ(differences(R.afterUndoUnderPopup, R.afterRedo), 0);
+    EXPECT_EQ(R.popupsAfterEscape, 0);
 }
 
 TEST_F(Editing, LineByKeyAndDrag) {
