@@ -208,7 +208,9 @@ void saveCharset(App& app, bool prg) {
 
 void openDropped(App& app, const std::string& path) {
     const std::string ext = FileIO::extension(path);
-    const std::string name = FileIO::baseName(path);
+    std::string name = FileIO::baseName(path);
+    // A path ending in a separator (a directory) would leave the messages nameless.
+    if (name.empty()) name = path;
 
     if (ext == "d64") {
         app.message("Error", "Couldn't open " + name + ": disk images can not be mounted yet.");

@@ -371,6 +371,7 @@ TEST_F(FileActionsTest, DropFailuresChangeNothing) {
     };
     const Case cases[] = {
         {"folder", "Couldn't open folder"},
+        {"folder/", "Couldn't open " + (root / "folder/").string()},
         {"missing.prg", "Couldn't open missing.prg"},
         {"pipe.prg", "Couldn't open pipe.prg"},
         {"empty", "Don't know what to do with empty"},
