@@ -29,6 +29,8 @@ void Texture::release() {
 
 void Texture::update(const unsigned int* pixels, int width, int height) {
     if (!pixels || width <= 0 || height <= 0) return;
+    // A record kept past TextureReleaseAll holds a dead name: start afresh.
+    if (id != 0 && !g_live.count(id)) id = 0, w = h = 0;
     if (id == 0) {
         GLuint name = 0;
         glGenTextures(1, &name);

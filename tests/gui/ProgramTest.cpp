@@ -86,6 +86,21 @@ TEST(Program, SnapshotRunWritesPngAndSettings) {
             }
         }
     EXPECT_TRUE(sawClearGrey);
+    // The top rows are the menu bar: its labels are dark text on the light bar.
+    int dark = 0;
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (pic.at(x, y)[0] < 90 && pic.at(x, y)[1] < 90 && pic.at(x, y)[2] < 90) ++dark;
+    EXPECT_GT(dark, 40);
+    for (int x = 10; x < pic.w - 10; x += 10) EXPECT_GT(pic.at(x, 3)[0], 200) << x;
+    // The screen area shows the border colour, light blue of the default palette.
+    int border = 0, probed = 0;
+    for (int y = 100; y < 250; y += 3)
+        for (int x = 100; x < 900; x += 3, ++probed) {
+            const unsigned char* p = pic.at(x, y);
+            if (p[0] == 0x7C && p[1] == 0x70 && p[2] == 0xDA) ++border;
+        }
+    EXPECT_GT(border, probed / 2);
     // Settings and layout are written at shut-down.
     EXPECT_TRUE(fs::exists(t.path / "vorlix" / "vorlix.ini"));
     EXPECT_TRUE(fs::exists(t.path / "vorlix" / "imgui.ini"));
