@@ -7,26 +7,25 @@
 App::App() {
     machine.loadAssets(Platform::assetDir());
     loadSettings();
+    powerOn();
+    machine.pen = 14;  // the reset leaves 0
+    undoBuffer.Clear();
+}
+
+void App::powerOn() {
     machine.reset();
     undoBuffer.Clear();
     editor.cursorCol = 0;
     editor.cursorRow = 6;
     editor.textUndoPending = true;
     spriteBlock = spriteZeroPointer();
-    machine.pen = 14;
-    undoBuffer.Clear();
 }
 
 int App::spriteZeroPointer() const { return machine.ram[machine.spritePointerAddr()]; }
 
 void App::newProject() {
     editor.commitPendingEdits();
-    machine.reset();
-    undoBuffer.Clear();
-    editor.cursorCol = 0;
-    editor.cursorRow = 6;
-    editor.textUndoPending = true;
-    spriteBlock = spriteZeroPointer();
+    powerOn();
 }
 
 void App::afterLoad() {

@@ -112,4 +112,6 @@ struct App {
 
 private:
     int spriteZeroPointer() const;
+    // Reset machine, empty undo, text cursor home: shared by start-up and New.
+    void powerOn();
 };
