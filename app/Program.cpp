@@ -18,6 +18,8 @@
 #include "app/Popups.h"
 #include "app/Texture.h"
 #include "app/windows/Windows.h"
+#include "formats/FileActions.h"
+#include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "selftest/AutoTestMode.h"
 
@@ -90,8 +92,10 @@ void frame(const ProgramHooks* hooks) {
         else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE &&
                  e.window.windowID == SDL_GetWindowID(g_window))
             app.quitRequested = true;
-        else if (e.type == SDL_DROPFILE && e.drop.file)
+        else if (e.type == SDL_DROPFILE && e.drop.file) {
+            Actions::openDropped(app, e.drop.file);
             SDL_free(e.drop.file);
+        }
     }
     if (app.quitRequested) {
         app.quitRequested = false;
@@ -117,6 +121,7 @@ void frame(const ProgramHooks* hooks) {
     drawScreenEditor(app);
 
     drawPopups(app);
+    FileIO::draw();
 
     ImGuiIO& io = ImGui::GetIO();
     if (io.WantSaveIniSettings) saveLayout();

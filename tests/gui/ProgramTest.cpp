@@ -12,6 +12,10 @@
 
 #include "app/App.h"
 #include "app/Program.h"
+#include "formats/FileFormats.h"
+#include "platform/Platform.h"
+
+#include <SDL.h>
 
 namespace fs = std::filesystem;
 
@@ -165,6 +169,77 @@ TEST(Program, MissingFontsAndIconFallBack) {
                             t.path);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(loadPng(png).w, 1400);
+}
+
+// Events pushed into the real SDL queue, as the window system would deliver them.
+void pushKey(SDL_Scancode sc, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = sc;
+    e.key.keysym.sym = SDL_GetKeyFromScancode(sc);
+    e.key.windowID = SDL_GetWindowID(programWindow());
+    SDL_PushEvent(&e);
+}
+
+TEST(Program, DroppedKoalaLoadsAndQuitAsksFirst) {
+    TempDir t;
+    setenv("XDG_CONFIG_HOME", t.path.c_str(), 1);
+    unsetenv("APPDATA");
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    // A Koala picture written from a machine with a known pattern.
+    auto source = std::make_unique<Machine>();
+    source->reset();
+    source->setGfxMode(4);
+    for (int i = 0; i < 8000; ++i) source->ram[0x2000 + i] = u8(i * 13);
+    for (int i = 0; i < 1000; ++i) source->ram[0x0400 + i] = u8(i * 7);
+    source->vic[0x21] = 5;
+    fs::path koala = t.path / "pic.koa";
+    ASSERT_TRUE(Platform::writeFile(koala.string(), FileFormats::saveKoala(*source)));
+
+    int lastFrame = 0;
+    bool loaded = false, askedOnce = false, stillRunningAfterNo = false;
+    ProgramHooks hooks;
+    hooks.onFrame = [&](App& app, int frame) {
+        lastFrame = frame;
+        if (frame == 2) {
+            SDL_Event e{};
+            e.type = SDL_DROPFILE;
+            e.drop.file = SDL_strdup(koala.c_str());
+            e.drop.windowID = SDL_GetWindowID(programWindow());
+            SDL_PushEvent(&e);
+        }
+        if (frame == 4) {
+            loaded = app.machine.gfxMode() == 4 && app.machine.vic[0x21] == 5 &&
+                     std::equal(app.machine.ram + 0x2000, app.machine.ram + 0x2000 + 8000,
+                                source->ram + 0x2000) &&
+                     app.undoBuffer.undoName() == "load image";
+            SDL_Event q{};
+            q.type = SDL_QUIT;
+            SDL_PushEvent(&q);
+        }
+        if (frame == 7) {
+            askedOnce = app.popups.size() == 1 && app.popups[0].title == "Exit Vorlix?";
+            pushKey(SDL_SCANCODE_ESCAPE, true);  // "No"
+        }
+        if (frame == 9) pushKey(SDL_SCANCODE_ESCAPE, false);
+        if (frame == 12) {
+            stillRunningAfterNo = app.popups.empty();
+            SDL_Event q{};
+            q.type = SDL_QUIT;
+            SDL_PushEvent(&q);
+        }
+        if (frame == 15) pushKey(SDL_SCANCODE_RETURN, true);  // "Yes"
+        if (frame == 17) pushKey(SDL_SCANCODE_RETURN, false);
+        return frame < 120;
+    };
+    EXPECT_EQ(runProgram("vorlix", &hooks), 0);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(askedOnce);
+    EXPECT_TRUE(stillRunningAfterNo);
+    EXPECT_GT(lastFrame, 15);
+    EXPECT_LT(lastFrame, 40);  // "Yes" ended the loop, not the frame limit
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
