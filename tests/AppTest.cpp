@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "platform/Platform.h"
+#include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -14,10 +15,9 @@ namespace {
 // Each test gets a fresh configuration directory and the built assets.
 class AppTest : public ::testing::Test {
 protected:
-    fs::path dir;
+    TempDir tmp{"vorlix-app"};
     void SetUp() override {
-        char tmpl[] = "/tmp/vorlix-app-XXXXXX";
-        dir = mkdtemp(tmpl);
+        const fs::path& dir = tmp.path;
         setenv("APPDATA", dir.c_str(), 1);
         setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
         unsetenv("VORLIX_AUTOTEST");
@@ -27,7 +27,6 @@ protected:
         unsetenv("APPDATA");
         unsetenv("VORLIX_ASSETS");
         unsetenv("VORLIX_AUTOTEST");
-        fs::remove_all(dir);
     }
     void writeIni(const std::string& text) { Platform::saveText("vorlix.ini", text); }
     std::string ini() { return Platform::loadText("vorlix.ini"); }

@@ -13,21 +13,11 @@
 
 #include "platform/Platform.h"
 
+#include "tests/TempDir.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/vorlix-platform-XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
 
 void touch(const fs::path& p, const std::string& content = "x") {
     fs::create_directories(p.parent_path());

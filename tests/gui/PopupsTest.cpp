@@ -4,7 +4,6 @@
 #include <SDL_scancode.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,8 +11,7 @@
 #include "app/App.h"
 #include "app/Popups.h"
 #include "platform/Platform.h"
-
-namespace fs = std::filesystem;
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -22,12 +20,10 @@ class PopupsTest : public testing::Test {
 protected:
     ImGuiContext* ctx = nullptr;
     std::unique_ptr<App> app;
-    fs::path dir;
+    TempDir dir{"vorlix-popups"};
 
     void SetUp() override {
-        char tmpl[] = "/tmp/vorlix-popups-XXXXXX";
-        dir = mkdtemp(tmpl);
-        setenv("APPDATA", dir.c_str(), 1);
+        setenv("APPDATA", dir.path.c_str(), 1);
         Platform::initWithBasePath("");
         app = std::make_unique<App>();
         ctx = ImGui::CreateContext();
@@ -41,7 +37,6 @@ protected:
     void TearDown() override {
         ImGui::DestroyContext(ctx);
         unsetenv("APPDATA");
-        fs::remove_all(dir);
     }
     // One frame; `key` is held down during it, `other` opens a foreign modal.
     void frame(int key = -1, bool other = false) {

@@ -17,21 +17,11 @@
 
 #include <SDL.h>
 
+#include "tests/TempDir.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/vorlix-gui-XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
 
 struct RunResult {
     int exitCode = -1;
