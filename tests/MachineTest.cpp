@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "core/Machine.h"
@@ -122,6 +126,40 @@ TEST(Machine, LoadAssetsMissingDirectory) {
     EXPECT_FALSE(m->loadAssets("/nonexistent/dir"));
     EXPECT_TRUE(m->powerOnImage.empty());
     EXPECT_EQ(m->charRom[0], 0x42);
+}
+
+// Each file counts on its own: a short character set fills only the start of
+// the ROM copy, an empty RAM image is still a read file.
+TEST(Machine, LoadAssetsFileByFile) {
+    namespace fs = std::filesystem;
+    char tmpl[] = "/tmp/vorlix-machine-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const fs::path dir = tmpl;
+    auto write = [&](const char* name, const Bytes& b) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    };
+    auto m = freshMachine();
+    std::memset(m->charRom, 0x42, sizeof m->charRom);
+    write("C64Chars.bin", Bytes(10, 0x11));
+    EXPECT_FALSE(m->loadAssets(dir.string()));  // no RAM image
+    EXPECT_EQ(m->charRom[9], 0x11);
+    EXPECT_EQ(m->charRom[10], 0x42);
+    EXPECT_TRUE(m->powerOnImage.empty());
+
+    write("C64Raw.bin", Bytes());
+    write("C64Chars.bin", Bytes(5000, 0x22));
+    m->powerOnImage.assign(3, 1);
+    EXPECT_TRUE(m->loadAssets(dir.string()));
+    EXPECT_TRUE(m->powerOnImage.empty());
+    EXPECT_EQ(m->charRom[4095], 0x22);
+
+    write("C64Raw.bin", Bytes(300, 0x33));
+    fs::remove(dir / "C64Chars.bin");
+    EXPECT_FALSE(m->loadAssets(dir.string()));
+    EXPECT_EQ(m->powerOnImage, Bytes(300, 0x33));
+    EXPECT_EQ(m->charRom[0], 0x22);
+    fs::remove_all(dir);
 }
 
 }  // namespace
