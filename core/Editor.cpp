@@ -102,6 +102,10 @@ void Editor::commitPendingEdits() {
     _ClearBackup();
 }
 
+void Editor::_SettleBeforeWrite() {
+    if (pasting || !savedScreen.empty()) commitPendingEdits();
+}
+
 void Editor::undoLast() {
     commitPendingEdits();
     undo.MakeUndo();

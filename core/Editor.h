@@ -104,6 +104,9 @@ struct Editor {
     void _SaveLineStart();
     void _RestoreLineStart();
     void _ClearBackup();
+    // Commits a floating paste or a shape held over its backup, whose next
+    // restore would otherwise wipe the write about to happen.
+    void _SettleBeforeWrite();
     bool _BackupFitsLayout() const;
     void _DrawShape(int x0, int y0, int x1, int y1);
     void _SetBrush(int x, int y);

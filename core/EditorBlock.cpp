@@ -18,6 +18,60 @@ u8 mirrorPairs(u8 b) {
     return u8(((b & 0x03) << 6) | ((b & 0x0C) << 2) | ((b & 0x30) >> 2) | ((b & 0xC0) >> 6));
 }
 
+// Clearing and inverting differ only in what they do to a byte: each selected
+// cell's 8 bitmap bytes in a bitmap mode, its screen code in a text mode.
+void rewriteSelection(Editor& e, const char* undoName, u8 (*bitmapByte)(u8), u8 (*screenByte)(u8)) {
+    e._SettleBeforeWrite();
+    if (!e.hasSelection) return;
+    Machine& m = e.machine;
+    int x0, y0, x1, y1;
+    e.selRect(x0, y0, x1, y1);
+    e.undo.TakeScreenUndo(undoName);
+    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
+    const bool bm = bitmapMode(m);
+    for (int r = y0; r <= y1; ++r)
+        for (int c = x0; c <= x1; ++c) {
+            if (bm) {
+                for (int k = 0; k < 8; ++k) {
+                    u8& b = m.ram[u16(bitmap + r * 320 + c * 8 + k)];
+                    b = bitmapByte(b);
+                }
+            } else {
+                u8& b = m.ram[u16(screen + r * 40 + c)];
+                b = screenByte(b);
+            }
+        }
+}
+
+// Mirrors the selection left-right (cells and the pixels in their bytes) or
+// top-bottom (cells and the order of their 8 rows).
+void flipSelection(Editor& e, bool horizontal) {
+    e._SettleBeforeWrite();
+    if (!e.hasSelection) return;
+    int x0, y0, x1, y1;
+    e.selRect(x0, y0, x1, y1);
+    e.undo.TakeScreenUndo("flip block");
+    const Editor::Block b = e._Grab(x0, y0, x1, y1);
+    Editor::Block f = b;
+    const bool multi = e.machine.vic[0x16] & 0x10;
+    for (int r = 0; r < b.h; ++r)
+        for (int c = 0; c < b.w; ++c) {
+            const size_t from = size_t(r) * b.w + c;
+            const size_t to = horizontal ? size_t(r) * b.w + (b.w - 1 - c) : size_t(b.h - 1 - r) * b.w + c;
+            f.screen[to] = b.screen[from];
+            f.colour[to] = b.colour[from];
+            if (!b.bitmap) continue;
+            for (int k = 0; k < 8; ++k) {
+                const u8 v = b.bitmapBytes[from * 8 + k];
+                if (horizontal)
+                    f.bitmapBytes[to * 8 + k] = multi ? mirrorPairs(v) : mirrorBits(v);
+                else
+                    f.bitmapBytes[to * 8 + (7 - k)] = v;
+            }
+        }
+    e._Stamp(f, x0, y0);
+}
+
 }  // namespace
 
 void Editor::selectAll() {
@@ -89,26 +143,15 @@ bool Editor::copyBlock() {
 }
 
 bool Editor::cutBlock() {
+    // Settled first so the copy and the clear see the same selection.
+    _SettleBeforeWrite();
     if (!copyBlock()) return false;
     clearBlock();
     return true;
 }
 
 void Editor::clearBlock() {
-    if (!hasSelection) return;
-    Machine& m = machine;
-    int x0, y0, x1, y1;
-    selRect(x0, y0, x1, y1);
-    undo.TakeScreenUndo("clear block");
-    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
-    const bool bm = bitmapMode(m);
-    for (int r = y0; r <= y1; ++r)
-        for (int c = x0; c <= x1; ++c) {
-            if (bm)
-                for (int k = 0; k < 8; ++k) m.ram[u16(bitmap + r * 320 + c * 8 + k)] = 0;
-            else
-                m.ram[u16(screen + r * 40 + c)] = 0x20;
-        }
+    rewriteSelection(*this, "clear block", [](u8) -> u8 { return 0x00; }, [](u8) -> u8 { return 0x20; });
 }
 
 bool Editor::startPaste() {
@@ -161,59 +204,11 @@ void Editor::cancelPaste() {
     _ClearBackup();
 }
 
-void Editor::flipBlockX() {
-    if (!hasSelection) return;
-    int x0, y0, x1, y1;
-    selRect(x0, y0, x1, y1);
-    undo.TakeScreenUndo("flip block");
-    Block b = _Grab(x0, y0, x1, y1);
-    Block f = b;
-    const bool multi = machine.vic[0x16] & 0x10;
-    for (int r = 0; r < b.h; ++r)
-        for (int c = 0; c < b.w; ++c) {
-            size_t from = size_t(r) * b.w + c, to = size_t(r) * b.w + (b.w - 1 - c);
-            f.screen[to] = b.screen[from];
-            f.colour[to] = b.colour[from];
-            if (b.bitmap)
-                for (int k = 0; k < 8; ++k) {
-                    u8 v = b.bitmapBytes[from * 8 + k];
-                    f.bitmapBytes[to * 8 + k] = multi ? mirrorPairs(v) : mirrorBits(v);
-                }
-        }
-    _Stamp(f, x0, y0);
-}
+void Editor::flipBlockX() { flipSelection(*this, true); }
 
-void Editor::flipBlockY() {
-    if (!hasSelection) return;
-    int x0, y0, x1, y1;
-    selRect(x0, y0, x1, y1);
-    undo.TakeScreenUndo("flip block");
-    Block b = _Grab(x0, y0, x1, y1);
-    Block f = b;
-    for (int r = 0; r < b.h; ++r)
-        for (int c = 0; c < b.w; ++c) {
-            size_t from = size_t(r) * b.w + c, to = size_t(b.h - 1 - r) * b.w + c;
-            f.screen[to] = b.screen[from];
-            f.colour[to] = b.colour[from];
-            if (b.bitmap)
-                for (int k = 0; k < 8; ++k) f.bitmapBytes[to * 8 + (7 - k)] = b.bitmapBytes[from * 8 + k];
-        }
-    _Stamp(f, x0, y0);
-}
+void Editor::flipBlockY() { flipSelection(*this, false); }
 
 void Editor::invertBlock() {
-    if (!hasSelection) return;
-    Machine& m = machine;
-    int x0, y0, x1, y1;
-    selRect(x0, y0, x1, y1);
-    undo.TakeScreenUndo("invert block");
-    const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
-    const bool bm = bitmapMode(m);
-    for (int r = y0; r <= y1; ++r)
-        for (int c = x0; c <= x1; ++c) {
-            if (bm)
-                for (int k = 0; k < 8; ++k) m.ram[u16(bitmap + r * 320 + c * 8 + k)] ^= 0xFF;
-            else
-                m.ram[u16(screen + r * 40 + c)] ^= 0x80;
-        }
+    rewriteSelection(*this, "invert block", [](u8 b) -> u8 { return u8(b ^ 0xFF); },
+                     [](u8 b) -> u8 { return u8(b ^ 0x80); });
 }

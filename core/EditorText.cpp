@@ -57,6 +57,7 @@ void Editor::typeChar(unsigned char code) {
     // The cursor may have been set from outside.
     cursorCol = clampInt(cursorCol, 0, 39);
     cursorRow = clampInt(cursorRow, 0, 24);
+    _SettleBeforeWrite();
     if (textUndoPending) _TakeUndo();
     const bool bm = bitmapMode(machine);
     if (insert && !bm && cursorCol < 39) _PushRow();
@@ -77,6 +78,7 @@ void Editor::editKey(EditKey key, bool withShift) {
     auto del = [&] {
         // In a bitmap mode Delete changes nothing, so it records nothing either.
         if (bitmapMode(machine)) return;
+        _SettleBeforeWrite();
         if (textUndoPending) _TakeUndo();
         _BackRow();
     };
@@ -121,6 +123,7 @@ void Editor::copyChar() {
 
 void Editor::pasteChar() {
     Machine& m = machine;
+    _SettleBeforeWrite();
     undo.TakeScreenUndo("paste");
     int cell = clampInt(cursorRow, 0, 24) * 40 + clampInt(cursorCol, 0, 39);
     if (bitmapMode(m)) {
@@ -135,6 +138,7 @@ void Editor::clearScreen(ClearMode mode, int value) {
     const int modeNumber = int(mode);
     if (modeNumber < 0 || modeNumber > 3) return;
     Machine& m = machine;
+    _SettleBeforeWrite();
     undo.TakeScreenUndo("clear");
     const u8 v = u8(value);
     const u8 fill = modeNumber == 1 ? 0x00 : modeNumber == 2 ? 0xFF : modeNumber == 3 ? v : 0x00;
@@ -190,6 +194,8 @@ void Editor::cellColors(int x, int y, int* out) const {
 }
 
 void Editor::setCellColor(int slot, int x, int y, int colour) {
+    if (slot < 0 || slot > 3) return;
+    _SettleBeforeWrite();
     Machine& m = machine;
     x = clampInt(x, 0, 319);
     y = clampInt(y, 0, 199);

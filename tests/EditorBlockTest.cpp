@@ -270,4 +270,44 @@ TEST_F(EditorBlockTest, PasteDroppedWhenScreenMovesUnderIt) {
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(m->ram[0x0800 + i], 0x33);
 }
 
+TEST_F(EditorBlockTest, EditsWhilePasteFloatsSurviveTheNextMove) {
+    // Typing, cell colours, clears and block keys reach the editor while a paste
+    // floats; the paste is placed first, so its backup cannot undo them.
+    struct Case {
+        const char* name;
+        void (*edit)(Editor&);
+        int cell;
+        u8 screen;
+    };
+    const Case cases[] = {
+        {"type", [](Editor& ed) { ed.typeChar(0x33); }, 0, 0x33},
+        {"delete", [](Editor& ed) { ed.editKey(EditKey::Delete, false); }, 39, 0x20},
+        {"paste char", [](Editor& ed) { ed.charClipCode = 0x44; ed.pasteChar(); }, 0, 0x44},
+        {"cell colour", [](Editor& ed) { ed.setCellColor(3, 0, 0, 9); }, 0, 0x51},
+        {"clear", [](Editor& ed) { ed.clearScreen(ClearMode::Value, 0x77); }, 999, 0x77},
+        {"invert", [](Editor& ed) { ed.invertBlock(); }, 410, 0x51 ^ 0x80},
+        {"cut", [](Editor& ed) { ed.cutBlock(); }, 410, 0x20},
+    };
+    for (const Case& c : cases) {
+        textMode();
+        u.Clear();
+        m->ram[0x0400] = 0x51;
+        e.cursorCol = e.cursorRow = 0;
+        e.selX0 = e.selY0 = e.selX1 = e.selY1 = 0;
+        e.hasSelection = true;
+        ASSERT_TRUE(e.copyBlock());
+        ASSERT_TRUE(e.startPaste());
+        e.mouseMove(80, 80);
+        c.edit(e);
+        EXPECT_FALSE(e.pasting) << c.name;
+        const Bytes edited = ram();
+        e.mouseMove(160, 120);
+        e.mouseDown(160, 120, 1);
+        EXPECT_EQ(ram(), edited) << c.name;
+        EXPECT_EQ(m->ram[0x0400 + c.cell], c.screen) << c.name;
+    }
+    EXPECT_EQ(m->ram[0x0400 + 410], 0x20);  // the cut took the placed paste
+    EXPECT_EQ(e.clip.screen[0], 0x51);
+}
+
 }  // namespace
