@@ -102,6 +102,8 @@ void PlaceWindow(const char* name) {
     ImGui::SetNextWindowSize(ImVec2(r.z, r.w), cond);
 }
 
+void SetFontScale(float scale) { ImGui::GetIO().FontGlobalScale = scale; }
+
 bool NoPopupOpen() { return !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId); }
 
 }  // namespace Compat

@@ -45,6 +45,9 @@ void BeginLayoutFrame();
 // left by the bars (x, y, w, h).
 ImVec4 DefaultWindowRect(const char* name, ImVec4 area);
 
+// The main font scale (the UI scale); later releases keep it in the style.
+void SetFontScale(float scale);
+
 // True while no popup is open: a modal must wait for its turn instead of
 // opening over (and so closing) another one.
 bool NoPopupOpen();

@@ -170,7 +170,7 @@ void viewMenu(App& app) {
             float v = p / 100.0f;
             if (ImGui::MenuItem(label, nullptr, std::fabs(app.uiScale - v) < 0.01f)) {
                 app.uiScale = v;
-                ImGui::GetIO().FontGlobalScale = v;
+                Compat::SetFontScale(v);
                 app.saveSettings();
             }
         }

@@ -111,6 +111,8 @@ void handleKeys(App& app) {
     ImGuiIO& io = ImGui::GetIO();
     bool ctrl = io.KeyCtrl, shift = io.KeyShift, alt = io.KeyAlt;
 
+    // One Escape cancels a floating paste and keeps the selection it started from.
+    bool wasPasting = ed.pasting;
     if (ed.pasting && keyPressed(Compat::Key_Escape, false)) ed.cancelPaste();
 
     if (ed.tool == 1) {
@@ -156,7 +158,7 @@ void handleKeys(App& app) {
             ed.tool = 9;
             ed.selectAll();
         }
-        if (ed.tool == 9 && !ed.pasting && keyPressed(Compat::Key_Escape, false)) ed.hasSelection = false;
+        if (ed.tool == 9 && !wasPasting && keyPressed(Compat::Key_Escape, false)) ed.hasSelection = false;
         if (keyPressed(Compat::Key_KeypadPlus, true) || keyPressed(Compat::Key_Equals, true))
             app.setZoom(app.zoom + 1, -1, -1);
         if (keyPressed(Compat::Key_KeypadMinus, true) || keyPressed(Compat::Key_Minus, true))
@@ -330,7 +332,7 @@ void drawScreenEditor(App& app) {
     bool panMode = ImGui::IsKeyDown(Compat::Key(Compat::Key_Space)) && ed.tool != 1;
     bool moved = io.MouseDelta.x != 0 || io.MouseDelta.y != 0;
 
-    if (hovered && io.MouseWheel != 0 && g_activeButton < 0) {
+    if (hovered && io.MouseWheel != 0) {
         int zn = z + (io.MouseWheel > 0 ? 1 : -1);
         if (zn >= 1 && zn <= 24) {
             app.pendingScroll.x = ScreenView::wheelZoomScroll(io.MousePos.x, origin.x, childPos.x, z, zn);

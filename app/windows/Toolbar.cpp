@@ -67,23 +67,22 @@ void drawToolbar(App& app) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     Classic::ThinBevel(dl, wp, ImVec2(wp.x + ws.x, wp.y + ws.y), true);
 
+    // Buttons of the windows the program has; the others' places stay free.
     struct Btn {
+        float x;
         const char* id;
         int icon;
         const char* label;
         const char* tip;
         bool* flag;
     };
-    const Btn btns[7] = {
-        {"sv", 11, "2nd", "Second View", &app.showSecondView}, {"mo", 10, "Mon", "Monitor", &app.showMonitor},
-        {"sp", 12, "Spr", "Sprites", &app.showSprites},         {"se", 6, "SprEd", "Sprite Editor", &app.showSpriteEditor},
-        {"cs", 0, "Chr", "Charset", &app.showCharset},         {"ce", 1, "ChrEd", "Edit Charset", &app.showCharEditor},
-        {"rg", -1, "Reg", "Registers", &app.showRegisters},
+    const Btn btns[] = {
+        {176, "cs", 0, "Chr", "Charset", &app.showCharset},
+        {208, "ce", 1, "ChrEd", "Edit Charset", &app.showCharEditor},
     };
-    for (int i = 0; i < 7; ++i) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + (48 + 32 * i) * s, wp.y + 8 * s));
-        if (IconButton(app, btns[i].id, btns[i].icon, btns[i].label, *btns[i].flag, btns[i].tip, 23, 22))
-            *btns[i].flag = !*btns[i].flag;
+    for (const Btn& b : btns) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + b.x * s, wp.y + 8 * s));
+        if (IconButton(app, b.id, b.icon, b.label, *b.flag, b.tip, 23, 22)) *b.flag = !*b.flag;
     }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
@@ -123,8 +122,6 @@ void drawToolbar(App& app) {
         ImGui::SetCursorScreenPos(ImVec2(wp.x + 784 * s, textY));
         ImGui::TextUnformatted("Insert");
     }
-    ImGui::SetCursorScreenPos(ImVec2(wp.x + 832 * s, wp.y + 8 * s));
-    if (IconButton(app, "hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
     ImGui::End();
 }
 
@@ -185,13 +182,11 @@ void drawStatusBar(App& app) {
                 dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), IM_COL32(p[0], p[1], p[2], 255));
             }
             ImGui::SetCursorScreenPos(a);
-            ImGui::PushID("col");
             ImGui::PushID(slot);
-            ImGui::InvisibleButton("##f", ImVec2(b.x - a.x > 1 ? b.x - a.x : 1, b.y - a.y > 1 ? b.y - a.y : 1),
+            ImGui::InvisibleButton("col", ImVec2(b.x - a.x > 1 ? b.x - a.x : 1, b.y - a.y > 1 ? b.y - a.y : 1),
                                    ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
             bool l = ImGui::IsItemClicked(ImGuiMouseButton_Left), r = ImGui::IsItemClicked(ImGuiMouseButton_Right);
             if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", tips[slot]);
-            ImGui::PopID();
             ImGui::PopID();
             if (l || r) {
                 int now[4];

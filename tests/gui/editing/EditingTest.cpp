@@ -117,6 +117,8 @@ struct Results {
     std::vector<float> scalesChecked;
     double frameCpuMs = -1, frameWallMs = -1;
     int pixelAfterMouse = -1;
+    int zoomBeforeWheel = -1, zoomAfterWheel = -1;
+    int pastingAfterEscape = -1, selectionAfterEscape = -1, selectionAfterSecondEscape = -1;
 };
 Results R;
 
@@ -292,6 +294,39 @@ std::vector<Step> script() {
                  },
                  2});
     s.push_back({"compare screen", [](App& a) { compareScreen(a); }, 1});
+    // A wheel step zooms also while a button is held on the canvas.
+    s.push_back({"move tool", [](App& a) {
+                     a.editor.tool = 8;
+                     R.zoomBeforeWheel = a.zoom;
+                     ImVec2 p = aim(a, 160, 100);
+                     moveTo(p.x, p.y);
+                 },
+                 3});
+    s.push_back({"hold", [](App&) { button(1, true); }, 3});
+    s.push_back({"wheel down", [](App&) { button(4, true); }, 2});
+    s.push_back({"wheel up", [](App&) { button(4, false); }, 3});
+    s.push_back({"let go", [](App& a) {
+                     button(1, false);
+                     R.zoomAfterWheel = a.zoom;
+                 },
+                 3});
+    // Escape during a floating paste cancels the paste only; the next one drops the selection.
+    auto floatingPaste = [](App& a) {
+        a.editor.tool = 9;
+        a.editor.selectAll();
+        a.editor.copyBlock();
+        a.editor.startPaste();
+        a.focusScreen = true;
+    };
+    s.push_back({"paste", floatingPaste, 4});
+    chord({XK_Escape});
+    s.push_back({"record escape", [](App& a) {
+                     R.pastingAfterEscape = a.editor.pasting;
+                     R.selectionAfterEscape = a.editor.hasSelection;
+                 },
+                 1});
+    chord({XK_Escape});
+    s.push_back({"record second escape", [](App& a) { R.selectionAfterSecondEscape = a.editor.hasSelection; }, 1});
     // Layout at UI scales 1, 1.5 and 2.
     for (float sc : {1.0f, 1.5f, 2.0f}) {
         s.push_back({"scale", [sc](App& a) {
@@ -411,6 +446,18 @@ TEST_F(Editing, RectangleByKeyAndDrag) {
     EXPECT_GT(differences(R.afterLine, R.afterRect), 0);
     EXPECT_EQ(differences(R.afterRect, R.expectRect), 0);
     EXPECT_EQ(R.pixelAfterMouse, 150);
+}
+
+TEST_F(Editing, WheelZoomsWhileAButtonIsHeld) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.zoomAfterWheel, R.zoomBeforeWheel + 1);
+}
+
+TEST_F(Editing, EscapeCancelsThePasteThenTheSelection) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.pastingAfterEscape, 0);
+    EXPECT_EQ(R.selectionAfterEscape, 1);
+    EXPECT_EQ(R.selectionAfterSecondEscape, 0);
 }
 
 TEST_F(Editing, DrawnScreenMatchesTheRenderer) {
