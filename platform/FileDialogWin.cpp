@@ -10,6 +10,18 @@ namespace FileIO {
 
 namespace {
 
+// The row (directory and name) that the last press in the listing hit.
+std::string g_lastPress;
+
+// The second press of a double click counts only on the row its first press hit:
+// after a click entered a directory, it must not act in the new listing.
+bool pressCounts(const Dialog& d, const std::string& name) {
+    std::string key = d.dir + '\n' + name;
+    bool counts = !ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left) || key == g_lastPress;
+    g_lastPress = key;
+    return counts;
+}
+
 // Closes the popup when an action ended the request or a callback started a new one.
 bool settle(unsigned serial) {
     if (!dialog().open || requestSerial() != serial) {
@@ -89,11 +101,13 @@ void draw() {
     for (const Entry& e : entries) {
         if (e.isDir) {
             std::string label = "[" + e.name + "]";
-            if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
+            if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick) &&
+                pressCounts(d, label)) {
                 enterDir(e.name);
                 break;  // the listing is stale now
             }
-        } else if (ImGui::Selectable(e.name.c_str(), e.name == d.name, ImGuiSelectableFlags_AllowDoubleClick)) {
+        } else if (ImGui::Selectable(e.name.c_str(), e.name == d.name, ImGuiSelectableFlags_AllowDoubleClick) &&
+                   pressCounts(d, e.name)) {
             pickFile(e.name);
             if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
                 accept();

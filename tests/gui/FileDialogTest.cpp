@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,21 @@ protected:
     bool showing() {
         frame();
         return popupShown;
+    }
+    // Centre of row i of the listing, as laid out in the last frame.
+    ImVec2 row(int i) {
+        for (ImGuiWindow* w : ImGui::GetCurrentContext()->Windows) {
+            if (std::string(w->Name).find("##files") == std::string::npos) continue;
+            float pitch = ImGui::GetTextLineHeight() + ImGui::GetStyle().ItemSpacing.y;
+            return ImVec2(w->DC.CursorStartPos.x + 20, w->DC.CursorStartPos.y + pitch * float(i) + pitch * 0.4f);
+        }
+        ADD_FAILURE() << "no listing";
+        return ImVec2(0, 0);
+    }
+    void mouse(ImVec2 at, bool down) {
+        ImGui::GetIO().MousePos = at;
+        ImGui::GetIO().MouseDown[0] = down;
+        frame();
     }
 };
 
@@ -112,6 +128,39 @@ TEST_F(FileDialogTest, ListsAWholeDirectoryEveryFrame) {
     for (int i = 0; i < 5; ++i) frame();
     EXPECT_TRUE(FileIO::dialog().open);
     EXPECT_TRUE(FileIO::dialog().error.empty());
+}
+
+TEST_F(FileDialogTest, DoubleClickOnADirectoryActsOnce) {
+    fs::create_directory(root / "sub");
+    fs::create_directory(root / "sub" / "deeper");
+    std::ofstream(root / "sub" / "a.prg") << "ab";
+    std::ofstream(root / "sub" / "deeper" / "b.prg") << "cd";
+    std::string got;
+    FileIO::open("Load", {}, [&](const std::string& n, std::vector<uint8_t>&) { got = n; });
+    FileIO::dialog().dir = root.string();
+    frame();
+    ASSERT_TRUE(showing());
+    ImVec2 first = row(0);  // [sub]
+    mouse(first, false);
+    mouse(first, true);
+    mouse(first, false);  // the click enters sub
+    ASSERT_EQ(fs::path(FileIO::dialog().dir), root / "sub");
+    // The second press of the double click lands on [deeper] in the new listing.
+    mouse(first, true);
+    mouse(first, false);
+    EXPECT_EQ(fs::path(FileIO::dialog().dir), root / "sub");
+    EXPECT_TRUE(FileIO::dialog().open);
+    EXPECT_EQ(got, "");
+
+    // A double click on a file still opens it.
+    for (int i = 0; i < 30; ++i) frame();
+    ImVec2 file = row(1);  // a.prg
+    mouse(file, true);
+    mouse(file, false);
+    mouse(file, true);
+    mouse(file, false);
+    EXPECT_EQ(got, "a.prg");
+    EXPECT_FALSE(FileIO::dialog().open);
 }
 
 }  // namespace
