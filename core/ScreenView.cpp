@@ -44,8 +44,16 @@ int toolsPaletteColor(float mx, float my) {
 }
 
 int parseClearValue(const char* text) {
-    if (text[0] == '$') return int(std::strtol(text + 1, nullptr, 16));
-    return int(std::strtol(text, nullptr, 10));
+    if (text[0] != '$') return int(std::strtol(text, nullptr, 10));
+    // Hex digits up to the first other character; strtol would also take a "0x" prefix.
+    unsigned v = 0;
+    for (const char* p = text + 1; *p; ++p) {
+        char c = *p;
+        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) break;
+        v = ((v << 4) | unsigned(d)) & 0xFFFFFFu;  // only the low byte is used
+    }
+    return int(v);
 }
 
 }  // namespace ScreenView

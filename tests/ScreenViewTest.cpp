@@ -85,4 +85,7 @@ TEST(ScreenView, ClearValueParsing) {
     EXPECT_EQ(parseClearValue("42"), 42);
     EXPECT_EQ(parseClearValue(""), 0);
     EXPECT_EQ(parseClearValue("$"), 0);
+    // Hex stops at the first non-digit, the "x" of a C prefix too.
+    EXPECT_EQ(parseClearValue("$0x10"), 0);
+    EXPECT_EQ(parseClearValue("$1FF"), 0x1FF);
 }
