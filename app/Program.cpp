@@ -228,7 +228,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         std::string layout = Platform::loadText("imgui.ini");
         if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
     }
-    io.FontGlobalScale = g_app->uiScale;
+    Compat::SetFontScale(g_app->uiScale);
 
     g_running = false;
     g_frameNo = 0;

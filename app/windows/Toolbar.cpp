@@ -67,23 +67,7 @@ void drawToolbar(App& app) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     Classic::ThinBevel(dl, wp, ImVec2(wp.x + ws.x, wp.y + ws.y), true);
 
-    // Buttons of the windows the program has; the others' places stay free.
-    struct Btn {
-        float x;
-        const char* id;
-        int icon;
-        const char* label;
-        const char* tip;
-        bool* flag;
-    };
-    const Btn btns[] = {
-        {176, "cs", 0, "Chr", "Charset", &app.showCharset},
-        {208, "ce", 1, "ChrEd", "Edit Charset", &app.showCharEditor},
-    };
-    for (const Btn& b : btns) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + b.x * s, wp.y + 8 * s));
-        if (IconButton(app, b.id, b.icon, b.label, *b.flag, b.tip, 23, 22)) *b.flag = !*b.flag;
-    }
+    // The window buttons (x 8-240, 23 x 22 each) join here as their windows land.
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;
