@@ -172,4 +172,12 @@ bool SpeedButton(const char* id, const Texture* icon, const char* label, bool se
     return clicked;
 }
 
+bool BeginBar(const char* name, ImGuiDir dir, float size) {
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
+    bool open = Compat::BeginSideBar(name, dir, size, ImGuiWindowFlags_NoScrollbar);
+    ImGui::PopStyleVar(2);
+    return open;
+}
+
 }  // namespace Classic

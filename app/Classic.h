@@ -24,4 +24,8 @@ void ThinBevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised);
 bool SpeedButton(const char* id, const Texture* icon, const char* label, bool selected, ImVec2 size,
                  const char* tip);
 
+// A bar at an edge of the main window, without padding or border, as the
+// toolbar, status bar and tools bar are drawn; always pair with ImGui::End.
+bool BeginBar(const char* name, ImGuiDir dir, float size);
+
 }  // namespace Classic

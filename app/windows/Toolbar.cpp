@@ -55,10 +55,7 @@ void drawClearDialog(App& app) {
 void drawToolbar(App& app) {
     LoadIcons(app);
     float s = Classic::Scale();
-    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
-    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
-    bool open = Compat::BeginSideBar("##toolbar", ImGuiDir_Up, 41 * s, ImGuiWindowFlags_NoScrollbar);
-    ImGui::PopStyleVar(2);
+    bool open = Classic::BeginBar("##toolbar", ImGuiDir_Up, 41 * s);
     if (!open) {
         ImGui::End();
         return;
@@ -115,10 +112,7 @@ void drawStatusBar(App& app) {
     float s = Classic::Scale();
     float h = ImGui::GetTextLineHeight() + 6;
     if (h < 19 * s) h = 19 * s;
-    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
-    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
-    bool open = Compat::BeginSideBar("##statusbar", ImGuiDir_Down, h, ImGuiWindowFlags_NoScrollbar);
-    ImGui::PopStyleVar(2);
+    bool open = Classic::BeginBar("##statusbar", ImGuiDir_Down, h);
     if (open) {
         ImVec2 wp = ImGui::GetWindowPos(), ws = ImGui::GetWindowSize();
         ImDrawList* dl = ImGui::GetWindowDrawList();

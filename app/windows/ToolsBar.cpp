@@ -43,10 +43,7 @@ void drawTools(App& app) {
     Editor& ed = app.editor;
     Machine& m = app.machine;
     float s = Classic::Scale();
-    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
-    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
-    bool open = Compat::BeginSideBar("##tools", ImGuiDir_Left, 61 * s, ImGuiWindowFlags_NoScrollbar);
-    ImGui::PopStyleVar(2);
+    bool open = Classic::BeginBar("##tools", ImGuiDir_Left, 61 * s);
     if (!open) {
         ImGui::End();
         return;
