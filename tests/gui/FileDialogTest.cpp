@@ -10,6 +10,7 @@
 
 #include "app/Compat.h"
 #include "platform/FileIO.h"
+#include "tests/gui/HeadlessGui.h"
 
 namespace fs = std::filesystem;
 
@@ -18,24 +19,16 @@ namespace {
 // Dear ImGui runs without a window here: frames are built and thrown away.
 class FileDialogTest : public testing::Test {
 protected:
-    ImGuiContext* ctx = nullptr;
+    HeadlessGui gui;
     fs::path root;
 
     void SetUp() override {
-        ctx = ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.DisplaySize = ImVec2(1400, 900);
-        io.IniFilename = nullptr;
-        unsigned char* px = nullptr;
-        int w = 0, h = 0;
-        io.Fonts->GetTexDataAsRGBA32(&px, &w, &h);
         root = fs::path(testing::TempDir()) / "vorlix_filedialog";
         fs::remove_all(root);
         fs::create_directories(root);
     }
     void TearDown() override {
         FileIO::cancel();
-        ImGui::DestroyContext(ctx);
         fs::remove_all(root);
     }
     bool popupShown = false;

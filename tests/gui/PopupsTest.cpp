@@ -12,13 +12,14 @@
 #include "app/Popups.h"
 #include "platform/Platform.h"
 #include "tests/TempDir.h"
+#include "tests/gui/HeadlessGui.h"
 
 namespace {
 
 // Popups drawn in frames of a window-less GUI context; keys go straight into io.KeysDown.
 class PopupsTest : public testing::Test {
 protected:
-    ImGuiContext* ctx = nullptr;
+    HeadlessGui gui;
     std::unique_ptr<App> app;
     TempDir dir{"vorlix-popups"};
 
@@ -26,16 +27,8 @@ protected:
         setenv("APPDATA", dir.path.c_str(), 1);
         Platform::initWithBasePath("");
         app = std::make_unique<App>();
-        ctx = ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.DisplaySize = ImVec2(1400, 900);
-        io.IniFilename = nullptr;
-        unsigned char* px = nullptr;
-        int w = 0, h = 0;
-        io.Fonts->GetTexDataAsRGBA32(&px, &w, &h);
     }
     void TearDown() override {
-        ImGui::DestroyContext(ctx);
         unsetenv("APPDATA");
     }
     // One frame; `key` is held down during it, `other` opens a foreign modal.

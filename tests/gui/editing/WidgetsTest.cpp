@@ -9,27 +9,20 @@
 
 #include "app/Classic.h"
 #include "app/Widgets.h"
+#include "tests/gui/HeadlessGui.h"
 
 namespace {
 
 struct Gui {
-    ImGuiContext* ctx;
+    HeadlessGui headless{ImVec2(800, 600)};
     Gui() {
-        ctx = ImGui::CreateContext();
         ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(800, 600);
-        io.DeltaTime = 1.0f / 60;
-        unsigned char* px;
-        int w, h;
-        io.Fonts->GetTexDataAsRGBA32(&px, &w, &h);
         io.KeyMap[ImGuiKey_Enter] = SDL_SCANCODE_RETURN;
         io.KeyMap[ImGuiKey_KeyPadEnter] = SDL_SCANCODE_KP_ENTER;
         io.KeyMap[ImGuiKey_Escape] = SDL_SCANCODE_ESCAPE;
         io.KeyMap[ImGuiKey_Backspace] = SDL_SCANCODE_BACKSPACE;
         Classic::ApplyStyle();
     }
-    ~Gui() { ImGui::DestroyContext(ctx); }
 
     // One frame with two hex byte fields at known places; returns the commits.
     int a = 0x12, b = 0x34;
