@@ -95,15 +95,44 @@ ImVec4 DefaultWindowRect(const char* name, ImVec4 area) {
     return ImVec4(area.x + area.z * 0.25f, area.y + area.w * 0.2f, area.z * 0.5f, area.w * 0.6f);
 }
 
+namespace {
+
+// A window stands in a dock that always fits the area the bars leave;
+// when the bars grow (a larger UI scale) or the main window shrinks, it is
+// pulled back inside that area instead of lying under the bars.
+void keepInsideWorkArea(const char* name) {
+    ImGuiWindow* w = ImGui::FindWindowByName(name);
+    if (!w) return;
+    ImRect area(g_workArea.x, g_workArea.y, g_workArea.x + g_workArea.z, g_workArea.y + g_workArea.w);
+    ImVec2 pos = w->Pos, size = w->Collapsed ? w->SizeFull : w->Size;
+    ImVec2 np(ImMax(pos.x, area.Min.x), ImMax(pos.y, area.Min.y));
+    ImVec2 ns(ImMin(size.x, area.Max.x - np.x), ImMin(size.y, area.Max.y - np.y));
+    if (ns.x < 100 && area.GetWidth() >= 100) {
+        np.x = ImMax(area.Min.x, area.Max.x - 100);
+        ns.x = area.Max.x - np.x;
+    }
+    if (ns.y < 60 && area.GetHeight() >= 60) {
+        np.y = ImMax(area.Min.y, area.Max.y - 60);
+        ns.y = area.Max.y - np.y;
+    }
+    if (np.x != pos.x || np.y != pos.y) ImGui::SetNextWindowPos(np, ImGuiCond_Always);
+    if (!w->Collapsed && (ns.x != size.x || ns.y != size.y)) ImGui::SetNextWindowSize(ns, ImGuiCond_Always);
+}
+
+}  // namespace
+
 void PlaceWindow(const char* name) {
     ImVec4 r = DefaultWindowRect(name, g_workArea);
     ImGuiCond cond = g_layoutResetFrames > 0 ? ImGuiCond_Always : ImGuiCond_FirstUseEver;
     ImGui::SetNextWindowPos(ImVec2(r.x, r.y), cond);
     ImGui::SetNextWindowSize(ImVec2(r.z, r.w), cond);
+    if (cond != ImGuiCond_Always) keepInsideWorkArea(name);
 }
 
 void SetFontScale(float scale) { ImGui::GetIO().FontGlobalScale = scale; }
 
 bool NoPopupOpen() { return !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId); }
+
+bool ModalOpen() { return ImGui::GetTopMostPopupModal() != nullptr; }
 
 }  // namespace Compat

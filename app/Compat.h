@@ -35,7 +35,7 @@ bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags f
 // Stands in for the dock space: the default layout puts the screen on the
 // left and the other windows in two stacks on the right. Call before
 // ImGui::Begin of every such window; it places the window on first use and
-// again after ResetLayout.
+// again after ResetLayout, and keeps it inside the area the bars leave.
 void PlaceWindow(const char* name);
 // The default layout applies to every window again from the next frame on.
 void ResetLayout();
@@ -51,5 +51,7 @@ void SetFontScale(float scale);
 // True while no popup is open: a modal must wait for its turn instead of
 // opening over (and so closing) another one.
 bool NoPopupOpen();
+// True while a modal popup is shown: it owns the keyboard then.
+bool ModalOpen();
 
 }  // namespace Compat

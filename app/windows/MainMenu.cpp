@@ -1,5 +1,4 @@
 #include <imgui.h>
-#include <imgui_internal.h>
 
 #include <cmath>
 #include <cstdio>
@@ -25,7 +24,7 @@ void handleHotkeys(App& app) {
     ImGuiIO& io = ImGui::GetIO();
     if (io.WantTextInput) return;
     // A modal popup owns the keyboard: the chords must not act behind it.
-    if (ImGui::GetTopMostPopupModal() != nullptr) return;
+    if (Compat::ModalOpen()) return;
     KeyMods mods{io.KeyCtrl, io.KeyShift, io.KeyAlt};
     bool textTyping = app.editor.tool == 1 && g_screenFocused;
     auto pressed = [](int key) {

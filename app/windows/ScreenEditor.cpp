@@ -1,5 +1,4 @@
 #include <imgui.h>
-#include <imgui_internal.h>
 
 #include <cmath>
 #include <vector>
@@ -247,34 +246,11 @@ void drawColorEditor(App& app) {
 
 }  // namespace
 
-// The Screen window stands in a dock that always fits the area the bars leave;
-// when the bars grow (a larger UI scale) or the main window shrinks, it is
-// pulled back inside that area instead of lying under the bars.
-static void keepInsideWorkArea(const char* name) {
-    ImGuiWindow* w = ImGui::FindWindowByName(name);
-    if (!w) return;
-    ImRect area = ((ImGuiViewportP*)ImGui::GetMainViewport())->GetBuildWorkRect();
-    ImVec2 pos = w->Pos, size = w->Collapsed ? w->SizeFull : w->Size;
-    ImVec2 np(ImMax(pos.x, area.Min.x), ImMax(pos.y, area.Min.y));
-    ImVec2 ns(ImMin(size.x, area.Max.x - np.x), ImMin(size.y, area.Max.y - np.y));
-    if (ns.x < 100 && area.GetWidth() >= 100) {
-        np.x = ImMax(area.Min.x, area.Max.x - 100);
-        ns.x = area.Max.x - np.x;
-    }
-    if (ns.y < 60 && area.GetHeight() >= 60) {
-        np.y = ImMax(area.Min.y, area.Max.y - 60);
-        ns.y = area.Max.y - np.y;
-    }
-    if (np.x != pos.x || np.y != pos.y) ImGui::SetNextWindowPos(np, ImGuiCond_Always);
-    if (!w->Collapsed && (ns.x != size.x || ns.y != size.y)) ImGui::SetNextWindowSize(ns, ImGuiCond_Always);
-}
-
 void drawScreenEditor(App& app) {
     Editor& ed = app.editor;
     ImGuiIO& io = ImGui::GetIO();
 
     Compat::PlaceWindow("Screen");
-    keepInsideWorkArea("Screen");
     const u8* bc = app.palette.rgb[app.machine.vic[0x20] & 15];
     ImGui::PushStyleColor(ImGuiCol_WindowBg, IM_COL32(bc[0], bc[1], bc[2], 255));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
