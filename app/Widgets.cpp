@@ -1,6 +1,6 @@
 #include "app/Widgets.h"
 
-#include <imgui_internal.h>
+#include <imgui.h>
 
 #include <cmath>
 #include <cstdio>
