@@ -162,7 +162,7 @@ std::vector<Pair> sortedPairs(const std::vector<u64>& pats, bool multicolor) {
 
 CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, int slot, bool merge) {
     CharsetConversionResult r;
-    if (!(m.vic[0x11] & 0x20)) {
+    if (m.gfxMode() < 3) {
         r.error = "The screen has to be in a bitmap mode.";
         return r;
     }
@@ -171,15 +171,14 @@ CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, i
         r.error = "Can't put the charset there: " + problem + ".";
         return r;
     }
-    const u32 base = u32(m.bank & 3) * 0x4000;
-    const u32 screen = base + (m.vic[0x18] & 0xF0) * 64u;
-    const u32 bitmap = base + (m.vic[0x18] & 0x08) * 1024u;
+    const u32 screen = m.screenAddr();
+    const u32 bitmap = m.bitmapAddr();
     // The text screen and its colours would overwrite each other.
     if (screen + 1000 > Machine::colorRamAddr && screen < Machine::colorRamAddr + 1000u) {
         r.error = "Can't convert: the video matrix overlaps the color RAM.";
         return r;
     }
-    const bool multicolor = m.vic[0x16] & 0x10;
+    const bool multicolor = m.gfxMode() == 4;
 
     // Everything is read before anything is written.
     std::vector<Pattern> cells(1000);
@@ -244,7 +243,7 @@ CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, i
     }
     for (int i = 0; i < 1000; ++i) r.mergedCells += find(cellPattern[i]) != cellPattern[i];
 
-    const u32 set = base + u32(slot) * 2048;
+    const u32 set = m.bankBase() + u32(slot) * 2048;
     std::memset(m.ram + set, 0, 2048);
     for (size_t c = 0; c < chars.size(); ++c) std::memcpy(m.ram + set + c * 8, chars[c].data(), 8);
     for (int i = 0; i < 1000; ++i) {

@@ -24,9 +24,6 @@ struct MaskTable {
 };
 const MaskTable maskTable;
 
-inline bool isBitmap(const Machine& m) { return m.vic[0x11] & 0x20; }
-inline bool isMulti(const Machine& m) { return m.vic[0x16] & 0x10; }
-
 inline u8& screenByte(Machine& m, int cell) { return m.ram[u16(m.screenAddr() + cell)]; }
 inline u8& colourByte(Machine& m, int cell) { return m.ram[u16(Machine::colorRamAddr + cell)]; }
 inline u8 screenByte(const Machine& m, int cell) { return m.ram[u16(m.screenAddr() + cell)]; }
@@ -41,20 +38,19 @@ inline u16 bitmapCellAddr(const Machine& m, int cellX, int cellY) {
 int PixelOperator::textMask(u8 code) { return maskTable.mask[code]; }
 
 void PixelOperator::SetPixel(int x, int y, bool erase) {
-    const Machine& m = *machine;
-    if (!isBitmap(m))
-        SetPixelTextMode(x, y, erase);
-    else if (isMulti(m))
-        SetPixelMulticolor(x, y, erase);
-    else
-        SetPixelHires(x, y, erase);
+    switch (machine->gfxMode()) {
+    case 3: SetPixelHires(x, y, erase); break;
+    case 4: SetPixelMulticolor(x, y, erase); break;
+    default: SetPixelTextMode(x, y, erase); break;
+    }
 }
 
 u8 PixelOperator::GetPixel(int x, int y) const {
-    const Machine& m = *machine;
-    if (!isBitmap(m)) return GetPixelTextMode(x, y);
-    if (isMulti(m)) return GetPixelMulticolor(x, y);
-    return GetPixelHires(x, y);
+    switch (machine->gfxMode()) {
+    case 3: return GetPixelHires(x, y);
+    case 4: return GetPixelMulticolor(x, y);
+    default: return GetPixelTextMode(x, y);
+    }
 }
 
 void PixelOperator::SetPixelTextMode(int x, int y, bool erase) {
@@ -139,7 +135,7 @@ u8 PixelOperator::GetPixelTextMode(int x, int y) const {
 u8 PixelOperator::GetPixelMulticolor(int x, int y) const {
     if (unsigned(x) >= 160 || unsigned(y) >= 200) return 255;
     const Machine& m = *machine;
-    u8 b = m.ram[u16(m.bitmapAddr() + (y >> 3) * 320 + (x >> 2) * 8 + (y & 7))];
+    u8 b = m.ram[u16(bitmapCellAddr(m, x >> 2, y >> 3) + (y & 7))];
     int pair = (b & mcpixtab[x & 3]) >> mcshifttab[x & 3];
     int cell = (x >> 2) + (y >> 3) * 40;
     switch (pair) {

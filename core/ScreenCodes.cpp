@@ -18,9 +18,8 @@ std::string CharsetSlotProblem(const Machine& m, int slot) {
     // The same test as Machine::charsetIsRom for the slots at $1000 and $1800.
     if ((slot == 2 || slot == 3) && (m.bank == 0 || m.bank == 2))
         return "The VIC sees the character ROM there";
-    const int base = (m.bank & 3) * 0x4000;
-    const int screen = base + (m.vic[0x18] & 0xF0) * 64;
-    const int start = base + slot * 2048;
+    const int screen = m.screenAddr();
+    const int start = m.bankBase() + slot * 2048;
     if (screen + 1000 > start && screen < start + 2048) return "It overlaps the video matrix";
     // A set written there would be overwritten by (and overwrite) the cell colours.
     if (Machine::colorRamAddr + 1000 > start && Machine::colorRamAddr < start + 2048)

@@ -23,6 +23,16 @@ void copyVic(const Machine& m, UndoBuffer::Item& step, bool withVic) {
     std::memcpy(step.vic, m.vic, sizeof step.vic);
 }
 
+// Moves the newest step of one stack to the other as the state it replaces.
+template <class From, class To>
+void replay(UndoBuffer& u, From& from, To& to) {
+    if (from.empty()) return;
+    UndoBuffer::Item step = std::move(from.back());
+    from.pop_back();
+    to.push_back(u.snapshotOf(step));
+    u.restore(step);
+}
+
 const std::string& emptyName() {
     static const std::string empty;
     return empty;
@@ -124,30 +134,16 @@ void UndoBuffer::TakeUndoRange(int address, int length, const std::string& name)
 }
 
 void UndoBuffer::TakeScreenUndo(const std::string& name) {
-    const Machine& m = *machine;
-    if (!(m.vic[0x11] & 0x20))
-        TakeUndo(1, "textmode " + name);
-    else if (m.vic[0x16] & 0x10)
-        TakeUndo(3, "multicolor " + name);
-    else
-        TakeUndo(2, "hires " + name);
+    switch (machine->gfxMode()) {
+    case 3: TakeUndo(2, "hires " + name); break;
+    case 4: TakeUndo(3, "multicolor " + name); break;
+    default: TakeUndo(1, "textmode " + name); break;
+    }
 }
 
-void UndoBuffer::MakeUndo() {
-    if (undo.empty()) return;
-    Item step = std::move(undo.back());
-    undo.pop_back();
-    redo.push_back(snapshotOf(step));
-    restore(step);
-}
+void UndoBuffer::MakeUndo() { replay(*this, undo, redo); }
 
-void UndoBuffer::MakeRedo() {
-    if (redo.empty()) return;
-    Item step = std::move(redo.back());
-    redo.pop_back();
-    undo.push_back(snapshotOf(step));
-    restore(step);
-}
+void UndoBuffer::MakeRedo() { replay(*this, redo, undo); }
 
 void UndoBuffer::MergeLast() {
     if (undo.size() < 2) return;

@@ -14,14 +14,12 @@ struct Colours {
 void cellWith(const Machine& m, const u32* pal, int col, int row, u32* out, int stride) {
     const int i = row * 40 + col;
     const u8* vic = m.vic;
-    const u32 base = u32(m.bank & 3) * 0x4000;
-    const u32 screen = (base + (vic[0x18] & 0xF0) * 64u) & 0xFFFF;
+    const u8 code = m.ram[u16(m.screenAddr() + i)];
     const u8 cram = m.ram[0xD800 + i];
     const bool mcm = vic[0x16] & 0x10;
     u32 colors[4];
 
     if (!(vic[0x11] & 0x20)) {
-        const u8 code = m.ram[(screen + i) & 0xFFFF];
         if (mcm && (cram & 15) >= 8) {
             colors[0] = pal[vic[0x21] & 15];
             colors[1] = pal[vic[0x22] & 15];
@@ -38,9 +36,8 @@ void cellWith(const Machine& m, const u32* pal, int col, int row, u32* out, int 
     }
 
     // Bitmap modes: the screen byte holds the two cell colours.
-    const u8 scr = m.ram[(screen + i) & 0xFFFF];
-    const u32 bitmap = base + (vic[0x18] & 0x08) * 1024u;
-    const u8* data = m.ram + ((bitmap + u32(i) * 8) & 0xFFF8);
+    const u8 scr = code;
+    const u8* data = m.ram + u16(m.bitmapAddr() + i * 8);
     if (!mcm) {
         colors[0] = pal[scr & 15];
         colors[1] = pal[scr >> 4];
@@ -124,8 +121,7 @@ void renderSpriteData(const u8* data, bool multicolor, u32 c1, u32 c0, u32 mc1, 
 void renderSprite(const Machine& m, const Palette& pal, u8 pointer, u8 color, u8 background,
                   bool multicolor, u32* out, int stride) {
     // Pointer 255 in bank 3 ends at $FFFE, so 63 bytes never pass the end of memory.
-    const u32 addr = (u32(m.bank & 3) * 0x4000 + pointer * 64u) & 0xFFC0;
-    renderSpriteData(m.ram + addr, multicolor, pal.pixel(color), pal.pixel(background),
+    renderSpriteData(m.ram + u16(m.bankBase() + pointer * 64), multicolor, pal.pixel(color), pal.pixel(background),
                      pal.pixel(m.vic[0x25]), pal.pixel(m.vic[0x26]), out, stride);
 }
 
