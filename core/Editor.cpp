@@ -9,10 +9,6 @@
 
 namespace {
 
-int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-bool bitmapMode(const Machine& m) { return m.vic[0x11] & 0x20; }
-bool multiMode(const Machine& m) { return m.vic[0x16] & 0x10; }
-
 // Beyond this the midpoint arithmetic would leave 64 bits; no such shape reaches the screen
 // from the mouse, whose radii stay below 400.
 constexpr int maxRadius = 16384;
@@ -23,18 +19,18 @@ constexpr int maxFillPops = 1000000;
 Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pixels(m) {}
 
 int Editor::gridWidth() const {
-    if (!bitmapMode(machine)) return 80;
-    return multiMode(machine) ? 160 : 320;
+    if (machine.gfxMode() < 3) return 80;
+    return machine.gfxMode() == 4 ? 160 : 320;
 }
 
-int Editor::gridHeight() const { return bitmapMode(machine) ? 200 : 50; }
+int Editor::gridHeight() const { return machine.gfxMode() >= 3 ? 200 : 50; }
 
 void Editor::toGrid(int& x, int& y) const {
-    if (!bitmapMode(machine)) {
+    if (machine.gfxMode() < 3) {
         x = x < 0 ? -1 : x >> 2;
         y = y < 0 ? -1 : y >> 2;
     } else {
-        if (multiMode(machine)) x = x < 0 ? -1 : x >> 1;
+        if (machine.gfxMode() == 4) x = x < 0 ? -1 : x >> 1;
         if (x < 0) x = -1;
         if (y < 0) y = -1;
     }
@@ -63,7 +59,7 @@ void Editor::_SaveLineStart() {
     const Machine& m = machine;
     savedBitmapAddr = m.bitmapAddr();
     savedScreenAddr = m.screenAddr();
-    if (bitmapMode(m))
+    if (m.gfxMode() >= 3)
         savedBitmap.assign(m.ram + savedBitmapAddr, m.ram + savedBitmapAddr + 8000);
     else
         savedBitmap.clear();
@@ -90,7 +86,7 @@ bool Editor::_BackupFitsLayout() const {
     const Machine& m = machine;
     if (savedScreen.empty()) return false;
     if (m.screenAddr() != savedScreenAddr) return false;
-    if (bitmapMode(m) != !savedBitmap.empty()) return false;
+    if ((m.gfxMode() >= 3) != !savedBitmap.empty()) return false;
     return savedBitmap.empty() || m.bitmapAddr() == savedBitmapAddr;
 }
 
@@ -136,7 +132,7 @@ void Editor::mouseDown(int x, int y, int button) {
     }
     switch (tool) {
     case 1: {
-        int col = clampInt(x >> 3, 0, 39), row = clampInt(y >> 3, 0, 24);
+        int col = std::clamp(x >> 3, 0, 39), row = std::clamp(y >> 3, 0, 24);
         if (col == cursorCol && row == cursorRow) return;
         cursorCol = col;
         cursorRow = row;
@@ -152,8 +148,8 @@ void Editor::mouseDown(int x, int y, int button) {
         erase = (button != 0);
         drawing = true;
         lastX = lastY = -1;
-        startX = clampInt(x, 0, 319);
-        startY = clampInt(y, 0, 199);
+        startX = std::clamp(x, 0, 319);
+        startY = std::clamp(y, 0, 199);
         if (tool >= 4) _SaveLineStart();
         mouseMove(x, y);
         break;
@@ -162,8 +158,8 @@ void Editor::mouseDown(int x, int y, int button) {
         break;
     case 9:
         if (button == 0) {
-            selX0 = selX1 = clampInt(x / 8, 0, 39);
-            selY0 = selY1 = clampInt(y / 8, 0, 24);
+            selX0 = selX1 = std::clamp(x / 8, 0, 39);
+            selY0 = selY1 = std::clamp(y / 8, 0, 24);
             hasSelection = true;
             drawing = true;
         } else if (button == 1) {
@@ -176,8 +172,8 @@ void Editor::mouseDown(int x, int y, int button) {
 }
 
 void Editor::mouseMove(int x, int y) {
-    x = clampInt(x, 0, 319);
-    y = clampInt(y, 0, 199);
+    x = std::clamp(x, 0, 319);
+    y = std::clamp(y, 0, 199);
     if (pasting) {
         _PastePreview(x >> 3, y >> 3);
         return;
@@ -219,7 +215,7 @@ void Editor::mouseUp(int x, int y, int button) {
     drawing = false;
     if (button != 2 && tool >= 4 && tool <= 6 && wasDrawing && _BackupFitsLayout()) {
         _RestoreLineStart();
-        _DrawShape(startX, startY, clampInt(x, 0, 319), clampInt(y, 0, 199));
+        _DrawShape(startX, startY, std::clamp(x, 0, 319), std::clamp(y, 0, 199));
     }
     if (!pasting) _ClearBackup();
     picking = false;
@@ -367,12 +363,12 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
     const int dx = x1 - x0, dy = y1 - y0;
     // Arithmetic shifts: a square corner left of the screen stays left of it.
     int gx0 = x0, gy0 = y0, gx1 = x1, gy1 = y1;
-    if (!bitmapMode(machine)) {
+    if (machine.gfxMode() < 3) {
         gx0 >>= 2;
         gy0 >>= 2;
         gx1 >>= 2;
         gy1 >>= 2;
-    } else if (multiMode(machine)) {
+    } else if (machine.gfxMode() == 4) {
         gx0 >>= 1;
         gx1 >>= 1;
     }
@@ -384,10 +380,10 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
             int r = int(std::sqrt(double(dx) * dx + double(dy) * dy) + 0.5);
             rx = ry = r;
         }
-        if (!bitmapMode(machine)) {
+        if (machine.gfxMode() < 3) {
             rx /= 4;
             ry /= 4;
-        } else if (multiMode(machine)) {
+        } else if (machine.gfxMode() == 4) {
             rx /= 2;
         }
         _Ellipse(gx0, gy0, rx, ry, filled);

@@ -1,11 +1,8 @@
-#include <algorithm>
-
 #include "core/Editor.h"
 
-namespace {
+#include <algorithm>
 
-int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-bool bitmapMode(const Machine& m) { return m.vic[0x11] & 0x20; }
+namespace {
 
 u8 mirrorBits(u8 b) {
     u8 r = 0;
@@ -28,7 +25,7 @@ void rewriteSelection(Editor& e, const char* undoName, u8 (*bitmapByte)(u8), u8 
     e.selRect(x0, y0, x1, y1);
     e.undo.TakeScreenUndo(undoName);
     const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
-    const bool bm = bitmapMode(m);
+    const bool bm = m.gfxMode() >= 3;
     for (int r = y0; r <= y1; ++r)
         for (int c = x0; c <= x1; ++c) {
             if (bm) {
@@ -84,8 +81,8 @@ void Editor::selectAll() {
 
 void Editor::selRect(int& x0, int& y0, int& x1, int& y1) const {
     // Corners set from outside are held to the screen.
-    int ax = clampInt(selX0, 0, 39), bx = clampInt(selX1, 0, 39);
-    int ay = clampInt(selY0, 0, 24), by = clampInt(selY1, 0, 24);
+    int ax = std::clamp(selX0, 0, 39), bx = std::clamp(selX1, 0, 39);
+    int ay = std::clamp(selY0, 0, 24), by = std::clamp(selY1, 0, 24);
     x0 = std::min(ax, bx);
     x1 = std::max(ax, bx);
     y0 = std::min(ay, by);
@@ -97,7 +94,7 @@ Editor::Block Editor::_Grab(int x0, int y0, int x1, int y1) const {
     Block b;
     b.w = x1 - x0 + 1;
     b.h = y1 - y0 + 1;
-    b.bitmap = bitmapMode(m);
+    b.bitmap = m.gfxMode() >= 3;
     if (b.w <= 0 || b.h <= 0) return Block{};
     const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
     for (int r = y0; r <= y1; ++r) {
@@ -116,7 +113,7 @@ Editor::Block Editor::_Grab(int x0, int y0, int x1, int y1) const {
 
 void Editor::_Stamp(const Block& block, int x, int y) {
     Machine& m = machine;
-    const bool withBitmap = block.bitmap && bitmapMode(m) &&
+    const bool withBitmap = block.bitmap && m.gfxMode() >= 3 &&
                             block.bitmapBytes.size() >= size_t(block.w) * block.h * 8;
     const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
     for (int r = 0; r < block.h; ++r) {

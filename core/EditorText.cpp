@@ -1,14 +1,8 @@
-#include <cstdio>
-#include <cstring>
-
 #include "core/Editor.h"
 
-namespace {
-
-int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-bool bitmapMode(const Machine& m) { return m.vic[0x11] & 0x20; }
-
-}  // namespace
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 void Editor::_PokeCharNormal(unsigned char code) {
     Machine& m = machine;
@@ -55,11 +49,11 @@ void Editor::_AdvanceCursor() {
 
 void Editor::typeChar(unsigned char code) {
     // The cursor may have been set from outside.
-    cursorCol = clampInt(cursorCol, 0, 39);
-    cursorRow = clampInt(cursorRow, 0, 24);
+    cursorCol = std::clamp(cursorCol, 0, 39);
+    cursorRow = std::clamp(cursorRow, 0, 24);
     _SettleBeforeWrite();
     if (textUndoPending) _TakeUndo();
-    const bool bm = bitmapMode(machine);
+    const bool bm = machine.gfxMode() >= 3;
     if (insert && !bm && cursorCol < 39) _PushRow();
     if (bm)
         _PokeCharBitmap(code);
@@ -69,15 +63,15 @@ void Editor::typeChar(unsigned char code) {
 }
 
 void Editor::editKey(EditKey key, bool withShift) {
-    cursorCol = clampInt(cursorCol, 0, 39);
-    cursorRow = clampInt(cursorRow, 0, 24);
+    cursorCol = std::clamp(cursorCol, 0, 39);
+    cursorRow = std::clamp(cursorRow, 0, 24);
     auto up = [&] { cursorRow = cursorRow == 0 ? 24 : cursorRow - 1; };
     auto down = [&] { cursorRow = cursorRow == 24 ? 0 : cursorRow + 1; };
     auto left = [&] { cursorCol = cursorCol == 0 ? 39 : cursorCol - 1; };
     auto right = [&] { cursorCol = cursorCol == 39 ? 0 : cursorCol + 1; };
     auto del = [&] {
         // In a bitmap mode Delete changes nothing, so it records nothing either.
-        if (bitmapMode(machine)) return;
+        if (machine.gfxMode() >= 3) return;
         _SettleBeforeWrite();
         if (textUndoPending) _TakeUndo();
         _BackRow();
@@ -112,8 +106,8 @@ void Editor::editKey(EditKey key, bool withShift) {
 
 void Editor::copyChar() {
     const Machine& m = machine;
-    int cell = clampInt(cursorRow, 0, 24) * 40 + clampInt(cursorCol, 0, 39);
-    if (bitmapMode(m)) {
+    int cell = std::clamp(cursorRow, 0, 24) * 40 + std::clamp(cursorCol, 0, 39);
+    if (m.gfxMode() >= 3) {
         u16 at = u16(m.bitmapAddr() + (cell / 40) * 320 + (cell % 40) * 8);
         for (int i = 0; i < 8; ++i) charClip[i] = m.ram[u16(at + i)];
     }
@@ -125,8 +119,8 @@ void Editor::pasteChar() {
     Machine& m = machine;
     _SettleBeforeWrite();
     undo.TakeScreenUndo("paste");
-    int cell = clampInt(cursorRow, 0, 24) * 40 + clampInt(cursorCol, 0, 39);
-    if (bitmapMode(m)) {
+    int cell = std::clamp(cursorRow, 0, 24) * 40 + std::clamp(cursorCol, 0, 39);
+    if (m.gfxMode() >= 3) {
         u16 at = u16(m.bitmapAddr() + (cell / 40) * 320 + (cell % 40) * 8);
         for (int i = 0; i < 8; ++i) m.ram[u16(at + i)] = charClip[i];
     }
@@ -143,7 +137,7 @@ void Editor::clearScreen(ClearMode mode, int value) {
     const u8 v = u8(value);
     const u8 fill = modeNumber == 1 ? 0x00 : modeNumber == 2 ? 0xFF : modeNumber == 3 ? v : 0x00;
     const u16 screen = m.screenAddr();
-    if (!bitmapMode(m)) {
+    if (m.gfxMode() < 3) {
         std::memset(m.ram + screen, modeNumber == 0 ? 0x20 : fill, 1000);
         std::memset(m.ram + Machine::colorRamAddr, fill, 1000);
     } else {
@@ -162,7 +156,7 @@ std::string Editor::clearDescription() const {
     std::string text = "This will erase:\n";
     std::snprintf(line, sizeof line, "Videomem at $%04X - $%04X (1000 bytes)\n", m.screenAddr(), m.screenAddr() + 999);
     text += line;
-    const bool bm = bitmapMode(m);
+    const bool bm = m.gfxMode() >= 3;
     if (bm) {
         std::snprintf(line, sizeof line, "Bitmapmem at $%04X - $%04X (8192 bytes)\n", m.bitmapAddr(),
                       m.bitmapAddr() + 8191);
@@ -174,12 +168,12 @@ std::string Editor::clearDescription() const {
 
 void Editor::cellColors(int x, int y, int* out) const {
     const Machine& m = machine;
-    x = clampInt(x, 0, 319);
-    y = clampInt(y, 0, 199);
+    x = std::clamp(x, 0, 319);
+    y = std::clamp(y, 0, 199);
     int cell = (y >> 3) * 40 + (x >> 3);
     int s = m.ram[u16(m.screenAddr() + cell)];
     int k = m.ram[Machine::colorRamAddr + cell] & 15;
-    const bool bm = bitmapMode(m), multi = m.vic[0x16] & 0x10, ecm = m.vic[0x11] & 0x40;
+    const bool bm = m.gfxMode() >= 3, multi = m.vic[0x16] & 0x10, ecm = m.vic[0x11] & 0x40;
     if (bm) {
         out[0] = multi ? (m.vic[0x21] & 15) : -1;
         out[1] = s >> 4;
@@ -197,12 +191,12 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
     if (slot < 0 || slot > 3) return;
     _SettleBeforeWrite();
     Machine& m = machine;
-    x = clampInt(x, 0, 319);
-    y = clampInt(y, 0, 199);
+    x = std::clamp(x, 0, 319);
+    y = std::clamp(y, 0, 199);
     int cell = (y >> 3) * 40 + (x >> 3);
     u8& s = m.ram[u16(m.screenAddr() + cell)];
     const u8 c = u8(colour & 15);
-    const bool bm = bitmapMode(m), multi = m.vic[0x16] & 0x10, ecm = m.vic[0x11] & 0x40;
+    const bool bm = m.gfxMode() >= 3, multi = m.vic[0x16] & 0x10, ecm = m.vic[0x11] & 0x40;
     switch (slot) {
     case 0:
         if (ecm && !bm)
