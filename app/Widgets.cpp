@@ -11,15 +11,11 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/Texture.h"
+#include "core/Hex.h"
 
 namespace Widgets {
 
 namespace {
-
-ImU32 paletteColor(const App& app, int c) {
-    const u8* p = app.palette.rgb[c & 15];
-    return IM_COL32(p[0], p[1], p[2], 255);
-}
 
 // Text of the hex fields being edited, by id: it is kept so that an edit still
 // commits when a click on another field takes the focus away.
@@ -65,30 +61,12 @@ bool hexInput(const char* label, int& value, float width, unsigned mask, const c
 
 }  // namespace
 
-unsigned ParseHex(const char* text) {
-    unsigned v = 0;
-    for (const char* p = text; *p; ++p) {
-        char c = *p;
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            break;
-        v = (v << 4) | unsigned(d);
-    }
-    return v;
-}
-
 void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     ImVec2 a = ImGui::GetCursorScreenPos();
     ImVec2 b(a.x + size.x, a.y + size.y);
     if (color >= 0) {
-        dl->AddRectFilled(a, b, paletteColor(app, color));
+        dl->AddRectFilled(a, b, app.palette.pixel(color));
     } else {
         dl->AddRectFilled(a, b, IM_COL32(110, 110, 110, 255));
         dl->AddLine(a, b, IM_COL32(60, 60, 60, 255), 1.0f);
@@ -129,7 +107,7 @@ bool PaletteGrid(const char* id, App& app, int marked1, int marked2, int& clicke
             }
             if (ImGui::IsItemHovered()) ImGui::SetTooltip("Color %d", i);
             ImGui::PopID();
-            dl->AddRectFilled(tl, br, paletteColor(app, i));
+            dl->AddRectFilled(tl, br, app.palette.pixel(i));
             dl->AddRect(tl, br, IM_COL32(0, 0, 0, 255));
             if (i == marked1)
                 dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), IM_COL32(255, 255, 255, 255),

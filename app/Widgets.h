@@ -27,7 +27,4 @@ void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomR
 // "rev. a", "space", ... for the screen codes that name a plain character; else "".
 std::string CharDescription(int screenCode);
 
-// Base-16 value of the leading hex digits; 0 when there are none.
-unsigned ParseHex(const char* text);
-
 }  // namespace Widgets

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/Hex.h"
+
 namespace ScreenView {
 
 int mouseToPixel(float mouse, float origin, int zoom) {
@@ -21,14 +23,14 @@ float wheelZoomScroll(float mouse, float origin, float childPos, int zOld, int z
 
 StatusCell statusCell(const Machine& m, int x, int y) {
     StatusCell c{};
-    if (!(m.vic[0x11] & 0x20)) {
+    if (m.gfxMode() < 3) {
         int col = x / 8, row = y / 8;
         c.address = u16(m.screenAddr() + row * 40 + col);
         c.shownX = col;
         c.shownY = row;
     } else {
-        c.address = u16(m.bankBase() + (m.vic[0x18] & 0x08) * 1024 + (y / 8) * 320 + (x & ~7) + (y % 8));
-        c.shownX = (m.vic[0x16] & 0x10) ? x / 2 : x;
+        c.address = u16(m.bitmapAddr() + (y / 8) * 320 + (x & ~7) + (y % 8));
+        c.shownX = m.gfxMode() == 4 ? x / 2 : x;
         c.shownY = y;
     }
     return c;
@@ -45,15 +47,9 @@ int toolsPaletteColor(float mx, float my) {
 
 int parseClearValue(const char* text) {
     if (text[0] != '$') return int(std::strtol(text, nullptr, 10));
-    // Hex digits up to the first other character; strtol would also take a "0x" prefix.
-    unsigned v = 0;
-    for (const char* p = text + 1; *p; ++p) {
-        char c = *p;
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        if (d < 0) break;
-        v = ((v << 4) | unsigned(d)) & 0xFFFFFFu;  // only the low byte is used
-    }
-    return int(v);
+    // Hex digits up to the first other character (strtol would also take a "0x"
+    // prefix); only the low byte is used, so the high bits are dropped.
+    return int(ParseHex(text + 1) & 0xFFFFFFu);
 }
 
 }  // namespace ScreenView

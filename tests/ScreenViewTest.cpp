@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "core/Hex.h"
 #include "core/ScreenView.h"
 
 using namespace ScreenView;
@@ -88,4 +89,10 @@ TEST(ScreenView, ClearValueParsing) {
     // Hex stops at the first non-digit, the "x" of a C prefix too.
     EXPECT_EQ(parseClearValue("$0x10"), 0);
     EXPECT_EQ(parseClearValue("$1FF"), 0x1FF);
+}
+
+TEST(ParseHex, StopsAtFirstNonDigit) {
+    EXPECT_EQ(ParseHex(""), 0u);
+    EXPECT_EQ(ParseHex("1G"), 1u);
+    EXPECT_EQ(ParseHex("d800"), 0xD800u);
 }

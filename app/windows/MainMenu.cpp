@@ -51,10 +51,8 @@ void fileMenu(App& app) {
     if (!ImGui::BeginMenu("File")) return;
     Machine& m = app.machine;
     if (ImGui::MenuItem("New"))
-        app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
-            app.editor.commitPendingEdits();
-            app.newProject();
-        });
+        app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?",
+                    [&app] { app.newProject(); });
     if (ImGui::BeginMenu("Load")) {
         if (ImGui::MenuItem("Project...", "Ctrl+Alt+L")) Actions::loadProject(app);
         if (ImGui::MenuItem("Memory (.prg)...")) Actions::loadMemory(app);

@@ -1,5 +1,6 @@
 #include <imgui.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -28,11 +29,6 @@ int g_activeButton = -1;
 bool g_panning = false;
 bool g_colorEditorOpen = false;
 
-ImU32 paletteU32(const App& app, int c) {
-    const u8* p = app.palette.rgb[c & 15];
-    return IM_COL32(p[0], p[1], p[2], 255);
-}
-
 bool keyPressed(int scancode, bool repeat) { return ImGui::IsKeyPressed(scancode, repeat); }
 bool keyPressed(Compat::NamedKey k, bool repeat) { return ImGui::IsKeyPressed(Compat::Key(k), repeat); }
 
@@ -57,7 +53,7 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
     double t = ImGui::GetTime();
 
     if (app.showGrid) {
-        ImU32 c = paletteU32(app, app.gridColor & 15);
+        ImU32 c = app.palette.pixel(app.gridColor & 15);
         for (int i = 0; i <= 40; ++i) {
             float x = L + 8.0f * z * i;
             dl->AddRectFilled(ImVec2(x, T), ImVec2(x + 1, T + 200.0f * z), c);
@@ -251,8 +247,7 @@ void drawScreenEditor(App& app) {
     ImGuiIO& io = ImGui::GetIO();
 
     Compat::PlaceWindow("Screen");
-    const u8* bc = app.palette.rgb[app.machine.vic[0x20] & 15];
-    ImGui::PushStyleColor(ImGuiCol_WindowBg, IM_COL32(bc[0], bc[1], bc[2], 255));
+    ImGui::PushStyleColor(ImGuiCol_WindowBg, ImU32(app.palette.pixel(app.machine.vic[0x20])));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     bool visible = ImGui::Begin("Screen", nullptr, ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse);
     ImGui::PopStyleVar();
@@ -276,7 +271,7 @@ void drawScreenEditor(App& app) {
     Vic::renderFrame(app.machine, app.palette, g_screen.pixels.data());
     g_screen.tex.update(g_screen.pixels.data(), g_screen.w, g_screen.h);
 
-    int z = app.zoom < 1 ? 1 : (app.zoom > 24 ? 24 : app.zoom);
+    int z = std::clamp(app.zoom, 1, 24);
     ImVec2 picture(float(Vic::FrameWidth * z), float(Vic::FrameHeight * z));
     ImGui::BeginChild("##canvas", ImVec2(0, 0), false,
                       ImGuiWindowFlags_HorizontalScrollbar | ImGuiWindowFlags_NoScrollWithMouse);
@@ -300,8 +295,8 @@ void drawScreenEditor(App& app) {
     int px = ScreenView::mouseToPixel(io.MousePos.x, origin.x, z);
     int py = ScreenView::mouseToPixel(io.MousePos.y, origin.y, z);
     if (hovered || g_activeButton >= 0) {
-        app.mouseX = px < 0 ? 0 : (px > 319 ? 319 : px);
-        app.mouseY = py < 0 ? 0 : (py > 199 ? 199 : py);
+        app.mouseX = std::clamp(px, 0, 319);
+        app.mouseY = std::clamp(py, 0, 199);
     }
     ed.shift = io.KeyShift;
 

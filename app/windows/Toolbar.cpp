@@ -13,9 +13,6 @@ bool g_clearOpen = false;
 
 namespace {
 
-const char* const gfxModeNames[5] = {"Normal textmode", "Multicolor textmode", "Extended background textmode",
-                                     "Bitmap graphic mode", "Multicolor bitmap mode"};
-
 const float widths[8] = {70, 80, 160, 40, 40, 40, 40, 80};
 const char* const tips[4] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
 
@@ -74,9 +71,9 @@ void drawToolbar(App& app) {
     ImGui::SetCursorScreenPos(ImVec2(wp.x + 468 * s, ctrlY));
     ImGui::SetNextItemWidth(181 * s);
     int gm = app.machine.gfxMode();
-    if (ImGui::BeginCombo("##gfxmode", gm >= 0 && gm < 5 ? gfxModeNames[gm] : "")) {
+    if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
         for (int i = 0; i < 5; ++i) {
-            if (ImGui::Selectable(gfxModeNames[i], i == gm) && i != gm) {
+            if (ImGui::Selectable(gfxModeName(i), i == gm) && i != gm) {
                 app.editor.commitPendingEdits();
                 app.undoBuffer.TakeUndo(6, "gfx mode change");
                 app.machine.setGfxMode(i);
@@ -156,8 +153,7 @@ void drawStatusBar(App& app) {
         for (int slot = 0; slot < 4; ++slot) {
             fieldRect(widths[field++], a, b);
             if (cols[slot] >= 0) {
-                const u8* p = app.palette.rgb[cols[slot] & 15];
-                dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), IM_COL32(p[0], p[1], p[2], 255));
+                dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), app.palette.pixel(cols[slot]));
             }
             ImGui::SetCursorScreenPos(a);
             ImGui::PushID(slot);
@@ -166,11 +162,7 @@ void drawStatusBar(App& app) {
             bool l = ImGui::IsItemClicked(ImGuiMouseButton_Left), r = ImGui::IsItemClicked(ImGuiMouseButton_Right);
             if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", tips[slot]);
             ImGui::PopID();
-            if (l || r) {
-                int now[4];
-                ed.cellColors(x, y, now);
-                if (now[slot] >= 0) ed.setCellColor(slot, x, y, (now[slot] + (l ? 1 : -1)) & 15);
-            }
+            if ((l || r) && cols[slot] >= 0) ed.setCellColor(slot, x, y, (cols[slot] + (l ? 1 : -1)) & 15);
         }
         fieldRect(widths[field++], a, b);
         text(a, b, "Edit colors - F9");

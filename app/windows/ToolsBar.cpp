@@ -32,11 +32,6 @@ const ToolButton kTools[] = {
     {32, 545, "t8", 15, "Move", 8, "Move view (hold Space)"},
 };
 
-ImU32 paletteU32(const App& app, int c) {
-    const u8* p = app.palette.rgb[c & 15];
-    return IM_COL32(p[0], p[1], p[2], 255);
-}
-
 }  // namespace
 
 void drawTools(App& app) {
@@ -81,16 +76,16 @@ void drawTools(App& app) {
     auto pt = [&](float x, float y) { return ImVec2(P.x + x * s, P.y + y * s); };
     ImU32 black = IM_COL32(0, 0, 0, 255);
     int bg = m.vic[0x21] & 15, pen = m.pen & 15;
-    dl->AddRectFilled(pt(8, 5), pt(26, 23), paletteU32(app, bg));
+    dl->AddRectFilled(pt(8, 5), pt(26, 23), app.palette.pixel(bg));
     dl->AddRect(pt(8, 5), pt(26, 23), black);
-    dl->AddRectFilled(pt(16, 13), pt(34, 31), paletteU32(app, pen));
+    dl->AddRectFilled(pt(16, 13), pt(34, 31), app.palette.pixel(pen));
     dl->AddRect(pt(16, 13), pt(34, 31), black);
     for (int i = 0; i < 8; ++i) {
         for (int c = 0; c < 2; ++c) {
             int colour = 2 * i + c;
             float x0 = c ? 24.0f : 5.0f, x1 = c ? 38.0f : 19.0f;
             float y0 = 40.0f + 19 * i, y1 = 54.0f + 19 * i;
-            dl->AddRectFilled(pt(x0, y0), pt(x1, y1), paletteU32(app, colour));
+            dl->AddRectFilled(pt(x0, y0), pt(x1, y1), app.palette.pixel(colour));
             dl->AddRect(pt(x0, y0), pt(x1, y1), black);
             if (colour == pen || colour == bg) dl->AddRect(pt(x0 - 2, y0 - 2), pt(x1 + 2, y1 + 2), black);
         }

@@ -128,8 +128,3 @@ TEST(CharDescription, Codes) {
     EXPECT_EQ(Widgets::CharDescription(48 + 128), "rev. 0");
 }
 
-TEST(ParseHex, StopsAtFirstNonDigit) {
-    EXPECT_EQ(Widgets::ParseHex(""), 0u);
-    EXPECT_EQ(Widgets::ParseHex("1G"), 1u);
-    EXPECT_EQ(Widgets::ParseHex("d800"), 0xD800u);
-}
