@@ -13,12 +13,17 @@ const char* const iconFiles[IconCount] = {
     "Move.bmp",         "brush1.bmp",         "brush2.bmp",        "brush3.bmp",       "Brush4.bmp",
 };
 
-void KeyOutBackground(unsigned int* pixels, int w, int h) {
+namespace {
+
+// Every pixel equal to the bottom-left one becomes transparent black.
+void keyOutBackground(unsigned int* pixels, int w, int h) {
     if (!pixels || w <= 0 || h <= 0) return;
     unsigned int key = pixels[(h - 1) * w];
     for (int i = 0; i < w * h; ++i)
         if (pixels[i] == key) pixels[i] = 0;
 }
+
+}  // namespace
 
 void LoadIcons(App& app) {
     if (app.iconsLoaded) return;
@@ -30,7 +35,7 @@ void LoadIcons(App& app) {
         stbi_uc* px = stbi_load_from_memory(data.data(), (int)data.size(), &w, &h, &n, 4);
         if (!px) continue;
         unsigned int* p = reinterpret_cast<unsigned int*>(px);
-        KeyOutBackground(p, w, h);
+        keyOutBackground(p, w, h);
         app.icons[i].update(p, w, h);
         stbi_image_free(px);
     }

@@ -9,9 +9,6 @@ extern const char* const iconFiles[IconCount];
 // Loads the icons into app.icons; does its work on the first call only.
 void LoadIcons(App& app);
 
-// Replaces every pixel equal to the bottom-left one by transparent black.
-void KeyOutBackground(unsigned int* pixels, int w, int h);
-
 // A speed button of (w, h) x UI scale showing icon slot `icon` when loaded,
 // else the label. Returns whether it was clicked.
 bool IconButton(App& app, const char* id, int icon, const char* label, bool selected, const char* tip, float w,

@@ -2,9 +2,6 @@
 
 #define GL_GLEXT_PROTOTYPES
 #include <SDL_opengl.h>
-#include <stb/stb_image.h>
-
-#include "platform/Platform.h"
 
 #include <set>
 
@@ -16,15 +13,6 @@ std::set<GLuint> g_live;
 void TextureReleaseAll() {
     for (GLuint name : g_live) glDeleteTextures(1, &name);
     g_live.clear();
-}
-
-void Texture::release() {
-    if (id != 0 && g_live.erase(id)) {
-        GLuint name = id;
-        glDeleteTextures(1, &name);
-    }
-    id = 0;
-    w = h = 0;
 }
 
 void Texture::update(const unsigned int* pixels, int width, int height) {
@@ -52,15 +40,4 @@ void Texture::update(const unsigned int* pixels, int width, int height) {
         w = width;
         h = height;
     }
-}
-
-bool Texture::loadFile(const std::string& path) {
-    Bytes data;
-    if (!Platform::readFile(path, data) || data.empty()) return false;
-    int width = 0, height = 0, n = 0;
-    stbi_uc* px = stbi_load_from_memory(data.data(), (int)data.size(), &width, &height, &n, 4);
-    if (!px) return false;
-    update(reinterpret_cast<const unsigned int*>(px), width, height);
-    stbi_image_free(px);
-    return true;
 }

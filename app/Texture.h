@@ -1,7 +1,6 @@
 #pragma once
 // An OpenGL texture held by name only, so that core records (App) can own
 // textures without seeing any GL header; the GL calls live in Texture.cpp.
-#include <string>
 
 struct Texture {
     unsigned int id = 0;  // GL texture name; 0 = none yet
@@ -16,10 +15,6 @@ struct Texture {
     // Uploads w x h RGBA8 pixels (R in the low byte); a same-size upload
     // replaces the pixels in place.
     void update(const unsigned int* pixels, int w, int h);
-    // Decodes a picture file to RGBA and uploads it; false leaves it unchanged.
-    bool loadFile(const std::string& path);
-    // Frees the GL texture now; for shut-down before the GL context goes.
-    void release();
 };
 
 // Deletes every texture still alive; shut-down calls it before the GL context goes.
