@@ -73,6 +73,15 @@ void writeSnapshot(const char* path) {
     stbi_flip_vertically_on_write(0);
 }
 
+// The end of every run after the window opened, early or not.
+void closeWindow() {
+    if (g_gl) SDL_GL_DeleteContext(g_gl);
+    SDL_DestroyWindow(g_window);
+    g_window = nullptr;
+    g_gl = nullptr;
+    SDL_Quit();
+}
+
 void saveLayout() {
     if (AutoTest::enabled()) return;
     size_t size = 0;
@@ -174,9 +183,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     g_gl = SDL_GL_CreateContext(g_window);
     if (!g_gl) {
         fprintf(stderr, "SDL_GL_CreateContext failed: %s\n", SDL_GetError());
-        SDL_DestroyWindow(g_window);
-        g_window = nullptr;
-        SDL_Quit();
+        closeWindow();
         return 1;
     }
     SDL_GL_MakeCurrent(g_window, g_gl);
@@ -216,10 +223,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     if (!backends) {
         fprintf(stderr, "OpenGL back end failed to start\n");
         ImGui::DestroyContext();
-        SDL_GL_DeleteContext(g_gl);
-        SDL_DestroyWindow(g_window);
-        g_window = nullptr;
-        SDL_Quit();
+        closeWindow();
         return 1;
     }
 
@@ -242,10 +246,6 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplSDL2_Shutdown();
     ImGui::DestroyContext();
-    SDL_GL_DeleteContext(g_gl);
-    SDL_DestroyWindow(g_window);
-    g_window = nullptr;
-    g_gl = nullptr;
-    SDL_Quit();
+    closeWindow();
     return g_exitCode;
 }
