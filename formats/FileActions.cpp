@@ -34,6 +34,21 @@ std::string bytesRead(int n, int start) {
 // The length savePrg writes for a range: clipped at the end of memory.
 int clippedLength(int start, int len) { return start + len <= 0x10000 ? len : 0x10000 - start; }
 
+// A PRG load after a whole-memory undo step: the count of bytes loaded.
+int loadPrgWithUndo(App& app, const Bytes& bytes, const char* undoName, int& start) {
+    settle(app);
+    app.undoBuffer.TakeUndo(7, undoName);
+    start = 0;
+    return FileFormats::loadPrg(app.machine, bytes, start);
+}
+
+void loadProjectBytes(App& app, const Bytes& bytes) {
+    settle(app);
+    std::string error;
+    if (app.machine.loadProject(bytes, error)) app.afterLoad();
+    else app.message("Error", error);
+}
+
 bool loadPicture(App& app, int fmt, const Bytes& bytes) {
     settle(app);
     app.undoBuffer.TakeUndo(7, "load image");
@@ -44,12 +59,7 @@ bool loadPicture(App& app, int fmt, const Bytes& bytes) {
 
 void loadProject(App& app) {
     FileIO::open("Load project", {{"Vorlix project (*.vpr)", {"vpr"}}, allFiles},
-                 [&app](const std::string&, Bytes& bytes) {
-                     settle(app);
-                     std::string error;
-                     if (app.machine.loadProject(bytes, error)) app.afterLoad();
-                     else app.message("Error", error);
-                 });
+                 [&app](const std::string&, Bytes& bytes) { loadProjectBytes(app, bytes); });
 }
 
 void saveProject(App& app) {
@@ -59,10 +69,8 @@ void saveProject(App& app) {
 
 void loadMemory(App& app) {
     FileIO::open("Load memory", {{"PRG-Files (*.prg)", {"prg"}}, allFiles}, [&app](const std::string&, Bytes& bytes) {
-        settle(app);
-        app.undoBuffer.TakeUndo(7, "load memory");
         int start = 0;
-        int n = FileFormats::loadPrg(app.machine, bytes, start);
+        int n = loadPrgWithUndo(app, bytes, "load memory", start);
         app.message("Success!", bytesRead(n, start));
     });
 }
@@ -142,11 +150,9 @@ void loadSprites(App& app) {
                  [&app](const std::string& name, Bytes& bytes) {
                      Machine& m = app.machine;
                      const int base = m.bankBase();
-                     settle(app);
                      if (FileIO::extension(name) == "prg") {
-                         app.undoBuffer.TakeUndo(7, "load sprites");
                          int start = 0;
-                         int n = FileFormats::loadPrg(m, bytes, start);
+                         int n = loadPrgWithUndo(app, bytes, "load sprites", start);
                          std::string text = bytesRead(n, start);
                          if (start >= base && start < base + 0x4000) {
                              app.spriteBlock = (start - base) / 64;
@@ -160,6 +166,7 @@ void loadSprites(App& app) {
                          app.message("Load sprites", text);
                          return;
                      }
+                     settle(app);
                      int a = base + (app.spriteBlock & 0xFF) * 64;
                      int n = int(std::min<size_t>(bytes.size(), size_t(0x10000 - a)));
                      app.undoBuffer.TakeUndoRange(a, n, "load sprites");
@@ -178,10 +185,8 @@ void loadCharset(App& app) {
                      Machine& m = app.machine;
                      std::string ext = FileIO::extension(name);
                      if (ext == "prg" || ext == "64c") {
-                         settle(app);
-                         app.undoBuffer.TakeUndo(7, "load charset");
                          int start = 0;
-                         int n = FileFormats::loadPrg(m, bytes, start);
+                         int n = loadPrgWithUndo(app, bytes, "load charset", start);
                          app.message("Load charset", bytesRead(n, start));
                          return;
                      }
@@ -232,10 +237,7 @@ void openDropped(App& app, const std::string& path) {
     }
 
     if (ext == "vpr") {
-        settle(app);
-        std::string error;
-        if (app.machine.loadProject(bytes, error)) app.afterLoad();
-        else app.message("Error", error);
+        loadProjectBytes(app, bytes);
         return;
     }
 
@@ -257,13 +259,11 @@ void openDropped(App& app, const std::string& path) {
         return;
     }
 
-    settle(app);
-    app.undoBuffer.TakeUndo(7, "load memory");
     int start = 0;
-    int n = FileFormats::loadPrg(app.machine, bytes, start);
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "%s:\n$%04X bytes read from $%04X to $%04X", name.c_str(), n, start, start + n);
-    app.message("Success!", buf);
+    int n = loadPrgWithUndo(app, bytes, "load memory", start);
+    std::string text = name + ":\n" + bytesRead(n, start);
+    if (text.size() > 159) text.resize(159);  // the message holds at most 159 characters
+    app.message("Success!", text);
 }
 
 void pngWrite(void* context, void* data, int size) {
@@ -298,7 +298,7 @@ void saveExecutable(App& app) {
         app.message("Error", "Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.");
         return;
     }
-    if (!(app.machine.vic[0x11] & 0x20)) {
+    if (app.machine.gfxMode() < 3) {
         app.message("Sorry", "Text modes can not yet be saved as executables.");
         return;
     }
@@ -311,7 +311,7 @@ void saveExecutable(App& app) {
             out[28] = m.vic[0x21];
             out[33] = m.vic[0x22];
             out[38] = m.vic[0x23];
-            if (!(m.vic[0x16] & 0x10)) out[69] = 0;
+            if (m.gfxMode() != 4) out[69] = 0;
             out.reserve(out.size() + 10240);
             const int bitmap = m.bitmapAddr(), screen = m.screenAddr();
             out.insert(out.end(), m.ram + bitmap, m.ram + bitmap + 8192);
