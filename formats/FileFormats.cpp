@@ -1,8 +1,9 @@
 #include "formats/FileFormats.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
+
+#include "platform/FileIO.h"
 
 namespace FileFormats {
 
@@ -36,8 +37,6 @@ constexpr Chunk s1(int off) { return {Screen1, off, 1000}; }
 constexpr Chunk b2(int off) { return {Bitmap2, off, 8000}; }
 constexpr Chunk s2(int off) { return {Screen2, off, 1000}; }
 
-int lowerChar(char c) { return std::tolower(static_cast<unsigned char>(c)); }
-
 // Copies len bytes to RAM at dest, never past $FFFF.
 void copyClipped(Machine& m, int dest, const u8* src, int len) {
     if (dest < 0 || dest > 0xFFFF || len <= 0) return;
@@ -49,7 +48,7 @@ bool loadRaw(Machine& m, const Format& f, const Bytes& data) {
     const int b = f.bitsPerPixel;
     const int p = 8 / b;
     const int mask = (1 << b) - 1;
-    const int base = m.bankBase() + (m.vic[0x18] & 8) * 1024;
+    const int base = m.bitmapAddr();
     for (int y = 0; y < 200; ++y) {
         for (int x = 0; x < 320; ++x) {
             size_t k = size_t(y) * 320 + size_t(x);
@@ -134,8 +133,7 @@ std::vector<std::string> extensions(int i) {
 
 int findByExtension(const std::string& ext) {
     if (ext.empty()) return -1;
-    std::string lower;
-    for (char c : ext) lower += char(lowerChar(c));
+    const std::string lower = FileIO::lowerCase(ext);
     for (int i = 0; i < count(); ++i) {
         for (const std::string& e : extensions(i))
             if (e == lower) return i;

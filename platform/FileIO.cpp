@@ -132,16 +132,18 @@ std::string startDir() {
     return cwd.string();
 }
 
-bool hasRealFiles() { return true; }
 
 std::string extension(const std::string& path) {
     size_t dot = path.find_last_of('.');
     if (dot == std::string::npos) return "";
     size_t sep = path.find_last_of("/\\");
     if (sep != std::string::npos && dot < sep) return "";
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext) c = lower(c);
-    return ext;
+    return lowerCase(path.substr(dot + 1));
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = lower(c);
+    return text;
 }
 
 std::string baseName(const std::string& path) {
@@ -172,10 +174,7 @@ std::vector<Entry> list(const std::string& dir, const Filter& filter) {
     std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {
         if (a.isDir != b.isDir) return a.isDir;
         return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                            [](char x, char y) {
-                                                return std::tolower(static_cast<unsigned char>(x)) <
-                                                       std::tolower(static_cast<unsigned char>(y));
-                                            });
+                                            [](char x, char y) { return lower(x) < lower(y); });
     });
     return out;
 }

@@ -52,10 +52,11 @@ void save(const std::string& title, const std::string& defaultName, std::vector<
           std::function<void(const std::string& name)> onSaved);
 
 std::string startDir();
-bool hasRealFiles();
 
 std::string extension(const std::string& path);
 std::string baseName(const std::string& path);
+// Bytes taken as unsigned, so names in any 8-bit encoding are safe.
+std::string lowerCase(std::string text);
 
 // The dialog window and its acceptance.
 void draw();
