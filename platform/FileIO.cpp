@@ -68,6 +68,16 @@ void finish(const std::string& lastDir) {
     g_dlg.open = false;
 }
 
+// A new request replaces whatever the dialog held.
+void begin(const std::string& title) {
+    g_dlg = Dialog{};
+    ++g_serial;
+    g_dlg.open = true;
+    g_dlg.openPending = true;
+    g_dlg.title = title;
+    g_dlg.dir = startDir();
+}
+
 }  // namespace
 
 Dialog& dialog() { return g_dlg; }
@@ -76,14 +86,9 @@ unsigned requestSerial() { return g_serial; }
 
 void open(const std::string& title, const std::vector<Filter>& filters,
           std::function<void(const std::string& name, std::vector<uint8_t>& bytes)> onOpen) {
-    g_dlg = Dialog{};
-    ++g_serial;
-    g_dlg.open = true;
-    g_dlg.openPending = true;
-    g_dlg.title = title;
+    begin(title);
     g_dlg.filters = filters;
     if (g_dlg.filters.empty()) g_dlg.filters.push_back({"All files", {}});
-    g_dlg.dir = startDir();
     g_dlg.onOpen = std::move(onOpen);
 }
 
@@ -102,16 +107,11 @@ void chooseDirectory(const std::string& title, std::function<void(const std::str
 void saveWith(const std::string& title, const std::string& defaultName,
               std::function<std::vector<uint8_t>(const std::string& path)> producer,
               std::function<void(const std::string& name)> onSaved) {
-    g_dlg = Dialog{};
-    ++g_serial;
-    g_dlg.open = true;
+    begin(title);
     g_dlg.save = true;
-    g_dlg.openPending = true;
-    g_dlg.title = title;
     g_dlg.defaultExt = extension(defaultName);
     if (!g_dlg.defaultExt.empty()) g_dlg.filters.push_back({"*." + g_dlg.defaultExt, {g_dlg.defaultExt}});
     g_dlg.filters.push_back({"All files", {}});
-    g_dlg.dir = startDir();
     setName(defaultName);
     g_dlg.producer = std::move(producer);
     g_dlg.onSaved = std::move(onSaved);
