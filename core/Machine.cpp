@@ -1,32 +1,9 @@
 #include "core/Machine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-namespace {
-
-// Whole-file read as the asset loader has always done it: size from the end
-// position, keep exactly what could be read.
-bool readWhole(const std::string& path, Bytes& out) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    Bytes data;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long size = std::ftell(f);
-        std::fseek(f, 0, SEEK_SET);
-        // Asset files are small; anything beyond 1 MB is not ours to hold.
-        if (size > 0) {
-            data.resize(size_t(std::min<long>(size, 1 << 20)));
-            data.resize(std::fread(data.data(), 1, data.size(), f));
-        }
-    }
-    std::fclose(f);
-    out = std::move(data);
-    return true;
-}
-
-}  // namespace
+#include "platform/Platform.h"
 
 Machine::Machine() : bank(0), pen(14) {
     std::memset(ram, 0, sizeof ram);
@@ -36,9 +13,9 @@ Machine::Machine() : bank(0), pen(14) {
 }
 
 bool Machine::loadAssets(const std::string& dir) {
-    bool rawOk = readWhole(dir + "/C64Raw.bin", powerOnImage);
+    bool rawOk = Platform::readFile(dir + "/C64Raw.bin", powerOnImage);
     Bytes chars;
-    bool charsOk = readWhole(dir + "/C64Chars.bin", chars);
+    bool charsOk = Platform::readFile(dir + "/C64Chars.bin", chars);
     if (charsOk && !chars.empty()) std::memcpy(charRom, chars.data(), std::min<size_t>(chars.size(), sizeof charRom));
     return rawOk && charsOk;
 }
