@@ -27,6 +27,7 @@ void copyVic(const Machine& m, UndoBuffer::Item& step, bool withVic) {
 template <class From, class To>
 void replay(UndoBuffer& u, From& from, To& to) {
     if (from.empty()) return;
+    ++u.serial;
     UndoBuffer::Item step = std::move(from.back());
     from.pop_back();
     to.push_back(u.snapshotOf(step));
@@ -43,6 +44,7 @@ const std::string& emptyName() {
 void UndoBuffer::Clear() {
     undo.clear();
     redo.clear();
+    ++serial;
 }
 
 UndoBuffer::Item UndoBuffer::capture(int kind, const std::string& name) const {
@@ -112,6 +114,7 @@ void UndoBuffer::push(Item&& step) {
     undo.push_back(std::move(step));
     while (undo.size() > maxSteps) undo.pop_front();
     redo.clear();
+    ++serial;
 }
 
 bool UndoBuffer::Store(Item step) {
@@ -147,6 +150,7 @@ void UndoBuffer::MakeRedo() { replay(*this, redo, undo); }
 
 void UndoBuffer::MergeLast() {
     if (undo.size() < 2) return;
+    ++serial;
     Item newest = std::move(undo.back());
     undo.pop_back();
     Item& older = undo.back();

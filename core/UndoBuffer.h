@@ -30,6 +30,9 @@ struct UndoBuffer {
     Machine* machine;
     std::deque<Item> undo;  // oldest first; a deque so dropping the oldest moves nothing
     std::vector<Item> redo;  // its last step is the next to redo
+    // Changes with every change to either stack, so an operation that spans
+    // frames can tell that an undo or redo happened underneath it.
+    u32 serial = 0;
 
     explicit UndoBuffer(Machine& m) : machine(&m) {}
 

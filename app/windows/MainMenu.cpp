@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/windows/Windows.h"
+#include "core/CharEdit.h"
 #include "core/Hotkeys.h"
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
@@ -133,22 +134,13 @@ void bankMenu(App& app) {
     if (ImGui::BeginMenu("Select VIC Bank")) {
         static const char* const names[4] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
         for (int i = 0; i < 4; ++i)
-            if (ImGui::MenuItem(names[i], nullptr, m.bank == i)) {
-                app.editor.commitPendingEdits();
-                m.bank = u16(i);
-            }
+            if (ImGui::MenuItem(names[i], nullptr, m.bank == i)) BankSelect::vicBank(app.editor, i);
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Select charbank")) {
         bool second = (m.vic[0x18] & 0x02) != 0;
-        if (ImGui::MenuItem("Charbank 1", nullptr, !second)) {
-            app.editor.commitPendingEdits();
-            m.vic[0x18] &= u8(~0x02);
-        }
-        if (ImGui::MenuItem("Charbank 2", nullptr, second)) {
-            app.editor.commitPendingEdits();
-            m.vic[0x18] |= 0x02;
-        }
+        if (ImGui::MenuItem("Charbank 1", nullptr, !second)) BankSelect::charBank(app.editor, false);
+        if (ImGui::MenuItem("Charbank 2", nullptr, second)) BankSelect::charBank(app.editor, true);
         ImGui::EndMenu();
     }
     ImGui::EndMenu();

@@ -1,0 +1,126 @@
+#include "core/CharEdit.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace CharEdit {
+
+void invert(u8 rows[8]) {
+    for (int i = 0; i < 8; ++i) rows[i] = u8(~rows[i]);
+}
+
+void flip(u8 rows[8]) { std::reverse(rows, rows + 8); }
+
+void mirror(u8 rows[8], bool multicolor) {
+    for (int i = 0; i < 8; ++i) {
+        unsigned b = rows[i], r = 0;
+        if (multicolor)
+            r = (b >> 6 & 0x03) | (b >> 2 & 0x0C) | (b << 2 & 0x30) | (b << 6 & 0xC0);
+        else
+            for (int k = 0; k < 8; ++k) r |= ((b >> k) & 1) << (7 - k);
+        rows[i] = u8(r);
+    }
+}
+
+u8 paint(u8 row, int column, bool multicolor, int pen, bool erasing) {
+    column = std::clamp(column, 0, 7);
+    if (!multicolor) {
+        u8 bit = u8(0x80 >> column);
+        return erasing ? u8(row & ~bit) : u8(row | bit);
+    }
+    int shift = 6 - (column & 6);  // the pair's low bit
+    row = u8(row & ~(3 << shift));
+    if (erasing) return row;
+    return u8(row | ((std::clamp(pen, 1, 3) & 3) << shift));
+}
+
+bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name) {
+    u8* at = ed.machine.ram + address;
+    // A character starts on an 8-byte boundary, so its bytes never wrap.
+    if (address > 0x10000 - 8 || std::memcmp(at, rows, 8) == 0) return false;
+    ed.commitPendingEdits();
+    ed.undo.TakeUndoRange(address, 8, name);
+    std::memcpy(at, rows, 8);
+    return true;
+}
+
+int multiPen(const Machine& m, int picked) {
+    picked &= 15;
+    return m.gfxMode() == 1 ? ((picked & 7) | 8) : picked;
+}
+
+void typeShownGlyph(Editor& ed, u8 code) {
+    Machine& m = ed.machine;
+    if (m.gfxMode() < 3) {
+        ed.typeChar(code);
+        return;
+    }
+    // Taken before typing: the character data may lie in the bitmap itself.
+    u8 glyph[8];
+    std::memcpy(glyph, m.charData(code), 8);
+    ed.cursorCol = std::clamp(ed.cursorCol, 0, 39);
+    ed.cursorRow = std::clamp(ed.cursorRow, 0, 24);
+    u16 at = u16(m.bitmapAddr() + ed.cursorRow * 320 + ed.cursorCol * 8);
+    ed.typeChar(code);
+    for (int i = 0; i < 8; ++i) m.ram[u16(at + i)] = glyph[i];
+}
+
+}  // namespace CharEdit
+
+namespace BankSelect {
+
+namespace {
+
+bool change(Editor& ed, const std::string& name, bool differs, void (*apply)(Machine&, int), int arg) {
+    if (!differs) return false;
+    ed.commitPendingEdits();
+    ed.undo.TakeUndo(6, name);
+    apply(ed.machine, arg);
+    return true;
+}
+
+}  // namespace
+
+bool vicBank(Editor& ed, int bank) {
+    if (bank < 0 || bank > 3) return false;
+    return change(ed, "change bank", ed.machine.bank != bank, [](Machine& m, int b) { m.bank = u16(b); }, bank);
+}
+
+bool charBank(Editor& ed, bool second) {
+    bool now = (ed.machine.vic[0x18] & 0x02) != 0;
+    return change(
+        ed, "change bank", now != second,
+        [](Machine& m, int s) { m.vic[0x18] = u8(s ? (m.vic[0x18] | 0x02) : (m.vic[0x18] & ~0x02)); }, second);
+}
+
+bool charsetSlot(Editor& ed, int slot) {
+    if (slot < 0 || slot > 7) return false;
+    return change(ed, "change charset", ((ed.machine.vic[0x18] >> 1) & 7) != slot,
+                  [](Machine& m, int s) { m.vic[0x18] = u8((m.vic[0x18] & 0xF1) | (s * 2)); }, slot);
+}
+
+bool multicolor(Editor& ed, bool on) {
+    bool now = (ed.machine.vic[0x16] & 0x10) != 0;
+    return change(ed, "multicolor", now != on,
+                  [](Machine& m, int o) {
+                      if (o) {
+                          m.vic[0x16] |= 0x10;
+                          m.pen = CharEdit::multiPen(m, m.pen);
+                      } else {
+                          m.vic[0x16] &= u8(~0x10);
+                      }
+                  },
+                  on);
+}
+
+bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
+    if (reg < 0 || reg >= 47) return false;
+    u8 v = u8(value);
+    if (ed.machine.vic[reg] == v) return false;
+    ed.commitPendingEdits();
+    ed.undo.TakeUndo(6, name);
+    ed.machine.vic[reg] = v;
+    return true;
+}
+
+}  // namespace BankSelect
