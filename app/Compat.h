@@ -54,4 +54,18 @@ bool NoPopupOpen();
 // True while a modal popup is shown: it owns the keyboard then.
 bool ModalOpen();
 
+
+// Synthetic input for the self-test. This release has no input-event queue
+// and its SDL back end rereads mouse and keys every frame, so the state is
+// kept here and written into ImGuiIO by ApplySynthInput after the back end's
+// new frame and before ImGui::NewFrame.
+// Keys use the later releases' numbers: letters ImGuiKey 546 ('A') to 571
+// ('Z'), modifiers ModCtrl, ModShift and ModAlt.
+constexpr ImGuiKey KeyLetterA = 546;
+constexpr ImGuiKey ModCtrl = 0x1000, ModShift = 0x2000, ModAlt = 0x4000;
+void SynthMousePos(float x, float y);
+void SynthMouseButton(int button, bool down);
+void SynthKey(ImGuiKey key, bool down);
+void ApplySynthInput();
+
 }  // namespace Compat

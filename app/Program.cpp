@@ -21,7 +21,7 @@
 #include "formats/FileActions.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
-#include "selftest/AutoTestMode.h"
+#include "selftest/AutoTest.h"
 
 #include <SDL_opengl.h>
 
@@ -90,12 +90,32 @@ void saveLayout() {
     ImGui::GetIO().WantSaveIniSettings = false;
 }
 
+// Pointer, key and text events, and the pointer or focus leaving the window:
+// the self-test's synthetic input stands in for all of them.
+bool isUserInput(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT:
+    case SDL_TEXTEDITING:
+        return true;
+    case SDL_WINDOWEVENT:
+        return e.window.event == SDL_WINDOWEVENT_LEAVE || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST;
+    }
+    return false;
+}
+
 void frame(const ProgramHooks* hooks) {
     static const char* snap = std::getenv("VORLIX_SNAPSHOT");
     App& app = *g_app;
 
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (AutoTest::ownsInput() && isUserInput(e)) continue;
         ImGui_ImplSDL2_ProcessEvent(&e);
         if (e.type == SDL_QUIT) app.quitRequested = true;
         else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE &&
@@ -114,6 +134,10 @@ void frame(const ProgramHooks* hooks) {
 
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
+    if (AutoTest::enabled()) {
+        AutoTest::inject(app);
+        Compat::ApplySynthInput();
+    }
     ImGui::NewFrame();
 
     drawMainMenu(app);
@@ -149,8 +173,13 @@ void frame(const ProgramHooks* hooks) {
         g_running = true;
     }
     if (hooks && hooks->onFrame && !hooks->onFrame(app, g_frameNo)) g_running = true;
+    if (AutoTest::enabled()) {
+        std::string shot = AutoTest::screenshotPath();
+        if (!shot.empty()) writeSnapshot(shot.c_str());
+    }
 
     SDL_GL_SwapWindow(g_window);
+    if (AutoTest::enabled() && AutoTest::finished(g_exitCode)) g_running = true;
 }
 
 }  // namespace
@@ -228,7 +257,9 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     }
 
     g_app = std::make_unique<App>();
-    if (!AutoTest::enabled()) {
+    if (AutoTest::enabled()) {
+        AutoTest::init(*g_app);
+    } else {
         std::string layout = Platform::loadText("imgui.ini");
         if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
     }

@@ -1,13 +1,22 @@
 #pragma once
 #include <cstdlib>
-#include <cstring>
 
 namespace AutoTest {
 
-// Self-test mode: "VORLIX_AUTOTEST" set, non-empty and not "0".
-inline bool enabled() {
-    const char* v = std::getenv("VORLIX_AUTOTEST");
-    return v && *v && std::strcmp(v, "0") != 0;
+// "VORLIX_AUTOTEST": unset or empty is off; "0" alone is off; anything else
+// is on, so "00" and "0x" switch it on.
+inline bool switchedOn(const char* value) {
+    if (!value || !*value) return false;
+    return value[0] != '0' || value[1] != '\0';
 }
+
+// Self-test mode, read from the environment once.
+inline bool enabled() {
+    static const bool on = switchedOn(std::getenv("VORLIX_AUTOTEST"));
+    return on;
+}
+
+// While the self-test runs, its synthetic input is the only input.
+inline bool ownsInput() { return enabled(); }
 
 }  // namespace AutoTest

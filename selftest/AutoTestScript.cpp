@@ -1,0 +1,178 @@
+// The self-test script: 99 steps through the editor, 29 checks.
+#include <stb/stb_image_write.h>
+
+#include <cstdio>
+
+#include "app/App.h"
+#include "app/Compat.h"
+#include "core/PixelOperator.h"
+#include "formats/FileActions.h"
+#include "platform/Platform.h"
+#include "selftest/AutoTest.h"
+
+namespace AutoTest {
+
+namespace {
+
+// Every window but the two import windows.
+void setSixteenWindows(App& app, bool open) {
+    for (bool* f : {&app.showSecondView, &app.showSprites, &app.showSpriteEditor, &app.showRegisters,
+                    &app.showMonitor, &app.showCharset, &app.showCharEditor, &app.showBitmapMem,
+                    &app.showCalc, &app.showProcessor, &app.showAssembler, &app.showMountDisk,
+                    &app.showPreferences, &app.showAbout, &app.showHelp, &app.showCharsetConverter})
+        *f = open;
+}
+
+const u8* bitmap(App& app) { return app.machine.ram + app.machine.bitmapAddr(); }
+const u8* screen(App& app) { return app.machine.ram + app.machine.screenAddr(); }
+
+bool anyBitmapByte(App& app) {
+    for (int i = 0; i < 8000; ++i)
+        if (bitmap(app)[i]) return true;
+    return false;
+}
+
+int pixel(App& app, int x, int y) { return PixelOperator(app.machine).GetPixel(x, y); }
+
+void dropScratch(App& app, const char* name, const Bytes& bytes, const char* failText) {
+    std::string path = tempPath(name);
+    check(Platform::writeFile(path, bytes), failText);
+    Actions::openDropped(app, path);
+}
+
+void windowsAndDisplay() {
+    add("start", 10, [](App& app) {
+        app.newProject();
+        app.resetLayout = true;
+    });
+    add("open all windows", 10, [](App& app) { setSixteenWindows(app, true); });
+    for (int i = 0; i <= 4; ++i)
+        add("gfx mode " + std::to_string(i), 3, [i](App& app) { app.machine.setGfxMode(i); });
+    for (int i = 3; i >= 0; --i)
+        add("vic bank " + std::to_string(i), 3, [i](App& app) { app.machine.bank = u16(i); });
+    for (int i = 0; i <= 10; ++i)
+        add("palette " + std::to_string(i), 2, [i](App& app) { app.setPalette(i); });
+    for (int z : {1, 3, 5, 8, 2})
+        add("zoom " + std::to_string(z), 3, [z](App& app) { app.setZoom(z, -1, -1); });
+    add("grid", 3, [](App& app) { app.showGrid = true; });
+    shot("all-windows", 3);
+}
+
+void drawingAndBlocks() {
+    add("close dialogs", 5, [](App& app) {
+        app.showGrid = false;
+        setSixteenWindows(app, false);
+        app.showSecondView = app.showSprites = app.showCharset = true;
+        app.setPalette(0);
+    });
+    add("prepare hires", 3, [](App& app) {
+        app.newProject();
+        Machine& m = app.machine;
+        m.setGfxMode(3);
+        std::fill_n(m.ram + m.bitmapAddr(), 8000, u8(0));
+        std::fill_n(m.ram + m.screenAddr(), 1000, u8(0x10));
+        app.undoBuffer.Clear();
+        app.editor.tool = 3;
+        m.pen = 1;
+    });
+    drag("freehand", {{100, 100}, {120, 105}, {140, 120}}, 0);
+    shot("freehand", 3);
+    add("check freehand", 1, [](App& app) {
+        check(anyBitmapByte(app), "freehand drew pixels");
+        check(bitmap(app)[3940] != 0, "start point drawn");
+    });
+    const ImGuiKey A = Compat::KeyLetterA;
+    chord("undo (Ctrl+Alt+Z)", A + 25, true, false, true);
+    add("check undo", 1, [](App& app) { check(!anyBitmapByte(app), "Ctrl+Alt+Z undid the drawing"); });
+    chord("redo (Ctrl+Alt+Y)", A + 24, true, false, true);
+    add("check redo", 1, [](App& app) { check(anyBitmapByte(app), "Ctrl+Alt+Y redid the drawing"); });
+    chord("undo (Ctrl+Z)", A + 25, true, false, false);
+    add("check Ctrl+Z", 1, [](App& app) { check(!anyBitmapByte(app), "Ctrl+Z undid the drawing"); });
+    add("line tool", 1, [](App& app) { app.editor.tool = 4; });
+    drag("line", {{10, 10}, {200, 50}, {300, 190}}, 0);
+    add("check line", 1, [](App& app) {
+        check(pixel(app, 10, 10) == 1 && pixel(app, 300, 190) == 1, "line end points");
+        check(pixel(app, 200, 50) != 1, "no trace of the rubber band");
+    });
+    add("rectangle tool", 1, [](App& app) {
+        app.editor.tool = 6;
+        app.machine.pen = 1;
+    });
+    drag("rectangle", {{20, 150}, {60, 180}}, 0);
+    add("check rectangle", 1, [](App& app) {
+        check(pixel(app, 20, 150) == 1 && pixel(app, 60, 180) == 1 && pixel(app, 40, 150) == 1,
+              "rectangle corners");
+    });
+    add("select tool", 1, [](App& app) { app.editor.tool = 9; });
+    drag("select", {{0, 0}, {31, 15}}, 0);
+    add("check selection", 1, [](App& app) {
+        int x0 = -1, y0 = -1, x1 = -1, y1 = -1;
+        app.editor.selRect(x0, y0, x1, y1);
+        check(app.editor.hasSelection && x0 == 0 && y0 == 0 && x1 == 3 && y1 == 1, "4x2 cell selection");
+    });
+    chord("copy", A + 2, true, false, false);
+    chord("paste", A + 21, true, false, false);
+    add("move paste", 2, [](App& app) {
+        check(app.editor.pasting, "floating paste started");
+        moveMouseTo(app, 200, 160);
+    });
+    drag("commit paste", {{200, 160}}, 0);
+    add("check paste", 1, [](App& app) {
+        check(!app.editor.pasting, "paste committed");
+        check(bitmap(app)[330] != 0, "source still there");
+        bool pasted = false;
+        for (int r = 20; r <= 24; ++r)
+            for (int i = 0; i < 64; ++i) pasted |= bitmap(app)[r * 320 + 200 + i] != 0;
+        check(pasted, "pasted pixels near cell 25,20");
+    });
+}
+
+void text() {
+    const ImGuiKey A = Compat::KeyLetterA;
+    add("prepare text", 3, [](App& app) {
+        app.newProject();
+        app.editor.tool = 1;
+    });
+    drag("text cursor", {{19, 83}}, 0);
+    add("type", 3, [](App&) {
+        for (char c : {'h', 'e', 'l', 'l', 'o'}) ImGui::GetIO().AddInputCharacter(c);
+    });
+    add("check text", 1, [](App& app) {
+        const u8* s = screen(app) + 402;
+        check(s[0] == 8 && s[1] == 5 && s[2] == 12 && s[3] == 12 && s[4] == 15, "\"hello\" typed at 2,10");
+        check(app.editor.cursorCol == 7 && app.editor.cursorRow == 10, "cursor moved");
+    });
+    chord("reverse char (Ctrl+A)", A, true, false, false);
+    add("check reverse", 1, [](App& app) { check(screen(app)[407] == 0x81, "Ctrl+A typed a reversed A"); });
+    chord("text undo", A + 25, true, false, true);
+    add("check text undo", 1, [](App& app) { check(screen(app)[402] == 0x20, "text undone"); });
+}
+
+void monitorAndDrops() {
+    add("drop prg", 2, [](App& app) {
+        dropScratch(app, "drop.prg", Bytes{0x00, 0xC8, 1, 2, 3}, "write temp prg");
+        check(app.machine.ram[0xC800] == 1 && app.machine.ram[0xC802] == 3, "dropped prg loaded to $C800");
+        app.popups.clear();
+    });
+}
+
+}  // namespace
+
+void init(App&) {
+    windowsAndDisplay();
+    drawingAndBlocks();
+    text();
+    monitorAndDrops();
+    add("all windows again", 10, [](App& app) {
+        setSixteenWindows(app, true);
+        app.machine.setGfxMode(4);
+    });
+    add("done", 1, [](App& app) {
+        setSixteenWindows(app, false);
+        markDone();
+    });
+    printf("AUTOTEST: %d steps\n", int(stepCount()));
+    fflush(stdout);
+}
+
+}  // namespace AutoTest
