@@ -140,15 +140,22 @@ TEST_F(AppTest, SettingsFileLayout) {
 }
 
 TEST_F(AppTest, SelfTestModeNeverWritesSettings) {
-    setenv("VORLIX_AUTOTEST", "1", 1);
+    // The mode is read once per process, so it is switched on in a fresh child.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     writeIni("Zoom=5\n");
+    EXPECT_EXIT(
+        {
+            setenv("VORLIX_AUTOTEST", "1", 1);
+            auto app = std::make_unique<App>();
+            app->zoom = 9;
+            app->saveSettings();
+            app->setPalette(3);
+            std::exit(app->zoom == 9 && ini() == "Zoom=5\n" ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
     auto app = std::make_unique<App>();
-    EXPECT_EQ(app->zoom, 5);  // read as usual
+    EXPECT_EQ(app->zoom, 5);
     app->zoom = 9;
-    app->saveSettings();
-    app->setPalette(3);
-    EXPECT_EQ(ini(), "Zoom=5\n");
-    setenv("VORLIX_AUTOTEST", "0", 1);  // "0" is off
     app->saveSettings();
     EXPECT_TRUE(hasLine(ini(), "Zoom=9"));
 }
