@@ -8,6 +8,7 @@
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
+#include "cpu/CPU6502.h"
 
 // The one application object: the machine, the tools, the settings, the
 // open flag of every window and the state windows share.
@@ -58,6 +59,8 @@ struct App {
     bool showAbout = false;
     bool showHelp = false;
     bool showCharsetConverter = false;
+
+    CPU6502 cpu{machine};
 
     std::string asmSource =
         "; Vorlix assembler\n*=$C000\n\nstart   LDA #$00\n        STA $D020\n        RTS\n";
