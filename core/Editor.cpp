@@ -51,6 +51,12 @@ void Editor::_TakeUndo() {
         name = "floodfill";
     }
     undo.TakeScreenUndo(name);
+    if (tool == 1) textStep = undo.serial;
+}
+
+void Editor::_TextUndo() {
+    // Any step taken since (a mode or bank change, another tool) leaves later typing uncovered.
+    if (textUndoPending || tool != 1 || undo.serial != textStep) _TakeUndo();
 }
 
 // ---- backup of the screen memories ----
@@ -147,6 +153,7 @@ void Editor::mouseDown(int x, int y, int button) {
         _TakeUndo();
         erase = (button != 0);
         drawing = true;
+        dragTool = tool;
         lastX = lastY = -1;
         startX = std::clamp(x, 0, 319);
         startY = std::clamp(y, 0, 199);
@@ -162,6 +169,7 @@ void Editor::mouseDown(int x, int y, int button) {
             selY0 = selY1 = std::clamp(y / 8, 0, 24);
             hasSelection = true;
             drawing = true;
+            dragTool = tool;
         } else if (button == 1) {
             hasSelection = false;
         }
@@ -183,6 +191,11 @@ void Editor::mouseMove(int x, int y) {
         cursorRow = y >> 3;
     }
     if (!drawing || picking) return;
+    if (tool != dragTool) {
+        // A tool key pressed mid-drag ends the drag: the new tool never draws without its own step.
+        commitPendingEdits();
+        return;
+    }
     if (tool == 9) {
         selX1 = x >> 3;
         selY1 = y >> 3;
@@ -211,7 +224,7 @@ void Editor::mouseMove(int x, int y) {
 }
 
 void Editor::mouseUp(int x, int y, int button) {
-    bool wasDrawing = drawing;
+    bool wasDrawing = drawing && tool == dragTool;
     drawing = false;
     if (button != 2 && tool >= 4 && tool <= 6 && wasDrawing && _BackupFitsLayout()) {
         _RestoreLineStart();
@@ -404,16 +417,36 @@ void Editor::_FloodFill(int x, int y) {
     stack.reserve(4096);
     stack.emplace_back(x, y);
     PixelOperator& p = pixels;
+    Machine& m = machine;
+    const bool multi = m.gfxMode() == 4;
+    auto pushNeighbours = [&](int nx, int ny) {
+        if (p.GetPixel(nx, ny - 1) == seed) stack.emplace_back(nx, ny - 1);
+        if (p.GetPixel(nx - 1, ny) == seed) stack.emplace_back(nx - 1, ny);
+        if (p.GetPixel(nx + 1, ny) == seed) stack.emplace_back(nx + 1, ny);
+        if (p.GetPixel(nx, ny + 1) == seed) stack.emplace_back(nx, ny + 1);
+    };
     for (int pops = 0; !stack.empty() && pops < maxFillPops; ++pops) {
         auto [px, py] = stack.back();
         stack.pop_back();
         if (p.GetPixel(px, py) != seed) continue;
+        const int cell = (px >> 2) + (py >> 3) * 40;
+        u8& screen = m.ram[u16(m.screenAddr() + cell)];
+        u8& colour = m.ram[Machine::colorRamAddr + cell];
+        const u8 oldScreen = screen, oldColour = colour;
         p.SetPixel(px, py, false);
         // A refused multicolour pixel keeps the seed colour and spreads no further.
         if (p.GetPixel(px, py) == seed) continue;
-        if (p.GetPixel(px, py - 1) == seed) stack.emplace_back(px, py - 1);
-        if (p.GetPixel(px - 1, py) == seed) stack.emplace_back(px - 1, py);
-        if (p.GetPixel(px + 1, py) == seed) stack.emplace_back(px + 1, py);
-        if (p.GetPixel(px, py + 1) == seed) stack.emplace_back(px, py + 1);
+        pushNeighbours(px, py);
+        if (!multi || (screen == oldScreen && ((colour ^ oldColour) & 15) == 0)) continue;
+        // The pen took over a slot: every pixel of the cell that showed the seed changed with it,
+        // and the fill goes on from each of them.
+        const u8 was[4] = {u8(m.vic[0x21] & 15), u8(oldScreen >> 4), u8(oldScreen & 15), u8(oldColour & 15)};
+        const u16 bytes = u16(m.bitmapAddr() + (py >> 3) * 320 + (px >> 2) * 8);
+        for (int row = 0; row < 8; ++row)
+            for (int col = 0; col < 4; ++col) {
+                int pair = (m.ram[u16(bytes + row)] >> (6 - 2 * col)) & 3;
+                int cx = (px & ~3) + col, cy = (py & ~7) + row;
+                if (was[pair] == seed && p.GetPixel(cx, cy) != seed) pushNeighbours(cx, cy);
+            }
     }
 }

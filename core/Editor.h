@@ -38,6 +38,8 @@ struct Editor {
     i32 cursorRow = 6;
     bool insert = false;
     bool textUndoPending = true;
+    u32 textStep = 0;  // undo serial right after the typing took its step
+    i32 dragTool = 0;  // the tool a drag started with
     bool drawing = false;
     bool erase = false;
     bool filled = false;
@@ -101,6 +103,8 @@ struct Editor {
 
     // Internal pieces, public for the tests and the benchmarks.
     void _TakeUndo();
+    // Takes a text step unless the newest step is the typing's own.
+    void _TextUndo();
     void _SaveLineStart();
     void _RestoreLineStart();
     void _ClearBackup();

@@ -52,7 +52,7 @@ void Editor::typeChar(unsigned char code) {
     cursorCol = std::clamp(cursorCol, 0, 39);
     cursorRow = std::clamp(cursorRow, 0, 24);
     _SettleBeforeWrite();
-    if (textUndoPending) _TakeUndo();
+    _TextUndo();
     const bool bm = machine.gfxMode() >= 3;
     if (insert && !bm && cursorCol < 39) _PushRow();
     if (bm)
@@ -73,7 +73,7 @@ void Editor::editKey(EditKey key, bool withShift) {
         // In a bitmap mode Delete changes nothing, so it records nothing either.
         if (machine.gfxMode() >= 3) return;
         _SettleBeforeWrite();
-        if (textUndoPending) _TakeUndo();
+        _TextUndo();
         _BackRow();
     };
     switch (key) {

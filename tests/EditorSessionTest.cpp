@@ -1,3 +1,5 @@
+#include <random>
+
 #include "tests/EditorTestSupport.h"
 
 namespace {
@@ -104,6 +106,46 @@ TEST(EditorSessionTest, DrawUndoSelectPasteTypeUndo) {
     EXPECT_TRUE(u.redo.empty());
     e.undoLast();
     EXPECT_EQ(Bytes(m->ram, m->ram + 65536), pasted);
+}
+
+// Random sessions of typing mixed with every other kind of step: undoing everything restores the start.
+TEST(EditorSessionTest, RandomSessionsUndoToStart) {
+    auto m = std::make_unique<Machine>();
+    UndoBuffer u(*m);
+    Editor e(*m, u);
+    std::mt19937 rng(5);
+    for (int session = 0; session < 40; ++session) {
+        m->reset();
+        for (int i = 0; i < 65536; ++i) m->ram[i] = u8(rng());
+        u.Clear();
+        e.tool = 1;
+        e.textUndoPending = true;
+        const Bytes start(m->ram, m->ram + 65536);
+        const Bytes startVic(m->vic, m->vic + 47);
+        const u16 startBank = m->bank;
+        for (int step = 0; step < 60; ++step) {
+            const int x = int(rng() % 320), y = int(rng() % 200);
+            switch (rng() % 9) {
+            case 0: case 1: case 2: e.typeChar(u8(rng())); break;
+            case 3: e.editKey(rng() & 1 ? EditKey::Delete : EditKey::Insert, false); break;
+            case 4:  // the toolbar's and menus' register steps
+                e.commitPendingEdits();
+                u.TakeUndo(6, "vic");
+                if (rng() & 1) m->setGfxMode(int(rng() % 5));
+                else if (rng() & 1) m->bank = u16(rng() & 3);
+                else m->vic[0x18] = u8(rng());
+                break;
+            case 5: e.tool = int(1 + rng() % 7); e.mouseDown(x, y, int(rng() % 2)); e.mouseUp(x, y, 0); break;
+            case 6: e.tool = int(1 + rng() % 7); break;
+            case 7: rng() & 1 ? e.undoLast() : e.redoLast(); break;
+            default: e.tool = 1; e.mouseDown(x, y, 0); break;
+            }
+        }
+        while (!u.undo.empty()) e.undoLast();
+        ASSERT_EQ(Bytes(m->ram, m->ram + 65536), start) << session;
+        ASSERT_EQ(Bytes(m->vic, m->vic + 47), startVic);
+        ASSERT_EQ(m->bank, startBank);
+    }
 }
 
 }  // namespace

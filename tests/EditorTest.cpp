@@ -386,7 +386,9 @@ TEST_F(EditorDrawTest, FillHiresMatchesReference) {
 
 TEST_F(EditorDrawTest, FillMulticolourMatchesReference) {
     std::mt19937 rng(12);
-    for (int round = 0; round < 4; ++round) {
+    // Pen 2 sits in every cell; pen 3 takes over slots, the seed's among them.
+    for (int round = 0; round < 12; ++round) {
+        const int pen = round < 4 ? 2 : 3;
         bitmapMode(true);
         // Colour 2 sits in every cell's colour RAM; 5 and 7 swap places from cell to cell.
         for (int i = 0; i < 1000; ++i) {
@@ -406,12 +408,26 @@ TEST_F(EditorDrawTest, FillMulticolourMatchesReference) {
         int sx, sy;
         do { sx = int(rng() % 160); sy = int(rng() % 200); } while (colours[sy * 160 + sx] != 5);
         std::vector<bool> region = referenceRegion(colours, 160, 200, sx, sy);
-        m->pen = 2;
+        m->pen = pen;
         e.tool = 7;
         e.mouseDown(sx * 2 + 1, sy, 0);
         for (int y = 0; y < 200; ++y)
-            for (int x = 0; x < 160; ++x)
-                ASSERT_EQ(colourAt(x, y), region[y * 160 + x] ? 2 : colours[y * 160 + x]) << x << "," << y;
+            for (int x = 0; x < 160; ++x) {
+                if (pen == 2) {
+                    ASSERT_EQ(colourAt(x, y), region[y * 160 + x] ? 2 : colours[y * 160 + x]) << x << "," << y;
+                }
+                if (region[y * 160 + x]) {
+                    ASSERT_EQ(colourAt(x, y), pen);
+                }
+                // No seed-coloured pixel is left next to one the fill changed.
+                if (colours[y * 160 + x] != 5 || colourAt(x, y) == 5) continue;
+                for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                    int nx = x + dx, ny = y + dy;
+                    if (nx >= 0 && nx < 160 && ny >= 0 && ny < 200) {
+                        ASSERT_NE(colourAt(nx, ny), 5) << nx << "," << ny;
+                    }
+                }
+            }
     }
 }
 
@@ -536,6 +552,25 @@ TEST_F(EditorDrawTest, TextToolClickMovesCursorAndArmsUndo) {
     EXPECT_EQ(e.cursorRow, 24);
     EXPECT_TRUE(e.textUndoPending);
     EXPECT_TRUE(u.undo.empty());
+}
+
+TEST_F(EditorDrawTest, ToolKeyMidDragDrawsNothing) {
+    // Select, freehand and line drags; a tool key goes down while the button is held.
+    for (auto [from, to] : {std::pair{9, 2}, {3, 4}, {4, 3}, {6, 5}}) {
+        bitmapMode(false);
+        u.Clear();
+        m->pen = 1;
+        e.tool = from;
+        e.mouseDown(10, 10, 0);
+        const Bytes pressed = ram();
+        const size_t steps = u.undo.size();
+        e.tool = to;
+        e.mouseMove(60, 40);
+        e.mouseMove(90, 50);
+        e.mouseUp(90, 50, 0);
+        EXPECT_EQ(ram(), pressed) << from << " " << to;
+        EXPECT_EQ(u.undo.size(), steps);
+    }
 }
 
 TEST_F(EditorDrawTest, PendingShapeSettledBeforeUndo) {
