@@ -88,129 +88,93 @@ void setMode(Machine& m, int bank, u8 d011, u8 d016, u8 d018) {
     m.vic[0x18] = d018;
 }
 
-TEST(Vic, RomCharsetBank0TextMode) {
-    auto m = randomMachine(1);
-    setMode(*m, 0, 0x1B, 0x08, 0x14);  // screen $0400, ROM upper case
-    Palette p;
-    expectScreenMatches(*m, p);
-    m->vic[0x18] = 0x16;  // second ROM half
-    expectScreenMatches(*m, p);
+// Every mode against the decoder above: ROM sets in banks 0 and 2 (RAM in 1),
+// a RAM set at the top of bank 3, the ECM bit ignored in bitmap modes.
+TEST(Vic, ScreenMatchesDecoderInEveryMode) {
+    struct Case {
+        int bank;
+        u8 d011, d016, d018;
+        int palette;
+    } cases[] = {
+        {0, 0x1B, 0x08, 0x14, 0}, {0, 0x1B, 0x08, 0x16, 0},  // ROM, both halves
+        {2, 0x1B, 0x08, 0x16, 6}, {1, 0x1B, 0x08, 0x16, 6},  // ROM at $9800; RAM in bank 1
+        {3, 0x1B, 0x08, 0xFE, 0},                            // RAM set $F800-$FFFF
+        {1, 0x1B, 0x18, 0x1C, 0}, {0, 0x1B, 0x18, 0x14, 0},  // multicolour text
+        {1, 0x5B, 0x08, 0x1C, 0}, {0, 0x5B, 0x08, 0x14, 0},  // extended background
+        {1, 0x5B, 0x18, 0x1C, 0},                            // multicolour beats ECM
+        {0, 0x3B, 0x08, 0x18, 0}, {3, 0x7B, 0x08, 0xF8, 0}, {2, 0x3B, 0x08, 0x10, 0},
+        {1, 0x3B, 0x18, 0x78, 9}, {3, 0x3B, 0x18, 0xF8, 9},
+    };
+    u32 seed = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "bank " << c.bank << " $D011 " << int(c.d011) << " $D016 "
+                                        << int(c.d016) << " $D018 " << int(c.d018));
+        auto m = randomMachine(seed++);
+        setMode(*m, c.bank, c.d011, c.d016, c.d018);
+        Palette p;
+        p.set(c.palette);
+        expectScreenMatches(*m, p);
+    }
 }
 
-TEST(Vic, RomCharsetBank2) {
-    auto m = randomMachine(2);
-    setMode(*m, 2, 0x1B, 0x08, 0x16);  // screen $8400, ROM lower case at $9800
+// Single cells whose colours are known by hand.
+TEST(Vic, CellColourRules) {
     Palette p;
-    p.set(6);
-    expectScreenMatches(*m, p);
-    // The same slot in bank 1 is RAM.
-    m->bank = 1;
-    expectScreenMatches(*m, p);
-}
-
-TEST(Vic, RamCharsetAtTopOfBank3) {
+    std::vector<u32> out(64);
+    auto cell = [&](Machine& m) {
+        Vic::renderCell(m, p, 0, 0, out.data(), 8);
+        return out;
+    };
+    // Character 255 of a RAM set at $F800 lies at $FFF8-$FFFF.
     auto m = randomMachine(3);
-    setMode(*m, 3, 0x1B, 0x08, 0xFE);  // screen $FC00, charset $F800-$FFFF
-    Palette p;
-    expectScreenMatches(*m, p);
-    // Character 255 lies at $FFF8-$FFFF.
+    setMode(*m, 3, 0x1B, 0x08, 0xFE);
     m->ram[0xFC00] = 255;
     m->ram[0xD800] = 1;
     m->vic[0x21] = 0;
     for (int k = 0; k < 8; ++k) m->ram[0xFFF8 + k] = u8(0x80 >> k);
-    std::vector<u32> out(8 * 8);
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    cell(*m);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(out[y * 8 + x], px(p, x == y ? 1 : 0)) << x << "," << y;
-}
 
-TEST(Vic, MulticolourText) {
-    auto m = randomMachine(4);
-    setMode(*m, 1, 0x1B, 0x18, 0x1C);  // screen $4400, RAM charset $7000
-    Palette p;
-    expectScreenMatches(*m, p);
-    setMode(*m, 0, 0x1B, 0x18, 0x14);  // with the ROM set
-    expectScreenMatches(*m, p);
-}
-
-TEST(Vic, MulticolourTextColourRules) {
-    auto m = randomMachine(5);
+    // Multicolour text: pairs 00 01 10 11; colour RAM 15 gives pair 11 only 7; below 8 is hires.
     setMode(*m, 1, 0x1B, 0x18, 0x1C);
-    Palette p;
     m->vic[0x21] = 0xF6;
     m->vic[0x22] = 0x01;
     m->vic[0x23] = 0x02;
-    for (int k = 0; k < 8; ++k) m->ram[0x7000 + 5 * 8 + k] = 0x1B;  // pairs 00 01 10 11
+    for (int k = 0; k < 8; ++k) m->ram[0x7000 + 5 * 8 + k] = 0x1B;
     m->ram[0x4400] = 5;
-    m->ram[0xD800] = 8;  // multicolour, pair 11 black
-    std::vector<u32> out(64);
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    m->ram[0xD800] = 8;
+    cell(*m);
     const int want[8] = {6, 6, 1, 1, 2, 2, 0, 0};
     for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, want[x])) << x;
-    m->ram[0xD800] = 0xFF;  // colour 15: pair 11 takes only the low three bits
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
-    EXPECT_EQ(out[7], px(p, 7));
-    m->ram[0xD800] = 7;  // below 8: hires yellow
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
-    const u8 bits = 0x1B;
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, (bits >> (7 - x)) & 1 ? 7 : 6)) << x;
-}
+    m->ram[0xD800] = 0xFF;
+    EXPECT_EQ(cell(*m)[7], px(p, 7));
+    m->ram[0xD800] = 7;
+    cell(*m);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, (0x1B >> (7 - x)) & 1 ? 7 : 6)) << x;
 
-TEST(Vic, ExtendedBackground) {
-    auto m = randomMachine(6);
-    setMode(*m, 1, 0x5B, 0x08, 0x1C);
-    Palette p;
-    expectScreenMatches(*m, p);
+    // Extended background: code $C1 draws character 1 on $D024.
     setMode(*m, 0, 0x5B, 0x08, 0x14);
-    expectScreenMatches(*m, p);
-    // Screen code $C1 draws character 1 on $D024.
     m->ram[0x0400] = 0xC1;
     m->ram[0xD800] = 1;
     m->vic[0x24] = 0x3A;
     for (int k = 0; k < 8; ++k) m->charRom[8 + k] = 0xF0;
-    std::vector<u32> out(64);
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    cell(*m);
     for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, x < 4 ? 1 : 10)) << x;
-}
 
-TEST(Vic, MulticolourWinsOverExtendedBackground) {
-    auto m = randomMachine(7);
+    // With multicolour on as well, a multicolour cell uses the whole code.
     setMode(*m, 1, 0x5B, 0x18, 0x1C);
-    Palette p;
-    expectScreenMatches(*m, p);
-    // A multicolour cell uses the whole code.
     m->ram[0x4400] = 0xC5;
     m->ram[0xD800] = 9;
     for (int k = 0; k < 8; ++k) m->ram[0x7000 + 0xC5 * 8 + k] = 0xFF;
-    std::vector<u32> out(64);
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    cell(*m);
     for (int x = 0; x < 8; ++x) EXPECT_EQ(out[x], px(p, 1)) << x;
-}
 
-TEST(Vic, HiresBitmap) {
-    auto m = randomMachine(8);
-    setMode(*m, 0, 0x3B, 0x08, 0x18);  // bitmap $2000, screen $0400
-    Palette p;
-    expectScreenMatches(*m, p);
-    setMode(*m, 3, 0x7B, 0x08, 0xF8);  // bitmap $E000, screen $FC00; ECM bit ignored
-    expectScreenMatches(*m, p);
-    setMode(*m, 2, 0x3B, 0x08, 0x10);  // bitmap at the bank base $8000
-    expectScreenMatches(*m, p);
-}
-
-TEST(Vic, MulticolourBitmap) {
-    auto m = randomMachine(9);
-    setMode(*m, 1, 0x3B, 0x18, 0x78);  // bitmap $6000, screen $5C00
-    Palette p;
-    p.set(9);
-    expectScreenMatches(*m, p);
+    // Multicolour bitmap: colour RAM 15 draws pair 11 light grey.
     setMode(*m, 3, 0x3B, 0x18, 0xF8);
-    expectScreenMatches(*m, p);
-    // Colour RAM 15 draws pair 11 light grey.
     m->ram[0xE000] = 0x03;
     m->ram[0xD800] = 0x0F;
-    std::vector<u32> out(64);
-    Vic::renderCell(*m, p, 0, 0, out.data(), 8);
+    cell(*m);
     EXPECT_EQ(out[6], px(p, 15));
     EXPECT_EQ(out[7], px(p, 15));
 }
