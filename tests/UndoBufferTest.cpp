@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "core/Machine.h"
 #include "core/UndoBuffer.h"
@@ -23,71 +24,50 @@ struct UndoBufferTest : ::testing::Test {
     Bytes ramCopy() const { return Bytes(m->ram, m->ram + 65536); }
 };
 
-TEST_F(UndoBufferTest, TextKindSavesScreenThenColourRam) {
-    UndoBuffer::Item s = u.capture(1, "x");
-    ASSERT_EQ(s.regions.size(), 2u);
-    EXPECT_EQ(s.regions[0].address, 0x0400u);
-    EXPECT_EQ(s.regions[0].bytes.size(), 1000u);
-    EXPECT_EQ(s.regions[1].address, 0xD800u);
-    EXPECT_EQ(s.regions[1].bytes.size(), 1000u);
-    EXPECT_EQ(s.regions[0].bytes[5], m->ram[0x405]);
-    EXPECT_FALSE(s.hasVic);
-}
-
-TEST_F(UndoBufferTest, BitmapKindsSaveBitmapScreenColour) {
-    m->bank = 1;
-    m->vic[0x18] = 0x38;  // screen +$0C00, bitmap +$2000
-    for (int kind : {2, 3}) {
-        UndoBuffer::Item s = u.capture(kind, "x");
-        ASSERT_EQ(s.regions.size(), 3u);
-        EXPECT_EQ(s.regions[0].address, 0x6000u);
-        EXPECT_EQ(s.regions[0].bytes.size(), 8192u);
-        EXPECT_EQ(s.regions[1].address, 0x4C00u);
-        EXPECT_EQ(s.regions[2].address, 0xD800u);
-        EXPECT_FALSE(s.hasVic);
-    }
-}
-
-TEST_F(UndoBufferTest, SpriteKindFollowsPointers) {
-    m->bank = 3;
-    m->vic[0x18] = 0x10;  // screen at $C400
+// What each kind saves: regions in order (address, length), and whether the VIC registers go with it.
+TEST_F(UndoBufferTest, CaptureKinds) {
+    struct Region {
+        u32 address, length;
+    };
+    struct Case {
+        int kind, bank;
+        u8 d018;
+        std::vector<Region> regions;
+        bool vic;
+    };
+    std::vector<Region> sprites{{0xC7F8, 8}};
+    for (u32 n = 0; n < 8; ++n) sprites.push_back({0xC000 + (0xF8 + n) * 64, 64});
+    const Case cases[] = {
+        {1, 0, 0x14, {{0x0400, 1000}, {0xD800, 1000}}, false},
+        {2, 1, 0x38, {{0x6000, 8192}, {0x4C00, 1000}, {0xD800, 1000}}, false},
+        {3, 1, 0x38, {{0x6000, 8192}, {0x4C00, 1000}, {0xD800, 1000}}, false},
+        {4, 3, 0x10, sprites, true},  // pointer 255 ends at the top of memory
+        {5, 0, 0x14, {}, false},      // ROM character set: nothing
+        {5, 0, 0x1C, {{0x3000, 2048}}, false},
+        {6, 0, 0x14, {}, true},
+        {7, 0, 0x14, {{0, 65536}}, true},
+        {0, 0, 0x14, {}, false}, {8, 0, 0x14, {}, false}, {-1, 0, 0x14, {}, false},
+    };
     for (int n = 0; n < 8; ++n) m->ram[0xC400 + 0x3F8 + n] = u8(0xF8 + n);
-    UndoBuffer::Item s = u.capture(4, "x");
-    ASSERT_EQ(s.regions.size(), 9u);
-    EXPECT_EQ(s.regions[0].address, 0xC7F8u);
-    EXPECT_EQ(s.regions[0].bytes.size(), 8u);
-    for (int n = 0; n < 8; ++n) {
-        EXPECT_EQ(s.regions[1 + n].address, 0xC000u + (0xF8u + n) * 64);
-        EXPECT_EQ(s.regions[1 + n].bytes.size(), 64u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " $D018 " << int(c.d018));
+        m->bank = u16(c.bank);
+        m->vic[0x18] = c.d018;
+        UndoBuffer::Item s = u.capture(c.kind, "x");
+        ASSERT_EQ(s.regions.size(), c.regions.size());
+        for (size_t i = 0; i < s.regions.size(); ++i) {
+            EXPECT_EQ(s.regions[i].address, c.regions[i].address);
+            ASSERT_EQ(s.regions[i].bytes.size(), c.regions[i].length);
+            EXPECT_EQ(0, std::memcmp(s.regions[i].bytes.data(), m->ram + c.regions[i].address,
+                                     c.regions[i].length));
+        }
+        EXPECT_EQ(s.hasVic, c.vic);
+        if (c.vic) {
+            EXPECT_EQ(0, std::memcmp(s.vic, m->vic, 47));
+            EXPECT_EQ(s.bank, c.bank);
+        }
+        EXPECT_EQ(s.isEmpty(), c.regions.empty() && !c.vic);
     }
-    EXPECT_EQ(s.regions[8].address + 64, 0x10000u);
-    EXPECT_TRUE(s.hasVic);
-    EXPECT_EQ(s.bank, 3);
-}
-
-TEST_F(UndoBufferTest, CharsetKindEmptyWhenRom) {
-    EXPECT_TRUE(m->charsetIsRom());
-    EXPECT_TRUE(u.capture(5, "x").isEmpty());
-    m->vic[0x18] = 0x1C;  // charset at $3000
-    UndoBuffer::Item s = u.capture(5, "x");
-    ASSERT_EQ(s.regions.size(), 1u);
-    EXPECT_EQ(s.regions[0].address, 0x3000u);
-    EXPECT_EQ(s.regions[0].bytes.size(), 2048u);
-}
-
-TEST_F(UndoBufferTest, VicAndWholeMemoryKinds) {
-    UndoBuffer::Item v = u.capture(6, "x");
-    EXPECT_TRUE(v.regions.empty());
-    EXPECT_TRUE(v.hasVic);
-    EXPECT_EQ(0, std::memcmp(v.vic, m->vic, 47));
-    UndoBuffer::Item all = u.capture(7, "x");
-    ASSERT_EQ(all.regions.size(), 1u);
-    EXPECT_EQ(all.regions[0].address, 0u);
-    EXPECT_EQ(all.regions[0].bytes, ramCopy());
-    EXPECT_TRUE(all.hasVic);
-    EXPECT_TRUE(u.capture(0, "x").isEmpty());
-    EXPECT_TRUE(u.capture(8, "x").isEmpty());
-    EXPECT_TRUE(u.capture(-1, "x").isEmpty());
 }
 
 TEST_F(UndoBufferTest, EveryKindRoundTrips) {
