@@ -43,6 +43,21 @@ std::string cutComment(const std::string& s) {
     return s;
 }
 
+// The UTF-8 currency sign stands for "$".
+std::string readCurrency(const std::string& s) {
+    if (s.find('\xC2') == std::string::npos) return s;
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA4') {
+            out += '$';
+            ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
 constexpr int kZeroPageMode[3] = {3, 4, 5};
 constexpr int kAbsoluteMode[3] = {6, 7, 8};
 constexpr int kRelativeMode = 10;
@@ -100,9 +115,7 @@ bool Assembler::assemble(const std::string& source) {
 }
 
 bool Assembler::line(int lineNo, const std::string& text) {
-    std::string s = cutComment(text);
-    for (size_t p; (p = s.find("\xC2\xA4")) != std::string::npos;) s.replace(p, 2, "$");
-    s = trim(s);
+    std::string s = trim(readCurrency(cutComment(text)));
     if (s.empty()) return true;
 
     if (s[0] == '*') {
