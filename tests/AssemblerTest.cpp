@@ -21,7 +21,6 @@ start   LDX #$00
 loop    LDA table,X
         STA $0400,X
         STA $05,X
-        INX
         CPX #count
         BNE loop
         BEQ done
@@ -31,12 +30,10 @@ loop    LDA table,X
         STX zpv,Y
         LDY later
         LDA $0005
-        LDA 5
         ORA %00000101
         JSR sub
 done    RTS
 sub:    ASL
-        ROL A
         BCC *+4
         NOP
         BNE *-3
