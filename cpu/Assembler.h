@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Machine.h"
@@ -40,6 +41,7 @@ struct Assembler {
     static std::string trim(const std::string& s);
 
 private:
-    bool instruction(int lineNo, const std::string& text, const std::string& mnemonic,
-                     const std::string& rest);
+    bool instruction(int lineNo, const std::string& text, std::string_view mnemonic,
+                     std::string_view rest);
+    bool evalView(std::string_view text, int& value, bool& undefinedUsed);
 };
