@@ -39,6 +39,7 @@ struct App {
     int paletteIndex = 0;
     int zoomSetting = 2;
     float uiScale = 1.0f;
+    bool settingsLocked = false;  // the file exists but could not be read: never overwrite it
 
     // Window-open flags.
     bool showSecondView = false;

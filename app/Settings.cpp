@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <sstream>
 
@@ -31,6 +33,17 @@ bool parseScale(const std::string& s, float& out) {
     return true;
 }
 
+// A whole decimal int; atoi would wrap "4294967297" into 1.
+bool parseInt(const char* begin, int& out, const char** rest = nullptr) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(begin, &end, 10);
+    if (end == begin || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    out = int(v);
+    if (rest) *rest = end;
+    return true;
+}
+
 }  // namespace
 
 void App::applySettingsText(const std::string& text) {
@@ -40,7 +53,8 @@ void App::applySettingsText(const std::string& text) {
         size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        int v = std::atoi(value.c_str());
+        int v = 0;
+        if (key != "UiScale" && !parseInt(value.c_str(), v)) continue;
         if (key == "ShowGrid") showGrid = v != 0;
         else if (key == "GridColor") gridColor = v & 15;
         else if (key == "ShowActiveChar") showActiveChar = v != 0;
@@ -50,8 +64,9 @@ void App::applySettingsText(const std::string& text) {
         else if (key == "UiScale") {
             if (!parseScale(value, uiScale)) uiScale = 1.0f;
         } else if (key.size() >= 7 && key.compare(0, 7, "Custom_") == 0) {
-            int i = std::atoi(key.c_str() + 7);
-            if (i < 0 || i > 15) continue;
+            int i = -1;
+            const char* rest = nullptr;
+            if (!parseInt(key.c_str() + 7, i, &rest) || *rest != '_' || i < 0 || i > 15) continue;
             char channel = key.back();
             palette.custom[i][channel == 'R' ? 0 : channel == 'G' ? 1 : 2] = u8(v);
         } else {
@@ -65,7 +80,12 @@ void App::applySettingsText(const std::string& text) {
     zoom = zoomSetting >= 1 && zoomSetting <= 24 ? zoomSetting : 2;
 }
 
-void App::loadSettings() { applySettingsText(Platform::loadText("vorlix.ini")); }
+void App::loadSettings() {
+    bool unreadable = false;
+    applySettingsText(Platform::loadText("vorlix.ini", &unreadable));
+    // Defaults written back would destroy the user's settings that merely could not be read.
+    settingsLocked = unreadable;
+}
 
 std::string App::settingsText() const {
     std::ostringstream out;
@@ -85,6 +105,6 @@ std::string App::settingsText() const {
 }
 
 void App::saveSettings() {
-    if (AutoTest::enabled()) return;
+    if (AutoTest::enabled() || settingsLocked) return;
     Platform::saveText("vorlix.ini", settingsText());
 }

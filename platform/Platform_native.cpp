@@ -92,21 +92,54 @@ bool readFile(const std::string& path, Bytes& bytes) {
 }
 
 bool writeFile(const std::string& path, const Bytes& bytes) {
-    std::string tmp = path + ".vorlix-tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (::fsync(fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(tmp.c_str());
+    // Through a symlink the file it names is replaced, in its own folder, and the link stays.
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat ls {};
+        if (::lstat(target.c_str(), &ls) != 0 || !S_ISLNK(ls.st_mode)) break;
+        std::error_code ec;
+        fs::path link = fs::read_symlink(target, ec);
+        if (ec) return false;
+        target = (link.is_absolute() ? link : fs::path(target).parent_path() / link).string();
+    }
+    mode_t mode;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        // The user's read-only flag holds: the rename alone would get past it.
+        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fs::path t(target);
+    std::string tmp = (t.parent_path() / ("." + t.filename().string() + ".XXXXXX")).string();
+    if (t.parent_path().empty()) tmp = "." + t.filename().string() + ".XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += size_t(n);
+    }
+    ok = ok && ::fchmod(fd, mode) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = std::rename(tmp.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(tmp.c_str());
     return ok;
 }
 
-std::string loadText(const std::string& name) {
+std::string loadText(const std::string& name, bool* unreadable) {
     Bytes bytes;
-    if (!readFile(g_configDir + "/" + name, bytes)) return {};
+    const std::string path = g_configDir + "/" + name;
+    bool read = readFile(path, bytes);
+    struct stat st {};
+    if (unreadable) *unreadable = !read && !(::stat(path.c_str(), &st) != 0 && errno == ENOENT);
+    if (!read) return {};
     return std::string(bytes.begin(), bytes.end());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/App.h"
@@ -76,10 +77,11 @@ TEST_F(AppTest, UiScaleSetting) {
 }
 
 TEST_F(AppTest, BadValuesAndUnknownKeys) {
-    writeIni("GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\n"
+    writeIni("GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\nPalette=4294967297\n"
              "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n");
     auto app = std::make_unique<App>();
     EXPECT_EQ(app->gridColor, 2);
+    EXPECT_EQ(app->paletteIndex, 0);
     EXPECT_FALSE(app->editor.pixels.noNewColours);
     EXPECT_FALSE(app->showGrid);
     EXPECT_FALSE(app->showActiveChar);
@@ -96,8 +98,9 @@ TEST_F(AppTest, DontReplaceColorsReachesThePixelOperator) {
 }
 
 TEST_F(AppTest, CustomPaletteKeys) {
-    writeIni("Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\n");
+    writeIni("Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\nCustom_4294967299_R=77\n");
     auto app = std::make_unique<App>();
+    EXPECT_NE(app->palette.custom[3][0], 77);
     EXPECT_EQ(app->palette.custom[3][1], 44);
     EXPECT_EQ(app->palette.custom[2][2], 9);
     EXPECT_EQ(app->palette.custom[0][0], 17);
@@ -137,6 +140,20 @@ TEST_F(AppTest, SettingsFileLayout) {
                         "win.mountDisk=0\n"),
               std::string::npos);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7 + 48 + 12);
+}
+
+TEST_F(AppTest, UnreadableSettingsNeverOverwritten) {
+    // Too large to read: the file exists, so the defaults must not replace it.
+    const fs::path path = fs::path(Platform::configDir()) / "vorlix.ini";
+    {
+        std::ofstream f(path, std::ios::binary);
+        f << "Zoom=5\n";
+        f.seekp(Platform::kMaxFileSize);
+        f.put('\n');
+    }
+    auto app = std::make_unique<App>();
+    app->saveSettings();
+    EXPECT_EQ(fs::file_size(path), uintmax_t(Platform::kMaxFileSize + 1));
 }
 
 TEST_F(AppTest, SelfTestModeNeverWritesSettings) {
