@@ -311,7 +311,8 @@ void saveExecutable(App& app) {
             out[28] = m.vic[0x21];
             out[33] = m.vic[0x22];
             out[38] = m.vic[0x23];
-            if (m.gfxMode() != 4) out[69] = 0;
+            // The register as it is now: the mode may have changed while the dialog was open.
+            if (!(m.vic[0x16] & 0x10)) out[69] = 0;
             out.reserve(out.size() + 10240);
             const int bitmap = m.bitmapAddr(), screen = m.screenAddr();
             out.insert(out.end(), m.ram + bitmap, m.ram + bitmap + 8192);

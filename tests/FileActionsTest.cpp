@@ -563,6 +563,11 @@ TEST_F(FileActionsTest, ExecutableFromTheBuiltViewer) {
     Bytes h = read(root / "hires.prg");
     ASSERT_EQ(h.size(), viewer.size() + 10240);
     EXPECT_EQ(h[69], 0);
+    // Multicolour switched on while the dialog is open: the flag follows $D016.
+    Actions::saveExecutable(*app);
+    m().setGfxMode(1);
+    choose("late.prg");
+    EXPECT_EQ(read(root / "late.prg")[69], viewer[69]);
 }
 
 TEST_F(FileActionsTest, ExecutableNeedsViewerAndBitmapMode) {
