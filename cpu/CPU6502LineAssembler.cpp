@@ -1,7 +1,13 @@
-#include <cctype>
 #include <vector>
 
 #include "cpu/CPU6502.h"
+
+namespace {
+
+// Plain ASCII upper case: no locale lookup per character.
+char upperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
+
+}  // namespace
 
 bool CPU6502::parseNumber(const std::string& text, int& value, bool* isWord) {
     size_t begin = text.find_first_not_of(" \t\r\n");
@@ -20,7 +26,7 @@ bool CPU6502::parseNumber(const std::string& text, int& value, bool* isWord) {
 
     long v = 0;
     for (size_t i = begin; i < end; i++) {
-        const char c = char(std::toupper(static_cast<unsigned char>(text[i])));
+        const char c = upperAscii(text[i]);
         int d;
         if (c >= '0' && c <= '9')
             d = c - '0';
@@ -58,10 +64,11 @@ int fail(std::string* error, const char* text) {
 
 int CPU6502::assemble(u16 pc, const std::string& line, bool write, std::string* error) {
     std::string upper = line;
-    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = upperAscii(c);
 
     // Words before the mnemonic (an address, say) are skipped.
     std::vector<std::string> words;
+    words.reserve(8);
     std::string word;
     for (char c : upper + " ") {
         if (c == ' ' || c == '\t') {

@@ -1,4 +1,4 @@
-#include <cstring>
+#include <vector>
 
 #include "cpu/CPU6502.h"
 
@@ -46,19 +46,56 @@ int CPU6502::instrLength(int mode) {
     return mode >= ModeImmediate && mode <= ModeIndirect ? modeLength[mode] : 1;
 }
 
+namespace {
+
+// Index of a word of three upper-case letters; -1 for any other text.
+int wordIndex(const char* w, size_t size) {
+    if (size != 3) return -1;
+    int index = 0;
+    for (size_t i = 0; i < 3; i++) {
+        if (w[i] < 'A' || w[i] > 'Z') return -1;
+        index = index * 26 + (w[i] - 'A');
+    }
+    return index;
+}
+
+// Lowest opcode of each three-letter word and mode, so the assemblers look
+// mnemonics up instead of scanning the table on every line.
+struct OpcodeIndex {
+    std::vector<short> opcode = std::vector<short>(26 * 26 * 26 * 14, -1);
+    OpcodeIndex() {
+        for (int i = 255; i >= 0; i--) {
+            const int w = wordIndex(CPU6502::ops[i].mnemonic, 3);
+            if (w >= 0) opcode[size_t(w * 14 + CPU6502::ops[i].mode)] = short(i);
+        }
+    }
+};
+
+const OpcodeIndex& opcodeIndex() {
+    static const OpcodeIndex index;
+    return index;
+}
+
+}  // namespace
+
 bool CPU6502::isMnemonic(const std::string& text) {
     if (text.size() != 3) return false;
-    char upper[4] = {};
+    char upper[3];
     for (int i = 0; i < 3; i++) {
         const char c = text[i];
         upper[i] = c >= 'a' && c <= 'z' ? char(c - 32) : c;
     }
-    for (const Op& op : ops)
-        if (op.mode != ModeNone && std::memcmp(op.mnemonic, upper, 4) == 0) return true;
+    const int w = wordIndex(upper, 3);
+    if (w < 0) return false;
+    // Mode 0 rows are "---", so any other row makes a mnemonic.
+    for (int mode = ModeAccumulator; mode <= ModeIndirect; mode++)
+        if (opcodeIndex().opcode[size_t(w * 14 + mode)] >= 0) return true;
     return false;
 }
 
 int CPU6502::findOpcode(const std::string& mnemonic, int mode) {
+    const int w = wordIndex(mnemonic.data(), mnemonic.size());
+    if (w >= 0) return mode >= 0 && mode < 14 ? opcodeIndex().opcode[size_t(w * 14 + mode)] : -1;
     for (int i = 0; i < 256; i++)
         if (ops[i].mode == mode && mnemonic == ops[i].mnemonic) return i;
     return -1;
