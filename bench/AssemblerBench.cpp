@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -33,10 +34,18 @@ std::string generate(Dialect d) {
         case 6: s += "\tLDA ($FB),Y\n"; break;
         case 7: s += "\tJSR " + back + "\n"; break;
         case 8: s += "\t" + byteDir + " 1,2,3,<" + back + ",>" + back + "\n"; break;
-        case 9: s += "\t" + wordDir + " " + back + ", *+2\n"; break;
+        case 9: s += "\t" + wordDir + " *+2, " + back + "\n"; break;
         }
     }
     return s + "table" + colon + " " + byteDir + " 0\n";
+}
+
+// Our bytes of the program, to check that a peer's output is the same program.
+Bytes oursBytes() {
+    auto m = std::make_unique<Machine>();
+    Assembler as(*m);
+    as.assemble(generate(Ours));
+    return Bytes(m->ram + 0x1000, m->ram + as.finalAddr);
 }
 
 void BM_AssembleOurs(benchmark::State& state) {
@@ -56,7 +65,7 @@ void runPeer(benchmark::State& state, Dialect d) {
     std::filesystem::create_directories(dir);
     const std::string p = dir.string() + "/";
     std::ofstream(dir / "in.s") << generate(d);
-    std::ofstream(dir / "flat.cfg") << "MEMORY { M: start = 0, size = $10000, file = %O; }\n"
+    std::ofstream(dir / "flat.cfg") << "MEMORY { M: start = $1000, size = $F000, file = %O; }\n"
                                        "SEGMENTS { CODE: load = M, type = rw; }\n";
     const std::string cmd = d == Ca65 ? "ca65 -t none " + p + "in.s -o " + p + "in.o && ld65 -C " + p +
                                             "flat.cfg -o " + p + "out.bin " + p + "in.o"
@@ -64,6 +73,9 @@ void runPeer(benchmark::State& state, Dialect d) {
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("peer assembler failed or is missing");
     state.counters["lines/s"] = benchmark::Counter(double(kLines), benchmark::Counter::kIsIterationInvariantRate);
+    std::ifstream out(dir / "out.bin", std::ios::binary);
+    const Bytes peer{std::istreambuf_iterator<char>(out), {}};
+    if (peer != oursBytes()) state.SkipWithError("peer output differs from ours");
     std::filesystem::remove_all(dir);
 }
 void BM_AssembleCa65Process(benchmark::State& state) { runPeer(state, Ca65); }
