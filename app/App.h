@@ -9,6 +9,7 @@
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
+#include "disk/DiskDrive.h"
 
 // The one application object: the machine, the tools, the settings, the
 // open flag of every window and the state windows share.
@@ -62,6 +63,7 @@ struct App {
     bool showCharsetConverter = false;
 
     CPU6502 cpu{machine};
+    DiskDrive drives[4];  // devices 8-11
 
     std::string asmSource =
         "; Vorlix assembler\n*=$C000\n\nstart   LDA #$00\n        STA $D020\n        RTS\n";

@@ -218,7 +218,15 @@ void openDropped(App& app, const std::string& path) {
     if (name.empty()) name = path;
 
     if (ext == "d64") {
-        app.message("Error", "Couldn't open " + name + ": disk images can not be mounted yet.");
+        // The first empty drive of 8-11; drive 8's disk is replaced when all hold one.
+        DiskDrive* drive = &app.drives[0];
+        for (DiskDrive& d : app.drives)
+            if (d.mode == 0) {
+                drive = &d;
+                break;
+            }
+        if (drive->mountD64(path)) app.showMountDisk = true;
+        else app.message("Error", "Could not mount D64-file: " + drive->error);
         return;
     }
 

@@ -390,15 +390,30 @@ TEST_F(FileActionsTest, DropFailuresChangeNothing) {
 
 TEST_F(FileActionsTest, DropNotYetSupportedKinds) {
     auto before = snapshot();
-    write("DISK.D64", Bytes(174848, 0));
     write("pic.png", Bytes(50, 0));
-    Actions::openDropped(*app, (root / "DISK.D64").string());
-    EXPECT_EQ(lastPopup().title, "Error");
-    EXPECT_NE(lastPopup().text.find("DISK.D64"), std::string::npos);
     Actions::openDropped(*app, (root / "pic.png").string());
     EXPECT_EQ(lastPopup().title, "Error");
     EXPECT_NE(lastPopup().text.find("pic.png"), std::string::npos);
     EXPECT_EQ(snapshot(), before);
+    EXPECT_FALSE(app->showMountDisk);
+}
+
+TEST_F(FileActionsTest, DroppedDiskImagesMountOnTheFirstEmptyDrive) {
+    write("DISK.D64", DiskDrive::blankD64("x", "y"));
+    write("BAD.D64", Bytes(100, 0));
+    app->drives[0].mountDirectory(root.string());
+    app->drives[1].mountDirectory(root.string());
+    // Drive 10, then 11, then drive 8's disk is replaced; a refused image leaves the window closed.
+    for (int expected : {2, 3, 0}) {
+        app->showMountDisk = false;
+        Actions::openDropped(*app, (root / "DISK.D64").string());
+        EXPECT_EQ(app->drives[expected].mode, 1);
+        EXPECT_TRUE(app->showMountDisk);
+    }
+    app->showMountDisk = false;
+    app->popups.clear();
+    Actions::openDropped(*app, (root / "BAD.D64").string());
+    EXPECT_EQ(lastPopup().text, "Could not mount D64-file: Unknown D64-disk format");
     EXPECT_FALSE(app->showMountDisk);
 }
 

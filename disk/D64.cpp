@@ -1,0 +1,671 @@
+#include "disk/D64.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+const uint32_t D64::track[44] = {
+    0,      0,      5376,   10752,  16128,  21504,  26880,  32256,  37632,  43008,  48384,
+    53760,  59136,  64512,  69888,  75264,  80640,  86016,  91392,  96256,  101120, 105984,
+    110848, 115712, 120576, 125440, 130048, 134656, 139264, 143872, 148480, 153088, 157440,
+    161792, 166144, 170496, 174848, 179200, 183552, 187904, 192256, 0,      0,      0};
+
+const int D64::sector_count[44] = {0,  21, 21, 21, 21, 21, 21, 21, 21, 21, 21, 21, 21, 21, 21,
+                                   21, 21, 21, 19, 19, 19, 19, 19, 19, 19, 18, 18, 18, 18, 18,
+                                   18, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 0,  0,  0};
+
+const uint32_t D64::sector[22] = {0,    256,  512,  768,  1024, 1280, 1536, 1792, 2048, 2304, 2560,
+                                  2816, 3072, 3328, 3584, 3840, 4096, 4352, 4608, 4864, 5120, 0};
+
+namespace {
+
+const char* const kErrors[28] = {
+    "No error occured",
+    "Undefined error",
+    "Unable to open file",
+    "Unknown D64-disk format",
+    "35 Track disk with no error bytes is not supported",
+    "35 Track disk with error bytes is not supported",
+    "40 Track disk with no error bytes is not supported",
+    "40 Track disk with error bytes is not supported",
+    "Disk is not mounted",
+    "Failed to allocate new memory",
+    "Could not read D64-file (premature end of file or readsize to small)",
+    "D64-file not open (mount_fp = NULL)",
+    "Unknown size-type (D64_SIZETYPE_BLOCK and D64_SIZETYPE_BYTES allowed)",
+    "BAM not valid",
+    "Insufficient space available on disk",
+    "No more free tracks found. Maybe disk or BAM is damaged",
+    "No more free sectors found on track. Maybe disk or BAM is damaged",
+    "Sector allready allocated in BAM",
+    "Sector allready freed in BAM",
+    "Could not write to file",
+    "No free sectors in directory. Not possible to write new direcotry.",
+    "File not found",
+    "File already exists",
+    "No read permission",
+    "File is no ordinary file",
+    "Disk is mounted as read only",
+    "Buffer overrun protection",
+    "Filetype is not loadable",
+};
+
+constexpr int kDirTrack = 18;
+constexpr int kDirTrackSectors = 19;
+
+// Visited set of the 683 blocks, to end looping chains.
+struct Visited {
+    bool seen[D64::kBlocks] = {};
+    bool mark(int t, int s) {
+        bool& b = seen[D64::block_index(t, s)];
+        if (b) return false;
+        b = true;
+        return true;
+    }
+};
+
+}  // namespace
+
+bool _name_equals(const char* name, const uint8_t* entryName) {
+    for (int i = 0; i < 16; i++) {
+        if (entryName[i] == 0xA0) return name[i] == 0;
+        if (uint8_t(name[i]) != entryName[i]) return false;
+    }
+    return name[16] == 0;
+}
+
+D64::~D64() { _release(); }
+
+const char* D64::error_text(int id) { return id >= 0 && id <= 27 ? kErrors[id] : kErrors[1]; }
+
+const char* D64::get_last_error() const { return error_text(lastError); }
+
+void D64::_release() {
+    if (mount_fp) std::fclose(mount_fp);
+    mount_fp = nullptr;
+    dir.reset();
+    bam.reset();
+    diskType = 0;
+    readOnly = true;
+    lastStartAddress = 0;
+}
+
+int D64::unmount() {
+    _release();
+    return 1;
+}
+
+int D64::mount(const char* path) {
+    _release();
+    // Opened without blocking and checked through the open file, so a FIFO or
+    // device is refused before anything is read and cannot be swapped in.
+    struct stat st;
+    if (::stat(path, &st) != 0) {
+        lastError = 2;
+        return 0;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        lastError = 24;
+        return 0;
+    }
+    bool writable = true;
+    int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        writable = false;
+        fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    }
+    if (fd < 0) {
+        lastError = 2;
+        return 0;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        lastError = 24;
+        return 0;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const long size = long(st.st_size);
+    if (size == kImageSize) diskType = 1;
+    else if (size == kImageWithErrorsSize) diskType = 2;
+    else {
+        ::close(fd);
+        lastError = size == 196608 ? 6 : size == 197376 ? 7 : 3;
+        return 0;
+    }
+    if (diskType == 2) writable = false;
+    // An image open for writing elsewhere (another drive, another program) would
+    // have its directory and BAM overwritten by ours: mount it read-only then.
+    if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) writable = false;
+    mount_fp = ::fdopen(fd, writable ? "r+b" : "rb");
+    if (!mount_fp) {
+        ::close(fd);
+        diskType = 0;
+        lastError = 2;
+        return 0;
+    }
+    readOnly = !writable;
+    if (!_read_directory() || !_read_bam()) {
+        int err = lastError;
+        _release();
+        lastError = err;
+        return 0;
+    }
+    lastError = 0;
+    return 1;
+}
+
+bool D64::_read_at(long offset, void* out, size_t n) {
+    return std::fseek(mount_fp, offset, SEEK_SET) == 0 && std::fread(out, 1, n, mount_fp) == n;
+}
+
+bool D64::_write_at(long offset, const void* in, size_t n) {
+    return std::fseek(mount_fp, offset, SEEK_SET) == 0 && std::fwrite(in, 1, n, mount_fp) == n;
+}
+
+int D64::_read_directory() {
+    if (!mount_fp) {
+        lastError = 11;
+        return 0;
+    }
+    dir.reset(new (std::nothrow) Directory());
+    if (!dir) {
+        lastError = 9;
+        return 0;
+    }
+    dir->count = 0;
+    Visited visited;
+    int t = kDirTrack, s = 1;
+    for (;;) {
+        // A chain that comes back to a block it passed would never end.
+        if (!visited.mark(t, s)) {
+            lastError = 13;
+            return 0;
+        }
+        uint8_t block[256];
+        for (int j = 0; j < 8; j++) {
+            if (dir->count >= kMaxEntries) {
+                lastError = 13;
+                return 0;
+            }
+            uint8_t* slot = dir->entries + 32 * dir->count;
+            if (!_read_at(block_offset(t, s) + 32 * j, slot, 32)) {
+                lastError = 10;
+                return 0;
+            }
+            if (j == 0) std::memcpy(block, slot, 2);
+            if (slot[5] != 0) dir->count++;
+            else if (block[0] == 0) return 1;
+        }
+        if (!valid_block(block[0], block[1])) return 1;
+        t = block[0];
+        s = block[1];
+    }
+}
+
+int D64::_read_bam() {
+    if (!mount_fp) {
+        lastError = 11;
+        return 0;
+    }
+    bam.reset(new (std::nothrow) uint8_t[kBamBytes]);
+    if (!bam) {
+        lastError = 9;
+        return 0;
+    }
+    if (!_read_at(block_offset(kDirTrack, 0), bam.get(), kBamBytes)) {
+        lastError = 10;
+        return 0;
+    }
+    return 1;
+}
+
+int D64::_is_mounted() {
+    if (mount_fp && dir && bam) return 1;
+    if (mount_fp) std::fclose(mount_fp);
+    mount_fp = nullptr;
+    lastError = 8;
+    return 0;
+}
+
+int D64::get_file_count() {
+    if (!_is_mounted()) return 0;
+    lastError = 0;
+    return dir->count;
+}
+
+const char* D64::get_file_name(int index) {
+    if (!_is_mounted()) return nullptr;
+    lastError = 0;
+    if (index < 0 || index >= dir->count) {
+        lastError = 21;
+        return nullptr;
+    }
+    const uint8_t* name = dir->entries + 32 * index + 5;
+    int n = 0;
+    while (n < 16 && name[n] != 0xA0) {
+        fileName[n] = char(name[n]);
+        n++;
+    }
+    fileName[n] = 0;
+    return fileName;
+}
+
+int D64::get_file_type(int index) {
+    if (!_is_mounted()) return 0;
+    lastError = 0;
+    if (index < 0 || index >= dir->count) {
+        lastError = 21;
+        return 0;
+    }
+    return dir->entries[32 * index + 2] & 7;
+}
+
+int D64::get_file_size(int index, int sizeType) {
+    if (!_is_mounted()) return 0;
+    lastError = 0;
+    if (index < 0 || index >= dir->count) {
+        lastError = 21;
+        return 0;
+    }
+    const uint8_t* e = dir->entries + 32 * index;
+    const int blocks = e[30] | e[31] << 8;
+    if (sizeType == D64_SIZETYPE_BLOCK) return blocks;
+    if (sizeType != D64_SIZETYPE_BYTES) {
+        lastError = 12;
+        return 0;
+    }
+    std::vector<uint8_t> scratch;
+    try {
+        scratch.resize(size_t(blocks) * 254);
+    } catch (const std::bad_alloc&) {
+        lastError = 9;
+        return 0;
+    }
+    return load_data(index, scratch.data(), int(scratch.size()), 0, 0, false);
+}
+
+const char* D64::get_disk_name() {
+    int n = 0;
+    while (n < 16 && bam[144 + n] != 0xA0) {
+        diskName[n] = char(bam[144 + n]);
+        n++;
+    }
+    diskName[n] = 0;
+    return diskName;
+}
+
+const char* D64::get_disk_id() {
+    std::memcpy(diskId, bam.get() + 162, 5);
+    diskId[5] = 0;
+    return diskId;
+}
+
+int D64::_count_bits(uint8_t* bytes, int byteCount, int bitCount) {
+    int n = 0;
+    for (int i = 0; i < bitCount && i / 8 < byteCount; i++) n += (bytes[i / 8] >> (i % 8)) & 1;
+    return n;
+}
+
+bool D64::_bam_valid() {
+    for (int t = 1; t <= 35; t++)
+        if (_count_bits(bam.get() + 4 * t + 1, 3, sector_count[t]) != bam[4 * t]) return false;
+    return true;
+}
+
+bool D64::_is_free(int t, int s) const { return (bam[4 * t + 1 + s / 8] >> (s % 8)) & 1; }
+
+bool D64::_allocate(int t, int s) {
+    if (!_is_free(t, s)) return false;
+    bam[4 * t + 1 + s / 8] &= uint8_t(~(1 << (s % 8)));
+    bam[4 * t]--;
+    return true;
+}
+
+bool D64::_free(int t, int s) {
+    if (_is_free(t, s)) return false;
+    bam[4 * t + 1 + s / 8] |= uint8_t(1 << (s % 8));
+    bam[4 * t]++;
+    return true;
+}
+
+int D64::_free_outside_dir_track() const {
+    int n = 0;
+    for (int t = 1; t <= 35; t++)
+        if (t != kDirTrack) n += bam[4 * t];
+    return n;
+}
+
+int D64::_next_block(int& t, int& s, bool first) {
+    static const int firstOrder[34] = {19, 17, 20, 16, 21, 15, 22, 14, 23, 13, 24, 12, 25, 11, 26, 10, 27,
+                                       9,  28, 8,  29, 7,  30, 6,  31, 5,  32, 4,  33, 3,  34, 2,  35, 1};
+    const int noTrack = bam[4 * kDirTrack] > 0 ? 16 : 15;
+    int start = 0;
+    if (first) {
+        t = 0;
+        for (int c : firstOrder)
+            if (bam[4 * c] > 0) {
+                t = c;
+                break;
+            }
+        if (t == 0) return noTrack;
+    } else {
+        if (bam[4 * t] == 0) {
+            // Away from the directory track on this side, then the other side outward.
+            int next = 0;
+            if (t < kDirTrack) {
+                for (int c = t - 1; c >= 1 && !next; c--)
+                    if (bam[4 * c] > 0) next = c;
+                for (int c = kDirTrack + 1; c <= 35 && !next; c++)
+                    if (bam[4 * c] > 0) next = c;
+            } else {
+                for (int c = t + 1; c <= 35 && !next; c++)
+                    if (bam[4 * c] > 0) next = c;
+                for (int c = kDirTrack - 1; c >= 1 && !next; c--)
+                    if (bam[4 * c] > 0) next = c;
+            }
+            if (!next) return noTrack;
+            t = next;
+        }
+        const int n = sector_count[t];
+        start = s + 10;
+        if (start >= n) {
+            start -= n;
+            if (start > 0) start--;
+        }
+    }
+    const int n = sector_count[t];
+    for (int k = 0; k <= n; k++) {
+        int c = (start + k) % n;
+        if (_is_free(t, c)) {
+            s = c;
+            return 0;
+        }
+    }
+    return 13;
+}
+
+bool D64::_chain(int t, int s, int* blocks, int& count) {
+    Visited visited;
+    count = 0;
+    while (valid_block(t, s)) {
+        if (!visited.mark(t, s)) {
+            lastError = 13;
+            return false;
+        }
+        blocks[count++] = t << 8 | s;
+        uint8_t link[2];
+        if (!_read_at(block_offset(t, s), link, 2)) {
+            lastError = 10;
+            return false;
+        }
+        if (link[0] == 0) break;
+        t = link[0];
+        s = link[1];
+    }
+    return true;
+}
+
+int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16_t length, bool useFileAddress) {
+    if (!_is_mounted()) return 0;
+    lastError = 0;
+    if (index < 0 || index >= dir->count) {
+        lastError = 21;
+        return 0;
+    }
+    if (int(offset) + int(length) > bufsize) {
+        lastError = 26;
+        return 0;
+    }
+    const uint8_t* e = dir->entries + 32 * index;
+    if ((e[2] & 7) != 2) {
+        lastError = 27;
+        return 0;
+    }
+    lastStartAddress = offset;
+    int t = e[3], s = e[4];
+    if (!valid_block(t, s)) {
+        lastError = 10;
+        return 0;
+    }
+    Visited visited;
+    visited.mark(t, s);
+    uint8_t block[256];
+    if (!_read_at(block_offset(t, s), block, 256)) {
+        lastError = 10;
+        return 0;
+    }
+    int n = block[0] != 0 ? 252 : block[1] < 4 ? 0 : block[1] - 3;
+    int dest = offset;
+    if (useFileAddress) {
+        dest = block[2] | block[3] << 8;
+        lastStartAddress = uint16_t(dest);
+    }
+    if (length && n > length) n = length;
+    if (dest + n > bufsize) {
+        lastError = 26;
+        return 0;
+    }
+    std::memcpy(buf + dest, block + 4, size_t(n));
+    int total = n;
+    while (block[0] != 0 && (length == 0 || total < length)) {
+        t = block[0];
+        s = block[1];
+        // A link off the disk or back into the chain is a broken file.
+        if (!valid_block(t, s) || !visited.mark(t, s) || !_read_at(block_offset(t, s), block, 256)) {
+            lastError = 10;
+            return 0;
+        }
+        n = block[0] != 0 ? 254 : block[1] == 0 ? 0 : block[1] - 1;
+        if (length && n > length - total) n = length - total;
+        if (dest + total + n > bufsize) {
+            lastError = 26;
+            return 0;
+        }
+        std::memcpy(buf + dest + total, block + 2, size_t(n));
+        total += n;
+    }
+    return total;
+}
+
+// Frees the chain from 18/1 and chooses the new directory blocks in the BAM;
+// builds their bytes. Nothing is written.
+bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks) {
+    int chain[kBlocks], chainLength = 0;
+    if (!_chain(kDirTrack, 1, chain, chainLength)) return false;
+    for (int i = 0; i < chainLength; i++)
+        if (!_free(chain[i] >> 8, chain[i] & 255)) {
+            lastError = 13;
+            return false;
+        }
+    nBlocks = dir->count == 0 ? 1 : (dir->count + 7) / 8;
+    int sec = 1;
+    for (int b = 0; b < nBlocks; b++) {
+        if (b > 0) {
+            if (bam[4 * kDirTrack] == 0) {
+                lastError = 20;
+                return false;
+            }
+            int start = sec + 3;
+            if (start >= kDirTrackSectors) {
+                start -= kDirTrackSectors;
+                if (start > 0) start--;
+            }
+            for (int k = 0; k <= kDirTrackSectors; k++) {
+                sec = (start + k) % kDirTrackSectors;
+                if (_is_free(kDirTrack, sec)) break;
+            }
+        }
+        if (!_allocate(kDirTrack, sec)) {
+            lastError = 13;
+            return false;
+        }
+        sectors[b] = sec;
+    }
+    for (int b = 0; b < nBlocks; b++) {
+        std::memset(blocks[b], 0, 256);
+        for (int j = 0; j < 8; j++) {
+            int i = b * 8 + j;
+            if (i >= dir->count) break;
+            uint8_t* e = dir->entries + 32 * i;
+            e[0] = e[1] = 0;
+            if (j == 0) {
+                e[0] = b + 1 < nBlocks ? kDirTrack : 0;
+                e[1] = b + 1 < nBlocks ? uint8_t(sectors[b + 1]) : 0xFF;
+            }
+            std::memcpy(blocks[b] + 32 * j, e, 32);
+        }
+        if (dir->count == 0) blocks[b][1] = 0xFF;
+    }
+    return true;
+}
+
+bool D64::_write_directory(uint8_t blocks[][256], const int* sectors, int nBlocks) {
+    for (int b = 0; b < nBlocks; b++)
+        if (!_write_at(block_offset(kDirTrack, sectors[b]), blocks[b], 256)) {
+            lastError = 19;
+            return false;
+        }
+    if (std::fflush(mount_fp) != 0) {
+        lastError = 19;
+        return false;
+    }
+    return true;
+}
+
+int D64::_rewrite_directory() {
+    uint8_t blocks[kMaxEntries / 8][256];
+    int sectors[kMaxEntries / 8];
+    int n = 0;
+    return _plan_directory(blocks, sectors, n) && _write_directory(blocks, sectors, n) ? 1 : 0;
+}
+
+int D64::_rewrite_bam() {
+    if (!_write_at(block_offset(kDirTrack, 0), bam.get(), kBamBytes) || std::fflush(mount_fp) != 0) {
+        lastError = 19;
+        return 0;
+    }
+    return 1;
+}
+
+int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t length) {
+    if (!_is_mounted()) return 0;
+    if (readOnly) {
+        lastError = 25;
+        return 0;
+    }
+    lastError = 0;
+    const bool replace = name[0] == '@' && name[1] == ':';
+    if (replace) name += 2;
+    int found = -1;
+    for (int i = 0; i < dir->count && found < 0; i++) {
+        const uint8_t* e = dir->entries + 32 * i;
+        // A scratched entry is only a listing line, never a file to match.
+        if (e[2] != 0 && _name_equals(name, e + 5)) found = i;
+    }
+    if (found >= 0 && !replace) {
+        lastError = 22;
+        return 0;
+    }
+    if (!_bam_valid()) {
+        lastError = 13;
+        return 0;
+    }
+
+    // Everything is planned in memory and checked before the first write; a
+    // failure puts the BAM and directory back as the image holds them.
+    Directory savedDir = *dir;
+    uint8_t savedBam[kBamBytes];
+    std::memcpy(savedBam, bam.get(), kBamBytes);
+    const uint16_t savedStart = lastStartAddress;
+    auto fail = [&](int err) {
+        *dir = savedDir;
+        std::memcpy(bam.get(), savedBam, kBamBytes);
+        lastStartAddress = savedStart;
+        lastError = err;
+        return 0;
+    };
+
+    const int need = (int(length) + 2 + 253) / 254;
+    const int freeBlocks = _free_outside_dir_track();
+    int old[kBlocks], oldCount = 0, oldUsable = 0;
+    bool beside = true;
+    if (found >= 0) {
+        const uint8_t* e = dir->entries + 32 * found;
+        if (!_chain(e[3], e[4], old, oldCount)) return fail(lastError);
+        for (int i = 0; i < oldCount; i++) {
+            if (_is_free(old[i] >> 8, old[i] & 255)) return fail(13);
+            if (old[i] >> 8 != kDirTrack) oldUsable++;
+        }
+        // The old file stays readable until the new entry is on the disk,
+        // unless the new one only fits into its blocks.
+        beside = freeBlocks >= need;
+        if (!beside && freeBlocks + oldUsable < need) return fail(14);
+    } else {
+        if (freeBlocks < need) return fail(14);
+        if (dir->count >= kMaxEntries) return fail(20);
+    }
+    lastStartAddress = start;
+
+    if (!beside)
+        for (int i = 0; i < oldCount; i++) _free(old[i] >> 8, old[i] & 255);
+    std::vector<int> chain(static_cast<size_t>(need), 0);
+    int t = 0, s = 0;
+    for (int i = 0; i < need; i++) {
+        if (int err = _next_block(t, s, i == 0)) return fail(err);
+        if (!_allocate(t, s)) return fail(13);
+        chain[size_t(i)] = t << 8 | s;
+    }
+    if (beside)
+        for (int i = 0; i < oldCount; i++) _free(old[i] >> 8, old[i] & 255);
+
+    uint8_t* e;
+    if (found >= 0) {
+        e = dir->entries + 32 * found;
+    } else {
+        e = dir->entries + 32 * dir->count;
+        std::memset(e, 0, 32);
+        std::memset(e + 5, 0xA0, 16);
+        for (int i = 0; i < 16 && name[i]; i++) e[5 + i] = uint8_t(name[i]);
+        if (dir->count > 0) e[-32] = e[-31] = 0;
+        dir->count++;
+    }
+    e[2] = 0x82;
+    e[3] = uint8_t(chain[0] >> 8);
+    e[4] = uint8_t(chain[0] & 255);
+    e[30] = uint8_t(need & 255);
+    e[31] = uint8_t(need >> 8);
+
+    uint8_t dirBlocks[kMaxEntries / 8][256];
+    int dirSectors[kMaxEntries / 8];
+    int nDir = 0;
+    if (!_plan_directory(dirBlocks, dirSectors, nDir)) return fail(lastError);
+
+    std::vector<uint8_t> file(size_t(length) + 2);
+    file[0] = uint8_t(start & 255);
+    file[1] = uint8_t(start >> 8);
+    if (length) std::memcpy(file.data() + 2, buf + start, length);
+    for (int i = 0; i < need; i++) {
+        uint8_t block[256] = {};
+        const size_t from = size_t(i) * 254;
+        const size_t n = std::min<size_t>(254, file.size() - from);
+        if (i + 1 < need) {
+            block[0] = uint8_t(chain[size_t(i + 1)] >> 8);
+            block[1] = uint8_t(chain[size_t(i + 1)] & 255);
+        } else {
+            block[1] = uint8_t(n + 1);
+        }
+        std::memcpy(block + 2, file.data() + from, n);
+        if (!_write_at(block_offset(chain[size_t(i)] >> 8, chain[size_t(i)] & 255), block, 256))
+            return fail(19);
+    }
+    if (std::fflush(mount_fp) != 0) return fail(19);
+    if (!_write_directory(dirBlocks, dirSectors, nDir)) return fail(lastError);
+    if (!_rewrite_bam()) return fail(lastError);
+    return length;
+}

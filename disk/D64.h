@@ -1,0 +1,96 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+// Size kinds of D64::get_file_size.
+constexpr int D64_SIZETYPE_BLOCK = 0;
+constexpr int D64_SIZETYPE_BYTES = 1;
+
+// One 35-track 1541 disk image, kept open while mounted, with its directory
+// and block availability map (BAM) held in memory. Failures return 0 (or a
+// null text) and keep an error id in lastError.
+class D64 {
+public:
+    static constexpr int kMaxEntries = 144;
+    static constexpr int kBamBytes = 212;
+    static constexpr int kBlocks = 683;
+    static constexpr long kImageSize = 174848;
+    static constexpr long kImageWithErrorsSize = 175531;
+
+    struct Directory {
+        uint8_t entries[kMaxEntries * 32];
+        int count;
+    };
+
+    FILE* mount_fp = nullptr;
+    int lastError = 0;
+    int diskType = 0;  // 0 none, 1 35 tracks, 2 35 tracks with error bytes
+    bool readOnly = true;
+    uint16_t lastStartAddress = 0;
+    std::unique_ptr<Directory> dir;
+    std::unique_ptr<uint8_t[]> bam;
+    char diskName[17] = {};
+    char fileName[17] = {};
+    char diskId[6] = {};
+
+    // Byte offset of sector 0 of each track, sectors per track, offset of each sector.
+    static const uint32_t track[44];
+    static const int sector_count[44];
+    static const uint32_t sector[22];
+
+    D64() = default;
+    ~D64();
+    D64(const D64&) = delete;
+    D64& operator=(const D64&) = delete;
+
+    int mount(const char* path);
+    int unmount();
+
+    int get_file_count();
+    const char* get_file_name(int index);
+    int get_file_type(int index);
+    int get_file_size(int index, int sizeType);
+    const char* get_last_error() const;
+    bool is_read_only() const { return readOnly; }
+    uint16_t get_last_start_address() const { return lastStartAddress; }
+    const char* get_disk_name();
+    const char* get_disk_id();
+
+    int load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16_t length, bool useFileAddress);
+    int save_data(const char* name, uint8_t* buf, int bufsize, uint16_t start, uint16_t length);
+
+    static const char* error_text(int id);
+    static bool valid_block(int t, int s) { return t >= 1 && t <= 35 && s >= 0 && s < sector_count[t]; }
+    static long block_offset(int t, int s) { return long(track[t] + sector[s]); }
+    // Index 0..682 of a valid block, for visited sets.
+    static int block_index(int t, int s) { return int(block_offset(t, s) / 256); }
+    static int _count_bits(uint8_t* bytes, int byteCount, int bitCount);
+
+    int _is_mounted();
+    int _read_directory();
+    int _read_bam();
+    int _rewrite_directory();
+    int _rewrite_bam();
+
+private:
+    void _release();
+    bool _bam_valid();
+    bool _is_free(int t, int s) const;
+    // Both report a damaged BAM (the bit already in the wanted state) as false.
+    bool _allocate(int t, int s);
+    bool _free(int t, int s);
+    int _free_outside_dir_track() const;
+    int _next_block(int& t, int& s, bool first);
+    bool _read_at(long offset, void* out, size_t n);
+    bool _write_at(long offset, const void* in, size_t n);
+    // Collects the blocks of a chain; false with lastError on a loop or a short read.
+    bool _chain(int t, int s, int* blocks, int& count);
+    // The directory rewrite in two halves, so a save can check all before writing.
+    bool _plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks);
+    bool _write_directory(uint8_t blocks[][256], const int* sectors, int nBlocks);
+};
+
+// A NUL-terminated name against a 16-byte $A0-padded directory name; case
+// matters, no wildcards.
+bool _name_equals(const char* name, const uint8_t* entryName);

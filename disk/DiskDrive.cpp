@@ -1,0 +1,222 @@
+#include "disk/DiskDrive.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isRegular(const fs::path& p) {
+    std::error_code ec;
+    return fs::is_regular_file(p, ec);
+}
+
+bool exists(const fs::path& p) {
+    std::error_code ec;
+    return fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec;
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+const char* DiskDrive::typeName(int type) {
+    static const char* const names[5] = {"DEL", "SEQ", "PRG", "USR", "REL"};
+    return type >= 0 && type < 5 ? names[type] : "???";
+}
+
+bool DiskDrive::fail(const std::string& text) {
+    error = text;
+    return false;
+}
+
+void DiskDrive::unmount() {
+    d64.unmount();
+    mode = 0;
+    path.clear();
+    entries.clear();
+}
+
+bool DiskDrive::mountD64(const std::string& p) {
+    unmount();
+    if (!d64.mount(p.c_str())) return fail(d64.get_last_error());
+    mode = 1;
+    path = p;
+    return true;
+}
+
+bool DiskDrive::mountDirectory(const std::string& p) {
+    unmount();
+    std::error_code ec;
+    if (!fs::is_directory(p, ec)) return fail("Directory not found");
+    mode = 2;
+    path = p;
+    rescanDirectory();
+    return true;
+}
+
+void DiskDrive::rescanDirectory() {
+    entries.clear();
+    std::error_code ec;
+    fs::directory_iterator it(path, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string file = it->path().filename().string();
+        const size_t dot = file.rfind('.');
+        if (dot == std::string::npos || lower(file.substr(dot)) != ".prg") continue;
+        std::error_code sizeError;
+        // Only a regular file has a size; anything else lists as 0 blocks.
+        uintmax_t size = isRegular(it->path()) ? fs::file_size(it->path(), sizeError) : 0;
+        if (sizeError) size = 0;
+        entries.push_back({file.substr(0, file.size() - 4), int((size + 253) / 254), 2});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+}
+
+bool DiskDrive::readOnly() const { return mode == 1 && d64.is_read_only(); }
+
+std::string DiskDrive::diskName() {
+    if (mode == 1) return d64.get_disk_name();
+    if (mode == 2) {
+        fs::path p(path);
+        if (!p.has_filename()) p = p.parent_path();
+        return p.filename().string();
+    }
+    return "";
+}
+
+std::string DiskDrive::diskId() { return mode == 1 ? d64.get_disk_id() : ""; }
+
+std::vector<DiskDrive::Entry> DiskDrive::list() {
+    std::vector<Entry> out;
+    if (mode == 1) {
+        const int n = d64.get_file_count();
+        for (int i = 0; i < n; i++)
+            out.push_back({d64.get_file_name(i), d64.get_file_size(i, D64_SIZETYPE_BLOCK), d64.get_file_type(i)});
+    } else if (mode == 2) {
+        out = entries;
+    }
+    return out;
+}
+
+bool DiskDrive::hostName(const std::string& name, std::string& file) {
+    // Names come from the monitor and the save field: nothing may leave the directory.
+    bool bad = name.empty() || name.find("..") != std::string::npos;
+    for (unsigned char c : name) bad = bad || c == '/' || c == '\\' || c < 32 || c == 127;
+    if (bad) return fail("Invalid file name");
+    file = (fs::path(path) / (name + ".prg")).string();
+    return true;
+}
+
+bool DiskDrive::readFile(int index, std::vector<uint8_t>& out) {
+    out.clear();
+    if (mode == 2) {
+        if (index < 0 || index >= int(entries.size())) return fail("Invalid file number");
+        return readFile(entries[size_t(index)].name, out);
+    }
+    if (mode != 1) return fail("Disk is not mounted");
+    std::vector<uint8_t> buffer(0x10200);
+    const int n = d64.load_data(index, buffer.data(), int(buffer.size()), 0, 0, true);
+    if (n < 1) return fail(d64.get_last_error());
+    const int start = d64.get_last_start_address();
+    out.reserve(size_t(n) + 2);
+    out.push_back(uint8_t(start & 255));
+    out.push_back(uint8_t(start >> 8));
+    out.insert(out.end(), buffer.begin() + start, buffer.begin() + start + n);
+    return true;
+}
+
+bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out) {
+    out.clear();
+    if (mode == 1) {
+        const std::vector<Entry> files = list();
+        for (size_t i = 0; i < files.size(); i++)
+            if (files[i].name == name) return readFile(int(i), out);
+        return fail("File not found");
+    }
+    if (mode != 2) return fail("Disk is not mounted");
+    std::string file;
+    if (!hostName(name, file)) return false;
+    if (!exists(file) && std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; })) {
+        for (const char* ext : {".PRG", ".Prg"}) {
+            std::string other = (fs::path(path) / (name + ext)).string();
+            if (exists(other)) {
+                file = other;
+                break;
+            }
+        }
+    }
+    // A FIFO or device under a .prg name would block the read.
+    if (!exists(file)) return fail("File not found");
+    if (!isRegular(file)) return fail("Cannot read file");
+    FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return fail("File not found");
+    uint8_t piece[4096];
+    size_t n;
+    while ((n = std::fread(piece, 1, sizeof piece, f)) > 0) out.insert(out.end(), piece, piece + n);
+    std::fclose(f);
+    if (out.size() < 2) return fail("Cannot read file");
+    return true;
+}
+
+bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    if (bytes.size() < 2) return fail("Nothing to save");
+    if (mode == 2) {
+        std::string file;
+        if (!hostName(name, file)) return false;
+        if (exists(file)) return fail("File already exists");
+        // "x": never follows or replaces whatever appeared under the name meanwhile.
+        FILE* f = std::fopen(file.c_str(), "wbx");
+        if (!f) return fail("Cannot create file");
+        bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        ok = std::fclose(f) == 0 && ok;
+        if (!ok) {
+            std::remove(file.c_str());
+            return fail("Cannot create file");
+        }
+        rescanDirectory();
+        return true;
+    }
+    if (mode != 1) return fail("Disk is not mounted");
+    const int start = bytes[0] | bytes[1] << 8;
+    // The length field holds 16 bits: a full 64 KB from $0000 keeps 65,535 bytes.
+    const int length = std::min({int(bytes.size()) - 2, 0x10000 - start, 0xFFFF});
+    std::vector<uint8_t> buffer(0x10000);
+    std::memcpy(buffer.data() + start, bytes.data() + 2, size_t(length));
+    const int n = d64.save_data(name.c_str(), buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length));
+    if (n != length || d64.lastError != 0) return fail(d64.get_last_error());
+    return true;
+}
+
+std::vector<uint8_t> DiskDrive::blankD64(const std::string& name, const std::string& id) {
+    std::vector<uint8_t> image(size_t(D64::kImageSize), 0);
+    uint8_t* bam = image.data() + D64::block_offset(18, 0);
+    bam[0] = 0x12;
+    bam[1] = 0x01;
+    bam[2] = 0x41;
+    for (int t = 1; t <= 35; t++) {
+        const int n = D64::sector_count[t];
+        bam[4 * t] = uint8_t(n);
+        for (int s = 0; s < n; s++) bam[4 * t + 1 + s / 8] |= uint8_t(1 << (s % 8));
+    }
+    bam[4 * 18] = 17;
+    bam[4 * 18 + 1] = 0xFC;
+    std::memset(bam + 144, 0xA0, 18);
+    bam[164] = 0xA0;
+    std::memset(bam + 167, 0xA0, 4);
+    for (size_t i = 0; i < name.size() && i < 16; i++)
+        bam[144 + i] = uint8_t(std::toupper(static_cast<unsigned char>(name[i])));
+    for (size_t i = 0; i < 2; i++)
+        bam[162 + i] = i < id.size() ? uint8_t(std::toupper(static_cast<unsigned char>(id[i]))) : '0';
+    bam[165] = '2';
+    bam[166] = 'A';
+    uint8_t* dir = image.data() + D64::block_offset(18, 1);
+    dir[1] = 0xFF;
+    return image;
+}

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <random>
+
+#include "disk/DiskDrive.h"
+#include "platform/FileIO.h"
+#include "tests/DiskTestSupport.h"
+#include "tests/TempDir.h"
+
+using namespace disktest;
+namespace fs = std::filesystem;
+
+namespace {
+
+Img prg(int start, size_t len, unsigned seed = 1) {
+    Img b{uint8_t(start), uint8_t(start >> 8)};
+    for (size_t i = 0; i < len; i++) b.push_back(uint8_t(seed * 131 + i * 7 + i / 253));
+    return b;
+}
+
+// A blank image with files saved by the drive.
+fs::path makeImage(const TempDir& d, const std::vector<std::pair<std::string, size_t>>& files) {
+    fs::path p = d.path / "t.d64";
+    writeFile(p, DiskDrive::blankD64("test", "1"));
+    DiskDrive drive;
+    drive.mountD64(p);
+    unsigned seed = 0;
+    for (auto& [name, len] : files) EXPECT_TRUE(drive.writeFile(name, prg(0x0801, len, ++seed))) << drive.error;
+    return p;
+}
+
+}  // namespace
+
+TEST(D64, SavesLayBlocksLikeTheDrive) {
+    struct Case {
+        size_t len;
+        std::vector<int> blocks;  // track << 8 | sector, or empty for "count only"
+        size_t count;
+        int lastLinkSector;
+    } cases[] = {
+        {8000,
+         {0x1300, 0x130A, 0x1301, 0x130B, 0x1302, 0x130C, 0x1303, 0x130D, 0x1304, 0x130E, 0x1305,
+          0x130F, 0x1306, 0x1310, 0x1307, 0x1311, 0x1308, 0x1312, 0x1309, 0x1400, 0x140A, 0x1401,
+          0x140B, 0x1402, 0x140C, 0x1403, 0x140D, 0x1404, 0x140E, 0x1405, 0x140F, 0x1406},
+         32, 129},
+        {252, {0x1300}, 1, 255},
+        {253, {0x1300, 0x130A}, 2, 2},
+        {0, {0x1300}, 1, 3},
+    };
+    for (const Case& c : cases) {
+        TempDir d;
+        fs::path p = makeImage(d, {{"PICTURE", c.len}});
+        Img im = readFile(p);
+        const uint8_t* e = &im[size_t(offset(18, 1))];
+        EXPECT_EQ(e[2], 0x82);
+        std::vector<int> got = chain(im, e[3], e[4]);
+        EXPECT_EQ(got, c.blocks) << c.len;
+        EXPECT_EQ(size_t(e[30]), c.count);
+        EXPECT_EQ(im[size_t(offset(got.back() >> 8, got.back() & 255)) + 1], c.lastLinkSector);
+        EXPECT_EQ(freeBlocks(im), 664 - int(c.count));
+        EXPECT_EQ(validate(im), "");
+        DiskDrive drive;
+        Img back;
+        drive.mountD64(p);
+        EXPECT_EQ(drive.readFile("PICTURE", back), c.len > 0) << drive.error;
+        EXPECT_EQ(back, c.len ? prg(0x0801, c.len, 1) : Img{});
+    }
+}
+
+TEST(D64, DirectoryGrowthAndLimits) {
+    TempDir d;
+    std::vector<std::pair<std::string, size_t>> files;
+    for (int i = 0; i < 144; i++) files.push_back({"F" + std::to_string(i), 1});
+    fs::path p = makeImage(d, files);
+    Img im = readFile(p);
+    std::vector<int> dirChain = chain(im, 18, 1);
+    EXPECT_EQ(std::vector<int>(dirChain.begin(), dirChain.begin() + 4), (std::vector<int>{0x1201, 0x1204, 0x1207, 0x120A}));
+    EXPECT_EQ(dirChain.size(), 18u);
+    EXPECT_EQ(validate(im), "");
+    DiskDrive drive;
+    drive.mountD64(p);
+    EXPECT_FALSE(drive.writeFile("ONE MORE", prg(0x1000, 1)));
+    EXPECT_EQ(drive.error, "No free sectors in directory. Not possible to write new direcotry.");
+    EXPECT_EQ(readFile(p), im);
+
+}
+
+TEST(D64, ReplaceKeepsTheOldFileUntilTheNewEntryIsWritten) {
+    TempDir d;
+    fs::path p = makeImage(d, {{"A", 600}, {"B", 10}});
+    Img im = readFile(p);
+    im[size_t(offset(18, 1)) + 2] = 0xC2;  // a locked PRG
+    writeFile(p, im);
+    std::vector<int> old = chain(im, im[size_t(offset(18, 1)) + 3], im[size_t(offset(18, 1)) + 4]);
+    DiskDrive drive;
+    drive.mountD64(p);
+    ASSERT_TRUE(drive.writeFile("@:A", prg(0x2000, 700, 9))) << drive.error;
+    Img after = readFile(p);
+    for (int b : old) EXPECT_TRUE(std::equal(&im[size_t(offset(b >> 8, b & 255))], &im[size_t(offset(b >> 8, b & 255) + 256)], &after[size_t(offset(b >> 8, b & 255))]));
+    EXPECT_EQ(after[size_t(offset(18, 1)) + 2], 0x82);
+    EXPECT_EQ(validate(after), "");
+}
+
+// Damaged, foreign or hostile images end with an error; a refused save writes nothing.
+TEST(D64, CorruptAndUnusualImages) {
+    const char* const readError = "Could not read D64-file (premature end of file or readsize to small)";
+    auto at = [](Img& im, int t, int s, int i) -> uint8_t& { return im[size_t(offset(t, s) + i)]; };
+    struct Case {
+        const char* what;
+        std::function<void(Img&)> damage;
+        char op;  // m mount, r read A, s save C, S replace A
+        const char* error;
+        int listed;  // after mounting again
+        const char* path = nullptr;  // in place of the image
+    } cases[] = {
+        {"one byte more", [](Img& im) { im.push_back(0); }, 'm', "Unknown D64-disk format", 0},
+        {"truncated", [](Img& im) { im.resize(100000); }, 'm', "Unknown D64-disk format", 0},
+        {"40 tracks", [](Img& im) { im.resize(196608); }, 'm', "40 Track disk with no error bytes is not supported", 0},
+        {"40 tracks, error bytes", [](Img& im) { im.resize(197376); }, 'm', "40 Track disk with error bytes is not supported", 0},
+        {"error bytes", [](Img& im) { im.resize(175531); }, 's', "Disk is mounted as read only", 12},
+        {"missing", [](Img&) {}, 'm', "Unable to open file", 0, "missing.d64"},
+        {"directory", [](Img&) {}, 'm', "File is no ordinary file", 0, "."},
+        {"FIFO", [](Img&) {}, 'm', "File is no ordinary file", 0, "fifo.d64"},
+        {"directory loop", [&](Img& im) { at(im, 18, 1, 0) = 18; at(im, 18, 1, 1) = 1; }, 'm', "BAM not valid", 0},
+        {"145 entries", [&](Img& im) {
+             for (int k = 0; k < 19; k++) {
+                 int t = k < 18 ? 18 : 17, s = k < 18 ? k + 1 : 0;
+                 for (int j = 0; j < 8; j++) at(im, t, s, 32 * j + 5) = 'X';
+                 at(im, t, s, 0) = k < 17 ? 18 : k == 17 ? 17 : 0;
+                 at(im, t, s, 1) = k < 17 ? k + 2 : 0;
+             } }, 'm', "BAM not valid", 0},
+        {"file loop", [&](Img& im) { at(im, 19, 10, 0) = 19; at(im, 19, 10, 1) = 0; }, 'r', readError, 12},
+        {"link off disk", [&](Img& im) { at(im, 19, 0, 0) = 40; }, 'r', readError, 12},
+        {"start off disk", [&](Img& im) { at(im, 18, 1, 3) = 36; }, 'r', readError, 12},
+        {"SEQ file", [&](Img& im) { at(im, 18, 1, 2) = 0x81; }, 'r', "Filetype is not loadable", 12},
+        {"count disagrees", [&](Img& im) { at(im, 18, 0, 4 * 30)++; }, 's', "BAM not valid", 12},
+        {"file block marked free", [&](Img& im) { at(im, 18, 0, 4 * 19 + 1) |= 1; at(im, 18, 0, 4 * 19)++; }, 'S', "BAM not valid", 12},
+        {"directory block marked free", [&](Img& im) { at(im, 18, 0, 4 * 18 + 1) |= 2; at(im, 18, 0, 4 * 18)++; }, 's', "BAM not valid", 12},
+        {"only track 18 free", [&](Img& im) { for (int t = 1; t <= 35; t++) if (t != 18) std::fill_n(&at(im, 18, 0, 4 * t), 4, 0); }, 's', "Insufficient space available on disk", 12},
+        {"scratched name is free", [&](Img& im) { at(im, 18, 1, 32 + 2) = 0; at(im, 18, 1, 32 + 5) = 'C'; }, 's', nullptr, 13},
+        // The rewrite moves entries up past empty slots and leaves no stale copy behind them.
+        {"empty slots", [&](Img& im) { at(im, 18, 1, 64 + 5) = at(im, 18, 1, 96 + 5) = 0; }, 's', nullptr, 11},
+        {"long names", [](Img&) {}, 'l', nullptr, 15},
+    };
+    for (const Case& c : cases) {
+        TempDir d;
+        mkfifo((d.path / "fifo.d64").c_str(), 0644);
+        fs::path p = makeImage(d, {{"A", 600}, {"B", 10}, {"F2", 1}, {"F3", 1}, {"F4", 1}, {"F5", 1}, {"F6", 1}, {"F7", 1}, {"F8", 1}, {"F9", 1}, {"F10", 1}, {"F11", 1}});
+        Img im = readFile(p);
+        c.damage(im);
+        writeFile(p, im);
+        DiskDrive drive;
+        Img out;
+        const fs::path image = c.path ? d.path / c.path : p;
+        bool ok = drive.mountD64(image);
+        if (c.op == 'r') ok = drive.readFile("A", out);
+        if (c.op == 's') ok = drive.writeFile("C", prg(0x1000, 100));
+        if (c.op == 'S') ok = drive.writeFile("@:A", prg(0x1000, 100));
+        // Names longer than 16 never match and are stored cut; names compare with case.
+        if (c.op == 'l') ok = drive.writeFile("ABCDEFGHIJKLMNOPQ", {0, 0}) && drive.writeFile("ABCDEFGHIJKLMNOPQ", {0, 0}) && drive.writeFile("a", {0, 0});
+        EXPECT_EQ(ok ? "" : drive.error, c.error ? c.error : "") << c.what;
+        if (!ok) {
+            EXPECT_EQ(readFile(p), im) << c.what;
+        }
+        drive.mountD64(image);
+        EXPECT_EQ(int(drive.list().size()), c.listed) << c.what;
+    }
+}
+
+// A few hundred random saves, replaces and disk-full failures: after each the
+// image is consistent and a refused save changed no byte.
+TEST(D64, RandomSavesKeepTheImageValid) {
+    TempDir d;
+    fs::path p = makeImage(d, {});
+    DiskDrive drive;
+    drive.mountD64(p);
+    std::mt19937 rng(7);
+    std::map<std::string, Img> files;
+    for (int i = 0; i < 300; i++) {
+        const std::string name = "N" + std::to_string(rng() % 24);
+        const bool replace = rng() % 2;
+        Img bytes = prg(int(rng() % 0x1000), rng() % 3 ? rng() % 3000 : rng() % 60000, unsigned(i));
+        Img before = readFile(p);
+        const int need = int((bytes.size() + 253) / 254);
+        const bool exists = files.count(name);
+        const int oldBlocks = exists ? int((files[name].size() + 253) / 254) : 0;
+        const bool fits = need <= freeBlocks(before) + (replace ? oldBlocks : 0);
+        const bool ok = drive.writeFile((replace ? "@:" : "") + name, bytes);
+        ASSERT_EQ(ok, fits && (replace || !exists)) << i << " " << drive.error;
+        if (ok) {
+            files[name] = bytes;
+        } else {
+            ASSERT_EQ(readFile(p), before) << i;
+        }
+        ASSERT_EQ(validate(readFile(p)), "") << i;
+    }
+    DiskDrive again;
+    again.mountD64(p);
+    for (auto& [name, bytes] : files) {
+        Img back;
+        EXPECT_TRUE(again.readFile(name, back)) << name;
+        EXPECT_EQ(back, bytes) << name;
+    }
+}
+
+// Images of cc1541 read back byte-exact; ours are listed by cc1541 and unpacked by cbmconvert.
+TEST(D64, PeerToolsAgree) {
+    TempDir d;
+    std::vector<std::pair<std::string, Img>> files = {
+        {"FIRST", prg(0x0801, 3000, 1)}, {"SECOND", prg(0xC000, 254, 2)}, {"THIRD", prg(0x2000, 8000, 3)}};
+    // Both tools show PETSCII upper case as ASCII lower case.
+    std::string cmd = "cd " + d.path.string() + " && cc1541 -q -n 'test disk' -i 'xy 2a'";
+    for (auto& [name, bytes] : files) {
+        writeFile(d.path / (name + ".bin"), bytes);
+        cmd += " -f " + FileIO::lowerCase(name) + " -w " + name + ".bin";
+    }
+    ASSERT_EQ(std::system((cmd + " peer.d64 >/dev/null").c_str()), 0);
+    DiskDrive drive;
+    ASSERT_TRUE(drive.mountD64((d.path / "peer.d64").string())) << drive.error;
+    EXPECT_EQ(drive.diskName(), "TEST DISK");
+    EXPECT_EQ(drive.diskId(), "XY 2A");
+    ASSERT_EQ(drive.list().size(), files.size());
+    for (size_t i = 0; i < files.size(); i++) {
+        Img back;
+        EXPECT_EQ(drive.list()[i].name, files[i].first);
+        EXPECT_TRUE(drive.readFile(int(i), back)) << drive.error;
+        EXPECT_EQ(back, files[i].second);
+    }
+
+    fs::path ours = d.path / "ours.d64";
+    writeFile(ours, DiskDrive::blankD64("our disk", "7"));
+    ASSERT_TRUE(drive.mountD64(ours.string()));
+    for (auto& [name, bytes] : files) ASSERT_TRUE(drive.writeFile(name, bytes)) << drive.error;
+    ASSERT_TRUE(drive.writeFile("@:SECOND", files[1].second));
+    drive.unmount();
+    const std::string list = "cc1541 " + ours.string() + " | grep -q ";
+    EXPECT_EQ(std::system((list + "'\"our disk        \" 70'").c_str()), 0);
+    EXPECT_EQ(std::system((list + "'^" + std::to_string(freeBlocks(readFile(ours))) + " blocks free'").c_str()), 0);
+    fs::create_directory(d.path / "out");
+    ASSERT_EQ(std::system(("cd " + (d.path / "out").string() + " && cbmconvert -N -d ../ours.d64 >/dev/null 2>&1").c_str()), 0);
+    for (auto& [name, bytes] : files) EXPECT_EQ(readFile(d.path / "out" / FileIO::lowerCase(name + ".prg")), bytes) << name;
+}
