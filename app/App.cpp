@@ -18,6 +18,7 @@ void App::powerOn() {
     editor.cursorCol = 0;
     editor.cursorRow = 6;
     editor.textUndoPending = true;
+    editor.hasSelection = false;
     spriteBlock = spriteZeroPointer();
 }
 

@@ -1,7 +1,9 @@
 #include "app/Compat.h"
 
 #include <cstring>
+#include <unordered_map>
 
+#include <SDL_keyboard.h>
 #include <SDL_scancode.h>
 #include <imgui_internal.h>
 
@@ -19,7 +21,11 @@ void SeparatorText(const char* label) {
     ImGui::NewLine();
 }
 
-int KeyLetter(char upper) { return SDL_SCANCODE_A + (upper - 'A'); }
+int KeyLetter(char upper) {
+    // The key that types the letter in the current layout (Z on a QWERTZ keyboard is where Y is on QWERTY).
+    SDL_Scancode sc = SDL_GetScancodeFromKey(SDL_Keycode(SDLK_a + (upper - 'A')));
+    return sc != SDL_SCANCODE_UNKNOWN ? int(sc) : SDL_SCANCODE_A + (upper - 'A');
+}
 
 int KeyDigit(int d) { return d == 0 ? SDL_SCANCODE_0 : SDL_SCANCODE_1 + (d - 1); }
 
@@ -63,6 +69,9 @@ namespace {
 // Frames left in which PlaceWindow forces the default layout.
 int g_layoutResetFrames = 0;
 ImVec4 g_workArea;
+// Where the default layout put each window in the last frame: a window still
+// there follows the main window's size and the UI scale.
+std::unordered_map<ImGuiID, ImVec4> g_defaultPlaced;
 }  // namespace
 
 bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags flags) {
@@ -100,9 +109,7 @@ namespace {
 // A window stands in a dock that always fits the area the bars leave;
 // when the bars grow (a larger UI scale) or the main window shrinks, it is
 // pulled back inside that area instead of lying under the bars.
-void keepInsideWorkArea(const char* name) {
-    ImGuiWindow* w = ImGui::FindWindowByName(name);
-    if (!w) return;
+void keepInsideWorkArea(ImGuiWindow* w) {
     ImRect area(g_workArea.x, g_workArea.y, g_workArea.x + g_workArea.z, g_workArea.y + g_workArea.w);
     ImVec2 pos = w->Pos, size = w->Collapsed ? w->SizeFull : w->Size;
     ImVec2 np(ImMax(pos.x, area.Min.x), ImMax(pos.y, area.Min.y));
@@ -119,14 +126,29 @@ void keepInsideWorkArea(const char* name) {
     if (!w->Collapsed && (ns.x != size.x || ns.y != size.y)) ImGui::SetNextWindowSize(ns, ImGuiCond_Always);
 }
 
+bool near(ImVec2 a, float x, float y) { return ImFabs(a.x - x) < 1.0f && ImFabs(a.y - y) < 1.0f; }
+
 }  // namespace
 
 void PlaceWindow(const char* name) {
+    // Minimised, the main window reports no area at all: fitting to it would wreck the layout for good.
+    if (g_workArea.z < 1 || g_workArea.w < 1) return;
     ImVec4 r = DefaultWindowRect(name, g_workArea);
-    ImGuiCond cond = g_layoutResetFrames > 0 ? ImGuiCond_Always : ImGuiCond_FirstUseEver;
-    ImGui::SetNextWindowPos(ImVec2(r.x, r.y), cond);
-    ImGui::SetNextWindowSize(ImVec2(r.z, r.w), cond);
-    if (cond != ImGuiCond_Always) keepInsideWorkArea(name);
+    ImGuiWindow* w = ImGui::FindWindowByName(name);
+    const ImGuiID key = ImHashStr(name);
+    auto found = g_defaultPlaced.find(key);
+    const ImVec4* last = found != g_defaultPlaced.end() ? &found->second : nullptr;
+    const bool atDefault = w && last && near(w->Pos, last->x, last->y) &&
+                           near(w->Collapsed ? w->SizeFull : w->Size, last->z, last->w);
+    ImGuiCond cond = g_layoutResetFrames > 0 || atDefault ? ImGuiCond_Always : ImGuiCond_FirstUseEver;
+    if (cond == ImGuiCond_Always && w && near(w->Pos, r.x, r.y) && near(w->Collapsed ? w->SizeFull : w->Size, r.z, r.w))
+        cond = ImGuiCond_None;  // already there: leave it (and the saved layout) alone
+    if (cond != ImGuiCond_None) {
+        ImGui::SetNextWindowPos(ImVec2(r.x, r.y), cond);
+        ImGui::SetNextWindowSize(ImVec2(r.z, r.w), cond);
+    }
+    g_defaultPlaced[key] = r;
+    if (cond == ImGuiCond_FirstUseEver && w) keepInsideWorkArea(w);
 }
 
 void SetFontScale(float scale) { ImGui::GetIO().FontGlobalScale = scale; }

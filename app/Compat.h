@@ -10,7 +10,7 @@ namespace Compat {
 void SeparatorText(const char* label);
 
 // Keys are indexed by SDL scancode in this release's io.KeysDown[].
-int KeyLetter(char upper);  // 'A'..'Z'
+int KeyLetter(char upper);  // 'A'..'Z', the key that types it in the current layout
 int KeyDigit(int d);        // top-row 0..9
 int KeyF(int n);            // F1..F12
 enum NamedKey {
@@ -35,7 +35,9 @@ bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags f
 // Stands in for the dock space: the default layout puts the screen on the
 // left and the other windows in two stacks on the right. Call before
 // ImGui::Begin of every such window; it places the window on first use and
-// again after ResetLayout, and keeps it inside the area the bars leave.
+// again after ResetLayout. A window still where the default layout put it
+// follows the area (main window size, UI scale); one the user moved is kept
+// inside it. Nothing moves while the area is empty (a minimised window).
 void PlaceWindow(const char* name);
 // The default layout applies to every window again from the next frame on.
 void ResetLayout();

@@ -7,9 +7,11 @@
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/App.h"
@@ -109,6 +111,29 @@ bool isUserInput(const SDL_Event& e) {
     return false;
 }
 
+// Without vertical sync (refused, or not honoured by the driver) the loop would
+// spin as fast as it can: frames are held to the display's refresh rate.
+double g_framePeriod = 1.0 / 60;
+std::chrono::steady_clock::time_point g_nextFrame;
+
+void setFramePeriod() {
+    SDL_DisplayMode mode{};
+    int display = SDL_GetWindowDisplayIndex(g_window);
+    int hz = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
+    g_framePeriod = 1.0 / (hz > 0 ? hz : 60);
+    g_nextFrame = std::chrono::steady_clock::now();
+}
+
+void paceFrame() {
+    using clock = std::chrono::steady_clock;
+    const auto period = std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(g_framePeriod));
+    g_nextFrame += period;
+    const auto now = clock::now();
+    // After a long frame the schedule starts again from now rather than racing to catch up.
+    if (g_nextFrame + period < now) g_nextFrame = now;
+    if (g_nextFrame > now) std::this_thread::sleep_until(g_nextFrame);
+}
+
 void frame(const ProgramHooks* hooks) {
     static const char* snap = std::getenv("VORLIX_SNAPSHOT");
     App& app = *g_app;
@@ -128,8 +153,12 @@ void frame(const ProgramHooks* hooks) {
     }
     if (app.quitRequested) {
         app.quitRequested = false;
-        app.confirm("Exit Vorlix?", "Are you sure you want to close the program?",
-                    [] { g_running = true; });
+        // A second click on the close box while the question is shown asks nothing more.
+        bool asking = false;
+        for (const App::Popup& p : app.popups) asking = asking || p.title == "Exit Vorlix?";
+        if (!asking)
+            app.confirm("Exit Vorlix?", "Are you sure you want to close the program?",
+                        [] { g_running = true; });
     }
 
     ImGui_ImplOpenGL3_NewFrame();
@@ -179,6 +208,7 @@ void frame(const ProgramHooks* hooks) {
     }
 
     SDL_GL_SwapWindow(g_window);
+    paceFrame();
     if (AutoTest::enabled() && AutoTest::finished(g_exitCode)) g_running = true;
 }
 
@@ -217,6 +247,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     }
     SDL_GL_MakeCurrent(g_window, g_gl);
     SDL_GL_SetSwapInterval(1);
+    setFramePeriod();
 
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();

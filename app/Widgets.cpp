@@ -22,6 +22,7 @@ namespace {
 struct PendingEdit {
     char text[8] = {};
     bool edited = false;
+    int frame = 0;  // last frame the field was drawn
 };
 std::unordered_map<ImGuiID, PendingEdit> g_pending;
 
@@ -34,6 +35,11 @@ bool hexInput(const char* label, int& value, float width, unsigned mask, const c
     std::snprintf(buf, sizeof buf, fmt, unsigned(value) & mask);
     ImGuiID id = ImGui::GetID(label);
     auto it = g_pending.find(id);
+    // A field that went undrawn mid-edit drops the edit: its value may belong to something else by now.
+    if (it != g_pending.end() && it->second.frame < ImGui::GetFrameCount() - 1) {
+        g_pending.erase(it);
+        it = g_pending.end();
+    }
     if (it != g_pending.end()) std::memcpy(buf, it->second.text, sizeof buf);
 
     ImGui::SetNextItemWidth(width);
@@ -45,6 +51,7 @@ bool hexInput(const char* label, int& value, float width, unsigned mask, const c
         PendingEdit& p = g_pending[id];
         std::memcpy(p.text, buf, sizeof buf);
         p.edited = p.edited || changed;
+        p.frame = ImGui::GetFrameCount();
         return false;
     }
     if (it == g_pending.end()) return false;

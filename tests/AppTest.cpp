@@ -216,7 +216,9 @@ TEST_F(AppTest, NewProjectAndAfterLoad) {
     EXPECT_TRUE(app->undoBuffer.undo.empty());
     EXPECT_EQ(app->spriteBlock, 0x33);
     app->undoBuffer.TakeUndo(7, "test");
+    app->editor.selectAll();
     app->newProject();
+    EXPECT_FALSE(app->editor.hasSelection);
     EXPECT_TRUE(app->undoBuffer.undo.empty());
     EXPECT_TRUE(app->undoBuffer.redo.empty());
     EXPECT_EQ(app->machine.pen, 0);

@@ -1,5 +1,6 @@
 #include <imgui.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/App.h"
@@ -66,38 +67,62 @@ void drawToolbar(App& app) {
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;
     float ctrlY = wp.y + ((21 - ImGui::GetFrameHeight() / s) * 0.5f + 8) * s;
-    ImGui::SetCursorScreenPos(ImVec2(wp.x + 412 * s, textY));
+    // Nothing beyond the right edge: in a narrow window (or at a large UI scale) the
+    // controls move left, down to the end of the window buttons, then the combos narrow.
+    const float gap = 8 * s, modeLabel = ImGui::CalcTextSize("GfxMode:").x, zoomLabel = ImGui::CalcTextSize("Zoom:").x;
+    const float insertW = ImGui::CalcTextSize("Insert").x;
+    float modeW = 181 * s, zoomW = 77 * s;
+    const float fixedW = modeLabel + zoomLabel + insertW + 5 * gap;
+    float left = std::min(412 * s, ws.x - 4 - fixedW - modeW - zoomW);
+    if (left < 248 * s) {
+        left = 248 * s;
+        float k = std::max(0.2f, (ws.x - 4 - left - fixedW) / (modeW + zoomW));
+        if (k < 1) {
+            modeW *= k;
+            zoomW *= k;
+        }
+    }
+    float x = wp.x + left;
+    ImGui::SetCursorScreenPos(ImVec2(x, textY));
     ImGui::TextUnformatted("GfxMode:");
-    ImGui::SetCursorScreenPos(ImVec2(wp.x + 468 * s, ctrlY));
-    ImGui::SetNextItemWidth(181 * s);
+    x += modeLabel + gap;
+    ImGui::SetCursorScreenPos(ImVec2(x, ctrlY));
+    ImGui::SetNextItemWidth(modeW);
     int gm = app.machine.gfxMode();
     if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
         for (int i = 0; i < 5; ++i) {
-            if (ImGui::Selectable(gfxModeName(i), i == gm) && i != gm) {
-                app.editor.commitPendingEdits();
-                app.undoBuffer.TakeUndo(6, "gfx mode change");
-                app.machine.setGfxMode(i);
-            }
+            if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
+            app.focusScreen = true;
+            if (i == gm) continue;
+            app.editor.commitPendingEdits();
+            app.undoBuffer.TakeUndo(6, "gfx mode change");
+            app.machine.setGfxMode(i);
         }
         ImGui::EndCombo();
     }
-    ImGui::SetCursorScreenPos(ImVec2(wp.x + 660 * s, textY));
+    x += modeW + 2 * gap;
+    ImGui::SetCursorScreenPos(ImVec2(x, textY));
     ImGui::TextUnformatted("Zoom:");
-    ImGui::SetCursorScreenPos(ImVec2(wp.x + 696 * s, ctrlY));
-    ImGui::SetNextItemWidth(77 * s);
+    x += zoomLabel + gap;
+    ImGui::SetCursorScreenPos(ImVec2(x, ctrlY));
+    ImGui::SetNextItemWidth(zoomW);
     char preview[16];
     std::snprintf(preview, sizeof preview, "%dx", app.zoom);
     if (ImGui::BeginCombo("##zoom", preview)) {
         for (int z = 1; z <= 24; ++z) {
             char item[16];
             std::snprintf(item, sizeof item, "%dx", z);
-            if (ImGui::Selectable(item, z == app.zoom)) app.setZoom(z, -1, -1);
+            if (ImGui::Selectable(item, z == app.zoom)) {
+                app.setZoom(z, -1, -1);
+                app.focusScreen = true;
+            }
         }
         ImGui::EndCombo();
     }
     ImGui::PopStyleVar();
+    x += zoomW + gap;
     if (app.editor.insert) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + 784 * s, textY));
+        ImGui::SetCursorScreenPos(ImVec2(x, textY));
         ImGui::TextUnformatted("Insert");
     }
     ImGui::End();
@@ -120,12 +145,17 @@ void drawStatusBar(App& app) {
 
         float fx = wp.x;
         int field = 0;
+        // The fields narrow rather than run past the right edge (a narrow window, a large UI scale).
+        const float fixedWidth = 890, lastWidth = ImGui::CalcTextSize("Overwrite").x + 8;
+        const float k = std::max(0.1f, std::min(s, (ws.x - 2 - lastWidth) / fixedWidth));
         // Draws one field's frame and text, returns its rectangle.
         auto fieldRect = [&](float width, ImVec2& a, ImVec2& b) {
             a = ImVec2(fx, top);
-            b = ImVec2(width < 0 ? right - 2 : fx + width * s - 2, bottom);
+            b = ImVec2(width < 0 ? right - 2 : fx + width * k - 2, bottom);
             Classic::ThinBevel(dl, a, b, false);
-            if (width >= 0) fx += width * s;
+            ImGui::SetCursorScreenPos(a);
+            ImGui::Dummy(ImVec2(std::max(b.x - a.x, 1.0f), std::max(b.y - a.y, 1.0f)));
+            if (width >= 0) fx += width * k;
         };
         auto text = [&](ImVec2 a, ImVec2 b, const char* t) {
             float ty = a.y + ((b.y - a.y) - ImGui::GetTextLineHeight()) * 0.5f;

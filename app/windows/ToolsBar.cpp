@@ -43,10 +43,14 @@ void drawTools(App& app) {
         ImGui::End();
         return;
     }
-    ImVec2 wp = ImGui::GetWindowPos();
-    ImVec2 ws = ImGui::GetWindowSize();
+    ImVec2 barPos = ImGui::GetWindowPos(), barSize = ImGui::GetWindowSize();
+    Classic::ThinBevel(ImGui::GetWindowDrawList(), barPos, ImVec2(barPos.x + barSize.x, barPos.y + barSize.y), true);
+    // Taller than its space (a large UI scale, a low window): the tools scroll.
+    ImGui::PushStyleVar(ImGuiStyleVar_ScrollbarSize, 5 * s);
+    ImGui::BeginChild("##toolsScroll", ImVec2(0, 0), false);
+    ImGui::PopStyleVar();
+    ImVec2 wp = ImGui::GetCursorScreenPos();
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    Classic::ThinBevel(dl, wp, ImVec2(wp.x + ws.x, wp.y + ws.y), true);
     auto at = [&](float x, float y) { return ImVec2(wp.x + x * s, wp.y + y * s); };
 
     for (const ToolButton& b : kTools) {
@@ -54,7 +58,6 @@ void drawTools(App& app) {
         if (IconButton(app, b.id, b.icon, b.label, ed.tool == b.tool, b.tip, 25, 25)) {
             ed.tool = b.tool;
             if (b.tool == 1) ed.textUndoPending = true;
-            app.focusScreen = true;
         }
     }
     for (int i = 1; i <= 4; ++i) {
@@ -110,5 +113,12 @@ void drawTools(App& app) {
     if (ImGui::IsItemHovered())
         ImGui::SetTooltip("Left click: drawing color %d\nRight click: background $D021 = %d", m.pen & 15,
                           m.vic[0x21] & 15);
+    ImGui::SetCursorScreenPos(at(0, 598));
+    ImGui::Dummy(ImVec2(1, 1));
+    // Any click here hands the keyboard back to the screen, so the tool keys keep working.
+    if (ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
+        (ImGui::IsMouseReleased(ImGuiMouseButton_Left) || ImGui::IsMouseReleased(ImGuiMouseButton_Right)))
+        app.focusScreen = true;
+    ImGui::EndChild();
     ImGui::End();
 }

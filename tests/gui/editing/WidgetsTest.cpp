@@ -26,7 +26,7 @@ struct Gui {
 
     // One frame with two hex byte fields at known places; returns the commits.
     int a = 0x12, b = 0x34;
-    bool committedA = false, committedB = false;
+    bool committedA = false, committedB = false, showA = true;
     ImVec2 posA, posB;
     void frame() {
         ImGui::NewFrame();
@@ -34,7 +34,7 @@ struct Gui {
         ImGui::SetNextWindowSize(ImVec2(400, 300));
         ImGui::Begin("w");
         posA = ImGui::GetCursorScreenPos();
-        committedA |= Widgets::HexByteInput("##a", a, 60);
+        if (showA) committedA |= Widgets::HexByteInput("##a", a, 60);
         posB = ImGui::GetCursorScreenPos();
         committedB |= Widgets::HexByteInput("##b", b, 60);
         ImGui::End();
@@ -110,6 +110,17 @@ TEST(HexField, EscapeAndUneditedFocusLossCommitNothing) {
     EXPECT_EQ(g.a, 0x12);
     g.click(g.posA);
     g.click(g.posB);
+    g.frame();
+    EXPECT_FALSE(g.committedA);
+    EXPECT_EQ(g.a, 0x12);
+    // Not drawn for a while mid-edit: the edit is gone when the field comes back.
+    g.click(g.posA);
+    g.type("9");
+    g.showA = false;
+    g.frame();
+    g.frame();
+    g.showA = true;
+    g.frame();
     g.frame();
     EXPECT_FALSE(g.committedA);
     EXPECT_EQ(g.a, 0x12);
