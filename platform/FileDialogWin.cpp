@@ -31,6 +31,31 @@ bool settle(unsigned serial) {
     return false;
 }
 
+// The listing as last read: a large directory costs too much to read every frame.
+struct Listing {
+    std::string dir;
+    std::vector<std::string> extensions;
+    unsigned serial = 0;
+    double readAt = 0;
+    std::vector<Entry> entries;
+};
+Listing g_listing;
+
+// Read again when the directory, the filter or the request changes, and about once a second otherwise.
+const std::vector<Entry>& listing(const Dialog& d, const Filter& filter, unsigned serial) {
+    Listing& l = g_listing;
+    const double now = ImGui::GetTime();
+    if (l.dir != d.dir || l.extensions != filter.extensions || l.serial != serial || now - l.readAt >= 1.0 ||
+        now < l.readAt) {
+        l.entries = list(d.dir, filter);
+        l.dir = d.dir;
+        l.extensions = filter.extensions;
+        l.serial = serial;
+        l.readAt = now;
+    }
+    return l.entries;
+}
+
 void drawDriveCombo(Dialog& d) {
     std::string root = rootName(d.dir);
     float width = ImGui::CalcTextSize("C:\\ ").x + ImGui::GetFrameHeight() + 8.0f;
@@ -92,30 +117,38 @@ void draw() {
     if (d.filterIndex < 0 || d.filterIndex >= int(d.filters.size())) d.filterIndex = 0;
     static const Filter everything{"All files", {}};
     const Filter& filter = d.filters.empty() ? everything : d.filters[size_t(d.filterIndex)];
-    std::vector<Entry> entries = list(d.dir, filter);
+    const std::vector<Entry> entries = listing(d, filter, serial);
 
     float reserve = 3 * ImGui::GetFrameHeightWithSpacing();
     if (!d.error.empty()) reserve += ImGui::GetTextLineHeightWithSpacing();
     bool done = false;
     ImGui::BeginChild("##files", ImVec2(0, -reserve), true);
-    for (const Entry& e : entries) {
-        if (e.isDir) {
-            std::string label = "[" + e.name + "]";
-            if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick) &&
-                pressCounts(d, label)) {
-                enterDir(e.name);
-                break;  // the listing is stale now
-            }
-        } else if (ImGui::Selectable(e.name.c_str(), e.name == d.name, ImGuiSelectableFlags_AllowDoubleClick) &&
-                   pressCounts(d, e.name)) {
-            pickFile(e.name);
-            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
-                accept();
-                done = settle(serial);
-                break;
+    // Only the rows in view are laid out.
+    ImGuiListClipper clipper;
+    clipper.Begin(int(entries.size()));
+    bool stale = false;
+    while (!stale && clipper.Step()) {
+        for (int i = clipper.DisplayStart; i < clipper.DisplayEnd && !stale; ++i) {
+            const Entry& e = entries[size_t(i)];
+            if (e.isDir) {
+                std::string label = "[" + e.name + "]";
+                if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick) &&
+                    pressCounts(d, label)) {
+                    enterDir(e.name);
+                    stale = true;  // the listing is stale now
+                }
+            } else if (ImGui::Selectable(e.name.c_str(), e.name == d.name, ImGuiSelectableFlags_AllowDoubleClick) &&
+                       pressCounts(d, e.name)) {
+                pickFile(e.name);
+                if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
+                    accept();
+                    done = settle(serial);
+                    stale = true;
+                }
             }
         }
     }
+    clipper.End();
     ImGui::EndChild();
 
     if (!done) {
