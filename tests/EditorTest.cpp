@@ -413,20 +413,11 @@ TEST_F(EditorDrawTest, FillMulticolourMatchesReference) {
         e.mouseDown(sx * 2 + 1, sy, 0);
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 160; ++x) {
-                if (pen == 2) {
-                    ASSERT_EQ(colourAt(x, y), region[y * 160 + x] ? 2 : colours[y * 160 + x]) << x << "," << y;
-                }
-                if (region[y * 160 + x]) {
-                    ASSERT_EQ(colourAt(x, y), pen);
-                }
-                // No seed-coloured pixel is left next to one the fill changed.
-                if (colours[y * 160 + x] != 5 || colourAt(x, y) == 5) continue;
-                for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-                    int nx = x + dx, ny = y + dy;
-                    if (nx >= 0 && nx < 160 && ny >= 0 && ny < 200) {
-                        ASSERT_NE(colourAt(nx, ny), 5) << nx << "," << ny;
-                    }
-                }
+                const int now = colourAt(x, y), was = colours[y * 160 + x], i = y * 160 + x;
+                ASSERT_TRUE(!(region[i] || pen == 2) || now == (region[i] ? pen : was)) << x << "," << y;
+                if (was != 5 || now == 5) continue;  // next to a pixel the fill changed, no seed colour is left
+                for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+                    ASSERT_NE(colourAt(std::clamp(x + dx, 0, 159), std::clamp(y + dy, 0, 199)), 5) << x << "," << y;
             }
     }
 }

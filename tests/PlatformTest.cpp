@@ -181,43 +181,28 @@ int writeAsStranger(const fs::path& dir) {
     if (getuid() == 0 && (chown(dir.c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         return 99;
     umask(022);
-    struct Row {
-        const char* name;  // written through
-        const char* real;  // holds the bytes; "" when name itself
-        unsigned mode;
-        bool writes;
-    };
-    const Row rows[] = {
-        {"private.bin", "", 0600, true},
-        {"readonly.bin", "", 0444, false},
-        {"link.bin", "sub/real.bin", 0640, true},
-        {"new.bin", "", 0644, true},  // absent before: the umask decides
-    };
     fs::create_directory(dir / "sub");
     touch(dir / "new.bin.vorlix-tmp", "mine");  // a stranger's file named like a temporary
+    // Written through, holding the bytes, mode before (0: absent) and after, whether it writes.
+    const struct { const char *name, *real; unsigned mode, after; bool writes; } rows[] = {
+        {"private.bin", "private.bin", 0600, 0600, true}, {"readonly.bin", "readonly.bin", 0444, 0444, false},
+        {"link.bin", "sub/real.bin", 0640, 0640, true},   {"new.bin", "new.bin", 0, 0644, true}};
     int failures = 0;
-    for (const Row& r : rows) {
-        fs::path real = dir / (*r.real ? r.real : r.name);
-        if (std::string(r.name) != "new.bin") {
-            touch(real, "old");
-            chmod(real.c_str(), r.mode);
-        }
-        if (*r.real) fs::create_symlink(r.real, dir / r.name);
+    for (const auto& r : rows) {
+        if (r.mode) touch(dir / r.real, "old"), chmod((dir / r.real).c_str(), r.mode);
+        if (r.name != std::string(r.real)) fs::create_symlink(r.real, dir / r.name);
         bool wrote = Platform::writeFile((dir / r.name).string(), Bytes{'n', 'e', 'w'});
-        std::ifstream in(real);
+        std::ifstream in(dir / r.real);
         std::string content((std::istreambuf_iterator<char>(in)), {});
         struct stat st {};
-        stat(real.c_str(), &st);
-        bool ok = wrote == r.writes && content == (r.writes ? "new" : "old") && (st.st_mode & 07777) == r.mode &&
-                  (!*r.real || fs::is_symlink(dir / r.name));
-        if (!ok) std::fprintf(stderr, "%s: wrote %d, \"%s\", mode %o\n", r.name, wrote, content.c_str(), st.st_mode & 07777);
-        failures += !ok;
+        stat((dir / r.real).c_str(), &st);
+        failures += wrote != r.writes || content != (r.writes ? "new" : "old") || (st.st_mode & 07777) != r.after ||
+                    (r.name != std::string(r.real) && !fs::is_symlink(dir / r.name));
     }
     int entries = 0;
     for (auto& e : fs::recursive_directory_iterator(dir)) entries += !e.is_directory();
     std::ifstream stranger(dir / "new.bin.vorlix-tmp");
-    std::string mine((std::istreambuf_iterator<char>(stranger)), {});
-    return failures + (entries != 6) + (mine != "mine");
+    return failures + (entries != 6) + (std::string((std::istreambuf_iterator<char>(stranger)), {}) != "mine");
 }
 
 // Saving over a file changes nothing but its bytes.
