@@ -104,7 +104,8 @@ bool writeFile(const std::string& path, const Bytes& bytes) {
     }
     mode_t mode;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
         // The user's read-only flag holds: the rename alone would get past it.
         if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
         mode = st.st_mode & 07777;
@@ -124,6 +125,9 @@ bool writeFile(const std::string& path, const Bytes& bytes) {
         if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
         if (ok) done += size_t(n);
+    }
+    // The owner too, where we may (as root); the mode after it, as a change of owner drops set-id bits.
+    if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
     }
     ok = ok && ::fchmod(fd, mode) == 0;
     ok = ok && ::fsync(fd) == 0;

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "app/App.h"
@@ -143,16 +142,10 @@ TEST_F(AppTest, SettingsFileLayout) {
 }
 
 TEST_F(AppTest, UnreadableSettingsNeverOverwritten) {
-    // Too large to read: the file exists, so the defaults must not replace it.
+    writeIni("Zoom=5\n");
     const fs::path path = fs::path(Platform::configDir()) / "vorlix.ini";
-    {
-        std::ofstream f(path, std::ios::binary);
-        f << "Zoom=5\n";
-        f.seekp(Platform::kMaxFileSize);
-        f.put('\n');
-    }
-    auto app = std::make_unique<App>();
-    app->saveSettings();
+    fs::resize_file(path, Platform::kMaxFileSize + 1);  // too large to read, but there: never replaced
+    std::make_unique<App>()->saveSettings();
     EXPECT_EQ(fs::file_size(path), uintmax_t(Platform::kMaxFileSize + 1));
 }
 
