@@ -181,6 +181,7 @@ void frame(const ProgramHooks* hooks) {
     Compat::BeginLayoutFrame();
 
     drawScreenEditor(app);
+    if (app.showMountDisk) drawMountDisk(app);
 
     drawPopups(app);
     FileIO::draw();

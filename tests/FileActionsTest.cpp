@@ -12,6 +12,7 @@
 
 #include "app/App.h"
 #include "core/Vic.h"
+#include "disk/DiskActions.h"
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 #include "platform/FileIO.h"
@@ -622,3 +623,31 @@ TEST_F(FileActionsTest, ExecutableNeedsViewerAndBitmapMode) {
 }
 
 }  // namespace
+
+TEST_F(FileActionsTest, MountDiskWindowLoadsAndSavesThroughADrive) {
+    write("t.d64", DiskDrive::blankD64("x", "y"));
+    DiskDrive& drive = app->drives[1];
+    ASSERT_TRUE(drive.mountD64((root / "t.d64").string()));
+    EXPECT_EQ(DiskActions::mountedAt(*app, (root / "." / "t.d64").string()), &drive);
+    // Bank 0 and $D018 = $18: the character set lies at ($18 AND $0E) x $400.
+    m().bank = 0;
+    m().vic[0x18] = 0x18;
+    const int want[4][2] = {{0x2000, 0x3F40}, {0x0400, 0x07E8}, {0xD800, 0xDBE8}, {0x2000, 0x2800}};
+    for (int k = 0; k < 4; k++) {
+        int start = 0, end = 0;
+        DiskActions::presetRange(m(), k, start, end);
+        EXPECT_EQ(start, want[k][0]);
+        EXPECT_EQ(end, want[k][1]);
+    }
+    DiskActions::saveRange(*app, drive, "pic", 0x2000, 0x2000);
+    EXPECT_EQ(lastPopup().text, "The end address must be after the start address.");
+    for (int i = 0; i < 16; i++) m().ram[0x2000 + i] = u8(i + 1);
+    DiskActions::saveRange(*app, drive, "pic", 0x2000, 0x2010);
+    DiskActions::saveRange(*app, drive, "pic", 0x2000, 0x2010);
+    EXPECT_EQ(lastPopup().text, "File already exists");
+    std::fill_n(m().ram + 0x2000, 16, 0);
+    DiskActions::loadFile(*app, drive, 0);
+    EXPECT_EQ(lastPopup().text, "$0010 bytes written from $2000 to $2010");
+    EXPECT_EQ(m().ram[0x200F], 16);
+    EXPECT_EQ(app->undoBuffer.undoName(), "load file");
+}

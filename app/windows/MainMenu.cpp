@@ -54,6 +54,7 @@ void fileMenu(App& app) {
     if (ImGui::MenuItem("New"))
         app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?",
                     [&app] { app.newProject(); });
+    if (ImGui::MenuItem("Mount disk...")) app.showMountDisk = true;
     if (ImGui::BeginMenu("Load")) {
         if (ImGui::MenuItem("Project...", "Ctrl+Alt+L")) Actions::loadProject(app);
         if (ImGui::MenuItem("Memory (.prg)...")) Actions::loadMemory(app);

@@ -8,6 +8,7 @@ void drawToolbar(App& app);
 void drawStatusBar(App& app);
 void drawTools(App& app);
 void drawScreenEditor(App& app);
+void drawMountDisk(App& app);
 
 // The Screen window (or its canvas) has keyboard focus this frame.
 extern bool g_screenFocused;
