@@ -28,6 +28,9 @@
 #include "app/Program.h"
 #include "core/Editor.h"
 #include "core/Vic.h"
+#include "disk/DiskDrive.h"
+#include "formats/FileFormats.h"
+#include "tests/DiskTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -154,6 +157,9 @@ struct Results {
     int pixelAfterMouse = -1;
     int zoomBeforeWheel = -1, zoomAfterWheel = -1;
     int pastingAfterEscape = -1, selectionAfterEscape = -1, selectionAfterSecondEscape = -1;
+    std::vector<int> driveModes;
+    std::vector<u8> loadedFromDisk, fileOnDisk, savedOnDisk, savedFromMemory;
+    std::string loadMessage;
 };
 Results R;
 
@@ -171,6 +177,31 @@ double wallMs() {
 ImVec2 windowPos(const char* name) {
     ImGuiWindow* w = ImGui::FindWindowByName(name);
     return w ? w->Pos : ImVec2(-1, -1);
+}
+
+
+// Ids of the mount-disk window's widgets: the tab of a device, or a widget in it.
+ImGuiID mountDiskId(int d, const char* label) {
+    ImGuiWindow* w = ImGui::FindWindowByName("Mount disk");
+    char tab[24];
+    std::snprintf(tab, sizeof tab, "Device %d", d + 8);
+    ImGuiID id = ImHashStr(tab, 0, ImHashStr("##drives", 0, w ? w->ID : 0));
+    return label ? ImHashStr(label, 0, ImHashData(&d, sizeof d, id)) : id;
+}
+
+// Keyboard navigation records where its item lies: focus an item, and after a
+// frame its centre is known, to be clicked like any user would.
+std::string g_navWindow;
+void focusItem(const std::string& window, ImGuiID id) {
+    g_navWindow = window;
+    ImGui::SetFocusID(id, ImGui::FindWindowByName(window.c_str()));
+}
+void moveToFocused() {
+    ImGuiWindow* w = ImGui::FindWindowByName(g_navWindow.c_str());
+    if (!w) return;
+    ImRect r = w->NavRectRel[0];
+    ImVec2 o = w->DC.CursorStartPos;  // the record is relative to where the content starts
+    moveTo(o.x + (r.Min.x + r.Max.x) * 0.5f, o.y + (r.Min.y + r.Max.y) * 0.5f);
 }
 
 void checkLayout(float scale) {
@@ -390,6 +421,62 @@ std::vector<Step> script() {
                  1});
     chord({XK_Escape});
     s.push_back({"record second escape", [](App& a) { R.selectionAfterSecondEscape = a.editor.hasSelection; }, 1});
+    // The mount-disk window: a dropped cc1541 image on drive 8, a blank one on
+    // drive 9; a file loaded by clicks, then a memory range saved to the blank disk.
+    auto click = [&s](std::function<void(App&)> focus) {
+        s.push_back({"focus item", focus, 3});
+        s.push_back({"aim", [](App&) { moveToFocused(); }, 3});
+        s.push_back({"press", [](App&) { button(1, true); }, 3});
+        s.push_back({"release", [](App&) { button(1, false); }, 4});
+    };
+    static const fs::path disks = fs::temp_directory_path() / ("vorlix-disks-" + std::to_string(getpid()));
+    auto drop = [](const fs::path& p) {
+        SDL_Event e{};
+        e.type = SDL_DROPFILE;
+        e.drop.file = SDL_strdup(p.c_str());
+        e.drop.windowID = SDL_GetWindowID(programWindow());
+        SDL_PushEvent(&e);
+    };
+    s.push_back({"drop disks", [drop](App&) {
+                     fs::create_directories(disks);
+                     for (int i = 0; i < 600; i++) R.fileOnDisk.push_back(u8(i == 0 ? 0x00 : i == 1 ? 0xC0 : i * 7));
+                     disktest::writeFile(disks / "data.prg", R.fileOnDisk);
+                     std::system(("cd " + disks.string() + " && cc1541 -q -f data -w data.prg peer.d64 >/dev/null").c_str());
+                     disktest::writeFile(disks / "blank.d64", DiskDrive::blankD64("blank", "01"));
+                     drop(disks / "peer.d64");
+                     drop(disks / "blank.d64");
+                 },
+                 6});
+    click([](App&) {
+        ImGuiWindow* w = ImGui::FindWindowByName("Mount disk");
+        const int device = 0;
+        ImGuiID table = ImHashStr("files", 0, ImHashData(&device, sizeof device, mountDiskId(0, nullptr)));
+        char child[128];
+        std::snprintf(child, sizeof child, "%s/files_%08X", w ? w->Name : "", table);
+        focusItem(child, ImHashStr("3##f0", 0, table));
+    });
+    click([](App&) { focusItem("Mount disk", mountDiskId(0, "Load")); });
+    s.push_back({"record load", [](App& a) {
+                     for (const DiskDrive& d : a.drives) R.driveModes.push_back(d.mode);
+                     R.loadedFromDisk.assign(a.machine.ram + 0xC000, a.machine.ram + 0xC000 + 598);
+                     R.loadMessage = a.popups.empty() ? "" : a.popups[0].text;
+                 },
+                 1});
+    chord({XK_Return});
+    click([](App&) { focusItem("Mount disk", mountDiskId(1, nullptr)); });
+    click([](App& a) {
+        for (int i = 0x2000; i < 0x3F40; i++) a.machine.ram[i] = u8(i * 3 + i / 256);
+        R.savedFromMemory = FileFormats::savePrg(a.machine, 0x2000, 8000);
+        focusItem("Mount disk", mountDiskId(1, "Save to disk"));
+    });
+    s.push_back({"unpack the saved disk", [](App& a) {
+                     std::system(("cd " + disks.string() + " && cbmconvert -N -d blank.d64 >/dev/null 2>&1").c_str());
+                     R.savedOnDisk = disktest::readFile(disks / "picture.prg");
+                     for (DiskDrive& d : a.drives) d.unmount();
+                     a.showMountDisk = false;
+                     fs::remove_all(disks);
+                 },
+                 3});
     // Minimised and restored: the layout stays as it was.
     for (int i = 0; i < 3; ++i)
         s.push_back({"minimise, restore", [i](App&) {
@@ -543,6 +630,16 @@ TEST_F(Editing, EscapeCancelsThePasteThenTheSelection) {
     EXPECT_EQ(R.pastingAfterEscape, 0);
     EXPECT_EQ(R.selectionAfterEscape, 1);
     EXPECT_EQ(R.selectionAfterSecondEscape, 0);
+}
+
+TEST_F(Editing, MountDiskLoadsAFileAndSavesARange) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.driveModes, (std::vector<int>{1, 1, 0, 0}));
+    ASSERT_EQ(R.fileOnDisk.size(), 600u);
+    EXPECT_EQ(R.loadedFromDisk, std::vector<u8>(R.fileOnDisk.begin() + 2, R.fileOnDisk.end()));
+    EXPECT_EQ(R.loadMessage, "$0256 bytes written from $C000 to $C256");
+    ASSERT_EQ(R.savedFromMemory.size(), 8002u);
+    EXPECT_EQ(R.savedOnDisk, R.savedFromMemory);
 }
 
 TEST_F(Editing, DrawnScreenMatchesTheRenderer) {
