@@ -126,7 +126,7 @@ void keepInsideWorkArea(ImGuiWindow* w) {
     if (!w->Collapsed && (ns.x != size.x || ns.y != size.y)) ImGui::SetNextWindowSize(ns, ImGuiCond_Always);
 }
 
-bool near(ImVec2 a, float x, float y) { return ImFabs(a.x - x) < 1.0f && ImFabs(a.y - y) < 1.0f; }
+bool closeTo(ImVec2 a, float x, float y) { return ImFabs(a.x - x) < 1.0f && ImFabs(a.y - y) < 1.0f; }
 
 }  // namespace
 
@@ -138,10 +138,10 @@ void PlaceWindow(const char* name) {
     const ImGuiID key = ImHashStr(name);
     auto found = g_defaultPlaced.find(key);
     const ImVec4* last = found != g_defaultPlaced.end() ? &found->second : nullptr;
-    const bool atDefault = w && last && near(w->Pos, last->x, last->y) &&
-                           near(w->Collapsed ? w->SizeFull : w->Size, last->z, last->w);
+    const bool atDefault = w && last && closeTo(w->Pos, last->x, last->y) &&
+                           closeTo(w->Collapsed ? w->SizeFull : w->Size, last->z, last->w);
     ImGuiCond cond = g_layoutResetFrames > 0 || atDefault ? ImGuiCond_Always : ImGuiCond_FirstUseEver;
-    if (cond == ImGuiCond_Always && w && near(w->Pos, r.x, r.y) && near(w->Collapsed ? w->SizeFull : w->Size, r.z, r.w))
+    if (cond == ImGuiCond_Always && w && closeTo(w->Pos, r.x, r.y) && closeTo(w->Collapsed ? w->SizeFull : w->Size, r.z, r.w))
         cond = ImGuiCond_None;  // already there: leave it (and the saved layout) alone
     if (cond != ImGuiCond_None) {
         ImGui::SetNextWindowPos(ImVec2(r.x, r.y), cond);
