@@ -115,8 +115,10 @@ bool writeFile(const std::string& path, const Bytes& bytes) {
         mode = 0666 & ~mask;
     }
     fs::path t(target);
-    std::string tmp = (t.parent_path() / ("." + t.filename().string() + ".XXXXXX")).string();
-    if (t.parent_path().empty()) tmp = "." + t.filename().string() + ".XXXXXX";
+    std::string tmp = ".";
+    tmp += t.filename().string();
+    tmp += ".XXXXXX";
+    if (t.has_parent_path()) tmp = (t.parent_path() / tmp).string();
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
     bool ok = true;
