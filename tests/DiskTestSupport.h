@@ -42,6 +42,8 @@ inline std::vector<int> chain(const Img& im, int t, int s) {
     return out;
 }
 
+inline bool isFree(const Img& im, int t, int s) { return im[size_t(offset(18, 0) + 1 + 4 * t + s / 8)] >> (s % 8) & 1; }
+
 // The free-block total of the BAM, track 18 left out.
 inline int freeBlocks(const Img& im) {
     int n = 0;
@@ -55,7 +57,6 @@ inline int freeBlocks(const Img& im) {
 // exactly the files' and the directory's, and unused directory slots are zero.
 inline std::string validate(const Img& im) {
     const uint8_t* bam = &im[size_t(offset(18, 0))];
-    auto isFree = [&](int t, int s) { return bam[1 + 4 * t + s / 8] >> (s % 8) & 1; };
     std::vector<char> used(36 << 8);
     used[18 << 8] = 1;
     auto claimAll = [&](const std::vector<int>& c) {
@@ -65,7 +66,7 @@ inline std::string validate(const Img& im) {
     };
     for (int t = 1; t <= 35; t++) {
         int bits = 0;
-        for (int s = 0; s < sectors(t); s++) bits += isFree(t, s);
+        for (int s = 0; s < sectors(t); s++) bits += isFree(im, t, s);
         if (bits != bam[4 * t]) return "count of track " + std::to_string(t);
     }
     std::vector<int> dir = chain(im, 18, 1);
@@ -81,7 +82,7 @@ inline std::string validate(const Img& im) {
     }
     for (int t = 1; t <= 35; t++)
         for (int s = 0; s < sectors(t); s++)
-            if (bool(isFree(t, s)) == bool(used[size_t(t << 8 | s)])) return "BAM of " + std::to_string(t) + "/" + std::to_string(s);
+            if (isFree(im, t, s) == bool(used[size_t(t << 8 | s)])) return "BAM of " + std::to_string(t) + "/" + std::to_string(s);
     return "";
 }
 

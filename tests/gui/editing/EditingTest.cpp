@@ -29,6 +29,7 @@
 #include "core/Editor.h"
 #include "core/Vic.h"
 #include "disk/DiskDrive.h"
+#include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 #include "tests/DiskTestSupport.h"
 
@@ -157,7 +158,6 @@ struct Results {
     int pixelAfterMouse = -1;
     int zoomBeforeWheel = -1, zoomAfterWheel = -1;
     int pastingAfterEscape = -1, selectionAfterEscape = -1, selectionAfterSecondEscape = -1;
-    std::vector<int> driveModes;
     std::vector<u8> loadedFromDisk, fileOnDisk, savedOnDisk, savedFromMemory;
     std::string loadMessage;
 };
@@ -430,21 +430,14 @@ std::vector<Step> script() {
         s.push_back({"release", [](App&) { button(1, false); }, 4});
     };
     static const fs::path disks = fs::temp_directory_path() / ("vorlix-disks-" + std::to_string(getpid()));
-    auto drop = [](const fs::path& p) {
-        SDL_Event e{};
-        e.type = SDL_DROPFILE;
-        e.drop.file = SDL_strdup(p.c_str());
-        e.drop.windowID = SDL_GetWindowID(programWindow());
-        SDL_PushEvent(&e);
-    };
-    s.push_back({"drop disks", [drop](App&) {
+    s.push_back({"drop disks", [](App& a) {
                      fs::create_directories(disks);
-                     for (int i = 0; i < 600; i++) R.fileOnDisk.push_back(u8(i == 0 ? 0x00 : i == 1 ? 0xC0 : i * 7));
+                     for (int i = 0; i < 600; i++) R.fileOnDisk.push_back(u8(i == 1 ? 0xC0 : i * 7));
                      disktest::writeFile(disks / "data.prg", R.fileOnDisk);
                      std::system(("cd " + disks.string() + " && cc1541 -q -f data -w data.prg peer.d64 >/dev/null").c_str());
                      disktest::writeFile(disks / "blank.d64", DiskDrive::blankD64("blank", "01"));
-                     drop(disks / "peer.d64");
-                     drop(disks / "blank.d64");
+                     Actions::openDropped(a, (disks / "peer.d64").string());
+                     Actions::openDropped(a, (disks / "blank.d64").string());
                  },
                  6});
     click([](App&) {
@@ -457,7 +450,6 @@ std::vector<Step> script() {
     });
     click([](App&) { focusItem("Mount disk", mountDiskId(0, "Load")); });
     s.push_back({"record load", [](App& a) {
-                     for (const DiskDrive& d : a.drives) R.driveModes.push_back(d.mode);
                      R.loadedFromDisk.assign(a.machine.ram + 0xC000, a.machine.ram + 0xC000 + 598);
                      R.loadMessage = a.popups.empty() ? "" : a.popups[0].text;
                  },
@@ -637,7 +629,6 @@ TEST_F(Editing, EscapeCancelsThePasteThenTheSelection) {
 
 TEST_F(Editing, MountDiskLoadsAFileAndSavesARange) {
     ASSERT_TRUE(R.ran);
-    EXPECT_EQ(R.driveModes, (std::vector<int>{1, 1, 0, 0}));
     ASSERT_EQ(R.fileOnDisk.size(), 600u);
     EXPECT_EQ(R.loadedFromDisk, std::vector<u8>(R.fileOnDisk.begin() + 2, R.fileOnDisk.end()));
     EXPECT_EQ(R.loadMessage, "$0256 bytes written from $C000 to $C256");
