@@ -2,9 +2,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 // Reads D64 images on their own terms, independently of the code under test.
 namespace disktest {
@@ -19,16 +20,11 @@ inline long offset(int t, int s) {
 }
 
 inline Img readFile(const std::filesystem::path& p) {
-    std::error_code ec;
-    const auto n = std::filesystem::file_size(p, ec);
-    Img out(ec ? 0 : size_t(n));
-    std::ifstream(p, std::ios::binary).read(reinterpret_cast<char*>(out.data()), std::streamsize(out.size()));
-    return out;
+    Img bytes;
+    Platform::readFile(p.string(), bytes);
+    return bytes;
 }
-inline void writeFile(const std::filesystem::path& p, const Img& bytes) {
-    std::ofstream f(p, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+inline void writeFile(const std::filesystem::path& p, const Img& bytes) { Platform::writeFile(p.string(), bytes); }
 
 // The blocks of a chain as (track << 8 | sector).
 inline std::vector<int> chain(const Img& im, int t, int s) {
