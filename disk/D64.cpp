@@ -451,7 +451,7 @@ int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16
         lastError = 26;
         return 0;
     }
-    std::memcpy(buf + dest, block + 4, size_t(n));
+    if (n > 0) std::memcpy(buf + dest, block + 4, size_t(n));
     int total = n;
     while (block[0] != 0 && (length == 0 || total < length)) {
         t = block[0];
@@ -467,7 +467,7 @@ int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16
             lastError = 26;
             return 0;
         }
-        std::memcpy(buf + dest + total, block + 2, size_t(n));
+        if (n > 0) std::memcpy(buf + dest + total, block + 2, size_t(n));
         total += n;
     }
     return total;
