@@ -108,6 +108,8 @@ struct CPU6502 {
     int assemble(u16 pc, const std::string& line, bool write, std::string* error = nullptr);
 
 private:
+    // Stops on the instruction at `at`; kept out of step's hot path.
+    [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
     void adc(u8 m);
     void sbc(u8 m);
     void compare(u8 r, u8 m);
