@@ -87,12 +87,10 @@ TEST(CPU6502Peer, DisassemblyMatchesDa65AndAssemblesBack) {
 // Random straight-line programs of documented opcodes, run here and by sim65;
 // each ends by storing A, X, Y, P and SP, and all memory is compared at the end.
 TEST(CPU6502Peer, Sim65AgreesOnRandomPrograms) {
-    std::vector<u8> pool;
+    std::vector<u8> pool;  // no flow of control, no decimal mode; sim65 takes ROL abs,X ($3E) as two bytes long
     for (int op = 0; op < 256; op++) {
-        const std::string name = CPU6502::ops[op].mnemonic;
-        // No flow of control, no decimal mode; sim65 takes ROL abs,X ($3E) as two bytes long.
-        if (CPU6502::ops[op].mode != 0 && CPU6502::ops[op].mode != CPU6502::ModeRelative && op != 0x3E &&
-            std::string("BRK JSR RTS RTI JMP SED").find(name) == std::string::npos)
+        const CPU6502::Op& row = CPU6502::ops[op];
+        if (row.mode != 0 && row.mode != CPU6502::ModeRelative && op != 0x3E && !std::strstr("BRK JSR RTS RTI JMP SED", row.mnemonic))
             pool.push_back(u8(op));
     }
     std::mt19937 rng(6502);
