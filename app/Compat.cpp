@@ -133,7 +133,9 @@ bool closeTo(ImVec2 a, float x, float y) { return ImFabs(a.x - x) < 1.0f && ImFa
 void PlaceWindow(const char* name) {
     // Minimised, the main window reports no area at all: fitting to it would wreck the layout for good.
     if (g_workArea.z < 1 || g_workArea.w < 1) return;
-    ImVec4 r = DefaultWindowRect(name, g_workArea);
+    // A title whose visible part changes keeps its place under the id after "###".
+    const char* id = strstr(name, "###");
+    ImVec4 r = DefaultWindowRect(id ? id + 3 : name, g_workArea);
     ImGuiWindow* w = ImGui::FindWindowByName(name);
     const ImGuiID key = ImHashStr(name);
     auto found = g_defaultPlaced.find(key);

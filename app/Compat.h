@@ -38,6 +38,7 @@ bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags f
 // again after ResetLayout. A window still where the default layout put it
 // follows the area (main window size, UI scale); one the user moved is kept
 // inside it. Nothing moves while the area is empty (a minimised window).
+// A window whose title changes passes its "###id" part.
 void PlaceWindow(const char* name);
 // The default layout applies to every window again from the next frame on.
 void ResetLayout();

@@ -181,8 +181,14 @@ void frame(const ProgramHooks* hooks) {
     Compat::BeginLayoutFrame();
 
     drawScreenEditor(app);
+    if (app.showSecondView) drawSecondView(app);
+    if (app.showSprites) drawSpriteView(app);
+    if (app.showSpriteEditor) drawSpriteEditor(app);
+    if (app.showRegisters) drawRegisterView(app);
+    if (app.showBitmapMem) drawBitmapMemView(app);
     if (app.showMountDisk) drawMountDisk(app);
 
+    drawSaveSpritesDialog(app);
     drawPopups(app);
     FileIO::draw();
 

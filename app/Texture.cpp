@@ -3,6 +3,7 @@
 #define GL_GLEXT_PROTOTYPES
 #include <SDL_opengl.h>
 
+#include <cstddef>
 #include <set>
 
 namespace {
@@ -40,4 +41,13 @@ void Texture::update(const unsigned int* pixels, int width, int height) {
         w = width;
         h = height;
     }
+}
+
+bool Texture::live() const { return id != 0 && g_live.count(id) != 0; }
+
+void PictureCanvas::resize(int width, int height) {
+    if (width == w && height == h) return;
+    w = width;
+    h = height;
+    pixels.assign(std::size_t(w) * h, 0xFF000000u);
 }

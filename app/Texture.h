@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 // An OpenGL texture held by name only, so that core records (App) can own
 // textures without seeing any GL header; the GL calls live in Texture.cpp.
 
@@ -15,6 +17,19 @@ struct Texture {
     // Uploads w x h RGBA8 pixels (R in the low byte); a same-size upload
     // replaces the pixels in place.
     void update(const unsigned int* pixels, int w, int h);
+    // Holds a GL texture of the running program (not one released at shut-down).
+    bool live() const;
+};
+
+// A window's picture: pixels drawn by the core and the texture they go to.
+struct PictureCanvas {
+    std::vector<unsigned int> pixels;
+    int w = 0, h = 0;
+    Texture tex;
+
+    // Makes the canvas w x h; refilled with opaque black only when the size changes.
+    void resize(int width, int height);
+    void upload() { tex.update(pixels.data(), w, h); }
 };
 
 // Deletes every texture still alive; shut-down calls it before the GL context goes.

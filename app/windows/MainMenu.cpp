@@ -9,6 +9,7 @@
 #include "app/windows/Windows.h"
 #include "core/CharEdit.h"
 #include "core/Hotkeys.h"
+#include "core/Sprites.h"
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 
@@ -85,6 +86,10 @@ void fileMenu(App& app) {
         if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
         std::snprintf(label, sizeof label, "Character set data $%04X-$%04X...", charset, charset + 0x7FF);
         if (ImGui::MenuItem(label)) Actions::saveArea(app, charset, 0x800, "charset.prg");
+        if (ImGui::MenuItem("Sprites...")) {
+            Sprites::pointerRange(m, app.saveSpritesFirst, app.saveSpritesLast);
+            app.saveSpritesOpen = true;
+        }
         if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
         ImGui::EndMenu();
     }
@@ -149,6 +154,12 @@ void bankMenu(App& app) {
 
 void viewMenu(App& app) {
     if (!ImGui::BeginMenu("View")) return;
+    ImGui::MenuItem("Sprites", nullptr, &app.showSprites);
+    ImGui::MenuItem("Sprite editor", nullptr, &app.showSpriteEditor);
+    ImGui::MenuItem("Registers", nullptr, &app.showRegisters);
+    ImGui::MenuItem("Second view", nullptr, &app.showSecondView);
+    ImGui::MenuItem("Memory bitmap", nullptr, &app.showBitmapMem);
+    ImGui::Separator();
     ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
     ImGui::Separator();
     if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;

@@ -62,7 +62,26 @@ void drawToolbar(App& app) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     Classic::ThinBevel(dl, wp, ImVec2(wp.x + ws.x, wp.y + ws.y), true);
 
-    // The window buttons (x 8-240, 23 x 22 each) join here as their windows land.
+    // Window buttons, 23 x 22 each; the others join at their places as their windows land.
+    struct WindowButton {
+        const char* id;
+        int icon;
+        const char* label;
+        const char* tip;
+        bool App::*open;
+        float x;
+    };
+    static const WindowButton buttons[] = {
+        {"sv", 11, "2nd", "Second View", &App::showSecondView, 48},
+        {"sp", 12, "Spr", "Sprites", &App::showSprites, 112},
+        {"se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor, 144},
+        {"rg", -1, "Reg", "Registers", &App::showRegisters, 240},
+    };
+    for (const WindowButton& b : buttons) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + b.x * s, wp.y + 8 * s));
+        bool& open = app.*b.open;
+        if (IconButton(app, b.id, b.icon, b.label, open, b.tip, 23, 22)) open = !open;
+    }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;

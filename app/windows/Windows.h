@@ -8,6 +8,12 @@ void drawToolbar(App& app);
 void drawStatusBar(App& app);
 void drawTools(App& app);
 void drawScreenEditor(App& app);
+void drawSecondView(App& app);
+void drawSpriteView(App& app);
+void drawSpriteEditor(App& app);
+void drawRegisterView(App& app);
+void drawBitmapMemView(App& app);
+void drawSaveSpritesDialog(App& app);
 void drawMountDisk(App& app);
 
 // The Screen window (or its canvas) has keyboard focus this frame.
