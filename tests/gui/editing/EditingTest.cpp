@@ -32,6 +32,8 @@
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 #include "tests/DiskTestSupport.h"
+#include "platform/FileIO.h"
+#include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
@@ -160,6 +162,9 @@ struct Results {
     int pastingAfterEscape = -1, selectionAfterEscape = -1, selectionAfterSecondEscape = -1;
     std::vector<u8> loadedFromDisk, fileOnDisk, savedOnDisk, savedFromMemory;
     std::string loadMessage;
+    std::vector<u8> spriteBlock, savedSprites, expectSprites;
+    std::string spriteUndo, registerUndo;
+    int registerValue = -1;
 };
 Results R;
 
@@ -279,6 +284,23 @@ void compareScreen(App& app) {
     R.screenSamples = n;
 }
 
+// The sprite editor's grid, found in the drawn frame by its ring in the border colour.
+struct Grid {
+    float x, y, z;
+} g_grid;
+void findSpriteGrid(App& app) {
+    ImGuiWindow* w = ImGui::FindWindowByName("Sprite editor");
+    int dw = 0, dh = 0, x0 = int(w->Pos.x) + 50, y0 = int(w->Pos.y), W = int(w->Size.x) - 50, H = int(w->Size.y);
+    SDL_GL_GetDrawableSize(programWindow(), &dw, &dh);
+    std::vector<u32> px(size_t(W) * H);
+    glReadPixels(x0, dh - y0 - H, W, H, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    int minX = W, maxX = -1, minY = H;
+    for (int i = 0; i < W * H; ++i)
+        if ((px[i] | 0xFF000000u) == app.palette.pixel(app.machine.vic[0x20]))
+            minX = std::min(minX, i % W), maxX = std::max(maxX, i % W), minY = std::min(minY, H - 1 - i / W);
+    g_grid = {float(x0 + minX + 2), float(y0 + minY + 2), float(maxX - minX - 3) / 24};
+}
+
 std::vector<Step> script() {
     std::vector<Step> s;
     auto drag = [&s](int x0, int y0, int x1, int y1) {
@@ -290,6 +312,10 @@ std::vector<Step> script() {
                              moveTo(p.x, p.y);
                          },
                          2});
+        s.push_back({"release", [](App&) { button(1, false); }, 4});
+    };
+    auto tap = [&s] {
+        s.push_back({"press", [](App&) { button(1, true); }, 2});
         s.push_back({"release", [](App&) { button(1, false); }, 4});
     };
     auto chord = [&s](std::vector<KeySym> keys) {
@@ -469,6 +495,71 @@ std::vector<Step> script() {
                      fs::remove_all(disks);
                  },
                  3});
+    // Sprite editor: one pixel painted by a click on its grid.
+    s.push_back({"sprite editor", [](App& a) {
+                     a.spriteBlock = 13;
+                     std::fill(a.machine.ram + 0x340, a.machine.ram + 0x380, 0);
+                     a.showSpriteEditor = true;
+                 },
+                 8});
+    s.push_back({"find grid", [](App& a) { findSpriteGrid(a); }, 1});
+    s.push_back({"to pixel 5,2", [](App&) { moveTo(g_grid.x + 5.5f * g_grid.z, g_grid.y + 2.5f * g_grid.z); }, 3});
+    tap();
+    s.push_back({"record sprite", [](App& a) {
+                     R.spriteBlock.assign(a.machine.ram + 0x340, a.machine.ram + 0x380);
+                     R.spriteUndo = a.undoBuffer.undoName();
+                     a.showSpriteEditor = false;
+                     a.showRegisters = true;
+                 },
+                 8});
+    // Registers: $D000 typed into its field.
+    s.push_back({"to $D000", [](App&) {
+                     ImGuiWindow* w = ImGui::FindWindowByName("Registers");
+                     ImGuiTable* t = w ? ImGui::TableFindByID(w->GetID("regs")) : nullptr;
+                     if (!t) return;
+                     float row = ImGui::GetFrameHeight() + 2 * ImGui::GetStyle().CellPadding.y;
+                     moveTo((t->Columns[1].MinX + t->Columns[1].MaxX) / 2,
+                            t->OuterRect.Min.y + t->LastFirstRowHeight + row / 2);
+                 },
+                 3});
+    tap();
+    for (KeySym k : {XK_7, XK_f, XK_Return}) chord({k});
+    s.push_back({"record register", [](App& a) {
+                     R.registerValue = a.machine.vic[0];
+                     R.registerUndo = a.undoBuffer.undoName();
+                     a.showRegisters = false;
+                     // Save sprites 0-3 of bank 1 through the dialog.
+                     a.machine.bank = 1;
+                     for (int i = 0; i < 256; ++i) a.machine.ram[0x4000 + i] = u8(i ^ 0x5A);
+                     R.expectSprites = {0x00, 0x40};
+                     R.expectSprites.insert(R.expectSprites.end(), a.machine.ram + 0x4000, a.machine.ram + 0x4100);
+                     a.saveSpritesFirst = 7;
+                     a.saveSpritesLast = 9;
+                     a.saveSpritesOpen = true;
+                 },
+                 6});
+    // With nothing active, Tab goes to the first field of the dialog.
+    for (KeySym k : {XK_Tab, XK_0, XK_Tab, XK_3, XK_Return}) chord({k});
+    s.push_back({"to Save...", [](App&) {
+                     ImGuiWindow* w = ImGui::FindWindowByName("Save sprites");
+                     if (!w) return;
+                     const ImGuiStyle& st = ImGui::GetStyle();
+                     moveTo(w->Pos.x + st.WindowPadding.x + 30,
+                            w->Pos.y + w->Size.y - st.WindowPadding.y - ImGui::GetFrameHeight() / 2);
+                 },
+                 3});
+    tap();
+    s.push_back({"accept the proposed name", [](App&) {
+                     FileIO::dialog().dir = std::getenv("XDG_CONFIG_HOME");
+                     FileIO::accept();
+                 },
+                 6});
+    s.push_back({"record saved", [](App& a) {
+                     Platform::readFile(std::string(std::getenv("XDG_CONFIG_HOME")) + "/sprites.prg", R.savedSprites);
+                     a.machine.bank = 0;
+                 },
+                 4});
+    chord({XK_Escape});  // the saved message
     // Minimised and restored: the layout stays as it was.
     for (int i = 0; i < 3; ++i)
         s.push_back({"minimise, restore", [i](App&) {
@@ -646,6 +737,17 @@ TEST_F(Editing, MinimisingKeepsTheLayout) {
     ASSERT_TRUE(R.ran);
     EXPECT_TRUE(R.sawMinimised);
     for (int i = 1; i < 4; ++i) EXPECT_TRUE(R.screenSize[i].x == R.screenSize[0].x && R.screenSize[i].y == R.screenSize[0].y) << i;
+}
+
+TEST_F(Editing, SpriteEditorRegistersAndSaveSprites) {
+    ASSERT_TRUE(R.ran);
+    std::vector<u8> block(64, 0);
+    block[6] = 0x04;  // row 2, pixel 5
+    EXPECT_EQ(R.spriteBlock, block);
+    EXPECT_EQ(R.spriteUndo, "Edit sprite");
+    EXPECT_EQ(R.registerValue, 0x7F);
+    EXPECT_EQ(R.registerUndo, "register change");
+    EXPECT_EQ(R.savedSprites, R.expectSprites);
 }
 
 TEST_F(Editing, BarsAndScreenDoNotOverlapAtUiScales) {
