@@ -290,6 +290,7 @@ struct Grid {
 } g_grid;
 void findSpriteGrid(App& app) {
     ImGuiWindow* w = ImGui::FindWindowByName("Sprite editor");
+    if (!w) return;
     int dw = 0, dh = 0, x0 = int(w->Pos.x) + 50, y0 = int(w->Pos.y), W = int(w->Size.x) - 50, H = int(w->Size.y);
     SDL_GL_GetDrawableSize(programWindow(), &dw, &dh);
     std::vector<u32> px(size_t(W) * H);
@@ -315,8 +316,8 @@ std::vector<Step> script() {
         s.push_back({"release", [](App&) { button(1, false); }, 4});
     };
     auto tap = [&s] {
-        s.push_back({"press", [](App&) { button(1, true); }, 2});
-        s.push_back({"release", [](App&) { button(1, false); }, 4});
+        s.push_back({"press", [](App&) { button(1, true); }, 3});
+        s.push_back({"release", [](App&) { button(1, false); }, 6});
     };
     auto chord = [&s](std::vector<KeySym> keys) {
         s.push_back({"keys down", [=](App&) { for (KeySym k : keys) key(k, true); }, 3});
@@ -550,6 +551,7 @@ std::vector<Step> script() {
                  3});
     tap();
     s.push_back({"accept the proposed name", [](App&) {
+                     if (!FileIO::dialog().open || FileIO::dialog().title != "Save memory area") return;
                      FileIO::dialog().dir = std::getenv("XDG_CONFIG_HOME");
                      FileIO::accept();
                  },
