@@ -2,7 +2,8 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 
-.PHONY: setup build run test test-core test-asan bench clean
+.PHONY: setup build run test test-core test-asan fuzz fuzz-build bench clean
+SECONDS ?= 60
 
 setup:
 	@sh scripts/setup.sh
@@ -14,14 +15,24 @@ build: setup
 run: build
 	./$(BUILD)/vorlix
 
-test: build test-asan
+test: build test-asan fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
+	bash fuzz/run.sh build-fuzz 3 $(JOBS)
 
 # The core tests once more, with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: setup
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORLIX_GUI=OFF -DVORLIX_SANITIZE=ON >/dev/null
 	@cmake --build build-asan -j $(JOBS)
+
+# Every fuzz target for SECONDS seconds (libFuzzer, clang, AddressSanitizer and UndefinedBehaviorSanitizer).
+fuzz: fuzz-build
+	bash fuzz/run.sh build-fuzz $(SECONDS) 3
+
+fuzz-build: setup
+	@cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVORLIX_GUI=OFF -DVORLIX_TESTS=OFF -DVORLIX_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
 
 bench: setup
 	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORLIX_GUI=OFF -DVORLIX_TESTS=OFF -DVORLIX_BENCH=ON >/dev/null
@@ -29,4 +40,4 @@ bench: setup
 	./build-bench/bench/vorlix_bench
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-fuzz

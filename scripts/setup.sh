@@ -3,7 +3,7 @@
 set -e
 PKGS="build-essential cmake pkg-config libsdl2-dev libgl1-mesa-dev libgl1-mesa-dri libimgui-dev libstb-dev \
 fonts-liberation googletest libgtest-dev libbenchmark-dev xvfb xauth libxtst-dev x11-utils \
-cc65 xa65 acme cc1541 cbmconvert imagemagick python3 python3-fonttools"
+cc65 xa65 acme cc1541 cbmconvert imagemagick python3 python3-fonttools clang libclang-rt-14-dev"
 missing=""
 for p in $PKGS; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,0 +1,70 @@
+// Writes the first corpus of every fuzz target, made with the editor's own writers.
+#include <filesystem>
+#include <fstream>
+
+#include "app/App.h"
+#include "formats/FileFormats.h"
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void put(const fs::path& dir, const std::string& name, const Bytes& bytes) {
+    fs::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    const fs::path out = argv[1];
+    setenv("APPDATA", (out / "config").c_str(), 1);
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    Platform::initWithBasePath("");
+    App app;
+    Machine& m = app.machine;
+    for (int i = 0; i < 0x400; ++i) m.ram[0x2000 + i * 8] = u8(i * 37);
+
+    const Bytes koala = FileFormats::saveKoala(m);
+    const Bytes pattern(koala.begin() + 2, koala.begin() + 200);
+    for (int f = 0; f < FileFormats::count(); ++f)
+        for (int edge = 0; edge < 4; ++edge)
+            put(out / "picture", "f" + std::to_string(f) + "e" + std::to_string(edge),
+                cat({u8(f), u8(4 + edge), 4, u8(f & 3), 0x18}, pattern));
+    put(out / "picture", "koala", cat({0, 255, 4, 0, 0x18}, koala));
+
+    put(out / "prg", "basic", FileFormats::savePrg(m, 0x0801, 32));
+    put(out / "prg", "top", FileFormats::savePrg(m, 0xFFF0, 16));
+    put(out / "prg", "empty", {0x00, 0xC0});
+
+    put(out / "project", "whole", {8, 0, 'V', 'O'});
+    put(out / "project", "version", {8, 14, 1, 0, 0, 0, 1, 0, 0, 0});
+    put(out / "project", "short", {130, 0});
+    put(out / "project", "tail", {8, 255, 0x3B, 0x11, 0x7F});
+
+    app.showMonitor = true;
+    app.uiScale = 1.5f;
+    put(out / "settings", "saved", text(app.settingsText()));
+    put(out / "settings", "odd", text("Zoom=99\nPalette=-3\nCustom_15_G=300\nUiScale=nan\nCustom_7=1\n"));
+
+    put(out / "assembler", "default", text(app.asmSource));
+    put(out / "assembler", "data",
+        text("*=$1000\nv = 3\nl LDA #<msg\n STA (v),Y\n JMP (l)\n.BYTE <msg, >msg+1\n.WORD *, l-1\n"
+             "msg .TEXT \"Hi\"\n BNE l\n"));
+
+    put(out / "dropped", "koala", cat({0}, koala));
+    put(out / "dropped", "prg", cat({26}, FileFormats::savePrg(m, 0x0400, 40)));
+    put(out / "dropped", "source", cat({28}, text(app.asmSource)));
+    put(out / "dropped", "unknown", {35, 1, 2, 3, 4});
+    put(out / "dropped", "project", cat({27}, m.saveProject()));
+    return 0;
+}
