@@ -20,12 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     const std::string ext = extensions[data[0] % count];
     const std::string path = dir + "/dropped" + (ext.empty() ? "" : "." + ext);
-    if (!Platform::writeFile(path, Bytes(data + 1, data + size))) abort();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(data + 1, 1, size - 1, f) != size - 1 || std::fclose(f) != 0) abort();
 
     App& app = Fuzz::app();
     app.newProject();
     Actions::openDropped(app, path);
     Fuzz::render(app.machine);
+    for (DiskDrive& d : app.drives) d.unmount();
     std::remove(path.c_str());
     return 0;
 }

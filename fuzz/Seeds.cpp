@@ -66,5 +66,10 @@ int main(int argc, char** argv) {
     put(out / "dropped", "source", cat({28}, text(app.asmSource)));
     put(out / "dropped", "unknown", {35, 1, 2, 3, 4});
     put(out / "dropped", "project", cat({27}, m.saveProject()));
+
+    put(out / "d64", "bam", {0, 0, 0, 18, 1, 0x41, 0x00});
+    put(out / "d64", "directory", {0, 1, 0, 18, 4, 0x82, 17, 0});
+    put(out / "d64", "chain", {0, 4, 0, 17, 0});
+    put(out / "d64", "errors", {1, 7, 9, 1, 1, 1});
     return 0;
 }
