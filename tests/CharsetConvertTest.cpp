@@ -258,11 +258,13 @@ TEST(CharsetConvert, MulticolourOwnColourAboveSevenIsInexact) {
         s.scr(i) = 0x12;
         s.cram(i) = 3;
     }
-    s.cram(7) = 9;  // brown: neither shared colour, above 7
+    s.cram(7) = 8;  // orange: neither shared colour, above 7
+    s.cram(8) = 7;  // yellow: the highest colour a cell can own
     const auto r = ConvertBitmapToCharset(*s.m, s.pal, 1, false);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.inexactCells, 1);
     EXPECT_EQ(s.m->ram[0xD807] & 8, 8);
+    EXPECT_EQ(s.m->ram[0xD808], 7 | 8);
 }
 
 void expectRefused(Picture& s, int slot, bool merge, const std::string& text) {

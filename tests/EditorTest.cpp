@@ -19,18 +19,6 @@ Points litHires(const EditorFixture& f) {
     return p;
 }
 
-TEST_F(EditorDrawTest, InitialState) {
-    EXPECT_EQ(e.tool, 1);
-    EXPECT_EQ(e.brush, 1);
-    EXPECT_EQ(e.cursorCol, 0);
-    EXPECT_EQ(e.cursorRow, 6);
-    EXPECT_TRUE(e.textUndoPending);
-    EXPECT_EQ(e.lastX, -1);
-    EXPECT_EQ(e.clip.w, 0);
-    EXPECT_EQ(e.charClipCode, 0x20);
-    EXPECT_EQ(e.pixels.machine, m.get());
-}
-
 TEST_F(EditorDrawTest, BrushPointSets) {
     bitmapMode(false);
     m->pen = 1;
@@ -168,6 +156,11 @@ TEST_F(EditorDrawTest, CircleRadiiByMode) {
     EXPECT_EQ(px(25, 26), 1);
     EXPECT_EQ(px(25, 24), 1);
     EXPECT_EQ(px(25, 25), 0);
+
+    // 2 right, 2 down: 2.83 rounds to radius 3.
+    bitmapMode(false);
+    drag(100, 100, 102, 102);
+    EXPECT_TRUE(hiresBit(103, 100) && hiresBit(97, 100) && hiresBit(100, 103) && !hiresBit(102, 100));
 }
 
 TEST_F(EditorDrawTest, EllipseWithShiftAndDegenerate) {
@@ -214,6 +207,14 @@ TEST_F(EditorDrawTest, FilledCircleAndRectangle) {
     for (int y = 25; y <= 30; ++y)
         for (int x = 10; x <= 20; ++x) expect.insert({x, y});
     EXPECT_EQ(litHires(*this), expect);
+    // Reaching past the right edge fills the last column of every mode's grid.
+    for (int mode : {0, 3, 4}) {
+        if (mode) bitmapMode(mode == 4);
+        else textMode();
+        m->pen = 1;
+        drag(300, 40, 330, 60);
+        EXPECT_EQ(px(mode == 0 ? 79 : mode == 4 ? 159 : 319, mode == 0 ? 12 : 50), 1) << mode;
+    }
 }
 
 TEST_F(EditorDrawTest, OutlinedRectangle) {

@@ -17,7 +17,7 @@ struct EditorFixture : ::testing::Test {
 
     void SetUp() override {
         m->reset();
-        for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3);
+        for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3 + (i >> 8));  // the two halves differ
         textMode();
     }
 

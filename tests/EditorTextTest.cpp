@@ -93,41 +93,28 @@ TEST_F(EditorTextTest, DeleteInBitmapChangesAndRecordsNothing) {
 }
 
 TEST_F(EditorTextTest, CursorKeys) {
-    e.cursorCol = 0;
-    e.cursorRow = 0;
-    e.editKey(EditKey::Up, false);
-    EXPECT_EQ(e.cursorRow, 24);
-    e.editKey(EditKey::Down, false);
-    EXPECT_EQ(e.cursorRow, 0);
-    e.editKey(EditKey::Down, true);  // Shift+Down moves up
-    EXPECT_EQ(e.cursorRow, 24);
-    e.editKey(EditKey::Up, true);
-    EXPECT_EQ(e.cursorRow, 0);
-    e.editKey(EditKey::Left, false);
-    EXPECT_EQ(e.cursorCol, 39);
-    EXPECT_EQ(e.cursorRow, 0);
-    e.editKey(EditKey::Right, false);
-    EXPECT_EQ(e.cursorCol, 0);
-    e.editKey(EditKey::Right, true);  // Shift+Right moves left
-    EXPECT_EQ(e.cursorCol, 39);
-    e.editKey(EditKey::Left, true);
-    EXPECT_EQ(e.cursorCol, 0);
-    e.cursorCol = 17;
-    e.cursorRow = 24;
-    e.editKey(EditKey::Return, false);
-    EXPECT_EQ(e.cursorCol, 0);
-    EXPECT_EQ(e.cursorRow, 0);
-    e.cursorCol = 17;
-    e.cursorRow = 9;
-    e.editKey(EditKey::Home, false);
-    EXPECT_EQ(e.cursorCol, 0);
-    EXPECT_EQ(e.cursorRow, 9);
-    e.cursorCol = 17;
-    e.editKey(EditKey::Home, true);
-    EXPECT_EQ(e.cursorRow, 0);
-    Bytes before = ram();
-    e.editKey(EditKey(0), false);
-    e.editKey(EditKey(10), true);
+    // Shift turns Down into up and Right into left; moves wrap around the screen; unknown keys do nothing.
+    const struct {
+        EditKey key;
+        bool shift;
+        int col, row, wantCol, wantRow;
+    } rows[] = {
+        {EditKey::Up, false, 0, 0, 0, 24},       {EditKey::Down, false, 0, 24, 0, 0},
+        {EditKey::Down, true, 0, 0, 0, 24},      {EditKey::Up, true, 0, 24, 0, 0},
+        {EditKey::Left, false, 0, 0, 39, 0},     {EditKey::Right, false, 39, 0, 0, 0},
+        {EditKey::Right, true, 0, 0, 39, 0},     {EditKey::Left, true, 39, 0, 0, 0},
+        {EditKey::Return, false, 17, 24, 0, 0},  {EditKey::Return, false, 17, 9, 0, 10},
+        {EditKey::Home, false, 17, 9, 0, 9},     {EditKey::Home, true, 17, 9, 0, 0},
+        {EditKey(0), false, 17, 9, 17, 9},       {EditKey(10), true, 17, 9, 17, 9},
+    };
+    const Bytes before = ram();
+    for (const auto& r : rows) {
+        e.cursorCol = r.col;
+        e.cursorRow = r.row;
+        e.editKey(r.key, r.shift);
+        EXPECT_EQ(e.cursorCol, r.wantCol) << int(r.key) << " " << r.shift;
+        EXPECT_EQ(e.cursorRow, r.wantRow) << int(r.key) << " " << r.shift;
+    }
     EXPECT_EQ(ram(), before);
     EXPECT_TRUE(u.undo.empty());
 }
@@ -241,28 +228,25 @@ TEST_F(EditorTextTest, ClearModesAndDescriptions) {
 }
 
 TEST_F(EditorTextTest, CellColoursByMode) {
-    int out[4];
     m->ram[0x0400 + 41] = 0xC1;  // cell (1, 1)
     m->ram[0xD800 + 41] = 0xF9;
     for (int r = 0; r < 4; ++r) m->vic[0x21 + r] = u8(0xF0 | (r + 1));
-    e.cellColors(8, 8, out);
-    EXPECT_EQ(out[0], 1); EXPECT_EQ(out[1], -1); EXPECT_EQ(out[2], -1); EXPECT_EQ(out[3], 9);
-    m->setGfxMode(1);
-    e.cellColors(8, 8, out);
-    EXPECT_EQ(out[0], 1); EXPECT_EQ(out[1], 2); EXPECT_EQ(out[2], 3); EXPECT_EQ(out[3], 9);
-    m->setGfxMode(2);
-    e.cellColors(8, 8, out);
-    EXPECT_EQ(out[0], 4); EXPECT_EQ(out[1], -1); EXPECT_EQ(out[2], -1); EXPECT_EQ(out[3], 9);
-    m->vic[0x16] |= 0x10;
-    e.cellColors(8, 8, out);
-    EXPECT_EQ(out[0], 4); EXPECT_EQ(out[1], 2); EXPECT_EQ(out[2], 3);
-    m->setGfxMode(3);
-    e.cellColors(8, 8, out);
-    EXPECT_EQ(out[0], -1); EXPECT_EQ(out[1], 0xC); EXPECT_EQ(out[2], 1); EXPECT_EQ(out[3], -1);
-    m->setGfxMode(4);
-    e.cellColors(8, 8, out);
-    EXPECT_EQ(out[0], 1); EXPECT_EQ(out[1], 0xC); EXPECT_EQ(out[2], 1); EXPECT_EQ(out[3], 9);
+    // Mode 2 with the multicolour bit also set shows the multicolour slots; -1: no such slot.
+    const struct {
+        int mode;
+        bool multicolourBit;
+        int want[4];
+    } rows[] = {{0, false, {1, -1, -1, 9}}, {1, false, {1, 2, 3, 9}},    {2, false, {4, -1, -1, 9}},
+                {2, true, {4, 2, 3, 9}},    {3, false, {-1, 12, 1, -1}}, {4, false, {1, 12, 1, 9}}};
+    for (const auto& r : rows) {
+        m->setGfxMode(r.mode);
+        if (r.multicolourBit) m->vic[0x16] |= 0x10;
+        int out[4];
+        e.cellColors(8, 8, out);
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(out[k], r.want[k]) << r.mode << " slot " << k;
+    }
     // Pointer positions outside the screen are clamped.
+    int out[4];
     e.cellColors(-100, 5000, out);
     EXPECT_EQ(out[3], m->ram[0xD800 + 960] & 15);
 }

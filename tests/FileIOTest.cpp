@@ -48,25 +48,18 @@ std::vector<std::string> names(const std::vector<FileIO::Entry>& entries) {
     return out;
 }
 
-TEST(FileIOPath, Extension) {
-    EXPECT_EQ(FileIO::extension("dir/PIC.KOA"), "koa");
-    EXPECT_EQ(FileIO::extension("a.b/c"), "");
-    EXPECT_EQ(FileIO::extension("a.b\\c"), "");
-    EXPECT_EQ(FileIO::extension("name."), "");
-    EXPECT_EQ(FileIO::extension(".bashrc"), "bashrc");
-    EXPECT_EQ(FileIO::extension("dir/.Prg"), "prg");
-    EXPECT_EQ(FileIO::extension("noext"), "");
-    EXPECT_EQ(FileIO::extension("x.tar.GZ"), "gz");
-    // Bytes above $7F stay as they are (no sign-extended lookup).
-    EXPECT_EQ(FileIO::extension("bild.\xC4\xD6X"), "\xC4\xD6x");
-}
-
-TEST(FileIOPath, BaseName) {
-    EXPECT_EQ(FileIO::baseName("C:\\games\\disk.d64"), "disk.d64");
-    EXPECT_EQ(FileIO::baseName("/home/u/pic.koa"), "pic.koa");
-    EXPECT_EQ(FileIO::baseName("dir/"), "");
-    EXPECT_EQ(FileIO::baseName("plain"), "plain");
-    EXPECT_EQ(FileIO::baseName("a\\b/c"), "c");
+TEST(FileIOPath, ExtensionAndBaseName) {
+    // Extensions lower-cased, bytes above $7F kept as they are (no sign-extended lookup).
+    const struct {
+        const char *path, *extension, *base;
+    } rows[] = {{"dir/PIC.KOA", "koa", "PIC.KOA"},   {"a.b/c", "", "c"},           {"a.b\\c", "", "c"},
+                {"name.", "", "name."},              {".bashrc", "bashrc", ".bashrc"}, {"dir/.Prg", "prg", ".Prg"},
+                {"noext", "", "noext"},              {"x.tar.GZ", "gz", "x.tar.GZ"}, {"bild.\xC4\xD6X", "\xC4\xD6x", "bild.\xC4\xD6X"},
+                {"C:\\games\\disk.d64", "d64", "disk.d64"}, {"dir/", "", ""},    {"a\\b/c", "", "c"}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(FileIO::extension(r.path), r.extension) << r.path;
+        EXPECT_EQ(FileIO::baseName(r.path), r.base) << r.path;
+    }
 }
 
 TEST_F(FileIOTest, RequestsFillTheRecord) {

@@ -107,125 +107,64 @@ TEST_F(PixelOperatorTest, HiresSetsBitAndCellColours) {
     EXPECT_EQ(p.GetPixel(0, 200), 255);
 }
 
-TEST_F(PixelOperatorTest, MulticolourBackgroundNeedsNoSlot) {
-    bitmapMode(true);
-    m->vic[0x21] = 4;
-    m->ram[0x0400] = 0x12;
-    m->ram[0xD800] = 3;
-    m->ram[0x2000] = 0xFF;
-    p.noNewColours = true;
-    m->pen = 4;
-    p.SetPixel(1, 0, false);
-    EXPECT_EQ(m->ram[0x2000], 0xCF);
-    EXPECT_EQ(m->ram[0x0400], 0x12);
-    EXPECT_EQ(m->ram[0xD800], 3);
-    EXPECT_FALSE(p.warning);
-}
-
-TEST_F(PixelOperatorTest, MulticolourReusesExistingSlots) {
-    bitmapMode(true);
-    m->ram[0x0400] = 0x57;
-    m->ram[0xD800] = 0xF2;  // only the low nibble counts
-    m->vic[0x21] = 0x10;
-    struct { int pen, slot; } cases[] = {{0, 0}, {2, 3}, {5, 1}, {7, 2}};
-    for (auto c : cases) {
-        m->pen = c.pen;
-        p.SetPixel(2, 3, false);
-        EXPECT_EQ((m->ram[0x2003] >> 2) & 3, c.slot) << c.pen;
-        EXPECT_EQ(p.GetPixel(2, 3), c.pen);
+TEST_F(PixelOperatorTest, MulticolourSlots) {
+    // A fresh row sets up cell 0 (screen byte, colour RAM, background, first bitmap byte or the
+    // use counts of slots 1-3), the others go on from the row before. Background needs no slot;
+    // existing slots are reused, colour RAM first, then the high nibble; free slots are taken high
+    // nibble, low nibble, colour RAM; a full cell replaces its least used slot, ties going to colour
+    // RAM, unless new colours are refused, which raises a warning that stays up.
+    const struct {
+        bool fresh;
+        u8 screen, colourRam, background, byte0;
+        int n1, n2, n3;
+        bool noNew;
+        int pen, x, y;
+        u8 wantScreen, wantColourRam;
+        int wantPair;
+        bool warning;
+    } rows[] = {
+        {true, 0x12, 3, 4, 0xFF, 0, 0, 0, true, 4, 1, 0, 0x12, 3, 0, false},
+        {true, 0x57, 0xF2, 0x10, 0, 0, 0, 0, false, 0, 2, 3, 0x57, 0xF2, 0, false},
+        {false, 0, 0, 0, 0, 0, 0, 0, false, 2, 2, 3, 0x57, 0xF2, 3, false},
+        {false, 0, 0, 0, 0, 0, 0, 0, false, 5, 2, 3, 0x57, 0xF2, 1, false},
+        {false, 0, 0, 0, 0, 0, 0, 0, false, 7, 2, 3, 0x57, 0xF2, 2, false},
+        {true, 0x33, 3, 0, 0, 0, 0, 0, false, 3, 0, 0, 0x33, 3, 3, false},
+        {true, 0x33, 1, 0, 0, 0, 0, 0, false, 3, 0, 0, 0x33, 1, 1, false},
+        {true, 0x11, 1, 0, 0, 0, 0, 0, false, 5, 0, 0, 0x51, 1, 1, false},
+        {false, 0, 0, 0, 0, 0, 0, 0, false, 7, 1, 0, 0x57, 1, 2, false},
+        {false, 0, 0, 0, 0, 0, 0, 0, false, 2, 2, 0, 0x57, 2, 3, false},
+        {true, 0x57, 2, 0, 0x6C, 0, 0, 0, true, 9, 3, 0, 0x57, 2, 0, true},
+        {false, 0, 0, 0, 0, 0, 0, 0, true, 5, 3, 0, 0x57, 2, 1, true},
+        {true, 0x57, 2, 0, 0, 3, 10, 19, false, 9, 3, 7, 0x97, 2, 1, false},
+        {true, 0x57, 2, 0, 0, 10, 3, 19, false, 9, 3, 7, 0x59, 2, 2, false},
+        {true, 0x57, 2, 0, 0, 10, 19, 3, false, 9, 0, 0, 0x57, 9, 3, false},
+        {true, 0x57, 2, 0, 0, 5, 5, 22, false, 9, 0, 0, 0x57, 9, 3, false},
+    };
+    int line = 0;
+    for (const auto& r : rows) {
+        ++line;
+        if (r.fresh) {
+            bitmapMode(true);
+            m->ram[0x0400] = r.screen;
+            m->ram[0xD800] = r.colourRam;
+            m->vic[0x21] = r.background;
+            m->ram[0x2000] = r.byte0;
+            if (r.n1 + r.n2 + r.n3) fillCell0(r.n1, r.n2, r.n3);
+            p.warning = false;
+        }
+        const u8 first = m->ram[0x2000];
+        p.noNewColours = r.noNew;
+        m->pen = r.pen;
+        p.SetPixel(r.x, r.y, false);
+        EXPECT_EQ(m->ram[0x0400], r.wantScreen) << line;
+        EXPECT_EQ(m->ram[0xD800], r.wantColourRam) << line;
+        EXPECT_EQ((m->ram[0x2000 + r.y] >> (6 - 2 * r.x)) & 3, r.wantPair) << line;
+        EXPECT_EQ(p.warning, r.warning) << line;
+        if (r.warning && r.fresh) { EXPECT_EQ(m->ram[0x2000], first) << line; }
+        // A slot change recolours every pixel that used it: slot 1 at (0, 0) after a full fill.
+        if (!r.warning) { EXPECT_EQ(p.GetPixel(r.x, r.y), r.pen) << line; }
+        if (r.n1 == 3) { EXPECT_EQ(p.GetPixel(0, 0), 9) << line; }
     }
-    EXPECT_EQ(m->ram[0x0400], 0x57);
-    EXPECT_EQ(m->ram[0xD800], 0xF2);
-}
-
-TEST_F(PixelOperatorTest, MulticolourSlotsInMultipleMatchesOrder) {
-    bitmapMode(true);
-    // Colour in both the colour RAM and the screen byte: colour RAM wins.
-    m->ram[0x0400] = 0x33;
-    m->ram[0xD800] = 3;
-    m->pen = 3;
-    p.SetPixel(0, 0, false);
-    EXPECT_EQ(m->ram[0x2000] >> 6, 3);
-    // High nibble before low nibble.
-    m->ram[0xD800] = 1;
-    m->ram[0x2000] = 0;
-    p.SetPixel(0, 0, false);
-    EXPECT_EQ(m->ram[0x2000] >> 6, 1);
-}
-
-TEST_F(PixelOperatorTest, MulticolourFreeSlotOrder) {
-    bitmapMode(true);
-    m->ram[0x0400] = 0x11;
-    m->ram[0xD800] = 1;
-    m->pen = 5;
-    p.SetPixel(0, 0, false);
-    m->pen = 7;
-    p.SetPixel(1, 0, false);
-    m->pen = 2;
-    p.SetPixel(2, 0, false);
-    EXPECT_EQ(m->ram[0x0400], 0x57);
-    EXPECT_EQ(m->ram[0xD800], 2);
-    EXPECT_EQ(m->ram[0x2000], 0x6C);  // pairs 01 10 11 00
-    EXPECT_EQ(p.GetPixel(0, 0), 5);
-    EXPECT_EQ(p.GetPixel(1, 0), 7);
-    EXPECT_EQ(p.GetPixel(2, 0), 2);
-    EXPECT_EQ(p.GetPixel(3, 0), 0);
-    EXPECT_FALSE(p.warning);
-}
-
-TEST_F(PixelOperatorTest, MulticolourRefusesFourthColour) {
-    bitmapMode(true);
-    p.noNewColours = true;
-    m->ram[0x0400] = 0x57;
-    m->ram[0xD800] = 2;
-    m->ram[0x2000] = 0x6C;
-    m->pen = 9;
-    p.SetPixel(3, 0, false);
-    EXPECT_EQ(m->ram[0x2000], 0x6C);
-    EXPECT_EQ(m->ram[0x0400], 0x57);
-    EXPECT_EQ(m->ram[0xD800], 2);
-    EXPECT_TRUE(p.warning);
-    // The flag stays up until someone takes it.
-    m->pen = 5;
-    p.SetPixel(3, 0, false);
-    EXPECT_TRUE(p.warning);
-}
-
-TEST_F(PixelOperatorTest, MulticolourLeastUsedSlotIsReplaced) {
-    bitmapMode(true);
-    m->ram[0x0400] = 0x57;
-    m->ram[0xD800] = 2;
-    fillCell0(3, 10, 19);
-    m->pen = 9;
-    // The pixel at pair 0 of row 0 is a slot-1 pixel; pixel (0, 7) is slot 3.
-    p.SetPixel(3, 7, false);
-    EXPECT_EQ(m->ram[0x0400], 0x97);
-    EXPECT_EQ(p.GetPixel(0, 0), 9);  // former colour 5 pixels recoloured
-    EXPECT_EQ(p.GetPixel(3, 7), 9);
-    EXPECT_EQ(m->ram[0xD800], 2);
-
-    fillCell0(10, 3, 19);
-    m->ram[0x0400] = 0x57;
-    p.SetPixel(3, 7, false);
-    EXPECT_EQ(m->ram[0x0400], 0x59);
-
-    fillCell0(10, 19, 3);
-    m->ram[0x0400] = 0x57;
-    p.SetPixel(0, 0, false);
-    EXPECT_EQ(m->ram[0xD800], 9);
-    EXPECT_EQ(m->ram[0x0400], 0x57);
-}
-
-TEST_F(PixelOperatorTest, MulticolourTiesGoToColourRam) {
-    bitmapMode(true);
-    m->ram[0x0400] = 0x57;
-    m->ram[0xD800] = 2;
-    fillCell0(5, 5, 22);
-    m->pen = 9;
-    p.SetPixel(0, 0, false);
-    EXPECT_EQ(m->ram[0x0400], 0x57);
-    EXPECT_EQ(m->ram[0xD800], 9);
-    EXPECT_EQ(m->ram[0x2000] >> 6, 3);
 }
 
 TEST_F(PixelOperatorTest, MulticolourEraseKeepsColours) {
