@@ -18,7 +18,7 @@ run: build
 test: build test-asan fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
-	bash fuzz/run.sh build-fuzz 3 $(JOBS)
+	bash fuzz/run.sh build-fuzz 3 $(JOBS) build-fuzz/smoke
 
 # The core tests once more, with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: setup
