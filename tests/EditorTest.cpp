@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <random>
 #include <set>
 #include <utility>
@@ -19,51 +21,92 @@ Points litHires(const EditorFixture& f) {
     return p;
 }
 
-TEST_F(EditorDrawTest, BrushPointSets) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.brush = 2;
-    e._SetBrush(10, 10);
-    Points sq;
-    for (int y = 9; y <= 11; ++y)
-        for (int x = 9; x <= 11; ++x) sq.insert({x, y});
-    EXPECT_EQ(litHires(*this), sq);
+// 1: lit, 0: clear, -1: either.
+using Want = int (*)(int x, int y);
 
-    bitmapMode(false);
-    e.brush = 3;
-    e._SetBrush(10, 10);
-    Points diamond;
-    for (int y = -2; y <= 2; ++y)
-        for (int x = -2; x <= 2; ++x)
-            if (std::abs(x) + std::abs(y) <= 2) diamond.insert({10 + x, 10 + y});
-    EXPECT_EQ(litHires(*this), diamond);
-    EXPECT_EQ(diamond.size(), 13u);
+int near(double d, double r, double slack) { return std::abs(d - r) > slack ? 0 : -1; }
 
-    for (auto [x, y] : {std::pair{3, 3}, std::pair{4, 4}}) {
-        bitmapMode(false);
-        e.brush = 4;
-        e._SetBrush(x, y);
-        Points checker;
-        for (int dy = -2; dy <= 2; ++dy)
-            for (int dx = -2; dx <= 2; ++dx)
-                if ((dx + dy) & 1) checker.insert({4 + dx, 4 + dy});
-        EXPECT_EQ(litHires(*this), checker) << x;
-        EXPECT_EQ(checker.size(), 12u);
+TEST_F(EditorDrawTest, Shapes) {
+    const struct {
+        int mode, tool, brush;
+        bool filled, shift, full;  // full: the bitmap starts with every bit set
+        int button, x0, y0, x1, y1;
+        Want want;
+    } rows[] = {
+        // Brushes: a 3x3 square, a 13-point diamond, a 12-point checker on even coordinates.
+        {3, 2, 2, false, false, false, 0, 10, 10, 10, 10, [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
+        {3, 2, 3, false, false, false, 0, 10, 10, 10, 10, [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
+        {3, 2, 4, false, false, false, 0, 3, 3, 3, 3, [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
+        {3, 2, 4, false, false, false, 0, 4, 4, 4, 4, [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
+        // Lines step along the long axis, the other coordinate truncated toward zero.
+        {3, 4, 1, false, false, false, 0, 0, 0, 2, 5, [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
+        {3, 4, 1, false, false, false, 0, 10, 10, 4, 8, [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
+        // The right button erases with the brush.
+        {3, 4, 2, false, false, true, 1, 50, 50, 60, 50, [](int x, int y) { return int(!(x >= 49 && x <= 61 && y >= 49 && y <= 51)); }},
+        // Circles: the drag length rounded to the radius (5; 2.83 to 3), halved across in multicolour,
+        // a quarter on the text grid.
+        {3, 5, 1, false, false, false, 0, 100, 100, 103, 104, [](int x, int y) {
+             return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 5) ? 1 : near(std::hypot(x - 100, y - 100), 5, 0.8);
+         }},
+        {3, 5, 1, false, false, false, 0, 100, 100, 102, 102, [](int x, int y) {
+             return (x == 100 && std::abs(y - 100) == 3) || (y == 100 && std::abs(x - 100) == 3) ? 1 : near(std::hypot(x - 100, y - 100), 3, 0.8);
+         }},
+        {4, 5, 1, false, false, false, 0, 100, 100, 103, 104, [](int x, int y) {
+             return (x == 50 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 50) == 2) ? 1 : (x == 53 || y == 106) ? 0 : -1;
+         }},
+        {0, 5, 1, false, false, false, 0, 100, 100, 103, 104, [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
+        // Shift: an ellipse through the drag point; a zero radius gives a line or a single point.
+        {3, 5, 1, false, true, false, 0, 100, 100, 110, 100, [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
+        {3, 5, 1, false, true, false, 0, 100, 100, 100, 100, [](int x, int y) { return int(x == 100 && y == 100); }},
+        {3, 5, 1, false, true, false, 0, 100, 100, 120, 105, [](int x, int y) {
+             return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 20) ? 1 : (x == 121 || y == 106) ? 0 : -1;
+         }},
+        {3, 5, 1, true, false, false, 0, 160, 100, 170, 100, [](int x, int y) {
+             const double d = std::hypot(x - 160, y - 100);
+             return d < 9 ? 1 : d > 11 ? 0 : -1;
+         }},
+        // Rectangles: filled ones use single pixels whatever the brush and reach the last column of every grid.
+        {3, 6, 3, true, false, false, 0, 20, 30, 10, 25, [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
+        {3, 6, 1, false, false, false, 0, 20, 30, 10, 25, [](int x, int y) {
+             return int(x >= 10 && x <= 20 && y >= 25 && y <= 30 && (x == 10 || x == 20 || y == 25 || y == 30));
+         }},
+        {3, 6, 1, true, false, false, 0, 300, 40, 330, 60, [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
+        {4, 6, 1, true, false, false, 0, 300, 40, 330, 60, [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
+        {0, 6, 1, true, false, false, 0, 300, 40, 330, 60, [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
+        // A square dragged left of the screen keeps its corner at (-10, 30): no left side, no stray column 0.
+        {3, 6, 2, false, true, false, 0, 10, 10, 4, 30, [](int x, int y) {
+             if (x <= 1 && y >= 13 && y <= 27) return 0;
+             if ((x == 10 && y >= 9 && y <= 31) || ((y == 10 || y == 30) && x <= 11)) return 1;
+             return x == 12 && y == 20 ? 0 : -1;
+         }},
+        // On the text grid the corner becomes -3; brush 2 reaches rows 1-3 and 6-8 only.
+        {0, 6, 2, false, true, false, 0, 10, 10, 4, 30, [](int x, int y) {
+             return x == 0 && (y == 4 || y == 5) ? 0 : (x == 0 && y == 6) || (x == 2 && y == 2) ? 1 : -1;
+         }},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto& r = rows[i];
+        if (r.mode) bitmapMode(r.mode == 4);
+        else textMode();
+        if (r.full) std::memset(m->ram + 0x2000, 0xFF, 8000);
+        m->pen = 1;
+        e.tool = r.tool;
+        e.brush = r.brush;
+        e.filled = r.filled;
+        e.shift = r.shift;
+        drag(r.x0, r.y0, r.x1, r.y1, r.button);
+        const int w = r.mode == 0 ? 80 : r.mode == 4 ? 160 : 320, h = r.mode == 0 ? 50 : 200;
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int want = r.want(x, y);
+                const bool lit = r.full ? hiresBit(x, y) : px(x, y) != 0;
+                if (want >= 0 && lit != (want == 1) && wrong++ < 3) {
+                    ADD_FAILURE() << "row " << i << " at " << x << "," << y;
+                }
+            }
+        EXPECT_EQ(wrong, 0) << "row " << i;
     }
-}
-
-TEST_F(EditorDrawTest, BrushLineTruncatesTowardZero) {
-    bitmapMode(false);
-    m->pen = 1;
-    e._LineBrush(0, 0, 2, 5);  // steep: x = (k*2)/5
-    Points expect;
-    for (int k = 0; k <= 5; ++k) expect.insert({(k * 2) / 5, k});
-    EXPECT_EQ(litHires(*this), expect);
-    bitmapMode(false);
-    e._LineBrush(10, 10, 4, 8);  // flat, negative: y = 10 + (k*-2)/6
-    expect.clear();
-    for (int k = 0; k <= 6; ++k) expect.insert({10 - k, 10 + (k * -2) / 6});
-    EXPECT_EQ(litHires(*this), expect);
 }
 
 TEST_F(EditorDrawTest, DotLeavesGapsFreehandJoins) {
@@ -93,16 +136,6 @@ TEST_F(EditorDrawTest, DotLeavesGapsFreehandJoins) {
     EXPECT_EQ(u.undo.size(), 2u);
 }
 
-TEST_F(EditorDrawTest, RightButtonLineErasesWithBrush) {
-    bitmapMode(false);
-    std::memset(m->ram + 0x2000, 0xFF, 8000);
-    e.tool = 4;
-    e.brush = 2;
-    drag(50, 50, 60, 50, 1);
-    for (int x = 48; x <= 62; ++x)
-        for (int y = 48; y <= 52; ++y) EXPECT_EQ(hiresBit(x, y), !(x >= 49 && x <= 61 && y >= 49 && y <= 51)) << x << "," << y;
-}
-
 TEST_F(EditorDrawTest, RubberBandKeepsOnlyFinalShape) {
     bitmapMode(false);
     m->pen = 1;
@@ -121,142 +154,6 @@ TEST_F(EditorDrawTest, RubberBandKeepsOnlyFinalShape) {
     EXPECT_EQ(u.undo.size(), 1u);
     u.MakeUndo();
     EXPECT_TRUE(litHires(*this).empty());
-}
-
-TEST_F(EditorDrawTest, CircleRadiiByMode) {
-    // 3 right, 4 down: radius 5.
-    bitmapMode(false);
-    m->pen = 1;
-    e.tool = 5;
-    drag(100, 100, 103, 104);
-    Points lit = litHires(*this);
-    for (auto p : {std::pair{105, 100}, {95, 100}, {100, 105}, {100, 95}}) EXPECT_TRUE(lit.count(p));
-    for (auto [x, y] : lit) {
-        double d = std::hypot(x - 100, y - 100);
-        EXPECT_NEAR(d, 5.0, 0.8);
-    }
-
-    bitmapMode(true);
-    m->pen = 1;
-    drag(100, 100, 103, 104);
-    // Mode pixels: centre (50, 100), x radius 2, y radius 5.
-    EXPECT_EQ(px(52, 100), 1);
-    EXPECT_EQ(px(48, 100), 1);
-    EXPECT_EQ(px(50, 105), 1);
-    EXPECT_EQ(px(50, 95), 1);
-    EXPECT_EQ(px(53, 100), 0);
-    EXPECT_EQ(px(50, 106), 0);
-
-    textMode();
-    m->pen = 1;
-    drag(100, 100, 103, 104);
-    // Text grid centre (25, 25), radius 1: a plus of 4 points around an unlit centre.
-    EXPECT_EQ(px(26, 25), 1);
-    EXPECT_EQ(px(24, 25), 1);
-    EXPECT_EQ(px(25, 26), 1);
-    EXPECT_EQ(px(25, 24), 1);
-    EXPECT_EQ(px(25, 25), 0);
-
-    // 2 right, 2 down: 2.83 rounds to radius 3.
-    bitmapMode(false);
-    drag(100, 100, 102, 102);
-    EXPECT_TRUE(hiresBit(103, 100) && hiresBit(97, 100) && hiresBit(100, 103) && !hiresBit(102, 100));
-}
-
-TEST_F(EditorDrawTest, EllipseWithShiftAndDegenerate) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.tool = 5;
-    e.shift = true;
-    drag(100, 100, 110, 100);  // ry 0: a line of length 21
-    Points expect;
-    for (int x = 90; x <= 110; ++x) expect.insert({x, 100});
-    EXPECT_EQ(litHires(*this), expect);
-    bitmapMode(false);
-    drag(100, 100, 100, 100);  // both 0: one stamp
-    EXPECT_EQ(litHires(*this), (Points{{100, 100}}));
-    bitmapMode(false);
-    drag(100, 100, 120, 105);
-    Points lit = litHires(*this);
-    EXPECT_TRUE(lit.count({120, 100}) && lit.count({80, 100}) && lit.count({100, 105}) && lit.count({100, 95}));
-    EXPECT_FALSE(lit.count({121, 100}) || lit.count({100, 106}));
-}
-
-TEST_F(EditorDrawTest, FilledCircleAndRectangle) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.filled = true;
-    e.tool = 5;
-    drag(160, 100, 170, 100);
-    Points lit = litHires(*this);
-    for (int y = 90; y <= 110; ++y)
-        for (int x = 150; x <= 170; ++x) {
-            double d = std::hypot(x - 160, y - 100);
-            if (d < 9.0) {
-                EXPECT_TRUE(lit.count({x, y})) << x << "," << y;
-            }
-            if (d > 11.0) {
-                EXPECT_FALSE(lit.count({x, y})) << x << "," << y;
-            }
-        }
-    bitmapMode(false);
-    e.tool = 6;
-    e.brush = 3;  // filled rectangles use single pixels, not the brush
-    drag(20, 30, 10, 25);
-    Points expect;
-    for (int y = 25; y <= 30; ++y)
-        for (int x = 10; x <= 20; ++x) expect.insert({x, y});
-    EXPECT_EQ(litHires(*this), expect);
-    // Reaching past the right edge fills the last column of every mode's grid.
-    for (int mode : {0, 3, 4}) {
-        if (mode) bitmapMode(mode == 4);
-        else textMode();
-        m->pen = 1;
-        drag(300, 40, 330, 60);
-        EXPECT_EQ(px(mode == 0 ? 79 : mode == 4 ? 159 : 319, mode == 0 ? 12 : 50), 1) << mode;
-    }
-}
-
-TEST_F(EditorDrawTest, OutlinedRectangle) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.tool = 6;
-    drag(20, 30, 10, 25);
-    Points expect;
-    for (int x = 10; x <= 20; ++x) {
-        expect.insert({x, 25});
-        expect.insert({x, 30});
-    }
-    for (int y = 25; y <= 30; ++y) {
-        expect.insert({10, y});
-        expect.insert({20, y});
-    }
-    EXPECT_EQ(litHires(*this), expect);
-}
-
-TEST_F(EditorDrawTest, SquareLeftOfScreenKeepsNegativeCorner) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.tool = 6;
-    e.shift = true;
-    e.brush = 2;
-    drag(10, 10, 4, 30);
-    // Corners (10, 10) and (-10, 30): no left side on screen, no stray column 0.
-    for (int y = 13; y <= 27; ++y) {
-        EXPECT_FALSE(hiresBit(0, y)) << y;
-        EXPECT_FALSE(hiresBit(1, y)) << y;
-    }
-    for (int y = 9; y <= 31; ++y) EXPECT_TRUE(hiresBit(10, y)) << y;
-    for (int x = 0; x <= 11; ++x) EXPECT_TRUE(hiresBit(x, 10) && hiresBit(x, 30)) << x;
-    EXPECT_FALSE(hiresBit(12, 20));
-    // In text mode the corner becomes -3 on the grid, also off screen.
-    textMode();
-    m->pen = 1;
-    drag(10, 10, 4, 30);
-    // Grid corners (2, 2) and (-3, 7); brush 2 reaches rows 1-3 and 6-8 only.
-    for (int y = 4; y <= 5; ++y) EXPECT_EQ(px(0, y), 0) << y;
-    EXPECT_EQ(px(0, 6), 1);
-    EXPECT_EQ(px(2, 2), 1);
 }
 
 TEST_F(EditorDrawTest, ShapesFarOutsideWriteOnlyScreenMemory) {
