@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +21,8 @@ protected:
 
     void SetUp() override {
         root = fs::path(testing::TempDir()) /
-               ("vorlix_fileio_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("vorlix_fileio_" + std::to_string(getpid()) + "_" +
+                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root);
     }
@@ -362,7 +364,7 @@ TEST_F(FileIOTest, UpStopsAtRoot) {
 namespace {
 
 TEST(FileIORefuse, ProducerRefusalWritesNothing) {
-    fs::path dir = fs::path(testing::TempDir()) / "vorlix_fileio_refuse";
+    fs::path dir = fs::path(testing::TempDir()) / ("vorlix_fileio_refuse_" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     bool saved = false;
