@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -167,7 +168,7 @@ TEST(Bmpview, Da65SeesColourStores) {
     v[28] = 0x2E;
     v[33] = 0x33;
     v[38] = 0x49;
-    std::string dir = testing::TempDir();
+    std::string dir = testing::TempDir() + std::to_string(getpid());
     std::string bin = dir + "bmpview_code.bin", out = dir + "bmpview_code.txt";
     {
         std::ofstream f(bin, std::ios::binary);

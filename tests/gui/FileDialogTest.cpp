@@ -2,6 +2,8 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,7 +25,7 @@ protected:
     fs::path root;
 
     void SetUp() override {
-        root = fs::path(testing::TempDir()) / "vorlix_filedialog";
+        root = fs::path(testing::TempDir()) / ("vorlix_filedialog_" + std::to_string(getpid()));
         fs::remove_all(root);
         fs::create_directories(root);
     }
