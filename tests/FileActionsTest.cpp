@@ -2,10 +2,12 @@
 #include <stb/stb_image.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,29 +82,73 @@ protected:
     }
 };
 
-TEST_F(FileActionsTest, LoadMemoryAndUndo) {
-    u8 old = m().ram[0xC000];
-    write("code.prg", {0x00, 0xC0, 0xEA});
+// Each load command through its dialog: the message (none: silent), the undo step, what memory holds.
+TEST_F(FileActionsTest, LoadCommands) {
+    Bytes koala(10003), doodle(9026);
+    for (size_t i = 0; i < koala.size(); ++i) koala[i] = u8(i * 3);
+    for (size_t i = 0; i < doodle.size(); ++i) doodle[i] = u8(i * 7);
+    auto holds = [](const Machine& m, int addr, const u8* bytes, size_t n) { return std::memcmp(m.ram + addr, bytes, n) == 0; };
+    const struct {
+        void (*command)(App&);
+        const char *title, *file;
+        Bytes bytes;
+        const char *popupTitle, *popupText, *undoName;
+        std::function<bool(const Machine&)> check;
+    } rows[] = {
+        {Actions::loadMemory, "Load memory", "code.prg", {0x00, 0xC0, 0xEA}, "Success!", "$0001 bytes read from $C000 to $C001",
+         "load memory", [](const Machine& m) { return m.ram[0xC000] == 0xEA; }},
+        {Actions::loadMemory, "Load memory", "tiny.prg", {0x07}, "Success!", "$0000 bytes read from $0000 to $0000", nullptr, nullptr},
+        {[](App& a) { Actions::loadImageFormat(a, -1); }, nullptr, "pic.xyz", Bytes(100, 1), "Error",
+         "Couldn't determine file format!", "", nullptr},
+        // A file too short still switches the mode, so the step stays.
+        {[](App& a) { Actions::loadImageFormat(a, -1); }, nullptr, "a.hir", {1, 2}, "Error", "Couldn't load the file!",
+         "load image", [](const Machine& m) { return m.gfxMode() == 3; }},
+        {Actions::loadKoala, "Load Koala image", "bad.koa", {1, 2}, nullptr, nullptr, "load image", nullptr},
+        {Actions::loadRaw, "Load RAW image", "row.raw", Bytes(320, 1), nullptr, nullptr, "load image",
+         [](const Machine& m) { return m.ram[m.bitmapAddr()] == 0xFF && m.ram[m.bitmapAddr() + 39 * 8] == 0xFF && m.ram[m.bitmapAddr() + 1] == 0; }},
+        {[](App& a) { Actions::loadImageFormat(a, -1); }, nullptr, "PIC.KOA", koala, nullptr, nullptr, "load image",
+         [&](const Machine& m) { return m.gfxMode() == 4 && holds(m, m.bitmapAddr(), koala.data() + 2, 8000) && m.vic[0x21] == koala[10002]; }},
+        // A chosen format wins over the extension.
+        {[](App& a) { Actions::loadImageFormat(a, 8); }, nullptr, "pic.koa", doodle, nullptr, nullptr, "load image",
+         [&](const Machine& m) {
+             return m.gfxMode() == 3 && holds(m, m.screenAddr(), doodle.data() + 2, 1000) && holds(m, m.bitmapAddr(), doodle.data() + 1026, 8000);
+         }},
+    };
+    for (const auto& r : rows) {
+        app->popups.clear();
+        app->undoBuffer.Clear();
+        write(r.file, r.bytes);
+        const auto before = snapshot();
+        r.command(*app);
+        if (r.title) { EXPECT_EQ(FileIO::dialog().title, r.title); }
+        choose(r.file);
+        EXPECT_EQ(popupCount(), r.popupTitle ? 1u : 0u) << r.file;
+        if (r.popupTitle && popupCount()) {
+            EXPECT_EQ(lastPopup().title, r.popupTitle) << r.file;
+            EXPECT_EQ(lastPopup().text, r.popupText) << r.file;
+        }
+        if (r.undoName) { EXPECT_EQ(app->undoBuffer.undoName(), r.undoName) << r.file; }
+        if (r.undoName && !*r.undoName) { EXPECT_EQ(snapshot(), before) << r.file; }
+        if (r.check) { EXPECT_TRUE(r.check(m())) << r.file; }
+        if (r.undoName && *r.undoName) {
+            app->undoBuffer.MakeUndo();
+            EXPECT_EQ(snapshot(), before) << r.file;
+        }
+    }
+    // The dialogs' filters: PRG files; every picture format, then each one, then all files.
     Actions::loadMemory(*app);
-    EXPECT_EQ(FileIO::dialog().title, "Load memory");
     ASSERT_EQ(FileIO::dialog().filters.size(), 2u);
     EXPECT_EQ(FileIO::dialog().filters[0].name, "PRG-Files (*.prg)");
-    EXPECT_EQ(FileIO::dialog().filters[1].name, "All files");
-    choose("code.prg");
-    EXPECT_EQ(m().ram[0xC000], 0xEA);
-    ASSERT_EQ(popupCount(), 1u);
-    EXPECT_EQ(lastPopup().title, "Success!");
-    EXPECT_EQ(lastPopup().text, "$0001 bytes read from $C000 to $C001");
-    EXPECT_EQ(app->undoBuffer.undoName(), "load memory");
-    app->undoBuffer.MakeUndo();
-    EXPECT_EQ(m().ram[0xC000], old);
-}
-
-TEST_F(FileActionsTest, LoadMemoryOfOneByte) {
-    write("tiny.prg", {0x07});
-    Actions::loadMemory(*app);
-    choose("tiny.prg");
-    EXPECT_EQ(lastPopup().text, "$0000 bytes read from $0000 to $0000");
+    Actions::loadImageFormat(*app, -1);
+    const auto& f = FileIO::dialog().filters;
+    ASSERT_EQ(f.size(), 31u);
+    EXPECT_EQ(f[0].name, "All image formats");
+    EXPECT_TRUE(f[0].extensions.front() == "koa" && f[0].extensions.back() == "mci");
+    EXPECT_EQ(std::count(f[0].extensions.begin(), f[0].extensions.end(), "raw"), 4);
+    EXPECT_TRUE(f[1].name == "Koala Image" && f[29].name == "Truepaint" && f[30].name == "All files");
+    Actions::loadImageFormat(*app, 8);
+    ASSERT_EQ(FileIO::dialog().filters.size(), 2u);
+    EXPECT_EQ(FileIO::dialog().filters[0].name, "Doodle");
 }
 
 TEST_F(FileActionsTest, SaveAreaClipsAndReports) {
@@ -117,77 +163,6 @@ TEST_F(FileActionsTest, SaveAreaClipsAndReports) {
     EXPECT_EQ(0, std::memcmp(f.data() + 2, m().ram + 0xFFF8, 8));
     EXPECT_EQ(lastPopup().title, "Success!");
     EXPECT_EQ(lastPopup().text, "$0008 bytes saved from $FFF8 to $10000");
-}
-
-TEST_F(FileActionsTest, LoadImageFormatByExtension) {
-    Actions::loadImageFormat(*app, -1);
-    auto& d = FileIO::dialog();
-    ASSERT_EQ(d.filters.size(), 31u);
-    EXPECT_EQ(d.filters[0].name, "All image formats");
-    EXPECT_EQ(d.filters[0].extensions.front(), "koa");
-    EXPECT_EQ(d.filters[0].extensions.back(), "mci");
-    EXPECT_EQ(std::count(d.filters[0].extensions.begin(), d.filters[0].extensions.end(), "raw"), 4);
-    EXPECT_EQ(d.filters[1].name, "Koala Image");
-    EXPECT_EQ(d.filters[29].name, "Truepaint");
-    EXPECT_EQ(d.filters[30].name, "All files");
-
-    Bytes koala(10003);
-    for (size_t i = 0; i < koala.size(); ++i) koala[i] = u8(i * 3);
-    write("PIC.KOA", koala);
-    choose("PIC.KOA");
-    EXPECT_EQ(m().gfxMode(), 4);
-    EXPECT_EQ(0, std::memcmp(m().ram + m().bitmapAddr(), koala.data() + 2, 8000));
-    EXPECT_EQ(m().vic[0x21], koala[10002]);
-    EXPECT_EQ(app->undoBuffer.undoName(), "load image");
-    EXPECT_EQ(popupCount(), 0u);
-}
-
-TEST_F(FileActionsTest, LoadImageFormatFailures) {
-    write("pic.xyz", Bytes(100, 1));
-    auto before = snapshot();
-    Actions::loadImageFormat(*app, -1);
-    choose("pic.xyz");
-    EXPECT_EQ(lastPopup().title, "Error");
-    EXPECT_EQ(lastPopup().text, "Couldn't determine file format!");
-    EXPECT_TRUE(app->undoBuffer.undo.empty());
-    EXPECT_EQ(snapshot(), before);
-
-    write("a.hir", {1, 2});
-    Actions::loadImageFormat(*app, -1);
-    choose("a.hir");
-    EXPECT_EQ(lastPopup().text, "Couldn't load the file!");
-    EXPECT_EQ(app->undoBuffer.undo.size(), 1u);
-    EXPECT_EQ(m().gfxMode(), 3);
-}
-
-TEST_F(FileActionsTest, LoadImageFormatChosenRowIgnoresExtension) {
-    Actions::loadImageFormat(*app, 8);
-    ASSERT_EQ(FileIO::dialog().filters.size(), 2u);
-    EXPECT_EQ(FileIO::dialog().filters[0].name, "Doodle");
-    Bytes doodle(9026);
-    for (size_t i = 0; i < doodle.size(); ++i) doodle[i] = u8(i * 7);
-    write("pic.koa", doodle);
-    choose("pic.koa");
-    EXPECT_EQ(m().gfxMode(), 3);
-    EXPECT_EQ(0, std::memcmp(m().ram + m().screenAddr(), doodle.data() + 2, 1000));
-    EXPECT_EQ(0, std::memcmp(m().ram + m().bitmapAddr(), doodle.data() + 1026, 8000));
-}
-
-TEST_F(FileActionsTest, KoalaAndRawCommandsAreSilent) {
-    write("bad.koa", {1, 2});
-    Actions::loadKoala(*app);
-    EXPECT_EQ(FileIO::dialog().title, "Load Koala image");
-    choose("bad.koa");
-    EXPECT_EQ(popupCount(), 0u);
-    EXPECT_EQ(app->undoBuffer.undoName(), "load image");
-
-    Bytes raw(320, 1);
-    write("row.raw", raw);
-    Actions::loadRaw(*app);
-    EXPECT_EQ(FileIO::dialog().title, "Load RAW image");
-    choose("row.raw");
-    EXPECT_EQ(popupCount(), 0u);
-    for (int cx = 0; cx < 40; ++cx) EXPECT_EQ(m().ram[m().bitmapAddr() + cx * 8], 0xFF);
 }
 
 TEST_F(FileActionsTest, KoalaAndDoodleSavedByteExact) {
