@@ -393,82 +393,58 @@ TEST_F(FileActionsTest, DroppedDiskImagesMountOnTheFirstEmptyDrive) {
     EXPECT_FALSE(app->showMountDisk);
 }
 
-TEST_F(FileActionsTest, DropPrgFiles) {
-    write("notes.TXT", {0x00, 0x10, 0x77});
-    Actions::openDropped(*app, (root / "notes.TXT").string());
-    EXPECT_EQ(m().ram[0x1000], 0x77);
-    EXPECT_EQ(lastPopup().title, "Success!");
-    EXPECT_EQ(lastPopup().text, "notes.TXT:\n$0001 bytes read from $1000 to $1001");
-    EXPECT_EQ(app->undoBuffer.undoName(), "load memory");
-
-    write("x.prg", {0x42});
-    Actions::openDropped(*app, (root / "x.prg").string());
-    EXPECT_EQ(lastPopup().text, "x.prg:\n$0000 bytes read from $0000 to $0000");
-    EXPECT_EQ(app->undoBuffer.undo.size(), 2u);
-
-    write("noext", {0xFE, 0xFF, 1, 2, 3});
-    Actions::openDropped(*app, (root / "noext").string());
-    EXPECT_EQ(lastPopup().text, "noext:\n$0002 bytes read from $FFFE to $10000");
-
-    // A long name is cut so the text stays within 159 characters.
-    std::string longName(200, 'n');
-    write(longName, {0x00, 0x10, 1});
-    Actions::openDropped(*app, (root / longName).string());
-    EXPECT_EQ(lastPopup().text.size(), 159u);
-}
-
-TEST_F(FileActionsTest, DropAssemblerSource) {
-    std::string src = "\tlda #$01\r\n\xC2\xA4" "c000\n";
-    write("demo.s", Bytes(src.begin(), src.end()));
-    auto before = snapshot();
-    app->showAssembler = false;
-    Actions::openDropped(*app, (root / "demo.s").string());
-    EXPECT_EQ(app->asmSource, src);
-    EXPECT_TRUE(app->showAssembler);
-    EXPECT_EQ(snapshot(), before);
-    EXPECT_TRUE(app->popups.empty());
-}
-
-TEST_F(FileActionsTest, DropPicturesOfTheTable) {
+// Dropped files by kind, in turn: the message (none: silent), the undo steps, what memory holds.
+TEST_F(FileActionsTest, DroppedFilesLoad) {
+    fillPattern();
     Bytes koala(10003);
     for (size_t i = 0; i < koala.size(); ++i) koala[i] = u8(i * 11);
-    write("PIC.KOA", koala);
-    auto before = snapshot();
-    Actions::openDropped(*app, (root / "PIC.KOA").string());
-    EXPECT_EQ(m().gfxMode(), 4);
-    EXPECT_EQ(0, std::memcmp(m().ram + m().bitmapAddr(), koala.data() + 2, 8000));
-    EXPECT_EQ(app->undoBuffer.undo.size(), 1u);
-    EXPECT_EQ(app->undoBuffer.undoName(), "load image");
-    EXPECT_TRUE(app->popups.empty());
-    app->undoBuffer.MakeUndo();
-    EXPECT_EQ(snapshot(), before);
-
-    write("x.raw", Bytes(8, 0xFF));
-    Actions::openDropped(*app, (root / "x.raw").string());
-    EXPECT_EQ(m().gfxMode(), 3);
-    EXPECT_EQ(m().ram[m().bitmapAddr()], 0xFF);
-
-    write("short.hir", {1, 2});
-    Actions::openDropped(*app, (root / "short.hir").string());
-    EXPECT_EQ(lastPopup().title, "Error");
-    EXPECT_EQ(lastPopup().text, "Couldn't load short.hir");
-    EXPECT_EQ(app->undoBuffer.undoName(), "load image");
-}
-
-TEST_F(FileActionsTest, DropProject) {
-    fillPattern();
-    auto saved = snapshot();
-    write("p.vpr", m().saveProject());
-    m().ram[5] ^= 1;
-    app->undoBuffer.TakeUndo(7, "x");
-    Actions::openDropped(*app, (root / "p.vpr").string());
-    EXPECT_EQ(snapshot(), saved);
-    EXPECT_TRUE(app->undoBuffer.undo.empty());
-
-    write("bad.vpr", Bytes(10, 0));
-    Actions::openDropped(*app, (root / "bad.vpr").string());
-    EXPECT_EQ(lastPopup().title, "Error");
-    EXPECT_FALSE(lastPopup().text.empty());
+    const std::string source = "\tlda #$01\r\n\xC2\xA4" "c000\n", longName(200, 'n');
+    const Bytes project = m().saveProject();
+    const auto projectState = snapshot();
+    const struct {
+        std::string name;
+        Bytes bytes;
+        const char *popupTitle, *popupText;  // a null text: any, not empty
+        int undoSteps;                       // -1: not checked
+        std::function<bool(App&)> check;
+    } rows[] = {
+        {"notes.TXT", {0x00, 0x10, 0x77}, "Success!", "notes.TXT:\n$0001 bytes read from $1000 to $1001", 1,
+         [](App& a) { return a.machine.ram[0x1000] == 0x77 && a.undoBuffer.undoName() == "load memory"; }},
+        {"x.prg", {0x42}, "Success!", "x.prg:\n$0000 bytes read from $0000 to $0000", 2, nullptr},
+        {"noext", {0xFE, 0xFF, 1, 2, 3}, "Success!", "noext:\n$0002 bytes read from $FFFE to $10000", 3, nullptr},
+        // A long name is cut so the text stays within 159 characters.
+        {longName, {0x00, 0x10, 1}, "Success!", nullptr, 4, [](App& a) { return a.popups.back().text.size() == 159; }},
+        {"demo.s", Bytes(source.begin(), source.end()), nullptr, nullptr, 4,
+         [&](App& a) { return a.asmSource == source && a.showAssembler; }},
+        {"PIC.KOA", koala, nullptr, nullptr, 5,
+         [&](App& a) { return a.machine.gfxMode() == 4 && !std::memcmp(a.machine.ram + a.machine.bitmapAddr(), koala.data() + 2, 8000) && a.undoBuffer.undoName() == "load image"; }},
+        {"x.raw", Bytes(8, 0xFF), nullptr, nullptr, 6, [](App& a) { return a.machine.gfxMode() == 3 && a.machine.ram[a.machine.bitmapAddr()] == 0xFF; }},
+        {"short.hir", {1, 2}, "Error", "Couldn't load short.hir", 7, [](App& a) { return a.undoBuffer.undoName() == "load image"; }},
+        // A project replaces everything and empties the undo buffer.
+        {"p.vpr", project, nullptr, nullptr, 0, [&](App&) { return snapshot() == projectState; }},
+        {"bad.vpr", Bytes(10, 0), "Error", nullptr, 0, nullptr},
+    };
+    for (const auto& r : rows) {
+        app->popups.clear();
+        app->showAssembler = false;
+        write(r.name, r.bytes);
+        const auto before = snapshot();
+        Actions::openDropped(*app, (root / r.name).string());
+        EXPECT_EQ(popupCount(), r.popupTitle ? 1u : 0u) << r.name;
+        if (r.popupTitle && popupCount()) {
+            EXPECT_EQ(lastPopup().title, r.popupTitle) << r.name;
+            if (r.popupText) { EXPECT_EQ(lastPopup().text, r.popupText) << r.name; }
+            else { EXPECT_FALSE(lastPopup().text.empty()) << r.name; }
+        }
+        if (r.undoSteps >= 0) { EXPECT_EQ(app->undoBuffer.undo.size(), size_t(r.undoSteps)) << r.name; }
+        if (r.check) { EXPECT_TRUE(r.check(*app)) << r.name; }
+        if (r.name == "demo.s") { EXPECT_EQ(snapshot(), before); }
+        if (r.name == "PIC.KOA") {
+            app->undoBuffer.MakeUndo();
+            EXPECT_EQ(snapshot(), before);
+            app->undoBuffer.MakeRedo();
+        }
+    }
 }
 
 // ---- Exports ----
