@@ -267,33 +267,36 @@ TEST(CharsetConvert, MulticolourOwnColourAboveSevenIsInexact) {
     EXPECT_EQ(s.m->ram[0xD808], 7 | 8);
 }
 
-void expectRefused(Picture& s, int slot, bool merge, const std::string& text) {
-    auto copy = std::make_unique<Machine>(*s.m);
-    const auto r = ConvertBitmapToCharset(*s.m, s.pal, slot, merge);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, text);
-    EXPECT_EQ(r.charCount, 0);
-    EXPECT_TRUE(sameMachine(*s.m, *copy));
-}
-
 TEST(CharsetConvert, Refusals) {
-    Picture s(0, 0x18, false, 12);
-    expectRefused(s, 2, false, "Can't put the charset there: The VIC sees the character ROM there.");
-    expectRefused(s, 3, true, "Can't put the charset there: The VIC sees the character ROM there.");
-    expectRefused(s, 0, false, "Can't put the charset there: It overlaps the video matrix.");
-    expectRefused(s, 8, false, "Can't put the charset there: Invalid charset position.");
-    expectRefused(s, -1, false, "Can't put the charset there: Invalid charset position.");
-    s.m->setGfxMode(0);
-    expectRefused(s, 1, false, "The screen has to be in a bitmap mode.");
-    s.m->setGfxMode(2);
-    expectRefused(s, 8, false, "The screen has to be in a bitmap mode.");
-}
-
-TEST(CharsetConvert, RefusesColourRamOverlaps) {
-    Picture s(3, 0x08, false, 13);  // screen $C000, bitmap $E000
-    expectRefused(s, 3, false, "Can't put the charset there: It overlaps the color RAM.");
-    Picture t(3, 0x68, false, 14);  // screen $D800 is the colour RAM itself
-    expectRefused(t, 5, false, "Can't convert: the video matrix overlaps the color RAM.");
+    const std::string there = "Can't put the charset there: ", bitmap = "The screen has to be in a bitmap mode.";
+    // Mode -1: the picture's own bitmap mode.
+    const struct {
+        int bank;
+        u8 d018;
+        int mode, slot;
+        bool merge;
+        std::string text;
+    } rows[] = {
+        {0, 0x18, -1, 2, false, there + "The VIC sees the character ROM there."},
+        {0, 0x18, -1, 3, true, there + "The VIC sees the character ROM there."},
+        {0, 0x18, -1, 0, false, there + "It overlaps the video matrix."},
+        {0, 0x18, -1, 8, false, there + "Invalid charset position."},
+        {0, 0x18, -1, -1, false, there + "Invalid charset position."},
+        {0, 0x18, 0, 1, false, bitmap},
+        {0, 0x18, 2, 8, false, bitmap},
+        {3, 0x08, -1, 3, false, there + "It overlaps the color RAM."},  // screen $C000, bitmap $E000
+        {3, 0x68, -1, 5, false, "Can't convert: the video matrix overlaps the color RAM."},  // screen $D800
+    };
+    for (const auto& r : rows) {
+        Picture s(r.bank, r.d018, false, 12);
+        if (r.mode >= 0) s.m->setGfxMode(r.mode);
+        auto copy = std::make_unique<Machine>(*s.m);
+        const auto res = ConvertBitmapToCharset(*s.m, s.pal, r.slot, r.merge);
+        EXPECT_FALSE(res.ok) << r.text;
+        EXPECT_EQ(res.error, r.text);
+        EXPECT_EQ(res.charCount, 0);
+        EXPECT_TRUE(sameMachine(*s.m, *copy)) << r.text;
+    }
 }
 
 TEST(CharsetConvert, TooManyCellsWithoutMerge) {
