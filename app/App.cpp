@@ -2,14 +2,39 @@
 
 #include <algorithm>
 
+#include "platform/FileIO.h"
 #include "platform/Platform.h"
 
 App::App() {
+    wireMonitor();
     machine.loadAssets(Platform::assetDir());
     loadSettings();
     powerOn();
     machine.pen = 14;  // the reset leaves 0
     undoBuffer.Clear();
+}
+
+void App::wireMonitor() {
+    monitor.undo = &undoBuffer;
+    monitor.getDrive = [this](int device) -> DiskDrive* {
+        return device >= 8 && device <= 11 ? &drives[device - 8] : nullptr;
+    };
+    monitor.go = [this](u16 address) {
+        cpu.pc = address;
+        cpu.stopped = false;
+        showProcessor = true;
+    };
+    monitor.exit = [this] { showMonitor = false; };
+    monitor.hostLoad = [this](const std::string& name) {
+        FileIO::open("Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
+                     [this](const std::string&, Bytes& bytes) { monitor.hostLoadDone(&bytes); });
+    };
+    monitor.hostSave = [this](const std::string& name, const Bytes& bytes) {
+        std::string n = name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;
+        int count = int(bytes.size()) - 2;
+        FileIO::save("Monitor save", FileIO::lowerCase(n) + ".prg", bytes,
+                     [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
+    };
 }
 
 void App::powerOn() {

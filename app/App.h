@@ -9,6 +9,7 @@
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
+#include "cpu/Monitor.h"
 #include "disk/DiskDrive.h"
 
 // The one application object: the machine, the tools, the settings, the
@@ -63,6 +64,7 @@ struct App {
     bool showCharsetConverter = false;
 
     CPU6502 cpu{machine};
+    Monitor monitor{machine, cpu};
     DiskDrive drives[4];  // devices 8-11
 
     std::string asmSource =
@@ -118,6 +120,8 @@ struct App {
 
 private:
     int spriteZeroPointer() const;
+    // The monitor's ways out: drives, the processor, its window and host files.
+    void wireMonitor();
     // Reset machine, empty undo, text cursor home: shared by start-up and New.
     void powerOn();
 };
