@@ -153,6 +153,16 @@ void PlaceWindow(const char* name) {
     if (cond == ImGuiCond_FirstUseEver && w) keepInsideWorkArea(w);
 }
 
+void PushFontSize(ImFont* font, float size) {
+    if (font) ImGui::PushFont(font);
+    ImGui::SetWindowFontScale(size / 12.0f);
+}
+
+void PopFontSize(ImFont* font) {
+    ImGui::SetWindowFontScale(1.0f);
+    if (font) ImGui::PopFont();
+}
+
 void SetFontScale(float scale) { ImGui::GetIO().FontGlobalScale = scale; }
 
 bool NoPopupOpen() { return !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId); }

@@ -48,6 +48,11 @@ void BeginLayoutFrame();
 // left by the bars (x, y, w, h).
 ImVec4 DefaultWindowRect(const char* name, ImVec4 area);
 
+// A font at a pixel size (12 is its loaded size); later releases push both at
+// once. A null font keeps the current one. Pair each push with a pop.
+void PushFontSize(ImFont* font, float size);
+void PopFontSize(ImFont* font);
+
 // The main font scale (the UI scale); later releases keep it in the style.
 void SetFontScale(float scale);
 

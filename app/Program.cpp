@@ -186,6 +186,9 @@ void frame(const ProgramHooks* hooks) {
     if (app.showSpriteEditor) drawSpriteEditor(app);
     if (app.showRegisters) drawRegisterView(app);
     if (app.showBitmapMem) drawBitmapMemView(app);
+    if (app.showMonitor) drawMonitor(app);
+    if (app.showProcessor) drawProcessor(app);
+    if (app.showAssembler) drawAssembler(app);
     if (app.showMountDisk) drawMountDisk(app);
 
     drawSaveSpritesDialog(app);

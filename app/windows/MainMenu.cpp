@@ -157,8 +157,11 @@ void viewMenu(App& app) {
     ImGui::MenuItem("Sprites", nullptr, &app.showSprites);
     ImGui::MenuItem("Sprite editor", nullptr, &app.showSpriteEditor);
     ImGui::MenuItem("Registers", nullptr, &app.showRegisters);
+    ImGui::MenuItem("Monitor", nullptr, &app.showMonitor);
     ImGui::MenuItem("Second view", nullptr, &app.showSecondView);
     ImGui::MenuItem("Memory bitmap", nullptr, &app.showBitmapMem);
+    ImGui::MenuItem("Processor", nullptr, &app.showProcessor);
+    ImGui::MenuItem("Assembler", nullptr, &app.showAssembler);
     ImGui::Separator();
     ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
     ImGui::Separator();

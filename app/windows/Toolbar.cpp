@@ -73,6 +73,7 @@ void drawToolbar(App& app) {
     };
     static const WindowButton buttons[] = {
         {"sv", 11, "2nd", "Second View", &App::showSecondView, 48},
+        {"mo", 10, "Mon", "Monitor", &App::showMonitor, 80},
         {"sp", 12, "Spr", "Sprites", &App::showSprites, 112},
         {"se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor, 144},
         {"rg", -1, "Reg", "Registers", &App::showRegisters, 240},

@@ -15,6 +15,9 @@ void drawRegisterView(App& app);
 void drawBitmapMemView(App& app);
 void drawSaveSpritesDialog(App& app);
 void drawMountDisk(App& app);
+void drawMonitor(App& app);
+void drawProcessor(App& app);
+void drawAssembler(App& app);
 
 // The Screen window (or its canvas) has keyboard focus this frame.
 extern bool g_screenFocused;

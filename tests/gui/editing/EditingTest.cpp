@@ -165,6 +165,17 @@ struct Results {
     std::vector<u8> spriteBlock, savedSprites, expectSprites;
     std::string spriteUndo, registerUndo;
     int registerValue = -1;
+    Memory afterMonitorFill;
+    std::string monitorRow;
+    std::vector<u8> monitorScreen;
+    bool monitorKeptTypingElsewhere = false;
+    int listingWhileTimed = -1, listingAfterEscape = -1, monitorOpenAfterEscapes = -1;
+    double monitorFrameCpuMs = -1, monitorFrameWallMs = -1;
+    int procOpenBeforeCompile = -1, procOpenAfterFailedCompile = -1;
+    u16 pcAtBreak = 0;
+    u8 aAtBreak = 0, xAtBreak = 0, yAtBreak = 0;
+    int breakpointsSet = -1, runningAfterBreak = -1;
+    u8 storeTargetAtBreak = 0xFF;
 };
 Results R;
 
@@ -300,6 +311,150 @@ void findSpriteGrid(App& app) {
         if ((px[i] | 0xFF000000u) == app.palette.pixel(app.machine.vic[0x20]))
             minX = std::min(minX, i % W), maxX = std::max(maxX, i % W), minY = std::min(minY, H - 1 - i / W);
     g_grid = {float(x0 + minX + 2), float(y0 + minY + 2), float(maxX - minX - 3) / 24};
+}
+
+// One step per character through the X keyboard map (letters, digits and the
+// punctuation the monitor and the sources use).
+void typeText(std::vector<Step>& s, const std::string& text) {
+    for (char c : text) {
+        KeySym sym = XStringToKeysym(std::string(1, c).c_str());
+        if (c == ' ') sym = XK_space;
+        else if (c == '.') sym = XK_period;
+        else if (c == '$') sym = XK_dollar;
+        else if (c == '#') sym = XK_numbersign;
+        bool shift = c == '$' || c == '#' || (c >= 'A' && c <= 'Z');
+        s.push_back({"type", [=](App&) {
+                         if (shift) key(XK_Shift_L, true);
+                         key(sym, true);
+                         key(sym, false);
+                         if (shift) key(XK_Shift_L, false);
+                     },
+                     2});
+    }
+}
+
+void press(std::vector<Step>& s, KeySym sym, int wait = 3) {
+    s.push_back({"key down", [=](App&) { key(sym, true); }, 2});
+    s.push_back({"key up", [=](App&) { key(sym, false); }, wait});
+}
+
+void clickAt(std::vector<Step>& s, std::function<ImVec2()> where) {
+    s.push_back({"move", [=](App&) { ImVec2 p = where(); moveTo(p.x, p.y); }, 3});
+    s.push_back({"press", [](App&) { button(1, true); }, 2});
+    s.push_back({"release", [](App&) { button(1, false); }, 3});
+}
+
+ImVec2 windowMiddle(const char* name) {
+    ImGuiWindow* w = ImGui::FindWindowByName(name);
+    return w ? ImVec2(w->Pos.x + w->Size.x * 0.5f, w->Pos.y + w->Size.y * 0.5f) : ImVec2(-1, -1);
+}
+
+void monitorSteps(std::vector<Step>& s) {
+    // Focus by a click, Shift+Home blanks the screen, then the command and Return.
+    auto command = [&s](const std::string& text, int wait) {
+        clickAt(s, [] { return windowMiddle("Monitor"); });
+        s.push_back({"shift down", [](App&) { key(XK_Shift_L, true); }, 2});
+        press(s, XK_Home);
+        s.push_back({"shift up", [](App&) { key(XK_Shift_L, false); }, 2});
+        typeText(s, text);
+        press(s, XK_Return, wait);
+    };
+    s.push_back({"open monitor", [](App& a) { a.showMonitor = true; }, 5});
+    // Lower case on purpose: the monitor shows and reads it as upper case.
+    command(".f c000 c0ff 42", 3);
+    s.push_back({"record fill", [](App& a) {
+                     R.afterMonitorFill = snapshot(a);
+                     R.monitorRow = a.monitor.rowText(0);
+                     a.focusScreen = true;
+                 },
+                 4});
+    // Typing while another window has the keyboard leaves the monitor alone.
+    s.push_back({"text tool", [](App& a) { a.editor.tool = 1; }, 2});
+    s.push_back({"copy screen", [](App& a) {
+                     R.monitorScreen.assign(a.machine.monitorScreen, a.machine.monitorScreen + 1000);
+                 },
+                 1});
+    typeText(s, "zz");
+    s.push_back({"compare screen", [](App& a) {
+                     R.monitorKeptTypingElsewhere =
+                         std::equal(a.machine.monitorScreen, a.machine.monitorScreen + 1000, R.monitorScreen.begin());
+                     a.editor.tool = 3;
+                 },
+                 1});
+    command(".m 0000 ffff", 2);
+    s.push_back({"time listing", [](App&) {
+                     R.monitorFrameCpuMs = threadCpuMs();
+                     R.monitorFrameWallMs = wallMs();
+                 },
+                 120});
+    s.push_back({"end timing", [](App& a) {
+                     R.monitorFrameCpuMs = (threadCpuMs() - R.monitorFrameCpuMs) / 120;
+                     R.monitorFrameWallMs = (wallMs() - R.monitorFrameWallMs) / 120;
+                     R.listingWhileTimed = a.monitor.listing;
+                 },
+                 1});
+    press(s, XK_Escape);
+    s.push_back({"record escape", [](App& a) { R.listingAfterEscape = a.monitor.listing; }, 1});
+    press(s, XK_Escape);
+    s.push_back({"record close", [](App& a) { R.monitorOpenAfterEscapes = a.showMonitor; }, 1});
+}
+
+ImVec2 titleBar(const char* name) {
+    ImGuiWindow* w = ImGui::FindWindowByName(name);
+    return w ? ImVec2(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight() * 0.5f) : ImVec2(-1, -1);
+}
+
+// The middle of the n-th button of the window's first row of buttons.
+ImVec2 rowButton(const char* window, std::vector<const char*> labels, size_t n) {
+    ImGuiWindow* w = ImGui::FindWindowByName(window);
+    if (!w) return ImVec2(-1, -1);
+    const ImGuiStyle& st = ImGui::GetStyle();
+    float x = w->DC.CursorStartPos.x;
+    for (size_t i = 0; i < n; ++i) x += ImGui::CalcTextSize(labels[i]).x + st.FramePadding.x * 2 + st.ItemSpacing.x;
+    return ImVec2(x + ImGui::CalcTextSize(labels[n]).x * 0.5f + st.FramePadding.x,
+                  w->DC.CursorStartPos.y + ImGui::GetFrameHeight() * 0.5f);
+}
+
+void assemblerSteps(std::vector<Step>& s) {
+    static const std::vector<const char*> buttons = {"Load...", "Save...", "Compile", "Run in processor"};
+    auto compile = [] { return rowButton("Assembler", buttons, 2); };
+    auto runInProcessor = [] { return rowButton("Assembler", buttons, 3); };
+    s.push_back({"open assembler", [](App& a) {
+                     a.showAssembler = true;
+                     a.asmSource = "*=$C000\n        LDA #$1G\n";
+                 },
+                 5});
+    clickAt(s, runInProcessor);
+    s.push_back({"record before compile", [](App& a) { R.procOpenBeforeCompile = a.showProcessor; }, 1});
+    clickAt(s, compile);
+    clickAt(s, runInProcessor);
+    s.push_back({"good source", [](App& a) {
+                     R.procOpenAfterFailedCompile = a.showProcessor;
+                     a.asmSource =
+                         "*=$C000\n        LDX #$05\n        LDY #$00\nloop    INY\n        DEX\n"
+                         "        BNE loop\n        LDA #$42\n        STA $C100\n        BRK\n";
+                     a.machine.ram[0xC100] = 0;
+                 },
+                 2});
+    clickAt(s, compile);
+    clickAt(s, runInProcessor);
+    // The processor window opened on top; its keys act once it has the focus.
+    clickAt(s, [] { return titleBar("Processor###Processor"); });
+    for (int i = 0; i < 6; ++i) press(s, XK_Down, 2);
+    press(s, XK_F5);
+    press(s, XK_F9, 6);
+    s.push_back({"record break", [](App& a) {
+                     R.pcAtBreak = a.cpu.pc;
+                     R.aAtBreak = a.cpu.a;
+                     R.xAtBreak = a.cpu.x;
+                     R.yAtBreak = a.cpu.y;
+                     R.breakpointsSet = int(a.cpu.breakpoints.size());
+                     R.runningAfterBreak = a.cpuRunning;
+                     R.storeTargetAtBreak = a.machine.ram[0xC100];
+                     a.showProcessor = false;
+                     a.showAssembler = false;
+                 },
+                 2});
 }
 
 std::vector<Step> script() {
@@ -562,6 +717,8 @@ std::vector<Step> script() {
                  },
                  4});
     chord({XK_Escape});  // the saved message
+    monitorSteps(s);
+    assemblerSteps(s);
     // Minimised and restored: the layout stays as it was.
     for (int i = 0; i < 3; ++i)
         s.push_back({"minimise, restore", [i](App&) {
@@ -764,4 +921,36 @@ TEST_F(Editing, FrameTimeAtZoom8WithGrid) {
     std::printf("frame at zoom 8 with grid: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms CPU); idle %.1f fps\n",
                 R.frameCpuMs, R.frameWallMs, R.idleFps);
     EXPECT_LE(R.idleFps, 65);
+}
+
+TEST_F(Editing, MonitorFillTypedInItsWindow) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.monitorRow.substr(0, 15), ".F C000 C0FF 42");
+    const std::vector<u8>& ram = R.afterMonitorFill.ram;
+    for (int a = 0xC000; a < 0xC0FF; ++a) ASSERT_EQ(ram[a], 0x42) << a;
+    EXPECT_NE(ram[0xC0FF], 0x42);
+    EXPECT_TRUE(R.monitorKeptTypingElsewhere);
+}
+
+TEST_F(Editing, MonitorListingRunsUntilEscapeThenEscapeCloses) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.listingWhileTimed, 1);
+    EXPECT_EQ(R.listingAfterEscape, 0);
+    EXPECT_EQ(R.monitorOpenAfterEscapes, 0);
+    ASSERT_GT(R.monitorFrameCpuMs, 0);
+    std::printf("frame with the monitor listing: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms CPU)\n",
+                R.monitorFrameCpuMs, R.monitorFrameWallMs);
+}
+
+TEST_F(Editing, AssembledCodeRunsToABreakpointInTheProcessorWindow) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_EQ(R.procOpenBeforeCompile, 0);
+    EXPECT_EQ(R.procOpenAfterFailedCompile, 0);
+    EXPECT_EQ(R.breakpointsSet, 1);
+    EXPECT_EQ(R.runningAfterBreak, 0);
+    EXPECT_EQ(R.pcAtBreak, 0xC00A);
+    EXPECT_EQ(R.aAtBreak, 0x42);
+    EXPECT_EQ(R.xAtBreak, 0);
+    EXPECT_EQ(R.yAtBreak, 5);
+    EXPECT_EQ(R.storeTargetAtBreak, 0);
 }

@@ -1,0 +1,107 @@
+#include <imgui.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "app/Classic.h"
+#include "app/Compat.h"
+#include "app/windows/Windows.h"
+#include "cpu/Assembler.h"
+#include "cpu/CPU6502.h"
+#include "cpu/SourceLine.h"
+#include "platform/FileIO.h"
+
+namespace {
+
+int g_jumpLine = -1;  // a source line to select in the editor; -1 none
+
+int resizeCallback(ImGuiInputTextCallbackData* data) {
+    auto* source = static_cast<std::string*>(data->UserData);
+    if (data->EventFlag == ImGuiInputTextFlags_CallbackResize) {
+        source->resize(size_t(data->BufTextLen));
+        data->Buf = source->data();
+    } else if (g_jumpLine > 0) {
+        LineSpan s = SourceLineSpan(std::string_view(data->Buf, size_t(data->BufTextLen)), g_jumpLine);
+        data->SelectionStart = s.start;
+        data->SelectionEnd = s.end;
+        data->CursorPos = s.end;
+        g_jumpLine = -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void drawAssembler(App& app) {
+    static std::vector<Assembler::Message> messages;
+    static int lastStart = -1;
+    static int fontSize = 12;
+
+    Compat::PlaceWindow("Assembler");
+    if (!ImGui::Begin("Assembler", &app.showAssembler)) {
+        ImGui::End();
+        return;
+    }
+    if (ImGui::Button("Load...")) {
+        FileIO::open("Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
+                     [&app](const std::string&, std::vector<uint8_t>& bytes) {
+                         app.asmSource.assign(bytes.begin(), bytes.end());
+                     });
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("Save...")) FileIO::save("Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
+    ImGui::SameLine();
+    if (ImGui::Button("Compile")) {
+        app.undoBuffer.TakeUndo(7, "assemble");
+        Assembler as(app.machine);
+        bool ok = as.assemble(app.asmSource);
+        messages = as.messages;
+        // A failed compile must not point the processor at old bytes.
+        lastStart = ok ? as.codeStart : -1;
+    }
+    ImGui::SameLine();
+    ImGui::BeginDisabled(lastStart < 0);
+    if (ImGui::Button("Run in processor")) {
+        app.cpu.pc = u16(lastStart);
+        app.cpu.stopped = false;
+        app.showProcessor = true;
+    }
+    ImGui::EndDisabled();
+    ImGui::SameLine();
+    if (ImGui::Button("New"))
+        app.confirm("New source", "Remove all source code?", [&app] { app.asmSource.clear(); });
+    ImGui::SameLine();
+    ImGui::TextUnformatted("Font size:");
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(70);
+    ImGui::InputInt("##fs", &fontSize, 1, 2);
+    fontSize = std::clamp(fontSize, 8, 32);
+
+    ImGui::TextDisabled("Code");
+    if (g_jumpLine > 0) ImGui::SetKeyboardFocusHere();
+    float line = ImGui::GetTextLineHeightWithSpacing();
+    float height = ImGui::GetContentRegionAvail().y - 7 * line;
+    Compat::PushFontSize(Classic::MonoFont, float(fontSize));
+    ImGui::InputTextMultiline("##src", app.asmSource.data(), app.asmSource.capacity() + 1, ImVec2(-1, height),
+                              ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
+                                  ImGuiInputTextFlags_CallbackAlways,
+                              resizeCallback, &app.asmSource);
+    Compat::PopFontSize(Classic::MonoFont);
+
+    ImGui::TextDisabled("Messages (click an error to go to the line)");
+    ImGui::BeginChild("##msgs", ImVec2(0, 0), true);
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const Assembler::Message& msg = messages[i];
+        char label[512];
+        if (msg.line > 0) std::snprintf(label, sizeof label, "Line %d: %s##m%zu", msg.line, msg.text.c_str(), i);
+        else std::snprintf(label, sizeof label, "%s##m%zu", msg.text.c_str(), i);
+        ImGui::PushStyleColor(ImGuiCol_Text, msg.isError ? ImVec4(0.75f, 0.0f, 0.0f, 1.0f) : ImVec4(0.0f, 0.45f, 0.0f, 1.0f));
+        if (ImGui::Selectable(label) && msg.line > 0) g_jumpLine = msg.line;
+        ImGui::PopStyleColor();
+    }
+    ImGui::EndChild();
+    ImGui::End();
+}

@@ -1,0 +1,205 @@
+#include <imgui.h>
+
+#include <cstdio>
+
+#include "app/App.h"
+#include "app/Classic.h"
+#include "app/Compat.h"
+#include "app/Widgets.h"
+#include "app/windows/Windows.h"
+#include "cpu/CPU6502.h"
+
+namespace {
+
+bool key(int scancode, bool live, bool repeat) { return live && ImGui::IsKeyPressed(scancode, repeat); }
+
+u16 nextInstr(CPU6502& cpu, u16 address) {
+    int len = 1;
+    cpu.disassembleInstr(address, &len);
+    return u16(address + len);
+}
+
+void toggleBreakpoint(CPU6502& cpu, u16 address) {
+    if (!cpu.breakpoints.erase(address)) cpu.breakpoints.insert(address);
+}
+
+}  // namespace
+
+void drawProcessor(App& app) {
+    static u16 viewTop = 0xC000;
+    static int selRow = 0;
+    static bool followPc = true;
+    static int memAddr = 0;
+    CPU6502& cpu = app.cpu;
+
+    char title[64];
+    std::snprintf(title, sizeof title, "Processor%s###Processor", app.cpuRunning ? " - Running" : "");
+    Compat::PlaceWindow("Processor");
+    if (!ImGui::Begin(title, &app.showProcessor)) {
+        ImGui::End();
+        return;
+    }
+    bool live = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput;
+
+    if (app.cpuRunning) {
+        for (int i = 0; i < 5000; ++i) {
+            cpu.step();
+            if (cpu.stopped || cpu.breakpoints.count(cpu.pc)) {
+                app.cpuRunning = false;
+                followPc = true;
+                break;
+            }
+        }
+    }
+    if (app.cpuRunning) {
+        if (ImGui::Button("Stop") || key(Compat::Key(Compat::Key_Escape), live, false)) {
+            app.cpuRunning = false;
+            followPc = true;
+        }
+    } else {
+        if (ImGui::Button("Step (F7)") || key(Compat::KeyF(7), live, true)) {
+            // A series of steps undoes as one.
+            if (app.undoBuffer.undoName() != "cpu step") app.undoBuffer.TakeUndo(7, "cpu step");
+            cpu.stopped = false;
+            cpu.step();
+            followPc = true;
+        }
+        ImGui::SameLine();
+        if (ImGui::Button("Run (F9)") || key(Compat::KeyF(9), live, false)) {
+            app.undoBuffer.TakeUndo(7, "cpu run");
+            cpu.stopped = false;
+            cpu.step();
+            app.cpuRunning = !cpu.stopped;
+        }
+    }
+
+    u16 selected = viewTop;
+    for (int i = 0; i < selRow; ++i) selected = nextInstr(cpu, selected);
+
+    ImGui::SameLine();
+    if (ImGui::Button("Breakpoint (F5)") || key(Compat::KeyF(5), live, false)) toggleBreakpoint(cpu, selected);
+    ImGui::SameLine();
+    if (ImGui::Button("PC here (G)") || key(Compat::KeyLetter('G'), live, false)) cpu.pc = selected;
+    ImGui::SameLine();
+    if (ImGui::Button("Reset regs")) {
+        cpu.reset();
+        cpu.stopped = false;
+    }
+    ImGui::SameLine();
+    ImGui::Checkbox("Follow PC", &followPc);
+    if (cpu.stopped && !cpu.stopReason.empty()) {
+        ImGui::SameLine();
+        ImGui::TextColored(ImVec4(0.7f, 0.3f, 0.0f, 1.0f), "Stopped: %s", cpu.stopReason.c_str());
+    }
+
+    int v = cpu.pc;
+    ImGui::TextUnformatted("PC");
+    ImGui::SameLine();
+    if (Widgets::HexWordInput("##pc", v, 56)) {
+        cpu.pc = u16(v);
+        followPc = true;
+    }
+    struct Reg {
+        const char* label;
+        const char* id;
+        u8* value;
+    } regs[] = {{"A", "##a", &cpu.a}, {"X", "##x", &cpu.x}, {"Y", "##y", &cpu.y}, {"SP", "##sp", &cpu.sp}};
+    for (const Reg& r : regs) {
+        ImGui::SameLine();
+        ImGui::TextUnformatted(r.label);
+        ImGui::SameLine();
+        v = *r.value;
+        if (Widgets::HexByteInput(r.id, v, 32)) *r.value = u8(v);
+    }
+    static const struct {
+        const char* label;
+        int bit;
+    } flags[] = {{"N", 7}, {"V", 6}, {"B", 4}, {"D", 3}, {"I", 2}, {"Z", 1}, {"C", 0}};
+    for (const auto& f : flags) {
+        ImGui::SameLine();
+        bool on = (cpu.p >> f.bit) & 1;
+        if (ImGui::Checkbox(f.label, &on)) cpu.toggleFlag(f.bit);
+    }
+
+    if (followPc) {
+        u16 a = viewTop;
+        int found = -1;
+        for (int i = 0; i < 20 && found < 0; ++i, a = nextInstr(cpu, a))
+            if (a == cpu.pc) found = i;
+        if (found >= 0) {
+            selRow = found;
+        } else {
+            viewTop = cpu.pc;
+            selRow = 0;
+        }
+        if (!app.cpuRunning) followPc = false;
+    }
+    if (key(Compat::Key(Compat::Key_Up), live, true)) {
+        if (selRow > 0) --selRow;
+        else viewTop = cpu.backStep(viewTop);
+    }
+    if (key(Compat::Key(Compat::Key_Down), live, true)) {
+        if (selRow < 24) ++selRow;
+        else viewTop = nextInstr(cpu, viewTop);
+    }
+
+    if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont);
+    float lineH = ImGui::GetTextLineHeightWithSpacing();
+    float childH = ImGui::GetWindowHeight() - 9 * lineH - ImGui::GetFrameHeight();
+    ImGui::BeginChild("##dis", ImVec2(ImGui::GetWindowWidth() - 130, childH), true, ImGuiWindowFlags_NoScrollWithMouse);
+    if (ImGui::IsWindowHovered()) {
+        float wheel = ImGui::GetIO().MouseWheel;
+        if (wheel > 0) viewTop = cpu.backStep(viewTop);
+        else if (wheel < 0) viewTop = nextInstr(cpu, viewTop);
+    }
+    u16 a = viewTop;
+    for (int i = 0; i < 25; ++i) {
+        u16 lineAddr = a;
+        std::string text = cpu.disassemble(a);
+        ImVec2 p = ImGui::GetCursorScreenPos();
+        ImVec2 q(p.x + ImGui::GetContentRegionAvail().x, p.y + ImGui::GetTextLineHeight());
+        if (cpu.breakpoints.count(lineAddr))
+            ImGui::GetWindowDrawList()->AddRectFilled(p, q, IM_COL32(150, 30, 30, 255));
+        else if (lineAddr == cpu.pc)
+            ImGui::GetWindowDrawList()->AddRectFilled(p, q, IM_COL32(150, 140, 30, 200));
+        ImGui::PushID(i);
+        if (ImGui::Selectable(text.c_str(), i == selRow, ImGuiSelectableFlags_AllowDoubleClick)) {
+            selRow = i;
+            if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) toggleBreakpoint(cpu, lineAddr);
+        }
+        ImGui::PopID();
+    }
+    ImGui::EndChild();
+    ImGui::SameLine();
+    ImGui::BeginChild("##stack", ImVec2(0, childH), true);
+    ImGui::TextDisabled("Stack");
+    for (int slot = 0xFF; slot > cpu.sp; --slot) ImGui::Text("$01%02X %02X", slot, app.machine.ram[0x100 + slot]);
+    ImGui::EndChild();
+
+    ImGui::TextUnformatted("Memory $");
+    ImGui::SameLine();
+    Widgets::HexWordInput("##memaddr", memAddr, 56);
+    ImGui::SameLine();
+    if (ImGui::SmallButton("PC")) memAddr = cpu.pc;
+    ImGui::SameLine();
+    if (ImGui::SmallButton("Stack")) memAddr = 0x0100 | ((cpu.sp + 1) & 0xF8);
+    ImGui::BeginChild("##mem", ImVec2(0, 0), true, ImGuiWindowFlags_NoScrollWithMouse);
+    if (ImGui::IsWindowHovered()) memAddr = (memAddr - int(ImGui::GetIO().MouseWheel) * 8) & 0xFFFF;
+    for (int line = 0; line < 8; ++line) {
+        int base = (memAddr + line * 8) & 0xFFFF;
+        char buf[64];
+        int n = std::snprintf(buf, sizeof buf, "%04X ", base);
+        u8 bytes[8];
+        for (int i = 0; i < 8; ++i) {
+            bytes[i] = app.machine.ram[(base + i) & 0xFFFF];
+            n += std::snprintf(buf + n, sizeof buf - n, " %02X", bytes[i]);
+        }
+        n += std::snprintf(buf + n, sizeof buf - n, "  ");
+        for (int i = 0; i < 8; ++i) buf[n++] = bytes[i] >= 32 && bytes[i] <= 126 ? char(bytes[i]) : '.';
+        buf[n] = 0;
+        ImGui::TextUnformatted(buf);
+    }
+    ImGui::EndChild();
+    if (Classic::MonoFont) ImGui::PopFont();
+    ImGui::End();
+}
