@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/App.h"
 #include "platform/Platform.h"
@@ -48,75 +50,49 @@ TEST_F(AppTest, ConstructorState) {
     EXPECT_EQ(&m, &app->machine);
 }
 
-TEST_F(AppTest, ZoomSettingRange) {
-    writeIni("Zoom=30\n");
-    EXPECT_EQ(std::make_unique<App>()->zoom, 2);
-    writeIni("Zoom=7\n");
+// Settings files as read at start-up: what the application takes, and lines it writes back.
+TEST_F(AppTest, SettingsRead) {
+    const struct {
+        const char* text;
+        bool (*check)(App&);
+        std::vector<std::string> saved;
+    } rows[] = {
+        {"Zoom=30\n", [](App& a) { return a.zoom == 2; }, {}},
+        {"Zoom=7\n", [](App& a) { return a.zoom == 7; }, {"Zoom=7"}},
+        {"UiScale=0.25\n", [](App& a) { return a.uiScale == 1.0f; }, {}},
+        {"UiScale=abc\n", [](App& a) { return a.uiScale == 1.0f; }, {}},
+        {"UiScale=nan\n", [](App& a) { return a.uiScale == 1.0f; }, {}},
+        {"UiScale=2\n", [](App& a) { return a.uiScale == 2.0f; }, {"UiScale=2"}},
+        {"GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\nPalette=4294967297\n"
+         "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n",
+         [](App& a) {
+             return a.gridColor == 2 && a.paletteIndex == 0 && !a.editor.pixels.noNewColours && !a.showGrid &&
+                    !a.showActiveChar && a.showMonitor && a.showCalc && !a.showSprites;
+         },
+         {}},
+        {"DontReplaceColors=1\n", [](App& a) { return a.dontReplaceColors && a.editor.pixels.noNewColours; }, {}},
+        {"Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\nCustom_4294967299_R=77\n",
+         [](App& a) {
+             return a.palette.custom[3][0] != 77 && a.palette.custom[3][1] == 44 && a.palette.custom[2][2] == 9 &&
+                    a.palette.custom[0][0] == 17;
+         },
+         {"Custom_3_G=44", "Custom_0_R=17"}},
+        // The index is kept as written until a palette is chosen.
+        {"Palette=12\n", [](App& a) { return a.palette.index == 0 && a.paletteIndex == 12; }, {"Palette=12"}},
+    };
+    for (const auto& r : rows) {
+        writeIni(r.text);
+        auto app = std::make_unique<App>();
+        EXPECT_TRUE(r.check(*app)) << r.text;
+        app->saveSettings();
+        const std::string text = ini();
+        for (const std::string& line : r.saved) EXPECT_TRUE(hasLine(text, line)) << r.text << line;
+        EXPECT_EQ(text.find("Custom_16"), std::string::npos);
+    }
     auto app = std::make_unique<App>();
-    EXPECT_EQ(app->zoom, 7);
-    app->saveSettings();
-    EXPECT_TRUE(hasLine(ini(), "Zoom=7"));
-}
-
-TEST_F(AppTest, UiScaleSetting) {
-    writeIni("UiScale=0.25\n");
-    EXPECT_FLOAT_EQ(std::make_unique<App>()->uiScale, 1.0f);
-    writeIni("UiScale=abc\n");
-    EXPECT_FLOAT_EQ(std::make_unique<App>()->uiScale, 1.0f);
-    writeIni("UiScale=nan\n");
-    EXPECT_FLOAT_EQ(std::make_unique<App>()->uiScale, 1.0f);
-    writeIni("UiScale=2\n");
-    auto app = std::make_unique<App>();
-    EXPECT_FLOAT_EQ(app->uiScale, 2.0f);
-    app->saveSettings();
-    EXPECT_TRUE(hasLine(ini(), "UiScale=2"));
     app->uiScale = 1.25f;
     app->saveSettings();
     EXPECT_TRUE(hasLine(ini(), "UiScale=1.25"));
-}
-
-TEST_F(AppTest, BadValuesAndUnknownKeys) {
-    writeIni("GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\nPalette=4294967297\n"
-             "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n");
-    auto app = std::make_unique<App>();
-    EXPECT_EQ(app->gridColor, 2);
-    EXPECT_EQ(app->paletteIndex, 0);
-    EXPECT_FALSE(app->editor.pixels.noNewColours);
-    EXPECT_FALSE(app->showGrid);
-    EXPECT_FALSE(app->showActiveChar);
-    EXPECT_TRUE(app->showMonitor);
-    EXPECT_TRUE(app->showCalc);
-    EXPECT_FALSE(app->showSprites);
-}
-
-TEST_F(AppTest, DontReplaceColorsReachesThePixelOperator) {
-    writeIni("DontReplaceColors=1\n");
-    auto app = std::make_unique<App>();
-    EXPECT_TRUE(app->dontReplaceColors);
-    EXPECT_TRUE(app->editor.pixels.noNewColours);
-}
-
-TEST_F(AppTest, CustomPaletteKeys) {
-    writeIni("Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\nCustom_4294967299_R=77\n");
-    auto app = std::make_unique<App>();
-    EXPECT_NE(app->palette.custom[3][0], 77);
-    EXPECT_EQ(app->palette.custom[3][1], 44);
-    EXPECT_EQ(app->palette.custom[2][2], 9);
-    EXPECT_EQ(app->palette.custom[0][0], 17);
-    app->saveSettings();
-    std::string text = ini();
-    EXPECT_TRUE(hasLine(text, "Custom_3_G=44"));
-    EXPECT_TRUE(hasLine(text, "Custom_0_R=17"));
-    EXPECT_EQ(text.find("Custom_16"), std::string::npos);
-}
-
-TEST_F(AppTest, PaletteIndexKeptUntilChosen) {
-    writeIni("Palette=12\n");
-    auto app = std::make_unique<App>();
-    EXPECT_EQ(app->palette.index, 0);
-    EXPECT_EQ(app->paletteIndex, 12);
-    app->saveSettings();
-    EXPECT_TRUE(hasLine(ini(), "Palette=12"));
     app->setPalette(-3);  // chosen: stored as the palette's own index, and saved at once
     EXPECT_EQ(app->paletteIndex, 0);
     EXPECT_TRUE(hasLine(ini(), "Palette=0"));
