@@ -21,6 +21,13 @@ inline void render(const Machine& m) {
     Vic::renderScreen(m, palette, pixels.data(), Vic::ScreenWidth);
 }
 
+// The four corner cells only: enough where the loader alone decides what lands in memory.
+inline void renderCorners(const Machine& m) {
+    static Palette palette;
+    static u32 pixels[8 * 8];
+    for (auto [col, row] : {std::pair{0, 0}, {39, 0}, {0, 24}, {39, 24}}) Vic::renderCell(m, palette, col, row, pixels, 8);
+}
+
 // One application for the whole run, its settings in a private directory so no user file is touched.
 inline App& app() {
     static App* a = [] {
