@@ -169,44 +169,36 @@ TEST_F(UndoBufferTest, RedoStackRules) {
     EXPECT_TRUE(u.redo.empty());
 }
 
-TEST_F(UndoBufferTest, RangeStepsMaskAndCut) {
-    u.TakeUndoRange(0xFF00, 0x200, "r");
-    ASSERT_EQ(u.undo.back().regions.size(), 1u);
-    EXPECT_EQ(u.undo.back().regions[0].address, 0xFF00u);
-    EXPECT_EQ(u.undo.back().regions[0].bytes.size(), 256u);
-    u.TakeUndoRange(0xFF00 + 65536, 16, "r");
-    EXPECT_EQ(u.undo.back().regions[0].address, 0xFF00u);
-    EXPECT_EQ(u.undo.back().regions[0].bytes.size(), 16u);
-    EXPECT_EQ(u.undo.back().regions[0].bytes[3], m->ram[0xFF03]);
-    u.TakeUndoRange(-1, 2, "r");
-    EXPECT_EQ(u.undo.back().regions[0].address, 0xFFFFu);
-    EXPECT_EQ(u.undo.back().regions[0].bytes.size(), 1u);
-}
-
-TEST_F(UndoBufferTest, NegativeRangeLengthStoresEmptyStep) {
-    u.TakeUndo(6, "old");
-    u.MakeUndo();
-    u.TakeUndoRange(0x1234, -5, "neg");
-    ASSERT_EQ(u.undo.size(), 1u);
-    EXPECT_EQ(u.undoName(), "neg");
-    ASSERT_EQ(u.undo.back().regions.size(), 1u);
-    EXPECT_TRUE(u.undo.back().regions[0].bytes.empty());
-    EXPECT_TRUE(u.redo.empty());
-    Bytes before = ramCopy();
-    u.MakeUndo();
-    u.MakeRedo();
-    EXPECT_EQ(ramCopy(), before);
-}
-
-TEST_F(UndoBufferTest, RangeRoundTrip) {
-    u.TakeUndoRange(0xFFF0, 100, "edge");
-    for (int a = 0xFFF0; a <= 0xFFFF; ++a) m->ram[a] = 0xEE;
-    m->ram[0] = 0x77;
-    u.MakeUndo();
-    for (int a = 0xFFF0; a <= 0xFFFF; ++a) EXPECT_EQ(m->ram[a], u8(a * 31 + (a >> 8)));
-    EXPECT_EQ(m->ram[0], 0x77);  // nothing wrapped around
-    u.MakeRedo();
-    EXPECT_EQ(m->ram[0xFFF5], 0xEE);
+// Range steps: the address masked to 16 bits, the length cut at $FFFF (nothing wraps to $0000),
+// a negative length an empty step that still counts; each undoes and redoes its bytes.
+TEST_F(UndoBufferTest, RangeSteps) {
+    const struct {
+        int address, length;
+        u32 wantAddress;
+        size_t wantSize;
+    } rows[] = {{0xFF00, 0x200, 0xFF00, 256}, {0xFF00 + 65536, 16, 0xFF00, 16}, {-1, 2, 0xFFFF, 1},
+                {0xFFF0, 100, 0xFFF0, 16},    {0x1234, -5, 0x1234, 0},          {0x2000, 0, 0x2000, 0}};
+    for (const auto& r : rows) {
+        u.TakeUndo(6, "old");
+        u.MakeUndo();
+        u.TakeUndoRange(r.address, r.length, "range");
+        EXPECT_TRUE(u.redo.empty()) << r.address;
+        EXPECT_EQ(u.undoName(), "range");
+        ASSERT_EQ(u.undo.back().regions.size(), 1u);
+        EXPECT_EQ(u.undo.back().regions[0].address, r.wantAddress) << r.address;
+        EXPECT_EQ(u.undo.back().regions[0].bytes.size(), r.wantSize) << r.address;
+        const Bytes before = ramCopy();
+        for (auto& b : m->ram) b ^= 0xEE;
+        const Bytes changed = ramCopy();
+        u.MakeUndo();
+        for (u32 a = 0; a < 65536; ++a) {
+            const bool inside = a >= r.wantAddress && a < r.wantAddress + r.wantSize;
+            ASSERT_EQ(m->ram[a], inside ? before[a] : changed[a]) << r.address << " at " << a;
+        }
+        u.MakeRedo();
+        EXPECT_EQ(ramCopy(), changed);
+        u.Clear();
+    }
 }
 
 TEST_F(UndoBufferTest, EmptyStacksChangeNothing) {
