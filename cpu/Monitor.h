@@ -7,7 +7,7 @@
 #include "core/Types.h"
 
 struct CPU6502;
-struct DiskDrive;
+class DiskDrive;
 struct UndoBuffer;
 
 // A machine-language monitor in the style of a C64 cartridge monitor: a 40x25

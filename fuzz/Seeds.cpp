@@ -71,5 +71,9 @@ int main(int argc, char** argv) {
     put(out / "d64", "directory", {0, 1, 0, 18, 4, 0x82, 17, 0});
     put(out / "d64", "chain", {0, 4, 0, 17, 0});
     put(out / "d64", "errors", {1, 7, 9, 1, 1, 1});
+
+    put(out / "monitor", "memory", text(".:C000 01 02 03\n.M C000 C040\n.F C000 C0FF 55\n.C 0000 0100 FFF0\n"));
+    put(out / "monitor", "code", text(".A C000 LDA #$07\n.D C000 C020\n.>C000 A9 07 ADC #1\n., C000 HELLO\n.G C000\n"));
+    put(out / "monitor", "disk", text(".S\"PROG\",08,C000,C100\n.L\"PROG\",08\n.L\"X\",06,2000\n.S\"H\",0A,1000,1010\n.$\n"));
     return 0;
 }
