@@ -74,6 +74,6 @@ int main(int argc, char** argv) {
 
     put(out / "monitor", "memory", text(".:C000 01 02 03\n.M C000 C040\n.F C000 C0FF 55\n.C 0000 0100 FFF0\n"));
     put(out / "monitor", "code", text(".A C000 LDA #$07\n.D C000 C020\n.>C000 A9 07 ADC #1\n., C000 HELLO\n.G C000\n"));
-    put(out / "monitor", "disk", text(".S\"PROG\",08,C000,C100\n.L\"PROG\",08\n.L\"X\",06,2000\n.S\"H\",0A,1000,1010\n.$\n"));
+    put(out / "monitor", "disk", text(".S\"PROG\",8,C000,C100\n.L\"PROG\",8\n.L\"X\",6,2000\n.S\"H\",10,1000,1010\n.L\"PROG\",8,FFFF\n"));
     return 0;
 }
