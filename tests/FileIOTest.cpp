@@ -257,35 +257,36 @@ TEST_F(FileIOTest, ChangingDirectoryDisarmsOverwrite) {
     EXPECT_EQ(read(root / "x.prg"), "old");
 }
 
+// A first Save on an existing file arms the overwrite; picking a file or entering a directory disarms it.
 TEST_F(FileIOTest, ListClickDisarmsAndDirectoryClickEnters) {
     write(root / "x.prg", "old");
-    FileIO::save("Save", "x.prg", {1, 2, 3}, nullptr);
+    fs::create_directory(root / "deeper");
     auto& d = FileIO::dialog();
+    for (bool pick : {true, false}) {
+        FileIO::save("Save", "x.prg", {1, 2, 3}, nullptr);
+        // The bytes are held for every call of the producer.
+        EXPECT_EQ(d.producer("x"), d.producer("y"));
+        d.dir = root.string();
+        FileIO::accept();
+        EXPECT_TRUE(d.overwriteArmed);
+        if (pick) FileIO::pickFile("x.prg");
+        else FileIO::enterDir("deeper");
+        EXPECT_FALSE(d.overwriteArmed);
+        EXPECT_EQ(fs::path(d.dir), pick ? root : root / "deeper");
+    }
+    FileIO::save("Save", "x.prg", {1, 2, 3}, nullptr);
     d.dir = root.string();
-    FileIO::accept();
-    EXPECT_TRUE(d.overwriteArmed);
-    FileIO::pickFile("x.prg");
-    EXPECT_FALSE(d.overwriteArmed);
     FileIO::accept();
     FileIO::accept();
     EXPECT_EQ(read(root / "x.prg"), std::string("\x01\x02\x03", 3));
-
-    fs::create_directory(root / "deeper");
-    FileIO::save("Save", "x.prg", {4}, nullptr);
+    // A new request drops the old one's callback.
+    bool firstCalled = false;
+    FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
+    FileIO::open("Second", {}, nullptr);
     d.dir = root.string();
+    type("x.prg");
     FileIO::accept();
-    EXPECT_TRUE(d.overwriteArmed);
-    FileIO::enterDir("deeper");
-    EXPECT_EQ(fs::path(d.dir), root / "deeper");
-    EXPECT_FALSE(d.overwriteArmed);
-}
-
-TEST_F(FileIOTest, SaveHoldsBytesForRepeatedCalls) {
-    FileIO::save("Save", "a.bin", {9, 8}, nullptr);
-    auto producer = FileIO::dialog().producer;
-    ASSERT_TRUE(producer);
-    EXPECT_EQ(producer("x"), (std::vector<uint8_t>{9, 8}));
-    EXPECT_EQ(producer("y"), (std::vector<uint8_t>{9, 8}));
+    EXPECT_FALSE(firstCalled);
 }
 
 TEST_F(FileIOTest, SaveFailureIsShown) {
@@ -320,17 +321,6 @@ TEST_F(FileIOTest, OpenPathAndChooseDirectory) {
     EXPECT_EQ(got, (root / "prgs").string());
     EXPECT_FALSE(d.open);
     EXPECT_EQ(FileIO::startDir(), (root / "prgs").string());
-}
-
-TEST_F(FileIOTest, NewRequestDropsTheOld) {
-    bool firstCalled = false;
-    write(root / "f.prg", "1");
-    FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
-    FileIO::open("Second", {}, nullptr);
-    FileIO::dialog().dir = root.string();
-    type("f.prg");
-    FileIO::accept();
-    EXPECT_FALSE(firstCalled);
 }
 
 TEST_F(FileIOTest, CallbackMayStartANewRequest) {
