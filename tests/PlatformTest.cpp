@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -41,64 +43,51 @@ struct EnvGuard {
     }
 };
 
-TEST(Platform, AssetDirFromEnvironmentWinsOverBasePath) {
-    TempDir t;
-    touch(t.path / "env" / "C64Chars.bin");
-    touch(t.path / "base" / "assets" / "C64Chars.bin");
-    EnvGuard env;
-    env.set("VORLIX_ASSETS", (t.path / "env").c_str());
-    Platform::initWithBasePath((t.path / "base").string() + "/");
-    EXPECT_EQ(Platform::assetDir(), (t.path / "env").string());
-}
-
-TEST(Platform, AssetDirCandidatesInOrder) {
-    TempDir t;
-    touch(t.path / "share" / "vorlix" / "assets" / "C64Chars.bin");
-    fs::create_directories(t.path / "bin");
-    EnvGuard env;
-    env.set("VORLIX_ASSETS", (t.path / "nothing").c_str());
-    Platform::initWithBasePath((t.path / "bin").string() + "/");
-    EXPECT_EQ(Platform::assetDir(), (t.path / "bin").string() + "/../share/vorlix/assets");
-    touch(t.path / "bin" / "assets" / "C64Chars.bin");
-    Platform::initWithBasePath((t.path / "bin").string());  // separator added when missing
-    EXPECT_EQ(Platform::assetDir(), (t.path / "bin").string() + "/assets");
-}
-
-TEST(Platform, EmptyAssetVariableIsSkippedAndFallbackIsAssets) {
-    TempDir t;
-    EnvGuard env;
-    env.set("VORLIX_ASSETS", "");
-    // The working directory holds the file, but an empty variable must not pick it.
-    fs::path cwd = fs::current_path();
-    touch(t.path / "C64Chars.bin");
-    fs::current_path(t.path);
-    Platform::initWithBasePath((t.path / "nowhere").string() + "/");
-    fs::current_path(cwd);
-    EXPECT_EQ(Platform::assetDir(), "assets");
-}
-
-TEST(Platform, ConfigDirectoryChoiceAndCreation) {
-    TempDir t;
-    EnvGuard env;
-    env.set("APPDATA", (t.path / "appdata").c_str());
-    Platform::initWithBasePath("");
-    EXPECT_EQ(Platform::configDir(), (t.path / "appdata").string() + "/Vorlix");
-    EXPECT_TRUE(fs::is_directory(Platform::configDir()));
-
-    env.set("APPDATA", "");
-    env.set("XDG_CONFIG_HOME", (t.path / "xdg").c_str());
-    Platform::initWithBasePath("");
-    EXPECT_EQ(Platform::configDir(), (t.path / "xdg").string() + "/vorlix");
-    EXPECT_TRUE(fs::is_directory(Platform::configDir()));
-
-    env.set("XDG_CONFIG_HOME", nullptr);
-    env.set("HOME", t.path.c_str());
-    Platform::initWithBasePath("");
-    EXPECT_EQ(Platform::configDir(), (t.path / ".config" / "vorlix").string());
-
-    env.set("HOME", nullptr);
-    Platform::initWithBasePath("");
-    EXPECT_EQ(Platform::configDir(), ".");
+// "%" stands for a fresh directory, which is also the working directory while the platform looks.
+TEST(Platform, AssetAndConfigDirectories) {
+    auto expand = [](std::string s, const fs::path& t) {
+        if (const size_t at = s.find('%'); at != std::string::npos) s.replace(at, 1, t.string());
+        return s;
+    };
+    // The variable wins; then base/assets, then base/../share/vorlix/assets (a missing separator
+    // added); an empty variable is skipped, never taken for the working directory.
+    const struct {
+        std::vector<const char*> files;
+        const char *variable, *base, *want;
+    } assets[] = {
+        {{"env/C64Chars.bin", "base/assets/C64Chars.bin"}, "%/env", "%/base/", "%/env"},
+        {{"share/vorlix/assets/C64Chars.bin", "bin/program"}, "%/nothing", "%/bin/", "%/bin/../share/vorlix/assets"},
+        {{"share/vorlix/assets/C64Chars.bin", "bin/assets/C64Chars.bin"}, "%/nothing", "%/bin", "%/bin/assets"},
+        {{"C64Chars.bin"}, "", "%/nowhere/", "assets"},
+    };
+    const fs::path cwd = fs::current_path();
+    for (const auto& r : assets) {
+        TempDir t;
+        for (const char* f : r.files) touch(t.path / f);
+        EnvGuard env;
+        env.set("VORLIX_ASSETS", expand(r.variable, t.path).c_str());
+        fs::current_path(t.path);
+        Platform::initWithBasePath(expand(r.base, t.path));
+        fs::current_path(cwd);
+        EXPECT_EQ(Platform::assetDir(), expand(r.want, t.path)) << r.want;
+    }
+    // APPDATA, then XDG_CONFIG_HOME, then HOME/.config; the directory is made.
+    const struct {
+        const char *appData, *xdg, *home, *want;
+    } configs[] = {{"%/appdata", "%/xdg", "%", "%/appdata/Vorlix"},
+                   {"", "%/xdg", "%", "%/xdg/vorlix"},
+                   {"", nullptr, "%", "%/.config/vorlix"},
+                   {"", nullptr, nullptr, "."}};
+    for (const auto& r : configs) {
+        TempDir t;
+        EnvGuard env;
+        env.set("APPDATA", expand(r.appData, t.path).c_str());
+        env.set("XDG_CONFIG_HOME", r.xdg ? expand(r.xdg, t.path).c_str() : nullptr);
+        env.set("HOME", r.home ? expand(r.home, t.path).c_str() : nullptr);
+        Platform::initWithBasePath("");
+        EXPECT_EQ(Platform::configDir(), expand(r.want, t.path));
+        EXPECT_TRUE(fs::is_directory(Platform::configDir()));
+    }
 }
 
 TEST(Platform, ReadFileCases) {
