@@ -52,7 +52,8 @@ void drawAssembler(App& app) {
                      });
     }
     ImGui::SameLine();
-    if (ImGui::Button("Save...")) FileIO::save("Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
+    if (ImGui::Button("Save..."))
+        FileIO::save("Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
     ImGui::SameLine();
     if (ImGui::Button("Compile")) {
         app.undoBuffer.TakeUndo(7, "assemble");
@@ -98,7 +99,8 @@ void drawAssembler(App& app) {
         char label[512];
         if (msg.line > 0) std::snprintf(label, sizeof label, "Line %d: %s##m%zu", msg.line, msg.text.c_str(), i);
         else std::snprintf(label, sizeof label, "%s##m%zu", msg.text.c_str(), i);
-        ImGui::PushStyleColor(ImGuiCol_Text, msg.isError ? ImVec4(0.75f, 0.0f, 0.0f, 1.0f) : ImVec4(0.0f, 0.45f, 0.0f, 1.0f));
+        ImVec4 color = msg.isError ? ImVec4(0.75f, 0.0f, 0.0f, 1.0f) : ImVec4(0.0f, 0.45f, 0.0f, 1.0f);
+        ImGui::PushStyleColor(ImGuiCol_Text, color);
         if (ImGui::Selectable(label) && msg.line > 0) g_jumpLine = msg.line;
         ImGui::PopStyleColor();
     }

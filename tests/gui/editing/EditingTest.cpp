@@ -168,14 +168,10 @@ struct Results {
     Memory afterMonitorFill;
     std::string monitorRow;
     std::vector<u8> monitorScreen;
-    bool monitorKeptTypingElsewhere = false;
-    int listingWhileTimed = -1, listingAfterEscape = -1, monitorOpenAfterEscapes = -1;
+    int monitorKeptTypingElsewhere = -1, listingWhileTimed = -1, listingAfterEscape = -1, monitorOpenAfterEscapes = -1;
     double monitorFrameCpuMs = -1, monitorFrameWallMs = -1;
-    int procOpenBeforeCompile = -1, procOpenAfterFailedCompile = -1;
-    u16 pcAtBreak = 0;
-    u8 aAtBreak = 0, xAtBreak = 0, yAtBreak = 0;
-    int breakpointsSet = -1, runningAfterBreak = -1;
-    u8 storeTargetAtBreak = 0xFF;
+    int procOpenBeforeCompile = -1, procOpenAfterFailedCompile = -1, breakpointsSet = -1, runningAfterBreak = -1;
+    std::vector<int> registersAtBreak;  // pc, a, x, y, the byte the next instruction stores to
 };
 Results R;
 
@@ -313,35 +309,12 @@ void findSpriteGrid(App& app) {
     g_grid = {float(x0 + minX + 2), float(y0 + minY + 2), float(maxX - minX - 3) / 24};
 }
 
-// One step per character through the X keyboard map (letters, digits and the
-// punctuation the monitor and the sources use).
+// One step per character through the X keyboard map.
 void typeText(std::vector<Step>& s, const std::string& text) {
     for (char c : text) {
-        KeySym sym = XStringToKeysym(std::string(1, c).c_str());
-        if (c == ' ') sym = XK_space;
-        else if (c == '.') sym = XK_period;
-        else if (c == '$') sym = XK_dollar;
-        else if (c == '#') sym = XK_numbersign;
-        bool shift = c == '$' || c == '#' || (c >= 'A' && c <= 'Z');
-        s.push_back({"type", [=](App&) {
-                         if (shift) key(XK_Shift_L, true);
-                         key(sym, true);
-                         key(sym, false);
-                         if (shift) key(XK_Shift_L, false);
-                     },
-                     2});
+        KeySym sym = c == ' ' ? XK_space : c == '.' ? XK_period : XStringToKeysym(std::string(1, c).c_str());
+        s.push_back({"type", [=](App&) { key(sym, true), key(sym, false); }, 2});
     }
-}
-
-void press(std::vector<Step>& s, KeySym sym, int wait = 3) {
-    s.push_back({"key down", [=](App&) { key(sym, true); }, 2});
-    s.push_back({"key up", [=](App&) { key(sym, false); }, wait});
-}
-
-void clickAt(std::vector<Step>& s, std::function<ImVec2()> where) {
-    s.push_back({"move", [=](App&) { ImVec2 p = where(); moveTo(p.x, p.y); }, 3});
-    s.push_back({"press", [](App&) { button(1, true); }, 2});
-    s.push_back({"release", [](App&) { button(1, false); }, 3});
 }
 
 ImVec2 windowMiddle(const char* name) {
@@ -349,112 +322,14 @@ ImVec2 windowMiddle(const char* name) {
     return w ? ImVec2(w->Pos.x + w->Size.x * 0.5f, w->Pos.y + w->Size.y * 0.5f) : ImVec2(-1, -1);
 }
 
-void monitorSteps(std::vector<Step>& s) {
-    // Focus by a click, Shift+Home blanks the screen, then the command and Return.
-    auto command = [&s](const std::string& text, int wait) {
-        clickAt(s, [] { return windowMiddle("Monitor"); });
-        s.push_back({"shift down", [](App&) { key(XK_Shift_L, true); }, 2});
-        press(s, XK_Home);
-        s.push_back({"shift up", [](App&) { key(XK_Shift_L, false); }, 2});
-        typeText(s, text);
-        press(s, XK_Return, wait);
-    };
-    s.push_back({"open monitor", [](App& a) { a.showMonitor = true; }, 5});
-    // Lower case on purpose: the monitor shows and reads it as upper case.
-    command(".f c000 c0ff 42", 3);
-    s.push_back({"record fill", [](App& a) {
-                     R.afterMonitorFill = snapshot(a);
-                     R.monitorRow = a.monitor.rowText(0);
-                     a.focusScreen = true;
-                 },
-                 4});
-    // Typing while another window has the keyboard leaves the monitor alone.
-    s.push_back({"text tool", [](App& a) { a.editor.tool = 1; }, 2});
-    s.push_back({"copy screen", [](App& a) {
-                     R.monitorScreen.assign(a.machine.monitorScreen, a.machine.monitorScreen + 1000);
-                 },
-                 1});
-    typeText(s, "zz");
-    s.push_back({"compare screen", [](App& a) {
-                     R.monitorKeptTypingElsewhere =
-                         std::equal(a.machine.monitorScreen, a.machine.monitorScreen + 1000, R.monitorScreen.begin());
-                     a.editor.tool = 3;
-                 },
-                 1});
-    command(".m 0000 ffff", 2);
-    s.push_back({"time listing", [](App&) {
-                     R.monitorFrameCpuMs = threadCpuMs();
-                     R.monitorFrameWallMs = wallMs();
-                 },
-                 120});
-    s.push_back({"end timing", [](App& a) {
-                     R.monitorFrameCpuMs = (threadCpuMs() - R.monitorFrameCpuMs) / 120;
-                     R.monitorFrameWallMs = (wallMs() - R.monitorFrameWallMs) / 120;
-                     R.listingWhileTimed = a.monitor.listing;
-                 },
-                 1});
-    press(s, XK_Escape);
-    s.push_back({"record escape", [](App& a) { R.listingAfterEscape = a.monitor.listing; }, 1});
-    press(s, XK_Escape);
-    s.push_back({"record close", [](App& a) { R.monitorOpenAfterEscapes = a.showMonitor; }, 1});
-}
-
-ImVec2 titleBar(const char* name) {
-    ImGuiWindow* w = ImGui::FindWindowByName(name);
-    return w ? ImVec2(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight() * 0.5f) : ImVec2(-1, -1);
-}
-
-// The middle of the n-th button of the window's first row of buttons.
-ImVec2 rowButton(const char* window, std::vector<const char*> labels, size_t n) {
-    ImGuiWindow* w = ImGui::FindWindowByName(window);
-    if (!w) return ImVec2(-1, -1);
+// The middle of the n-th button of the assembler's first row.
+ImVec2 assemblerButton(size_t n) {
+    static const char* const labels[] = {"Load...", "Save...", "Compile", "Run in processor"};
+    ImGuiWindow* w = ImGui::FindWindowByName("Assembler");
     const ImGuiStyle& st = ImGui::GetStyle();
-    float x = w->DC.CursorStartPos.x;
-    for (size_t i = 0; i < n; ++i) x += ImGui::CalcTextSize(labels[i]).x + st.FramePadding.x * 2 + st.ItemSpacing.x;
-    return ImVec2(x + ImGui::CalcTextSize(labels[n]).x * 0.5f + st.FramePadding.x,
-                  w->DC.CursorStartPos.y + ImGui::GetFrameHeight() * 0.5f);
-}
-
-void assemblerSteps(std::vector<Step>& s) {
-    static const std::vector<const char*> buttons = {"Load...", "Save...", "Compile", "Run in processor"};
-    auto compile = [] { return rowButton("Assembler", buttons, 2); };
-    auto runInProcessor = [] { return rowButton("Assembler", buttons, 3); };
-    s.push_back({"open assembler", [](App& a) {
-                     a.showAssembler = true;
-                     a.asmSource = "*=$C000\n        LDA #$1G\n";
-                 },
-                 5});
-    clickAt(s, runInProcessor);
-    s.push_back({"record before compile", [](App& a) { R.procOpenBeforeCompile = a.showProcessor; }, 1});
-    clickAt(s, compile);
-    clickAt(s, runInProcessor);
-    s.push_back({"good source", [](App& a) {
-                     R.procOpenAfterFailedCompile = a.showProcessor;
-                     a.asmSource =
-                         "*=$C000\n        LDX #$05\n        LDY #$00\nloop    INY\n        DEX\n"
-                         "        BNE loop\n        LDA #$42\n        STA $C100\n        BRK\n";
-                     a.machine.ram[0xC100] = 0;
-                 },
-                 2});
-    clickAt(s, compile);
-    clickAt(s, runInProcessor);
-    // The processor window opened on top; its keys act once it has the focus.
-    clickAt(s, [] { return titleBar("Processor###Processor"); });
-    for (int i = 0; i < 6; ++i) press(s, XK_Down, 2);
-    press(s, XK_F5);
-    press(s, XK_F9, 6);
-    s.push_back({"record break", [](App& a) {
-                     R.pcAtBreak = a.cpu.pc;
-                     R.aAtBreak = a.cpu.a;
-                     R.xAtBreak = a.cpu.x;
-                     R.yAtBreak = a.cpu.y;
-                     R.breakpointsSet = int(a.cpu.breakpoints.size());
-                     R.runningAfterBreak = a.cpuRunning;
-                     R.storeTargetAtBreak = a.machine.ram[0xC100];
-                     a.showProcessor = false;
-                     a.showAssembler = false;
-                 },
-                 2});
+    ImVec2 p = w ? w->DC.CursorStartPos : ImVec2(-1000, -1000);
+    for (size_t i = 0; i < n; ++i) p.x += ImGui::CalcTextSize(labels[i]).x + st.FramePadding.x * 2 + st.ItemSpacing.x;
+    return ImVec2(p.x + ImGui::CalcTextSize(labels[n]).x / 2 + st.FramePadding.x, p.y + ImGui::GetFrameHeight() / 2);
 }
 
 std::vector<Step> script() {
@@ -717,8 +592,75 @@ std::vector<Step> script() {
                  },
                  4});
     chord({XK_Escape});  // the saved message
-    monitorSteps(s);
-    assemblerSteps(s);
+    // Monitor: a click gives it the keyboard, Shift+Home blanks its screen, then a command and Return.
+    auto monitorCommand = [&](const std::string& text) {
+        s.push_back({"to monitor", [](App&) { moveTo(windowMiddle("Monitor").x, windowMiddle("Monitor").y); }, 3});
+        tap();
+        chord({XK_Shift_L, XK_Home});
+        typeText(s, text);
+        chord({XK_Return});
+    };
+    s.push_back({"open monitor", [](App& a) { a.showMonitor = true; }, 5});
+    monitorCommand(".f c000 c0ff 42");  // lower case: shown and read as upper case
+    s.push_back({"record fill", [](App& a) {
+                     R.afterMonitorFill = snapshot(a);
+                     R.monitorRow = a.monitor.rowText(0);
+                     R.monitorScreen.assign(a.machine.monitorScreen, a.machine.monitorScreen + 1000);
+                     a.focusScreen = true;
+                     a.editor.tool = 1;
+                 },
+                 4});
+    typeText(s, "xx");  // typed on the screen while it has the keyboard
+    s.push_back({"compare", [](App& a) {
+                     R.monitorKeptTypingElsewhere = std::equal(R.monitorScreen.begin(), R.monitorScreen.end(), a.machine.monitorScreen);
+                     a.editor.tool = 3;
+                 },
+                 1});
+    monitorCommand(".m 0000 ffff");
+    s.push_back({"time listing", [](App&) { R.monitorFrameCpuMs = threadCpuMs(), R.monitorFrameWallMs = wallMs(); }, 120});
+    s.push_back({"end timing", [](App& a) {
+                     R.monitorFrameCpuMs = (threadCpuMs() - R.monitorFrameCpuMs) / 120;
+                     R.monitorFrameWallMs = (wallMs() - R.monitorFrameWallMs) / 120;
+                     R.listingWhileTimed = a.monitor.listing;
+                 },
+                 1});
+    chord({XK_Escape});
+    s.push_back({"record escape", [](App& a) { R.listingAfterEscape = a.monitor.listing; }, 1});
+    chord({XK_Escape});
+    s.push_back({"record close", [](App& a) { R.monitorOpenAfterEscapes = a.showMonitor; }, 1});
+    // Assembler: "Run in processor" works only after a compile that succeeded.
+    auto assemblerClick = [&](size_t n) {
+        s.push_back({"to button", [n](App&) { moveTo(assemblerButton(n).x, assemblerButton(n).y); }, 3});
+        tap();
+    };
+    s.push_back({"open assembler", [](App& a) { a.showAssembler = true, a.asmSource = "*=$C000\n LDA #$1G\n"; }, 5});
+    assemblerClick(3);
+    s.push_back({"record", [](App& a) { R.procOpenBeforeCompile = a.showProcessor; }, 1});
+    assemblerClick(2);
+    assemblerClick(3);
+    s.push_back({"good source", [](App& a) {
+                     R.procOpenAfterFailedCompile = a.showProcessor;
+                     a.asmSource = "*=$C000\n LDX #$05\n LDY #$00\nloop INY\n DEX\n BNE loop\n LDA #$42\n STA $C100\n BRK\n";
+                     a.machine.ram[0xC100] = 0;
+                 },
+                 2});
+    assemblerClick(2);
+    assemblerClick(3);
+    // The processor window opened on top: a click on its title bar gives it the keys.
+    s.push_back({"to processor", [](App&) {
+                     ImGuiWindow* w = ImGui::FindWindowByName("Processor###Processor");
+                     if (w) moveTo(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight() / 2);
+                 },
+                 3});
+    tap();
+    for (KeySym k : {XK_Down, XK_Down, XK_Down, XK_Down, XK_Down, XK_Down, XK_F5, XK_F9}) chord({k});
+    s.push_back({"record break", [](App& a) {
+                     R.registersAtBreak = {a.cpu.pc, a.cpu.a, a.cpu.x, a.cpu.y, a.machine.ram[0xC100]};
+                     R.breakpointsSet = int(a.cpu.breakpoints.size());
+                     R.runningAfterBreak = a.cpuRunning;
+                     a.showProcessor = a.showAssembler = false;
+                 },
+                 2});
     // Minimised and restored: the layout stays as it was.
     for (int i = 0; i < 3; ++i)
         s.push_back({"minimise, restore", [i](App&) {
@@ -923,20 +865,14 @@ TEST_F(Editing, FrameTimeAtZoom8WithGrid) {
     EXPECT_LE(R.idleFps, 65);
 }
 
-TEST_F(Editing, MonitorFillTypedInItsWindow) {
+TEST_F(Editing, MonitorTypedInItsWindowFillsListsAndCloses) {
     ASSERT_TRUE(R.ran);
     EXPECT_EQ(R.monitorRow.substr(0, 15), ".F C000 C0FF 42");
     const std::vector<u8>& ram = R.afterMonitorFill.ram;
-    for (int a = 0xC000; a < 0xC0FF; ++a) ASSERT_EQ(ram[a], 0x42) << a;
+    EXPECT_EQ(std::count(ram.begin() + 0xC000, ram.begin() + 0xC0FF, 0x42), 0xFF);
     EXPECT_NE(ram[0xC0FF], 0x42);
-    EXPECT_TRUE(R.monitorKeptTypingElsewhere);
-}
-
-TEST_F(Editing, MonitorListingRunsUntilEscapeThenEscapeCloses) {
-    ASSERT_TRUE(R.ran);
-    EXPECT_EQ(R.listingWhileTimed, 1);
-    EXPECT_EQ(R.listingAfterEscape, 0);
-    EXPECT_EQ(R.monitorOpenAfterEscapes, 0);
+    EXPECT_EQ(R.monitorKeptTypingElsewhere, 1);
+    EXPECT_EQ(R.listingWhileTimed * 100 + R.listingAfterEscape * 10 + R.monitorOpenAfterEscapes, 100);
     ASSERT_GT(R.monitorFrameCpuMs, 0);
     std::printf("frame with the monitor listing: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms CPU)\n",
                 R.monitorFrameCpuMs, R.monitorFrameWallMs);
@@ -944,13 +880,7 @@ TEST_F(Editing, MonitorListingRunsUntilEscapeThenEscapeCloses) {
 
 TEST_F(Editing, AssembledCodeRunsToABreakpointInTheProcessorWindow) {
     ASSERT_TRUE(R.ran);
-    EXPECT_EQ(R.procOpenBeforeCompile, 0);
-    EXPECT_EQ(R.procOpenAfterFailedCompile, 0);
-    EXPECT_EQ(R.breakpointsSet, 1);
-    EXPECT_EQ(R.runningAfterBreak, 0);
-    EXPECT_EQ(R.pcAtBreak, 0xC00A);
-    EXPECT_EQ(R.aAtBreak, 0x42);
-    EXPECT_EQ(R.xAtBreak, 0);
-    EXPECT_EQ(R.yAtBreak, 5);
-    EXPECT_EQ(R.storeTargetAtBreak, 0);
+    EXPECT_EQ(R.procOpenBeforeCompile * 10 + R.procOpenAfterFailedCompile, 0);
+    EXPECT_EQ(R.breakpointsSet * 10 + R.runningAfterBreak, 10);
+    EXPECT_EQ(R.registersAtBreak, (std::vector<int>{0xC00A, 0x42, 0, 5, 0}));
 }
