@@ -10,6 +10,7 @@
 #include "app/App.h"
 #include "core/Vic.h"
 #include "formats/FileFormats.h"
+#include "import/PictureImport.h"
 #include "platform/Platform.h"
 
 namespace Actions {
@@ -239,7 +240,7 @@ void openDropped(App& app, const std::string& path) {
     static const char* const pictures[] = {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"};
     for (const char* p : pictures) {
         if (ext == p) {
-            app.message("Error", "Couldn't open " + name + ": PC pictures can not be imported yet.");
+            openImportPicture(app, name, bytes);
             return;
         }
     }

@@ -1,0 +1,299 @@
+#include "import/ColorReducer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct KernelEntry {
+    int dx, dy;
+    float weight;
+};
+struct Kernel {
+    const KernelEntry* entries;
+    int count;
+    float divisor;
+};
+
+const KernelEntry floyd[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
+const KernelEntry jarvis[] = {{1, 0, 7}, {2, 0, 5},  {-2, 1, 3}, {-1, 1, 5}, {0, 1, 7}, {1, 1, 5},
+                              {2, 1, 3}, {-2, 2, 1}, {-1, 2, 3}, {0, 2, 5},  {1, 2, 3}, {2, 2, 1}};
+const KernelEntry stucki[] = {{1, 0, 8}, {2, 0, 4},  {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4},
+                              {2, 1, 2}, {-2, 2, 1}, {-1, 2, 2}, {0, 2, 4},  {1, 2, 2}, {2, 2, 1}};
+
+const Kernel* kernelFor(int dither) {
+    static const Kernel kernels[3] = {{floyd, 4, 16.0f}, {jarvis, 12, 48.0f}, {stucki, 12, 42.0f}};
+    return dither >= 1 && dither <= 3 ? &kernels[dither - 1] : nullptr;
+}
+
+// The most frequent colour (lowest index on ties), whose count is then spent;
+// deflt when every count is zero.
+int takeMax(int* counts, int deflt) {
+    int best = 0;
+    for (int i = 1; i < 16; ++i)
+        if (counts[i] > counts[best]) best = i;
+    if (counts[best] == 0) return deflt;
+    counts[best] = 0;
+    return best;
+}
+
+}  // namespace
+
+std::vector<int> ColorReducer::allowedColors(int colorMode) {
+    if (colorMode == 0) return {0, 1};
+    if (colorMode == 1) return {0, 11, 12, 15, 1};
+    std::vector<int> all(16);
+    for (int i = 0; i < 16; ++i) all[i] = i;
+    return all;
+}
+
+void ColorReducer::SetPalette(const u8 (*rgb)[3]) { std::memcpy(palette, rgb, sizeof palette); }
+
+std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bool zoomToFit,
+                                      bool keepAspect) {
+    if (dstW < 1) dstW = 320;
+    std::vector<u32> out(size_t(dstW) * 200, 0xFF000000u);
+    if (!src || w < 1 || h < 1) return out;
+
+    double dw = w, dh = h;
+    if (zoomToFit && !keepAspect) {
+        dw = 320;
+        dh = 200;
+    } else if (zoomToFit) {
+        double s = std::min(200.0 / h, 320.0 / w);
+        dw = s * w;
+        dh = s * h;
+    }
+    double offX = zoomToFit && !keepAspect ? 0 : (320 - dw) / 2;
+    double offY = zoomToFit && !keepAspect ? 0 : (200 - dh) / 2;
+    double step = 320.0 / dstW;
+
+    // The source column range of every output column, computed once.
+    std::vector<int> cx0(dstW, -1), cx1(dstW, -1);
+    for (int x = 0; x < dstW; ++x) {
+        // Multiplied before dividing, so one source pixel per unit stays exact.
+        double a = (x * step - offX) * w / dw, b = ((x + 1) * step - offX) * w / dw;
+        if (b <= 0 || a >= w) continue;
+        int s0 = std::max(0, int(a));
+        cx0[x] = s0;
+        cx1[x] = std::min(std::max(s0 + 1, int(std::ceil(b))), w);
+    }
+
+    std::vector<u32> sums(size_t(dstW) * 3);
+    for (int y = 0; y < 200; ++y) {
+        double a = (y - offY) * h / dh, b = (y + 1 - offY) * h / dh;
+        if (b <= 0 || a >= h) continue;
+        int sy0 = std::max(0, int(a));
+        int sy1 = std::min(std::max(sy0 + 1, int(std::ceil(b))), h);
+        u32* row = &out[size_t(y) * dstW];
+        for (int x = 0; x < dstW; ++x) {
+            if (cx0[x] < 0) continue;
+            // At most 16384 x 16384 source pixels of at most 255 each: 64 bits hold any box.
+            unsigned long long r = 0, g = 0, bl = 0;
+            for (int sy = sy0; sy < sy1; ++sy) {
+                const u32* p = src + size_t(sy) * w;
+                for (int sx = cx0[x]; sx < cx1[x]; ++sx) {
+                    u32 v = p[sx];
+                    u32 al = v >> 24;
+                    r += (v & 0xFF) * al / 255;
+                    g += (v >> 8 & 0xFF) * al / 255;
+                    bl += (v >> 16 & 0xFF) * al / 255;
+                }
+            }
+            unsigned long long n = (unsigned long long)(sy1 - sy0) * (cx1[x] - cx0[x]);
+            row[x] = u32(r / n) | u32(g / n) << 8 | u32(bl / n) << 16 | 0xFF000000u;
+        }
+    }
+    return out;
+}
+
+void ColorReducer::quantize(const std::vector<u32>& src, int dither, bool perCell) {
+    const size_t n = size_t(width) * 200;
+    error.assign(n * 3, 0.0f);
+    pixels.assign(n, 0);
+    const Kernel* kernel = kernelFor(dither);
+
+    // Targets of the 16 colours per channel for this mode.
+    float target[16][3];
+    for (int c = 0; c < 16; ++c) {
+        const u8* p = palette[c];
+        for (int k = 0; k < 3; ++k) {
+            if (colorMode == 0) target[c][k] = c == 1 ? 255.0f : 0.0f;
+            else if (colorMode == 1) target[c][k] = float(luminance(p[0], p[1], p[2]));
+            else target[c][k] = p[k];
+        }
+    }
+
+    const int cellW = width == 160 ? 4 : 8;
+    int cand[4];
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < width; ++x) {
+            size_t i = size_t(y) * width + x;
+            u32 v = src[i];
+            int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
+            float s[3];
+            if (colorMode == 0 || colorMode == 1) {
+                float l = float(luminance(r, g, b));
+                s[0] = s[1] = s[2] = l;
+            } else {
+                s[0] = float(r);
+                s[1] = float(g);
+                s[2] = float(b);
+            }
+            for (int k = 0; k < 3; ++k) s[k] += error[i * 3 + k];
+
+            const int* list;
+            int count;
+            if (!perCell) {
+                list = allowed.data();
+                count = int(allowed.size());
+            } else {
+                const u8* slots = cellColors[x / cellW][y / 8];
+                if (width == 160) {
+                    cand[0] = bg;
+                    cand[1] = slots[0];
+                    cand[2] = slots[1];
+                    cand[3] = slots[2];
+                    count = 4;
+                } else {
+                    cand[0] = slots[0];
+                    cand[1] = slots[1];
+                    count = 2;
+                }
+                list = cand;
+            }
+            int best = list[0];
+            float bestD = 0;
+            for (int j = 0; j < count; ++j) {
+                const float* t = target[list[j] & 15];
+                float d0 = s[0] - t[0], d1 = s[1] - t[1], d2 = s[2] - t[2];
+                float d = d0 * d0 + d1 * d1 + d2 * d2;
+                if (j == 0 || d < bestD) {
+                    bestD = d;
+                    best = list[j];
+                }
+            }
+            pixels[i] = u8(best);
+
+            if (!kernel) continue;
+            const float* t = target[best & 15];
+            float e[3] = {s[0] - t[0], s[1] - t[1], s[2] - t[2]};
+            for (int k = 0; k < kernel->count; ++k) {
+                const KernelEntry& ke = kernel->entries[k];
+                int tx = x + ke.dx, ty = y + ke.dy;
+                if (tx < 0 || tx >= width || ty >= 200) continue;
+                float* dst = &error[(size_t(ty) * width + tx) * 3];
+                for (int c = 0; c < 3; ++c) dst[c] += ke.weight * e[c] / kernel->divisor;
+            }
+        }
+    }
+}
+
+bool ColorReducer::calcPaletteHires() {
+    bool fits = true;
+    for (int cy = 0; cy < 25; ++cy) {
+        for (int cx = 0; cx < 40; ++cx) {
+            int counts[16] = {};
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x) ++counts[pixels[size_t(cy * 8 + y) * width + cx * 8 + x] & 15];
+            u8* slots = cellColors[cx][cy];
+            slots[0] = u8(takeMax(counts, 0));
+            slots[1] = u8(takeMax(counts, slots[0]));
+            slots[2] = 0;
+            for (int c = 0; c < 16; ++c)
+                if (counts[c]) fits = false;
+        }
+    }
+    return fits;
+}
+
+bool ColorReducer::calcPalette(int background) {
+    if (background < 0) {
+        int counts[16] = {};
+        for (u8 p : pixels) ++counts[p & 15];
+        background = takeMax(counts, 0);
+    }
+    bg = background;
+    bool fits = true;
+    for (int cy = 0; cy < 25; ++cy) {
+        for (int cx = 0; cx < 40; ++cx) {
+            int counts[16] = {};
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 4; ++x) {
+                    int c = pixels[size_t(cy * 8 + y) * width + cx * 4 + x] & 15;
+                    if (c != bg) ++counts[c];
+                }
+            u8* slots = cellColors[cx][cy];
+            for (int s = 0; s < 3; ++s) slots[s] = u8(takeMax(counts, bg));
+            for (int c = 0; c < 16; ++c)
+                if (counts[c]) fits = false;
+        }
+    }
+    return fits;
+}
+
+void ColorReducer::Reduce(const std::vector<u32>& src, int w, int mode, int dither, int background) {
+    width = w == 160 ? 160 : 320;
+    colorMode = mode;
+    allowed = allowedColors(mode);
+    if (src.size() < size_t(width) * 200) {
+        // A short picture counts as black where it ends.
+        std::vector<u32> padded(src);
+        padded.resize(size_t(width) * 200, 0xFF000000u);
+        Reduce(padded, w, mode, dither, background);
+        return;
+    }
+    if (background >= 0 && std::find(allowed.begin(), allowed.end(), background) == allowed.end())
+        background = -1;
+    quantize(src, dither, false);
+    if (width == 320) {
+        if (!calcPaletteHires()) quantize(src, dither, true);
+    } else {
+        if (!calcPalette(background)) quantize(src, dither, true);
+    }
+}
+
+std::vector<u32> ColorReducer::Preview() const {
+    std::vector<u32> out(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const u8* p = palette[pixels[i] & 15];
+        out[i] = u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | 0xFF000000u;
+    }
+    return out;
+}
+
+void ColorReducer::Store(Machine& m) const {
+    const bool multi = width == 160;
+    m.setGfxMode(multi ? 4 : 3);
+    if (pixels.size() < size_t(width) * 200) return;
+    const u16 screen = m.screenAddr(), bitmap = m.bitmapAddr();
+    for (int cy = 0; cy < 25; ++cy) {
+        for (int cx = 0; cx < 40; ++cx) {
+            int n = cy * 40 + cx;
+            const u8* slots = cellColors[cx][cy];
+            for (int y = 0; y < 8; ++y) {
+                u8 byte = 0;
+                const u8* row = &pixels[size_t(cy * 8 + y) * width];
+                if (multi) {
+                    for (int x = 0; x < 4; ++x) {
+                        int c = row[cx * 4 + x];
+                        int bits = c == bg ? 0 : c == slots[0] ? 1 : c == slots[1] ? 2 : c == slots[2] ? 3 : 0;
+                        byte = u8(byte | bits << (6 - 2 * x));
+                    }
+                } else {
+                    for (int x = 0; x < 8; ++x)
+                        if (row[cx * 8 + x] == slots[1] && slots[1] != slots[0]) byte = u8(byte | 0x80 >> x);
+                }
+                m.ram[u16(bitmap + n * 8 + y)] = byte;
+            }
+            if (multi) {
+                m.ram[u16(screen + n)] = u8(slots[0] << 4 | slots[1]);
+                m.ram[Machine::colorRamAddr + n] = slots[2];
+            } else {
+                m.ram[u16(screen + n)] = u8(slots[1] << 4 | slots[0]);
+            }
+        }
+    }
+    if (multi) m.vic[0x21] = u8(bg);
+}

@@ -1,0 +1,224 @@
+#include "import/PetsciiConverter.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "import/ColorReducer.h"
+
+namespace {
+
+using i64 = std::int64_t;
+
+// A candidate character: its code, pattern and the set pixels of each 2x2 block.
+struct Glyph {
+    int code;
+    const u8* pattern;
+    u8 blockCount[16];
+};
+
+}  // namespace
+
+void PetsciiConverter::SetPalette(const u8 (*rgb)[3]) { std::memcpy(palette, rgb, sizeof palette); }
+
+void PetsciiConverter::SetCharset(const Machine& m, int which) {
+    if (which == 0 || which == 1) {
+        std::memcpy(charset, m.charRom + which * 2048, 2048);
+        return;
+    }
+    for (int c = 0; c < 256; ++c) std::memcpy(charset[c], m.charData(u8(c)), 8);
+}
+
+void PetsciiConverter::Convert(const std::vector<u32>& src, const PetsciiOptions& options) {
+    const std::vector<int> allowed = ColorReducer::allowedColors(options.colors);
+    const int nAllowed = int(allowed.size());
+
+    // Candidates: ascending codes, each pattern once.
+    std::vector<Glyph> glyphs;
+    glyphs.reserve(256);
+    for (int c = 0; c < 256; ++c) {
+        if (c >= 128 && !options.reversed) continue;
+        if (options.noLettersOrDigits && (c & 127) < 64 && (c & 127) != 32) continue;
+        bool repeat = false;
+        for (const Glyph& g : glyphs)
+            if (std::memcmp(g.pattern, charset[c], 8) == 0) {
+                repeat = true;
+                break;
+            }
+        if (!repeat) glyphs.push_back({c, charset[c], {}});
+    }
+    if (glyphs.empty()) glyphs.push_back({32, charset[32], {}});
+    for (Glyph& g : glyphs)
+        for (int b = 0; b < 16; ++b) {
+            int row = (b / 4) * 2, col = (b % 4) * 2;
+            int n = 0;
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx) n += g.pattern[row + dy] >> (7 - col - dx) & 1;
+            g.blockCount[b] = u8(n);
+        }
+
+    // Distances of every pixel to every colour, and the 2x2 sums, per cell.
+    // The picture may be short; missing pixels count as black.
+    std::vector<int> dist(size_t(1000) * 64 * 16);
+    std::vector<int> blockSum(size_t(1000) * 16 * 3);
+    for (int n = 0; n < 1000; ++n) {
+        int cx = n % 40, cy = n / 40;
+        int* d = &dist[size_t(n) * 64 * 16];
+        int* bs = &blockSum[size_t(n) * 48];
+        for (int row = 0; row < 8; ++row)
+            for (int col = 0; col < 8; ++col) {
+                size_t i = size_t(cy * 8 + row) * 320 + cx * 8 + col;
+                u32 v = i < src.size() ? src[i] : 0xFF000000u;
+                int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
+                for (int c = 0; c < 16; ++c) {
+                    int dr = r - palette[c][0], dg = g - palette[c][1], db = b - palette[c][2];
+                    d[(row * 8 + col) * 16 + c] = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+                }
+                int blk = (row / 2) * 4 + col / 2;
+                bs[blk * 3] += r;
+                bs[blk * 3 + 1] += g;
+                bs[blk * 3 + 2] += b;
+            }
+    }
+
+    // pairCost[n][b][f]: the least cost of cell n in colours b and f, pixel by pixel.
+    // Symmetric in b and f; 64 pixels of at most 585,225 each fit 32 bits.
+    auto pairCost = [&](int n, int b, int f) {
+        const int* d = &dist[size_t(n) * 64 * 16];
+        int s = 0;
+        for (int p = 0; p < 64; ++p) s += std::min(d[p * 16 + b], d[p * 16 + f]);
+        return s;
+    };
+
+    bool fixedBg = options.background >= 0 &&
+                   std::find(allowed.begin(), allowed.end(), options.background) != allowed.end();
+    if (fixedBg) {
+        bg = options.background;
+    } else {
+        // Sums over the whole screen reach about 3.7e10: 64 bits.
+        std::vector<i64> total(nAllowed, 0);
+        std::vector<int> pc(size_t(nAllowed) * nAllowed);
+        for (int n = 0; n < 1000; ++n) {
+            for (int i = 0; i < nAllowed; ++i)
+                for (int j = i; j < nAllowed; ++j)
+                    pc[i * nAllowed + j] = pc[j * nAllowed + i] = pairCost(n, allowed[i], allowed[j]);
+            for (int i = 0; i < nAllowed; ++i) {
+                int least = pc[i * nAllowed];
+                for (int j = 1; j < nAllowed; ++j) least = std::min(least, pc[i * nAllowed + j]);
+                total[i] += least;
+            }
+        }
+        int best = 0;
+        for (int i = 1; i < nAllowed; ++i)
+            if (total[i] < total[best]) best = i;
+        bg = allowed[best];
+    }
+
+    const i64 w = options.detail < 0 ? 0 : options.detail > 1 ? 256 : i64(options.detail * 256 + 0.5f);
+
+    std::vector<int> fg;
+    for (int c : allowed)
+        if (c != bg) fg.push_back(c);
+    if (fg.empty()) fg.push_back(bg);
+
+    struct Pair {
+        i64 bound;
+        int color;
+    };
+    std::vector<Pair> pairs(fg.size());
+    int rowTable[8][256];
+    i64 tone[16][5];
+
+    for (int n = 0; n < 1000; ++n) {
+        const int* d = &dist[size_t(n) * 64 * 16];
+        const int* bs = &blockSum[size_t(n) * 48];
+        i64 allBg = 0;
+        for (int p = 0; p < 64; ++p) allBg += d[p * 16 + bg];
+        for (size_t i = 0; i < fg.size(); ++i) pairs[i] = {pairCost(n, bg, fg[i]), fg[i]};
+        std::sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
+            return a.bound != b.bound ? a.bound < b.bound : a.color < b.color;
+        });
+
+        i64 best = std::numeric_limits<i64>::max();
+        int bestCode = glyphs[0].code, bestColor = pairs[0].color;
+        const int tries = std::min<int>(6, int(pairs.size()));
+        for (int t = 0; t < tries; ++t) {
+            // bound x w reaches about 1e10: 64 bits.
+            if (pairs[t].bound * w >= best) break;
+            const int f = pairs[t].color;
+            for (int r = 0; r < 8; ++r) {
+                int* tab = rowTable[r];
+                tab[0] = 0;
+                for (int v = 1; v < 256; ++v) {
+                    int low = v & -v;
+                    int col = 7 - __builtin_ctz(unsigned(low));
+                    int p = r * 8 + col;
+                    tab[v] = tab[v & (v - 1)] + d[p * 16 + f] - d[p * 16 + bg];
+                }
+            }
+            const u8* cf = palette[f];
+            const u8* cb = palette[bg];
+            for (int blk = 0; blk < 16; ++blk)
+                for (int k = 0; k <= 4; ++k) {
+                    i64 dr = bs[blk * 3] - (k * cf[0] + (4 - k) * cb[0]);
+                    i64 dg = bs[blk * 3 + 1] - (k * cf[1] + (4 - k) * cb[1]);
+                    i64 db = bs[blk * 3 + 2] - (k * cf[2] + (4 - k) * cb[2]);
+                    tone[blk][k] = (3 * dr * dr + 4 * dg * dg + 2 * db * db) / 4;
+                }
+            for (const Glyph& g : glyphs) {
+                i64 pc = allBg;
+                for (int r = 0; r < 8; ++r) pc += rowTable[r][g.pattern[r]];
+                i64 tc = 0;
+                for (int blk = 0; blk < 16; ++blk) tc += tone[blk][g.blockCount[blk]];
+                i64 cost = pc * w + tc * (256 - w);
+                if (cost < best) {
+                    best = cost;
+                    bestCode = g.code;
+                    bestColor = f;
+                }
+            }
+        }
+        screen[n] = u8(bestCode);
+        color[n] = u8(bestColor);
+    }
+}
+
+std::vector<u32> PetsciiConverter::Preview() const {
+    std::vector<u32> out(size_t(320) * 200);
+    auto pix = [&](int c) {
+        const u8* p = palette[c & 15];
+        return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | 0xFF000000u;
+    };
+    const u32 back = pix(bg);
+    for (int n = 0; n < 1000; ++n) {
+        const u8* pat = charset[screen[n]];
+        const u32 fore = pix(color[n]);
+        int cx = n % 40, cy = n / 40;
+        for (int row = 0; row < 8; ++row) {
+            u32* o = &out[size_t(cy * 8 + row) * 320 + cx * 8];
+            for (int col = 0; col < 8; ++col) o[col] = pat[row] >> (7 - col) & 1 ? fore : back;
+        }
+    }
+    return out;
+}
+
+void PetsciiConverter::Store(Machine& m, int which) const {
+    const u8 d018 = m.vic[0x18];
+    m.setGfxMode(0);
+    if (which != 2) {
+        m.bank = u16(m.bank & 2);
+        u8 screenNibble = std::int8_t(d018) < 64 ? u8(d018 & 0xF0) : u8(0x10);
+        m.vic[0x18] = u8((which == 1 ? 2 : 0) | (d018 & 1) | 4 | screenNibble);
+    } else {
+        // The codes were matched against the set at this $D018; leaving text mode
+        // must not move it (bit 3 selects the set's address in text mode).
+        m.vic[0x18] = d018;
+    }
+    const u16 scr = m.screenAddr();
+    for (int n = 0; n < 1000; ++n) {
+        m.ram[u16(scr + n)] = screen[n];
+        m.ram[Machine::colorRamAddr + n] = color[n];
+    }
+    m.vic[0x21] = u8(bg);
+}
