@@ -190,6 +190,8 @@ void frame(const ProgramHooks* hooks) {
     if (app.showProcessor) drawProcessor(app);
     if (app.showAssembler) drawAssembler(app);
     if (app.showMountDisk) drawMountDisk(app);
+    if (app.showImportPicture) drawImportPicture(app);
+    if (app.showImportCharset) drawImportCharset(app);
 
     drawSaveSpritesDialog(app);
     drawPopups(app);

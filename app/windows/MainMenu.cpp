@@ -71,6 +71,7 @@ void fileMenu(App& app) {
             }
             ImGui::EndMenu();
         }
+        if (ImGui::MenuItem("Import PC image...")) app.showImportPicture = true;
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Save")) {

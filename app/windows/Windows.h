@@ -18,6 +18,8 @@ void drawMountDisk(App& app);
 void drawMonitor(App& app);
 void drawProcessor(App& app);
 void drawAssembler(App& app);
+void drawImportPicture(App& app);
+void drawImportCharset(App& app);
 
 // The Screen window (or its canvas) has keyboard focus this frame.
 extern bool g_screenFocused;

@@ -34,6 +34,10 @@
 #include "tests/DiskTestSupport.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
+#include "import/ColorReducer.h"
+#include "import/PictureImport.h"
+
+#include <stb/stb_image_write.h>
 
 namespace fs = std::filesystem;
 
@@ -172,6 +176,9 @@ struct Results {
     double monitorFrameCpuMs = -1, monitorFrameWallMs = -1;
     int procOpenBeforeCompile = -1, procOpenAfterFailedCompile = -1, breakpointsSet = -1, runningAfterBreak = -1;
     std::vector<int> registersAtBreak;  // pc, a, x, y, the byte the next instruction stores to
+    Memory beforeImport, afterImport, expectImport, afterImportUndo;
+    bool importOpened = false, importClosed = false;
+    std::string importUndoName;
 };
 Results R;
 
@@ -661,6 +668,45 @@ std::vector<Step> script() {
                      a.showProcessor = a.showAssembler = false;
                  },
                  2});
+    // A PNG dropped on the window opens the import; OK stores the default
+    // multicolour conversion as one undo step.
+    static const fs::path png = fs::temp_directory_path() / ("vorlix-drop-" + std::to_string(getpid()) + ".png");
+    s.push_back({"drop png", [](App& a) {
+                     R.beforeImport = snapshot(a);
+                     std::vector<u32> pic(90 * 60);
+                     for (int i = 0; i < 90 * 60; ++i) pic[i] = (i % 90 / 10 + i / 900) % 3 ? 0xFF20C0F0u : 0xFF402010u;
+                     stbi_write_png(png.c_str(), 90, 60, 4, pic.data(), 90 * 4);
+                     SDL_Event e{};  // as the window system delivers a drop
+                     e.type = SDL_DROPFILE;
+                     e.drop.file = SDL_strdup(png.c_str());
+                     e.drop.windowID = SDL_GetWindowID(programWindow());
+                     SDL_PushEvent(&e);
+                 },
+                 8});
+    click([](App& a) {
+        R.importOpened = a.showImportPicture;
+        fs::remove(png);
+        ImGuiWindow* w = ImGui::FindWindowByName("Import PC image");
+        if (w) focusItem(w->Name, w->GetID("OK"));
+    });
+    s.push_back({"record import", [](App& a) {
+                     R.importClosed = !a.showImportPicture;
+                     R.afterImport = snapshot(a);
+                     R.importUndoName = a.undoBuffer.undoName();
+                     // What the default conversion of the dropped picture stores.
+                     const ImportPicState& st = importPicState();
+                     auto m = std::make_unique<Machine>(a.machine);
+                     std::copy(R.beforeImport.ram.begin(), R.beforeImport.ram.end(), m->ram);
+                     std::copy(R.beforeImport.vic.begin(), R.beforeImport.vic.end(), m->vic);
+                     auto r = std::make_unique<ColorReducer>();
+                     r->SetPalette(a.palette.rgb);
+                     r->Reduce(ColorReducer::Resize(st.pixels.data(), st.width, st.height, 160, true, false), 160, 2, 1, -1);
+                     r->Store(*m);
+                     R.expectImport = {std::vector<u8>(m->ram, m->ram + 65536), std::vector<u8>(m->vic, m->vic + 47)};
+                 },
+                 1});
+    chord({XK_Control_L, XK_Alt_L, XK_z});
+    s.push_back({"record import undo", [](App& a) { R.afterImportUndo = snapshot(a); }, 1});
     // Minimised and restored: the layout stays as it was.
     for (int i = 0; i < 3; ++i)
         s.push_back({"minimise, restore", [i](App&) {
@@ -883,4 +929,14 @@ TEST_F(Editing, AssembledCodeRunsToABreakpointInTheProcessorWindow) {
     EXPECT_EQ(R.procOpenBeforeCompile * 10 + R.procOpenAfterFailedCompile, 0);
     EXPECT_EQ(R.breakpointsSet * 10 + R.runningAfterBreak, 10);
     EXPECT_EQ(R.registersAtBreak, (std::vector<int>{0xC00A, 0x42, 0, 5, 0}));
+}
+
+TEST_F(Editing, DroppedPictureImportedAndUndone) {
+    ASSERT_TRUE(R.ran);
+    EXPECT_TRUE(R.importOpened);
+    EXPECT_TRUE(R.importClosed);
+    EXPECT_EQ(R.importUndoName, "import image");
+    EXPECT_EQ(differences(R.afterImport, R.expectImport), 0);
+    EXPECT_GT(differences(R.afterImport, R.beforeImport), 1000);
+    EXPECT_EQ(differences(R.afterImportUndo, R.beforeImport), 0);
 }
