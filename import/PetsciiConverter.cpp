@@ -57,37 +57,44 @@ void PetsciiConverter::Convert(const std::vector<u32>& src, const PetsciiOptions
                 for (int dx = 0; dx < 2; ++dx) n += g.pattern[row + dy] >> (7 - col - dx) & 1;
             g.blockCount[b] = u8(n);
         }
-
-    // Distances of every pixel to every colour, and the 2x2 sums, per cell.
-    // The picture may be short; missing pixels count as black.
-    std::vector<int> dist(size_t(1000) * 64 * 16);
-    std::vector<int> blockSum(size_t(1000) * 16 * 3);
-    for (int n = 0; n < 1000; ++n) {
-        int cx = n % 40, cy = n / 40;
-        int* d = &dist[size_t(n) * 64 * 16];
-        int* bs = &blockSum[size_t(n) * 48];
-        for (int row = 0; row < 8; ++row)
-            for (int col = 0; col < 8; ++col) {
-                size_t i = size_t(cy * 8 + row) * 320 + cx * 8 + col;
-                u32 v = i < src.size() ? src[i] : 0xFF000000u;
-                int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
-                for (int c = 0; c < 16; ++c) {
-                    int dr = r - palette[c][0], dg = g - palette[c][1], db = b - palette[c][2];
-                    d[(row * 8 + col) * 16 + c] = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
-                }
-                int blk = (row / 2) * 4 + col / 2;
-                bs[blk * 3] += r;
-                bs[blk * 3 + 1] += g;
-                bs[blk * 3 + 2] += b;
-            }
+    // The patterns side by side, for the search loop.
+    const size_t nGlyphs = glyphs.size();
+    std::vector<u8> rows(nGlyphs * 8), counts(nGlyphs * 16);
+    for (size_t i = 0; i < nGlyphs; ++i) {
+        std::memcpy(&rows[i * 8], glyphs[i].pattern, 8);
+        std::memcpy(&counts[i * 16], glyphs[i].blockCount, 16);
     }
 
-    // pairCost[n][b][f]: the least cost of cell n in colours b and f, pixel by pixel.
-    // Symmetric in b and f; 64 pixels of at most 585,225 each fit 32 bits.
+    // Per cell: the distance of each of its 64 pixels to each colour (colour
+    // by colour), and the sums of its 2x2 blocks. A short picture is black
+    // where it ends. 64 distances of at most 585,225 sum within 32 bits.
+    std::vector<i32> dist(size_t(1000) * 16 * 64);
+    std::vector<i32> blockSum(size_t(1000) * 16 * 3, 0);
+    for (int n = 0; n < 1000; ++n) {
+        int cx = n % 40, cy = n / 40;
+        i32* d = &dist[size_t(n) * 16 * 64];
+        i32* bs = &blockSum[size_t(n) * 48];
+        for (int p = 0; p < 64; ++p) {
+            int row = p / 8, col = p % 8;
+            size_t i = size_t(cy * 8 + row) * 320 + cx * 8 + col;
+            u32 v = i < src.size() ? src[i] : 0xFF000000u;
+            int r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
+            for (int c = 0; c < 16; ++c) {
+                int dr = r - palette[c][0], dg = g - palette[c][1], db = b - palette[c][2];
+                d[c * 64 + p] = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+            }
+            int blk = (row / 2) * 4 + col / 2;
+            bs[blk * 3] += r;
+            bs[blk * 3 + 1] += g;
+            bs[blk * 3 + 2] += b;
+        }
+    }
+    // The least cost of cell n in colours b and f, pixel by pixel.
     auto pairCost = [&](int n, int b, int f) {
-        const int* d = &dist[size_t(n) * 64 * 16];
-        int s = 0;
-        for (int p = 0; p < 64; ++p) s += std::min(d[p * 16 + b], d[p * 16 + f]);
+        const i32* db = &dist[(size_t(n) * 16 + b) * 64];
+        const i32* df = &dist[(size_t(n) * 16 + f) * 64];
+        i32 s = 0;
+        for (int p = 0; p < 64; ++p) s += std::min(db[p], df[p]);
         return s;
     };
 
@@ -98,13 +105,13 @@ void PetsciiConverter::Convert(const std::vector<u32>& src, const PetsciiOptions
     } else {
         // Sums over the whole screen reach about 3.7e10: 64 bits.
         std::vector<i64> total(nAllowed, 0);
-        std::vector<int> pc(size_t(nAllowed) * nAllowed);
+        std::vector<i32> pc(size_t(nAllowed) * nAllowed);
         for (int n = 0; n < 1000; ++n) {
             for (int i = 0; i < nAllowed; ++i)
                 for (int j = i; j < nAllowed; ++j)
                     pc[i * nAllowed + j] = pc[j * nAllowed + i] = pairCost(n, allowed[i], allowed[j]);
             for (int i = 0; i < nAllowed; ++i) {
-                int least = pc[i * nAllowed];
+                i32 least = pc[i * nAllowed];
                 for (int j = 1; j < nAllowed; ++j) least = std::min(least, pc[i * nAllowed + j]);
                 total[i] += least;
             }
@@ -127,14 +134,14 @@ void PetsciiConverter::Convert(const std::vector<u32>& src, const PetsciiOptions
         int color;
     };
     std::vector<Pair> pairs(fg.size());
-    int rowTable[8][256];
-    i64 tone[16][5];
+    i32 rowTable[8][256];
+    i32 tone[16][5];
 
     for (int n = 0; n < 1000; ++n) {
-        const int* d = &dist[size_t(n) * 64 * 16];
-        const int* bs = &blockSum[size_t(n) * 48];
+        const i32* dBg = &dist[(size_t(n) * 16 + bg) * 64];
+        const i32* bs = &blockSum[size_t(n) * 48];
         i64 allBg = 0;
-        for (int p = 0; p < 64; ++p) allBg += d[p * 16 + bg];
+        for (int p = 0; p < 64; ++p) allBg += dBg[p];
         for (size_t i = 0; i < fg.size(); ++i) pairs[i] = {pairCost(n, bg, fg[i]), fg[i]};
         std::sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
             return a.bound != b.bound ? a.bound < b.bound : a.color < b.color;
@@ -147,34 +154,41 @@ void PetsciiConverter::Convert(const std::vector<u32>& src, const PetsciiOptions
             // bound x w reaches about 1e10: 64 bits.
             if (pairs[t].bound * w >= best) break;
             const int f = pairs[t].color;
+            const i32* dF = &dist[(size_t(n) * 16 + f) * 64];
+            // Row r's table: entry v sums the differences of the pixels set in v.
+            // Each entry is the one without its highest set bit plus that pixel.
             for (int r = 0; r < 8; ++r) {
-                int* tab = rowTable[r];
+                i32* tab = rowTable[r];
                 tab[0] = 0;
-                for (int v = 1; v < 256; ++v) {
-                    int low = v & -v;
-                    int col = 7 - __builtin_ctz(unsigned(low));
-                    int p = r * 8 + col;
-                    tab[v] = tab[v & (v - 1)] + d[p * 16 + f] - d[p * 16 + bg];
+                for (int b = 0; b < 8; ++b) {
+                    const int p = r * 8 + 7 - b;
+                    const i32 diff = dF[p] - dBg[p];
+                    for (int v = 0; v < (1 << b); ++v) tab[(1 << b) + v] = tab[v] + diff;
                 }
             }
             const u8* cf = palette[f];
             const u8* cb = palette[bg];
             for (int blk = 0; blk < 16; ++blk)
                 for (int k = 0; k <= 4; ++k) {
-                    i64 dr = bs[blk * 3] - (k * cf[0] + (4 - k) * cb[0]);
-                    i64 dg = bs[blk * 3 + 1] - (k * cf[1] + (4 - k) * cb[1]);
-                    i64 db = bs[blk * 3 + 2] - (k * cf[2] + (4 - k) * cb[2]);
+                    i32 dr = bs[blk * 3] - (k * cf[0] + (4 - k) * cb[0]);
+                    i32 dg = bs[blk * 3 + 1] - (k * cf[1] + (4 - k) * cb[1]);
+                    i32 db = bs[blk * 3 + 2] - (k * cf[2] + (4 - k) * cb[2]);
                     tone[blk][k] = (3 * dr * dr + 4 * dg * dg + 2 * db * db) / 4;
                 }
-            for (const Glyph& g : glyphs) {
+            for (size_t i = 0; i < nGlyphs; ++i) {
+                const u8* pat = &rows[i * 8];
                 i64 pc = allBg;
-                for (int r = 0; r < 8; ++r) pc += rowTable[r][g.pattern[r]];
-                i64 tc = 0;
-                for (int blk = 0; blk < 16; ++blk) tc += tone[blk][g.blockCount[blk]];
-                i64 cost = pc * w + tc * (256 - w);
+                for (int r = 0; r < 8; ++r) pc += rowTable[r][pat[r]];
+                // The tone cost is never negative: a pixel cost that cannot win ends here.
+                i64 cost = pc * w;
+                if (cost >= best) continue;
+                const u8* k = &counts[i * 16];
+                i32 tc = 0;
+                for (int blk = 0; blk < 16; ++blk) tc += tone[blk][k[blk]];
+                cost += i64(tc) * (256 - w);
                 if (cost < best) {
                     best = cost;
-                    bestCode = g.code;
+                    bestCode = glyphs[i].code;
                     bestColor = f;
                 }
             }
