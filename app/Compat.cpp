@@ -1,6 +1,9 @@
 #include "app/Compat.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <unordered_map>
 
 #include <SDL_keyboard.h>
@@ -69,6 +72,20 @@ namespace {
 // Frames left in which PlaceWindow forces the default layout.
 int g_layoutResetFrames = 0;
 ImVec4 g_workArea;
+// Identities of the windows placed in this frame and in the one before: the
+// open windows, which share the tiles of the default layout.
+std::vector<std::string> g_openNow, g_openBefore;
+
+const char* identity(const char* title) {
+    const char* id = strstr(title, "###");
+    return id ? id + 3 : title;
+}
+bool isOpen(const char* id) {
+    for (const auto* list : {&g_openNow, &g_openBefore})
+        for (const std::string& n : *list)
+            if (n == id) return true;
+    return false;
+}
 // Where the default layout put each window in the last frame: a window still
 // there follows the main window's size and the UI scale.
 std::unordered_map<ImGuiID, ImVec4> g_defaultPlaced;
@@ -87,21 +104,59 @@ void BeginLayoutFrame() {
     ImRect r = vp->GetBuildWorkRect();
     g_workArea = ImVec4(r.Min.x, r.Min.y, r.GetWidth(), r.GetHeight());
     if (g_layoutResetFrames > 0) --g_layoutResetFrames;
+    g_openBefore.swap(g_openNow);
+    g_openNow.clear();
 }
 
 ImVec4 DefaultWindowRect(const char* name, ImVec4 area) {
-    static const char* const upperRight[] = {"Second view", "Registers", "Monitor", "Processor",
-                                             "Assembler", "Memory bitmap"};
-    static const char* const lowerRight[] = {"Character set", "Sprites", "Character editor",
-                                             "Sprite editor"};
-    float leftW = area.z * 0.70f, rightW = area.z - leftW, halfH = area.w * 0.5f;
-    for (const char* n : upperRight)
-        if (strcmp(n, name) == 0) return ImVec4(area.x + leftW, area.y, rightW, halfH);
-    for (const char* n : lowerRight)
-        if (strcmp(n, name) == 0) return ImVec4(area.x + leftW, area.y + halfH, rightW, area.w - halfH);
-    if (strcmp(name, "Screen") == 0) return ImVec4(area.x, area.y, leftW, area.w);
-    // Any other window floats near the middle of the area.
-    return ImVec4(area.x + area.z * 0.25f, area.y + area.w * 0.2f, area.z * 0.5f, area.w * 0.6f);
+    // Without docking there are no tabs: every open window gets a tile of its
+    // own, so all of them can be open at once without covering each other.
+    // The screen takes the upper left, the small tools a strip below it, and
+    // the views two columns on the right; the open windows of a column share
+    // it as a dock's stack would, each by its weight.
+    struct Tile {
+        const char* title;
+        int column;  // 0, 1: right-hand columns; 2: the strip under the screen
+        float weight;
+    };
+    static const Tile tiles[] = {
+        {"Character set", 0, 2},    {"Character editor", 0, 3}, {"Sprites", 0, 2},
+        {"Sprite editor", 0, 3},    {"Second view", 0, 2},      {"Registers", 0, 2},
+        {"Memory bitmap", 0, 2},    {"Monitor", 1, 3},          {"Processor", 1, 2.5f},
+        {"Assembler", 1, 2.5f},     {"Mount disk", 1, 2},
+        {"Import charset from font", 1, 2}, {"Vorlix Help", 1, 2},
+        {"Calc converter", 2, 1},   {"Convert bitmap to charset", 2, 1}, {"Preferences", 2, 1},
+        {"About Vorlix", 2, 1},
+    };
+    // The identity of a title that changes is the part after "###".
+    name = identity(name);
+    const float screenW = area.z * 0.6f, screenH = area.w * 0.7f;
+    if (strcmp(name, "Screen") == 0) return ImVec4(area.x, area.y, screenW, screenH);
+    const Tile* tile = nullptr;
+    for (const Tile& t : tiles)
+        if (strcmp(t.title, name) == 0) tile = &t;
+    if (!tile) {
+        // Any other window floats near the middle of the area: the picture
+        // import, whose smallest size is wider than the right-hand columns.
+        return ImVec4(area.x + area.z * 0.25f, area.y + area.w * 0.2f, area.z * 0.5f, area.w * 0.6f);
+    }
+    float before = 0, total = 0;
+    for (const Tile& t : tiles) {
+        if (t.column != tile->column || (&t != tile && !isOpen(t.title))) continue;
+        if (&t < tile) before += t.weight;
+        total += t.weight;
+    }
+    if (tile->column == 2) {
+        float w = screenW / total;
+        return ImVec4(area.x + before * w, area.y + screenH, tile->weight * w, area.w - screenH);
+    }
+    // A column alone takes the whole right-hand area, as a dock node whose neighbour is empty.
+    bool neighbour = false;
+    for (const Tile& t : tiles)
+        neighbour = neighbour || (t.column == 1 - tile->column && isOpen(t.title));
+    float colW = (area.z - screenW) * (neighbour ? 0.5f : 1.0f), unit = area.w / total;
+    float x = area.x + screenW + (neighbour ? tile->column * colW : 0);
+    return ImVec4(x, area.y + before * unit, colW, tile->weight * unit);
 }
 
 namespace {
@@ -133,9 +188,9 @@ bool closeTo(ImVec2 a, float x, float y) { return ImFabs(a.x - x) < 1.0f && ImFa
 void PlaceWindow(const char* name) {
     // Minimised, the main window reports no area at all: fitting to it would wreck the layout for good.
     if (g_workArea.z < 1 || g_workArea.w < 1) return;
-    // A title whose visible part changes keeps its place under the id after "###".
-    const char* id = strstr(name, "###");
-    ImVec4 r = DefaultWindowRect(id ? id + 3 : name, g_workArea);
+    if (std::find(g_openNow.begin(), g_openNow.end(), identity(name)) == g_openNow.end())
+        g_openNow.push_back(identity(name));
+    ImVec4 r = DefaultWindowRect(name, g_workArea);
     ImGuiWindow* w = ImGui::FindWindowByName(name);
     const ImGuiID key = ImHashStr(name);
     auto found = g_defaultPlaced.find(key);

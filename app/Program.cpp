@@ -184,14 +184,21 @@ void frame(const ProgramHooks* hooks) {
     if (app.showSecondView) drawSecondView(app);
     if (app.showSprites) drawSpriteView(app);
     if (app.showSpriteEditor) drawSpriteEditor(app);
+    if (app.showCharset) drawCharsetView(app);
+    if (app.showCharEditor) drawCharEditor(app);
     if (app.showRegisters) drawRegisterView(app);
     if (app.showBitmapMem) drawBitmapMemView(app);
+    if (app.showCalc) drawCalcConverter(app);
     if (app.showMonitor) drawMonitor(app);
     if (app.showProcessor) drawProcessor(app);
     if (app.showAssembler) drawAssembler(app);
     if (app.showMountDisk) drawMountDisk(app);
     if (app.showImportPicture) drawImportPicture(app);
     if (app.showImportCharset) drawImportCharset(app);
+    if (app.showPreferences) drawPreferences(app);
+    if (app.showAbout) drawAbout(app);
+    if (app.showHelp) drawHelp(app);
+    if (app.showCharsetConverter) drawCharsetConverter(app);
 
     drawSaveSpritesDialog(app);
     drawPopups(app);

@@ -2,6 +2,9 @@
 
 #define GL_GLEXT_PROTOTYPES
 #include <SDL_opengl.h>
+#include <stb/stb_image.h>
+
+#include "platform/Platform.h"
 
 #include <cstddef>
 #include <set>
@@ -41,6 +44,17 @@ void Texture::update(const unsigned int* pixels, int width, int height) {
         w = width;
         h = height;
     }
+}
+
+bool Texture::loadFile(const std::string& path) {
+    Bytes data;
+    if (!Platform::readFile(path, data) || data.empty()) return false;
+    int width = 0, height = 0, n = 0;
+    stbi_uc* px = stbi_load_from_memory(data.data(), int(data.size()), &width, &height, &n, 4);
+    if (!px) return false;
+    update(reinterpret_cast<const unsigned int*>(px), width, height);
+    stbi_image_free(px);
+    return true;
 }
 
 bool Texture::live() const { return id != 0 && g_live.count(id) != 0; }

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <vector>
 
 // An OpenGL texture held by name only, so that core records (App) can own
@@ -17,6 +18,8 @@ struct Texture {
     // Uploads w x h RGBA8 pixels (R in the low byte); a same-size upload
     // replaces the pixels in place.
     void update(const unsigned int* pixels, int w, int h);
+    // Decodes a picture file to RGBA and uploads it; false leaves it unchanged.
+    bool loadFile(const std::string& path);
     // Holds a GL texture of the running program (not one released at shut-down).
     bool live() const;
 };

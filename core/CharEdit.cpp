@@ -49,8 +49,28 @@ int multiPen(const Machine& m, int picked) {
     return m.gfxMode() == 1 ? ((picked & 7) | 8) : picked;
 }
 
-void typeShownGlyph(Editor& ed, u8 code) {
+void typeFromCharset(Editor& ed, u8 code) {
     Machine& m = ed.machine;
+    ed.commitPendingEdits();
+    ed.undo.TakeScreenUndo("text");
+    // The typing must not take a second step; the keyboard's own typing state comes back after.
+    bool pending = ed.textUndoPending;
+    u32 step = ed.textStep;
+    ed.textUndoPending = false;
+    ed.textStep = ed.undo.serial;
+    int tool = ed.tool;
+    ed.tool = 1;
+    struct Restore {
+        Editor& e;
+        bool pending;
+        u32 step;
+        int tool;
+        ~Restore() {
+            e.textUndoPending = pending;
+            e.textStep = step;
+            e.tool = tool;
+        }
+    } restore{ed, pending, step, tool};
     if (m.gfxMode() < 3) {
         ed.typeChar(code);
         return;

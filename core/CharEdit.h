@@ -30,9 +30,9 @@ bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name);
 int multiPen(const Machine& m, int picked);
 
 // Types the character `code` at the text cursor with the glyph the character
-// set window shows for it: in the bitmap modes the pattern the VIC sees for
-// the code goes into the bitmap cell. The caller takes the undo step.
-void typeShownGlyph(Editor& ed, u8 code);
+// set window shows for it (in the bitmap modes the pattern the VIC sees for
+// the code goes into the bitmap cell), as one undo step "text" of its own.
+void typeFromCharset(Editor& ed, u8 code);
 
 }  // namespace CharEdit
 

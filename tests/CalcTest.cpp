@@ -8,8 +8,8 @@
 
 namespace {
 
-// Keys as the keypad has them: hex digits, + - * / | & ^ < > (shifts), = N(OT) ~(+/-) C(lear).
-// 'D' and 'T' enter decimal / hex text from the following field up to ';'.
+// Keys as the keypad has them: hex digits, + - * / | & ^ < > (shifts), = N(OT) ~(+/-) C(lear),
+// S R M (MS, MR, M+). 'D', 'T' and 'B' enter decimal, hex or binary text up to ';'.
 std::int64_t run(const std::string& keys, bool& refused) {
     Calc c;
     refused = false;
@@ -18,19 +18,19 @@ std::int64_t run(const std::string& keys, bool& refused) {
         bool ok = true;
         if (k >= '0' && k <= '9') c.digit(k - '0');
         else if (k >= 'a' && k <= 'f') c.digit(k - 'a' + 10);
-        else if (k == 'D' || k == 'T') {
+        else if (k == 'D' || k == 'T' || k == 'B') {
             size_t end = keys.find(';', i);
             std::string text = keys.substr(i + 1, end - i - 1);
-            ok = k == 'D' ? c.setDecimal(text.c_str()) : c.setHex(text.c_str());
+            ok = k == 'D' ? c.setDecimal(text.c_str()) : k == 'T' ? c.setHex(text.c_str()) : c.setBinary(text.c_str());
             i = end;
         } else if (k == '=') ok = c.equals();
         else if (k == 'N') c.complement();
         else if (k == '~') c.negate();
         else if (k == 'C') c.clear();
-        else {
-            const char* ops = "+-*/|&^<>";
-            ok = c.operate(int(std::strchr(ops, k) - ops) + 1);
-        }
+        else if (k == 'S') c.memoryStore();
+        else if (k == 'R') c.memoryRecall();
+        else if (k == 'M') c.memoryAdd();
+        else ok = c.operate(int(std::strchr("+-*/|&^<>", k) - "+-*/|&^<>") + 1);
         refused = refused || !ok;
     }
     return c.value;
@@ -62,32 +62,22 @@ TEST(Calc, KeySequences) {
         {"D12abc;", 12, false},
         {"9D;", 0, false},
         {"5+5C", 0, false},
+        {"B101;", 5, false},
+        {"D9223372036854775807;SMR", -2, false},  // M+ wraps too
+        {"5SR1", 1, false},                    // a digit after MR starts a new number
     };
     for (const Case& t : cases) {
         bool refused = false;
         EXPECT_EQ(run(t.keys, refused), t.value) << t.keys;
         EXPECT_EQ(refused, t.refused) << t.keys;
     }
-}
-
-TEST(Calc, MemoryAndBinaryText) {
     Calc c;
-    c.setDecimal("-1");
     char bin[40];
     c.binaryText(bin);
-    EXPECT_EQ(std::string(bin), std::string(32, '1'));
-    c.memoryStore();
-    c.memoryAdd();
-    EXPECT_EQ(c.mem, -2);
-    c.value = 0;
-    c.binaryText(bin);
     EXPECT_STREQ(bin, "0");
-    c.setBinary("101");
-    EXPECT_EQ(c.value, 5);
-    c.memoryRecall();
-    EXPECT_EQ(c.value, -2);
-    c.digit(1);
-    EXPECT_EQ(c.value, 1);
+    c.setDecimal("-1");
+    c.binaryText(bin);
+    EXPECT_EQ(std::string(bin), std::string(32, '1'));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <vector>
 
 #include "core/CharEdit.h"
 #include "tests/EditorTestSupport.h"
@@ -56,19 +57,12 @@ TEST_F(CharEditUndo, StepsOnlyWhenSomethingChanges) {
     u.Clear();
     u16 bank0 = m->bank;
     u8 d018 = m->vic[0x18];
-    EXPECT_FALSE(BankSelect::vicBank(e, bank0));
-    EXPECT_FALSE(BankSelect::vicBank(e, 4));
-    EXPECT_TRUE(BankSelect::vicBank(e, 2));
-    EXPECT_TRUE(BankSelect::charsetSlot(e, 5));
-    EXPECT_TRUE(BankSelect::charBank(e, !(m->vic[0x18] & 2)));
-    EXPECT_FALSE(BankSelect::charBank(e, m->vic[0x18] & 2));
-    EXPECT_EQ(u.undo.size(), 3u);
+    bool second = d018 & 2;
+    bool changed[] = {BankSelect::vicBank(e, bank0), BankSelect::vicBank(e, 4),        BankSelect::vicBank(e, 2),
+                      BankSelect::charsetSlot(e, 4), BankSelect::charBank(e, !second), BankSelect::charBank(e, !second)};
+    EXPECT_EQ(std::vector<bool>(changed, changed + 6), std::vector<bool>({false, false, true, true, true, false}));
     EXPECT_EQ(u.undoName(), "change bank");
-    u.MakeUndo();
-    u.MakeUndo();
-    EXPECT_EQ(m->bank, 2);
-    EXPECT_EQ(u.undoName(), "change bank");
-    u.MakeUndo();
+    for (int i = 0; i < 3; ++i) u.MakeUndo();
     EXPECT_EQ(m->bank, bank0);
     EXPECT_EQ(m->vic[0x18], d018);
 }
@@ -95,11 +89,15 @@ TEST_F(CharEditUndo, BitmapTypingUsesTheShownGlyph) {
     for (int i = 0; i < 8; ++i) m->ram[0x2800 + 8 + i] = u8(0x11 * i);
     e.cursorCol = 0;
     e.cursorRow = 0;
-    u8 shown[8];
-    std::memcpy(shown, m->charData(1), 8);
-    CharEdit::typeShownGlyph(e, 1);
-    EXPECT_EQ(0, std::memcmp(m->ram + m->bitmapAddr(), shown, 8));
+    CharEdit::typeFromCharset(e, 1);
+    EXPECT_EQ(0, std::memcmp(m->ram + 0x2000, m->ram + 0x2808, 8));
     EXPECT_EQ(e.cursorCol, 1);
+    // One step per click, also in text mode.
+    textMode();
+    CharEdit::typeFromCharset(e, 1);
+    EXPECT_EQ(m->ram[0x0400 + 1], 1);
+    EXPECT_EQ(u.undo.size(), 2u);
+    EXPECT_EQ(u.undoName(), "textmode text");
 }
 
 }  // namespace

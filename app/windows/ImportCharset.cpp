@@ -12,7 +12,6 @@ void drawImportCharset(App& app) {
     if (!s.started && !beginFontImport(app, s)) return;
 
     Compat::PlaceWindow("Import charset from font");
-    ImGui::SetNextWindowSize(ImVec2(380, 330), ImGuiCond_FirstUseEver);
     bool open = true, ok = false, cancel = false;
     if (ImGui::Begin("Import charset from font", &open)) {
         if (ImGui::Button("Choose font..."))

@@ -42,9 +42,8 @@ void handleHotkeys(App& app) {
         case HotkeyAction::Palette: app.setPalette(h.arg); break;
         case HotkeyAction::LoadProject: Actions::loadProject(app); break;
         case HotkeyAction::SaveProject: Actions::saveProject(app); break;
-        // Their windows are not part of the program yet.
-        case HotkeyAction::Preferences:
-        case HotkeyAction::Help: break;
+        case HotkeyAction::Preferences: app.showPreferences = true; break;
+        case HotkeyAction::Help: app.showHelp = true; break;
         }
     }
 }
@@ -132,6 +131,10 @@ void editMenu(App& app) {
         if (ImGui::MenuItem("Clear", "Delete", false, sel)) ed.clearBlock();
         ImGui::EndMenu();
     }
+    if (ImGui::MenuItem("Convert bitmap to charset...", nullptr, false, (app.machine.vic[0x11] & 0x20) != 0))
+        app.showCharsetConverter = true;
+    ImGui::Separator();
+    if (ImGui::MenuItem("Preferences...", "Ctrl+Alt+P")) app.showPreferences = true;
     ImGui::EndMenu();
 }
 
@@ -160,6 +163,9 @@ void viewMenu(App& app) {
     ImGui::MenuItem("Registers", nullptr, &app.showRegisters);
     ImGui::MenuItem("Monitor", nullptr, &app.showMonitor);
     ImGui::MenuItem("Second view", nullptr, &app.showSecondView);
+    ImGui::MenuItem("Charset", nullptr, &app.showCharset);
+    ImGui::MenuItem("Char editor", nullptr, &app.showCharEditor);
+    ImGui::MenuItem("Calc converter", nullptr, &app.showCalc);
     ImGui::MenuItem("Memory bitmap", nullptr, &app.showBitmapMem);
     ImGui::MenuItem("Processor", nullptr, &app.showProcessor);
     ImGui::MenuItem("Assembler", nullptr, &app.showAssembler);
@@ -194,6 +200,13 @@ void paletteMenu(App& app) {
     ImGui::EndMenu();
 }
 
+void helpMenu(App& app) {
+    if (!ImGui::BeginMenu("Help")) return;
+    if (ImGui::MenuItem("Vorlix Help", "F1")) app.showHelp = true;
+    if (ImGui::MenuItem("About Vorlix")) app.showAbout = true;
+    ImGui::EndMenu();
+}
+
 }  // namespace
 
 void drawMainMenu(App& app) {
@@ -204,5 +217,6 @@ void drawMainMenu(App& app) {
     bankMenu(app);
     viewMenu(app);
     paletteMenu(app);
+    helpMenu(app);
     ImGui::EndMainMenuBar();
 }

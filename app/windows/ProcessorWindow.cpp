@@ -34,7 +34,7 @@ void drawProcessor(App& app) {
 
     char title[64];
     std::snprintf(title, sizeof title, "Processor%s###Processor", app.cpuRunning ? " - Running" : "");
-    Compat::PlaceWindow("Processor");
+    Compat::PlaceWindow("###Processor");
     if (!ImGui::Begin(title, &app.showProcessor)) {
         ImGui::End();
         return;

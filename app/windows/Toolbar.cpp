@@ -76,6 +76,8 @@ void drawToolbar(App& app) {
         {"mo", 10, "Mon", "Monitor", &App::showMonitor, 80},
         {"sp", 12, "Spr", "Sprites", &App::showSprites, 112},
         {"se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor, 144},
+        {"cs", 0, "Chr", "Charset", &App::showCharset, 176},
+        {"ce", 1, "ChrEd", "Edit Charset", &App::showCharEditor, 208},
         {"rg", -1, "Reg", "Registers", &App::showRegisters, 240},
     };
     for (const WindowButton& b : buttons) {
@@ -92,7 +94,8 @@ void drawToolbar(App& app) {
     const float gap = 8 * s, modeLabel = ImGui::CalcTextSize("GfxMode:").x, zoomLabel = ImGui::CalcTextSize("Zoom:").x;
     const float insertW = ImGui::CalcTextSize("Insert").x;
     float modeW = 181 * s, zoomW = 77 * s;
-    const float fixedW = modeLabel + zoomLabel + insertW + 5 * gap;
+    const float helpW = 23 * s;
+    const float fixedW = modeLabel + zoomLabel + insertW + helpW + 6 * gap;
     float left = std::min(412 * s, ws.x - 4 - fixedW - modeW - zoomW);
     if (left < 248 * s) {
         left = 248 * s;
@@ -145,6 +148,8 @@ void drawToolbar(App& app) {
         ImGui::SetCursorScreenPos(ImVec2(x, textY));
         ImGui::TextUnformatted("Insert");
     }
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + std::min(832 * s, ws.x - 4 - helpW), wp.y + 8 * s));
+    if (IconButton(app, "hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
     ImGui::End();
 }
 

@@ -20,6 +20,16 @@ void drawProcessor(App& app);
 void drawAssembler(App& app);
 void drawImportPicture(App& app);
 void drawImportCharset(App& app);
+void drawCharsetView(App& app);
+void drawCharEditor(App& app);
+void drawCalcConverter(App& app);
+void drawPreferences(App& app);
+void drawAbout(App& app);
+void drawHelp(App& app);
+void drawCharsetConverter(App& app);
+
+// The menus "Select VIC bank" and "Charset", inside an open menu.
+void bankMenus(App& app);
 
 // The Screen window (or its canvas) has keyboard focus this frame.
 extern bool g_screenFocused;

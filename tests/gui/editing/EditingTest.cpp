@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "app/Compat.h"
 #include "app/Program.h"
 #include "core/Editor.h"
 #include "core/Vic.h"
@@ -39,6 +41,8 @@
 
 #include <stb/stb_image_write.h>
 
+#include <stb/stb_image.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,6 +52,9 @@ struct Step {
     std::string name;
     std::function<void(App&)> action;
     int wait = 4;
+    // Run the action again while this holds (checked after the wait).
+    std::function<bool(App&)> repeat;
+    int runs = 0;
 };
 
 Display* g_dpy = nullptr;
@@ -159,6 +166,13 @@ struct Results {
     bool keymapSwapped = false, sawMinimised = false;
     ImVec2 screenSize[4];  // before minimising, minimised, restored, saved at the end
     double idleFps = -1;
+    std::vector<std::string> openReports;  // windows the menus or toolbar did not open
+    int windowsChecked = 0;
+    u8 charBefore[8] = {}, charAfter[8] = {};
+    std::string charUndoName;
+    float helpHeight = 0;
+    int helpLines = 0;
+    std::vector<std::pair<int, int>> aboutImages;
     std::vector<float> scalesChecked;
     double frameCpuMs = -1, frameWallMs = -1;
     int pixelAfterMouse = -1;
@@ -223,6 +237,16 @@ void moveToFocused() {
     moveTo(o.x + (r.Min.x + r.Max.x) * 0.5f, o.y + (r.Min.y + r.Max.y) * 0.5f);
 }
 
+// Every window of the program, by the part of its title that stays.
+const char* const windowTitles[] = {
+    "Second view", "Sprites", "Sprite editor", "Registers", "Monitor", "Character set", "Character editor",
+    "Memory bitmap", "Calc converter", "Processor", "Assembler", "Mount disk", "Import charset from font", "Preferences", "About Vorlix", "Vorlix Help", "Convert bitmap to charset"};
+
+ImGuiWindow* findWindow(const std::string& title) {
+    ImGuiWindow* w = ImGui::FindWindowByName(title.c_str());
+    return w ? w : ImGui::FindWindowByName(("###" + title).c_str());
+}
+
 void checkLayout(float scale) {
     R.scalesChecked.push_back(scale);
     std::vector<Rect> rects;
@@ -251,12 +275,24 @@ void checkLayout(float scale) {
     ImGuiWindow* w = tools->DC.ChildWindows.Size ? tools->DC.ChildWindows[0] : tools;
     float bottom = w->Pos.y + w->Size.y + w->ScrollMax.y - w->Scroll.y + 0.5f;
     if (w->DC.CursorMaxPos.y > bottom) report("tools content", w->DC.CursorMaxPos.y, bottom);
-    // The screen window still fills the space between the bars: it followed the scale and the main window's size.
-    if (rects.size() == 5)
+    // The screen window still fills its tile between the bars: it followed the scale and the main window's size.
+    if (rects.size() == 5) {
+        ImVec4 tile = Compat::DefaultWindowRect("Screen", ImVec4(rects[3].x1, rects[1].y1, ImGui::GetIO().DisplaySize.x - rects[3].x1,
+                                                                 rects[2].y0 - rects[1].y1));
         for (auto [what, got, limit] : {std::tuple{"Screen left", rects[4].x0, rects[3].x1},
                                         {"Screen top", rects[4].y0, rects[1].y1},
-                                        {"Screen bottom", rects[4].y1, rects[2].y0}})
+                                        {"Screen bottom", rects[4].y1, tile.y + tile.w},
+                                        {"Screen right", rects[4].x1, tile.x + tile.z}})
             if (std::abs(got - limit) > 1) report(what, got, limit);
+    }
+    // Windows still to come are not drawn yet; those that are must fit. The
+    // picture import alone floats: its smallest width exceeds the right-hand area.
+    for (const char* n : windowTitles) {
+        ImGuiWindow* w = findWindow(n);
+        if (!w || !w->WasActive) continue;
+        ++R.windowsChecked;
+        rects.push_back({n, w->Pos.x, w->Pos.y, w->Pos.x + w->Size.x, w->Pos.y + w->Size.y});
+    }
     for (size_t i = 0; i < rects.size(); ++i)
         for (size_t j = i + 1; j < rects.size(); ++j)
             if (overlaps(rects[i], rects[j])) {
@@ -337,6 +373,116 @@ ImVec2 assemblerButton(size_t n) {
     ImVec2 p = w ? w->DC.CursorStartPos : ImVec2(-1000, -1000);
     for (size_t i = 0; i < n; ++i) p.x += ImGui::CalcTextSize(labels[i]).x + st.FramePadding.x * 2 + st.ItemSpacing.x;
     return ImVec2(p.x + ImGui::CalcTextSize(labels[n]).x / 2 + st.FramePadding.x, p.y + ImGui::GetFrameHeight() / 2);
+}
+
+void setAllWindows(App& a, bool open) {
+    for (bool App::*f : {&App::showSecondView, &App::showSprites, &App::showSpriteEditor, &App::showRegisters,
+                         &App::showMonitor, &App::showCharset, &App::showCharEditor, &App::showBitmapMem,
+                         &App::showCalc, &App::showProcessor, &App::showAssembler, &App::showMountDisk,
+                         &App::showImportPicture, &App::showImportCharset, &App::showPreferences, &App::showAbout,
+                         &App::showHelp, &App::showCharsetConverter})
+        a.*f = open;
+}
+
+// Slides the pointer along a window's bar, or down the window at x (its middle
+// when no xOf is given), until the item of that label is hovered; items are
+// identified as the GUI library names them.
+void findItem(std::vector<Step>& s, const std::string& window, const std::string& label, bool alongBar,
+              float (*xOf)(ImGuiWindow*) = nullptr) {
+    auto k = std::make_shared<int>(-1);
+    Step st{"find " + label, [=](App&) {
+                ImGuiWindow* w = findWindow(window);
+                if (!w) return;
+                ++*k;
+                float x = alongBar ? w->Pos.x + 2 + *k * 5.0f : xOf ? xOf(w) : w->Pos.x + w->Size.x * 0.5f;
+                float y = alongBar ? w->Pos.y + w->Size.y * 0.5f : w->Pos.y + 2 + *k * 4.0f;
+                moveTo(x, y);
+            },
+            2};
+    st.repeat = [=](App&) {
+        ImGuiWindow* w = findWindow(window);
+        if (!w || *k > (alongBar ? w->Size.x / 5 : w->Size.y / 4)) {
+            R.openReports.push_back("no item " + label);
+            return false;
+        }
+        ImGuiID h = GImGui->HoveredId;
+        return h != ImHashStr(label.c_str(), 0, w->ID) && h != ImHashStr(label.c_str(), 0, ImHashStr("##menubar", 0, w->ID));
+    };
+    s.push_back(st);
+}
+
+void click(std::vector<Step>& s) {
+    s.push_back({"down", [](App&) { button(1, true); }, 2});
+    s.push_back({"up", [](App&) { button(1, false); }, 3});
+}
+
+void clickMenu(std::vector<Step>& s, const std::string& menu, const std::string& item) {
+    findItem(s, "##MainMenuBar", menu, true);
+    click(s);
+    findItem(s, "##Menu_00", item, false);
+    click(s);
+}
+
+void clickToolbar(std::vector<Step>& s, float x) {
+    s.push_back({"to button", [x](App&) {
+                     ImGuiWindow* bar = ImGui::FindWindowByName("##toolbar");
+                     float sc = ImGui::GetFontSize() / 12.0f;
+                     // A button the window is too narrow for moves in from the right edge.
+                     moveTo(bar->Pos.x + std::min(x * sc, bar->Size.x - 4 - 23 * sc) + 11 * sc, bar->Pos.y + (8 + 11) * sc);
+                 },
+                 2});
+    click(s);
+}
+
+void expectOpen(std::vector<Step>& s, bool App::*flag, bool want, const std::string& what) {
+    s.push_back({"check " + what, [=](App& a) {
+                     if (a.*flag != want) R.openReports.push_back(what + (want ? " did not open" : " did not close"));
+                 },
+                 1});
+}
+
+// Opens the windows of the menus and the toolbar the way a user does.
+void openByPointer(std::vector<Step>& s, float scale) {
+    s.push_back({"scale", [scale](App& a) {
+                     a.uiScale = scale;
+                     ImGui::GetIO().FontGlobalScale = scale;
+                     a.showCharset = a.showCharEditor = a.showCalc = a.showPreferences = a.showHelp = a.showAbout =
+                         a.showCharsetConverter = false;
+                     // The converter is offered in a bitmap mode only.
+                     a.machine.setGfxMode(3);
+                 },
+                 5});
+    struct Entry {
+        const char *menu, *item;
+        bool App::*flag;
+    };
+    static const Entry entries[] = {
+        {"View", "Charset", &App::showCharset},
+        {"View", "Char editor", &App::showCharEditor},
+        {"View", "Calc converter", &App::showCalc},
+        {"Edit", "Preferences...", &App::showPreferences},
+        {"Edit", "Convert bitmap to charset...", &App::showCharsetConverter},
+        {"Help", "Vorlix Help", &App::showHelp},
+        {"Help", "About Vorlix", &App::showAbout},
+    };
+    for (const Entry& e : entries) {
+        clickMenu(s, e.menu, e.item);
+        expectOpen(s, e.flag, true, e.item);
+    }
+    struct Button {
+        float x;
+        bool App::*flag;
+        const char* what;
+    };
+    static const Button buttons[] = {{176, &App::showCharset, "Charset button"},
+                                     {208, &App::showCharEditor, "Char editor button"},
+                                     {832, &App::showHelp, "Help button"}};
+    for (const Button& b : buttons) {
+        clickToolbar(s, b.x);
+        expectOpen(s, b.flag, false, b.what);
+        clickToolbar(s, b.x);
+        expectOpen(s, b.flag, true, b.what);
+    }
 }
 
 std::vector<Step> script() {
@@ -485,6 +631,36 @@ std::vector<Step> script() {
                  1});
     chord({XK_Escape});
     s.push_back({"record second escape", [](App& a) { R.selectionAfterSecondEscape = a.editor.hasSelection; }, 1});
+    openByPointer(s, 2.0f);
+    openByPointer(s, 1.0f);
+    // A pixel painted in the character editor, into the RAM set at $3000.
+    s.push_back({"char editor", [](App& a) {
+                     a.charEditorChar = 1;
+                     a.charPen = 3;
+                     std::memcpy(R.charBefore, a.machine.ram + 0x3008, 8);
+                 },
+                 3});
+    // Down the grid's right-hand column.
+    findItem(s, "Character editor", "##chargrid", false, [](ImGuiWindow* w) { return w->DC.CursorMaxPos.x - 6; });
+    click(s);
+    s.push_back({"record char", [](App& a) {
+                     std::memcpy(R.charAfter, a.machine.ram + 0x3008, 8);
+                     R.charUndoName = a.undoBuffer.undoName();
+                     if (ImGuiWindow* w = findWindow("Vorlix Help")) R.helpHeight = w->ContentSize.y / ImGui::GetFontSize();
+                     if (ImGuiWindow* w = findWindow("About Vorlix")) {
+                         ImTextureID font = ImGui::GetIO().Fonts->TexID;
+                         const ImDrawList* dl = w->DrawList;
+                         for (const ImDrawCmd& c : dl->CmdBuffer) {
+                             if (c.TextureId == font || c.ElemCount != 6) continue;
+                             // A picture is one quad: its first and third corners span it.
+                             ImVec2 lo = dl->VtxBuffer[c.VtxOffset + dl->IdxBuffer[c.IdxOffset]].pos;
+                             ImVec2 hi = dl->VtxBuffer[c.VtxOffset + dl->IdxBuffer[c.IdxOffset + 2]].pos;
+                             R.aboutImages.push_back({int(hi.x - lo.x + 0.5f), int(hi.y - lo.y + 0.5f)});
+                         }
+                     }
+                     setAllWindows(a, false);
+                 },
+                 5});
     // The mount-disk window: a dropped cc1541 image on drive 8, a blank one on
     // drive 9; a file loaded by clicks, then a memory range saved to the blank disk.
     auto click = [&s](std::function<void(App&)> focus) {
@@ -707,6 +883,8 @@ std::vector<Step> script() {
                  1});
     chord({XK_Control_L, XK_Alt_L, XK_z});
     s.push_back({"record import undo", [](App& a) { R.afterImportUndo = snapshot(a); }, 1});
+    // Every window open, for the layout checks and the timed frames.
+    s.push_back({"open every window", [](App& a) { setAllWindows(a, true); }, 5});
     // Minimised and restored: the layout stays as it was.
     for (int i = 0; i < 3; ++i)
         s.push_back({"minimise, restore", [i](App&) {
@@ -758,10 +936,13 @@ void runScript() {
     ProgramHooks hooks;
     hooks.onFrame = [&](App& app, int frame) {
         if (frame < waitUntil) return true;
+        if (next < steps.size() && steps[next].runs > 0 &&
+            !(steps[next].repeat && steps[next].repeat(app)))
+            ++next;
         if (next < steps.size()) {
             steps[next].action(app);
+            ++steps[next].runs;
             waitUntil = frame + steps[next].wait;
-            ++next;
             return true;
         }
         // Timed frames: zoom 8, grid on, pointer over the canvas; then an idle editor at zoom 2 for 3 s.
@@ -903,10 +1084,11 @@ TEST_F(Editing, BarsAndScreenDoNotOverlapAtUiScales) {
     for (const std::string& r : R.overlapReports) ADD_FAILURE() << r;
 }
 
-TEST_F(Editing, FrameTimeAtZoom8WithGrid) {
+TEST_F(Editing, FrameTimeAtZoom8WithGridAndEveryWindow) {
     ASSERT_TRUE(R.ran);
     ASSERT_GT(R.frameCpuMs, 0);
-    std::printf("frame at zoom 8 with grid: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms CPU); idle %.1f fps\n",
+    std::printf("frame at zoom 8 with grid, every window open: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms "
+                "CPU); idle %.1f fps\n",
                 R.frameCpuMs, R.frameWallMs, R.idleFps);
     EXPECT_LE(R.idleFps, 65);
 }
@@ -939,4 +1121,41 @@ TEST_F(Editing, DroppedPictureImportedAndUndone) {
     EXPECT_EQ(differences(R.afterImport, R.expectImport), 0);
     EXPECT_GT(differences(R.afterImport, R.beforeImport), 1000);
     EXPECT_EQ(differences(R.afterImportUndo, R.beforeImport), 0);
+}
+
+TEST_F(Editing, MenusAndToolbarOpenTheWindowsAtUiScales1And2) {
+    ASSERT_TRUE(R.ran);
+    for (const std::string& r : R.openReports) ADD_FAILURE() << r;
+    // Seven of ours at three scales at least.
+    EXPECT_GE(R.windowsChecked, 21);
+}
+
+TEST_F(Editing, CharEditorPaintsOnePixel) {
+    ASSERT_TRUE(R.ran);
+    int changed = 0;
+    for (int i = 0; i < 8; ++i)
+        if (R.charAfter[i] != R.charBefore[i]) {
+            ++changed;
+            // The grid's right-hand column is bit 0 in hires.
+            EXPECT_EQ(R.charAfter[i], R.charBefore[i] | 0x01) << i;
+        }
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(R.charUndoName, "edit character");
+}
+
+TEST_F(Editing, HelpShowsTheHelpTextAndAboutBothPictures) {
+    ASSERT_TRUE(R.ran);
+    FILE* f = std::fopen(VORLIX_ASSET_DIR "/help.txt", "rb");
+    ASSERT_NE(f, nullptr);
+    int lines = 0;
+    for (int c; (c = std::fgetc(f)) != EOF;) lines += c == '\n';
+    std::fclose(f);
+    EXPECT_GE(R.helpHeight, lines * 0.9f);
+    for (const char* name : {"zelk.bmp", "limit.bmp"}) {
+        int w = 0, h = 0, n = 0;
+        ASSERT_TRUE(stbi_info((std::string(VORLIX_ASSET_DIR "/") + name).c_str(), &w, &h, &n)) << name;
+        bool shown = false;
+        for (auto [iw, ih] : R.aboutImages) shown = shown || (iw == w && ih == h);
+        EXPECT_TRUE(shown) << name;
+    }
 }
