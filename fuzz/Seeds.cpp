@@ -1,8 +1,11 @@
 // Writes the first corpus of every fuzz target, made with the editor's own writers.
+#include <stb/stb_image_write.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "app/App.h"
+#include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 #include "platform/Platform.h"
 
@@ -75,5 +78,19 @@ int main(int argc, char** argv) {
     put(out / "monitor", "memory", text(".:C000 01 02 03\n.M C000 C040\n.F C000 C0FF 55\n.C 0000 0100 FFF0\n"));
     put(out / "monitor", "code", text(".A C000 LDA #$07\n.D C000 C020\n.>C000 A9 07 ADC #1\n., C000 HELLO\n.G C000\n"));
     put(out / "monitor", "disk", text(".S\"PROG\",8,C000,C100\n.L\"PROG\",8\n.L\"X\",6,2000\n.S\"H\",10,1000,1010\n.L\"PROG\",8,FFFF\n"));
+
+    // Small pictures in the formats the import reads, drawn from the C64 palette.
+    for (auto [w, h] : {std::pair{8, 8}, {40, 25}, {3, 70}}) {
+        std::vector<u32> pixels(size_t(w) * h);
+        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = app.palette.pixel(int(i * 7 % 16));
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        Bytes png, bmp, tga;
+        stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 4, pixels.data(), w * 4);
+        stbi_write_bmp_to_func(Actions::pngWrite, &bmp, w, h, 4, pixels.data());
+        stbi_write_tga_to_func(Actions::pngWrite, &tga, w, h, 4, pixels.data());
+        put(out / "import", size + ".png", png);
+        put(out / "import", size + ".bmp", bmp);
+        put(out / "import", size + ".tga", tga);
+    }
     return 0;
 }

@@ -7,6 +7,8 @@ PARALLEL=${3:-3}
 OUT=${4:-$BUILD/fuzz}
 set -e
 "$BUILD/fuzz/vorlix_fuzz_seeds" "$BUILD/fuzz-seeds"
+mkdir -p "$BUILD/fuzz-seeds/font"
+/usr/bin/python3 "$(dirname "$0")/font_seed.py" "$BUILD/fuzz-seeds/font/seed.ttf"
 set +e
 run_one() {
     mkdir -p "$OUT/corpus/$1" "$OUT/findings/$1" "$OUT/logs"

@@ -74,7 +74,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     const int len = int(bytes.size());
     if (!stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n)) {
         const char* why = stbi_failure_reason();
-        error = why ? why : "unknown image type";
+        error = why && *why ? why : "unknown image type";
         return false;
     }
     if (iw < 1 || ih < 1 || iw > maxPictureSide || ih > maxPictureSide ||
@@ -90,8 +90,9 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     }
     stbi_uc* data = stbi_load_from_memory(bytes.data(), len, &iw, &ih, &n, 4);
     if (!data) {
+        // The decoder leaves an empty reason for some broken files.
         const char* why = stbi_failure_reason();
-        error = why ? why : "unknown error";
+        error = why && *why ? why : "unknown error";
         return false;
     }
     pixels.resize(size_t(iw) * ih);
