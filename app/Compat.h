@@ -32,8 +32,8 @@ inline ImTextureID TexId(const T& texture) { return TexId(texture.id); }
 // pair with ImGui::End. The area it takes is left out of the window layout.
 bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags flags = 0);
 
-// Stands in for the dock space: the default layout puts the screen on the
-// left and the other windows in two stacks on the right. Call before
+// Stands in for the dock space: the default layout gives every open window a
+// tile of its own (see DefaultWindowRect), as docked tabs never overlap. Call before
 // ImGui::Begin of every such window; it places the window on first use and
 // again after ResetLayout. A window still where the default layout put it
 // follows the area (main window size, UI scale); one the user moved is kept
