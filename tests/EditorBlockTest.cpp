@@ -167,7 +167,7 @@ TEST_F(EditorBlockTest, PasteFollowsMouseAndCommits) {
     EXPECT_EQ(ram(), before);
 }
 
-TEST_F(EditorBlockTest, CancelRestoresScreen) {
+TEST_F(EditorBlockTest, BitmapPasteCancelsAndLandsExactly) {
     bitmapMode(false);
     for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(i * 13);
     for (int i = 0; i < 1000; ++i) m->ram[0x0400 + i] = u8(i * 3);
@@ -190,6 +190,20 @@ TEST_F(EditorBlockTest, CancelRestoresScreen) {
     e.cancelPaste();
     e.commitPaste();
     EXPECT_EQ(ram(), before);
+    // Committed at cell (25, 20): every byte of the 6x4 cells as copied, nothing else.
+    ASSERT_TRUE(e.startPaste());
+    e.mouseMove(25 * 8, 20 * 8);
+    e.commitPaste();
+    Bytes after = ram();
+    int changed = 0;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 6; ++c) {
+            int to = (20 + r) * 40 + 25 + c, from = (3 + r) * 40 + 3 + c;
+            EXPECT_EQ(after[0x0400 + to], before[0x0400 + from]);
+            for (int k = 0; k < 8; ++k) EXPECT_EQ(after[0x2000 + to * 8 + k], before[0x2000 + from * 8 + k]);
+        }
+    for (int a = 0; a < 65536; ++a) changed += after[a] != before[a];
+    EXPECT_LE(changed, 6 * 4 * 10);
 }
 
 TEST_F(EditorBlockTest, EmptyClipboardDoesNotPaste) {
