@@ -5,6 +5,7 @@
 
 #include "app/App.h"
 #include "app/Compat.h"
+#include "disk/DiskDrive.h"
 #include "core/PixelOperator.h"
 #include "formats/FileActions.h"
 #include "platform/Platform.h"
@@ -153,6 +154,12 @@ void monitorAndDrops() {
         dropScratch(app, "drop.prg", Bytes{0x00, 0xC8, 1, 2, 3}, "write temp prg");
         check(app.machine.ram[0xC800] == 1 && app.machine.ram[0xC802] == 3, "dropped prg loaded to $C800");
         app.popups.clear();
+    });
+    add("drop d64", 4, [](App& app) {
+        dropScratch(app, "drop.d64", DiskDrive::blankD64("DROPPED", "AB"), "write temp d64");
+        check(app.drives[0].mode != 0 && app.drives[0].diskName().rfind("DROPPED", 0) == 0,
+              "dropped d64 mounted on drive 8");
+        check(app.showMountDisk, "disk window opened");
     });
 }
 
