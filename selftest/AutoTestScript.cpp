@@ -150,6 +150,18 @@ void text() {
 }
 
 void monitorAndDrops() {
+    add("open monitor", 5, [](App& app) {
+        app.showMonitor = true;
+        app.monitor.clear();
+    });
+    add("monitor fill", 3, [](App& app) {
+        for (u8 c : {46, 6, 32, 3, 48, 48, 48, 32, 3, 49, 48, 48, 32, 52, 50}) app.monitor.typeChar(c);
+        app.monitor.enter();
+    });
+    add("check monitor", 1, [](App& app) {
+        const u8* r = app.machine.ram;
+        check(r[0xC000] == 0x42 && r[0xC0FF] == 0x42 && r[0xC100] != 0x42, "monitor F command");
+    });
     add("drop prg", 2, [](App& app) {
         dropScratch(app, "drop.prg", Bytes{0x00, 0xC8, 1, 2, 3}, "write temp prg");
         check(app.machine.ram[0xC800] == 1 && app.machine.ram[0xC802] == 3, "dropped prg loaded to $C800");
