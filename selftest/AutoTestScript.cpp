@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "disk/DiskDrive.h"
+#include "import/PictureImport.h"
 #include "core/PixelOperator.h"
 #include "formats/FileActions.h"
 #include "platform/Platform.h"
@@ -34,6 +35,28 @@ bool anyBitmapByte(App& app) {
 }
 
 int pixel(App& app, int x, int y) { return PixelOperator(app.machine).GetPixel(x, y); }
+
+void appendPng(void* context, void* data, int size) {
+    auto* out = static_cast<Bytes*>(context);
+    out->insert(out->end(), static_cast<u8*>(data), static_cast<u8*>(data) + size);
+}
+
+// 64 x 40 brown picture with a 20 x 20 white square at (22, 10).
+Bytes scratchPng() {
+    std::vector<u8> px(256 * 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 64; ++x) {
+            u8* p = &px[size_t(y) * 256 + size_t(x) * 4];
+            bool white = x >= 22 && x <= 41 && y >= 10 && y <= 29;
+            p[0] = white ? 0xFF : 0x68;
+            p[1] = white ? 0xFF : 0x37;
+            p[2] = white ? 0xFF : 0x2B;
+            p[3] = 0xFF;
+        }
+    Bytes png;
+    stbi_write_png_to_func(appendPng, &png, 64, 40, 4, px.data(), 256);
+    return png;
+}
 
 void dropScratch(App& app, const char* name, const Bytes& bytes, const char* failText) {
     std::string path = tempPath(name);
@@ -172,6 +195,27 @@ void monitorAndDrops() {
         check(app.drives[0].mode != 0 && app.drives[0].diskName().rfind("DROPPED", 0) == 0,
               "dropped d64 mounted on drive 8");
         check(app.showMountDisk, "disk window opened");
+    });
+    add("drop png", 6, [](App& app) {
+        dropScratch(app, "drop.png", scratchPng(), "write temp png");
+        check(app.showImportPicture, "import dialog opened with the dropped picture");
+        app.machine.setGfxMode(4);
+        importPictureForTest(2, false);
+    });
+    shot("import-petscii", 3);
+    add("accept import", 3, [](App&) { importPictureForTest(2, true); });
+    add("check petscii import", 1, [](App& app) {
+        const Machine& m = app.machine;
+        check(!app.showImportPicture, "PETSCII import accepted");
+        check(m.gfxMode() == 0 && m.charsetIsRom(), "text mode with the ROM charset");
+        u8 s = screen(app)[500];
+        check((s == 0x20 && m.vic[0x21] == 1) || (s == 0xA0 && (m.ram[0xD800 + 500] & 15) == 1),
+              "white square became solid white cells");
+        check(app.undoBuffer.undoName() == "import image", "import can be undone");
+    });
+    add("close import", 3, [](App& app) {
+        app.showMountDisk = false;
+        app.drives[0].unmount();
     });
 }
 

@@ -20,5 +20,5 @@ if [ "$code" -ne 0 ] || [ "$(cat "$work/out.txt")" != "$expected" ]; then
     cat "$work/err.txt"
     exit 1
 fi
-[ -z "$(ls -A "$work/config")" ] || { echo "self-test wrote settings or layout"; exit 1; }
+[ -z "$(find "$work/config" -type f)" ] || { echo "self-test wrote settings or layout"; exit 1; }
 exit 0
