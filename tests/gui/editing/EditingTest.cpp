@@ -87,9 +87,12 @@ bool swapYZ() {
     XChangeKeyboardMapping(g_dpy, z, per, ys, 1);
     XFree(ys);
     XFree(zs);
-    // A fresh connection reads the new mapping.
+    // A fresh connection reads the new mapping. It opens before the old one
+    // closes: with no client left, Xvfb resets and refuses connections for a moment.
+    Display* fresh = XOpenDisplay(nullptr);
+    if (!fresh) return false;
     XCloseDisplay(g_dpy);
-    g_dpy = XOpenDisplay(nullptr);
+    g_dpy = fresh;
     return XKeysymToKeycode(g_dpy, XK_z) == y;
 }
 
@@ -920,6 +923,10 @@ void runScript() {
     if (done) return;
     done = true;
     g_dpy = XOpenDisplay(nullptr);
+    if (!g_dpy) {
+        ADD_FAILURE() << "no X display";
+        return;
+    }
     ASSERT_NE(g_dpy, nullptr) << "needs an X server (run under xvfb-run)";
     fs::path cfg = fs::temp_directory_path() / ("vorlix-editing-" + std::to_string(getpid()));
     fs::create_directories(cfg);
