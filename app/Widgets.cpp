@@ -187,4 +187,21 @@ std::string CharDescription(int screenCode) {
     return prefix + t;
 }
 
+std::vector<EditKey> EditKeysPressed() {
+    static const struct {
+        Compat::NamedKey key;
+        EditKey edit;
+    } keys[] = {
+        {Compat::Key_Insert, EditKey::Insert},       {Compat::Key_Delete, EditKey::Delete},
+        {Compat::Key_Backspace, EditKey::Backspace}, {Compat::Key_Up, EditKey::Up},
+        {Compat::Key_Down, EditKey::Down},           {Compat::Key_Left, EditKey::Left},
+        {Compat::Key_Right, EditKey::Right},         {Compat::Key_Return, EditKey::Return},
+        {Compat::Key_KeypadEnter, EditKey::Return},  {Compat::Key_Home, EditKey::Home},
+    };
+    std::vector<EditKey> pressed;
+    for (const auto& k : keys)
+        if (ImGui::IsKeyPressed(Compat::Key(k.key), true)) pressed.push_back(k.edit);
+    return pressed;
+}
+
 }  // namespace Widgets

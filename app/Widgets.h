@@ -3,6 +3,9 @@
 #include <imgui.h>
 
 #include <string>
+#include <vector>
+
+#include "core/EditKey.h"
 
 struct App;
 struct Texture;
@@ -23,6 +26,9 @@ bool HexWordInput(const char* label, int& value, float width);
 // Draws the texture as large as fits in `avail`, centred.
 void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
               bool integerScale);
+
+// The text-editing keys pressed this frame (with key repeat), in a fixed order.
+std::vector<EditKey> EditKeysPressed();
 
 // "rev. a", "space", ... for the screen codes that name a plain character; else "".
 std::string CharDescription(int screenCode);

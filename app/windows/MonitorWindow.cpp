@@ -16,18 +16,7 @@ namespace {
 void handleKeys(Monitor& mon, App& app) {
     ImGuiIO& io = ImGui::GetIO();
     bool shift = io.KeyShift;
-    static const struct {
-        Compat::NamedKey key;
-        EditKey edit;
-    } keys[] = {
-        {Compat::Key_Insert, EditKey::Insert},       {Compat::Key_Delete, EditKey::Delete},
-        {Compat::Key_Backspace, EditKey::Backspace}, {Compat::Key_Up, EditKey::Up},
-        {Compat::Key_Down, EditKey::Down},           {Compat::Key_Left, EditKey::Left},
-        {Compat::Key_Right, EditKey::Right},         {Compat::Key_Return, EditKey::Return},
-        {Compat::Key_KeypadEnter, EditKey::Return},  {Compat::Key_Home, EditKey::Home},
-    };
-    for (const auto& k : keys)
-        if (ImGui::IsKeyPressed(Compat::Key(k.key), true)) mon.editKey(k.edit, shift);
+    for (EditKey k : Widgets::EditKeysPressed()) mon.editKey(k, shift);
     // Without repeat: a held Escape must not close the window right after stopping a listing.
     if (ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), false)) {
         if (mon.listing) mon.listing = false;

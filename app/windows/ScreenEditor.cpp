@@ -119,18 +119,7 @@ void handleKeys(App& app) {
             ed.commitPendingEdits();
             m.vic[0x18] ^= 2;
         }
-        static const struct {
-            Compat::NamedKey key;
-            EditKey edit;
-        } keys[] = {
-            {Compat::Key_Insert, EditKey::Insert},   {Compat::Key_Delete, EditKey::Delete},
-            {Compat::Key_Backspace, EditKey::Backspace}, {Compat::Key_Up, EditKey::Up},
-            {Compat::Key_Down, EditKey::Down},       {Compat::Key_Left, EditKey::Left},
-            {Compat::Key_Right, EditKey::Right},     {Compat::Key_Return, EditKey::Return},
-            {Compat::Key_KeypadEnter, EditKey::Return}, {Compat::Key_Home, EditKey::Home},
-        };
-        for (const auto& k : keys)
-            if (keyPressed(k.key, true)) ed.editKey(k.edit, shift);
+        for (EditKey k : Widgets::EditKeysPressed()) ed.editKey(k, shift);
         if (ctrl && !alt) {
             for (int i = 0; i < 26; ++i)
                 if (keyPressed(Compat::KeyLetter(char('A' + i)), true))
