@@ -1,6 +1,9 @@
 // The self-test script: 99 steps through the editor, 29 checks.
 #include <stb/stb_image_write.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "app/App.h"
@@ -9,7 +12,6 @@
 #include "import/PictureImport.h"
 #include "core/PixelOperator.h"
 #include "formats/FileActions.h"
-#include "platform/Platform.h"
 #include "selftest/AutoTest.h"
 
 namespace AutoTest {
@@ -58,9 +60,20 @@ Bytes scratchPng() {
     return png;
 }
 
+// A scratch file made afresh: whatever stood under its name (a link another
+// user planted, say) is removed, never followed; a name that cannot be
+// freed fails the write.
+bool writeScratch(const std::string& path, const Bytes& bytes) {
+    unlink(path.c_str());
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    return close(fd) == 0 && ok;
+}
+
 void dropScratch(App& app, const char* name, const Bytes& bytes, const char* failText) {
     std::string path = tempPath(name);
-    check(Platform::writeFile(path, bytes), failText);
+    check(writeScratch(path, bytes), failText);
     Actions::openDropped(app, path);
 }
 

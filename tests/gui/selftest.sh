@@ -7,6 +7,9 @@ prog=$1
 work=$(mktemp -d)   # private: the scratch files go nowhere another user prepared
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tmp" "$work/config"
+# A link planted under a scratch name must be replaced, not followed.
+echo keep >"$work/victim"
+ln -s "$work/victim" "$work/tmp/vorlix_autotest_drop.prg"
 start=$(date +%s.%N)
 TMPDIR="$work/tmp" XDG_CONFIG_HOME="$work/config" APPDATA= VORLIX_ASSETS="$2" VORLIX_AUTOTEST=1 \
     xvfb-run -a -s "-screen 0 1600x1000x24" "$prog" >"$work/out.txt" 2>"$work/err.txt"
@@ -20,5 +23,6 @@ if [ "$code" -ne 0 ] || [ "$(cat "$work/out.txt")" != "$expected" ]; then
     cat "$work/err.txt"
     exit 1
 fi
+[ "$(cat "$work/victim")" = keep ] || { echo "self-test wrote through a planted link"; exit 1; }
 [ -z "$(find "$work/config" -type f)" ] || { echo "self-test wrote settings or layout"; exit 1; }
 exit 0
