@@ -125,7 +125,8 @@ TEST(CharsetConvert, HiresCharactersAreTheDistinctPatterns) {
     EXPECT_EQ(s.m->vic[0x21], 11);
 }
 
-TEST(CharsetConvert, HiresForegroundEqualsBackgroundInverts) {
+// A cell whose 1-bits show the background is inverted; one with two foreign colours cannot be exact.
+TEST(CharsetConvert, HiresInvertedAndInexactCells) {
     Picture s(0, 0x18, false, 5);
     for (int i = 0; i < 1000; ++i) {
         std::memset(s.cell(i), 0, 8);  // all background
@@ -134,31 +135,19 @@ TEST(CharsetConvert, HiresForegroundEqualsBackgroundInverts) {
     const u8 pat[8] = {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81};
     std::memcpy(s.cell(5), pat, 8);
     s.scr(5) = 0x62;  // 1-bits show the background, 0-bits red
-    const auto before = s.render();
+    for (int k = 0; k < 8; ++k) s.cell(40)[k] = 0xF0;
+    s.scr(40) = 0x27;  // red on yellow, neither is the blue background
+    auto before = s.render();
     const auto r = ConvertBitmapToCharset(*s.m, s.pal, 1, false);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.inexactCells, 0);
+    EXPECT_EQ(r.inexactCells, 1);
     EXPECT_EQ(s.m->vic[0x21], 6);
     const int ch = s.m->ram[0x0405];
     for (int k = 0; k < 8; ++k) EXPECT_EQ(s.m->ram[0x0800 + ch * 8 + k], u8(~pat[k]));
     EXPECT_EQ(s.m->ram[0xD805], 2);
-    EXPECT_EQ(s.render(), before);
-}
-
-TEST(CharsetConvert, HiresTwoForeignColoursAreInexact) {
-    Picture s(0, 0x18, false, 6);
-    for (int i = 0; i < 1000; ++i) {
-        std::memset(s.cell(i), 0, 8);
-        s.scr(i) = 0x06;
-    }
-    for (int k = 0; k < 8; ++k) s.cell(40)[k] = 0xF0;
-    s.scr(40) = 0x27;  // red on yellow, neither is the blue background
-    const auto r = ConvertBitmapToCharset(*s.m, s.pal, 1, false);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.inexactCells, 1);
-    const auto after = s.render();
     for (int y = 8; y < 16; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(after[y * 320 + x], s.pal.pixel(x < 4 ? 2 : 6));
+        for (int x = 4; x < 8; ++x) before[y * 320 + x] = s.pal.pixel(6);
+    EXPECT_EQ(s.render(), before);
 }
 
 TEST(CharsetConvert, HiresBackgroundTieGoesToLowestColour) {
@@ -299,30 +288,6 @@ TEST(CharsetConvert, Refusals) {
     }
 }
 
-TEST(CharsetConvert, TooManyCellsWithoutMerge) {
-    Picture s(0, 0x18, false, 15);
-    for (int i = 0; i < 1000; ++i) s.scr(i) = 0x16;
-    // 300 different patterns whose inverses never collide with them.
-    Rng r{17};
-    auto pats = randomPatterns(r, 300);
-    for (int i = 0; i < 1000; ++i) {
-        std::memcpy(s.cell(i), pats[i % 300].data(), 8);
-        s.cell(i)[0] |= 0x80;
-    }
-    std::set<std::vector<u8>> distinct;
-    for (int i = 0; i < 1000; ++i) distinct.insert(std::vector<u8>(s.cell(i), s.cell(i) + 8));
-    const int n = int(distinct.size());
-    ASSERT_GT(n, 256);
-    auto copy = std::make_unique<Machine>(*s.m);
-    const auto res = ConvertBitmapToCharset(*s.m, s.pal, 1, false);
-    EXPECT_FALSE(res.ok);
-    EXPECT_EQ(res.uniqueCells, n);
-    EXPECT_EQ(res.error, "The picture has " + std::to_string(n) +
-                             " different character cells, a charset holds 256.\n"
-                             "Enable merging of similar characters to convert anyway.");
-    EXPECT_TRUE(sameMachine(*s.m, *copy));
-}
-
 // Cells that show a pattern other than their own must be exactly mergedCells.
 void checkMerged(Picture& s, const CharsetConversionResult& r, const std::vector<std::vector<u8>>& own,
                  u32 set) {
@@ -335,19 +300,32 @@ void checkMerged(Picture& s, const CharsetConversionResult& r, const std::vector
     EXPECT_EQ(differ, r.mergedCells);
 }
 
+// 300 patterns whose inverses never collide with them: refused without merging, merged down to 256.
 TEST(CharsetConvert, MergeHiresDownTo256) {
-    Picture s(0, 0x18, false, 18);
-    Rng r{19};
+    Picture s(0, 0x18, false, 15);
+    Rng r{17};
     auto pats = randomPatterns(r, 300);
+    for (auto& p : pats) p[0] |= 0x80;
     std::vector<std::vector<u8>> own(1000);
     for (int i = 0; i < 1000; ++i) {
-        std::memcpy(s.cell(i), pats[i % 300].data(), 8);
-        s.scr(i) = 0x16;  // background 6 everywhere: patterns stay as they are
         own[i] = pats[i % 300];
+        std::memcpy(s.cell(i), own[i].data(), 8);
+        s.scr(i) = 0x16;  // background 6 everywhere: patterns stay as they are
     }
+    const std::set<std::vector<u8>> distinct(pats.begin(), pats.end());
+    const int n = int(distinct.size());
+    ASSERT_GT(n, 256);
+    auto copy = std::make_unique<Machine>(*s.m);
+    const auto refused = ConvertBitmapToCharset(*s.m, s.pal, 1, false);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.uniqueCells, n);
+    EXPECT_EQ(refused.error, "The picture has " + std::to_string(n) +
+                                 " different character cells, a charset holds 256.\n"
+                                 "Enable merging of similar characters to convert anyway.");
+    EXPECT_TRUE(sameMachine(*s.m, *copy));
     const auto res = ConvertBitmapToCharset(*s.m, s.pal, 1, true);
     ASSERT_TRUE(res.ok) << res.error;
-    EXPECT_EQ(res.uniqueCells, 300);
+    EXPECT_EQ(res.uniqueCells, n);
     EXPECT_EQ(res.charCount, 256);
     EXPECT_GT(res.mergedCells, 0);
     EXPECT_EQ(res.inexactCells, 0);
@@ -356,7 +334,7 @@ TEST(CharsetConvert, MergeHiresDownTo256) {
     std::set<std::vector<u8>> chars;
     for (int c = 0; c < 256; ++c) {
         std::vector<u8> p(s.m->ram + 0x0800 + c * 8, s.m->ram + 0x0800 + c * 8 + 8);
-        EXPECT_TRUE(std::find(pats.begin(), pats.end(), p) != pats.end());
+        EXPECT_TRUE(distinct.count(p));
         chars.insert(p);
     }
     EXPECT_EQ(chars.size(), 256u);

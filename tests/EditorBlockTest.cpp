@@ -15,12 +15,7 @@ TEST_F(EditorBlockTest, SelectBackwardsAndCopy) {
     e.mouseUp(10 * 8, 5 * 8 + 1, 0);
     EXPECT_TRUE(e.hasSelection);
     EXPECT_FALSE(e.drawing);
-    int x0, y0, x1, y1;
-    e.selRect(x0, y0, x1, y1);
-    EXPECT_EQ(x0, 10);
-    EXPECT_EQ(y0, 5);
-    EXPECT_EQ(x1, 30);
-    EXPECT_EQ(y1, 20);
+    EXPECT_EQ(selection(), (std::array{10, 5, 30, 20}));
     ASSERT_TRUE(e.copyBlock());
     EXPECT_EQ(e.clip.w, 21);
     EXPECT_EQ(e.clip.h, 16);
@@ -49,8 +44,7 @@ TEST_F(EditorBlockTest, ClearInBitmapKeepsColours) {
     bitmapMode(false, 0x1F);
     std::memset(m->ram + 0x2000, 0xAA, 8000);
     std::memset(m->ram + 0xD800, 0x05, 1000);
-    e.selX0 = 2; e.selY0 = 1; e.selX1 = 1; e.selY1 = 2;
-    e.hasSelection = true;
+    select(2, 1, 1, 2);
     e.clearBlock();
     EXPECT_EQ(u.undoName(), "hires clear block");
     for (int r = 0; r < 25; ++r)
@@ -84,8 +78,7 @@ TEST_F(EditorBlockTest, FlipAndInvertBytes) {
     m->ram[0x2008] = 0x11;  // cell (1, 0)
     m->ram[0x0400] = 0x12;
     m->ram[0x0401] = 0x34;
-    e.selX0 = 0; e.selY0 = 0; e.selX1 = 1; e.selY1 = 0;
-    e.hasSelection = true;
+    select(0, 0, 1, 0);
     e.flipBlockX();
     EXPECT_EQ(u.undoName(), "multicolor flip block");
     // Cells swap; each byte's pairs reverse.
@@ -110,7 +103,7 @@ TEST_F(EditorBlockTest, FlipAndInvertBytes) {
     m->ram[0x2000 + 320 + 7] = 0x77;
     m->ram[0x0400] = 0x10;
     m->ram[0x0400 + 40] = 0x20;
-    e.selX0 = 0; e.selY0 = 0; e.selX1 = 0; e.selY1 = 1;
+    select(0, 0, 0, 1);
     e.flipBlockY();
     EXPECT_EQ(m->ram[0x2000 + 320 + 7], 0x01);
     EXPECT_EQ(m->ram[0x2000], 0x77);
@@ -133,9 +126,10 @@ TEST_F(EditorBlockTest, FlipAndInvertBytes) {
 }
 
 TEST_F(EditorBlockTest, PasteFollowsMouseAndCommits) {
+    EXPECT_FALSE(e.startPaste());  // nothing copied yet
+    EXPECT_TRUE(u.undo.empty());
     for (int i = 0; i < 4; ++i) m->ram[0x0400 + i] = u8(0x41 + i);
-    e.selX0 = 0; e.selY0 = 0; e.selX1 = 3; e.selY1 = 0;
-    e.hasSelection = true;
+    select(0, 0, 3, 0);
     ASSERT_TRUE(e.copyBlock());
     e.hasSelection = false;
     Bytes before = ram();
@@ -155,12 +149,7 @@ TEST_F(EditorBlockTest, PasteFollowsMouseAndCommits) {
     e.mouseDown(38 * 8, 24 * 8, 0);
     EXPECT_FALSE(e.pasting);
     EXPECT_TRUE(e.savedScreen.empty());
-    int x0, y0, x1, y1;
-    e.selRect(x0, y0, x1, y1);
-    EXPECT_EQ(x0, 38);
-    EXPECT_EQ(y0, 24);
-    EXPECT_EQ(x1, 39);
-    EXPECT_EQ(y1, 24);
+    EXPECT_EQ(selection(), (std::array{38, 24, 39, 24}));
     EXPECT_EQ(m->ram[0x0400 + 999], 0x42);
     EXPECT_EQ(m->ram[0x0400 + 3 * 40 + 5], 0x20);
     u.MakeUndo();
@@ -171,8 +160,7 @@ TEST_F(EditorBlockTest, BitmapPasteCancelsAndLandsExactly) {
     bitmapMode(false);
     for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(i * 13);
     for (int i = 0; i < 1000; ++i) m->ram[0x0400 + i] = u8(i * 3);
-    e.selX0 = 3; e.selY0 = 3; e.selX1 = 8; e.selY1 = 6;
-    e.hasSelection = true;
+    select(3, 3, 8, 6);
     ASSERT_TRUE(e.copyBlock());
     EXPECT_TRUE(e.clip.bitmap);
     EXPECT_EQ(e.clip.bitmapBytes.size(), 6u * 4u * 8u);
@@ -206,17 +194,10 @@ TEST_F(EditorBlockTest, BitmapPasteCancelsAndLandsExactly) {
     EXPECT_LE(changed, 6 * 4 * 10);
 }
 
-TEST_F(EditorBlockTest, EmptyClipboardDoesNotPaste) {
-    EXPECT_FALSE(e.startPaste());
-    EXPECT_FALSE(e.pasting);
-    EXPECT_TRUE(u.undo.empty());
-}
-
 TEST_F(EditorBlockTest, TextBlockPastedInHiresLeavesBitmap) {
     m->ram[0x0400] = 0x55;
     m->ram[0xD800] = 0x0E;
-    e.selX0 = e.selY0 = e.selX1 = e.selY1 = 0;
-    e.hasSelection = true;
+    select(0, 0, 0, 0);
     ASSERT_TRUE(e.copyBlock());
     bitmapMode(false);
     std::memset(m->ram + 0x2000, 0x3C, 8000);
@@ -235,12 +216,7 @@ TEST_F(EditorBlockTest, TextBlockPastedInHiresLeavesBitmap) {
 }
 
 TEST_F(EditorBlockTest, SecondPasteSettlesFirst) {
-    m->ram[0x0400] = 0x51;
-    e.selX0 = e.selY0 = e.selX1 = e.selY1 = 0;
-    e.hasSelection = true;
-    ASSERT_TRUE(e.copyBlock());
-    e.hasSelection = false;
-    ASSERT_TRUE(e.startPaste());
+    floatCell0();
     e.mouseMove(80, 80);
     ASSERT_TRUE(e.startPaste());  // places the first one where it is
     EXPECT_EQ(m->ram[0x0400 + 410], 0x51);
@@ -251,11 +227,7 @@ TEST_F(EditorBlockTest, SecondPasteSettlesFirst) {
 }
 
 TEST_F(EditorBlockTest, PasteNeverRestoresStaleBytesAfterUndoOrLoad) {
-    m->ram[0x0400] = 0x51;
-    e.selX0 = e.selY0 = e.selX1 = e.selY1 = 0;
-    e.hasSelection = true;
-    ASSERT_TRUE(e.copyBlock());
-    ASSERT_TRUE(e.startPaste());
+    floatCell0();
     e.mouseMove(80, 80);
     // Undo while the paste floats: it is placed, then the paste step undone.
     e.undoLast();
@@ -272,11 +244,7 @@ TEST_F(EditorBlockTest, PasteNeverRestoresStaleBytesAfterUndoOrLoad) {
 }
 
 TEST_F(EditorBlockTest, PasteDroppedWhenScreenMovesUnderIt) {
-    m->ram[0x0400] = 0x51;
-    e.selX0 = e.selY0 = e.selX1 = e.selY1 = 0;
-    e.hasSelection = true;
-    ASSERT_TRUE(e.copyBlock());
-    ASSERT_TRUE(e.startPaste());
+    floatCell0();
     std::memset(m->ram + 0x0800, 0x33, 1000);
     m->vic[0x18] = 0x24;  // screen to $0800 without telling the editor
     e.mouseMove(80, 80);
@@ -305,12 +273,8 @@ TEST_F(EditorBlockTest, EditsWhilePasteFloatsSurviveTheNextMove) {
     for (const Case& c : cases) {
         textMode();
         u.Clear();
-        m->ram[0x0400] = 0x51;
         e.cursorCol = e.cursorRow = 0;
-        e.selX0 = e.selY0 = e.selX1 = e.selY1 = 0;
-        e.hasSelection = true;
-        ASSERT_TRUE(e.copyBlock());
-        ASSERT_TRUE(e.startPaste());
+        floatCell0();
         e.mouseMove(80, 80);
         c.edit(e);
         EXPECT_FALSE(e.pasting) << c.name;

@@ -5,32 +5,24 @@
 namespace {
 
 // A user session through the editor's own mouse and key operations.
-TEST(EditorSessionTest, DrawUndoSelectPasteTypeUndo) {
-    auto m = std::make_unique<Machine>();
+using EditorSessionTest = EditorFixture;
+
+TEST_F(EditorSessionTest, DrawUndoSelectPasteTypeUndo) {
     m->loadAssets(VORLIX_ASSET_DIR);
     m->reset();
-    UndoBuffer u(*m);
-    Editor e(*m, u);
     for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(0xA5 ^ i);
-
-    m->setGfxMode(3);
-    std::memset(m->ram + 0x2000, 0, 8000);
-    std::memset(m->ram + 0x0400, 0x10, 1000);
-    u.Clear();
+    bitmapMode(false);
+    m->vic[0x21] = 6;
     e.tool = 3;
     m->pen = 1;
     const Bytes start(m->ram, m->ram + 65536);
 
-    // Freehand from (10, 10) to (20, 10): cell (1, 1) row 2 bits for x 10-15, cell (2, 1) x 16-20.
+    // Freehand from (10, 10) to (20, 10): cell (1, 1) row 2 bits for x 10-15, cell (2, 1) x 16-20,
+    // white on the reset background blue.
     e.mouseDown(10, 10, 0);
     e.mouseMove(15, 10);
     e.mouseMove(20, 10);
     e.mouseUp(20, 10, 0);
-    EXPECT_EQ(m->ram[0x2000 + 320 + 8 + 2], 0x3F);
-    EXPECT_EQ(m->ram[0x2000 + 320 + 16 + 2], 0xF8);
-    EXPECT_EQ(m->ram[0x0400 + 41], 0x16);  // white on the reset background blue
-    EXPECT_EQ(m->ram[0x0400 + 42], 0x16);
-    EXPECT_EQ(m->ram[0x0400 + 43], 0x10);
     ASSERT_EQ(u.undo.size(), 1u);
     EXPECT_EQ(u.undoName(), "hires drawing");
     const Bytes drawn(m->ram, m->ram + 65536);
@@ -61,12 +53,7 @@ TEST(EditorSessionTest, DrawUndoSelectPasteTypeUndo) {
     EXPECT_EQ(m->ram[0x0400 + cell + 1], 0x16);
     EXPECT_EQ(m->ram[0x0400 + 7 * 40 + 7], 0x10);  // the preview at (7, 7) is gone
     EXPECT_EQ(m->ram[0x2000 + 7 * 320 + 56 + 2], 0);
-    int x0, y0, x1, y1;
-    e.selRect(x0, y0, x1, y1);
-    EXPECT_EQ(x0, 10);
-    EXPECT_EQ(x1, 11);
-    EXPECT_EQ(y0, 10);
-    EXPECT_EQ(y1, 10);
+    EXPECT_EQ(selection(), (std::array{10, 10, 11, 10}));
     EXPECT_EQ(u.undoName(), "hires paste block");
     const Bytes pasted(m->ram, m->ram + 65536);
 
@@ -109,10 +96,7 @@ TEST(EditorSessionTest, DrawUndoSelectPasteTypeUndo) {
 }
 
 // Random sessions of typing mixed with every other kind of step: undoing everything restores the start.
-TEST(EditorSessionTest, RandomSessionsUndoToStart) {
-    auto m = std::make_unique<Machine>();
-    UndoBuffer u(*m);
-    Editor e(*m, u);
+TEST_F(EditorSessionTest, RandomSessionsUndoToStart) {
     std::mt19937 rng(5);
     for (int session = 0; session < 40; ++session) {
         for (int i = 0; i < 65536; ++i) m->ram[i] = u8(rng());

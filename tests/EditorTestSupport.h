@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -40,6 +41,22 @@ struct EditorFixture : ::testing::Test {
     u8 px(int x, int y) const { return probe.GetPixel(x, y); }
     bool hiresBit(int x, int y) const {
         return m->ram[0x2000 + (y >> 3) * 320 + (x & ~7) + (y & 7)] & (0x80 >> (x & 7));
+    }
+    std::array<int, 4> selection() {
+        std::array<int, 4> r;
+        e.selRect(r[0], r[1], r[2], r[3]);
+        return r;
+    }
+    void select(int x0, int y0, int x1, int y1) {
+        e.selX0 = x0, e.selY0 = y0, e.selX1 = x1, e.selY1 = y1;
+        e.hasSelection = true;
+    }
+    // Copies cell (0, 0) holding code and floats it as a paste.
+    void floatCell0(u8 code = 0x51) {
+        m->ram[m->screenAddr()] = code;
+        select(0, 0, 0, 0);
+        ASSERT_TRUE(e.copyBlock());
+        ASSERT_TRUE(e.startPaste());
     }
     void drag(int x0, int y0, int x1, int y1, int button = 0) {
         e.mouseDown(x0, y0, button);

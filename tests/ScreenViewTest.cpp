@@ -8,19 +8,14 @@
 
 using namespace ScreenView;
 
-TEST(ScreenView, MouseToPixelAtZoom3) {
-    // Origin (100, 50): pointer at 100 + 3 * (32 + 10) + 1 addresses pixel 10.
-    EXPECT_EQ(mouseToPixel(100 + 3 * (32 + 10) + 1, 100, 3), 10);
-    EXPECT_EQ(mouseToPixel(50 + 3 * 32, 50, 3), 0);
-    EXPECT_EQ(mouseToPixel(100, 100, 3), -32);
-    // Just left of the origin is frame pixel -1, not 0.
-    EXPECT_EQ(mouseToPixel(99.5f, 100, 3), -33);
-}
-
-TEST(ScreenView, MouseToPixelClampsFarAway) {
-    EXPECT_EQ(mouseToPixel(1e9f, 0, 1), 10000 - 32);
-    EXPECT_EQ(mouseToPixel(-1e9f, 0, 1), -10000 - 32);
-    EXPECT_EQ(mouseToPixel(NAN, 0, 1), -10000 - 32);
+// Left of the origin is frame pixel -1, not 0; far away clamps to +-10000.
+TEST(ScreenView, MouseToPixel) {
+    const struct {
+        float mouse, origin;
+        int zoom, pixel;
+    } rows[] = {{100 + 3 * (32 + 10) + 1, 100, 3, 10}, {50 + 3 * 32, 50, 3, 0}, {100, 100, 3, -32}, {99.5f, 100, 3, -33},
+                {1e9f, 0, 1, 10000 - 32},           {-1e9f, 0, 1, -10000 - 32}, {NAN, 0, 1, -10000 - 32}};
+    for (const auto& r : rows) EXPECT_EQ(mouseToPixel(r.mouse, r.origin, r.zoom), r.pixel) << r.mouse;
 }
 
 TEST(ScreenView, AimLandsInsidePixelAtEveryZoom) {
@@ -41,58 +36,37 @@ TEST(ScreenView, WheelZoomKeepsPointUnderPointer) {
     EXPECT_FLOAT_EQ(wheelZoomScroll(20, 10, 10, 3, 2), 0.0f);
 }
 
-TEST(ScreenView, StatusCellHiresBitmap) {
+// Multicolour halves x at the same address.
+TEST(ScreenView, StatusCell) {
+    const struct {
+        int bank;
+        u8 d011, d016, d018;
+        int x, y, address, shownX, shownY;
+    } rows[] = {{0, 0x3B, 0x08, 0x18, 13, 9, 0x2149, 13, 9},
+                {0, 0x3B, 0x18, 0x18, 13, 9, 0x2149, 6, 9},
+                {1, 0x1B, 0x08, 0x14, 319, 199, 0x4000 + 0x0400 + 24 * 40 + 39, 39, 24}};
     auto m = std::make_unique<Machine>();
-    m->bank = 0;
-    m->vic[0x11] = 0x3B;
-    m->vic[0x16] = 0x08;
-    m->vic[0x18] = 0x18;
-    StatusCell c = statusCell(*m, 13, 9);
-    EXPECT_EQ(c.address, 0x2149);
-    EXPECT_EQ(c.shownX, 13);
-    EXPECT_EQ(c.shownY, 9);
-    m->vic[0x16] = 0x18;  // multicolour: x halved, same address
-    c = statusCell(*m, 13, 9);
-    EXPECT_EQ(c.address, 0x2149);
-    EXPECT_EQ(c.shownX, 6);
-}
-
-TEST(ScreenView, StatusCellText) {
-    auto m = std::make_unique<Machine>();
-    m->bank = 1;
-    m->vic[0x11] = 0x1B;
-    m->vic[0x18] = 0x14;
-    StatusCell c = statusCell(*m, 319, 199);
-    EXPECT_EQ(c.address, 0x4000 + 0x0400 + 24 * 40 + 39);
-    EXPECT_EQ(c.shownX, 39);
-    EXPECT_EQ(c.shownY, 24);
+    for (const auto& r : rows) {
+        m->bank = u16(r.bank);
+        m->vic[0x11] = r.d011, m->vic[0x16] = r.d016, m->vic[0x18] = r.d018;
+        const StatusCell c = statusCell(*m, r.x, r.y);
+        EXPECT_EQ(c.address, r.address);
+        EXPECT_EQ(c.shownX, r.shownX);
+        EXPECT_EQ(c.shownY, r.shownY);
+    }
 }
 
 TEST(ScreenView, ToolsPaletteHits) {
-    EXPECT_EQ(toolsPaletteColor(10, 34), -1);
-    EXPECT_EQ(toolsPaletteColor(10, 40), 0);
-    EXPECT_EQ(toolsPaletteColor(30, 40), 1);
     // Row 3 (y 97-111), left cell: colour 6.
-    EXPECT_EQ(toolsPaletteColor(10, 40 + 19 * 3 + 5), 6);
-    EXPECT_EQ(toolsPaletteColor(30, 40 + 19 * 7 + 5), 15);
-    EXPECT_EQ(toolsPaletteColor(30, 500), 15);
-    EXPECT_EQ(toolsPaletteColor(10, 36), 0);
+    const int rows[][3] = {{10, 34, -1}, {10, 40, 0}, {30, 40, 1}, {10, 40 + 19 * 3 + 5, 6}, {30, 40 + 19 * 7 + 5, 15},
+                           {30, 500, 15}, {10, 36, 0}};
+    for (auto& r : rows) EXPECT_EQ(toolsPaletteColor(r[0], r[1]), r[2]) << r[0] << "," << r[1];
 }
 
+// Hex stops at the first non-digit, the "x" of a C prefix too.
 TEST(ScreenView, ClearValueParsing) {
-    EXPECT_EQ(parseClearValue("$1G"), 1);
-    EXPECT_EQ(parseClearValue("abc"), 0);
-    EXPECT_EQ(parseClearValue("$FF"), 255);
-    EXPECT_EQ(parseClearValue("42"), 42);
-    EXPECT_EQ(parseClearValue(""), 0);
-    EXPECT_EQ(parseClearValue("$"), 0);
-    // Hex stops at the first non-digit, the "x" of a C prefix too.
-    EXPECT_EQ(parseClearValue("$0x10"), 0);
-    EXPECT_EQ(parseClearValue("$1FF"), 0x1FF);
-}
-
-TEST(ParseHex, StopsAtFirstNonDigit) {
-    EXPECT_EQ(ParseHex(""), 0u);
-    EXPECT_EQ(ParseHex("1G"), 1u);
+    const std::pair<const char*, int> rows[] = {{"$1G", 1}, {"abc", 0}, {"$FF", 255}, {"42", 42},
+                                                {"", 0},    {"$", 0},   {"$0x10", 0}, {"$1FF", 0x1FF}};
+    for (auto [text, value] : rows) EXPECT_EQ(parseClearValue(text), value) << text;
     EXPECT_EQ(ParseHex("d800"), 0xD800u);
 }
