@@ -166,23 +166,6 @@ TEST(Vic, ResetShowsRomGlyphsOnBlue) {
     expectScreenMatches(*m, p);
 }
 
-TEST(Vic, CharDataHiresAndMulticolour) {
-    const u8 data[8] = {0x80, 0x01, 0xAA, 0x55, 0xE4, 0x1B, 0x00, 0xFF};
-    const u32 colors[4] = {10, 20, 30, 40};
-    std::vector<u32> out(9 * 8, 99);
-    Vic::renderCharData(data, false, colors, out.data(), 9);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(out[y * 9 + x], (data[y] << x) & 0x80 ? 20u : 10u);
-        EXPECT_EQ(out[y * 9 + 8], 99u);
-    }
-    Vic::renderCharData(data, true, colors, out.data(), 9);
-    // $E4 = 11 10 01 00
-    const u32 row4[8] = {40, 40, 30, 30, 20, 20, 10, 10};
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[4 * 9 + x], row4[x]);
-    const u32 row5[8] = {10, 10, 20, 20, 30, 30, 40, 40};
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(out[5 * 9 + x], row5[x]);
-}
-
 // Pair 00 (or a clear hires bit) with background 0 leaves the target alone.
 TEST(Vic, SpriteDataTransparency) {
     u8 data[63] = {};
