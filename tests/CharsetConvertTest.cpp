@@ -90,7 +90,6 @@ TEST(CharsetConvert, HiresRoundTripIsExact) {
     const u8 d018 = s.m->vic[0x18];
     const auto r = ConvertBitmapToCharset(*s.m, s.pal, 1, false);
     ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.error, "");
     EXPECT_EQ(r.mergedCells, 0);
     EXPECT_EQ(r.inexactCells, 0);
     EXPECT_EQ(r.charCount, r.uniqueCells);
@@ -418,8 +417,6 @@ TEST(CharsetConvert, UndoOnlyOnSuccess) {
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(undo.undo.size(), 1u);
     EXPECT_EQ(undo.redo.size(), 1u);
-    EXPECT_EQ(undo.undoName(), "first");
-    EXPECT_EQ(undo.redoName(), "second");
 
     exactHiresPicture(s, 50, 29);
     auto copy = std::make_unique<Machine>(*s.m);

@@ -40,7 +40,20 @@ TEST_F(EditorBlockTest, SelectBackwardsAndCopy) {
     EXPECT_TRUE(u.undo.empty());
 }
 
-TEST_F(EditorBlockTest, ClearInBitmapKeepsColours) {
+TEST_F(EditorBlockTest, ClearKeepsColoursCutWritesSpaces) {
+    std::memset(m->ram + 0x0400, 0x01, 1000);
+    std::memset(m->ram + 0xD800, 0x03, 1000);
+    e.selectAll();
+    ASSERT_TRUE(e.cutBlock());
+    EXPECT_EQ(e.clip.w, 40);
+    EXPECT_EQ(e.clip.h, 25);
+    EXPECT_EQ(e.clip.screen[999], 0x01);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(m->ram[0x0400 + i], 0x20);
+        ASSERT_EQ(m->ram[0xD800 + i], 3);
+    }
+    EXPECT_EQ(u.undoName(), "textmode clear block");
+    // In a bitmap only the pattern goes.
     bitmapMode(false, 0x1F);
     std::memset(m->ram + 0x2000, 0xAA, 8000);
     std::memset(m->ram + 0xD800, 0x05, 1000);
@@ -54,21 +67,6 @@ TEST_F(EditorBlockTest, ClearInBitmapKeepsColours) {
             ASSERT_EQ(m->ram[0x0400 + r * 40 + c], 0x1F);
             ASSERT_EQ(m->ram[0xD800 + r * 40 + c], 5);
         }
-}
-
-TEST_F(EditorBlockTest, CutInTextWritesSpaces) {
-    std::memset(m->ram + 0x0400, 0x01, 1000);
-    std::memset(m->ram + 0xD800, 0x03, 1000);
-    e.selectAll();
-    ASSERT_TRUE(e.cutBlock());
-    EXPECT_EQ(e.clip.w, 40);
-    EXPECT_EQ(e.clip.h, 25);
-    EXPECT_EQ(e.clip.screen[999], 0x01);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(m->ram[0x0400 + i], 0x20);
-        ASSERT_EQ(m->ram[0xD800 + i], 3);
-    }
-    EXPECT_EQ(u.undoName(), "textmode clear block");
 }
 
 TEST_F(EditorBlockTest, FlipAndInvertBytes) {

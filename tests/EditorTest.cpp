@@ -189,7 +189,7 @@ TEST_F(EditorDrawTest, InternalShapesClipFarCoordinates) {
     EXPECT_TRUE(hiresBit(0, 0));  // the filled rectangle covered the screen
 }
 
-TEST_F(EditorDrawTest, FillSeedEqualsPenDoesNothing) {
+TEST_F(EditorDrawTest, FillThatChangesNothing) {
     bitmapMode(false);
     m->pen = 0;
     e.tool = 7;
@@ -203,6 +203,16 @@ TEST_F(EditorDrawTest, FillSeedEqualsPenDoesNothing) {
     e.mouseDown(5, 5, 1);  // button 1 does nothing with the fill tool
     EXPECT_EQ(ram(), before);
     EXPECT_TRUE(u.undo.empty());
+    // A pen refused in a full multicolour cell stops the fill with one warning.
+    bitmapMode(true, 0x57);
+    std::memset(m->ram + 0xD800, 2, 1000);
+    std::memset(m->ram + 0x2000, 0x55, 8000);  // every pixel colour 5
+    e.pixels.noNewColours = true;
+    m->pen = 9;
+    e.mouseDown(10, 10, 0);
+    EXPECT_TRUE(e.takePixelWarning());
+    EXPECT_FALSE(e.takePixelWarning());
+    for (int i = 0; i < 8000; ++i) ASSERT_EQ(m->ram[0x2000 + i], 0x55);
 }
 
 TEST_F(EditorDrawTest, FillTextScreenOfSpaces) {
@@ -288,19 +298,6 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
                 }
             for (int i = 0; r.mode == 3 && i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x10);
         }
-}
-
-TEST_F(EditorDrawTest, FillRefusedMulticolourPixelsStop) {
-    bitmapMode(true, 0x57);
-    std::memset(m->ram + 0xD800, 2, 1000);
-    std::memset(m->ram + 0x2000, 0x55, 8000);  // every pixel colour 5
-    e.pixels.noNewColours = true;
-    m->pen = 9;
-    e.tool = 7;
-    e.mouseDown(10, 10, 0);
-    EXPECT_TRUE(e.takePixelWarning());
-    EXPECT_FALSE(e.takePixelWarning());
-    for (int i = 0; i < 8000; ++i) ASSERT_EQ(m->ram[0x2000 + i], 0x55);
 }
 
 TEST_F(EditorDrawTest, MulticolourStampReusesTheSlotItTook) {

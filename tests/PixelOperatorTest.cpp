@@ -51,6 +51,14 @@ TEST_F(PixelOperatorTest, TextQuadrants) {
     p.SetPixel(1, 1, true);
     EXPECT_EQ(m->ram[0x0400], 0x20);
     EXPECT_EQ(m->ram[0xD800], 3);  // erasing recolours too
+    // The other text modes use the same grid.
+    m->setGfxMode(2);
+    m->pen = 9;
+    p.SetPixel(79, 49, false);
+    EXPECT_EQ(m->ram[0x0400 + 999], 0x6C);
+    EXPECT_EQ(p.GetPixel(79, 49), 9);
+    m->setGfxMode(1);
+    EXPECT_EQ(p.GetPixel(79, 49), 9);
 }
 
 TEST_F(PixelOperatorTest, TextTableRoundTripsEveryMask) {
@@ -82,16 +90,6 @@ TEST_F(PixelOperatorTest, OutsideTheGrid) {
         }
         EXPECT_EQ(Bytes(m->ram, m->ram + 65536), before) << mode;
     }
-}
-
-TEST_F(PixelOperatorTest, OtherTextModes) {
-    m->setGfxMode(2);
-    m->pen = 9;
-    p.SetPixel(79, 49, false);
-    EXPECT_EQ(m->ram[0x0400 + 999], 0x6C);
-    EXPECT_EQ(p.GetPixel(79, 49), 9);
-    m->setGfxMode(1);
-    EXPECT_EQ(p.GetPixel(79, 49), 9);
 }
 
 TEST_F(PixelOperatorTest, HiresSetsBitAndCellColours) {
