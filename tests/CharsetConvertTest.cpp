@@ -387,22 +387,18 @@ TEST(CharsetConvert, MergeMulticolourThousandCells) {
 
 // The slot lies inside the bitmap being read and at the very end of memory.
 TEST(CharsetConvert, SlotInsideBitmapAtTopOfBank3) {
-    for (int slot : {4, 7}) {
-        Picture s(3, 0x08, false, 24);  // screen $C000, bitmap $E000-$FF3F
-        exactHiresPicture(s, 120, 25);
+    // Screen $C000 or $C400, bitmap $E000-$FF3F.
+    for (auto [d018, multi, slot] : {std::tuple{u8(0x08), false, 4}, {u8(0x08), false, 7}, {u8(0x18), true, 6}}) {
+        Picture s(3, d018, multi, 24);
+        if (multi) exactMulticolourPicture(s, 200, 27);
+        else exactHiresPicture(s, 120, 25);
         const auto before = s.render();
         const auto r = ConvertBitmapToCharset(*s.m, s.pal, slot, false);
         ASSERT_TRUE(r.ok) << r.error;
         EXPECT_EQ(r.inexactCells, 0);
-        EXPECT_EQ(s.m->vic[0x18], u8(slot << 1));
+        EXPECT_EQ(s.m->vic[0x18], u8((d018 & 0xF0) | slot << 1));
         EXPECT_EQ(s.render(), before) << slot;
     }
-    Picture s(3, 0x18, true, 26);  // screen $C400, bitmap $E000, slot 6 at $F000
-    exactMulticolourPicture(s, 200, 27);
-    const auto before = s.render();
-    const auto r = ConvertBitmapToCharset(*s.m, s.pal, 6, false);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(s.render(), before);
 }
 
 TEST(CharsetConvert, UndoOnlyOnSuccess) {
