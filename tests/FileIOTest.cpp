@@ -64,41 +64,16 @@ TEST(FileIOPath, ExtensionAndBaseName) {
     }
 }
 
-TEST_F(FileIOTest, RequestsFillTheRecord) {
-    FileIO::open("Load it", {}, nullptr);
+// A default name gives the save its extension and its filter; a long one is cut to fit.
+TEST_F(FileIOTest, SaveRequestsTakeTheDefaultName) {
     auto& d = FileIO::dialog();
-    EXPECT_TRUE(d.open);
-    EXPECT_TRUE(d.openPending);
-    EXPECT_FALSE(d.save);
-    EXPECT_EQ(d.title, "Load it");
-    ASSERT_EQ(d.filters.size(), 1u);
-    EXPECT_EQ(d.filters[0].name, "All files");
-    EXPECT_TRUE(d.filters[0].extensions.empty());
-    EXPECT_EQ(d.dir, FileIO::startDir());
-
-    FileIO::saveWith("Save it", "image.koa", [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
-    EXPECT_TRUE(d.save);
-    EXPECT_EQ(d.defaultExt, "koa");
-    ASSERT_EQ(d.filters.size(), 2u);
-    EXPECT_EQ(d.filters[0].name, "*.koa");
-    EXPECT_EQ(d.filters[0].extensions, std::vector<std::string>{"koa"});
-    EXPECT_EQ(d.filters[1].name, "All files");
-    EXPECT_STREQ(d.name, "image.koa");
-
-    FileIO::saveWith("Save it", "noext", [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
-    ASSERT_EQ(d.filters.size(), 1u);
-    EXPECT_EQ(d.filters[0].name, "All files");
-    EXPECT_EQ(d.defaultExt, "");
-
-    std::string longName(700, 'x');
-    FileIO::saveWith("Save it", longName, [](const std::string&) { return std::vector<uint8_t>{}; }, nullptr);
-    EXPECT_EQ(std::strlen(d.name), 511u);
-
-    FileIO::chooseDirectory("Pick", [](const std::string&) {});
-    EXPECT_TRUE(d.chooseDir);
-    ASSERT_EQ(d.filters.size(), 1u);
-    EXPECT_EQ(d.filters[0].name, "Directories");
-    EXPECT_EQ(d.filters[0].extensions, std::vector<std::string>{"\x01"});
+    for (auto [name, ext] : std::initializer_list<std::pair<std::string, std::string>>{{"image.koa", "koa"}, {"noext", ""}, {std::string(700, 'x'), ""}}) {
+        FileIO::saveWith("Save it", name, [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
+        EXPECT_EQ(d.defaultExt, ext);
+        ASSERT_EQ(d.filters.size(), ext.empty() ? 1u : 2u);
+        if (!ext.empty()) { EXPECT_EQ(d.filters[0].name + d.filters[0].extensions[0], "*.koakoa"); }
+        EXPECT_EQ(d.name, name.substr(0, 511));
+    }
 }
 
 TEST_F(FileIOTest, ListingSortsAndFilters) {
@@ -148,25 +123,37 @@ TEST_F(FileIOTest, OpenReadsAndHandsOverNameAndBytes) {
     EXPECT_EQ(FileIO::dialog().dir, root.string());
 }
 
-TEST_F(FileIOTest, OpenFailuresStayInTheDialog) {
-    int calls = 0;
-    FileIO::open("Load", {}, [&](const std::string&, std::vector<uint8_t>&) { ++calls; });
-    auto& d = FileIO::dialog();
-    d.dir = root.string();
-    FileIO::accept();  // empty name: nothing
-    EXPECT_TRUE(d.open);
-    EXPECT_EQ(d.error, "");
-    type("missing.prg");
-    FileIO::accept();
-    EXPECT_EQ(d.error, "Couldn't open file!");
-    EXPECT_TRUE(d.open);
-
+// Refused requests stay open with a message, call nothing back and write nothing.
+TEST_F(FileIOTest, RefusalsStayInTheDialog) {
     ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
-    type("pipe.prg");
-    FileIO::accept();  // must not block on the FIFO
-    EXPECT_EQ(d.error, "Couldn't open file!");
-    EXPECT_TRUE(d.open);
+    int calls = 0;
+    auto& d = FileIO::dialog();
+    const struct { char kind; const char *dir, *name, *error; } rows[] = {
+        {'o', "", "", ""}, {'o', "", "missing.prg", "Couldn't open file!"},
+        {'o', "", "pipe.prg", "Couldn't open file!"},  // must not block on the FIFO
+        {'s', "nodir", "a.prg", "Couldn't open file for writing!"}, {'p', "", "nothere.d64", "File not found"},
+        {'r', "", "a.png", "Couldn't encode it!"},
+    };
+    for (const auto& r : rows) {
+        if (r.kind == 'o') FileIO::open("Load", {}, [&](const std::string&, std::vector<uint8_t>&) { ++calls; });
+        if (r.kind == 's') FileIO::saveWith("Save", "a.prg", [](const std::string&) { return std::vector<uint8_t>{1}; }, [&](const std::string&) { ++calls; });
+        if (r.kind == 'p') FileIO::openPath("Mount", {}, [&](const std::string&) { ++calls; });
+        if (r.kind == 'r')
+            FileIO::saveWith("Save", "a.png", [](const std::string&) { FileIO::refuseSave("Couldn't encode it!"); return std::vector<uint8_t>{}; },
+                             [&](const std::string&) { ++calls; });
+        d.dir = (root / r.dir).string();
+        type(r.name);
+        FileIO::accept();
+        EXPECT_EQ(d.error, r.error) << r.name;
+        EXPECT_TRUE(d.open) << r.name;
+        EXPECT_FALSE(fs::exists(root / r.dir / r.name) && r.kind != 'o') << r.name;
+    }
     EXPECT_EQ(calls, 0);
+    // A later producer that succeeds is not refused by the earlier text.
+    d.producer = [](const std::string&) { return std::vector<uint8_t>{1}; };
+    FileIO::accept();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(fs::exists(root / "a.png"));
 }
 
 TEST_F(FileIOTest, TypedDirectoryIsEntered) {
@@ -230,55 +217,32 @@ TEST_F(FileIOTest, SaveForcesExtensionAndConfirmsOverwrite) {
     EXPECT_FALSE(fs::exists(root / "PIC.koa"));
 }
 
-TEST_F(FileIOTest, ChangingDirectoryDisarmsOverwrite) {
-    fs::create_directory(root / "sub");
+// A first Save on an existing file arms the overwrite; picking a file, entering or leaving a directory disarms
+// it, and armed for one path it never overwrites another.
+TEST_F(FileIOTest, OverwriteIsDisarmed) {
+    fs::create_directories(root / "sub" / "deeper");
     write(root / "x.prg", "old");
     write(root / "sub" / "x.prg", "old");
-    auto producer = [](const std::string&) { return std::vector<uint8_t>{'n', 'e', 'w'}; };
-    FileIO::saveWith("Save", "x.prg", producer, nullptr);
     auto& d = FileIO::dialog();
-    d.dir = (root / "sub").string();
-    FileIO::accept();
-    EXPECT_TRUE(d.overwriteArmed);
-    FileIO::goUp();
-    EXPECT_EQ(fs::path(d.dir), root);
-    EXPECT_FALSE(d.overwriteArmed);
-    FileIO::accept();  // another file: a new warning, nothing written
-    EXPECT_EQ(read(root / "x.prg"), "old");
-    EXPECT_EQ(read(root / "sub" / "x.prg"), "old");
-    EXPECT_EQ(d.error, "x.prg exists. Press Save again to overwrite.");
-
-    // Armed for one path, the flag alone does not overwrite another.
-    d.dir = (root / "sub").string();
-    FileIO::accept();
-    EXPECT_EQ(read(root / "sub" / "x.prg"), "old");
-    FileIO::accept();
-    EXPECT_EQ(read(root / "sub" / "x.prg"), "new");
-    EXPECT_EQ(read(root / "x.prg"), "old");
-}
-
-// A first Save on an existing file arms the overwrite; picking a file or entering a directory disarms it.
-TEST_F(FileIOTest, ListClickDisarmsAndDirectoryClickEnters) {
-    write(root / "x.prg", "old");
-    fs::create_directory(root / "deeper");
-    auto& d = FileIO::dialog();
-    for (bool pick : {true, false}) {
-        FileIO::save("Save", "x.prg", {1, 2, 3}, nullptr);
-        // The bytes are held for every call of the producer.
-        EXPECT_EQ(d.producer("x"), d.producer("y"));
-        d.dir = root.string();
+    const std::pair<void (*)(), fs::path> actions[] = {
+        {[] { FileIO::pickFile("x.prg"); }, root / "sub"}, {[] { FileIO::enterDir("deeper"); }, root / "sub" / "deeper"}, {FileIO::goUp, root}};
+    for (const auto& [action, dir] : actions) {
+        FileIO::save("Save", "x.prg", {'n', 'e', 'w'}, nullptr);
+        EXPECT_EQ(d.producer("x"), d.producer("y"));  // the bytes are held for every call
+        d.dir = (root / "sub").string();
         FileIO::accept();
         EXPECT_TRUE(d.overwriteArmed);
-        if (pick) FileIO::pickFile("x.prg");
-        else FileIO::enterDir("deeper");
+        action();
         EXPECT_FALSE(d.overwriteArmed);
-        EXPECT_EQ(fs::path(d.dir), pick ? root : root / "deeper");
+        EXPECT_EQ(fs::path(d.dir), dir);
     }
-    FileIO::save("Save", "x.prg", {1, 2, 3}, nullptr);
-    d.dir = root.string();
+    FileIO::accept();  // another file: a new warning, nothing written
+    EXPECT_EQ(d.error, "x.prg exists. Press Save again to overwrite.");
+    d.dir = (root / "sub").string();
     FileIO::accept();
+    EXPECT_EQ(read(root / "sub" / "x.prg") + read(root / "x.prg"), "oldold");
     FileIO::accept();
-    EXPECT_EQ(read(root / "x.prg"), std::string("\x01\x02\x03", 3));
+    EXPECT_EQ(read(root / "sub" / "x.prg") + read(root / "x.prg"), "newold");
     // A new request drops the old one's callback.
     bool firstCalled = false;
     FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
@@ -289,25 +253,12 @@ TEST_F(FileIOTest, ListClickDisarmsAndDirectoryClickEnters) {
     EXPECT_FALSE(firstCalled);
 }
 
-TEST_F(FileIOTest, SaveFailureIsShown) {
-    FileIO::saveWith("Save", "a.prg", [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
-    auto& d = FileIO::dialog();
-    d.dir = (root / "nodir").string();
-    type("a.prg");
-    FileIO::accept();
-    EXPECT_EQ(d.error, "Couldn't open file for writing!");
-    EXPECT_TRUE(d.open);
-}
-
 TEST_F(FileIOTest, OpenPathAndChooseDirectory) {
     write(root / "disk.d64", "x");
     std::string got;
     FileIO::openPath("Mount", {}, [&](const std::string& p) { got = p; });
     auto& d = FileIO::dialog();
     d.dir = root.string();
-    type("nothere.d64");
-    FileIO::accept();
-    EXPECT_EQ(d.error, "File not found");
     type("disk.d64");
     FileIO::accept();
     EXPECT_EQ(fs::path(got), root / "disk.d64");
@@ -347,37 +298,6 @@ TEST_F(FileIOTest, UpStopsAtRoot) {
     d.dir = "/tmp/";
     FileIO::goUp();
     EXPECT_EQ(d.dir, "/");
-}
-
-}  // namespace
-
-namespace {
-
-TEST(FileIORefuse, ProducerRefusalWritesNothing) {
-    fs::path dir = fs::path(testing::TempDir()) / ("vorlix_fileio_refuse_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    bool saved = false;
-    FileIO::saveWith(
-        "Save", "a.png",
-        [](const std::string&) {
-            FileIO::refuseSave("Couldn't encode it!");
-            return std::vector<uint8_t>{};
-        },
-        [&](const std::string&) { saved = true; });
-    auto& d = FileIO::dialog();
-    d.dir = dir.string();
-    FileIO::accept();
-    EXPECT_EQ(d.error, "Couldn't encode it!");
-    EXPECT_TRUE(d.open);
-    EXPECT_FALSE(saved);
-    EXPECT_FALSE(fs::exists(dir / "a.png"));
-    // A later producer that succeeds is not refused by the earlier text.
-    d.producer = [](const std::string&) { return std::vector<uint8_t>{1}; };
-    FileIO::accept();
-    EXPECT_TRUE(saved);
-    EXPECT_TRUE(fs::exists(dir / "a.png"));
-    fs::remove_all(dir);
 }
 
 }  // namespace
