@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Types.h"
+#include "core/Machine.h"
+#include "cpu/CPU6502.h"
 
 namespace {
 
@@ -30,108 +32,32 @@ TEST(Bmpview, BasicLine) {
     EXPECT_EQ(size_t(std::atoi(reinterpret_cast<const char*>(v.data()) + 7) - 0x0801 + 2), end + 2);
 }
 
-// A few 6502 opcodes, enough to run the viewer; written here independently of the program's processor.
-struct MiniCpu {
-    std::array<u8, 65536> mem{};
-    u16 pc = 0;
-    u8 a = 0, x = 0, y = 0, sp = 0xFF;
-    bool z = false, n = false;
-    std::vector<std::pair<u16, u8>> ioWrites;
-
-    void flags(u8 v) {
-        z = v == 0;
-        n = v & 0x80;
-    }
-    u16 word(u16 at) const { return u16(mem[at] | mem[u16(at + 1)] << 8); }
-    void store(u16 at, u8 v) {
-        mem[at] = v;
-        if (at >= 0xD000 && at < 0xD800) ioWrites.push_back({at, v});
-        if (at >= 0xDD00 && at < 0xDE00) ioWrites.push_back({at, v});
-    }
-    // Runs until the program loops on itself; false on an opcode it does not know.
-    bool run(int limit) {
-        while (limit-- > 0) {
-            u16 at = pc;
-            u8 op = mem[pc++];
-            switch (op) {
-            case 0x78: break;  // sei
-            case 0xD8: break;  // cld
-            case 0xA9: a = mem[pc++]; flags(a); break;
-            case 0xA2: x = mem[pc++]; flags(x); break;
-            case 0xA0: y = mem[pc++]; flags(y); break;
-            case 0x29: a &= mem[pc++]; flags(a); break;
-            case 0x09: a |= mem[pc++]; flags(a); break;
-            case 0xAD: a = mem[word(pc)]; pc += 2; flags(a); break;
-            case 0x8D: store(word(pc), a); pc += 2; break;
-            case 0x8E: store(word(pc), x); pc += 2; break;
-            case 0x85: store(mem[pc++], a); break;
-            case 0xB1: a = mem[u16(word(mem[pc++]) + y)]; flags(a); break;
-            case 0x91: store(u16(word(mem[pc++]) + y), a); break;
-            case 0xC8: ++y; flags(y); break;
-            case 0xCA: --x; flags(x); break;
-            case 0xE6: { u8 zp = mem[pc++]; store(zp, u8(mem[zp] + 1)); flags(mem[zp]); break; }
-            case 0xD0: { int8_t d = int8_t(mem[pc++]); if (!z) pc = u16(pc + d); break; }
-            case 0xF0: { int8_t d = int8_t(mem[pc++]); if (z) pc = u16(pc + d); break; }
-            case 0x4C: { u16 t = word(pc); if (t == at) return true; pc = t; break; }
-            case 0x20: {
-                u16 t = word(pc), ret = u16(pc + 1);
-                mem[0x100 + sp--] = u8(ret >> 8);
-                mem[0x100 + sp--] = u8(ret);
-                pc = t;
-                break;
-            }
-            case 0x60: {
-                u16 lo = mem[0x100 + ++sp];
-                u16 hi = mem[0x100 + ++sp];
-                pc = u16((lo | hi << 8) + 1);
-                break;
-            }
-            default: ADD_FAILURE() << "unknown opcode " << int(op) << " at " << at; return false;
-            }
-        }
-        return false;
-    }
-    u8 lastWrite(u16 reg) const {
-        for (auto it = ioWrites.rbegin(); it != ioWrites.rend(); ++it)
-            if (it->first == reg) return it->second;
-        return 0xFF;
-    }
-};
-
-void runViewer(bool hires, MiniCpu& cpu, Bytes& data) {
-    Bytes v = readViewer();
-    ASSERT_GE(v.size(), 70u);
-    for (int k = 0; k < 4; ++k) v[size_t(23 + 5 * k)] = u8("\x06\x0E\x03\x09"[k]);
-    if (hires) v[69] = 0;
-    data.resize(10240);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = u8(i * 7 + (i >> 9));
-    Bytes file = v;
-    file.insert(file.end(), data.begin(), data.end());
-    u16 load = u16(file[0] | file[1] << 8);
-    for (size_t i = 2; i < file.size(); ++i) cpu.mem[u16(load + i - 2)] = file[i];
-    cpu.mem[0xDD00] = 0x97;
-    std::string digits;
-    for (size_t i = 7; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) digits += char(v[i]);
-    cpu.pc = u16(std::atoi(digits.c_str()));
-    ASSERT_TRUE(cpu.run(2000000));
-}
-
+// The viewer run with the picture appended, on the processor the functional test checks: the colours, the
+// mode and where the VIC is pointed hold the picture's bitmap, screen and colour RAM.
 TEST(Bmpview, ShowsTheAppendedPicture) {
     for (bool hires : {false, true}) {
-        MiniCpu cpu;
-        Bytes data;
-        runViewer(hires, cpu, data);
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(cpu.lastWrite(u16(0xD020 + k)), u8("\x06\x0E\x03\x09"[k]));
-        u8 d011 = cpu.lastWrite(0xD011), d016 = cpu.lastWrite(0xD016), d018 = cpu.lastWrite(0xD018);
-        EXPECT_EQ(d011 & 0x60, 0x20) << "bitmap mode, no extended colour";
-        EXPECT_TRUE(d011 & 0x10) << "display on";
-        EXPECT_EQ((d016 & 0x10) != 0, !hires);
-        int bank = 3 - (cpu.lastWrite(0xDD00) & 3);
-        int base = bank * 0x4000;
-        int bitmap = base + (d018 & 8) * 1024, screen = base + (d018 & 0xF0) * 64;
-        for (int i = 0; i < 8192; ++i) ASSERT_EQ(cpu.mem[size_t(bitmap + i)], data[size_t(i)]) << i;
-        for (int i = 0; i < 1024; ++i) ASSERT_EQ(cpu.mem[size_t(screen + i)], data[size_t(8192 + i)]) << i;
-        for (int i = 0; i < 1024; ++i) ASSERT_EQ(cpu.mem[size_t(0xD800 + i)], data[size_t(9216 + i)]) << i;
+        Bytes file = readViewer();
+        ASSERT_GE(file.size(), 70u);
+        for (int k = 0; k < 4; ++k) file[size_t(23 + 5 * k)] = u8("\x06\x0E\x03\x09"[k]);
+        if (hires) file[69] = 0;
+        for (size_t i = 0; i < 10240; ++i) file.push_back(u8(i * 7 + (i >> 9)));
+        const u8* data = file.data() + file.size() - 10240;
+        auto m = std::make_unique<Machine>();
+        std::memset(m->vic, 0x55, sizeof m->vic);  // nothing left as the viewer wants it
+        std::copy(file.begin() + 2, file.end(), m->ram + 0x0801);
+        m->ram[0xDD00] = 0x97;
+        CPU6502 cpu(*m);
+        cpu.pc = u16(std::atoi(reinterpret_cast<const char*>(file.data()) + 7));
+        for (long n = 0, before = -1; n < 2000000 && cpu.pc != before && !cpu.stopped; ++n) before = cpu.pc, cpu.step();
+        ASSERT_FALSE(cpu.stopped) << cpu.stopReason;
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(m->vic[0x20 + k], u8("\x06\x0E\x03\x09"[k]));
+        const u8 d011 = m->vic[0x11], d018 = m->vic[0x18];
+        EXPECT_EQ(d011 & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
+        EXPECT_EQ((m->vic[0x16] & 0x10) != 0, !hires);
+        const int base = (3 - (m->ram[0xDD00] & 3)) * 0x4000;
+        EXPECT_EQ(0, std::memcmp(m->ram + base + (d018 & 8) * 1024, data, 8192));
+        EXPECT_EQ(0, std::memcmp(m->ram + base + (d018 & 0xF0) * 64, data + 8192, 1024));
+        EXPECT_EQ(0, std::memcmp(m->ram + 0xD800, data + 9216, 1024));
     }
 }
 
