@@ -291,13 +291,11 @@ TEST_F(FileIOTest, CallbackMayStartANewRequest) {
 
 TEST_F(FileIOTest, UpStopsAtRoot) {
     FileIO::open("x", {}, nullptr);
-    auto& d = FileIO::dialog();
-    d.dir = "/";
-    FileIO::goUp();
-    EXPECT_EQ(d.dir, "/");
-    d.dir = "/tmp/";
-    FileIO::goUp();
-    EXPECT_EQ(d.dir, "/");
+    for (const char* dir : {"/", "/tmp/"}) {
+        FileIO::dialog().dir = dir;
+        FileIO::goUp();
+        EXPECT_EQ(FileIO::dialog().dir, "/") << dir;
+    }
 }
 
 }  // namespace
