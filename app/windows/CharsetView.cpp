@@ -12,6 +12,7 @@
 #include "app/Texture.h"
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
+#include "core/ChangeWatch.h"
 #include "core/CharEdit.h"
 #include "core/Vic.h"
 #include "formats/FileActions.h"
@@ -24,6 +25,7 @@ struct Canvas {
     std::vector<u32> px;
     int w = 0, h = 0;
     Texture tex;
+    ChangeWatch watch;
 };
 
 // The colours a character is shown in: background, then the hires
@@ -102,13 +104,21 @@ void drawCharsetView(App& app) {
         canvas.w = cw;
         canvas.h = chh;
     }
-    std::fill(canvas.px.begin(), canvas.px.end(), 0xFF282828u);
     u32 colors[4];
     charColors(app, multi, colors);
-    for (int c = 0; c < 256; ++c)
-        Vic::renderCharData(m.charData(u8(c)), multi, colors,
-                            canvas.px.data() + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
-    canvas.tex.update(canvas.px.data(), cw, chh);
+    // The set is drawn again only when its characters or colours changed.
+    if (canvas.watch.changed({{m.ram, sizeof m.ram},
+                              {m.charRom, sizeof m.charRom},
+                              {m.vic, sizeof m.vic},
+                              {&m.bank, sizeof m.bank},
+                              {colors, sizeof colors}}) ||
+        !canvas.tex.live()) {
+        std::fill(canvas.px.begin(), canvas.px.end(), 0xFF282828u);
+        for (int c = 0; c < 256; ++c)
+            Vic::renderCharData(m.charData(u8(c)), multi, colors,
+                                canvas.px.data() + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
+        canvas.tex.update(canvas.px.data(), cw, chh);
+    }
 
     ImGui::BeginGroup();
     int picked = -1;
@@ -328,11 +338,14 @@ void drawCharEditor(App& app) {
         canvas.px.assign(64, 0);
         canvas.w = canvas.h = 8;
     }
-    std::fill(canvas.px.begin(), canvas.px.end(), 0xFF000000u);
     u32 colors[4];
     charColors(app, multi, colors);
-    Vic::renderCharData(m.charData(u8(app.charEditorChar)), multi, colors, canvas.px.data(), 8);
-    canvas.tex.update(canvas.px.data(), 8, 8);
+    const u8* rows = m.charData(u8(app.charEditorChar));
+    if (canvas.watch.changed({{rows, 8}, {&multi, sizeof multi}, {colors, sizeof colors}}) || !canvas.tex.live()) {
+        std::fill(canvas.px.begin(), canvas.px.end(), 0xFF000000u);
+        Vic::renderCharData(rows, multi, colors, canvas.px.data(), 8);
+        canvas.tex.update(canvas.px.data(), 8, 8);
+    }
 
     ImVec2 avail = ImGui::GetContentRegionAvail();
     float s = std::max(8.0f, float(int(std::min(avail.x, avail.y) / 8)));

@@ -8,6 +8,7 @@
 #include "app/Texture.h"
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
+#include "core/ChangeWatch.h"
 #include "core/ScreenCodes.h"
 #include "core/Vic.h"
 
@@ -36,6 +37,7 @@ void handleKeys(Monitor& mon, App& app) {
 void drawMonitor(App& app) {
     static std::vector<u32> canvas(320 * 200);
     static Texture texture;
+    static ChangeWatch watch;
     Monitor& mon = app.monitor;
 
     Compat::PlaceWindow("Monitor");
@@ -47,13 +49,18 @@ void drawMonitor(App& app) {
 
     u32 colors[2] = {app.palette.pixel(6), app.palette.pixel(1)};
     u32 reversed[2] = {colors[1], colors[0]};
-    for (int r = 0; r < 25; ++r)
-        for (int c = 0; c < 40; ++c) {
-            u8 code = mon.screen[r * 40 + c];
-            Vic::renderCharData(app.machine.charRom + (code & 0x7F) * 8, false, code & 0x80 ? reversed : colors,
-                                canvas.data() + r * 8 * 320 + c * 8, 320);
-        }
-    texture.update(canvas.data(), 320, 200);
+    // The screen is drawn again only when its text or colours changed.
+    const u8* rom = app.machine.charRom;
+    if (watch.changed({{mon.screen, 1000}, {rom, sizeof app.machine.charRom}, {colors, sizeof colors}}) ||
+        !texture.live()) {
+        for (int r = 0; r < 25; ++r)
+            for (int c = 0; c < 40; ++c) {
+                u8 code = mon.screen[r * 40 + c];
+                Vic::renderCharData(app.machine.charRom + (code & 0x7F) * 8, false, code & 0x80 ? reversed : colors,
+                                    canvas.data() + r * 8 * 320 + c * 8, 320);
+            }
+        texture.update(canvas.data(), 320, 200);
+    }
 
     ImVec2 avail = ImGui::GetContentRegionAvail();
     avail.y -= ImGui::GetTextLineHeightWithSpacing();

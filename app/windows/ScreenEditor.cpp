@@ -10,6 +10,7 @@
 #include "app/Texture.h"
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
+#include "core/ChangeWatch.h"
 #include "core/ScreenCodes.h"
 #include "core/ScreenView.h"
 #include "core/Vic.h"
@@ -25,6 +26,7 @@ struct Canvas {
 };
 
 Canvas g_screen;
+ChangeWatch g_screenWatch;
 int g_activeButton = -1;
 bool g_panning = false;
 bool g_colorEditorOpen = false;
@@ -257,8 +259,17 @@ void drawScreenEditor(App& app) {
         g_screen.h = Vic::FrameHeight;
         g_screen.pixels.assign(size_t(g_screen.w) * g_screen.h, 0xFF000000u);
     }
-    Vic::renderFrame(app.machine, app.palette, g_screen.pixels.data());
-    g_screen.tex.update(g_screen.pixels.data(), g_screen.w, g_screen.h);
+    // The frame is drawn and uploaded again only when what it shows changed.
+    const Machine& shown = app.machine;
+    if (g_screenWatch.changed({{shown.ram, sizeof shown.ram},
+                               {shown.charRom, sizeof shown.charRom},
+                               {shown.vic, sizeof shown.vic},
+                               {&shown.bank, sizeof shown.bank},
+                               {app.palette.rgb, sizeof app.palette.rgb}}) ||
+        !g_screen.tex.live()) {
+        Vic::renderFrame(shown, app.palette, g_screen.pixels.data());
+        g_screen.tex.update(g_screen.pixels.data(), g_screen.w, g_screen.h);
+    }
 
     int z = std::clamp(app.zoom, 1, 24);
     ImVec2 picture(float(Vic::FrameWidth * z), float(Vic::FrameHeight * z));

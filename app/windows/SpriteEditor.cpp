@@ -10,6 +10,7 @@
 #include "app/Texture.h"
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
+#include "core/ChangeWatch.h"
 #include "core/CharEdit.h"
 #include "core/Sprites.h"
 #include "core/Vic.h"
@@ -127,6 +128,7 @@ void blockLine(App& app) {
 void drawSpriteEditor(App& app) {
     static PictureCanvas canvas;
     static Sprites::Stroke stroke;
+    static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Sprite editor");
     if (!ImGui::Begin("Sprite editor", &app.showSpriteEditor, ImGuiWindowFlags_MenuBar)) {
@@ -213,10 +215,16 @@ void drawSpriteEditor(App& app) {
             stroke.active = false;
     }
 
-    canvas.resize(24, 21);
-    std::fill(canvas.pixels.begin(), canvas.pixels.end(), app.palette.pixel(m.vic[0x21]));
-    Vic::renderSprite(m, app.palette, u8(block), u8(app.spriteColor), m.vic[0x21], multicolor, canvas.pixels.data(),
-                      24);
-    canvas.upload();
+    // Drawn again only when the sprite or its colours changed.
+    const u8* data = m.ram + u16(m.bankBase() + block * 64);
+    const int looks[2] = {app.spriteColor, multicolor};
+    const Palette& pal = app.palette;
+    if (watch.changed({{data, 63}, {m.vic, sizeof m.vic}, {looks, sizeof looks}, {pal.rgb, sizeof pal.rgb}})) {
+        canvas.resize(24, 21);
+        std::fill(canvas.pixels.begin(), canvas.pixels.end(), app.palette.pixel(m.vic[0x21]));
+        Vic::renderSprite(m, app.palette, u8(block), u8(app.spriteColor), m.vic[0x21], multicolor,
+                          canvas.pixels.data(), 24);
+        canvas.upload();
+    }
     ImGui::End();
 }

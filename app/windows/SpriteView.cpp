@@ -8,12 +8,14 @@
 #include "app/Texture.h"
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
+#include "core/ChangeWatch.h"
 #include "core/Sprites.h"
 #include "core/Vic.h"
 #include "formats/FileActions.h"
 
 void drawSpriteView(App& app) {
     static PictureCanvas canvas;
+    static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Sprites");
     if (!ImGui::Begin("Sprites", &app.showSprites)) {
@@ -22,17 +24,24 @@ void drawSpriteView(App& app) {
     }
     int z = std::clamp((int)(ImGui::GetContentRegionAvail().x / 224), 1, 4);
 
-    canvas.resize(220, 21);
-    std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
     const int pointers = m.spritePointerAddr();
-    for (int n = 0; n < 8; ++n) {
-        u32* cell = canvas.pixels.data() + 28 * n;
-        u32 bg = app.palette.pixel(m.vic[0x21]);
-        for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
-        Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[0x27 + n], m.vic[0x21],
-                          (m.vic[0x1C] >> n) & 1, cell, 220);
+    // The strip is drawn again only when the sprites or their colours changed.
+    if (watch.changed({{m.ram, sizeof m.ram},
+                       {m.vic, sizeof m.vic},
+                       {&m.bank, sizeof m.bank},
+                       {app.palette.rgb, sizeof app.palette.rgb}}) ||
+        !canvas.tex.live()) {
+        canvas.resize(220, 21);
+        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
+        for (int n = 0; n < 8; ++n) {
+            u32* cell = canvas.pixels.data() + 28 * n;
+            u32 bg = app.palette.pixel(m.vic[0x21]);
+            for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
+            Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[0x27 + n], m.vic[0x21],
+                              (m.vic[0x1C] >> n) & 1, cell, 220);
+        }
+        canvas.upload();
     }
-    canvas.upload();
 
     ImVec2 p = ImGui::GetCursorScreenPos();
     ImGui::Image(Compat::TexId(canvas.tex), ImVec2(220.0f * z, 21.0f * z));
