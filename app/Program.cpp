@@ -27,6 +27,10 @@
 
 #include <SDL_opengl.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 std::unique_ptr<App> g_app;
@@ -236,6 +240,12 @@ void frame(const ProgramHooks* hooks) {
 SDL_Window* programWindow() { return g_window; }
 
 int runProgram(const char* argv0, const ProgramHooks* hooks) {
+#ifdef __GLIBC__
+    // The GL driver fills large vertex buffers every frame; handing that memory
+    // back to the system and faulting it in again each time doubles a frame's cost.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
     Platform::init(argv0);
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
