@@ -98,8 +98,6 @@ int selectByte(int value, int byteSel) {
 
 }  // namespace
 
-std::string Assembler::trim(const std::string& s) { return std::string(trimView(s)); }
-
 void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
 
 void Assembler::emit(u8 byte) {

@@ -38,8 +38,6 @@ struct Assembler {
     void emit(u8 byte);
     void error(int lineNo, const std::string& text);
 
-    static std::string trim(const std::string& s);
-
 private:
     bool instruction(int lineNo, const std::string& text, std::string_view mnemonic,
                      std::string_view rest);
