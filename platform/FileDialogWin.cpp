@@ -117,7 +117,7 @@ void draw() {
     if (d.filterIndex < 0 || d.filterIndex >= int(d.filters.size())) d.filterIndex = 0;
     static const Filter everything{"All files", {}};
     const Filter& filter = d.filters.empty() ? everything : d.filters[size_t(d.filterIndex)];
-    const std::vector<Entry> entries = listing(d, filter, serial);
+    const std::vector<Entry>& entries = listing(d, filter, serial);
 
     float reserve = 3 * ImGui::GetFrameHeightWithSpacing();
     if (!d.error.empty()) reserve += ImGui::GetTextLineHeightWithSpacing();
