@@ -11,6 +11,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/Texture.h"
+#include "core/CharEdit.h"
 #include "core/Hex.h"
 
 namespace Widgets {
@@ -202,6 +203,13 @@ std::vector<EditKey> EditKeysPressed() {
     for (const auto& k : keys)
         if (ImGui::IsKeyPressed(Compat::Key(k.key), true)) pressed.push_back(k.edit);
     return pressed;
+}
+
+void VicBankMenu(App& app, const char* title, const char* const (&names)[4]) {
+    if (!ImGui::BeginMenu(title)) return;
+    for (int i = 0; i < 4; ++i)
+        if (ImGui::MenuItem(names[i], nullptr, app.machine.bank == i)) BankSelect::vicBank(app.editor, i);
+    ImGui::EndMenu();
 }
 
 }  // namespace Widgets

@@ -27,6 +27,9 @@ bool HexWordInput(const char* label, int& value, float width);
 void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
               bool integerScale);
 
+// Submenu `title` picking the VIC bank, one item per bank labelled by `names`.
+void VicBankMenu(App& app, const char* title, const char* const (&names)[4]);
+
 // The text-editing keys pressed this frame (with key repeat), in a fixed order.
 std::vector<EditKey> EditKeysPressed();
 

@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "app/Compat.h"
+#include "app/Widgets.h"
 #include "app/windows/Windows.h"
 #include "core/CharEdit.h"
 #include "core/Hotkeys.h"
@@ -141,12 +142,8 @@ void editMenu(App& app) {
 void bankMenu(App& app) {
     if (!ImGui::BeginMenu("Bank")) return;
     Machine& m = app.machine;
-    if (ImGui::BeginMenu("Select VIC Bank")) {
-        static const char* const names[4] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
-        for (int i = 0; i < 4; ++i)
-            if (ImGui::MenuItem(names[i], nullptr, m.bank == i)) BankSelect::vicBank(app.editor, i);
-        ImGui::EndMenu();
-    }
+    static const char* const banks[4] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
+    Widgets::VicBankMenu(app, "Select VIC Bank", banks);
     if (ImGui::BeginMenu("Select charbank")) {
         bool second = (m.vic[0x18] & 0x02) != 0;
         if (ImGui::MenuItem("Charbank 1", nullptr, !second)) BankSelect::charBank(app.editor, false);

@@ -23,12 +23,8 @@ u8 g_sprClip[Sprites::BlockSize] = {};
 void spritesMenu(App& app, int block) {
     if (!ImGui::BeginMenu("Sprites")) return;
     Machine& m = app.machine;
-    if (ImGui::BeginMenu("Select VIC bank")) {
-        static const char* const names[4] = {"$0000 - $3FFF", "$4000 - $7FFF", "$8000 - $BFFF", "$C000 - $FFFF"};
-        for (int i = 0; i < 4; ++i)
-            if (ImGui::MenuItem(names[i], nullptr, m.bank == i)) BankSelect::vicBank(app.editor, i);
-        ImGui::EndMenu();
-    }
+    static const char* const banks[4] = {"$0000 - $3FFF", "$4000 - $7FFF", "$8000 - $BFFF", "$C000 - $FFFF"};
+    Widgets::VicBankMenu(app, "Select VIC bank", banks);
     if (ImGui::MenuItem("Clear all sprites")) {
         app.editor.commitPendingEdits();
         Sprites::clearAll(m, app.undoBuffer);
