@@ -21,13 +21,6 @@ namespace {
 
 u8 g_charClip[8] = {};
 
-struct Canvas {
-    std::vector<u32> px;
-    int w = 0, h = 0;
-    Texture tex;
-    ChangeWatch watch;
-};
-
 // The colours a character is shown in: background, then the hires
 // foreground or the three multicolour ones.
 void charColors(const App& app, bool multi, u32 colors[4]) {
@@ -58,14 +51,9 @@ void pickPen(App& app, int picked, bool multi) {
 
 void bankMenus(App& app) {
     Machine& m = app.machine;
-    if (ImGui::BeginMenu("Select VIC bank")) {
-        for (int n = 0; n < 4; ++n) {
-            char label[32];
-            std::snprintf(label, sizeof label, "VIC bank %d $%04X", n + 1, n * 0x4000);
-            if (ImGui::MenuItem(label, nullptr, m.bank == n)) BankSelect::vicBank(app.editor, n);
-        }
-        ImGui::EndMenu();
-    }
+    static const char* const banks[4] = {"VIC bank 1 $0000", "VIC bank 2 $4000", "VIC bank 3 $8000",
+                                         "VIC bank 4 $C000"};
+    Widgets::VicBankMenu(app, "Select VIC bank", banks);
     if (ImGui::BeginMenu("Charset")) {
         int base = m.bankBase(), current = (m.vic[0x18] >> 1) & 7;
         bool romBank = m.bank == 0 || m.bank == 2;
@@ -80,7 +68,8 @@ void bankMenus(App& app) {
 }
 
 void drawCharsetView(App& app) {
-    static Canvas canvas;
+    static PictureCanvas canvas;
+    static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Character set");
     bool visible = ImGui::Begin("Character set", &app.showCharset, ImGuiWindowFlags_MenuBar);
@@ -99,25 +88,21 @@ void drawCharsetView(App& app) {
     bool multi = (m.vic[0x16] & 0x10) != 0;
 
     const int cw = 289, chh = 73;
-    if (canvas.w != cw || canvas.h != chh) {
-        canvas.px.assign(size_t(cw) * chh, 0);
-        canvas.w = cw;
-        canvas.h = chh;
-    }
     u32 colors[4];
     charColors(app, multi, colors);
     // The set is drawn again only when its characters or colours changed.
-    if (canvas.watch.changed({{m.ram, sizeof m.ram},
-                              {m.charRom, sizeof m.charRom},
-                              {m.vic, sizeof m.vic},
-                              {&m.bank, sizeof m.bank},
-                              {colors, sizeof colors}}) ||
+    if (watch.changed({{m.ram, sizeof m.ram},
+                       {m.charRom, sizeof m.charRom},
+                       {m.vic, sizeof m.vic},
+                       {&m.bank, sizeof m.bank},
+                       {colors, sizeof colors}}) ||
         !canvas.tex.live()) {
-        std::fill(canvas.px.begin(), canvas.px.end(), 0xFF282828u);
+        canvas.resize(cw, chh);
+        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0xFF282828u);
         for (int c = 0; c < 256; ++c)
             Vic::renderCharData(m.charData(u8(c)), multi, colors,
-                                canvas.px.data() + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
-        canvas.tex.update(canvas.px.data(), cw, chh);
+                                canvas.pixels.data() + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
+        canvas.upload();
     }
 
     ImGui::BeginGroup();
@@ -282,7 +267,8 @@ void charColorsPanel(App& app, bool multi) {
 }  // namespace
 
 void drawCharEditor(App& app) {
-    static Canvas canvas;
+    static PictureCanvas canvas;
+    static ChangeWatch watch;
     static bool drawing = false, erasing = false;
     static double romWarning = 0;
     // The stroke's character and the undo history it last saw: a stroke ends
@@ -334,17 +320,14 @@ void drawCharEditor(App& app) {
     charColorsPanel(app, multi);
     ImGui::SameLine();
 
-    if (canvas.w != 8) {
-        canvas.px.assign(64, 0);
-        canvas.w = canvas.h = 8;
-    }
     u32 colors[4];
     charColors(app, multi, colors);
     const u8* rows = m.charData(u8(app.charEditorChar));
-    if (canvas.watch.changed({{rows, 8}, {&multi, sizeof multi}, {colors, sizeof colors}}) || !canvas.tex.live()) {
-        std::fill(canvas.px.begin(), canvas.px.end(), 0xFF000000u);
-        Vic::renderCharData(rows, multi, colors, canvas.px.data(), 8);
-        canvas.tex.update(canvas.px.data(), 8, 8);
+    if (watch.changed({{rows, 8}, {&multi, sizeof multi}, {colors, sizeof colors}}) || !canvas.tex.live()) {
+        canvas.resize(8, 8);
+        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0xFF000000u);
+        Vic::renderCharData(rows, multi, colors, canvas.pixels.data(), 8);
+        canvas.upload();
     }
 
     ImVec2 avail = ImGui::GetContentRegionAvail();

@@ -212,7 +212,7 @@ void drawSpriteEditor(App& app) {
     }
 
     // Drawn again only when the sprite or its colours changed.
-    const u8* data = m.ram + u16(m.bankBase() + block * 64);
+    const u8* data = m.ram + Sprites::blockAddress(m, block);
     const int looks[2] = {app.spriteColor, multicolor};
     const Palette& pal = app.palette;
     if (watch.changed({{data, 63}, {m.vic, sizeof m.vic}, {looks, sizeof looks}, {pal.rgb, sizeof pal.rgb}})) {
