@@ -37,29 +37,18 @@ std::vector<u32> photo(int w, int h) {
     return px;
 }
 
-void BM_RecomputeHires320x200Floyd(benchmark::State& state) {
+void BM_Recompute320x200Floyd(benchmark::State& state, int width) {
     const std::vector<u32> pic = photo(320, 200);
     Palette pal;
     auto r = std::make_unique<ColorReducer>();
     r->SetPalette(pal.rgb);
     for (auto _ : state) {
-        r->Reduce(ColorReducer::Resize(pic.data(), 320, 200, 320, true, false), 320, 2, 1, -1);
+        r->Reduce(ColorReducer::Resize(pic.data(), 320, 200, width, true, false), width, 2, 1, -1);
         benchmark::DoNotOptimize(r->Preview());
     }
 }
-BENCHMARK(BM_RecomputeHires320x200Floyd)->Unit(benchmark::kMillisecond);
-
-void BM_RecomputeMulticolor320x200Floyd(benchmark::State& state) {
-    const std::vector<u32> pic = photo(320, 200);
-    Palette pal;
-    auto r = std::make_unique<ColorReducer>();
-    r->SetPalette(pal.rgb);
-    for (auto _ : state) {
-        r->Reduce(ColorReducer::Resize(pic.data(), 320, 200, 160, true, false), 160, 2, 1, -1);
-        benchmark::DoNotOptimize(r->Preview());
-    }
-}
-BENCHMARK(BM_RecomputeMulticolor320x200Floyd)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Recompute320x200Floyd, Hires, 320)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Recompute320x200Floyd, Multicolor, 160)->Unit(benchmark::kMillisecond);
 
 void BM_Petscii320x200(benchmark::State& state) {
     const std::vector<u32> pic = photo(320, 200);
