@@ -1,33 +1,46 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
+#include <regex>
 #include <sstream>
-#include <tuple>
 
-#include "core/Machine.h"
+#include "cpu/Assembler.h"
 #include "cpu/CPU6502.h"
 #include "platform/Platform.h"
+#include "tests/TempDir.h"
 
 namespace {
 
-struct CPU6502Test : ::testing::Test {
-    std::unique_ptr<Machine> m = std::make_unique<Machine>();
-    CPU6502 cpu{*m};
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    FILE* f = popen(command.c_str(), "r");
+    char buf[65536];
+    for (size_t n; f && (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    if (f) pclose(f);
+    return out;
+}
 
-    // Writes "A9 01 ..." at address.
-    void poke(u16 address, const std::string& hex) {
-        std::istringstream in(hex);
-        for (unsigned v; in >> std::hex >> v;) m->ram[address++] = u8(v);
-    }
-    std::string state() const {
-        char s[64];
-        std::snprintf(s, sizeof s, "A=%02X X=%02X Y=%02X SP=%02X P=%02X PC=%04X", cpu.a, cpu.x, cpu.y, cpu.sp, cpu.p, cpu.pc);
-        return s;
-    }
-};
+void writeText(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(Platform::writeFile(path, Bytes(text.begin(), text.end())));
+}
 
-TEST_F(CPU6502Test, Execution) {
+std::string replaceAll(std::string text, const std::vector<std::pair<std::regex, const char*>>& rules) {
+    for (const auto& [re, with] : rules) text = std::regex_replace(text, re, with);
+    return text;
+}
+
+std::string state(const CPU6502& cpu) {
+    char s[64];
+    std::snprintf(s, sizeof s, " A=%02X X=%02X Y=%02X SP=%02X P=%02X PC=%04X ", cpu.a, cpu.x, cpu.y, cpu.sp, cpu.p, cpu.pc);
+    return s;
+}
+
+}  // namespace
+
+TEST(CPU6502, Execution) {
     struct Case {
         const char* code;  // at $C000, all of it run
         std::vector<std::pair<u16, u8>> pokes;
@@ -51,6 +64,8 @@ TEST_F(CPU6502Test, Execution) {
         {"NOP", {{0xC000, 0x02}}, "PC=C000", "Illegal opcode"},
         {"JMP $D010;NOP", {{0xD010, 0xA9}, {0xD011, 0x42}}, "A=42", ""},  // an immediate byte is read from RAM
     };
+    auto m = std::make_unique<Machine>();
+    CPU6502 cpu(*m);
     for (const Case& tc : cases) {
         SCOPED_TRACE(tc.code);
         *m = Machine();
@@ -66,13 +81,14 @@ TEST_F(CPU6502Test, Execution) {
             if (token.find('=') == 4) {
                 EXPECT_EQ(m->ram[std::stoi(token.substr(0, 4), nullptr, 16)], std::stoi(token.substr(5), nullptr, 16)) << token;
             } else {
-                EXPECT_NE((" " + state() + " ").find(" " + token + " "), std::string::npos) << token << " in " << state();
+                EXPECT_NE(state(cpu).find(" " + token + " "), std::string::npos) << token << " in " << state(cpu);
             }
         }
     }
 }
 
-TEST_F(CPU6502Test, LineAssembler) {
+// Bytes written (nothing past them) or the reason for refusing the line.
+TEST(CPU6502, LineAssembler) {
     const std::tuple<u16, const char*, const char*> cases[] = {
         {0xC000, "LDA $05", "A5 05"}, {0xC000, "lda $5", "A5 05"}, {0xC000, "LDA 5", "A5 05"},
         {0xC000, "LDA 05", "AD 05 00"}, {0xC000, "LDA $0005", "AD 05 00"}, {0xC000, "LDA $005", "AD 05 00"},
@@ -89,9 +105,10 @@ TEST_F(CPU6502Test, LineAssembler) {
         {0xC000, "JMP ($1234)X", "Syntax error"}, {0xC000, "LDA ($1234),Y", "Bad zero page address"},
         {0xC000, "LDA ($100,X)", "Bad zero page address"}, {0xC000, "JMP ($10000)", "Address out of range"},
         {0xC000, "LDA $10000", "Address out of range"}, {0xC000, "JMP (FOO)", "Bad address"},
-        {0xC000, "LDA $", "Bad address"}, {0xC000, "FOO $12", "Unknown mnemonic"},
-        {0xC000, "---", "Unknown mnemonic"},
+        {0xC000, "LDA $", "Bad address"}, {0xC000, "FOO $12", "Unknown mnemonic"}, {0xC000, "---", "Unknown mnemonic"},
     };
+    auto m = std::make_unique<Machine>();
+    CPU6502 cpu(*m);
     for (auto [pc, line, expect] : cases) {
         std::memset(m->ram, 0xEE, sizeof m->ram);
         std::string error, got;
@@ -106,29 +123,34 @@ TEST_F(CPU6502Test, LineAssembler) {
     }
 }
 
-TEST_F(CPU6502Test, DisassemblerAndBackStep) {
-    const std::tuple<u16, const char*, const char*> lines[] = {
-        {0xC000, "A9 01", "C000 A9 01     LDA #$01"},     {0xC003, "8D 20 D0", "C003 8D 20 D0  STA $D020"},
-        {0xC006, "60", "C006 60        RTS"},             {0xC000, "02", "C000 02        ---"},
-        {0xC000, "0A", "C000 0A        ASL"},             {0xFFF0, "D0 7F", "FFF0 D0 7F     BNE $0071"},
+// Listing lines, and the step back from the end of three bytes: the longest instruction that fits wins.
+TEST(CPU6502, DisassemblerAndBackStep) {
+    const std::tuple<u16, Bytes, const char*, u16> cases[] = {
+        {0xC000, {0xA9, 1}, "C000 A9 01     LDA #$01", 0},
+        {0xC003, {0x8D, 0x20, 0xD0}, "C003 8D 20 D0  STA $D020", 0xC003},
+        {0xC006, {0x60}, "C006 60        RTS", 0},
+        {0xC000, {0x02}, "C000 02        ---", 0},
+        {0xC000, {0x0A}, "C000 0A        ASL", 0},
+        {0xFFF0, {0xD0, 0x7F}, "FFF0 D0 7F     BNE $0071", 0},
+        {0x1000, {0xEA, 0xA9, 1}, "1000 EA        NOP", 0x1001},
+        {0x1000, {0xEA, 0xEA, 0xE8}, "1000 EA        NOP", 0x1002},
+        {0x1000, {0x02, 0x02, 0x02}, "1000 02        ---", 0x1002},
     };
-    for (auto [address, bytes, line] : lines) {
-        poke(address, bytes);
+    auto m = std::make_unique<Machine>();
+    CPU6502 cpu(*m);
+    for (const auto& [address, bytes, line, back] : cases) {
+        std::copy(bytes.begin(), bytes.end(), m->ram + address);
         u16 a = address;
         EXPECT_EQ(cpu.disassemble(a), line);
-        EXPECT_EQ(a, u16(address + (std::strlen(bytes) + 1) / 3)) << line;
-    }
-    // From $1003 back; the longest instruction that fits wins.
-    const std::pair<const char*, u16> steps[] = {
-        {"AD E8 E8", 0x1000}, {"EA A9 01", 0x1001}, {"EA EA E8", 0x1002}, {"02 02 02", 0x1002}};
-    for (auto [bytes, start] : steps) {
-        poke(0x1000, bytes);
-        EXPECT_EQ(cpu.backStep(0x1003), start) << bytes;
+        EXPECT_EQ(a, u16(address + (std::string(line + 5, 10).find("  ") + 1) / 3)) << line;
+        EXPECT_EQ(bytes.size() == 3 ? cpu.backStep(u16(address + 3)) : 0, back) << line;
     }
 }
 
 // The public functional test of the documented instruction set, decimal mode included.
-TEST_F(CPU6502Test, FunctionalTestReachesSuccessTrap) {
+TEST(CPU6502, FunctionalTestReachesSuccessTrap) {
+    auto m = std::make_unique<Machine>();
+    CPU6502 cpu(*m);
     Bytes image;
     ASSERT_TRUE(Platform::readFile(VORLIX_TESTDATA_DIR "/6502/6502_functional_test.bin", image));
     ASSERT_EQ(image.size(), 65536u);
@@ -152,4 +174,241 @@ TEST_F(CPU6502Test, FunctionalTestReachesSuccessTrap) {
     EXPECT_EQ(cpu.pc, 0x3469) << "trap at $" << std::hex << cpu.pc;
 }
 
-}  // namespace
+// 64 KB of random bytes, led by every documented opcode with the operands $00, $0F, $10, $FF, $0100 and
+// $FFFF: da65 finds the same instructions, and each listed line assembles back to its own bytes.
+TEST(CPU6502Peer, DisassemblyMatchesDa65AndAssemblesBack) {
+    auto m = std::make_unique<Machine>(), back = std::make_unique<Machine>();
+    CPU6502 cpu(*m), assembler(*back);
+    std::mt19937 rng(65);
+    for (auto& b : m->ram) b = u8(rng());
+    u8* p = m->ram;
+    for (int op = 0; op < 256; op++)
+        for (int v : {0x00, 0x0F, 0x10, 0xFF, 0x0100, 0xFFFF})
+            for (int i = 0; CPU6502::ops[op].mode && i < CPU6502::instrLength(CPU6502::ops[op].mode); i++)
+                *p++ = u8(i == 0 ? op : i == 1 ? v : v >> 8);
+    m->ram[0xFFFE] = m->ram[0xFFFF] = 0xEA;  // nothing runs past the end
+    TempDir dir;
+    const std::string bin = (dir.path / "r.bin").string(), info = (dir.path / "r.info").string();
+    ASSERT_TRUE(Platform::writeFile(bin, Bytes(m->ram, m->ram + 65536)));
+    writeText(info, "GLOBAL { STARTADDR $0000; CPU \"6502\"; };\nRANGE { START $0000; END $FFFF; TYPE Code; };\n");
+    // Upper case, no spaces, "a:" or accumulator "A", da65's labels and all numbers without leading zeros,
+    // so "lda a:L00C6,y" reads "LDA$C6,Y"; da65's ".byte" is our "---".
+    const std::vector<std::pair<std::regex, const char*>> rules = {
+        {std::regex(" +$"), ""}, {std::regex(" A$|A:| "), ""}, {std::regex("L([0-9A-F]{4})"), "$$$1"},
+        {std::regex("\\$0+([0-9A-F])"), "$$$1"}};
+    auto canonical = [&](std::string text) {
+        for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+        return text.rfind(".BYTE", 0) == 0 ? "---" : replaceAll(text, rules);
+    };
+    std::istringstream listing(commandOutput("da65 --comments 4 -i " + info + " " + bin));
+    u16 address = 0;
+    int instructions = 0;
+    for (std::string line; std::getline(listing, line);) {
+        const size_t semi = line.find("; ");
+        if (line.empty() || line[0] == ';' || line.find(":=") != std::string::npos || semi == std::string::npos) continue;
+        const size_t text = line.find_first_not_of(' ', line[0] == 'L' ? 6 : 0);
+        ASSERT_EQ(std::strtol(line.c_str() + semi + 2, nullptr, 16), address) << line;
+        int length;
+        const std::string ours = cpu.disassembleInstr(address, &length);
+        EXPECT_EQ(canonical(ours), canonical(line.substr(text, semi - text))) << line;
+        if (ours != "---") {
+            ASSERT_EQ(assembler.assemble(address, ours, true), length) << ours;
+            EXPECT_EQ(std::memcmp(back->ram + address, m->ram + address, size_t(length)), 0) << ours;
+        }
+        address = u16(address + length);
+        instructions++;
+    }
+    EXPECT_EQ(address, 0);
+    EXPECT_GT(instructions, 30000);
+}
+
+// Random straight-line programs of documented opcodes, run here and by sim65; each ends by storing A, X, Y, P
+// and SP, and all memory is compared after each batch.
+TEST(CPU6502Peer, Sim65AgreesOnRandomPrograms) {
+    std::vector<u8> pool;  // no flow of control, no decimal mode; sim65 takes ROL abs,X ($3E) as two bytes long
+    for (int op = 0; op < 256; op++) {
+        const CPU6502::Op& row = CPU6502::ops[op];
+        if (row.mode != 0 && row.mode != CPU6502::ModeRelative && op != 0x3E && !std::strstr("BRK JSR RTS RTI JMP SED", row.mnemonic))
+            pool.push_back(u8(op));
+    }
+    std::mt19937 rng(6502);
+    TempDir dir;
+    int programs = 0;
+    for (int batch = 0; batch < 30; batch++) {
+        auto m = std::make_unique<Machine>();
+        CPU6502 cpu(*m);
+        for (auto& b : m->ram) b = u8(rng());
+        std::memset(m->ram + 0xFFF0, 0xFF, 16);  // as sim65 starts, reset vector $0200
+        m->ram[0xFFFC] = 0x00;
+        m->ram[0xFFFD] = 0x02;
+        std::memcpy(m->vic, m->ram + 0xD000, sizeof m->vic);  // so the register window acts as RAM
+        Bytes image(m->ram, m->ram + 65536);
+        cpu.pc = 0x0200;
+        // Lines assembled at pc into both memories, and run here when `execute`.
+        auto put = [&](const std::string& lines, bool execute) {
+            std::istringstream in(lines);
+            for (std::string line; std::getline(in, line, ';');) {
+                const int n = cpu.assemble(cpu.pc, line, true);
+                std::memcpy(image.data() + cpu.pc, m->ram + cpu.pc, size_t(n));
+                execute ? cpu.step() : void(cpu.pc = u16(cpu.pc + n));
+            }
+        };
+        // The data address of an instruction, to keep it off the code, results and parameters,
+        // below $10000 and with no pointer at $FF, as sim65 wraps neither consistently; -1 refuses.
+        auto target = [&](int mode, u8 b1, u8 b2) -> int {
+            const int index = mode == 4 || mode == 7 ? cpu.x : mode == 5 || mode == 8 || mode == 12 ? cpu.y : 0;
+            const int pointer = mode == 11 ? u8(b1 + cpu.x) : b1;
+            if (mode >= 3 && mode <= 5) return u8(b1 + index);
+            if (mode >= 6 && mode <= 8) return (b2 << 8 | b1) + index;
+            if (mode < 11) return 0;
+            return pointer == 0xFF ? -1 : (m->ram[pointer + 1] << 8 | m->ram[pointer]) + index;
+        };
+        put("LDX #$FF;TXS;LDA #0;PHA;PLP;LDA #" + std::to_string(rng() % 256) + ";LDX #" + std::to_string(rng() % 256), true);
+        for (int n = 0; n < 200 && cpu.pc < 0x1F00; n++, programs++) {
+            for (int count = 1 + int(rng() % 30); count > 0; count--) {
+                u8 code[3];
+                int t;
+                do {
+                    code[0] = pool[rng() % pool.size()], code[1] = u8(rng()), code[2] = u8(rng());
+                    t = target(CPU6502::ops[code[0]].mode, code[1], code[2]);
+                } while ((code[0] == 0x28 && (m->ram[0x100 + u8(cpu.sp + 1)] & CPU6502::FlagD)) ||  // binary mode only
+                         t < 0 || (t >= 0x0200 && t < 0x2500) || t > 0xFFFF);
+                std::memcpy(m->ram + cpu.pc, code, 3);
+                std::memcpy(image.data() + cpu.pc, code, 3);
+                cpu.step();
+            }
+            char stores[80];
+            const int at = 0x2000 + n * 5;
+            std::snprintf(stores, sizeof stores, "STA $%04X;STX $%04X;STY $%04X;PHP;PLA;STA $%04X;TSX;STX $%04X", at, at + 1,
+                          at + 2, at + 3, at + 4);
+            put(stores, true);
+        }
+        // Dump $0000-$7FFF and $8000-$FFFF through sim65's write call, then exit.
+        put("LDX #$FF;TXS;LDA #$00;STA $00;STA $2400;STA $2401;STA $2403;LDA #$24;STA $01;LDA #1;STA $2402;"
+            "LDA #0;LDX #$80;JSR $FFF7;LDA #$00;STA $00;LDA #$24;STA $01;LDA #$80;STA $2401;LDA #0;LDX #$80;"
+            "JSR $FFF7;LDA #0;JMP $FFF9",
+            false);
+        const char header[] = "sim65\2\0\0\0\0\0\2";  // version 2, 6502, load $0000, start $0200
+        Bytes file(image.begin(), image.begin() + 0xFFF0);
+        file.insert(file.begin(), header, header + 12);
+        ASSERT_TRUE(Platform::writeFile((dir.path / "p.bin").string(), file));
+        const std::string out = commandOutput("sim65 " + (dir.path / "p.bin").string());
+        ASSERT_EQ(out.size(), 65536u) << "batch " << batch;
+        for (int addr : {0x0000, 0x0001, 0x01FE, 0x01FF, 0x2400, 0x2401, 0x2402, 0x2403}) m->ram[addr] = u8(out[addr]);
+        int same = 0;
+        while (same < 65536 && cpu.rd(u16(same)) == u8(out[size_t(same)])) same++;
+        EXPECT_EQ(same, 65536) << "batch " << batch << ": the first address that differs";
+    }
+    EXPECT_GT(programs, 3000);
+}
+// Sources in this assembler's syntax; each is also assembled by ca65 + ld65.
+struct PeerCase { const char* name; int origin; const char* source; };
+const PeerCase kPeerCases[] = {
+    {"labels", 0xC000, R"(; labels both ways, zero page or absolute
+*=$C000
+start   LDX #$00
+loop    LDA table,X
+        STA $0400,X
+        STA $05,X
+        CPX #count
+        BNE loop
+        BEQ done
+        JMP (vector)
+        LDA (ptr),Y
+        STA (ptr,X)
+        STX zpv,Y
+        LDY later
+        LDA $0005
+        ORA %00000101
+        JSR sub
+done    RTS
+sub:    ASL
+        BCC *+4
+        NOP
+        BNE *-3
+        RTS
+ptr = $FB
+vector  .WORD start, done
+table   .BYTE 1,2,3,$FF,%1010
+later   = $20
+count = 4
+zpv = $10
+)"},
+    {"bytes", 0x1000, R"(*= $1000
+        LDA #<msg
+        LDX #>msg
+        LDY #>msg+$100
+        LDA #'Q'
+here    LDA here+2
+        STA *+4
+        .BYTE <msg, >msg, <end+1, >end+1
+        .data 'a', 'Z', 10+5-3
+        .WORD *, here-1, $FFFF, , fwd
+        .WORDHL $1234, msg
+msg     .TEXT "Hi; there"
+end     .text "x"
+fwd     .byte 0
+)"},
+    {"lower", 0x2000, "*=\xC2\xA4" "2000\n\tlda #\xC2\xA4" "10\nbase = $3000\noff = base+$10\n"
+                      "\tsta off\n\tsta off,x\n\tldy base-1,X\n\tlda count2 ; later\ncount2 = 7\n"
+                      "lbl_1:  rts\n\tbvc lbl_1\n"},
+};
+
+TEST(AssemblerPeer, SameBytesAsCa65) {
+    TempDir dir;
+    const std::string d = dir.path.string() + "/";
+    writeText(d + "flat.cfg", "MEMORY { M: start = 0, size = $10000, file = %O; }\nSEGMENTS { CODE: load = M, type = rw; }\n");
+    for (const PeerCase& c : kPeerCases) {
+        auto m = std::make_unique<Machine>();
+        Assembler as(*m);
+        ASSERT_TRUE(as.assemble(c.source)) << c.name << ": " << as.messages[0].text;
+        const std::string ca65 = replaceAll(c.source, {
+            {std::regex("\xC2\xA4"), "$"},
+            {std::regex("^\\*\\s*=", std::regex::multiline), ".org "},
+            {std::regex("^([A-Za-z_]\\w*):?(?=\\s|$)(?!\\s*=)", std::regex::multiline), "$1:"},
+            {std::regex("\\.(text|data)", std::regex::icase), ".byte"},
+            {std::regex("\\.wordhl", std::regex::icase), ".dbyt"},
+            {std::regex("([#,]\\s*|\\.byte\\s+)([<>])([^,;\\s]+)", std::regex::icase), "$1$2($3)"},
+            {std::regex(",\\s*,"), ","},
+        });
+        writeText(d + "in.s", ca65);
+        const std::string peer = commandOutput("ca65 -t none " + d + "in.s -o " + d + "in.o 2>/dev/null && ld65 -C " + d +
+                                               "flat.cfg -o " + d + "out.bin " + d + "in.o && cat " + d + "out.bin");
+        ASSERT_FALSE(peer.empty()) << c.name << ": ca65 refused\n" << ca65;
+        EXPECT_EQ(Bytes(m->ram + c.origin, m->ram + as.finalAddr), Bytes(peer.begin(), peer.end())) << c.name;
+    }
+}
+// Every message of a compile, as "line:text|...".
+TEST(Assembler, Messages) {
+    const std::pair<const char*, const char*> kCases[] = {
+        {"; Vorlix assembler\n*=$C000\n\nstart   LDA #$00\n        STA $D020\n        RTS\n",
+         "0:Compiled OK!|0:Code start address: $C000|0:Final address: $C006"},
+        {"", "0:Compiled OK!|0:No code start|0:Final address: $C000"},
+        {"*=$1000\n.byte 1\n\tNOP", "0:Compiled OK!|0:Code start address: $1001|0:Final address: $1002"},
+        {"LDA #300", "1:Immediate value out of range|0:Compile failed!"},
+        {" .BYTE 1,300", "1:Byte value out of range: 300|0:Compile failed!"},
+        {"a\nA: nop", "2:Duplicate label: A|0:Compile failed!"},
+        {"x=1\nx = 2", "2:Duplicate variable: X|0:Compile failed!"},
+        {"v = later+1\nlater=2", "1:Variable uses an unknown symbol: V|0:Compile failed!"},
+        {"v = 1+\nw=-1", "1:Bad value for V|2:Bad value for W|0:Compile failed!"},
+        {"*$C000\n* = nowhere\n*=1+", "1:Syntax error|2:Bad address|3:Bad address|0:Compile failed!"},
+        {"1abc\nab-c nop\nlbl FOO", "1:Syntax error|2:Bad label: AB-C|3:Unknown mnemonic: FOO|0:Compile failed!"},
+        {"LDA ($12\n lda #1+\n lda #$1G", "1:Missing )|2:Bad value: 1+|3:Bad value: $1G|0:Compile failed!"},
+        {" lda nowhere ; never defined", "1:Unknown symbol or bad value: NOWHERE|0:Compile failed!"},
+        {".text \"abc\n.BYTE\n.byte 1,,x+\n.foo 1",
+         "1:Syntax error in .text|2:Missing data|3:Bad value: x+|4:Unknown directive .foo|0:Compile failed!"},
+        {" LDA ($1234),Y\n STX $1234,Y", "1:Bad zero page address:  LDA ($1234),Y|"
+                                         "2:Illegal addressing mode:  STX $1234,Y|0:Compile failed!"},
+        {" LDA (far),Y\n BNE far ; too far\n*=$D000\nfar RTS",
+         "1:Bad zero page address:  LDA (far),Y|2:Branch out of range:  BNE far ; too far|0:Compile failed!"},
+    };
+    for (const auto& [source, expected] : kCases) {
+        auto m = std::make_unique<Machine>();
+        Assembler as(*m);
+        as.assemble(source);
+        std::string got;
+        for (const Assembler::Message& msg : as.messages)
+            got += (got.empty() ? "" : "|") + std::to_string(msg.line) + ":" + msg.text;
+        EXPECT_EQ(got, expected) << source;
+    }
+}
