@@ -71,8 +71,10 @@ TEST(D64, DirectoryGrowthAndLimits) {
     fs::path p = makeImage(d, files);
     Img im = readFile(p);
     std::vector<int> dirChain = chain(im, 18, 1);
-    EXPECT_EQ(std::vector<int>(dirChain.begin(), dirChain.begin() + 4), (std::vector<int>{0x1201, 0x1204, 0x1207, 0x120A}));
+    const long last = offset(18, dirChain.back() & 255);
     EXPECT_EQ(dirChain.size(), 18u);
+    dirChain.resize(4);
+    EXPECT_EQ(dirChain, std::vector<int>({0x1201, 0x1204, 0x1207, 0x120A}));
     EXPECT_EQ(validate(im), "");
     DiskDrive drive;
     drive.mountD64(p);
@@ -80,8 +82,8 @@ TEST(D64, DirectoryGrowthAndLimits) {
     EXPECT_EQ(drive.error, "No free sectors in directory. Not possible to write new direcotry.");
     EXPECT_EQ(readFile(p), im);
     // A chain that goes on after 144 entries is refused.
-    im[size_t(offset(18, dirChain.back() & 255))] = 19;
-    im[size_t(offset(18, dirChain.back() & 255)) + 1] = 0;
+    im[size_t(last)] = 19;
+    im[size_t(last) + 1] = 0;
     writeFile(p, im);
     EXPECT_FALSE(drive.mountD64(p));
     EXPECT_EQ(drive.error, "BAM not valid");
@@ -102,29 +104,36 @@ TEST(D64, CorruptAndUnusualImages) {
         {"one byte more", [](Img& im) { im.push_back(0); }, 'm', "Unknown D64-disk format", 0},
         {"truncated", [](Img& im) { im.resize(100000); }, 'm', "Unknown D64-disk format", 0},
         {"40 tracks", [](Img& im) { im.resize(196608); }, 'm', "40 Track disk with no error bytes is not supported", 0},
-        {"40 tracks, error bytes", [](Img& im) { im.resize(197376); }, 'm', "40 Track disk with error bytes is not supported", 0},
+        {"40 tracks, error bytes", [](Img& im) { im.resize(197376); }, 'm',
+         "40 Track disk with error bytes is not supported", 0},
         {"error bytes", [](Img& im) { im.resize(175531); }, 's', "Disk is mounted as read only", 12},
         {"missing", [](Img&) {}, 'm', "Unable to open file", 0, "missing.d64"},
         {"directory", [](Img&) {}, 'm', "File is no ordinary file", 0, "."},
         {"FIFO", [](Img&) {}, 'm', "File is no ordinary file", 0, "fifo.d64"},
-        {"directory loop", [&](Img& im) { at(im, 18, 1, 0) = 18; at(im, 18, 1, 1) = 1; }, 'm', "BAM not valid", 0},
-        {"file loop", [&](Img& im) { at(im, 19, 10, 0) = 19; at(im, 19, 10, 1) = 0; }, 'r', readError, 12},
+        {"directory loop", [&](Img& im) { at(im, 18, 1, 0) = 18, at(im, 18, 1, 1) = 1; }, 'm', "BAM not valid", 0},
+        {"file loop", [&](Img& im) { at(im, 19, 10, 0) = 19, at(im, 19, 10, 1) = 0; }, 'r', readError, 12},
         {"link off disk", [&](Img& im) { at(im, 19, 0, 0) = 40; }, 'r', readError, 12},
         {"start off disk", [&](Img& im) { at(im, 18, 1, 3) = 36; }, 'r', readError, 12},
         {"SEQ file", [&](Img& im) { at(im, 18, 1, 2) = 0x81; }, 'r', "Filetype is not loadable", 12},
         {"count disagrees", [&](Img& im) { at(im, 18, 0, 4 * 30)++; }, 's', "BAM not valid", 12},
-        {"file block marked free", [&](Img& im) { at(im, 18, 0, 4 * 19 + 1) |= 1; at(im, 18, 0, 4 * 19)++; }, 'S', "BAM not valid", 12},
-        {"directory block marked free", [&](Img& im) { at(im, 18, 0, 4 * 18 + 1) |= 2; at(im, 18, 0, 4 * 18)++; }, 's', "BAM not valid", 12},
-        {"only track 18 free", [&](Img& im) { for (int t = 1; t <= 35; t++) if (t != 18) std::fill_n(&at(im, 18, 0, 4 * t), 4, 0); }, 's', "Insufficient space available on disk", 12},
-        {"scratched name is free", [&](Img& im) { at(im, 18, 1, 32 + 2) = 0; at(im, 18, 1, 32 + 5) = 'C'; }, 's', nullptr, 13},
+        {"file block marked free", [&](Img& im) { at(im, 18, 0, 4 * 19 + 1) |= 1, at(im, 18, 0, 4 * 19)++; }, 'S',
+         "BAM not valid", 12},
+        {"directory block marked free", [&](Img& im) { at(im, 18, 0, 4 * 18 + 1) |= 2, at(im, 18, 0, 4 * 18)++; }, 's',
+         "BAM not valid", 12},
+        {"only track 18 free",
+         [&](Img& im) { for (int t = 1; t <= 35; t++) std::fill_n(&at(im, 18, 0, 4 * t), t == 18 ? 0 : 4, 0); }, 's',
+         "Insufficient space available on disk", 12},
+        {"scratched name is free", [&](Img& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 13},
         // The rewrite moves entries up past empty slots and leaves no stale copy behind them.
         {"empty slots", [&](Img& im) { at(im, 18, 1, 64 + 5) = at(im, 18, 1, 96 + 5) = 0; }, 's', nullptr, 11},
         {"long names", [](Img&) {}, 'l', nullptr, 15},
     };
+    std::vector<std::pair<std::string, size_t>> files = {{"A", 600}, {"B", 10}};
+    for (int i = 2; i < 12; i++) files.push_back({"F" + std::to_string(i), 1});
     for (const Case& c : cases) {
         TempDir d;
         mkfifo((d.path / "fifo.d64").c_str(), 0644);
-        fs::path p = makeImage(d, {{"A", 600}, {"B", 10}, {"F2", 1}, {"F3", 1}, {"F4", 1}, {"F5", 1}, {"F6", 1}, {"F7", 1}, {"F8", 1}, {"F9", 1}, {"F10", 1}, {"F11", 1}});
+        fs::path p = makeImage(d, files);
         Img im = readFile(p);
         c.damage(im);
         writeFile(p, im);
@@ -136,11 +145,10 @@ TEST(D64, CorruptAndUnusualImages) {
         if (c.op == 's') ok = drive.writeFile("C", prg(0x1000, 100));
         if (c.op == 'S') ok = drive.writeFile("@:A", prg(0x1000, 100));
         // Names longer than 16 never match and are stored cut; names compare with case.
-        if (c.op == 'l') ok = drive.writeFile("ABCDEFGHIJKLMNOPQ", {0, 0}) && drive.writeFile("ABCDEFGHIJKLMNOPQ", {0, 0}) && drive.writeFile("a", {0, 0});
-        EXPECT_EQ(ok ? "" : drive.error, c.error ? c.error : "") << c.what;
-        if (!ok) {
-            EXPECT_EQ(readFile(p), im) << c.what;
-        }
+        for (const char* name : {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ", "a"})
+            ok = ok && (c.op != 'l' || drive.writeFile(name, {0, 0}));
+        EXPECT_EQ(ok ? "ok" : drive.error, c.error ? c.error : "ok") << c.what;
+        EXPECT_TRUE(ok || readFile(p) == im) << c.what;
         drive.mountD64(image);
         EXPECT_EQ(int(drive.list().size()), c.listed) << c.what;
     }
@@ -225,6 +233,77 @@ TEST(D64, PeerToolsAgree) {
     EXPECT_EQ(std::system((list + "'\"our disk        \" 70'").c_str()), 0);
     EXPECT_EQ(std::system((list + "'^" + std::to_string(freeBlocks(readFile(ours))) + " blocks free'").c_str()), 0);
     fs::create_directory(d.path / "out");
-    ASSERT_EQ(std::system(("cd " + (d.path / "out").string() + " && cbmconvert -N -d ../ours.d64 >/dev/null 2>&1").c_str()), 0);
-    for (auto& [name, bytes] : files) EXPECT_EQ(readFile(d.path / "out" / FileIO::lowerCase(name + ".prg")), bytes) << name;
+    const std::string unpack = "cd " + (d.path / "out").string() + " && cbmconvert -N -d ../ours.d64 >/dev/null 2>&1";
+    ASSERT_EQ(std::system(unpack.c_str()), 0);
+    for (auto& [name, bytes] : files)
+        EXPECT_EQ(readFile(d.path / "out" / FileIO::lowerCase(name + ".prg")), bytes) << name;
+}
+
+TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
+    TempDir d;
+    fs::create_directory(d.path / "host");
+    writeFile(d.path / "host" / "GAME.PRG", Img(300, 7));
+    writeFile(d.path / "host" / "demo.prg", Img(254, 1));
+    writeFile(d.path / "host" / "empty.prg", {});
+    writeFile(d.path / "host" / "notes.txt", Img(10, 0));
+    writeFile(d.path / "host" / "\xC1.prg", {1, 2, 3});
+    mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
+    writeFile(d.path / "t.d64", DiskDrive::blankD64("disk", "q"));
+
+    DiskDrive host, image, empty;
+    ASSERT_TRUE(host.mountDirectory((d.path / "host").string()));
+    ASSERT_TRUE(image.mountD64((d.path / "t.d64").string()));
+    std::vector<std::pair<std::string, int>> listed;
+    for (auto& e : host.list()) listed.push_back({e.name, e.blocks});
+    const std::vector<std::pair<std::string, int>> want = {{"GAME", 2}, {"demo", 1}, {"empty", 0}, {"fifo", 0}, {"\xC1", 1}};
+    EXPECT_EQ(listed, want);
+    EXPECT_EQ(host.diskName(), "host");
+    EXPECT_EQ(image.diskName(), "DISK");
+    EXPECT_EQ(image.diskId(), "Q0\xA0" "2A");
+
+    Img f000(8194, 5);
+    f000[0] = 0x00;
+    f000[1] = 0xF0;
+    struct Case {
+        DiskDrive* drive;
+        char op;  // r read by name, i read by index, w write
+        std::string name;
+        Img bytes;
+        const char* error;  // null: success
+        size_t outSize;
+    } cases[] = {
+        {&host, 'r', "GAME", {}, nullptr, 300},           {&host, 'i', "", {}, nullptr, 254},  // row 1: demo
+        {&host, 'r', "empty", {}, "Cannot read file", 0}, {&host, 'r', "fifo", {}, "Cannot read file", 0},
+        {&host, 'r', "nothere", {}, "File not found", 0}, {&host, 'r', "../host/demo", {}, "Invalid file name", 0},
+        {&host, 'w', "x", {1}, "Nothing to save", 0},     {&host, 'w', "new", {1, 2, 3}, nullptr, 0},
+        {&host, 'w', "new", {1, 2, 3}, "File already exists", 0},
+        {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name", 0},
+        {&host, 'w', "a\\b", {1, 2, 3}, "Invalid file name", 0},
+        {&host, 'w', "a\x01", {1, 2, 3}, "Invalid file name", 0},
+        {&image, 'w', "X", {1}, "Nothing to save", 0},    {&image, 'w', "P", {0, 0x10}, nullptr, 0},
+        {&image, 'w', "@:P", {0, 0x10, 9}, nullptr, 0},   {&image, 'r', "P", {}, nullptr, 3},
+        {&image, 'w', "HI", f000, nullptr, 0},            {&image, 'r', "HI", {}, nullptr, 4098},
+        {&empty, 'r', "P", {}, "Disk is not mounted", 0}, {&empty, 'w', "P", {1, 2}, "Disk is not mounted", 0},
+    };
+    for (const Case& c : cases) {
+        Img out;
+        bool ok = c.op == 'w' ? c.drive->writeFile(c.name, c.bytes)
+                : c.op == 'i' ? c.drive->readFile(1, out)
+                              : c.drive->readFile(c.name, out);
+        EXPECT_EQ(ok ? "ok" : c.drive->error, c.error ? c.error : "ok") << c.op << c.name;
+        EXPECT_EQ(out.size(), c.outSize) << c.op << c.name;
+    }
+    EXPECT_FALSE(fs::exists(d.path / "evil.prg"));
+    EXPECT_EQ(host.list().size(), 6u);
+    EXPECT_EQ(image.list()[0].blocks, 1);
+    EXPECT_EQ(image.list()[1].blocks, 17);
+
+    // The same image on a second drive must not write its own BAM over the first's.
+    DiskDrive second;
+    ASSERT_TRUE(second.mountD64((d.path / "t.d64").string()));
+    EXPECT_TRUE(second.readOnly());
+    EXPECT_FALSE(second.writeFile("Q", {0, 0x10, 1}));
+    image.unmount();
+    ASSERT_TRUE(second.mountD64((d.path / "t.d64").string()));
+    EXPECT_FALSE(second.readOnly());
 }
