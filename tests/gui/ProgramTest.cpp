@@ -2,20 +2,12 @@
 #include <stb/stb_image.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include "app/App.h"
-#include "app/Program.h"
-#include "formats/FileFormats.h"
-#include "platform/Platform.h"
-
-#include <SDL.h>
 
 #include "tests/TempDir.h"
 
@@ -115,88 +107,6 @@ TEST(Program, VideoOrGlFailureExitsWithOne) {
         EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(t.path / "x.png")) << env;
     }
-}
-
-// Events pushed into the real SDL queue, as the window system would deliver them.
-void pushKey(SDL_Scancode sc, bool down) {
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(sc);
-    e.key.windowID = SDL_GetWindowID(programWindow());
-    SDL_PushEvent(&e);
-}
-
-TEST(Program, StartsDropsAKoalaAndQuitAsksFirst) {
-    TempDir t;
-    setenv("XDG_CONFIG_HOME", t.path.c_str(), 1);
-    unsetenv("APPDATA");
-    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
-    // A Koala picture written from a machine with a known pattern.
-    auto source = std::make_unique<Machine>();
-    source->reset();
-    source->setGfxMode(4);
-    for (int i = 0; i < 8000; ++i) source->ram[0x2000 + i] = u8(i * 13);
-    for (int i = 0; i < 1000; ++i) source->ram[0x0400 + i] = u8(i * 7);
-    source->vic[0x21] = 5;
-    fs::path koala = t.path / "pic.koa";
-    ASSERT_TRUE(Platform::writeFile(koala.string(), FileFormats::saveKoala(*source)));
-
-    int lastFrame = 0;
-    bool loaded = false, askedOnce = false, stillRunningAfterNo = false, startedReset = false;
-    double firstFrameMs = -1;
-    const auto start = std::chrono::steady_clock::now();
-    ProgramHooks hooks;
-    hooks.onFrame = [&](App& app, int frame) {
-        lastFrame = frame;
-        if (frame == 1) {
-            firstFrameMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            startedReset = app.machine.vic[0x20] == 0x0E;
-        }
-        if (frame == 2) {
-            SDL_Event e{};
-            e.type = SDL_DROPFILE;
-            e.drop.file = SDL_strdup(koala.c_str());
-            e.drop.windowID = SDL_GetWindowID(programWindow());
-            SDL_PushEvent(&e);
-        }
-        if (frame == 4) {
-            loaded = app.machine.gfxMode() == 4 && app.machine.vic[0x21] == 5 &&
-                     std::equal(app.machine.ram + 0x2000, app.machine.ram + 0x2000 + 8000,
-                                source->ram + 0x2000) &&
-                     app.undoBuffer.undoName() == "load image";
-        }
-        if (frame == 4 || frame == 5) {  // two clicks on the close box
-            SDL_Event q{};
-            q.type = SDL_QUIT;
-            SDL_PushEvent(&q);
-        }
-        if (frame == 7) {
-            askedOnce = app.popups.size() == 1 && app.popups[0].title == "Exit Vorlix?";
-            pushKey(SDL_SCANCODE_ESCAPE, true);  // "No"
-        }
-        if (frame == 9) pushKey(SDL_SCANCODE_ESCAPE, false);
-        if (frame == 12) {
-            stillRunningAfterNo = app.popups.empty();
-            SDL_Event q{};
-            q.type = SDL_QUIT;
-            SDL_PushEvent(&q);
-        }
-        if (frame == 15) pushKey(SDL_SCANCODE_RETURN, true);  // "Yes"
-        if (frame == 17) pushKey(SDL_SCANCODE_RETURN, false);
-        return frame < 120;
-    };
-    EXPECT_EQ(runProgram("vorlix", &hooks), 0);
-    EXPECT_EQ(programWindow(), nullptr);
-    printf("start-up to first frame: %.1f ms\n", firstFrameMs);
-    EXPECT_TRUE(startedReset);
-    EXPECT_TRUE(loaded);
-    EXPECT_TRUE(askedOnce);
-    EXPECT_TRUE(stillRunningAfterNo);
-    EXPECT_GT(lastFrame, 15);
-    EXPECT_LT(lastFrame, 40);  // "Yes" ended the loop, not the frame limit
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

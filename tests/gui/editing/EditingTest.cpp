@@ -326,12 +326,12 @@ void setAllWindows(App& a, bool open) {
 
 // The building blocks of the script.
 void tap(std::vector<Step>& s, int b = 1) {
-    s.push_back({"press", [b](App&) { button(b, true); }, 3});
-    s.push_back({"release", [b](App&) { button(b, false); }, 5});
+    s.push_back({"press", [b](App&) { button(b, true); }, 2});
+    s.push_back({"release", [b](App&) { button(b, false); }, 4});
 }
 void chord(std::vector<Step>& s, std::vector<KeySym> keys) {
-    s.push_back({"keys down", [=](App&) { for (KeySym k : keys) key(k, true); }, 3});
-    s.push_back({"keys up", [=](App&) { for (auto it = keys.rbegin(); it != keys.rend(); ++it) key(*it, false); }, 4});
+    s.push_back({"keys down", [=](App&) { for (KeySym k : keys) key(k, true); }, 2});
+    s.push_back({"keys up", [=](App&) { for (auto it = keys.rbegin(); it != keys.rend(); ++it) key(*it, false); }, 3});
 }
 void typeText(std::vector<Step>& s, const std::string& text) {
     for (char c : text) {
@@ -367,14 +367,15 @@ void findItem(std::vector<Step>& s, const std::string& window, const std::string
                 ImGuiWindow* w = findWindow(window);
                 if (!w) return;
                 ++*k;
-                float x = alongBar ? w->Pos.x + 2 + *k * 5.0f : xOf ? xOf(w) : w->Pos.x + w->Size.x * 0.5f;
-                float y = alongBar ? w->Pos.y + w->Size.y * 0.5f : w->Pos.y + 2 + *k * 4.0f;
+                float step = ImGui::GetFontSize() * (alongBar ? 0.8f : 0.5f);
+                float x = alongBar ? w->Pos.x + 2 + *k * step : xOf ? xOf(w) : w->Pos.x + w->Size.x * 0.5f;
+                float y = alongBar ? w->Pos.y + w->Size.y * 0.5f : w->Pos.y + 2 + *k * step;
                 moveTo(x, y);
             },
-            2};
+            1};
     st.repeat = [=](App&) {
         ImGuiWindow* w = findWindow(window);
-        if (!w || *k > (alongBar ? w->Size.x / 5 : w->Size.y / 4)) {
+        if (!w || *k > (alongBar ? w->Size.x : w->Size.y) / ImGui::GetFontSize() * 2.5f) {
             ADD_FAILURE() << "no item " << label;
             return false;
         }
@@ -949,7 +950,6 @@ void run() {
         if (next >= steps.size()) return false;
         SCOPED_TRACE("step " + std::to_string(next) + ": " + steps[next].name);
         steps[next].action(app);
-        if (steps[next].runs == 0) std::fprintf(stderr, "TRACE %d %.0f %s\n", frame, wallMs(), steps[next].name.c_str());
         ++steps[next].runs;
         waitUntil = frame + steps[next].wait;
         return true;
