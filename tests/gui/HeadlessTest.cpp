@@ -1,0 +1,359 @@
+// GUI pieces driven in frames of a window-less Dear ImGui context: frames are
+// built and thrown away, input goes straight into io.
+#include <gtest/gtest.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <SDL_scancode.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "app/Classic.h"
+#include "app/Compat.h"
+#include "app/Popups.h"
+#include "app/Widgets.h"
+#include "platform/FileIO.h"
+#include "platform/Platform.h"
+#include "selftest/AutoTest.h"
+#include "tests/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Ids = std::set<std::string>;
+
+struct Headless {
+    ImGuiContext* ctx = ImGui::CreateContext();
+    TempDir dir{"vorlix-headless"};
+    std::unique_ptr<App> app;
+    Ids open;  // popups open at the end of the last frame
+
+    Headless() {
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;
+        io.DisplaySize = ImVec2(1400, 900);
+        io.DeltaTime = 1.0f / 60;
+        unsigned char* px = nullptr;
+        int w = 0, h = 0;
+        io.Fonts->GetTexDataAsRGBA32(&px, &w, &h);
+        io.KeyMap[ImGuiKey_Enter] = SDL_SCANCODE_RETURN;
+        io.KeyMap[ImGuiKey_KeyPadEnter] = SDL_SCANCODE_KP_ENTER;
+        io.KeyMap[ImGuiKey_Escape] = SDL_SCANCODE_ESCAPE;
+        io.KeyMap[ImGuiKey_Backspace] = SDL_SCANCODE_BACKSPACE;
+        Classic::ApplyStyle();
+        setenv("APPDATA", dir.path.c_str(), 1);
+        Platform::initWithBasePath("");
+        app = std::make_unique<App>();
+    }
+    ~Headless() {
+        FileIO::cancel();
+        unsetenv("APPDATA");
+        ImGui::DestroyContext(ctx);
+    }
+    Headless(const Headless&) = delete;
+    Headless& operator=(const Headless&) = delete;
+
+    // One frame with `key` held down; `draw` comes before the program's popups and file dialog.
+    std::function<void()> draw;
+    void frame(int key = -1) {
+        ImGuiIO& io = ImGui::GetIO();
+        if (key >= 0) io.KeysDown[key] = true;
+        ImGui::NewFrame();
+        if (draw) draw();
+        drawPopups(*app);
+        FileIO::draw();
+        open.clear();
+        for (const char* id : {"Error##popup", "Info##popup", "Question##popup", "Success!##popup", "Other",
+                               "##filedialog"})
+            if (ImGui::IsPopupOpen(id)) open.insert(id);
+        ImGui::Render();
+        if (key >= 0) io.KeysDown[key] = false;
+    }
+    void click(ImVec2 at) {
+        ImGui::GetIO().MousePos = at;
+        frame();
+        for (bool down : {true, false}) {
+            ImGui::GetIO().MouseDown[0] = down;
+            frame();
+        }
+    }
+};
+
+// Only Return or a click elsewhere after an edit commits, masked to a byte.
+TEST(HexField, CommitsOnReturnOrClickElsewhereAfterAnEdit) {
+    struct Fields {
+        int a = 0x12, b = 0x34;
+        bool committedA = false, committedB = false, showA = true;
+        ImVec2 posA, posB;
+    };
+    const struct {
+        const char* typed;
+        std::function<void(Headless&, Fields&)> end;
+        bool committed;
+        int a;
+    } rows[] = {
+        {"FFF", [](Headless& h, Fields&) { h.frame(SDL_SCANCODE_RETURN); }, true, 0xFF},
+        {"7", [](Headless& h, Fields& f) { h.click(f.posB); }, true, 0x07},
+        {"AB", [](Headless& h, Fields&) { h.click(ImVec2(300, 250)); }, true, 0xAB},
+        {"5", [](Headless& h, Fields&) { h.frame(SDL_SCANCODE_ESCAPE); }, false, 0x12},
+        {"", [](Headless& h, Fields& f) { h.click(f.posB); }, false, 0x12},
+        // Not drawn for a while mid-edit: the edit is gone when the field comes back.
+        {"9", [](Headless& h, Fields& f) { f.showA = false, h.frame(), h.frame(), f.showA = true, h.frame(); }, false,
+         0x12},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        Headless h;
+        Fields f;
+        h.draw = [&f] {
+            ImGui::SetNextWindowPos(ImVec2(0, 0));
+            ImGui::SetNextWindowSize(ImVec2(400, 300));
+            ImGui::Begin("w");
+            f.posA = ImGui::GetCursorScreenPos();
+            f.posA = ImVec2(f.posA.x + 10, f.posA.y + 5);
+            if (f.showA) f.committedA |= Widgets::HexByteInput("##a", f.a, 60);
+            f.posB = ImGui::GetCursorScreenPos();
+            f.posB = ImVec2(f.posB.x + 10, f.posB.y + 5);
+            f.committedB |= Widgets::HexByteInput("##b", f.b, 60);
+            ImGui::End();
+        };
+        h.frame();
+        h.click(f.posA);
+        ImGui::GetIO().AddInputCharactersUTF8(r.typed);
+        h.frame();
+        EXPECT_EQ(f.a, 0x12) << "nothing commits while typing";
+        r.end(h, f);
+        h.frame();
+        EXPECT_EQ(f.committedA, r.committed);
+        EXPECT_EQ(f.a, r.a);
+        EXPECT_FALSE(f.committedB);
+        EXPECT_EQ(f.b, 0x34);
+    }
+}
+
+TEST(CharDescription, Codes) {
+    const std::pair<int, const char*> rows[] = {{129, "rev. a"}, {160, "rev. space"}, {64, ""},    {192, ""},
+                                                {1, "a"},        {65, "A"},           {28, "\xC2\xA3"}, {0, "@"},
+                                                {63, "?"},       {48 + 128, "rev. 0"}};
+    for (auto [code, text] : rows) EXPECT_EQ(Widgets::CharDescription(code), text) << code;
+}
+
+// One at a time in order, also two of the same title; an action's message queues behind those waiting.
+TEST(Popups, AnsweredOneAfterAnother) {
+    Headless h;
+    App& a = *h.app;
+    int yes = 0;
+    a.message("Error", "one");
+    a.message("Error", "two");
+    a.confirm("Question", "no?", [&] { ++yes; });
+    a.confirm("Question", "go?", [&] { ++yes, a.message("Success!", "from the action"); });
+    a.message("Info", "waiting");
+    const struct {
+        int key;
+        const char* shown;
+        size_t left;
+    } rows[] = {
+        {SDL_SCANCODE_RETURN, "Error##popup", 4},  {SDL_SCANCODE_ESCAPE, "Error##popup", 3},  // Escape is OK too
+        {SDL_SCANCODE_ESCAPE, "Question##popup", 2},                                          // No
+        {SDL_SCANCODE_KP_ENTER, "Question##popup", 2},                                        // Yes
+        {SDL_SCANCODE_RETURN, "Info##popup", 1},   {SDL_SCANCODE_RETURN, "Success!##popup", 0},
+    };
+    for (const auto& r : rows) {
+        h.frame();
+        EXPECT_EQ(h.open, Ids{r.shown}) << r.left;
+        h.frame(r.key);
+        EXPECT_EQ(a.popups.size(), r.left);
+    }
+    h.frame();
+    EXPECT_EQ(yes, 1);
+}
+
+// Neither a message nor the file dialog opens over another modal (that would close it); keys do not
+// answer a message not shown.
+TEST(Popups, WaitForAnotherModal) {
+    Headless h;
+    bool other = true;
+    h.draw = [&] {
+        if (other && !ImGui::IsPopupOpen("Other")) ImGui::OpenPopup("Other");
+        if (ImGui::BeginPopupModal("Other")) {
+            if (!other) ImGui::CloseCurrentPopup();
+            ImGui::EndPopup();
+        }
+    };
+    h.frame();
+    h.app->message("Error", "later");
+    FileIO::open("Load", {}, nullptr);
+    for (int i = 0; i < 3; ++i) h.frame();
+    h.frame(SDL_SCANCODE_RETURN);
+    EXPECT_EQ(h.open, Ids{"Other"});
+    EXPECT_EQ(h.app->popups.size(), 1u);
+    EXPECT_TRUE(FileIO::dialog().openPending);
+    other = false;
+    h.frame();
+    h.frame();
+    EXPECT_EQ(h.open, Ids{"Error##popup"});
+    h.frame(SDL_SCANCODE_RETURN);
+    h.frame();
+    h.frame();
+    EXPECT_FALSE(FileIO::dialog().openPending);
+    EXPECT_EQ(h.open, Ids{"##filedialog"});
+}
+
+// Centre of row i of the file listing, as laid out in the last frame.
+ImVec2 row(int i) {
+    for (ImGuiWindow* w : ImGui::GetCurrentContext()->Windows) {
+        if (std::string(w->Name).find("##files") == std::string::npos) continue;
+        float pitch = ImGui::GetTextLineHeight() + ImGui::GetStyle().ItemSpacing.y;
+        return ImVec2(w->DC.CursorStartPos.x + 20, w->DC.CursorStartPos.y + pitch * float(i) + pitch * 0.4f);
+    }
+    ADD_FAILURE() << "no listing";
+    return ImVec2(0, 0);
+}
+
+TEST(FileDialog, ListingClicksAndEnds) {
+    Headless h;
+    const fs::path root = h.dir.path / "files";
+    fs::create_directories(root / "sub" / "deeper");
+    for (int i = 0; i < 50; ++i) std::ofstream(root / ("f" + std::to_string(i) + ".prg")) << "x";
+    std::ofstream(root / "sub" / "a.prg") << "ab";
+    std::string got;
+    auto load = [&] {
+        got = "none";
+        FileIO::open("Load", {{"PRG", {"prg"}}}, [&](const std::string& n, std::vector<uint8_t>&) { got = n; });
+        FileIO::dialog().dir = root.string();
+    };
+    auto wait = [&](int frames) {
+        for (int i = 0; i < frames; ++i) h.frame();
+    };
+    load();
+    wait(5);
+    EXPECT_EQ(h.open, Ids{"##filedialog"});
+    EXPECT_TRUE(FileIO::dialog().error.empty());
+    // A file made while the dialog shows is listed within about a second (not by reading the
+    // directory every frame): first of the files, right after [sub].
+    std::ofstream(root / "0new.prg") << "x";
+    for (const char* expected : {"f0.prg", "0new.prg"}) {
+        wait(35);  // past the double-click time
+        h.click(row(1));
+        EXPECT_STREQ(FileIO::dialog().name, expected);
+    }
+    // A double click on a directory acts once: its second press lands on [deeper] in the new listing.
+    wait(35);
+    ImVec2 first = row(0);
+    h.click(first);
+    ASSERT_EQ(fs::path(FileIO::dialog().dir), root / "sub");
+    h.click(first);
+    EXPECT_EQ(fs::path(FileIO::dialog().dir), root / "sub");
+    EXPECT_TRUE(FileIO::dialog().open);
+    // A double click on a file opens it.
+    wait(30);
+    h.click(row(1));
+    h.click(row(1));
+    EXPECT_EQ(got, "a.prg");
+    EXPECT_FALSE(FileIO::dialog().open);
+    // Escape cancels; a file accepted from outside the window takes the popup down too.
+    for (bool escape : {true, false}) {
+        load();
+        wait(2);
+        ASSERT_EQ(h.open, Ids{"##filedialog"});
+        if (escape) {
+            h.frame(SDL_SCANCODE_ESCAPE);
+        } else {
+            std::snprintf(FileIO::dialog().name, sizeof FileIO::dialog().name, "f0.prg");
+            FileIO::accept();
+        }
+        EXPECT_FALSE(FileIO::dialog().open);
+        EXPECT_EQ(got, escape ? "none" : "f0.prg");
+        h.frame();
+        EXPECT_TRUE(h.open.empty()) << escape;
+    }
+}
+
+TEST(AutoTest, SwitchAndScratchPaths) {
+    const std::pair<const char*, bool> switches[] = {{nullptr, false}, {"", false},  {"0", false}, {"00", true},
+                                                     {"0x", true},     {"1", true}, {"yes", true}};
+    for (auto [value, on] : switches) EXPECT_EQ(AutoTest::switchedOn(value), on) << (value ? value : "(unset)");
+    const char* names[] = {"TMPDIR", "TEMP", "TMP"};
+    const struct {
+        const char* values[3];
+        const char* expected;
+    } envs[] = {{{nullptr, nullptr, nullptr}, "/tmp/vorlix_autotest_drop.prg"},
+                {{"", "/t2", nullptr}, "/t2/vorlix_autotest_drop.prg"},
+                {{"/t1", "/t2", "/t3"}, "/t1/vorlix_autotest_drop.prg"},
+                {{nullptr, "", "/t3"}, "/t3/vorlix_autotest_drop.prg"}};
+    for (const auto& e : envs) {
+        for (int i = 0; i < 3; ++i) e.values[i] ? setenv(names[i], e.values[i], 1) : unsetenv(names[i]);
+        EXPECT_EQ(AutoTest::tempPath("drop.prg"), e.expected);
+    }
+    for (const char* n : names) unsetenv(n);
+}
+
+// The runner drives a few builder steps through frames: the frames steps run in, the lines a
+// failed check prints, the synthetic mouse and keys as the program's windows see them, and the end.
+TEST(AutoTest, RunnerTimingChecksAndInput) {
+    Headless h;
+    h.app->screenOriginX = 100;
+    h.app->screenOriginY = 50;
+    h.app->screenZoom = 2;
+    int frame = 0;
+    std::vector<std::pair<std::string, int>> ran;
+    auto log = [&](const char* name) { return [&, name](App&) { ran.push_back({name, frame}); }; };
+    AutoTest::add("first", 10, log("first"));
+    AutoTest::add("second", 3, log("second"));
+    AutoTest::add("check undo", 0, [](App&) {
+        AutoTest::check(true, "not printed");
+        AutoTest::check(false, "Ctrl+Alt+Z undid the drawing");
+    });
+    AutoTest::drag("tap", {{10, 20}}, 0);
+    AutoTest::chord("undo", Compat::KeyLetterA + 25, true, false, true);
+    AutoTest::add("after", 0, log("after"));
+    ASSERT_EQ(AutoTest::stepCount(), 9u);
+
+    struct Seen {
+        ImVec2 mouse;
+        bool button, ctrl, alt, z;
+    };
+    std::vector<Seen> seen;
+    testing::internal::CaptureStdout();
+    int exitCode = -1;
+    for (frame = 1; frame < 60 && !AutoTest::finished(exitCode); ++frame) {
+        AutoTest::inject(*h.app);
+        Compat::ApplySynthInput();
+        ImGui::NewFrame();
+        ImGuiIO& io = ImGui::GetIO();
+        seen.push_back({io.MousePos, io.MouseDown[0], io.KeyCtrl, io.KeyAlt, ImGui::IsKeyDown(Compat::KeyLetter('Z'))});
+        ImGui::Render();
+    }
+    int again = -1;
+    EXPECT_TRUE(AutoTest::finished(again));
+    std::string out = testing::internal::GetCapturedStdout();
+
+    using Ran = std::vector<std::pair<std::string, int>>;
+    EXPECT_EQ(ran, (Ran{{"first", 1}, {"second", 12}, {"after", 32}}));
+    EXPECT_EQ(out, "AUTOTEST FAIL [check undo]: Ctrl+Alt+Z undid the drawing\n"
+                   "AUTOTEST: 2 checks, 1 failures\n");
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(again, 1);
+    // tap: move in frame 17, press in 20, release in 23; the chord is down in frames 26-28.
+    ASSERT_GE(seen.size(), 30u);
+    EXPECT_FLOAT_EQ(seen[16].mouse.x, 121);
+    EXPECT_FLOAT_EQ(seen[16].mouse.y, 91);
+    for (int f = 17; f <= 30; ++f) {
+        const Seen& s = seen[f - 1];
+        EXPECT_EQ(s.button, f >= 20 && f < 23) << f;
+        bool chord = f >= 26 && f < 29;
+        EXPECT_EQ(s.ctrl && s.alt && s.z, chord) << f;
+        EXPECT_EQ(s.ctrl || s.alt || s.z, chord) << f;
+    }
+}
+
+}  // namespace
