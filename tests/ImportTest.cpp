@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
+
+#include <bitset>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+
+#include "app/App.h"
+#include "core/Palette.h"
+#include "core/Vic.h"
+#include "import/ColorReducer.h"
+#include "import/FontImport.h"
+#include "import/PetsciiConverter.h"
+#include "import/PictureImport.h"
+#include "platform/Platform.h"
+#include "tests/TempDir.h"
+
+namespace {
+
+Bytes fileBytes(const std::string& path) {
+    Bytes bytes;
+    Platform::readFile(path, bytes);
+    return bytes;
+}
+
+Bytes font(const char* name) { return fileBytes(std::string(VORLIX_ASSET_DIR) + "/fonts/" + name); }
+
+u32 grey(int v) { return u32(v) * 0x10101u | 0xFF000000u; }
+
+struct Glyph {
+    u8 p[8];
+    Glyph(ImportFontState& s, int cp) { renderGlyph(s, p, cp); }
+    int bits(int row) const { return int(std::bitset<8>(p[row]).count()); }
+    int bits() const { return int(std::bitset<64>(*reinterpret_cast<const unsigned long long*>(p)).count()); }
+};
+
+// A picture of width x 200 reduced and stored into a reset machine.
+struct Reduced {
+    Palette pal;  // default colours: 11, 12, 15 are the greys 85, 128, 171
+    ColorReducer r;
+    std::unique_ptr<Machine> m = std::make_unique<Machine>();
+    Reduced(int width, int mode, int dither, int bg, const std::function<u32(const Palette&, int x, int y)>& f) {
+        m->reset();
+        std::vector<u32> px(size_t(width) * 200);
+        for (int i = 0; i < width * 200; ++i) px[i] = f(pal, i % width, i / width);
+        r.SetPalette(pal.rgb);
+        r.Reduce(px, width, mode, dither, bg);
+        r.Store(*m);
+    }
+    int at(int a) const { return m->ram[a]; }
+};
+
+struct Petscii {
+    std::unique_ptr<Machine> m = std::make_unique<Machine>();
+    Palette pal;
+    PetsciiConverter conv;
+    std::mt19937 rng{3};
+    Petscii() {
+        m->loadAssets(VORLIX_ASSET_DIR);
+        m->reset();
+        conv.SetPalette(pal.rgb);
+    }
+};
+
+// Shapes anyone can check by eye, in both Liberation faces.
+TEST(FontImport, LettersHaveTheirShapes) {
+    for (auto [face, stroke, size] : {std::tuple{"LiberationSans-Regular.ttf", 'l', 8}, {"LiberationMono-Regular.ttf", '!', 12}}) {
+        SCOPED_TRACE(face);
+        ImportFontState s;
+        ASSERT_TRUE(loadFont(s, face, font(face))) << s.error;
+        s.size = size;
+        const Glyph l(s, stroke), t(s, 'T');
+        u8 columns = 0;
+        for (u8 b : l.p) columns |= b;
+        EXPECT_EQ(std::bitset<8>(columns).count(), 1u);  // one upright stroke
+        int top = 0;
+        while (!t.p[top]) ++top;
+        EXPECT_GE(t.bits(top), 3);  // a bar over one stem
+        for (int y = top + 1; y < 8; ++y) EXPECT_LE(t.bits(y), 1);
+        EXPECT_EQ(Glyph(s, ' ').bits(), 0);
+        for (int cp : {int('A'), int('z'), int('0'), int('@'), 0xA3}) EXPECT_GT(Glyph(s, cp).bits(), 2) << cp;
+        s.xOffset = s.yOffset = 1;
+        const Glyph moved(s, stroke);
+        for (int y = 0; y < 8; ++y) EXPECT_EQ(moved.p[y], y ? l.p[y - 1] >> 1 : 0);
+        s.xOffset = s.yOffset = 0;
+        s.threshold = 255;
+        const Glyph full(s, 'g');
+        s.threshold = 1;
+        const Glyph touched(s, 'g');
+        for (int y = 0; y < 8; ++y) EXPECT_EQ(full.p[y] & ~touched.p[y], 0);
+        EXPECT_GT(touched.bits(), full.bits());
+    }
+}
+
+TEST(FontImport, DamagedFontsAreRefused) {
+    const Bytes good = font("LiberationSans-Regular.ttf");
+    size_t hhea = 0;  // the horizontal header's offset, from the table directory
+    for (size_t i = 0; i < size_t(good[5]); ++i)
+        if (std::memcmp(&good[12 + i * 16], "hhea", 4) == 0)
+            for (int k = 0; k < 4; ++k) hhea = hhea << 8 | good[12 + i * 16 + 8 + k];
+    auto span = [&](int ascent, int descent) {
+        Bytes f = good;
+        f[hhea + 4] = u8(ascent >> 8), f[hhea + 5] = u8(ascent), f[hhea + 6] = u8(descent >> 8), f[hhea + 7] = u8(descent);
+        return f;
+    };
+    const std::pair<Bytes, const char*> cases[] = {
+        {Bytes(good.begin(), good.begin() + 3), "not a font"}, {Bytes(200, 'x'), "not a font"},
+        {Bytes(good.begin(), good.begin() + 40), "cut short"}, {Bytes(good.begin(), good.begin() + 99999), "cut short"},
+        {span(300, 300), "no height"}, {span(-20, 0), "no height"}, {span(1, 0), "larger than"}};
+    for (const auto& [bytes, why] : cases) {
+        ImportFontState s;
+        EXPECT_FALSE(loadFont(s, "damaged", bytes));
+        EXPECT_NE(s.error.find(why), std::string::npos) << why << ": " << s.error;
+        EXPECT_EQ(Glyph(s, 'A').bits(), 0);
+    }
+    // Bytes changed at random: refused or rendered, never a crash or a runaway.
+    std::mt19937 rng(11);
+    ImportFontState s;
+    for (int round = 0; round < 150; ++round) {
+        Bytes f = good;
+        for (int i = 0; i < 24; ++i) f[12 + rng() % (f.size() - 12)] = u8(rng());
+        if (loadFont(s, "damaged", f))
+            for (int cp = 32; cp < 128; ++cp) Glyph(s, cp);
+    }
+}
+
+// Groups go to their slots; Cancel gives back only the slots the window still holds.
+TEST(FontImport, CharsetOpeningAndCancel) {
+    TempDir dir;
+    setenv("APPDATA", dir.path.c_str(), 1);
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    Platform::initWithBasePath("");
+    auto owner = std::make_unique<App>();
+    App& app = *owner;
+    u8* set = app.machine.ram + 0x2800;
+    ImportFontState& s = importFontState();
+    EXPECT_FALSE(beginFontImport(app, s));  // the reset VIC sees the ROM
+    EXPECT_EQ(app.popups.at(0).text, "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
+
+    app.machine.vic[0x18] = 0x1A;
+    for (int i = 0; i < 2048; ++i) set[i] = u8(i * 7);
+    Bytes want(set, set + 2048);
+    ASSERT_TRUE(beginFontImport(app, s));
+    EXPECT_TRUE(app.showCharset);
+    EXPECT_EQ(app.undoBuffer.undoName(), "import charset");
+    ASSERT_TRUE(loadFont(s, "sans", font("LiberationSans-Regular.ttf")));
+    for (auto [capitals, small, cp, slot] : {std::tuple{true, false, 'A', 1}, {true, true, 'A', 65}, {false, true, 'a', 1},
+                                             {true, true, '0', 48}, {true, true, '[', 27}}) {
+        s.capitals = capitals, s.smallLetters = small;
+        renderFontCharset(app.machine, s);
+        EXPECT_EQ(std::memcmp(set + slot * 8, Glyph(s, cp).p, 8), 0) << char(cp);
+        EXPECT_EQ(std::memcmp(set + 65 * 8, capitals && small ? Glyph(s, 'A').p : &want[65 * 8], 8), 0);
+    }
+    // Something else rewrites slot 3, then slot 4: a new render and Cancel keep both.
+    std::memset(set + 3 * 8, 0x81, 8);
+    s.size = 12;
+    renderFontCharset(app.machine, s);
+    std::memset(set + 4 * 8, 0x42, 8);
+    endFontImport(app, s, false);
+    std::memset(&want[3 * 8], 0x81, 8);
+    std::memset(&want[4 * 8], 0x42, 8);
+    EXPECT_EQ(Bytes(set, set + 2048), want);
+    EXPECT_FALSE(app.showImportCharset);
+    owner.reset();
+    unsetenv("APPDATA");
+    unsetenv("VORLIX_ASSETS");
+    Platform::initWithBasePath("");
+}
+
+// A screen drawn from characters of a ROM set in known colours converts back to them (the lowest code of a
+// repeated pattern); a solid picture takes a space or a reversed space.
+TEST(PetsciiConverter, PicturesConvertBack) {
+    struct Case {
+        int set, colors, background;
+        float detail;
+        bool noLetters;
+        std::vector<int> fg;  // chosen at random for each cell
+        int bg, code;         // code -1: drawn from random codes; bg -1: any
+    } cases[] = {
+        {0, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1}, {1, 2, 0, 1.0f, false, {2, 5, 7, 14}, 0, -1},
+        {0, 0, 0, 0.8f, false, {1}, 0, -1},           {1, 1, 11, 0.5f, false, {0, 12, 15, 1}, 11, -1},
+        {0, 2, -1, 0.5f, false, {0}, 0, 32},  // every background scores 0: the first allowed
+        {0, 2, -1, 0.5f, false, {5}, 0, 160}, {0, 0, -1, 0.5f, false, {1}, 0, 160},
+        {0, 1, 5, 0.5f, true, {12}, 0, 160},  // 5 is no grey: automatic
+        {0, 2, 7, 0.5f, false, {7}, 7, 32},
+    };
+    Petscii f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.set << " " << c.colors << " " << c.background << " " << c.fg[0]);
+        f.conv.SetCharset(*f.m, c.set);
+        u8 code[1000], col[1000];
+        std::vector<u32> pic(320 * 200);
+        for (int n = 0; n < 1000; ++n) {
+            do code[n] = c.code < 0 ? u8(f.rng()) : 160;  // a blank cell has no colour to find
+            while (!std::memcmp(f.conv.charset[code[n]], "\0\0\0\0\0\0\0\0", 8));
+            col[n] = u8(c.fg[f.rng() % c.fg.size()]);
+            for (int i = 0; i < 64; ++i)
+                pic[(n / 40 * 8 + i / 8) * 320 + n % 40 * 8 + i % 8] =
+                    f.pal.pixel(f.conv.charset[code[n]][i / 8] >> (7 - i % 8) & 1 ? col[n] : c.bg);
+        }
+        f.conv.Convert(pic, PetsciiOptions{c.set, c.colors, c.background, c.detail, true, c.noLetters});
+        EXPECT_EQ(f.conv.bg, c.bg);
+        EXPECT_EQ(f.conv.Preview(), pic);
+        for (int n = 0; n < 1000; ++n) {
+            int first = 0;
+            while (std::memcmp(f.conv.charset[first], f.conv.charset[code[n]], 8)) ++first;
+            ASSERT_EQ(f.conv.screen[n], c.code < 0 ? first : c.code) << n;
+            ASSERT_TRUE(c.code == 32 || f.conv.color[n] == col[n]) << n;
+        }
+    }
+}
+
+// Store points the VIC at the set the codes were matched against, so the
+// screen shows what the preview showed; the current set stays where it is.
+TEST(PetsciiConverter, StoreShowsThePreview) {
+    struct Case {
+        int which, bank, d018, mode, wantBank, wantD018;
+    } cases[] = {{0, 1, 0x45, 0, 0, 0x15}, {1, 1, 0x45, 0, 0, 0x17}, {0, 3, 0x14, 3, 2, 0x14}, {1, 2, 0xF1, 0, 2, 0xF7},
+                 {0, 0, 0x2B, 4, 0, 0x25}, {2, 1, 0x38, 3, 1, 0x38}, {2, 0, 0x1C, 4, 0, 0x1C}, {2, 2, 0x14, 0, 2, 0x14}};
+    Petscii f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.which << " " << c.d018);
+        for (int a = 0; a < 65536; ++a) f.m->ram[a] = u8(f.rng());
+        f.m->setGfxMode(c.mode);
+        f.m->bank = u16(c.bank);
+        f.m->vic[0x18] = u8(c.d018);
+        f.conv.SetCharset(*f.m, c.which);
+        std::vector<u32> pic(320 * 200), shown(320 * 200);
+        for (u32& p : pic) p = f.rng() | 0xFF000000u;
+        f.conv.Convert(pic, PetsciiOptions{});
+        f.conv.Store(*f.m, c.which);
+        EXPECT_EQ(f.m->gfxMode() * 10000 + f.m->bank * 1000 + f.m->vic[0x18], c.wantBank * 1000 + c.wantD018);
+        EXPECT_EQ(f.m->vic[0x21], f.conv.bg);
+        Vic::renderScreen(*f.m, f.pal, shown.data(), 320);
+        EXPECT_EQ(shown, f.conv.Preview());
+    }
+}
+
+TEST(ColorReducer, ResizePlacesAndAverages) {
+    const u32 one = 0x80FFFFFFu;  // half transparent: weighted by alpha, grey 128
+    struct Case {
+        bool fit, aspect;
+        int x0, x1, y0, y1;  // the area the pixel covers
+    } cases[] = {{true, false, 0, 320, 0, 200}, {true, true, 60, 260, 0, 200}, {false, true, 159, 161, 99, 101}};
+    for (const Case& c : cases) {
+        std::vector<u32> out = ColorReducer::Resize(&one, 1, 1, 320, c.fit, c.aspect);
+        for (int i = 0; i < 320 * 200; ++i) {
+            bool in = i % 320 >= c.x0 && i % 320 < c.x1 && i / 320 >= c.y0 && i / 320 < c.y1;
+            ASSERT_EQ(out[i], in ? grey(128) : 0xFF000000u) << c.fit << c.aspect << " " << i;
+        }
+    }
+    // Larger than the screen without zoom: its centre, each wide pixel the mean of two columns.
+    std::vector<u32> big(400 * 300);
+    for (int i = 0; i < 400 * 300; ++i) big[i] = grey(i & 1 ? 200 : 100);
+    for (u32 p : ColorReducer::Resize(big.data(), 400, 300, 160, false, false)) ASSERT_EQ(p, grey(150));
+}
+
+TEST(ColorReducer, KnownResults) {
+    // Multicolour: columns 0-29 of colour 6 make it the background; the other cells are solid 2 or 9.
+    Reduced multi(160, 2, 3, -1, [](const Palette& p, int x, int y) { return p.pixel(x < 120 ? 6 : y / 8 % 2 ? 2 : 9); });
+    EXPECT_EQ(multi.m->vic[0x21], 6);
+    for (int n = 0; n < 1000; ++n) {
+        int c = n % 40 < 30 ? 6 : n / 40 % 2 ? 2 : 9;
+        ASSERT_EQ(multi.at(0x2000 + n * 8), c == 6 ? 0 : 0x55) << n;
+        ASSERT_EQ(multi.at(0x0400 + n), c << 4 | 6) << n;
+        ASSERT_EQ(multi.at(0xD800 + n), 6) << n;
+    }
+    // Two colours per cell, equal counts: the lower index takes slot 0.
+    Reduced hires(320, 2, 1, -1, [](const Palette& p, int x, int) { return p.pixel(x % 8 < 4 ? 7 : 2); });
+    EXPECT_EQ(hires.at(0x2000 + 77), 0xF0);
+    EXPECT_EQ(hires.at(0x0400 + 500), 0x72);
+    Reduced mc(160, 2, 0, 0, [](const Palette& p, int x, int) { return p.pixel(x % 4 < 2 ? 2 : 7); });
+    EXPECT_EQ(mc.at(0x2000 + 77), 0x5A);
+    EXPECT_EQ(mc.at(0x0400 + 500), 0x27);
+    // A grey ramp takes the nearest grey; 213 lies between 171 and 255 and takes the earlier, 15.
+    Reduced ramp(320, 1, 0, -1, [](const Palette&, int x, int) { return grey(std::min(x, 255)); });
+    for (int x = 0; x < 320; ++x) {
+        int g = std::min(x, 255);
+        ASSERT_EQ(ramp.r.pixels[100 * 320 + x], g <= 42 ? 0 : g <= 106 ? 11 : g <= 149 ? 12 : g <= 213 ? 15 : 1) << g;
+    }
+    // Background 5 is no mono colour: chosen automatically, the commoner white.
+    EXPECT_EQ(Reduced(160, 0, 0, 5, [](const Palette&, int x, int) { return grey(x < 100 ? 255 : 0); }).r.bg, 1);
+}
+
+// A grey bottom row: only the own-row weights carry error along it. Left
+// alone the error settles at grey / (1 - kept share); white appears once that
+// reaches 127.5 (Floyd-Steinberg keeps 7/16, Jarvis 12/48, Stucki 12/42).
+TEST(ColorReducer, KernelsSpreadErrorAlongTheRow) {
+    struct Case {
+        int dither, grey;
+        bool white;
+    } cases[] = {{0, 120, false}, {1, 70, false}, {1, 74, true}, {2, 94, false},
+                 {2, 97, true},   {3, 90, false}, {3, 93, true}, {9, 120, false}};
+    for (const Case& c : cases) {
+        Reduced run(320, 0, c.dither, -1, [&](const Palette&, int, int y) { return grey(y == 199 ? c.grey : 0); });
+        int whites = 0;
+        for (int i = 0; i < 320 * 200; ++i) whites += run.r.pixels[i] == 1 ? (i < 320 * 199 ? 1000 : 1) : 0;
+        EXPECT_EQ(whites > 0, c.white) << c.dither << " " << c.grey;
+        EXPECT_LT(whites, 1000) << "error went up";
+    }
+}
+
+// Noise in every mode and kernel: the stored bitmap, drawn by the renderer, is
+// the preview, and no cell holds more colours than the mode allows.
+TEST(ColorReducer, StoredCellsKeepTheLimits) {
+    std::mt19937 rng(7);
+    for (int width : {320, 160})
+        for (int mode : {0, 1, 2})
+            for (int dither : {0, 1, 2, 3}) {
+                Reduced run(width, mode, dither, -1, [&](const Palette&, int, int) { return rng() | 0xFF000000u; });
+                std::vector<u32> shown(320 * 200), preview = run.r.Preview();
+                Vic::renderScreen(*run.m, run.pal, shown.data(), 320);
+                for (int cell = 0; cell < 1000; ++cell) {
+                    std::set<u32> used;
+                    for (int i = 0; i < 64; ++i) {
+                        int x = cell % 40 * 8 + i % 8, y = cell / 40 * 8 + i / 8;
+                        ASSERT_EQ(shown[y * 320 + x], preview[y * width + x * width / 320]) << width << mode << dither;
+                        if (width == 320 || shown[y * 320 + x] != run.pal.pixel(run.r.bg)) used.insert(shown[y * 320 + x]);
+                    }
+                    ASSERT_LE(used.size(), width == 320 ? 2u : 3u);
+                }
+            }
+}
+
+// A PNG header of the given size, nothing after it.
+Bytes pngHeader(u32 w, u32 h) {
+    Bytes b = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (u32 v : {w, h})
+        for (int s = 24; s >= 0; s -= 8) b.push_back(u8(v >> s));
+    for (u8 v : {8, 6, 0, 0, 0, 0, 0, 0, 0}) b.push_back(v);
+    return b;
+}
+
+Bytes fromHex(const std::string& hex) {
+    Bytes b;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(u8(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+// Each kind written by ImageMagick decodes to the same screen (JPEG nearly); a cut or damaged file of each
+// kind, one too large by its header alone, and inputs the fuzzers found are refused with a reason.
+TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
+    TempDir dir;
+    Palette pal;
+    std::vector<u32> pic(64 * 40), px;  // 16 flat colours, so every kind holds it exactly
+    for (int i = 0; i < 64 * 40; ++i) pic[i] = pal.pixel((i % 64 / 8 + i / 320 * 3) % 16);
+    const auto png = dir.path / "pic.png";
+    ASSERT_TRUE(stbi_write_png(png.c_str(), 64, 40, 4, pic.data(), 64 * 4));
+    const std::vector<u32> want = ColorReducer::Resize(pic.data(), 64, 40, 320, true, false);
+    std::vector<std::pair<std::string, Bytes>> refused = {
+        {"empty", {}}, {"too wide", pngHeader(20000, 10)}, {"too large", pngHeader(10000, 10000)},
+        // A small PNG whose end chunk was damaged: the decoder failed with an empty reason.
+        {"found: broken end chunk",
+         fromHex("89504e470d0a1a0a0000000d4948445200000008000000080806000000c40fbe8b0000007149444154785e63646060f8"
+                 "7fe14e212bc39a29990c6f2cd31924aedb33fcb2776770dcb18cc1a5631203e38478d5ffd23e6d0c93dbbe33e4ed7cc6"
+                 "702f468de134ff720693d70f192eb39f6260de71f15d4375bb0cc3d757810c57fe4c6060e7e46410088d65b0faf19ea1"
+                 "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082")},
+    };
+    for (auto [ext, tolerance] : {std::pair{"png", 0}, {"bmp", 0}, {"gif", 0}, {"tga", 0}, {"psd", 0}, {"jpg", 12}}) {
+        SCOPED_TRACE(ext);
+        const auto file = dir.path / (std::string("out.") + ext);
+        // This ImageMagick writes the rows of a bottom-up TGA top first: ask for top-down.
+        std::string cmd = "/usr/bin/convert " + png.string() + " -alpha off -orient TopLeft " + file.string();
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        const Bytes bytes = fileBytes(file.string());
+        int w = 0, h = 0;
+        std::string error;
+        ASSERT_TRUE(decodePicture(bytes, px, w, h, error)) << error;
+        ASSERT_EQ(w * 1000 + h, 64040);
+        std::vector<u32> got = ColorReducer::Resize(px.data(), w, h, 320, true, false);
+        for (size_t i = 0; i < got.size(); ++i)
+            for (int k = 0; k < 24; k += 8)
+                ASSERT_LE(std::abs(int(got[i] >> k & 255) - int(want[i] >> k & 255)), tolerance) << i;
+        Bytes bad = bytes;
+        for (size_t i = 0; i < 4; ++i) bad[i] ^= 0x5A;
+        refused.push_back({ext + std::string(" cut"), Bytes(bytes.begin(), bytes.begin() + long(bytes.size() / 2))});
+        refused.push_back({ext + std::string(" damaged"), bad});
+    }
+    for (const auto& [what, bytes] : refused) {
+        int w = 0, h = 0;
+        std::string error;
+        EXPECT_FALSE(decodePicture(bytes, px, w, h, error)) << what;
+        EXPECT_FALSE(error.empty()) << what;
+        if (what.rfind("too", 0) == 0) EXPECT_NE(error.find("too large"), std::string::npos) << what << ": " << error;
+    }
+}
+
+}  // namespace
