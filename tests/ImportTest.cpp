@@ -385,7 +385,7 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
         std::string error;
         EXPECT_FALSE(decodePicture(bytes, px, w, h, error)) << what;
         EXPECT_FALSE(error.empty()) << what;
-        if (what.rfind("too", 0) == 0) EXPECT_NE(error.find("too large"), std::string::npos) << what << ": " << error;
+        EXPECT_TRUE(what.rfind("too", 0) != 0 || error.find("too large") != std::string::npos) << what << ": " << error;
     }
 }
 
