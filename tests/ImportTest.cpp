@@ -326,15 +326,6 @@ TEST(ColorReducer, StoredCellsKeepTheLimits) {
             }
 }
 
-// A PNG header of the given size, nothing after it.
-Bytes pngHeader(u32 w, u32 h) {
-    Bytes b = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    for (u32 v : {w, h})
-        for (int s = 24; s >= 0; s -= 8) b.push_back(u8(v >> s));
-    for (u8 v : {8, 6, 0, 0, 0, 0, 0, 0, 0}) b.push_back(v);
-    return b;
-}
-
 Bytes fromHex(const std::string& hex) {
     Bytes b;
     for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(u8(std::stoi(hex.substr(i, 2), nullptr, 16)));
@@ -351,8 +342,10 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
     const auto png = dir.path / "pic.png";
     ASSERT_TRUE(stbi_write_png(png.c_str(), 64, 40, 4, pic.data(), 64 * 4));
     const std::vector<u32> want = ColorReducer::Resize(pic.data(), 64, 40, 320, true, false);
+    const std::string ihdr = "89504e470d0a1a0a0000000d49484452";  // then width, height, 8-bit RGBA; nothing after it
     std::vector<std::pair<std::string, Bytes>> refused = {
-        {"empty", {}}, {"too wide", pngHeader(20000, 10)}, {"too large", pngHeader(10000, 10000)},
+        {"empty", {}}, {"too wide", fromHex(ihdr + "00004e200000000a080600000000000000")},
+        {"too large", fromHex(ihdr + "0000271000002710080600000000000000")},
         // A small PNG whose end chunk was damaged: the decoder failed with an empty reason.
         {"found: broken end chunk",
          fromHex("89504e470d0a1a0a0000000d4948445200000008000000080806000000c40fbe8b0000007149444154785e63646060f8"
