@@ -1,52 +1,98 @@
 #include <gtest/gtest.h>
+#include <stb/stb_image.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
+#include "core/Vic.h"
+#include "cpu/CPU6502.h"
+#include "disk/DiskActions.h"
+#include "formats/FileActions.h"
+#include "formats/FileFormats.h"
+#include "platform/FileIO.h"
 #include "platform/Platform.h"
+#include "tests/FileTestSupport.h"
 #include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Each test gets a fresh configuration directory and the built assets.
-class AppTest : public ::testing::Test {
+// A fresh configuration directory, the built assets and an application.
+class AppTest : public testing::Test {
 protected:
     TempDir tmp{"vorlix-app"};
+    const fs::path root = tmp.path;
+    std::unique_ptr<App> app;
+
     void SetUp() override {
-        const fs::path& dir = tmp.path;
-        setenv("APPDATA", dir.c_str(), 1);
-        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+        fs::create_directories(root / "config");
+        setenv("APPDATA", (root / "config").c_str(), 1);
         unsetenv("VORLIX_AUTOTEST");
-        Platform::initWithBasePath("");
+        useAssets(VORLIX_ASSET_DIR);
+        app = std::make_unique<App>();
     }
     void TearDown() override {
+        FileIO::cancel();
+        app.reset();
         unsetenv("APPDATA");
         unsetenv("VORLIX_ASSETS");
-        unsetenv("VORLIX_AUTOTEST");
+        Platform::initWithBasePath("");
     }
-    void writeIni(const std::string& text) { Platform::saveText("vorlix.ini", text); }
+    void useAssets(const std::string& dir) {
+        setenv("VORLIX_ASSETS", dir.c_str(), 1);
+        Platform::initWithBasePath("");
+    }
     std::string ini() { return Platform::loadText("vorlix.ini"); }
     static bool hasLine(const std::string& text, const std::string& line) {
         return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
     }
+    // Picks name in the open dialog as the user would, pressing Open or Save once.
+    void choose(const std::string& name) {
+        ASSERT_TRUE(FileIO::dialog().open);
+        FileIO::dialog().dir = root.string();
+        std::strncpy(FileIO::dialog().name, name.c_str(), sizeof FileIO::dialog().name - 1);
+        FileIO::nameEdited();
+        FileIO::accept();
+    }
+    Machine& m() { return app->machine; }
+    const App::Popup& lastPopup() const { return app->popups.back(); }
+    std::vector<u8> snapshot() {
+        std::vector<u8> s(m().ram, m().ram + 65536);
+        s.insert(s.end(), m().vic, m().vic + 47);
+        s.push_back(u8(m().bank));
+        return s;
+    }
+    void fillPattern() {
+        for (int a = 0; a < 65536; ++a) m().ram[a] = u8(a * 5 + (a >> 8));
+    }
 };
 
+Bytes prgOf(const Machine& m, int addr, int n) {
+    Bytes b{u8(addr), u8(addr >> 8)};
+    b.insert(b.end(), m.ram + addr, m.ram + addr + n);
+    return b;
+}
+
 // Settings files as read at start-up: what the application takes, and lines it writes back.
-TEST_F(AppTest, SettingsRead) {
+TEST_F(AppTest, Settings) {
     const struct {
         const char* text;
         bool (*check)(App&);
         std::vector<std::string> saved;
     } rows[] = {
-        {"Zoom=30\n", [](App& a) { return a.zoom == 2; }, {}},
+        {"Zoom=30\n", [](App& a) { return a.zoom == 2; }, {"Zoom=2"}},
         {"Zoom=7\n", [](App& a) { return a.zoom == 7; }, {"Zoom=7"}},
-        {"UiScale=0.25\n", [](App& a) { return a.uiScale == 1.0f; }, {}},
+        {"UiScale=0.25\n", [](App& a) { return a.uiScale == 1.0f; }, {"UiScale=1"}},
         {"UiScale=abc\n", [](App& a) { return a.uiScale == 1.0f; }, {}},
         {"UiScale=nan\n", [](App& a) { return a.uiScale == 1.0f; }, {}},
         {"UiScale=2\n", [](App& a) { return a.uiScale == 2.0f; }, {"UiScale=2"}},
@@ -56,8 +102,9 @@ TEST_F(AppTest, SettingsRead) {
              return a.gridColor == 2 && a.paletteIndex == 0 && !a.editor.pixels.noNewColours && !a.showGrid &&
                     !a.showActiveChar && a.showMonitor && a.showCalc && !a.showSprites;
          },
-         {}},
-        {"DontReplaceColors=1\n", [](App& a) { return a.dontReplaceColors && a.editor.pixels.noNewColours; }, {}},
+         {"ShowGrid=0", "GridColor=2", "ShowActiveChar=0", "win.monitor=1", "win.sprites=0"}},
+        {"DontReplaceColors=1\n", [](App& a) { return a.dontReplaceColors && a.editor.pixels.noNewColours; },
+         {"DontReplaceColors=1"}},
         {"Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\nCustom_4294967299_R=77\n",
          [](App& a) {
              return a.palette.custom[3][0] != 77 && a.palette.custom[3][1] == 44 && a.palette.custom[2][2] == 9 &&
@@ -68,15 +115,15 @@ TEST_F(AppTest, SettingsRead) {
         {"Palette=12\n", [](App& a) { return a.palette.index == 0 && a.paletteIndex == 12; }, {"Palette=12"}},
     };
     for (const auto& r : rows) {
-        writeIni(r.text);
-        auto app = std::make_unique<App>();
-        EXPECT_TRUE(r.check(*app)) << r.text;
+        SCOPED_TRACE(r.text);
+        Platform::saveText("vorlix.ini", r.text);
+        app = std::make_unique<App>();
+        EXPECT_TRUE(r.check(*app));
         app->saveSettings();
         const std::string text = ini();
-        for (const std::string& line : r.saved) EXPECT_TRUE(hasLine(text, line)) << r.text << line;
+        for (const std::string& line : r.saved) EXPECT_TRUE(hasLine(text, line)) << line;
         EXPECT_EQ(text.find("Custom_16"), std::string::npos);
     }
-    auto app = std::make_unique<App>();
     app->uiScale = 1.25f;
     app->saveSettings();
     EXPECT_TRUE(hasLine(ini(), "UiScale=1.25"));
@@ -85,29 +132,9 @@ TEST_F(AppTest, SettingsRead) {
     EXPECT_TRUE(hasLine(ini(), "Palette=0"));
     app->setPalette(5);
     EXPECT_TRUE(hasLine(ini(), "Palette=5"));
-}
-
-TEST_F(AppTest, SettingsFileLayout) {
-    auto app = std::make_unique<App>();
-    app->saveSettings();
-    std::string text = ini();
-    EXPECT_EQ(text.rfind("ShowGrid=0\nGridColor=0\nShowActiveChar=1\nDontReplaceColors=0\n"
-                         "Palette=0\nZoom=2\nUiScale=1\nCustom_0_R=0\nCustom_0_G=0\nCustom_0_B=0\n"
-                         "Custom_1_R=255\n",
-                         0),
-              0u);
-    EXPECT_NE(text.find("Custom_15_B=171\nwin.secondView=0\nwin.sprites=0\nwin.spriteEditor=0\n"
-                        "win.registers=0\nwin.monitor=0\nwin.charset=0\nwin.charEditor=0\n"
-                        "win.processor=0\nwin.assembler=0\nwin.bitmapMem=0\nwin.calc=0\n"
-                        "win.mountDisk=0\n"),
-              std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7 + 48 + 12);
-}
-
-TEST_F(AppTest, UnreadableSettingsNeverOverwritten) {
-    writeIni("Zoom=5\n");
+    // A file too large to read is still there: never replaced.
     const fs::path path = fs::path(Platform::configDir()) / "vorlix.ini";
-    fs::resize_file(path, Platform::kMaxFileSize + 1);  // too large to read, but there: never replaced
+    fs::resize_file(path, Platform::kMaxFileSize + 1);
     std::make_unique<App>()->saveSettings();
     EXPECT_EQ(fs::file_size(path), uintmax_t(Platform::kMaxFileSize + 1));
 }
@@ -115,18 +142,18 @@ TEST_F(AppTest, UnreadableSettingsNeverOverwritten) {
 TEST_F(AppTest, SelfTestModeNeverWritesSettings) {
     // The mode is read once per process, so it is switched on in a fresh child.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    writeIni("Zoom=5\n");
+    Platform::saveText("vorlix.ini", "Zoom=5\n");
     EXPECT_EXIT(
         {
             setenv("VORLIX_AUTOTEST", "1", 1);
-            auto app = std::make_unique<App>();
-            app->zoom = 9;
-            app->saveSettings();
-            app->setPalette(3);
-            std::exit(app->zoom == 9 && ini() == "Zoom=5\n" ? 0 : 1);
+            auto a = std::make_unique<App>();
+            a->zoom = 9;
+            a->saveSettings();
+            a->setPalette(3);
+            std::exit(a->zoom == 9 && ini() == "Zoom=5\n" ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
-    auto app = std::make_unique<App>();
+    app = std::make_unique<App>();
     EXPECT_EQ(app->zoom, 5);
     app->zoom = 9;
     app->saveSettings();
@@ -135,7 +162,6 @@ TEST_F(AppTest, SelfTestModeNeverWritesSettings) {
 
 // Zoom is clamped to 1..24; the scroll keeps the anchor (the centre when none) at its fraction of the visible area.
 TEST_F(AppTest, SetZoom) {
-    auto app = std::make_unique<App>();
     const struct { int from; App::Area area; int to; float ax, ay; int zoom; float x, y; } rows[] = {
         {2, {0, 0, 0, 0}, 0, -1, -1, 1, 0, 0},         {2, {0, 0, 0, 0}, 30, -1, -1, 24, 0, 0},
         {24, {0, 0, 0, 0}, 24, 5, 5, 24, -1, -1},      {2, {0, 0, 192, 132}, 4, -1, -1, 4, 192, 132},
@@ -144,21 +170,21 @@ TEST_F(AppTest, SetZoom) {
         {8, {0, 0, 0, 0}, 2, 10, 10, 2, 20, 20},
     };
     for (const auto& r : rows) {
+        SCOPED_TRACE(r.to);
         app->zoom = r.from;
         app->viewArea = r.area;
         app->pendingScroll = {-1, -1};
         app->setZoom(r.to, r.ax, r.ay);
-        EXPECT_EQ(app->zoom * 100 + app->zoomSetting, r.zoom * 101) << r.to;
-        EXPECT_FLOAT_EQ(app->pendingScroll.x, r.x) << r.to;
-        EXPECT_FLOAT_EQ(app->pendingScroll.y, r.y) << r.to;
+        EXPECT_EQ(app->zoom * 100 + app->zoomSetting, r.zoom * 101);
+        EXPECT_FLOAT_EQ(app->pendingScroll.x, r.x);
+        EXPECT_FLOAT_EQ(app->pendingScroll.y, r.y);
     }
 }
 
-TEST_F(AppTest, NewProjectAndAfterLoad) {
-    auto app = std::make_unique<App>();
+TEST_F(AppTest, NewProjectAfterLoadAndPopups) {
     app->undoBuffer.TakeUndo(7, "test");
-    app->machine.ram[0x0400] = 0x99;
-    app->machine.ram[0x07F8] = 0x33;
+    m().ram[0x0400] = 0x99;
+    m().ram[0x07F8] = 0x33;
     app->afterLoad();
     EXPECT_TRUE(app->undoBuffer.undo.empty());
     EXPECT_EQ(app->spriteBlock, 0x33);
@@ -167,14 +193,10 @@ TEST_F(AppTest, NewProjectAndAfterLoad) {
     app->newProject();
     EXPECT_FALSE(app->editor.hasSelection);
     EXPECT_TRUE(app->undoBuffer.undo.empty() && app->undoBuffer.redo.empty());
-    EXPECT_EQ(app->machine.pen, 0);
+    EXPECT_EQ(m().pen, 0);
     EXPECT_EQ(app->editor.cursorCol * 100 + app->editor.cursorRow, 6);
     EXPECT_TRUE(app->editor.textUndoPending);
-    EXPECT_NE(app->machine.ram[0x0400], 0x99);
-}
-
-TEST_F(AppTest, PopupQueue) {
-    auto app = std::make_unique<App>();
+    EXPECT_NE(m().ram[0x0400], 0x99);
     int ran = 0;
     app->message("Error", "one");
     app->confirm("Question", "two?", [&] { ++ran; });
@@ -182,6 +204,379 @@ TEST_F(AppTest, PopupQueue) {
     EXPECT_TRUE(!app->popups[0].isConfirm && !app->popups[0].onYes && app->popups[1].isConfirm);
     app->popups[1].onYes();
     EXPECT_EQ(ran, 1);
+}
+
+// Each file given to a load command through its dialog, or dropped on the window: the dialog's title, the
+// message (none: silent), what memory holds, and the undo step that brings back memory as it was (none: memory
+// unchanged).
+TEST_F(AppTest, FileOutcomes) {
+    Bytes koala(10003), doodle(9026), two(128);
+    for (size_t i = 0; i < koala.size(); ++i) koala[i] = u8(i * 3);
+    for (size_t i = 0; i < doodle.size(); ++i) doodle[i] = u8(i * 7);
+    for (size_t i = 0; i < two.size(); ++i) two[i] = u8(i + 1);
+    const std::string source = "\tlda #$01\r\n\xC2\xA4" "c000\n", longName(200, 'n');
+    auto holds = [](const Machine& m, int addr, const u8* bytes, size_t n) { return !std::memcmp(m.ram + addr, bytes, n); };
+    auto prg = [](int addr, Bytes body) {
+        body.insert(body.begin(), {u8(addr), u8(addr >> 8)});
+        return body;
+    };
+    auto anyImage = [](App& a) { Actions::loadImageFormat(a, -1); };
+    auto ramCharset = [](App& a) { a.machine.vic[0x18] = 0x1C; };
+    auto koalaShown = [&](App& a) {
+        return a.machine.gfxMode() == 4 && holds(a.machine, a.machine.bitmapAddr(), koala.data() + 2, 8000) &&
+               a.machine.vic[0x21] == koala[10002];
+    };
+    fs::create_directory(root / "folder");
+    ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
+    const struct {
+        std::string file;
+        Bytes bytes;
+        std::function<void(App&)> command;  // null: dropped on the window
+        const char* dialog;                 // null: not checked
+        std::string popupTitle, popupText;  // a text ending in a blank: the start of the message; none: any
+        const char* step;                   // null: none
+        std::function<bool(App&)> check = nullptr;
+        std::function<void(App&)> setup = nullptr;
+    } rows[] = {
+        {"code.prg", {0x00, 0xC0, 0xEA}, Actions::loadMemory, "Load memory", "Success!",
+         "$0001 bytes read from $C000 to $C001", "load memory", [](App& a) { return a.machine.ram[0xC000] == 0xEA; }},
+        {"tiny.prg", {0x07}, Actions::loadMemory, "Load memory", "Success!", "$0000 bytes read from $0000 to $0000",
+         "load memory"},
+        {"pic.xyz", Bytes(100, 1), anyImage, nullptr, "Error", "Couldn't determine file format!", nullptr},
+        // A file too short still switches the mode, so the step stays.
+        {"a.hir", {1, 2}, anyImage, nullptr, "Error", "Couldn't load the file!", "load image",
+         [](App& a) { return a.machine.gfxMode() == 3; }},
+        {"bad.koa", {1, 2}, Actions::loadKoala, "Load Koala image", "", "", "load image"},
+        {"row.raw", Bytes(320, 1), Actions::loadRaw, "Load RAW image", "", "", "load image",
+         [](App& a) {
+             const Machine& m = a.machine;
+             return m.ram[m.bitmapAddr()] == 0xFF && m.ram[m.bitmapAddr() + 39 * 8] == 0xFF && m.ram[m.bitmapAddr() + 1] == 0;
+         }},
+        {"PIC.KOA", koala, anyImage, nullptr, "", "", "load image", koalaShown},
+        // A chosen format wins over the extension.
+        {"pic.koa", doodle, [](App& a) { Actions::loadImageFormat(a, 8); }, nullptr, "", "", "load image",
+         [&](App& a) {
+             const Machine& m = a.machine;
+             return m.gfxMode() == 3 && holds(m, m.screenAddr(), doodle.data() + 2, 1000) &&
+                    holds(m, m.bitmapAddr(), doodle.data() + 1026, 8000);
+         }},
+        // Raw sprites go to the editor's block; a PRG selects its own block when it lies in the VIC bank.
+        {"s.bin", two, Actions::loadSprites, nullptr, "Load sprites", "2 sprites loaded to $0340 (sprite $0D)",
+         "load sprites", [&](App& a) { return holds(a.machine, 0x0340, two.data(), 128) && a.machine.ram[0x03C0] != two[0]; }},
+        {"one.spr", Bytes(64, 9), Actions::loadSprites, nullptr, "Load sprites", "1 sprite loaded to $0340 (sprite $0D)",
+         "load sprites"},
+        {"none.raw", {}, Actions::loadSprites, nullptr, "Load sprites", "0 sprites loaded to $0340 (sprite $0D)",
+         "load sprites"},
+        {"big.bin", Bytes(200, 3), Actions::loadSprites, nullptr, "Load sprites", "1 sprite loaded to $FFC0 (sprite $FF)",
+         "load sprites", [](App& a) { return a.machine.ram[0xFFFF] == 3; },
+         [](App& a) {
+             a.machine.bank = 3;
+             a.spriteBlock = 0xFF;
+         }},
+        {"o.prg", {0x00, 0x50, 1, 2, 3}, Actions::loadSprites, nullptr, "Load sprites",
+         "$0003 bytes read from $5000 to $5003\n(outside the current VIC bank)", "load sprites",
+         [](App& a) { return a.spriteBlock == 13; }},
+        {"s.prg", prg(0x2000, Bytes(64, 0x11)), Actions::loadSprites, nullptr,
+         "Load sprites", "$0040 bytes read from $2000 to $2040\n(sprite $80 - $80)", "load sprites",
+         [](App& a) { return a.spriteBlock == 0x80; }},
+        // $D018 = $14 in bank 0 shows the ROM set.
+        {"rom.bin", Bytes(4096, 0x5A), Actions::loadCharset, nullptr, "Load charset",
+         "The current charset is ROM. Select a RAM charset bank first.", nullptr},
+        {"c.bin", Bytes(4096, 0x5A), Actions::loadCharset, nullptr, "", "", "load charset",
+         [](App& a) { return a.machine.ram[0x3000] == 0x5A && a.machine.ram[0x37FF] == 0x5A && a.machine.ram[0x3800] != 0x5A; },
+         ramCharset},
+        {"c.64c", {0x00, 0x28, 1, 2, 3, 4}, Actions::loadCharset, nullptr, "Load charset",
+         "$0004 bytes read from $2800 to $2804", "load charset",
+         [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[0x18] == 0x1C; }, ramCharset},
+        {"notes.TXT", {0x00, 0x10, 0x77}, nullptr, nullptr, "Success!", "notes.TXT:\n$0001 bytes read from $1000 to $1001",
+         "load memory", [](App& a) { return a.machine.ram[0x1000] == 0x77; }},
+        {"x.prg", {0x42}, nullptr, nullptr, "Success!", "x.prg:\n$0000 bytes read from $0000 to $0000", "load memory"},
+        {"noext", {0xFE, 0xFF, 1, 2, 3}, nullptr, nullptr, "Success!", "noext:\n$0002 bytes read from $FFFE to $10000",
+         "load memory"},
+        // A long name is cut so the text stays within 159 characters.
+        {longName, {0x00, 0x10, 1}, nullptr, nullptr, "Success!", "", "load memory",
+         [](App& a) { return a.popups.back().text.size() == 159; }},
+        {"demo.s", Bytes(source.begin(), source.end()), nullptr, nullptr, "", "", nullptr,
+         [&](App& a) { return a.asmSource == source && a.showAssembler; }},
+        {"DROP.KOA", koala, nullptr, nullptr, "", "", "load image", koalaShown},
+        {"x.raw", Bytes(8, 0xFF), nullptr, nullptr, "", "", "load image",
+         [](App& a) { return a.machine.gfxMode() == 3 && a.machine.ram[a.machine.bitmapAddr()] == 0xFF; }},
+        {"short.hir", {1, 2}, nullptr, nullptr, "Error", "Couldn't load short.hir", "load image"},
+        {"bad.vpr", Bytes(10, 0), nullptr, nullptr, "Error", "Unknown file format (Not a Vorlix project)!", nullptr},
+        {"pic.png", Bytes(50, 0), nullptr, nullptr, "Error", "Couldn't read the image: ", nullptr},
+        {"folder", {}, nullptr, nullptr, "Error", "Couldn't open folder", nullptr},
+        {"folder/", {}, nullptr, nullptr, "Error", "Couldn't open " + (root / "folder/").string(), nullptr},
+        {"nodir/missing.prg", {}, nullptr, nullptr, "Error", "Couldn't open missing.prg", nullptr},  // never written
+        {"pipe.prg", {}, nullptr, nullptr, "Error", "Couldn't open pipe.prg", nullptr},
+        {"empty", {}, nullptr, nullptr, "Error", "Don't know what to do with empty", nullptr},
+        {"two", {1, 2}, nullptr, nullptr, "Error", "Don't know what to do with two", nullptr},
+        {"other.TXT", {1, 2}, nullptr, nullptr, "Error", "Don't know what to do with other.TXT", nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.file);
+        app->popups.clear();
+        app->undoBuffer.Clear();
+        app->undoBuffer.TakeUndo(7, "earlier");
+        app->spriteBlock = 13;
+        app->showAssembler = false;
+        m().bank = 0;
+        m().vic[0x18] = 0x14;
+        if (r.setup) r.setup(*app);
+        const fs::path path = root / r.file;
+        if (!fs::exists(path) || fs::is_regular_file(path)) writeBytes(path, r.bytes);
+        const auto before = snapshot();
+        if (r.command) {
+            r.command(*app);
+            if (r.dialog) { EXPECT_EQ(FileIO::dialog().title, r.dialog); }
+            choose(r.file);
+        } else {
+            Actions::openDropped(*app, path.string());
+        }
+        ASSERT_EQ(app->popups.size(), r.popupTitle.empty() ? 0u : 1u);
+        if (!r.popupTitle.empty()) {
+            EXPECT_EQ(lastPopup().title, r.popupTitle);
+            const bool start = !r.popupText.empty() && r.popupText.back() == ' ';
+            if (!r.popupText.empty()) {
+                EXPECT_EQ(start ? lastPopup().text.substr(0, r.popupText.size()) : lastPopup().text, r.popupText);
+            }
+        }
+        EXPECT_FALSE(app->showMountDisk || app->showImportPicture);
+        if (r.check) { EXPECT_TRUE(r.check(*app)); }
+        EXPECT_EQ(app->undoBuffer.undo.size(), r.step ? 2u : 1u);
+        if (r.step) {
+            EXPECT_EQ(app->undoBuffer.undoName(), r.step);
+            app->undoBuffer.MakeUndo();
+        }
+        EXPECT_EQ(snapshot(), before);
+    }
+}
+
+// Each save command: the dialog, the bytes written; sprites and charsets are taken when the command runs.
+TEST_F(AppTest, SaveCommands) {
+    Actions::saveSprites(*app, 5, 4, true);
+    EXPECT_FALSE(FileIO::dialog().open);
+    const struct {
+        std::function<void(App&)> command;
+        const char *title, *name, *chosen, *file;
+        std::function<Bytes(const Machine&)> want;
+        bool early;
+    } rows[] = {
+        {[](App& a) { Actions::saveArea(a, 0xFFF8, 16, "area.prg"); }, "Save memory area", "area.prg", "area.prg", "area.prg",
+         [](const Machine& m) { return prgOf(m, 0xFFF8, 8); }, false},
+        {Actions::saveKoala, "Save Koala image", "image.koa", "image.koa", "image.koa", FileFormats::saveKoala, false},
+        {Actions::saveDoodle, "Save Doodle image", "image.dd", "image.dd", "image.dd", FileFormats::saveDoodle, false},
+        // Only the low 8 bits of a sprite number count.
+        {[](App& a) { Actions::saveSprites(a, 0x102, 0x103, false); }, "Save sprites", "sprites.bin", "sprites.bin", "sprites.bin",
+         [](const Machine& m) { return Bytes(m.ram + 0x80, m.ram + 0x100); }, true},
+        {[](App& a) { Actions::saveSprites(a, 2, 3, true); }, "Save memory area", nullptr, "sprites.prg", "sprites.prg",
+         [](const Machine& m) { return prgOf(m, 0x80, 128); }, false},
+        // ROM is shown at $1000, RAM is saved.
+        {[](App& a) { Actions::saveCharset(a, false); }, "Save charset", nullptr, "charset.bin", "charset.bin",
+         [](const Machine& m) { return Bytes(m.ram + 0x1000, m.ram + 0x1800); }, true},
+        {[](App& a) { Actions::saveCharset(a, true); }, nullptr, "charset.prg", "charset.prg", "charset.prg",
+         [](const Machine& m) { return prgOf(m, 0x1000, 2048); }, false},
+        {Actions::saveProject, nullptr, "project.vpr", "mine", "mine.vpr", [](const Machine& m) { return m.saveProject(); }, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.file);
+        fillPattern();
+        m().setGfxMode(4);
+        m().vic[0x18] = 0x14;
+        const Bytes want = r.want(m());
+        r.command(*app);
+        if (r.title) { EXPECT_EQ(FileIO::dialog().title, r.title); }
+        if (r.name) { EXPECT_STREQ(FileIO::dialog().name, r.name); }
+        if (r.early) std::fill(m().ram, m().ram + 65536, 0x42);
+        choose(r.chosen);
+        EXPECT_EQ(readBytes(root / r.file), want);
+        if (!std::strcmp(r.file, "area.prg")) { EXPECT_EQ(lastPopup().text, "$0008 bytes saved from $FFF8 to $10000"); }
+    }
+}
+
+// A dropped project replaces everything and empties the undo buffer; disk images mount on drive 10, then 11,
+// then replace drive 8's disk; a refused image leaves the window closed.
+TEST_F(AppTest, DroppedProjectsAndDiskImages) {
+    fillPattern();
+    writeBytes(root / "p.vpr", m().saveProject());
+    const auto saved = snapshot();
+    m().ram[0x1234] ^= 0xFF;
+    app->undoBuffer.TakeUndo(7, "earlier");
+    Actions::openDropped(*app, (root / "p.vpr").string());
+    EXPECT_TRUE(app->popups.empty());
+    EXPECT_TRUE(app->undoBuffer.undo.empty());
+    EXPECT_EQ(snapshot(), saved);
+
+    writeBytes(root / "DISK.D64", DiskDrive::blankD64("x", "y"));
+    writeBytes(root / "BAD.D64", Bytes(100, 0));
+    app->drives[0].mountDirectory(root.string());
+    app->drives[1].mountDirectory(root.string());
+    for (int expected : {2, 3, 0}) {
+        app->showMountDisk = false;
+        Actions::openDropped(*app, (root / "DISK.D64").string());
+        EXPECT_EQ(app->drives[expected].mode, 1);
+        EXPECT_TRUE(app->showMountDisk);
+    }
+    app->showMountDisk = false;
+    Actions::openDropped(*app, (root / "BAD.D64").string());
+    EXPECT_EQ(lastPopup().text, "Could not mount D64-file: Unknown D64-disk format");
+    EXPECT_FALSE(app->showMountDisk);
+}
+
+TEST_F(AppTest, MountDiskRangesAndRefusals) {
+    writeBytes(root / "t.d64", DiskDrive::blankD64("x", "y"));
+    DiskDrive& drive = app->drives[1];
+    ASSERT_TRUE(drive.mountD64((root / "t.d64").string()));
+    EXPECT_EQ(DiskActions::mountedAt(*app, (root / "." / "t.d64").string()), &drive);
+    // Bank 0 and $D018 = $18: the character set lies at ($18 AND $0E) x $400.
+    m().bank = 0;
+    m().vic[0x18] = 0x18;
+    const int want[4][2] = {{0x2000, 0x3F40}, {0x0400, 0x07E8}, {0xD800, 0xDBE8}, {0x2000, 0x2800}};
+    for (int k = 0; k < 4; k++) {
+        int start = 0, end = 0;
+        DiskActions::presetRange(m(), k, start, end);
+        EXPECT_EQ(start, want[k][0]);
+        EXPECT_EQ(end, want[k][1]);
+    }
+    DiskActions::saveRange(*app, drive, "pic", 0x2000, 0x2000);
+    EXPECT_EQ(lastPopup().text, "The end address must be after the start address.");
+    EXPECT_TRUE(drive.list().empty());
+}
+
+// The screen area as PNG, as our renderer draws it; ImageMagick agrees on what was written.
+TEST_F(AppTest, PngExportIsTheScreenArea) {
+    fillPattern();
+    m().setGfxMode(3);
+    app->zoom = 5;
+    Actions::exportPng(*app);
+    EXPECT_EQ(FileIO::dialog().title, "Export PNG");
+    EXPECT_STREQ(FileIO::dialog().name, "screen.png");
+    choose("screen.png");
+    const Bytes png = readBytes(root / "screen.png");
+    int w = 0, h = 0, n = 0;
+    unsigned char* px = stbi_load_from_memory(png.data(), int(png.size()), &w, &h, &n, 4);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(w * 1000 + h, 320200);
+    std::vector<u32> ref(320 * 200);
+    Vic::renderScreen(m(), app->palette, ref.data(), 320);
+    EXPECT_EQ(0, std::memcmp(px, ref.data(), ref.size() * 4));
+    stbi_image_free(px);
+    if (std::system("command -v identify >/dev/null 2>&1") == 0) {
+        const std::string cmd = "identify -format '%m %w %h' " + (root / "screen.png").string() + " > " +
+                                (root / "id.txt").string() + " 2>/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        const Bytes id = readBytes(root / "id.txt");
+        EXPECT_EQ(std::string(id.begin(), id.end()), "PNG 320 200");
+    }
+}
+
+// Runs a program's BASIC line on the processor until it loops in place.
+std::unique_ptr<Machine> runProgram(const Bytes& file) {
+    auto c64 = std::make_unique<Machine>();
+    std::memset(c64->vic, 0x55, sizeof c64->vic);  // nothing left as the program wants it
+    std::copy(file.begin() + 2, file.end(), c64->ram + 0x0801);
+    c64->ram[0xDD00] = 0x97;
+    CPU6502 cpu(*c64);
+    cpu.pc = u16(std::atoi(reinterpret_cast<const char*>(file.data()) + 7));
+    for (long n = 0, before = -1; n < 2000000 && cpu.pc != before && !cpu.stopped; ++n) {
+        before = cpu.pc;
+        cpu.step();
+    }
+    EXPECT_FALSE(cpu.stopped) << cpu.stopReason;
+    return c64;
+}
+
+// The executable is the built viewer with the four colours patched in (byte 69 cleared for hires), then bitmap,
+// screen and colour RAM as shown when the file is written. Run on the processor, it shows that picture.
+TEST_F(AppTest, ExecutableShowsThePicture) {
+    const Bytes viewer = readBytes(fs::path(VORLIX_ASSET_DIR) / "bmpview.prg");
+    ASSERT_GE(viewer.size(), 70u);
+    // One BASIC line at $0801 whose SYS jumps right after the program's end marker.
+    const int sys = std::atoi(reinterpret_cast<const char*>(viewer.data()) + 7);
+    const size_t end = size_t((viewer[2] | viewer[3] << 8) - 0x0801 + 2);
+    EXPECT_EQ(viewer[0] | viewer[1] << 8 | viewer[6] << 16, 0x9E0801);
+    EXPECT_EQ(viewer[end] | viewer[end + 1] | viewer[7 + std::to_string(sys).size()], 0);
+    EXPECT_EQ(size_t(sys - 0x0801 + 2), end + 2);
+    fillPattern();
+    m().bank = 1;
+    m().vic[0x18] = 0x38;
+    const u8 colours[4] = {6, 14, 0x33, 0x49};
+    std::copy(colours, colours + 4, m().vic + 0x20);
+    const struct { int atCommand, atWrite, bitmap; bool multi; } rows[] = {{4, 4, 0x6000, true}, {3, 3, 0x6000, false}, {3, 1, 0x4000, true}};
+    Bytes file;
+    for (const auto& r : rows) {
+        const std::string name = std::to_string(r.atWrite) + ".prg";
+        SCOPED_TRACE(name);
+        m().setGfxMode(r.atCommand);
+        Actions::saveExecutable(*app);
+        EXPECT_EQ(FileIO::dialog().title, "Save executable");
+        EXPECT_STREQ(FileIO::dialog().name, "picture.prg");
+        m().setGfxMode(r.atWrite);
+        choose(name);
+        Bytes want = viewer;
+        for (int k = 0; k < 4; ++k) want[size_t(23 + 5 * k)] = colours[k];
+        if (!r.multi) want[69] = 0;
+        want.insert(want.end(), m().ram + r.bitmap, m().ram + r.bitmap + 8192);
+        want.insert(want.end(), m().ram + 0x4C00, m().ram + 0x5000);
+        want.insert(want.end(), m().ram + 0xD800, m().ram + 0xDC00);
+        file = readBytes(root / name);
+        EXPECT_EQ(file, want);
+        const auto c64 = runProgram(file);
+        EXPECT_EQ(0, std::memcmp(c64->vic + 0x20, colours, 4));
+        EXPECT_EQ(c64->vic[0x11] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
+        EXPECT_EQ((c64->vic[0x16] & 0x10) != 0, r.multi);
+        const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[0x18];
+        EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 8) * 1024, m().ram + r.bitmap, 8000));
+        EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 0xF0) * 64, m().ram + 0x4C00, 1000));
+        EXPECT_EQ(0, std::memcmp(c64->ram + 0xD800, m().ram + 0xD800, 1000));
+    }
+    // Peer check with cc65's disassembler: the patched bytes are LDA # operands stored to $D020-$D023.
+    if (std::system("command -v da65 >/dev/null 2>&1") != 0) GTEST_SKIP() << "da65 not installed";
+    writeBytes(root / "code.bin", Bytes(file.begin() + 14, file.begin() + long(viewer.size())));
+    const std::string cmd = "da65 --start-addr 0x080D -o " + (root / "code.txt").string() + " " +
+                            (root / "code.bin").string() + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::istringstream listing([&] {
+        const Bytes text = readBytes(root / "code.txt");
+        return std::string(text.begin(), text.end());
+    }());
+    std::string code;
+    for (std::string l; std::getline(listing, l);) {
+        std::istringstream s(l);
+        std::string a, b;
+        s >> a >> b;
+        if (!a.empty() && a.back() == ':') {
+            a = b;
+            s >> b;
+        }
+        if (!a.empty() && a[0] != ';' && a[0] != '.') code += a + " " + b + "\n";
+    }
+    std::transform(code.begin(), code.end(), code.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    for (const char* want : {"LDA #$06\nSTA $D020\n", "LDA #$0E\nSTA $D021\n", "LDA #$33\nSTA $D022\n", "LDA #$49\nSTA $D023\n"})
+        EXPECT_NE(code.find(want), std::string::npos) << want;
+}
+
+// A viewer of 70 bytes is enough, one of 69 is refused; text modes are refused.
+TEST_F(AppTest, ExecutableNeedsViewerAndBitmapMode) {
+    fs::path assets = root / "assets";
+    fs::create_directories(assets);
+    fs::copy_file(fs::path(VORLIX_ASSET_DIR) / "C64Chars.bin", assets / "C64Chars.bin");
+    useAssets(assets.string());
+    m().setGfxMode(4);
+    writeBytes(assets / "bmpview.prg", Bytes(70, 0x80));
+    Actions::saveExecutable(*app);
+    choose("p.prg");
+    EXPECT_EQ(fs::file_size(root / "p.prg"), 10310u);
+    writeBytes(assets / "bmpview.prg", Bytes(69, 0x80));
+    FileIO::cancel();
+    Actions::saveExecutable(*app);
+    EXPECT_FALSE(FileIO::dialog().open);
+    EXPECT_EQ(lastPopup().text, "Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.");
+    useAssets(VORLIX_ASSET_DIR);
+    m().setGfxMode(2);
+    Actions::saveExecutable(*app);
+    EXPECT_FALSE(FileIO::dialog().open);
+    EXPECT_EQ(lastPopup().title, "Sorry");
+    EXPECT_EQ(lastPopup().text, "Text modes can not yet be saved as executables.");
 }
 
 }  // namespace
