@@ -1,54 +1,54 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/FileIO.h"
+#include "platform/Platform.h"
+#include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+void touch(const fs::path& p, const std::string& content = "x") {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << content;
+}
+
+std::string read(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
 class FileIOTest : public testing::Test {
 protected:
-    fs::path root;
+    TempDir tmp{"vorlix-fileio"};
+    const fs::path root = tmp.path;
+    FileIO::Dialog& d = FileIO::dialog();
 
-    void SetUp() override {
-        root = fs::path(testing::TempDir()) /
-               ("vorlix_fileio_" + std::to_string(getpid()) + "_" +
-                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override {
-        FileIO::cancel();
-        fs::remove_all(root);
-    }
-    void write(const fs::path& p, const std::string& text) {
-        std::ofstream f(p, std::ios::binary);
-        f << text;
-    }
-    std::string read(const fs::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    }
+    void TearDown() override { FileIO::cancel(); }
     void type(const std::string& name) {
-        std::strcpy(FileIO::dialog().name, name.c_str());
+        std::strcpy(d.name, name.c_str());
         FileIO::nameEdited();
     }
+    // Every file and directory below root, relative to it.
+    std::set<std::string> files() {
+        std::set<std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(root)) out.insert(fs::relative(e.path(), root).string());
+        return out;
+    }
 };
-
-std::vector<std::string> names(const std::vector<FileIO::Entry>& entries) {
-    std::vector<std::string> out;
-    for (auto& e : entries) out.push_back(e.isDir ? "[" + e.name + "]" : e.name);
-    return out;
-}
 
 TEST(FileIOPath, ExtensionAndBaseName) {
     // Extensions lower-cased, bytes above $7F kept as they are (no sign-extended lookup).
@@ -66,7 +66,6 @@ TEST(FileIOPath, ExtensionAndBaseName) {
 
 // A default name gives the save its extension and its filter; a long one is cut to fit.
 TEST_F(FileIOTest, SaveRequestsTakeTheDefaultName) {
-    auto& d = FileIO::dialog();
     for (auto [name, ext] : std::initializer_list<std::pair<std::string, std::string>>{{"image.koa", "koa"}, {"noext", ""}, {std::string(700, 'x'), ""}}) {
         FileIO::saveWith("Save it", name, [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
         EXPECT_EQ(d.defaultExt, ext);
@@ -77,172 +76,123 @@ TEST_F(FileIOTest, SaveRequestsTakeTheDefaultName) {
 }
 
 TEST_F(FileIOTest, ListingSortsAndFilters) {
-    fs::create_directory(root / "b");
-    fs::create_directory(root / "A");
-    fs::create_directory(root / ".hiddendir");
-    write(root / "z.prg", "1");
-    write(root / "B.prg", "1");
-    write(root / "PIC.KOA", "1");
-    write(root / "pic.koa.bak", "1");
-    write(root / ".secret.koa", "1");
-    write(root / "ab", "1");
-    write(root / "a", "1");
+    for (const char* dir : {"b", "A", ".hiddendir"}) fs::create_directory(root / dir);
+    for (const char* file : {"z.prg", "B.prg", "PIC.KOA", "pic.koa.bak", ".secret.koa", "ab", "a"}) touch(root / file);
     fs::create_directory_symlink(root / "A", root / "linkdir");
-
-    auto all = names(FileIO::list(root.string(), {"All files", {}}));
-    EXPECT_EQ(all, (std::vector<std::string>{"[A]", "[b]", "[linkdir]", "a", "ab", "B.prg", "PIC.KOA",
-                                             "pic.koa.bak", "z.prg"}));
-    auto koa = names(FileIO::list(root.string(), {"*.koa", {"koa"}}));
-    EXPECT_EQ(koa, (std::vector<std::string>{"[A]", "[b]", "[linkdir]", "PIC.KOA"}));
-    auto dirs = names(FileIO::list(root.string(), {"Directories", {"\x01"}}));
-    EXPECT_EQ(dirs, (std::vector<std::string>{"[A]", "[b]", "[linkdir]"}));
+    auto names = [&](const FileIO::Filter& filter) {
+        std::string out;
+        for (auto& e : FileIO::list(root.string(), filter)) out += (e.isDir ? "[" + e.name + "]" : e.name) + " ";
+        return out;
+    };
+    EXPECT_EQ(names({"All files", {}}), "[A] [b] [linkdir] a ab B.prg PIC.KOA pic.koa.bak z.prg ");
+    EXPECT_EQ(names({"*.koa", {"koa"}}), "[A] [b] [linkdir] PIC.KOA ");
+    EXPECT_EQ(names({"Directories", {"\x01"}}), "[A] [b] [linkdir] ");
     EXPECT_TRUE(FileIO::list((root / "missing").string(), {"All files", {}}).empty());
 }
 
-TEST_F(FileIOTest, OpenReadsAndHandsOverNameAndBytes) {
-    write(root / "data.prg", std::string("\x01\x08\x42", 3));
-    std::string gotName;
-    std::vector<uint8_t> gotBytes;
-    int calls = 0;
-    FileIO::open("Load", {{"PRG", {"prg"}}}, [&](const std::string& n, std::vector<uint8_t>& b) {
-        gotName = n;
-        gotBytes = b;
-        ++calls;
-    });
-    FileIO::dialog().dir = root.string();
-    type("data.prg");
-    FileIO::accept();
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(gotName, "data.prg");
-    EXPECT_EQ(gotBytes, (std::vector<uint8_t>{1, 8, 0x42}));
-    EXPECT_FALSE(FileIO::dialog().open);
-    EXPECT_EQ(FileIO::startDir(), root.string());
-
-    // The next dialog starts where the last one ended.
-    FileIO::open("Again", {}, nullptr);
-    EXPECT_EQ(FileIO::dialog().dir, root.string());
-}
-
-// Refused requests stay open with a message, call nothing back and write nothing.
-TEST_F(FileIOTest, RefusalsStayInTheDialog) {
+// Each request with a name typed in a directory and accepted: the message, whether the dialog stays open, what
+// the callback got ("%" stands for root), the file written, where the dialog is and where the next one starts.
+TEST_F(FileIOTest, Requests) {
+    touch(root / "data.prg", "prg");
+    touch(root / "disk.d64");
+    touch(root / "other.prg", "old");
+    touch(root / "sub" / ".hidden", "xy");
+    fs::create_directory(root / "prgs");
     ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
-    int calls = 0;
-    auto& d = FileIO::dialog();
-    const struct { char kind; const char *dir, *name, *error; } rows[] = {
-        {'o', "", "", ""}, {'o', "", "missing.prg", "Couldn't open file!"},
-        {'o', "", "pipe.prg", "Couldn't open file!"},  // must not block on the FIFO
-        {'s', "nodir", "a.prg", "Couldn't open file for writing!"}, {'p', "", "nothere.d64", "File not found"},
-        {'r', "", "a.png", "Couldn't encode it!"},
+    const std::string exists = "other.prg exists. Press Save again to overwrite.";
+    const struct {
+        const char* name;
+        char kind;  // Open, open Path, Save, save Refused by its producer, choose Directory, open Followed by another
+        const char *defaultName, *dir, *typed;
+        std::string error;
+        bool open;
+        std::string got, written, dirAfter;
+    } rows[] = {
+        {"open hands over name and bytes", 'O', "", "", "data.prg", "", false, "data.prg:prg", "", ""},
+        {"nothing typed", 'O', "", "", "", "", true, "", "", ""},
+        {"missing file", 'O', "", "", "missing.prg", "Couldn't open file!", true, "", "", ""},
+        {"a FIFO is not waited for", 'O', "", "", "pipe.prg", "Couldn't open file!", true, "", "", ""},
+        {"a typed directory is entered", 'O', "", "", "sub", "", true, "", "", "sub"},
+        {"hidden files can be typed", 'O', "", "sub", ".hidden", "", false, ".hidden:xy", "", "sub"},
+        {"open path", 'P', "", "", "disk.d64", "", false, "%/disk.d64", "", ""},
+        {"open path of a missing file", 'P', "", "", "nothere.d64", "File not found", true, "", "", ""},
+        {"choose directory", 'D', "", "prgs", "", "", false, "%/prgs", "", "prgs"},
+        {"save adds the extension", 'S', "picture.prg", "", "picture", "", false, "picture.prg", "picture.prg", ""},
+        {"upper-case extension of the kind kept", 'S', "image.koa", "", "PIC.KOA", "", false, "PIC.KOA", "PIC.KOA", ""},
+        {"another extension replaced; an existing file asks", 'S', "picture.prg", "", "other.png", exists, true, "", "", ""},
+        {"save into a missing directory", 'S', "a.prg", "nodir", "a.prg", "Couldn't open file for writing!", true, "", "", "nodir"},
+        {"refused by the producer", 'R', "a.png", "", "a.png", "Couldn't encode it!", true, "", "", ""},
+        {"a callback may start a new request", 'F', "", "", "data.prg", "", true, "", "", ""},
     };
     for (const auto& r : rows) {
-        if (r.kind == 'o') FileIO::open("Load", {}, [&](const std::string&, std::vector<uint8_t>&) { ++calls; });
-        if (r.kind == 's') FileIO::saveWith("Save", "a.prg", [](const std::string&) { return std::vector<uint8_t>{1}; }, [&](const std::string&) { ++calls; });
-        if (r.kind == 'p') FileIO::openPath("Mount", {}, [&](const std::string&) { ++calls; });
-        if (r.kind == 'r')
-            FileIO::saveWith("Save", "a.png", [](const std::string&) { FileIO::refuseSave("Couldn't encode it!"); return std::vector<uint8_t>{}; },
-                             [&](const std::string&) { ++calls; });
+        SCOPED_TRACE(r.name);
+        std::string got;
+        auto onOpen = [&](const std::string& n, std::vector<uint8_t>& b) { got = n + ":" + std::string(b.begin(), b.end()); };
+        auto onPath = [&](const std::string& p) { got = "%" + p.substr(std::min(p.size(), root.string().size())); };
+        auto onSaved = [&](const std::string& n) { got = n; };
+        auto produce = [](const std::string&) { return std::vector<uint8_t>{'n', 'e', 'w'}; };
+        auto refuse = [](const std::string&) {
+            FileIO::refuseSave("Couldn't encode it!");
+            return std::vector<uint8_t>{};
+        };
+        if (r.kind == 'O') FileIO::open("Load", {{"PRG", {"prg"}}}, onOpen);
+        if (r.kind == 'P') FileIO::openPath("Mount", {}, onPath);
+        if (r.kind == 'D') FileIO::chooseDirectory("Dir", onPath);
+        if (r.kind == 'S' || r.kind == 'R') FileIO::saveWith("Save", r.defaultName, r.kind == 'S' ? produce : refuse, onSaved);
+        if (r.kind == 'F') FileIO::open("First", {}, [](const std::string&, std::vector<uint8_t>&) { FileIO::open("Follow-up", {}, nullptr); });
+        EXPECT_EQ(d.dir, FileIO::startDir());  // where the last one ended
+        const auto before = files();
+        const unsigned serial = FileIO::requestSerial();
         d.dir = (root / r.dir).string();
-        type(r.name);
+        type(r.typed);
+        if (r.kind == 'D') FileIO::useThisDirectory();
+        else FileIO::accept();
+        EXPECT_EQ(d.error, r.error);
+        EXPECT_EQ(d.open, r.open);
+        EXPECT_EQ(got, r.got);
+        auto after = files();
+        for (const auto& f : before) after.erase(f);
+        EXPECT_EQ(after, (r.written.empty() ? std::set<std::string>{} : std::set<std::string>{r.written}));
+        if (!r.written.empty()) { EXPECT_EQ(read(root / r.written), "new"); }
+        EXPECT_EQ((fs::path(r.open ? d.dir : FileIO::startDir()) / "").lexically_normal(), (root / r.dirAfter / "").lexically_normal());
+        if (r.dirAfter != r.dir) { EXPECT_STREQ(d.name, ""); }
+        if (r.kind == 'F') { EXPECT_TRUE(d.title == "Follow-up" && FileIO::requestSerial() != serial); }
+        if (r.kind != 'R') continue;
+        // A later producer that succeeds is not refused by the earlier text.
+        d.producer = produce;
         FileIO::accept();
-        EXPECT_EQ(d.error, r.error) << r.name;
-        EXPECT_TRUE(d.open) << r.name;
-        EXPECT_FALSE(fs::exists(root / r.dir / r.name) && r.kind != 'o') << r.name;
+        EXPECT_EQ(read(root / "a.png"), "new");
     }
-    EXPECT_EQ(calls, 0);
-    // A later producer that succeeds is not refused by the earlier text.
-    d.producer = [](const std::string&) { return std::vector<uint8_t>{1}; };
-    FileIO::accept();
-    EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(fs::exists(root / "a.png"));
 }
 
-TEST_F(FileIOTest, TypedDirectoryIsEntered) {
-    fs::create_directory(root / "sub");
-    FileIO::open("Load", {}, [](const std::string&, std::vector<uint8_t>&) { FAIL(); });
-    auto& d = FileIO::dialog();
-    d.dir = root.string();
-    type("sub");
-    FileIO::accept();
-    EXPECT_TRUE(d.open);
-    EXPECT_EQ(fs::path(d.dir), fs::weakly_canonical(root / "sub"));
-    EXPECT_STREQ(d.name, "");
-    // Hidden files are not listed but can be typed.
-    write(root / "sub" / ".hidden", "xy");
-    std::string got;
-    d.onOpen = [&](const std::string& n, std::vector<uint8_t>&) { got = n; };
-    type(".hidden");
-    FileIO::accept();
-    EXPECT_EQ(got, ".hidden");
-}
-
-TEST_F(FileIOTest, SaveForcesExtensionAndConfirmsOverwrite) {
-    int saved = 0;
-    std::string savedName;
-    auto producer = [](const std::string&) { return std::vector<uint8_t>{'n', 'e', 'w'}; };
-    FileIO::saveWith("Save", "picture.prg", producer, [&](const std::string& n) {
-        savedName = n;
-        ++saved;
-    });
-    auto& d = FileIO::dialog();
-    d.dir = root.string();
-    type("picture");
-    FileIO::accept();
-    EXPECT_EQ(saved, 1);
-    EXPECT_EQ(savedName, "picture.prg");
-    EXPECT_EQ(read(root / "picture.prg"), "new");
-
-    write(root / "other.prg", "old");
-    FileIO::saveWith("Save", "picture.prg", producer, [&](const std::string&) { ++saved; });
-    d.dir = root.string();
-    type("other.png");  // becomes other.prg, which exists
-    FileIO::accept();
-    EXPECT_EQ(d.error, "other.prg exists. Press Save again to overwrite.");
-    EXPECT_EQ(read(root / "other.prg"), "old");
-    EXPECT_TRUE(d.open);
-    // An edit between the presses asks again.
-    type("other.prg");
-    FileIO::accept();
-    EXPECT_EQ(read(root / "other.prg"), "old");
-    FileIO::accept();
-    EXPECT_EQ(read(root / "other.prg"), "new");
-    EXPECT_EQ(saved, 2);
-    EXPECT_FALSE(d.open);
-
-    // Upper-case extension of the default kind is kept.
-    FileIO::saveWith("Save", "image.koa", producer, nullptr);
-    d.dir = root.string();
-    type("PIC.KOA");
-    FileIO::accept();
-    EXPECT_TRUE(fs::exists(root / "PIC.KOA"));
-    EXPECT_FALSE(fs::exists(root / "PIC.koa"));
-}
-
-// A first Save on an existing file arms the overwrite; picking a file, entering or leaving a directory disarms
-// it, and armed for one path it never overwrites another.
-TEST_F(FileIOTest, OverwriteIsDisarmed) {
+// The first Save on an existing file arms the overwrite; an edit of the name, picking a file, entering or leaving
+// a directory disarms it, and armed for one path it never overwrites another.
+TEST_F(FileIOTest, Overwrite) {
     fs::create_directories(root / "sub" / "deeper");
-    write(root / "x.prg", "old");
-    write(root / "sub" / "x.prg", "old");
-    auto& d = FileIO::dialog();
-    const std::pair<void (*)(), fs::path> actions[] = {
-        {[] { FileIO::pickFile("x.prg"); }, root / "sub"}, {[] { FileIO::enterDir("deeper"); }, root / "sub" / "deeper"}, {FileIO::goUp, root}};
+    touch(root / "x.prg", "old");
+    touch(root / "sub" / "x.prg", "old");
+    const std::pair<void (*)(), fs::path> actions[] = {{[] { FileIO::nameEdited(); }, root / "sub"},
+                                                       {[] { FileIO::pickFile("x.prg"); }, root / "sub"},
+                                                       {[] { FileIO::enterDir("deeper"); }, root / "sub" / "deeper"},
+                                                       {FileIO::goUp, root}};
     for (const auto& [action, dir] : actions) {
         FileIO::save("Save", "x.prg", {'n', 'e', 'w'}, nullptr);
         EXPECT_EQ(d.producer("x"), d.producer("y"));  // the bytes are held for every call
         d.dir = (root / "sub").string();
         FileIO::accept();
         EXPECT_TRUE(d.overwriteArmed);
+        EXPECT_EQ(d.error, "x.prg exists. Press Save again to overwrite.");
         action();
         EXPECT_FALSE(d.overwriteArmed);
         EXPECT_EQ(fs::path(d.dir), dir);
     }
     FileIO::accept();  // another file: a new warning, nothing written
-    EXPECT_EQ(d.error, "x.prg exists. Press Save again to overwrite.");
     d.dir = (root / "sub").string();
     FileIO::accept();
     EXPECT_EQ(read(root / "sub" / "x.prg") + read(root / "x.prg"), "oldold");
     FileIO::accept();
     EXPECT_EQ(read(root / "sub" / "x.prg") + read(root / "x.prg"), "newold");
+    EXPECT_FALSE(d.open);
     // A new request drops the old one's callback.
     bool firstCalled = false;
     FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
@@ -251,51 +201,164 @@ TEST_F(FileIOTest, OverwriteIsDisarmed) {
     type("x.prg");
     FileIO::accept();
     EXPECT_FALSE(firstCalled);
-}
-
-TEST_F(FileIOTest, OpenPathAndChooseDirectory) {
-    write(root / "disk.d64", "x");
-    std::string got;
-    FileIO::openPath("Mount", {}, [&](const std::string& p) { got = p; });
-    auto& d = FileIO::dialog();
-    d.dir = root.string();
-    type("disk.d64");
-    FileIO::accept();
-    EXPECT_EQ(fs::path(got), root / "disk.d64");
-    EXPECT_FALSE(d.open);
-
-    fs::create_directory(root / "prgs");
-    got.clear();
-    FileIO::chooseDirectory("Dir", [&](const std::string& p) { got = p; });
-    d.dir = (root / "prgs").string();
-    FileIO::useThisDirectory();
-    EXPECT_EQ(got, (root / "prgs").string());
-    EXPECT_FALSE(d.open);
-    EXPECT_EQ(FileIO::startDir(), (root / "prgs").string());
-}
-
-TEST_F(FileIOTest, CallbackMayStartANewRequest) {
-    write(root / "f.prg", "1");
-    unsigned before = 0;
-    FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) {
-        FileIO::open("Follow-up", {}, nullptr);
-    });
-    before = FileIO::requestSerial();
-    FileIO::dialog().dir = root.string();
-    type("f.prg");
-    FileIO::accept();
-    EXPECT_TRUE(FileIO::dialog().open);
-    EXPECT_EQ(FileIO::dialog().title, "Follow-up");
-    EXPECT_NE(FileIO::requestSerial(), before);
-}
-
-TEST_F(FileIOTest, UpStopsAtRoot) {
-    FileIO::open("x", {}, nullptr);
     for (const char* dir : {"/", "/tmp/"}) {
-        FileIO::dialog().dir = dir;
+        d.dir = dir;
         FileIO::goUp();
-        EXPECT_EQ(FileIO::dialog().dir, "/") << dir;
+        EXPECT_EQ(d.dir, "/") << dir;
     }
+}
+
+// Keeps the environment variables of one test apart from the next.
+struct EnvGuard {
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    void set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~EnvGuard() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
+            else unsetenv(it->first.c_str());
+        }
+    }
+};
+
+// "%" stands for a fresh directory, which is also the working directory while the platform looks.
+TEST(Platform, AssetAndConfigDirectories) {
+    auto expand = [](std::string s, const fs::path& t) {
+        if (const size_t at = s.find('%'); at != std::string::npos) s.replace(at, 1, t.string());
+        return s;
+    };
+    // The variable wins; then base/assets, then base/../share/vorlix/assets (a missing separator
+    // added); an empty variable is skipped, never taken for the working directory.
+    const struct {
+        std::vector<const char*> files;
+        const char *variable, *base, *want;
+    } assets[] = {
+        {{"env/C64Chars.bin", "base/assets/C64Chars.bin"}, "%/env", "%/base/", "%/env"},
+        {{"share/vorlix/assets/C64Chars.bin", "bin/program"}, "%/nothing", "%/bin/", "%/bin/../share/vorlix/assets"},
+        {{"share/vorlix/assets/C64Chars.bin", "bin/assets/C64Chars.bin"}, "%/nothing", "%/bin", "%/bin/assets"},
+        {{"C64Chars.bin"}, "", "%/nowhere/", "assets"},
+    };
+    const fs::path cwd = fs::current_path();
+    for (const auto& r : assets) {
+        TempDir t;
+        for (const char* f : r.files) touch(t.path / f);
+        EnvGuard env;
+        env.set("VORLIX_ASSETS", expand(r.variable, t.path).c_str());
+        fs::current_path(t.path);
+        Platform::initWithBasePath(expand(r.base, t.path));
+        fs::current_path(cwd);
+        EXPECT_EQ(Platform::assetDir(), expand(r.want, t.path)) << r.want;
+    }
+    // APPDATA, then XDG_CONFIG_HOME, then HOME/.config; the directory is made.
+    const struct {
+        const char *appData, *xdg, *home, *want;
+    } configs[] = {{"%/appdata", "%/xdg", "%", "%/appdata/Vorlix"},
+                   {"", "%/xdg", "%", "%/xdg/vorlix"},
+                   {"", nullptr, "%", "%/.config/vorlix"},
+                   {"", nullptr, nullptr, "."}};
+    for (const auto& r : configs) {
+        TempDir t;
+        EnvGuard env;
+        env.set("APPDATA", expand(r.appData, t.path).c_str());
+        env.set("XDG_CONFIG_HOME", r.xdg ? expand(r.xdg, t.path).c_str() : nullptr);
+        env.set("HOME", r.home ? expand(r.home, t.path).c_str() : nullptr);
+        Platform::initWithBasePath("");
+        EXPECT_EQ(Platform::configDir(), expand(r.want, t.path));
+        EXPECT_TRUE(fs::is_directory(Platform::configDir()));
+    }
+}
+
+// Files are read whole; a missing file, a directory, a FIFO and an oversized file fail at once, buffer untouched.
+TEST(Platform, ReadFileCases) {
+    TempDir t;
+    touch(t.path / "empty", "");
+    touch(t.path / "data", std::string("\x01\x00\xff", 3));
+    ASSERT_EQ(mkfifo((t.path / "fifo").c_str(), 0600), 0);
+    std::ofstream(t.path / "big", std::ios::binary).seekp(Platform::kMaxFileSize).put('x');
+    const std::pair<const char*, Bytes> rows[] = {{"empty", {}}, {"data", {1, 0, 255}}, {"missing", {7}}, {"", {7}}, {"fifo", {7}}, {"big", {7}}};
+    for (const auto& [name, want] : rows) {
+        Bytes b{7};
+        EXPECT_EQ(Platform::readFile((t.path / name).string(), b), want != Bytes{7}) << name;
+        EXPECT_EQ(b, want) << name;
+    }
+}
+
+TEST(Platform, WriteFileKeepsOldFileOnFailureAndReplacesOnSuccess) {
+    TempDir t;
+    std::string path = (t.path / "out.bin").string();
+    Bytes back;
+    for (const Bytes& bytes : {Bytes{1, 2, 3}, Bytes{}}) {
+        EXPECT_TRUE(Platform::writeFile(path, bytes));
+        ASSERT_TRUE(Platform::readFile(path, back));
+        EXPECT_EQ(back, bytes);
+    }
+    EXPECT_FALSE(Platform::writeFile((t.path / "no" / "such" / "dir.bin").string(), Bytes{1}));
+    // Writing over a directory fails and leaves it, and no temporary file stays behind.
+    fs::create_directory(t.path / "adir");
+    EXPECT_FALSE(Platform::writeFile((t.path / "adir").string(), Bytes{1}));
+    EXPECT_TRUE(fs::is_directory(t.path / "adir"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path), fs::directory_iterator()), 2);
+    // A write cut short by the file-size limit is a failure, and the old file is kept.
+    ASSERT_TRUE(Platform::writeFile(path, Bytes{5, 6}));
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool wrote = Platform::writeFile(path, Bytes(100000, 1));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(wrote);
+    ASSERT_TRUE(Platform::readFile(path, back));
+    EXPECT_EQ(back, (Bytes{5, 6}));
+    if (getuid() != 0) {  // root ignores directory permissions
+        fs::permissions(t.path, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(Platform::writeFile(path, Bytes{7, 7, 7}));
+        fs::permissions(t.path, fs::perms::owner_all);
+        ASSERT_TRUE(Platform::readFile(path, back));
+        EXPECT_EQ(back, (Bytes{5, 6}));
+    }
+}
+
+// Saves over files as a user without root (when started as root) and counts what went wrong.
+int writeAsStranger(const fs::path& dir) {
+    if (getuid() == 0 && (chown(dir.c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        return 99;
+    umask(022);
+    fs::create_directory(dir / "sub");
+    touch(dir / "new.bin.vorlix-tmp", "mine");  // a stranger's file named like a temporary
+    // Written through, holding the bytes, mode before (0: absent) and after, whether it writes.
+    const struct { const char *name, *real; unsigned mode, after; bool writes; } rows[] = {
+        {"private.bin", "private.bin", 0600, 0600, true}, {"readonly.bin", "readonly.bin", 0444, 0444, false},
+        {"link.bin", "sub/real.bin", 0640, 0640, true},   {"new.bin", "new.bin", 0, 0644, true}};
+    int failures = 0;
+    for (const auto& r : rows) {
+        if (r.mode) {
+            touch(dir / r.real, "old");
+            chmod((dir / r.real).c_str(), r.mode);
+        }
+        if (r.name != std::string(r.real)) fs::create_symlink(r.real, dir / r.name);
+        const bool wrote = Platform::writeFile((dir / r.name).string(), Bytes{'n', 'e', 'w'});
+        struct stat st {};
+        stat((dir / r.real).c_str(), &st);
+        failures += wrote != r.writes || read(dir / r.real) != (r.writes ? "new" : "old") || (st.st_mode & 07777) != r.after ||
+                    (r.name != std::string(r.real) && !fs::is_symlink(dir / r.name));
+    }
+    int entries = 0;
+    for (auto& e : fs::recursive_directory_iterator(dir)) entries += !e.is_directory();
+    return failures + (entries != 6) + (read(dir / "new.bin.vorlix-tmp") != "mine");
+}
+
+// Saving over a file changes nothing but its bytes.
+TEST(Platform, WriteFileKeepsModeLinkAndNeighbours) {
+    TempDir t;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(writeAsStranger(t.path)), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
