@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/Classic.h"
 #include "app/Compat.h"
 #include "app/Popups.h"
 #include "app/Widgets.h"
@@ -45,11 +44,6 @@ struct Headless {
         unsigned char* px = nullptr;
         int w = 0, h = 0;
         io.Fonts->GetTexDataAsRGBA32(&px, &w, &h);
-        io.KeyMap[ImGuiKey_Enter] = SDL_SCANCODE_RETURN;
-        io.KeyMap[ImGuiKey_KeyPadEnter] = SDL_SCANCODE_KP_ENTER;
-        io.KeyMap[ImGuiKey_Escape] = SDL_SCANCODE_ESCAPE;
-        io.KeyMap[ImGuiKey_Backspace] = SDL_SCANCODE_BACKSPACE;
-        Classic::ApplyStyle();
         setenv("APPDATA", dir.path.c_str(), 1);
         Platform::initWithBasePath("");
         app = std::make_unique<App>();
@@ -87,58 +81,6 @@ struct Headless {
         }
     }
 };
-
-// Only Return or a click elsewhere after an edit commits, masked to a byte.
-TEST(HexField, CommitsOnReturnOrClickElsewhereAfterAnEdit) {
-    struct Fields {
-        int a = 0x12, b = 0x34;
-        bool committedA = false, committedB = false, showA = true;
-        ImVec2 posA, posB;
-    };
-    const struct {
-        const char* typed;
-        std::function<void(Headless&, Fields&)> end;
-        bool committed;
-        int a;
-    } rows[] = {
-        {"FFF", [](Headless& h, Fields&) { h.frame(SDL_SCANCODE_RETURN); }, true, 0xFF},
-        {"7", [](Headless& h, Fields& f) { h.click(f.posB); }, true, 0x07},
-        {"AB", [](Headless& h, Fields&) { h.click(ImVec2(300, 250)); }, true, 0xAB},
-        {"5", [](Headless& h, Fields&) { h.frame(SDL_SCANCODE_ESCAPE); }, false, 0x12},
-        {"", [](Headless& h, Fields& f) { h.click(f.posB); }, false, 0x12},
-        // Not drawn for a while mid-edit: the edit is gone when the field comes back.
-        {"9", [](Headless& h, Fields& f) { f.showA = false, h.frame(), h.frame(), f.showA = true, h.frame(); }, false,
-         0x12},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
-        Headless h;
-        Fields f;
-        h.draw = [&f] {
-            ImGui::SetNextWindowPos(ImVec2(0, 0));
-            ImGui::SetNextWindowSize(ImVec2(400, 300));
-            ImGui::Begin("w");
-            f.posA = ImGui::GetCursorScreenPos();
-            f.posA = ImVec2(f.posA.x + 10, f.posA.y + 5);
-            if (f.showA) f.committedA |= Widgets::HexByteInput("##a", f.a, 60);
-            f.posB = ImGui::GetCursorScreenPos();
-            f.posB = ImVec2(f.posB.x + 10, f.posB.y + 5);
-            f.committedB |= Widgets::HexByteInput("##b", f.b, 60);
-            ImGui::End();
-        };
-        h.frame();
-        h.click(f.posA);
-        ImGui::GetIO().AddInputCharactersUTF8(r.typed);
-        h.frame();
-        EXPECT_EQ(f.a, 0x12) << "nothing commits while typing";
-        r.end(h, f);
-        h.frame();
-        EXPECT_EQ(f.committedA, r.committed);
-        EXPECT_EQ(f.a, r.a);
-        EXPECT_FALSE(f.committedB);
-        EXPECT_EQ(f.b, 0x34);
-    }
-}
 
 TEST(CharDescription, Codes) {
     const std::pair<int, const char*> rows[] = {{129, "rev. a"}, {160, "rev. space"}, {64, ""},    {192, ""},
