@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -215,7 +214,11 @@ TEST_F(AppTest, FileOutcomes) {
     for (size_t i = 0; i < doodle.size(); ++i) doodle[i] = u8(i * 7);
     for (size_t i = 0; i < two.size(); ++i) two[i] = u8(i + 1);
     const std::string source = "\tlda #$01\r\n\xC2\xA4" "c000\n", longName(200, 'n');
+    const Bytes project = m().saveProject();
+    const auto projectState = snapshot();
     auto holds = [](const Machine& m, int addr, const u8* bytes, size_t n) { return !std::memcmp(m.ram + addr, bytes, n); };
+    auto ramIs = [](int addr, u8 value) { return [=](App& a) { return a.machine.ram[addr] == value; }; };
+    auto driveMounted = [](int drive) { return [=](App& a) { return a.drives[drive].mode == 1 && a.showMountDisk; }; };
     auto prg = [](int addr, Bytes body) {
         body.insert(body.begin(), {u8(addr), u8(addr >> 8)});
         return body;
@@ -228,89 +231,95 @@ TEST_F(AppTest, FileOutcomes) {
     };
     fs::create_directory(root / "folder");
     ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
+    app->drives[0].mountDirectory(root.string());
+    app->drives[1].mountDirectory(root.string());
     const struct {
         std::string file;
         Bytes bytes;
         std::function<void(App&)> command;  // null: dropped on the window
         const char* dialog;                 // null: not checked
-        std::string popupTitle, popupText;  // a text ending in a blank: the start of the message; none: any
-        const char* step;                   // null: none
+        std::string popup;                  // "title|text"; ending in a blank or the bar: the start of it
+        const char* step;                   // null: none; empty: the undo buffer is emptied
         std::function<bool(App&)> check = nullptr;
         std::function<void(App&)> setup = nullptr;
     } rows[] = {
-        {"code.prg", {0x00, 0xC0, 0xEA}, Actions::loadMemory, "Load memory", "Success!",
-         "$0001 bytes read from $C000 to $C001", "load memory", [](App& a) { return a.machine.ram[0xC000] == 0xEA; }},
-        {"tiny.prg", {0x07}, Actions::loadMemory, "Load memory", "Success!", "$0000 bytes read from $0000 to $0000",
+        {"code.prg", {0x00, 0xC0, 0xEA}, Actions::loadMemory, "Load memory",
+         "Success!|$0001 bytes read from $C000 to $C001", "load memory", ramIs(0xC000, 0xEA)},
+        {"tiny.prg", {0x07}, Actions::loadMemory, "Load memory", "Success!|$0000 bytes read from $0000 to $0000",
          "load memory"},
-        {"pic.xyz", Bytes(100, 1), anyImage, nullptr, "Error", "Couldn't determine file format!", nullptr},
+        {"pic.xyz", Bytes(100, 1), anyImage, nullptr, "Error|Couldn't determine file format!", nullptr},
         // A file too short still switches the mode, so the step stays.
-        {"a.hir", {1, 2}, anyImage, nullptr, "Error", "Couldn't load the file!", "load image",
+        {"a.hir", {1, 2}, anyImage, nullptr, "Error|Couldn't load the file!", "load image",
          [](App& a) { return a.machine.gfxMode() == 3; }},
-        {"bad.koa", {1, 2}, Actions::loadKoala, "Load Koala image", "", "", "load image"},
-        {"row.raw", Bytes(320, 1), Actions::loadRaw, "Load RAW image", "", "", "load image",
-         [](App& a) {
-             const Machine& m = a.machine;
-             return m.ram[m.bitmapAddr()] == 0xFF && m.ram[m.bitmapAddr() + 39 * 8] == 0xFF && m.ram[m.bitmapAddr() + 1] == 0;
+        {"bad.koa", {1, 2}, Actions::loadKoala, "Load Koala image", "", "load image"},
+        {"row.raw", Bytes(320, 1), Actions::loadRaw, "Load RAW image", "", "load image", [](App& a) {
+             const int at = a.machine.bitmapAddr();
+             return a.machine.ram[at] == 0xFF && a.machine.ram[at + 39 * 8] == 0xFF && a.machine.ram[at + 1] == 0;
          }},
-        {"PIC.KOA", koala, anyImage, nullptr, "", "", "load image", koalaShown},
+        {"PIC.KOA", koala, anyImage, nullptr, "", "load image", koalaShown},
         // A chosen format wins over the extension.
-        {"pic.koa", doodle, [](App& a) { Actions::loadImageFormat(a, 8); }, nullptr, "", "", "load image",
-         [&](App& a) {
+        {"pic.koa", doodle, [](App& a) { Actions::loadImageFormat(a, 8); }, nullptr, "", "load image", [&](App& a) {
              const Machine& m = a.machine;
              return m.gfxMode() == 3 && holds(m, m.screenAddr(), doodle.data() + 2, 1000) &&
                     holds(m, m.bitmapAddr(), doodle.data() + 1026, 8000);
          }},
         // Raw sprites go to the editor's block; a PRG selects its own block when it lies in the VIC bank.
-        {"s.bin", two, Actions::loadSprites, nullptr, "Load sprites", "2 sprites loaded to $0340 (sprite $0D)",
-         "load sprites", [&](App& a) { return holds(a.machine, 0x0340, two.data(), 128) && a.machine.ram[0x03C0] != two[0]; }},
-        {"one.spr", Bytes(64, 9), Actions::loadSprites, nullptr, "Load sprites", "1 sprite loaded to $0340 (sprite $0D)",
+        {"s.bin", two, Actions::loadSprites, nullptr, "Load sprites|2 sprites loaded to $0340 (sprite $0D)", "load sprites",
+         [&](App& a) { return holds(a.machine, 0x0340, two.data(), 128) && a.machine.ram[0x03C0] != two[0]; }},
+        {"one.spr", Bytes(64, 9), Actions::loadSprites, nullptr, "Load sprites|1 sprite loaded to $0340 (sprite $0D)",
          "load sprites"},
-        {"none.raw", {}, Actions::loadSprites, nullptr, "Load sprites", "0 sprites loaded to $0340 (sprite $0D)",
+        {"none.raw", {}, Actions::loadSprites, nullptr, "Load sprites|0 sprites loaded to $0340 (sprite $0D)",
          "load sprites"},
-        {"big.bin", Bytes(200, 3), Actions::loadSprites, nullptr, "Load sprites", "1 sprite loaded to $FFC0 (sprite $FF)",
-         "load sprites", [](App& a) { return a.machine.ram[0xFFFF] == 3; },
-         [](App& a) {
+        {"big.bin", Bytes(200, 3), Actions::loadSprites, nullptr, "Load sprites|1 sprite loaded to $FFC0 (sprite $FF)",
+         "load sprites", ramIs(0xFFFF, 3), [](App& a) {
              a.machine.bank = 3;
              a.spriteBlock = 0xFF;
          }},
-        {"o.prg", {0x00, 0x50, 1, 2, 3}, Actions::loadSprites, nullptr, "Load sprites",
-         "$0003 bytes read from $5000 to $5003\n(outside the current VIC bank)", "load sprites",
+        {"o.prg", {0x00, 0x50, 1, 2, 3}, Actions::loadSprites, nullptr,
+         "Load sprites|$0003 bytes read from $5000 to $5003\n(outside the current VIC bank)", "load sprites",
          [](App& a) { return a.spriteBlock == 13; }},
         {"s.prg", prg(0x2000, Bytes(64, 0x11)), Actions::loadSprites, nullptr,
-         "Load sprites", "$0040 bytes read from $2000 to $2040\n(sprite $80 - $80)", "load sprites",
+         "Load sprites|$0040 bytes read from $2000 to $2040\n(sprite $80 - $80)", "load sprites",
          [](App& a) { return a.spriteBlock == 0x80; }},
         // $D018 = $14 in bank 0 shows the ROM set.
-        {"rom.bin", Bytes(4096, 0x5A), Actions::loadCharset, nullptr, "Load charset",
-         "The current charset is ROM. Select a RAM charset bank first.", nullptr},
-        {"c.bin", Bytes(4096, 0x5A), Actions::loadCharset, nullptr, "", "", "load charset",
+        {"rom.bin", Bytes(4096, 0x5A), Actions::loadCharset, nullptr,
+         "Load charset|The current charset is ROM. Select a RAM charset bank first.", nullptr},
+        {"c.bin", Bytes(4096, 0x5A), Actions::loadCharset, nullptr, "", "load charset",
          [](App& a) { return a.machine.ram[0x3000] == 0x5A && a.machine.ram[0x37FF] == 0x5A && a.machine.ram[0x3800] != 0x5A; },
          ramCharset},
-        {"c.64c", {0x00, 0x28, 1, 2, 3, 4}, Actions::loadCharset, nullptr, "Load charset",
-         "$0004 bytes read from $2800 to $2804", "load charset",
-         [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[0x18] == 0x1C; }, ramCharset},
-        {"notes.TXT", {0x00, 0x10, 0x77}, nullptr, nullptr, "Success!", "notes.TXT:\n$0001 bytes read from $1000 to $1001",
-         "load memory", [](App& a) { return a.machine.ram[0x1000] == 0x77; }},
-        {"x.prg", {0x42}, nullptr, nullptr, "Success!", "x.prg:\n$0000 bytes read from $0000 to $0000", "load memory"},
-        {"noext", {0xFE, 0xFF, 1, 2, 3}, nullptr, nullptr, "Success!", "noext:\n$0002 bytes read from $FFFE to $10000",
+        {"c.64c", {0x00, 0x28, 1, 2, 3, 4}, Actions::loadCharset, nullptr, "Load charset|$0004 bytes read from $2800 to $2804",
+         "load charset", [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[0x18] == 0x1C; }, ramCharset},
+        {"notes.TXT", {0x00, 0x10, 0x77}, nullptr, nullptr, "Success!|notes.TXT:\n$0001 bytes read from $1000 to $1001",
+         "load memory", ramIs(0x1000, 0x77)},
+        {"x.prg", {0x42}, nullptr, nullptr, "Success!|x.prg:\n$0000 bytes read from $0000 to $0000", "load memory"},
+        {"noext", {0xFE, 0xFF, 1, 2, 3}, nullptr, nullptr, "Success!|noext:\n$0002 bytes read from $FFFE to $10000",
          "load memory"},
         // A long name is cut so the text stays within 159 characters.
-        {longName, {0x00, 0x10, 1}, nullptr, nullptr, "Success!", "", "load memory",
+        {longName, {0x00, 0x10, 1}, nullptr, nullptr, "Success!|", "load memory",
          [](App& a) { return a.popups.back().text.size() == 159; }},
-        {"demo.s", Bytes(source.begin(), source.end()), nullptr, nullptr, "", "", nullptr,
+        {"demo.s", Bytes(source.begin(), source.end()), nullptr, nullptr, "", nullptr,
          [&](App& a) { return a.asmSource == source && a.showAssembler; }},
-        {"DROP.KOA", koala, nullptr, nullptr, "", "", "load image", koalaShown},
-        {"x.raw", Bytes(8, 0xFF), nullptr, nullptr, "", "", "load image",
+        {"DROP.KOA", koala, nullptr, nullptr, "", "load image", koalaShown},
+        {"x.raw", Bytes(8, 0xFF), nullptr, nullptr, "", "load image",
          [](App& a) { return a.machine.gfxMode() == 3 && a.machine.ram[a.machine.bitmapAddr()] == 0xFF; }},
-        {"short.hir", {1, 2}, nullptr, nullptr, "Error", "Couldn't load short.hir", "load image"},
-        {"bad.vpr", Bytes(10, 0), nullptr, nullptr, "Error", "Unknown file format (Not a Vorlix project)!", nullptr},
-        {"pic.png", Bytes(50, 0), nullptr, nullptr, "Error", "Couldn't read the image: ", nullptr},
-        {"folder", {}, nullptr, nullptr, "Error", "Couldn't open folder", nullptr},
-        {"folder/", {}, nullptr, nullptr, "Error", "Couldn't open " + (root / "folder/").string(), nullptr},
-        {"nodir/missing.prg", {}, nullptr, nullptr, "Error", "Couldn't open missing.prg", nullptr},  // never written
-        {"pipe.prg", {}, nullptr, nullptr, "Error", "Couldn't open pipe.prg", nullptr},
-        {"empty", {}, nullptr, nullptr, "Error", "Don't know what to do with empty", nullptr},
-        {"two", {1, 2}, nullptr, nullptr, "Error", "Don't know what to do with two", nullptr},
-        {"other.TXT", {1, 2}, nullptr, nullptr, "Error", "Don't know what to do with other.TXT", nullptr},
+        {"short.hir", {1, 2}, nullptr, nullptr, "Error|Couldn't load short.hir", "load image"},
+        // A project replaces everything and empties the undo buffer.
+        {"p.vpr", project, nullptr, nullptr, "", "", [&](App&) { return snapshot() == projectState; },
+         [](App& a) { a.machine.ram[0x1234] ^= 0xFF; }},
+        {"bad.vpr", Bytes(10, 0), nullptr, nullptr, "Error|Unknown file format (Not a Vorlix project)!", nullptr},
+        // Disk images mount on drive 10, then 11, then replace drive 8's disk; a refused one opens no window.
+        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr, driveMounted(2)},
+        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr, driveMounted(3)},
+        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr, driveMounted(0)},
+        {"BAD.D64", Bytes(100, 0), nullptr, nullptr, "Error|Could not mount D64-file: Unknown D64-disk format", nullptr},
+        {"pic.png", Bytes(50, 0), nullptr, nullptr, "Error|Couldn't read the image: ", nullptr},
+        {"folder", {}, nullptr, nullptr, "Error|Couldn't open folder", nullptr},
+        {"folder/", {}, nullptr, nullptr, "Error|Couldn't open " + (root / "folder/").string(), nullptr},
+        {"nodir/missing.prg", {}, nullptr, nullptr, "Error|Couldn't open missing.prg", nullptr},  // never written
+        {"pipe.prg", {}, nullptr, nullptr, "Error|Couldn't open pipe.prg", nullptr},
+        {"empty", {}, nullptr, nullptr, "Error|Don't know what to do with empty", nullptr},
+        {"two", {1, 2}, nullptr, nullptr, "Error|Don't know what to do with two", nullptr},
+        {"other.TXT", {1, 2}, nullptr, nullptr, "Error|Don't know what to do with other.TXT", nullptr},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
@@ -318,7 +327,7 @@ TEST_F(AppTest, FileOutcomes) {
         app->undoBuffer.Clear();
         app->undoBuffer.TakeUndo(7, "earlier");
         app->spriteBlock = 13;
-        app->showAssembler = false;
+        app->showAssembler = app->showMountDisk = false;
         m().bank = 0;
         m().vic[0x18] = 0x14;
         if (r.setup) r.setup(*app);
@@ -332,94 +341,22 @@ TEST_F(AppTest, FileOutcomes) {
         } else {
             Actions::openDropped(*app, path.string());
         }
-        ASSERT_EQ(app->popups.size(), r.popupTitle.empty() ? 0u : 1u);
-        if (!r.popupTitle.empty()) {
-            EXPECT_EQ(lastPopup().title, r.popupTitle);
-            const bool start = !r.popupText.empty() && r.popupText.back() == ' ';
-            if (!r.popupText.empty()) {
-                EXPECT_EQ(start ? lastPopup().text.substr(0, r.popupText.size()) : lastPopup().text, r.popupText);
-            }
+        ASSERT_EQ(app->popups.size(), r.popup.empty() ? 0u : 1u);
+        if (!r.popup.empty()) {
+            const std::string shown = lastPopup().title + "|" + lastPopup().text;
+            const bool start = r.popup.back() == ' ' || r.popup.back() == '|';
+            EXPECT_EQ(start ? shown.substr(0, r.popup.size()) : shown, r.popup);
         }
-        EXPECT_FALSE(app->showMountDisk || app->showImportPicture);
-        if (r.check) { EXPECT_TRUE(r.check(*app)); }
-        EXPECT_EQ(app->undoBuffer.undo.size(), r.step ? 2u : 1u);
+        EXPECT_FALSE(app->showImportPicture);
+        EXPECT_TRUE(r.check ? r.check(*app) : !app->showMountDisk);
+        EXPECT_EQ(app->undoBuffer.undo.size(), !r.step ? 1u : *r.step ? 2u : 0u);
+        if (r.step && !*r.step) continue;
         if (r.step) {
             EXPECT_EQ(app->undoBuffer.undoName(), r.step);
             app->undoBuffer.MakeUndo();
         }
         EXPECT_EQ(snapshot(), before);
     }
-}
-
-// Each save command: the dialog, the bytes written; sprites and charsets are taken when the command runs.
-TEST_F(AppTest, SaveCommands) {
-    Actions::saveSprites(*app, 5, 4, true);
-    EXPECT_FALSE(FileIO::dialog().open);
-    const struct {
-        std::function<void(App&)> command;
-        const char *title, *name, *chosen, *file;
-        std::function<Bytes(const Machine&)> want;
-        bool early;
-    } rows[] = {
-        {[](App& a) { Actions::saveArea(a, 0xFFF8, 16, "area.prg"); }, "Save memory area", "area.prg", "area.prg", "area.prg",
-         [](const Machine& m) { return prgOf(m, 0xFFF8, 8); }, false},
-        {Actions::saveKoala, "Save Koala image", "image.koa", "image.koa", "image.koa", FileFormats::saveKoala, false},
-        {Actions::saveDoodle, "Save Doodle image", "image.dd", "image.dd", "image.dd", FileFormats::saveDoodle, false},
-        // Only the low 8 bits of a sprite number count.
-        {[](App& a) { Actions::saveSprites(a, 0x102, 0x103, false); }, "Save sprites", "sprites.bin", "sprites.bin", "sprites.bin",
-         [](const Machine& m) { return Bytes(m.ram + 0x80, m.ram + 0x100); }, true},
-        {[](App& a) { Actions::saveSprites(a, 2, 3, true); }, "Save memory area", nullptr, "sprites.prg", "sprites.prg",
-         [](const Machine& m) { return prgOf(m, 0x80, 128); }, false},
-        // ROM is shown at $1000, RAM is saved.
-        {[](App& a) { Actions::saveCharset(a, false); }, "Save charset", nullptr, "charset.bin", "charset.bin",
-         [](const Machine& m) { return Bytes(m.ram + 0x1000, m.ram + 0x1800); }, true},
-        {[](App& a) { Actions::saveCharset(a, true); }, nullptr, "charset.prg", "charset.prg", "charset.prg",
-         [](const Machine& m) { return prgOf(m, 0x1000, 2048); }, false},
-        {Actions::saveProject, nullptr, "project.vpr", "mine", "mine.vpr", [](const Machine& m) { return m.saveProject(); }, false},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.file);
-        fillPattern();
-        m().setGfxMode(4);
-        m().vic[0x18] = 0x14;
-        const Bytes want = r.want(m());
-        r.command(*app);
-        if (r.title) { EXPECT_EQ(FileIO::dialog().title, r.title); }
-        if (r.name) { EXPECT_STREQ(FileIO::dialog().name, r.name); }
-        if (r.early) std::fill(m().ram, m().ram + 65536, 0x42);
-        choose(r.chosen);
-        EXPECT_EQ(readBytes(root / r.file), want);
-        if (!std::strcmp(r.file, "area.prg")) { EXPECT_EQ(lastPopup().text, "$0008 bytes saved from $FFF8 to $10000"); }
-    }
-}
-
-// A dropped project replaces everything and empties the undo buffer; disk images mount on drive 10, then 11,
-// then replace drive 8's disk; a refused image leaves the window closed.
-TEST_F(AppTest, DroppedProjectsAndDiskImages) {
-    fillPattern();
-    writeBytes(root / "p.vpr", m().saveProject());
-    const auto saved = snapshot();
-    m().ram[0x1234] ^= 0xFF;
-    app->undoBuffer.TakeUndo(7, "earlier");
-    Actions::openDropped(*app, (root / "p.vpr").string());
-    EXPECT_TRUE(app->popups.empty());
-    EXPECT_TRUE(app->undoBuffer.undo.empty());
-    EXPECT_EQ(snapshot(), saved);
-
-    writeBytes(root / "DISK.D64", DiskDrive::blankD64("x", "y"));
-    writeBytes(root / "BAD.D64", Bytes(100, 0));
-    app->drives[0].mountDirectory(root.string());
-    app->drives[1].mountDirectory(root.string());
-    for (int expected : {2, 3, 0}) {
-        app->showMountDisk = false;
-        Actions::openDropped(*app, (root / "DISK.D64").string());
-        EXPECT_EQ(app->drives[expected].mode, 1);
-        EXPECT_TRUE(app->showMountDisk);
-    }
-    app->showMountDisk = false;
-    Actions::openDropped(*app, (root / "BAD.D64").string());
-    EXPECT_EQ(lastPopup().text, "Could not mount D64-file: Unknown D64-disk format");
-    EXPECT_FALSE(app->showMountDisk);
 }
 
 TEST_F(AppTest, MountDiskRangesAndRefusals) {
@@ -442,32 +379,6 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
     EXPECT_TRUE(drive.list().empty());
 }
 
-// The screen area as PNG, as our renderer draws it; ImageMagick agrees on what was written.
-TEST_F(AppTest, PngExportIsTheScreenArea) {
-    fillPattern();
-    m().setGfxMode(3);
-    app->zoom = 5;
-    Actions::exportPng(*app);
-    EXPECT_EQ(FileIO::dialog().title, "Export PNG");
-    EXPECT_STREQ(FileIO::dialog().name, "screen.png");
-    choose("screen.png");
-    const Bytes png = readBytes(root / "screen.png");
-    int w = 0, h = 0, n = 0;
-    unsigned char* px = stbi_load_from_memory(png.data(), int(png.size()), &w, &h, &n, 4);
-    ASSERT_NE(px, nullptr);
-    EXPECT_EQ(w * 1000 + h, 320200);
-    std::vector<u32> ref(320 * 200);
-    Vic::renderScreen(m(), app->palette, ref.data(), 320);
-    EXPECT_EQ(0, std::memcmp(px, ref.data(), ref.size() * 4));
-    stbi_image_free(px);
-    if (std::system("command -v identify >/dev/null 2>&1") == 0) {
-        const std::string cmd = "identify -format '%m %w %h' " + (root / "screen.png").string() + " > " +
-                                (root / "id.txt").string() + " 2>/dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-        const Bytes id = readBytes(root / "id.txt");
-        EXPECT_EQ(std::string(id.begin(), id.end()), "PNG 320 200");
-    }
-}
 
 // Runs a program's BASIC line on the processor until it loops in place.
 std::unique_ptr<Machine> runProgram(const Bytes& file) {
@@ -485,9 +396,11 @@ std::unique_ptr<Machine> runProgram(const Bytes& file) {
     return c64;
 }
 
-// The executable is the built viewer with the four colours patched in (byte 69 cleared for hires), then bitmap,
-// screen and colour RAM as shown when the file is written. Run on the processor, it shows that picture.
-TEST_F(AppTest, ExecutableShowsThePicture) {
+// Each save and export command: whether its dialog opens (title, name), the bytes written as the command found
+// them, or what the file shows, and the last message. The executable is the built viewer with the four colours
+// patched in (byte 69 cleared for hires), then bitmap, screen and colour RAM as shown when the file is written: run
+// on the processor, it shows that picture.
+TEST_F(AppTest, SaveOutcomes) {
     const Bytes viewer = readBytes(fs::path(VORLIX_ASSET_DIR) / "bmpview.prg");
     ASSERT_GE(viewer.size(), 70u);
     // One BASIC line at $0801 whose SYS jumps right after the program's end marker.
@@ -496,87 +409,138 @@ TEST_F(AppTest, ExecutableShowsThePicture) {
     EXPECT_EQ(viewer[0] | viewer[1] << 8 | viewer[6] << 16, 0x9E0801);
     EXPECT_EQ(viewer[end] | viewer[end + 1] | viewer[7 + std::to_string(sys).size()], 0);
     EXPECT_EQ(size_t(sys - 0x0801 + 2), end + 2);
-    fillPattern();
-    m().bank = 1;
-    m().vic[0x18] = 0x38;
     const u8 colours[4] = {6, 14, 0x33, 0x49};
-    std::copy(colours, colours + 4, m().vic + 0x20);
-    const struct { int atCommand, atWrite, bitmap; bool multi; } rows[] = {{4, 4, 0x6000, true}, {3, 3, 0x6000, false}, {3, 1, 0x4000, true}};
-    Bytes file;
+    auto inMode = [&](int mode) {
+        return [&, mode](App& a) {
+            a.machine.bank = 1;
+            a.machine.vic[0x18] = 0x38;
+            std::copy(colours, colours + 4, a.machine.vic + 0x20);
+            a.machine.setGfxMode(mode);
+        };
+    };
+    auto shows = [&](int bitmap, bool multi) {
+        return [&, bitmap, multi](const Bytes& file) {
+            ASSERT_EQ(file.size(), viewer.size() + 10240);
+            EXPECT_EQ(0, std::memcmp(file.data() + viewer.size(), m().ram + bitmap, 8192));
+            const auto c64 = runProgram(file);
+            EXPECT_EQ(0, std::memcmp(c64->vic + 0x20, colours, 4));
+            EXPECT_EQ(c64->vic[0x11] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
+            EXPECT_EQ((c64->vic[0x16] & 0x10) != 0, multi);
+            const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[0x18];
+            EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 8) * 1024, m().ram + bitmap, 8000));
+            EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 0xF0) * 64, m().ram + 0x4C00, 1000));
+            EXPECT_EQ(0, std::memcmp(c64->ram + 0xD800, m().ram + 0xD800, 1000));
+        };
+    };
+    auto viewerOf = [&](size_t size) {
+        return [&, size](App&) {
+            fs::create_directories(root / "assets");
+            fs::copy_file(fs::path(VORLIX_ASSET_DIR) / "C64Chars.bin", root / "assets" / "C64Chars.bin",
+                          fs::copy_options::overwrite_existing);
+            writeBytes(root / "assets" / "bmpview.prg", Bytes(size, 0x80));
+            useAssets((root / "assets").string());
+        };
+    };
+    // The screen as our renderer draws it; ImageMagick agrees on what was written.
+    auto screenPng = [&](const Bytes& png) {
+        int w = 0, h = 0, n = 0;
+        unsigned char* px = stbi_load_from_memory(png.data(), int(png.size()), &w, &h, &n, 4);
+        ASSERT_NE(px, nullptr);
+        EXPECT_EQ(w * 1000 + h, 320200);
+        std::vector<u32> ref(320 * 200);
+        Vic::renderScreen(m(), app->palette, ref.data(), 320);
+        EXPECT_EQ(0, std::memcmp(px, ref.data(), ref.size() * 4));
+        stbi_image_free(px);
+        if (std::system("command -v identify >/dev/null 2>&1") != 0) return;
+        const std::string id = (root / "id.txt").string();
+        ASSERT_EQ(std::system(("identify -format '%m %w %h' " + (root / "screen.png").string() + " > " + id).c_str()), 0);
+        EXPECT_EQ(readBytes(id), (Bytes{'P', 'N', 'G', ' ', '3', '2', '0', ' ', '2', '0', '0'}));
+    };
+    auto clear = [](App& a) { std::fill(a.machine.ram, a.machine.ram + 65536, 0x42); };
+    const struct {
+        std::function<void(App&)> command;
+        const char *title, *name;   // null: not checked
+        const char *chosen, *file;  // null: the dialog stays closed
+        std::function<Bytes(const Machine&)> want;
+        std::string popup;  // "title|text" of the last message
+        std::function<void(App&)> setup = nullptr, between = nullptr;
+        std::function<void(const Bytes&)> check = nullptr;
+    } rows[] = {
+        {[](App& a) { Actions::saveArea(a, 0xFFF8, 16, "area.prg"); }, "Save memory area", "area.prg", "area.prg",
+         "area.prg", [](const Machine& m) { return prgOf(m, 0xFFF8, 8); }, "Success!|$0008 bytes saved from $FFF8 to $10000"},
+        {Actions::saveKoala, "Save Koala image", "image.koa", "image.koa", "image.koa", FileFormats::saveKoala, ""},
+        {Actions::saveDoodle, "Save Doodle image", "image.dd", "image.dd", "image.dd", FileFormats::saveDoodle, ""},
+        // Only the low 8 bits of a sprite number count; no sprites, no dialog.
+        {[](App& a) { Actions::saveSprites(a, 0x102, 0x103, false); }, "Save sprites", "sprites.bin", "sprites.bin",
+         "sprites.bin", [](const Machine& m) { return Bytes(m.ram + 0x80, m.ram + 0x100); }, "", nullptr, clear},
+        {[](App& a) { Actions::saveSprites(a, 2, 3, true); }, "Save memory area", nullptr, "sprites.prg", "sprites.prg",
+         [](const Machine& m) { return prgOf(m, 0x80, 128); }, "Success!|$0080 bytes saved from $0080 to $0100"},
+        {[](App& a) { Actions::saveSprites(a, 5, 4, true); }, nullptr, nullptr, nullptr, nullptr, nullptr, ""},
+        // ROM is shown at $1000, RAM is saved.
+        {[](App& a) { Actions::saveCharset(a, false); }, "Save charset", nullptr, "charset.bin", "charset.bin",
+         [](const Machine& m) { return Bytes(m.ram + 0x1000, m.ram + 0x1800); }, "", nullptr, clear},
+        {[](App& a) { Actions::saveCharset(a, true); }, nullptr, "charset.prg", "charset.prg", "charset.prg",
+         [](const Machine& m) { return prgOf(m, 0x1000, 2048); }, "Success!|$0800 bytes saved from $1000 to $1800"},
+        {Actions::saveProject, nullptr, "project.vpr", "mine", "mine.vpr", [](const Machine& m) { return m.saveProject(); }, ""},
+        {Actions::exportPng, "Export PNG", "screen.png", "screen.png", "screen.png", nullptr, "",
+         [](App& a) {
+             a.machine.setGfxMode(3);
+             a.zoom = 5;
+         },
+         nullptr, screenPng},
+        // The mode as the file is written counts.
+        {Actions::saveExecutable, "Save executable", "picture.prg", "4.prg", "4.prg", nullptr, "", inMode(4), nullptr,
+         shows(0x6000, true)},
+        {Actions::saveExecutable, "Save executable", "picture.prg", "3.prg", "3.prg", nullptr, "", inMode(3), nullptr,
+         shows(0x6000, false)},
+        {Actions::saveExecutable, "Save executable", "picture.prg", "1.prg", "1.prg", nullptr, "", inMode(3),
+         [](App& a) { a.machine.setGfxMode(1); }, shows(0x4000, true)},
+        // A viewer of 70 bytes is enough, one of 69 is refused; text modes are refused.
+        {Actions::saveExecutable, nullptr, nullptr, "p.prg", "p.prg", nullptr, "", viewerOf(70), nullptr,
+         [](const Bytes& file) { EXPECT_EQ(file.size(), 10310u); }},
+        {Actions::saveExecutable, nullptr, nullptr, nullptr, nullptr, nullptr,
+         "Error|Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.", viewerOf(69)},
+        {Actions::saveExecutable, nullptr, nullptr, nullptr, nullptr, nullptr,
+         "Sorry|Text modes can not yet be saved as executables.", [](App& a) { a.machine.setGfxMode(2); }},
+    };
     for (const auto& r : rows) {
-        const std::string name = std::to_string(r.atWrite) + ".prg";
-        SCOPED_TRACE(name);
-        m().setGfxMode(r.atCommand);
-        Actions::saveExecutable(*app);
-        EXPECT_EQ(FileIO::dialog().title, "Save executable");
-        EXPECT_STREQ(FileIO::dialog().name, "picture.prg");
-        m().setGfxMode(r.atWrite);
-        choose(name);
-        Bytes want = viewer;
-        for (int k = 0; k < 4; ++k) want[size_t(23 + 5 * k)] = colours[k];
-        if (!r.multi) want[69] = 0;
-        want.insert(want.end(), m().ram + r.bitmap, m().ram + r.bitmap + 8192);
-        want.insert(want.end(), m().ram + 0x4C00, m().ram + 0x5000);
-        want.insert(want.end(), m().ram + 0xD800, m().ram + 0xDC00);
-        file = readBytes(root / name);
-        EXPECT_EQ(file, want);
-        const auto c64 = runProgram(file);
-        EXPECT_EQ(0, std::memcmp(c64->vic + 0x20, colours, 4));
-        EXPECT_EQ(c64->vic[0x11] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
-        EXPECT_EQ((c64->vic[0x16] & 0x10) != 0, r.multi);
-        const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[0x18];
-        EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 8) * 1024, m().ram + r.bitmap, 8000));
-        EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 0xF0) * 64, m().ram + 0x4C00, 1000));
-        EXPECT_EQ(0, std::memcmp(c64->ram + 0xD800, m().ram + 0xD800, 1000));
+        SCOPED_TRACE(r.file ? r.file : r.popup.c_str());
+        FileIO::cancel();
+        app->popups.clear();
+        useAssets(VORLIX_ASSET_DIR);
+        fillPattern();
+        m().bank = 0;
+        m().setGfxMode(4);
+        m().vic[0x18] = 0x14;
+        if (r.setup) r.setup(*app);
+        const Bytes want = r.want ? r.want(m()) : Bytes{};
+        r.command(*app);
+        ASSERT_EQ(FileIO::dialog().open, r.chosen != nullptr);
+        if (r.title) { EXPECT_EQ(FileIO::dialog().title, r.title); }
+        if (r.name) { EXPECT_STREQ(FileIO::dialog().name, r.name); }
+        if (r.between) r.between(*app);
+        if (r.chosen) choose(r.chosen);
+        EXPECT_EQ(app->popups.empty() ? "" : lastPopup().title + "|" + lastPopup().text, r.popup);
+        if (!r.file) continue;
+        const Bytes file = readBytes(root / r.file);
+        if (r.want) { EXPECT_EQ(file, want); }
+        if (r.check) r.check(file);
     }
     // Peer check with cc65's disassembler: the patched bytes are LDA # operands stored to $D020-$D023.
     if (std::system("command -v da65 >/dev/null 2>&1") != 0) GTEST_SKIP() << "da65 not installed";
-    writeBytes(root / "code.bin", Bytes(file.begin() + 14, file.begin() + long(viewer.size())));
+    const Bytes saved = readBytes(root / "4.prg");
+    writeBytes(root / "code.bin", Bytes(saved.begin() + 14, saved.begin() + long(viewer.size())));
     const std::string cmd = "da65 --start-addr 0x080D -o " + (root / "code.txt").string() + " " +
                             (root / "code.bin").string() + " >/dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::istringstream listing([&] {
-        const Bytes text = readBytes(root / "code.txt");
-        return std::string(text.begin(), text.end());
-    }());
+    // Instructions with single blanks, labels and all: the store must follow its load.
     std::string code;
-    for (std::string l; std::getline(listing, l);) {
-        std::istringstream s(l);
-        std::string a, b;
-        s >> a >> b;
-        if (!a.empty() && a.back() == ':') {
-            a = b;
-            s >> b;
-        }
-        if (!a.empty() && a[0] != ';' && a[0] != '.') code += a + " " + b + "\n";
+    for (const u8 c : readBytes(root / "code.txt")) {
+        if (!std::isspace(c)) code += char(std::toupper(c));
+        else if (!code.empty() && code.back() != ' ') code += ' ';
     }
-    std::transform(code.begin(), code.end(), code.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    for (const char* want : {"LDA #$06\nSTA $D020\n", "LDA #$0E\nSTA $D021\n", "LDA #$33\nSTA $D022\n", "LDA #$49\nSTA $D023\n"})
+    for (const char* want : {"LDA #$06 STA $D020", "LDA #$0E STA $D021", "LDA #$33 STA $D022", "LDA #$49 STA $D023"})
         EXPECT_NE(code.find(want), std::string::npos) << want;
-}
-
-// A viewer of 70 bytes is enough, one of 69 is refused; text modes are refused.
-TEST_F(AppTest, ExecutableNeedsViewerAndBitmapMode) {
-    fs::path assets = root / "assets";
-    fs::create_directories(assets);
-    fs::copy_file(fs::path(VORLIX_ASSET_DIR) / "C64Chars.bin", assets / "C64Chars.bin");
-    useAssets(assets.string());
-    m().setGfxMode(4);
-    writeBytes(assets / "bmpview.prg", Bytes(70, 0x80));
-    Actions::saveExecutable(*app);
-    choose("p.prg");
-    EXPECT_EQ(fs::file_size(root / "p.prg"), 10310u);
-    writeBytes(assets / "bmpview.prg", Bytes(69, 0x80));
-    FileIO::cancel();
-    Actions::saveExecutable(*app);
-    EXPECT_FALSE(FileIO::dialog().open);
-    EXPECT_EQ(lastPopup().text, "Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.");
-    useAssets(VORLIX_ASSET_DIR);
-    m().setGfxMode(2);
-    Actions::saveExecutable(*app);
-    EXPECT_FALSE(FileIO::dialog().open);
-    EXPECT_EQ(lastPopup().title, "Sorry");
-    EXPECT_EQ(lastPopup().text, "Text modes can not yet be saved as executables.");
 }
 
 }  // namespace

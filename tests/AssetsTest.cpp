@@ -3,20 +3,16 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/Types.h"
+#include "tests/FileTestSupport.h"
 
 namespace {
 
-Bytes readAsset(const std::string& name) {
-    std::ifstream in(std::string(VORLIX_ASSET_DIR) + "/" + name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+Bytes readAsset(const std::string& name) { return readBytes(std::string(VORLIX_ASSET_DIR) + "/" + name); }
 
 // RGBA pixels of a decoded picture, empty when it does not decode.
 std::vector<u32> decode(const Bytes& file, int& w, int& h) {

@@ -59,32 +59,18 @@ std::vector<std::vector<u8>> randomPatterns(std::mt19937& r, int n, u8 top = 0) 
     return out;
 }
 
-// Hires picture that text mode shows exactly: every cell has the background
-// colour 6 as one of its two colours, or no 0-bits.
-void exactHiresPicture(Picture& s, int distinct, u32 seed) {
-    std::mt19937 r(seed);
-    auto pats = randomPatterns(r, distinct);
-    for (int i = 0; i < 1000; ++i) {
-        std::memcpy(s.cell(i), pats[i < distinct ? i : r() % distinct].data(), 8);
-        const u8 other = u8(r() % 16);
-        s.scr(i) = r() % 2 ? u8(other << 4 | 6) : u8(0x60 | other);
-        if (i % 97 == 0) s.scr(i) = 0x66;
-    }
-    // Make sure 6 shows most 0-bits.
-    for (int i = 0; i < 200; ++i) s.scr(i) = u8((s.scr(i) & 0xF0) | 6);
-}
-
-// Multicolour picture that multicolour text shows exactly: pair 01 colour 5,
-// pair 10 light grey 12 everywhere, own colour 1-4, 6 or 7 in colour RAM.
-void exactMulticolourPicture(Picture& s, int distinct, u32 seed) {
+// A picture text mode shows exactly. Hires: every cell has the background 6 as one of its two colours (most
+// 0-bits show it). Multicolour: pair 01 colour 5, pair 10 light grey 12 everywhere, own colour 1-4, 6 or 7.
+void exactPicture(Picture& s, bool multi, int distinct, u32 seed) {
     std::mt19937 r(seed);
     auto pats = randomPatterns(r, distinct);
     s.m->vic[0x21] = 0xF0;  // junk high nibble, black
     const u8 own[6] = {1, 2, 3, 4, 6, 7};
     for (int i = 0; i < 1000; ++i) {
         std::memcpy(s.cell(i), pats[i < distinct ? i : r() % distinct].data(), 8);
-        s.scr(i) = 0x5C;
-        s.cram(i) = u8(0xF0 | own[r() % 6]);
+        const u8 other = u8(r() % 16);
+        s.scr(i) = multi ? 0x5C : i < 200 || r() % 2 ? u8(other << 4 | 6) : u8(0x60 | other);
+        if (multi) s.cram(i) = u8(0xF0 | own[r() % 6]);
     }
 }
 
@@ -122,27 +108,25 @@ void foreignColours(Picture& s) {
     s.scr(2) = 0x2A;                  // 01 red first, then 10 light red
 }
 
+// Cell 1 meets light red before its own colour is chosen: black, white and light blue are the candidates. Cell 2
+// owns red already, which is nearest to light red.
 void nearestColours(Picture& s, const Machine&) {
-    auto d = [&](int a, int b) {
+    auto distance = [&](int a) {
         int t = 0;
-        for (int k = 0; k < 3; ++k) t += (s.pal.rgb[a][k] - s.pal.rgb[b][k]) * (s.pal.rgb[a][k] - s.pal.rgb[b][k]);
+        for (int k = 0; k < 3; ++k) t += (s.pal.rgb[a][k] - s.pal.rgb[10][k]) * (s.pal.rgb[a][k] - s.pal.rgb[10][k]);
         return t;
     };
-    auto nearest = [&](int c, int count) {
-        const int cands[4] = {0, 1, 14, 2};
-        int best = 0;
-        for (int k = 1; k < count; ++k)
-            if (d(c, cands[k]) < d(c, cands[best])) best = k;
-        return best;
+    const int candidates[4] = {0, 1, 14, 2};
+    auto nearest = [&](int count) {
+        return int(std::min_element(candidates, candidates + count, [&](int a, int b) { return distance(a) < distance(b); }) -
+                   candidates);
     };
-    // Cell 1 meets light red before its own colour is chosen: three candidates.
-    EXPECT_EQ(s.cram(1), 2 | 8);
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(s.shown(1)[k], u8(nearest(10, 3) << 4 | 3 << 2 | 3));
-    // Cell 2 has red as its own colour already; light red is nearest to it.
-    EXPECT_EQ(nearest(10, 4), 3);
-    EXPECT_EQ(s.cram(2), 2 | 8);
+    EXPECT_EQ(nearest(4), 3);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(s.shown(1)[k], u8(nearest(3) << 4 | 0x0F));
     for (int k = 0; k < 8; ++k) EXPECT_EQ(s.shown(2)[k], 0x3F);
     EXPECT_EQ(s.cram(0), 8);  // no own colour: 0 with the multicolour flag
+    EXPECT_EQ(s.cram(1), 2 | 8);
+    EXPECT_EQ(s.cram(2), 2 | 8);
 }
 
 struct Case {
@@ -163,8 +147,8 @@ struct Case {
 TEST(CharsetConvert, Conversions) {
     const std::string there = "Can't put the charset there: ", rom = there + "The VIC sees the character ROM there.",
                       bitmap = "The screen has to be in a bitmap mode.";
-    auto hires = [](int n, u32 seed) { return [=](Picture& s) { exactHiresPicture(s, n, seed); }; };
-    auto multi = [](int n, u32 seed) { return [=](Picture& s) { exactMulticolourPicture(s, n, seed); }; };
+    auto hires = [](int n, u32 seed) { return [=](Picture& s) { exactPicture(s, false, n, seed); }; };
+    auto multi = [](int n, u32 seed) { return [=](Picture& s) { exactPicture(s, true, n, seed); }; };
     auto mode = [](int m) { return [=](Picture& s) { s.m->setGfxMode(m); }; };
     auto asItIs = [](Picture&) {};
     std::mt19937 rng(4);
