@@ -115,116 +115,103 @@ TEST_F(EditorDrawTest, Shapes) {
 TEST_F(EditorDrawTest, RubberBandKeepsOnlyFinalShape) {
     bitmapMode(false);
     m->pen = 1;
-    e.tool = 4;
-    e.mouseDown(0, 0, 0);
-    e.mouseMove(100, 0);
-    e.mouseMove(0, 100);
-    e.mouseMove(30, 30);
-    Points mid = litHires(*this);
+    run("tool4 md0,0,0 mv100,0 mv0,100 mv30,30");
+    EXPECT_EQ(litHires(*this).size(), 31u);
     e.mouseUp(50, 50, 0);
     Points expect;
     for (int k = 0; k <= 50; ++k) expect.insert({k, k});
     EXPECT_EQ(litHires(*this), expect);
-    EXPECT_EQ(mid.size(), 31u);
-    EXPECT_TRUE(e.savedScreen.empty());
     EXPECT_EQ(u.undo.size(), 1u);
     u.MakeUndo();
     EXPECT_TRUE(litHires(*this).empty());
 }
 
-TEST_F(EditorDrawTest, ShapesFarOutsideWriteOnlyScreenMemory) {
+// Drags far outside the screen with every tool, brush and button, and the shapes drawn with far
+// coordinates directly, write only screen memory.
+TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
+    auto onlyScreen = [&](const Bytes& before, int mode) {
+        for (int a = 0; a < 65536; ++a) {
+            const bool screen = (a >= 0x0400 && a < 0x0400 + 1000) || (a >= 0xD800 && a < 0xD800 + 1000) ||
+                                (mode != 0 && a >= 0x2000 && a < 0x2000 + 8000);
+            if (!screen) {
+                ASSERT_EQ(m->ram[a], before[a]) << "mode " << mode << " tool " << e.tool << " at " << a;
+            }
+        }
+    };
     const int far[][4] = {{-10000, -10000, 10000, 10000}, {10000, -10000, -10000, 10000}, {0, 0, 319, 199},
                           {319, 199, -10000, 5},          {-5, 10000, 400, -400},           {160, 100, 10000, 10000},
                           {0, 199, 0, -10000},            {319, 0, 10000, 0}};
-    for (int mode : {0, 3, 4}) {
-        for (int tool : {2, 3, 4, 5, 6, 7}) {
+    for (int mode : {0, 3, 4})
+        for (int tool : {2, 3, 4, 5, 6, 7})
             for (int variant = 0; variant < 4; ++variant) {
-                if (mode == 0) {
-                    textMode();
-                } else {
-                    bitmapMode(mode == 4);
-                }
+                this->mode(mode);
                 e.tool = tool;
                 e.brush = 1 + variant;
                 e.filled = variant & 1;
                 e.shift = variant & 2;
                 m->pen = 1 + variant;
-                Bytes before = ram();
+                const Bytes before = ram();
                 for (auto& f : far) {
                     e.mouseDown(f[0], f[1], variant == 3 ? 1 : 0);
                     e.mouseMove(f[2], f[3]);
                     e.mouseMove(-f[2], f[3]);
                     e.mouseUp(f[2], f[3], variant == 3 ? 1 : 0);
                 }
-                Bytes after = ram();
-                for (int a = 0; a < 65536; ++a) {
-                    bool screen = (a >= 0x0400 && a < 0x0400 + 1000) || (a >= 0xD800 && a < 0xD800 + 1000) ||
-                                  (mode != 0 && a >= 0x2000 && a < 0x2000 + 8000);
-                    if (!screen) {
-                        ASSERT_EQ(after[a], before[a]) << "mode " << mode << " tool " << tool << " at " << a;
-                    }
-                }
+                onlyScreen(before, mode);
                 EXPECT_FALSE(e.drawing);
             }
-        }
-    }
-}
-
-TEST_F(EditorDrawTest, InternalShapesClipFarCoordinates) {
     bitmapMode(false);
     m->pen = 1;
-    Bytes before = ram();
+    const Bytes before = ram();
     e.brush = 4;
+    e.erase = false;
     e._Rect(-10000, -10000, 10000, 10000, true);
     e._Rect(-10000, -10000, 10000, 10000, false);
     e._Ellipse(0, 0, 100000, 100000, false);
     e._Ellipse(160, 100, 10000, 3, true);
     e._LineBrush(-10000, 10000, 10000, -10000);
     e._HSpan(-100000, 100000, 5);
-    Bytes after = ram();
-    for (int a = 0; a < 65536; ++a)
-        if (!(a >= 0x0400 && a < 0x0400 + 1000) && !(a >= 0x2000 && a < 0x2000 + 8000)) {
-            ASSERT_EQ(after[a], before[a]) << a;
-        }
+    onlyScreen(before, 3);
     EXPECT_TRUE(hiresBit(0, 0));  // the filled rectangle covered the screen
 }
 
-TEST_F(EditorDrawTest, FillThatChangesNothing) {
-    bitmapMode(false);
-    m->pen = 0;
-    e.tool = 7;
-    Bytes before = ram();
-    e.mouseDown(5, 5, 0);
-    EXPECT_EQ(ram(), before);
-    EXPECT_TRUE(u.undo.empty());
-    e.mouseDown(-1, 5, 0);
-    e.mouseDown(320, 5, 0);
-    m->pen = 1;
-    e.mouseDown(5, 5, 1);  // button 1 does nothing with the fill tool
-    EXPECT_EQ(ram(), before);
-    EXPECT_TRUE(u.undo.empty());
-    // A pen refused in a full multicolour cell stops the fill with one warning.
+TEST_F(EditorDrawTest, Scenarios) {
+    Pokes spaces;  // a fill over a text screen of spaces reaches every cell
+    for (int i = 0; i < 1000; i += 37) spaces.insert(spaces.end(), {{0x0400 + i, 0xE0}, {0xD800 + i, 5}});
+    // (10, 10) drawn by the press; (35, 25) and (60, 40) on the way, (50, 10) and (50, 30) on shapes to (90, 50).
+    const Pokes midDrag{{0x214A, 0x20}, {0x23E1, 0}, {0x2678, 0}, {0x2172, 0}, {0x23F6, 0}};
+    play({
+        {"fill over a text screen of spaces", 0, {}, "p5 tool7 md100,100,0", spaces, "textmode floodfill", 1},
+        {"fill that changes nothing, outside, or with button 1", 3, {}, "p0 tool7 md5,5,0 md-1,5,0 md320,5,0 p1 md5,5,1", {},
+         "", 0},
+        // Row 0: 5 7 2 7, row 1: 2; slot 1 (colour 5) is strictly least used. Its one pixel changes
+        // with it, and the rest of the 3x3 stamp reuses it.
+        {"a multicolour stamp reuses the slot it took", 4, {{0x0400, 0x57}, {0xD800, 2}, {0x2000, 0x6E}, {0x2001, 0xC0}},
+         "p9 tool2 b2 md2,1,0 mu2,1,0", {{0x0400, 0x97}, {0xD800, 2}, {0x2000, 0x56}, {0x2001, 0x54}, {0x2002, 0x54}},
+         "multicolor drawing", 1},
+        // A load (or undo) arrives mid-drag: the editor settles first and leaves the loaded bytes.
+        {"a pending shape is settled", 3, {}, "p1 tool6 md10,10,0 mv50,50 settle w2000=AA mv100,100 mu100,100,0",
+         {{0x2000, 0xAA}, {0x23F6, 0x20}, {0x2426, 0}}, "hires drawing", 1},
+        {"a shape drag stops when the mode changes under it", 3, {}, "p1 tool4 md10,10,0 mv20,10 m0 w400=41 w429=41 w42A=41 "
+         "mv30,10 mu30,10,0", {{0x0400, 0x41}, {0x0429, 0x41}, {0x042A, 0x41}, {0x042B, 0x10}}, "hires drawing", 1},
+        // A select, freehand, line or rectangle drag while a tool key goes down: no more than the press.
+        {"tool key mid-select", 3, {}, "tool9 md10,10,0 tool2 mv60,40 mu90,50,0", {}, "", 0},
+        {"tool key mid-freehand", 3, {}, "tool3 md10,10,0 tool4 mv60,40 mu90,50,0", midDrag, "hires drawing", 1},
+        {"tool key mid-line", 3, {}, "tool4 md10,10,0 tool3 mv60,40 mu90,50,0", midDrag, "hires drawing", 1},
+        {"tool key mid-rectangle", 3, {}, "tool6 md10,10,0 tool5 mv60,40 mu90,50,0", midDrag, "hires drawing", 1},
+    });
+}
+
+TEST_F(EditorDrawTest, RefusedPenStopsMulticolourFillWithOneWarning) {
     bitmapMode(true, 0x57);
     std::memset(m->ram + 0xD800, 2, 1000);
     std::memset(m->ram + 0x2000, 0x55, 8000);  // every pixel colour 5
     e.pixels.noNewColours = true;
-    m->pen = 9;
-    e.mouseDown(10, 10, 0);
+    const Bytes before = ram();
+    run("p9 tool7 md10,10,0");
     EXPECT_TRUE(e.takePixelWarning());
     EXPECT_FALSE(e.takePixelWarning());
-    for (int i = 0; i < 8000; ++i) ASSERT_EQ(m->ram[0x2000 + i], 0x55);
-}
-
-TEST_F(EditorDrawTest, FillTextScreenOfSpaces) {
-    m->pen = 5;
-    e.tool = 7;
-    e.mouseDown(100, 100, 0);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(m->ram[0x0400 + i], 0xE0) << i;
-        ASSERT_EQ(m->ram[0xD800 + i], 5) << i;
-    }
-    EXPECT_EQ(u.undoName(), "textmode floodfill");
-    EXPECT_EQ(u.undo.size(), 1u);
+    EXPECT_EQ(ram(), before);
 }
 
 // Reference: 4-connected region of equal colour around the seed, on a colour grid.
@@ -300,119 +287,54 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
         }
 }
 
-TEST_F(EditorDrawTest, MulticolourStampReusesTheSlotItTook) {
-    // Row 0: 5 7 2 7, row 1: 2; slot 1 (colour 5) is strictly least used. Its one pixel changes
-    // with it, and the rest of the 3x3 stamp reuses it.
-    bitmapMode(true, 0x57);
-    m->ram[0xD800] = 2;
-    m->ram[0x2000] = 0x6E;
-    m->ram[0x2001] = 0xC0;
-    m->pen = 9;
-    e.tool = 2;
-    e.brush = 2;
-    e.mouseDown(2, 1, 0);
-    e.mouseUp(2, 1, 0);
-    EXPECT_EQ(m->ram[0x0400], 0x97);
-    EXPECT_EQ(m->ram[0xD800], 2);
-    EXPECT_EQ(m->ram[0x2000], 0x56);  // 01 01 01 10
-    EXPECT_EQ(m->ram[0x2001], 0x54);
-    EXPECT_EQ(m->ram[0x2002], 0x54);
-    EXPECT_EQ(px(1, 0), 9);
-    EXPECT_EQ(px(3, 0), 7);
+// Button 2 picks the colour under the pointer and draws nothing; the text tool takes the cell's
+// colour RAM even in a bitmap mode. A text click moves the cursor and arms a new typing step unless
+// it lands on the cursor's own cell.
+TEST_F(EditorDrawTest, PickAndClick) {
+    const Pokes cell{{0x0429, 0x3A}, {0xD829, 0xF6}, {0x2148, 0x80}};  // ink 3 on paper 10, (8, 8) lit
+    play({
+        {"pick the ink", 3, cell, "p1 tool4 md8,8,2 mv20,20 mu20,20,2", {}, "", 0, {-1, -1}, 3},
+        {"pick the paper", 3, cell, "tool4 md9,8,2", {}, "", 0, {-1, -1}, 10},
+        {"pick outside", 3, cell, "p7 tool4 md-1,8,2", {}, "", 0, {-1, -1}, 7},
+        {"pick with the text tool", 3, cell, "tool1 md9,8,2", {}, "", 0, {-1, -1}, 6},
+        {"pick outside with the text tool", 3, cell, "p7 tool1 md320,8,2", {}, "", 0, {-1, -1}, 7},
+        {"the dot tool moves the text cursor with the pointer", 0, {}, "tool2 md44,20,0 mu44,20,0", {{0x0400 + 85, 0x6C}},
+         "textmode drawing", 1, {5, 2}},
+        {"a text click on the cursor's cell", 0, {}, "@0,6 t41 @0,6 md0,48,0 t42", {{0x0400 + 240, 0x42}}, "textmode text", 1,
+         {1, 6}},
+        {"a text click elsewhere, held to the screen", 0, {}, "@0,6 t41 md-50,5000,0 t42",
+         {{0x0400 + 240, 0x41}, {0x0400 + 960, 0x42}}, "textmode text", 2, {1, 24}},
+    });
 }
 
-TEST_F(EditorDrawTest, PickColour) {
-    bitmapMode(false, 0x3A);  // ink 3, paper 10
-    m->ram[0xD800 + 41] = 0xF6;
-    m->ram[0x2000 + 320 + 8] = 0x80;
-    m->pen = 1;
-    e.tool = 4;
-    Bytes before = ram();
-    e.mouseDown(8, 8, 2);
-    EXPECT_EQ(m->pen, 3);
-    e.mouseMove(20, 20);
-    e.mouseUp(20, 20, 2);
-    EXPECT_EQ(ram(), before);
-    EXPECT_TRUE(u.undo.empty());
-    e.mouseDown(9, 8, 2);
-    EXPECT_EQ(m->pen, 10);
-    e.mouseDown(-1, 8, 2);
-    EXPECT_EQ(m->pen, 10);
-    // The text tool takes the cell's colour RAM even in a bitmap mode.
-    e.tool = 1;
-    e.mouseDown(9, 8, 2);
-    EXPECT_EQ(m->pen, 6);
-    e.mouseDown(320, 8, 2);
-    EXPECT_EQ(m->pen, 6);
-    EXPECT_EQ(ram(), before);
-}
-
-TEST_F(EditorDrawTest, TextToolClickMovesCursorAndArmsUndo) {
-    e.tool = 2;  // the dot tool moves the text cursor with the pointer
-    e.mouseDown(44, 20, 0);
-    e.mouseUp(44, 20, 0);
-    EXPECT_EQ(e.cursorCol, 5);
-    EXPECT_EQ(e.cursorRow, 2);
-    u.Clear();
-    e.tool = 1;
-    e.cursorCol = 0;
-    e.cursorRow = 6;
-    e.textUndoPending = false;
-    e.mouseDown(0, 48, 0);  // the cursor's own cell (0, 6)
-    EXPECT_FALSE(e.textUndoPending);
-    e.mouseDown(-50, 5000, 0);
-    EXPECT_EQ(e.cursorCol, 0);
-    EXPECT_EQ(e.cursorRow, 24);
-    EXPECT_TRUE(e.textUndoPending);
-    EXPECT_TRUE(u.undo.empty());
-}
-
-TEST_F(EditorDrawTest, ToolKeyMidDragDrawsNothing) {
-    // Select, freehand, line and rectangle drags; a tool key goes down while the button is held.
-    for (auto [from, to] : {std::pair{9, 2}, {3, 4}, {4, 3}, {6, 5}}) {
-        bitmapMode(false);
-        e.tool = from;
-        e.mouseDown(10, 10, 0);
-        const Bytes pressed = ram();
-        const size_t steps = u.undo.size();
-        e.tool = to;
-        e.mouseMove(60, 40);
-        e.mouseUp(90, 50, 0);
-        EXPECT_EQ(ram(), pressed) << from << " " << to;
-        EXPECT_EQ(u.undo.size(), steps);
+// Random sessions of typing mixed with every other kind of step, the toolbar's register step (mode,
+// bank and $D018) among them: undoing everything restores the start.
+TEST_F(EditorDrawTest, RandomSessionsUndoToStart) {
+    std::mt19937 rng(5);
+    for (int session = 0; session < 40; ++session) {
+        for (int i = 0; i < 65536; ++i) m->ram[i] = u8(rng());
+        const Bytes start = ram();
+        for (int step = 0; step < 60; ++step) {
+            const int x = int(rng() % 320), y = int(rng() % 200), r = int(rng() % 7);
+            if (r < 3) e.typeChar(u8(rng()));
+            if (r == 3) e.editKey(rng() & 1 ? EditKey::Delete : EditKey::Insert, false);
+            if (r == 4) {
+                e.commitPendingEdits();
+                u.TakeUndo(6, "vic");
+                m->bank = u16(rng() & 3);
+                m->vic[0x18] = u8(rng());
+                m->setGfxMode(int(rng() % 5));
+            }
+            if (r == 5) {
+                e.tool = int(1 + rng() % 7);
+                e.mouseDown(x, y, int(rng() % 2));
+                e.mouseUp(x, y, 0);
+            }
+            if (r == 6) rng() & 1 ? e.undoLast() : e.redoLast();
+        }
+        while (!u.undo.empty()) e.undoLast();
+        ASSERT_EQ(ram(), start) << session;
     }
-}
-
-TEST_F(EditorDrawTest, PendingShapeSettledBeforeUndo) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.tool = 6;
-    e.mouseDown(10, 10, 0);
-    e.mouseMove(50, 50);
-    // A load (or undo) arrives mid-drag: the editor settles first.
-    e.commitPendingEdits();
-    EXPECT_FALSE(e.drawing);
-    EXPECT_TRUE(e.savedScreen.empty());
-    m->ram[0x2000] = 0xAA;  // the load's bytes
-    e.mouseMove(100, 100);
-    e.mouseUp(100, 100, 0);
-    EXPECT_EQ(m->ram[0x2000], 0xAA);
-    EXPECT_TRUE(hiresBit(50, 30));
-    EXPECT_FALSE(hiresBit(100, 30));
-}
-
-TEST_F(EditorDrawTest, ShapeDragStopsWhenModeChangesUnderIt) {
-    bitmapMode(false);
-    m->pen = 1;
-    e.tool = 4;
-    e.mouseDown(10, 10, 0);
-    e.mouseMove(20, 10);
-    m->setGfxMode(0);  // switched without settling the editor
-    std::memset(m->ram + 0x0400, 0x41, 1000);
-    e.mouseMove(30, 10);
-    e.mouseUp(30, 10, 0);
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x41);
-    EXPECT_FALSE(e.drawing);
 }
 
 }  // namespace

@@ -2,12 +2,37 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
+#include <string>
+#include <functional>
+#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/UndoBuffer.h"
+
+// Bytes by address, to set up memory or to compare with it as a whole.
+using Pokes = std::vector<std::pair<int, int>>;
+
+// What a user does from a mode and memory set up for it: the memory after it (all unchanged when none
+// is given), the newest undo step's name and the number of steps (not looked at when the name is
+// null), the text cursor ({-1, -1}) and the pen (-1: not looked at).
+struct Scenario {
+    const char* name;
+    int mode;
+    Pokes setup;
+    std::string script;
+    Pokes want;
+    const char* undoName = nullptr;
+    size_t steps = 0;
+    std::array<int, 2> cursor = {-1, -1};
+    int pen = -1;
+};
 
 // A reset machine with its undo buffer and editor, and helpers to set up the screen.
 struct EditorFixture : ::testing::Test {
@@ -37,6 +62,26 @@ struct EditorFixture : ::testing::Test {
         std::memset(m->ram + 0xD800, 0, 1000);
         m->vic[0x21] = 0;
     }
+    // Mode 0, 3 or 4 as above.
+    void mode(int mode) {
+        if (mode >= 3) bitmapMode(mode == 4);
+        else textMode();
+    }
+    void poke(const Pokes& bytes) {
+        for (auto [a, v] : bytes) m->ram[a] = u8(v);
+    }
+    // The bytes now at the addresses of want.
+    Pokes peek(const Pokes& want) const {
+        Pokes now;
+        for (auto [a, v] : want) now.push_back({a, m->ram[a]});
+        return now;
+    }
+    void expectBytes(const Pokes& want) const { EXPECT_EQ(peek(want), want); }
+    // The eight bytes of a character from `at` on, as rows gives them, after more.
+    static Pokes glyph(int at, const u8* rows, Pokes more = {}) {
+        for (int i = 0; i < 8; ++i) more.push_back({at + i, rows[i]});
+        return more;
+    }
     Bytes ram() const { return Bytes(m->ram, m->ram + 65536); }
     u8 px(int x, int y) const { return probe.GetPixel(x, y); }
     bool hiresBit(int x, int y) const {
@@ -47,6 +92,7 @@ struct EditorFixture : ::testing::Test {
         e.selRect(r[0], r[1], r[2], r[3]);
         return r;
     }
+    std::array<int, 2> cursor() const { return {e.cursorCol, e.cursorRow}; }
     void select(int x0, int y0, int x1, int y1) {
         e.selX0 = x0, e.selY0 = y0, e.selX1 = x1, e.selY1 = y1;
         e.hasSelection = true;
@@ -57,6 +103,86 @@ struct EditorFixture : ::testing::Test {
         select(0, 0, 0, 0);
         ASSERT_TRUE(e.copyBlock());
         ASSERT_TRUE(e.startPaste());
+    }
+    // Runs what a user does, as words: @col,row (text cursor) t<hex code> (type) Up Down Left Right
+    // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush> m<gfx mode> bank<n>
+    // v<register>=<value> and w<address>=<value> (hex: a VIC register, a write from outside);
+    // col<slot>,<colour> (of cell (0, 0)) cls<clear mode>,<hex value>; blocks sel<x0>,<y0>,<x1>,<y1>
+    // (cells) nosel all copy cut clr fx fy inv paste commit cancel; cc pc (character clipboard);
+    // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>.
+    void run(const std::string& script) {
+        auto key = [this](EditKey k) { return [this, k](bool shift) { e.editKey(k, shift); }; };
+        auto op = [](std::function<void()> f) { return [f](bool) { f(); }; };
+        const std::map<std::string, std::function<void(bool shift)>> words = {
+            {"Up", key(EditKey::Up)},     {"Down", key(EditKey::Down)},  {"Left", key(EditKey::Left)},
+            {"Right", key(EditKey::Right)}, {"Ret", key(EditKey::Return)}, {"Home", key(EditKey::Home)},
+            {"Ins", key(EditKey::Insert)}, {"Del", key(EditKey::Delete)}, {"Bs", key(EditKey::Backspace)},
+            {"nosel", op([&] { e.hasSelection = false; })}, {"all", op([&] { e.selectAll(); })},
+            {"copy", op([&] { e.copyBlock(); })},           {"cut", op([&] { e.cutBlock(); })},
+            {"clr", op([&] { e.clearBlock(); })},           {"fx", op([&] { e.flipBlockX(); })},
+            {"fy", op([&] { e.flipBlockY(); })},            {"inv", op([&] { e.invertBlock(); })},
+            {"paste", op([&] { e.startPaste(); })},         {"commit", op([&] { e.commitPaste(); })},
+            {"cancel", op([&] { e.cancelPaste(); })},       {"cc", op([&] { e.copyChar(); })},
+            {"pc", op([&] { e.pasteChar(); })},             {"undo", op([&] { e.undoLast(); })},
+            {"redo", op([&] { e.redoLast(); })},            {"settle", op([&] { e.commitPendingEdits(); })}};
+        std::istringstream in(script);
+        for (std::string w; in >> w;) {
+            const bool shift = w[0] == '^';
+            const std::string k = shift ? w.substr(1) : w;
+            const char* c = k.c_str();
+            int a = 0, b = 0, x = 0, y = 0;
+            unsigned h = 0, v = 0;
+            if (auto it = words.find(k); it != words.end()) it->second(shift);
+            else if (std::sscanf(c, "@%d,%d", &a, &b) == 2) e.cursorCol = a, e.cursorRow = b;
+            else if (std::sscanf(c, "sel%d,%d,%d,%d", &a, &b, &x, &y) == 4) select(a, b, x, y);
+            else if (std::sscanf(c, "md%d,%d,%d", &x, &y, &b) == 3) e.mouseDown(x, y, b);
+            else if (std::sscanf(c, "mu%d,%d,%d", &x, &y, &b) == 3) e.mouseUp(x, y, b);
+            else if (std::sscanf(c, "mv%d,%d", &x, &y) == 2) e.mouseMove(x, y);
+            else if (std::sscanf(c, "v%x=%x", &h, &v) == 2) m->vic[h] = u8(v);
+            else if (std::sscanf(c, "w%x=%x", &h, &v) == 2) m->ram[h & 0xFFFF] = u8(v);
+            else if (std::sscanf(c, "col%d,%d", &a, &b) == 2) e.setCellColor(a, 0, 0, b);
+            else if (std::sscanf(c, "cls%d,%x", &a, &h) == 2) e.clearScreen(ClearMode(a), int(h));
+            else if (std::sscanf(c, "tool%d", &a) == 1) e.tool = a;
+            else if (std::sscanf(c, "bank%d", &a) == 1) m->bank = u16(a);
+            else if (std::sscanf(c, "b%d", &a) == 1) e.brush = a;
+            else if (std::sscanf(c, "t%x", &h) == 1) e.typeChar(u8(h));
+            else if (std::sscanf(c, "k%d", &a) == 1) e.editKey(EditKey(a), shift);
+            else if (std::sscanf(c, "p%d", &a) == 1) m->pen = a;
+            else if (std::sscanf(c, "m%d", &a) == 1) m->setGfxMode(a);
+            else ADD_FAILURE() << "unknown word " << w;
+        }
+    }
+    // Each from a fresh undo history, the text tool, no selection and the default registers of the
+    // mode; the clipboards carry over.
+    void play(const std::vector<Scenario>& rows) {
+        for (const Scenario& r : rows) {
+            SCOPED_TRACE(r.name);
+            mode(r.mode);
+            m->bank = 0;
+            m->vic[0x18] = r.mode >= 3 ? 0x18 : 0x14;
+            u.Clear();
+            e.tool = e.brush = 1;
+            e.insert = e.hasSelection = false;
+            e.textUndoPending = true;
+            m->pen = 0;
+            poke(r.setup);
+            const Bytes before = ram();
+            run(r.script);
+            if (r.want.empty()) {
+                EXPECT_EQ(ram(), before);
+            }
+            expectBytes(r.want);
+            if (r.undoName) {
+                EXPECT_EQ(u.undoName(), r.undoName);
+                EXPECT_EQ(u.undo.size(), r.steps);
+            }
+            if (r.cursor[0] >= 0) {
+                EXPECT_EQ(cursor(), r.cursor);
+            }
+            if (r.pen >= 0) {
+                EXPECT_EQ(m->pen, r.pen);
+            }
+        }
     }
     void drag(int x0, int y0, int x1, int y1, int button = 0) {
         e.mouseDown(x0, y0, button);

@@ -1,227 +1,151 @@
+#include <string>
+
 #include "tests/EditorTestSupport.h"
 
 namespace {
 
 using EditorTextTest = EditorFixture;
 
-TEST_F(EditorTextTest, TypingWrapsAndTakesOneStep) {
-    m->pen = 3;
-    e.cursorRow = 24;
-    e.cursorCol = 0;
-    for (int i = 0; i < 40; ++i) e.typeChar(u8(1 + i));
-    EXPECT_EQ(e.cursorCol, 0);
-    EXPECT_EQ(e.cursorRow, 0);
-    EXPECT_EQ(m->ram[0x0400 + 960], 1);
-    EXPECT_EQ(m->ram[0x0400 + 999], 40);
-    EXPECT_EQ(m->ram[0xD800 + 999], 3);
-    EXPECT_EQ(u.undo.size(), 1u);
-    EXPECT_EQ(u.undoName(), "textmode text");
-    EXPECT_FALSE(e.textUndoPending);
-    // With another tool every character is its own step.
-    e.tool = 3;
-    e.typeChar(1);
-    e.typeChar(2);
-    EXPECT_EQ(u.undo.size(), 3u);
-    EXPECT_EQ(u.undoName(), "textmode drawing");
+// Typing, editing keys, the character clipboard and the block operations.
+TEST_F(EditorTextTest, ScreenEdits) {
+    Pokes row6;  // screen and colour of row 6 hold the column number
+    for (int c = 0; c < 40; ++c) row6.insert(row6.end(), {{0x0400 + 240 + c, c}, {0xD800 + 240 + c, c & 15}});
+    const u8 none[8] = {}, full[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // Cells (1, 1) and (2, 2) inside, (3, 1), (1, 0), (0, 1) and (1, 3) outside.
+    const Pokes blocks{{0x2148, 0xAA}, {0x2297, 0xAA}, {0x2158, 0xAA}, {0x2008, 0xAA},
+                       {0x2147, 0xAA}, {0x23C8, 0xAA}, {0x0429, 0x1F}, {0xD829, 5}};
+    const Pokes mcCells{{0x2000, 0x1B}, {0x2007, 0x40}, {0x2008, 0x11}, {0x0400, 0x12}, {0x0401, 0x34}};
+    const Pokes hiresRows{{0x2000, 1}, {0x2147, 0x77}, {0x0400, 0x10}, {0x0428, 0x20}};
+    const Pokes abcd{{0x0400, 0x41}, {0x0401, 0x42}, {0x0402, 0x43}, {0x0403, 0x44}};
+    Pokes pattern;
+    for (int i = 0; i < 8000; i += 7) pattern.push_back({0x2000 + i, i * 13});
+    // Whatever reaches the editor while a paste of $51 floats at cell 410: the paste is placed first,
+    // so its backup cannot undo the change when the pointer moves on and the float is dropped.
+    const Pokes cell0{{0x0400, 0x51}, {0x0402, 0x44}, {0x0800 + 410, 0x33}, {0x0800 + 420, 0x33}};
+    const std::string floating = "@2,0 cc sel0,0,0,0 copy paste mv80,80 @0,0 ", moveOn = " mv160,80 md160,80,1";
+    play({
+        {"paste with nothing copied", 0, abcd, "paste mv80,80 commit", {}, "", 0},
+        {"typing wraps to the top in one step", 0, {}, "p3 @39,24 t1 t2", {{0x07E7, 1}, {0xDBE7, 3}, {0x0400, 2}},
+         "textmode text", 1, {1, 0}},
+        {"with another tool every character is a step", 0, {}, "tool3 @0,0 t1 t2", {{0x0400, 1}, {0x0401, 2}},
+         "textmode drawing", 2, {2, 0}},
+        {"insert pushes the row, losing column 39", 0, row6, "Ins @10,6 t55",
+         {{0x0400 + 250, 0x55}, {0x0400 + 251, 10}, {0x0400 + 279, 38}, {0x0400 + 280, 0x20}}, "textmode text", 1, {11, 6}},
+        {"insert at the last column", 0, row6, "Ins @39,6 t56", {{0x0400 + 279, 0x56}, {0x0400 + 278, 38}}, "textmode text", 1,
+         {0, 7}},
+        {"insert toggled off overwrites", 0, row6, "Ins Ins @10,6 t55", {{0x0400 + 250, 0x55}, {0x0400 + 251, 11}},
+         "textmode text", 1, {11, 6}},
+        {"delete and backspace pull the row, colour of column 39 stays", 0, row6, "@5,6 Del Bs",
+         {{0x0400 + 244, 6}, {0x0400 + 245, 7}, {0x0400 + 277, 39}, {0x0400 + 278, 0x20}, {0x0400 + 279, 0x20},
+          {0xD800 + 244, 6}, {0xD800 + 277, 39 & 15}, {0xD800 + 279, 39 & 15}}, "textmode text", 1, {4, 6}},
+        {"backspace at column 0 only moves", 0, {}, "@0,0 Bs", {}, "", 0, {39, 0}},
+        {"backspace at column 0 goes up a row", 0, {}, "@0,7 Bs", {}, "", 0, {39, 6}},
+        {"delete in a bitmap mode changes and records nothing", 3, {}, "@3,0 Del", {}, "", 0, {3, 0}},
+        // Shift turns Down into up and Right into left; moves wrap around the screen; unknown keys do nothing.
+        {"Up", 0, {}, "@0,0 Up", {}, "", 0, {0, 24}},             {"Down", 0, {}, "@0,24 Down", {}, "", 0, {0, 0}},
+        {"shift Down", 0, {}, "@0,0 ^Down", {}, "", 0, {0, 24}},  {"shift Up", 0, {}, "@0,24 ^Up", {}, "", 0, {0, 0}},
+        {"Left", 0, {}, "@0,0 Left", {}, "", 0, {39, 0}},         {"Right", 0, {}, "@39,0 Right", {}, "", 0, {0, 0}},
+        {"shift Right", 0, {}, "@0,0 ^Right", {}, "", 0, {39, 0}}, {"shift Left", 0, {}, "@39,0 ^Left", {}, "", 0, {0, 0}},
+        {"Return at the end", 0, {}, "@17,24 Ret", {}, "", 0, {0, 0}}, {"Return", 0, {}, "@17,9 Ret", {}, "", 0, {0, 10}},
+        {"Home", 0, {}, "@17,9 Home", {}, "", 0, {0, 9}},         {"shift Home", 0, {}, "@17,9 ^Home", {}, "", 0, {0, 0}},
+        {"unknown keys", 0, {}, "@17,9 k0 ^k10", {}, "", 0, {17, 9}},
+        {"typing in hires takes the second ROM half with $D018 bit 1", 3, {}, "p7 v21=F2 v18=1A @2,1 t1",
+         glyph(0x2000 + 320 + 16, m->charRom + 0x800 + 8, {{0x0400 + 42, 0x72}, {0xD800 + 42, 0}}), "hires text", 1, {3, 1}},
+        {"typing in hires takes the first ROM half without it", 3, {}, "@3,1 t2", glyph(0x2000 + 320 + 24, m->charRom + 16),
+         "hires text", 1, {4, 1}},
+        {"char paste before any copy: a space in colour 0, no pattern", 4,
+         glyph(0x2000, full, {{0x0400, 0x99}, {0xD800, 0x0C}}), "@0,0 pc", glyph(0x2000, none, {{0x0400, 0x20}, {0xD800, 0}}),
+         "multicolor paste", 1},
+        {"copy and paste a char", 4, {{0x200B, 0x5A}, {0x0401, 0x99}, {0xD801, 0xFC}}, "@1,0 cc @5,0 pc",
+         {{0x202B, 0x5A}, {0x0405, 0x99}, {0xD805, 0xFC}}, "multicolor paste", 1},
+        {"a char copy in text mode keeps the pattern", 0, {{0x200B, 0x5A}, {0x0407, 0x31}}, "m3 @1,0 cc m0 @7,0 cc m3 @8,0 pc",
+         {{0x0408, 0x31}, {0x2043, 0x5A}}, "hires paste", 1},
+        {"multicolour flip: cells swap, each byte's pairs reverse", 4, mcCells, "sel0,0,1,0 fx",
+         {{0x2008, 0xE4}, {0x200F, 0x01}, {0x2000, 0x44}, {0x2007, 0}, {0x0400, 0x34}, {0x0401, 0x12}}, "multicolor flip block", 1},
+        {"multicolour flip twice", 4, mcCells, "sel0,0,1,0 fx fx", mcCells, "multicolor flip block", 2},
+        {"hires flip reverses bits", 3, {{0x2000, 1}, {0x2001, 3}}, "sel0,0,1,0 fx", {{0x2008, 0x80}, {0x2009, 0xC0}, {0x2000, 0}},
+         "hires flip block", 1},
+        {"vertical flip", 3, hiresRows, "sel0,0,0,1 fy", {{0x2147, 1}, {0x2000, 0x77}, {0x0400, 0x20}, {0x0428, 0x10}},
+         "hires flip block", 1},
+        {"vertical flip twice", 3, hiresRows, "sel0,0,0,1 fy fy", hiresRows, "hires flip block", 2},
+        {"hires invert: the pattern only", 3, {{0x2000, 1}}, "sel0,0,0,1 inv", {{0x2000, 0xFE}, {0x2147, 0xFF}, {0x0400, 0x10}},
+         "hires invert block", 1},
+        {"text invert: the reverse bit", 0, {{0x0400, 1}}, "sel0,0,0,0 inv", {{0x0400, 0x81}}, "textmode invert block", 1},
+        {"text invert twice", 0, {{0x0400, 1}}, "sel0,0,0,0 inv inv", {{0x0400, 1}}, "textmode invert block", 2},
+        {"hires clear block: the pattern only", 3, blocks, "sel2,1,1,2 clr",
+         {{0x2148, 0}, {0x2297, 0}, {0x2158, 0xAA}, {0x2008, 0xAA}, {0x2147, 0xAA}, {0x23C8, 0xAA}, {0x0429, 0x1F}, {0xD829, 5}},
+         "hires clear block", 1},
+        {"text cut writes spaces, keeps colours", 0, {{0x0400, 1}, {0x07E7, 1}, {0xD800, 3}, {0xDBE7, 3}}, "all cut",
+         {{0x0400, 0x20}, {0x07E7, 0x20}, {0xD800, 3}, {0xDBE7, 3}}, "textmode clear block", 1},
+        {"button 1 drops the selection; block operations then do nothing", 0, abcd,
+         "tool9 sel0,0,3,0 md0,0,1 clr fx fy inv cut", {}, "", 0},
+        {"a paste overhanging the right edge shows the visible columns", 0, abcd, "sel0,0,3,0 copy nosel paste mv306,80",
+         {{0x0400 + 438, 0x41}, {0x0400 + 439, 0x42}, {0x0400 + 440, 0x20}}, "textmode paste block", 1},
+        {"the earlier preview goes", 0, abcd, "sel0,0,3,0 copy nosel paste mv306,80 mv40,24",
+         {{0x0400 + 438, 0x20}, {0x0400 + 125, 0x41}}, "textmode paste block", 1},
+        {"a click places it", 0, abcd, "sel0,0,3,0 copy nosel paste mv40,24 mv304,199 md304,192,0",
+         {{0x0400 + 998, 0x41}, {0x0400 + 999, 0x42}, {0x0400 + 125, 0x20}}, "textmode paste block", 1},
+        {"a placed paste undone", 0, abcd, "sel0,0,3,0 copy nosel paste mv304,199 md304,192,0 undo", {}, "", 0},
+        {"button 1 drops a float, the paste step stays", 3, pattern, "sel3,3,8,6 copy paste mv100,100 md100,100,1", {},
+         "hires paste block", 1},
+        {"cancel, cancel again, commit", 3, pattern, "sel3,3,8,6 copy paste mv200,150 cancel cancel commit", {},
+         "hires paste block", 1},
+        {"a text block pasted in hires leaves the bitmap", 0, {{0x0400, 0x55}, {0xD800, 0x0E}, {0x2CD0, 0x3C}, {0x2CD7, 0x3C}},
+         "sel0,0,0,0 copy m3 nosel paste mv80,80 commit",
+         {{0x0400 + 410, 0x55}, {0xD800 + 410, 0x0E}, {0x2CD0, 0x3C}, {0x2CD7, 0x3C}}, "hires paste block", 1},
+        {"typing over a float", 0, cell0, floating + "t33" + moveOn, {{0x0400, 0x33}, {0x0400 + 410, 0x51}}},
+        {"delete over a float", 0, cell0, floating + "Del" + moveOn, {{0x0400, 0x20}, {0x0400 + 410, 0x51}}},
+        {"char paste over a float", 0, cell0, floating + "pc" + moveOn, {{0x0400, 0x44}, {0x0400 + 410, 0x51}}},
+        {"cell colour over a float", 0, cell0, floating + "col3,9" + moveOn, {{0xD800, 9}, {0x0400 + 410, 0x51}}},
+        {"clear over a float", 0, cell0, floating + "cls3,77" + moveOn, {{0x0400 + 999, 0x77}, {0x0400 + 410, 0x77}}},
+        {"invert over a float: the placed paste is the selection", 0, cell0, floating + "inv" + moveOn,
+         {{0x0400 + 410, 0x51 ^ 0x80}, {0x0400 + 411, 0x20}}},
+        {"cut over a float", 0, cell0, floating + "cut" + moveOn, {{0x0400 + 410, 0x20}}},
+        {"a second paste over a float", 0, cell0, floating + "paste" + moveOn, {{0x0400 + 410, 0x51}, {0x0400 + 420, 0x20}}},
+        {"undo over a float", 0, cell0, floating + "undo" + moveOn, {{0x0400 + 410, 0x20}}},
+        {"a load over a settled float", 0, cell0, floating + "settle w400=66 w59A=66" + moveOn,
+         {{0x0400, 0x66}, {0x0400 + 410, 0x66}}},
+        {"the screen moved under a float", 0, cell0, floating + "v18=24" + moveOn, {{0x0800 + 410, 0x33}, {0x0800 + 420, 0x33}}},
+    });
 }
 
-TEST_F(EditorTextTest, InsertMode) {
-    for (int c = 0; c < 40; ++c) m->ram[0x0400 + 240 + c] = u8(c);
-    e.editKey(EditKey::Insert, false);
-    EXPECT_TRUE(e.insert);
-    e.cursorCol = 10;
-    e.typeChar(0x55);
-    EXPECT_EQ(m->ram[0x0400 + 250], 0x55);
-    EXPECT_EQ(m->ram[0x0400 + 251], 10);
-    EXPECT_EQ(m->ram[0x0400 + 279], 38);  // what was in column 39 is gone
-    EXPECT_EQ(m->ram[0x0400 + 280], 0x20);  // the next row is untouched
-    e.cursorCol = 39;
-    e.typeChar(0x56);
-    EXPECT_EQ(m->ram[0x0400 + 279], 0x56);
-    EXPECT_EQ(m->ram[0x0400 + 278], 37);
-    e.editKey(EditKey::Insert, false);
-    EXPECT_FALSE(e.insert);
-}
-
-TEST_F(EditorTextTest, DeleteAndBackspace) {
-    for (int c = 0; c < 40; ++c) {
-        m->ram[0x0400 + 240 + c] = u8(c);
-        m->ram[0xD800 + 240 + c] = u8(c & 15);
-    }
-    e.cursorCol = 5;
-    e.editKey(EditKey::Delete, false);
-    EXPECT_EQ(m->ram[0x0400 + 245], 6);
-    EXPECT_EQ(m->ram[0xD800 + 245], 6);
-    EXPECT_EQ(m->ram[0x0400 + 278], 39);
-    EXPECT_EQ(m->ram[0x0400 + 279], 0x20);
-    EXPECT_EQ(m->ram[0xD800 + 279], 39 & 15);  // colour of column 39 stays
-    EXPECT_EQ(u.undo.size(), 1u);
-    e.editKey(EditKey::Backspace, false);
-    EXPECT_EQ(e.cursorCol, 4);
-    EXPECT_EQ(m->ram[0x0400 + 244], 6);
-    EXPECT_EQ(u.undo.size(), 1u);
-    // At column 0: only the cursor moves.
-    e.cursorCol = 0;
-    e.cursorRow = 0;
-    Bytes before = ram();
-    e.textUndoPending = true;
-    e.editKey(EditKey::Backspace, false);
-    EXPECT_EQ(e.cursorCol, 39);
-    EXPECT_EQ(e.cursorRow, 0);
-    EXPECT_EQ(ram(), before);
-    EXPECT_EQ(u.undo.size(), 1u);
-    e.cursorCol = 0;
-    e.cursorRow = 7;
-    e.editKey(EditKey::Backspace, false);
-    EXPECT_EQ(e.cursorRow, 6);
-    EXPECT_EQ(e.cursorCol, 39);
-    // In a bitmap mode Delete changes and records nothing, and keeps redo.
-    bitmapMode(false);
-    u.MakeUndo();
-    before = ram();
-    e.cursorCol = 3;
-    e.editKey(EditKey::Delete, false);
-    EXPECT_EQ(ram(), before);
-    EXPECT_TRUE(u.undo.empty());
-    EXPECT_EQ(u.redo.size(), 1u);
-}
-
-TEST_F(EditorTextTest, CursorKeys) {
-    // Shift turns Down into up and Right into left; moves wrap around the screen; unknown keys do nothing.
+// Every mode and value over a screen of $41 in colour 7 and a pattern of $77.
+TEST_F(EditorTextTest, ClearScreen) {
+    const Pokes text{{0x0400, 0x41}, {0x07E7, 0x41}, {0x07E8, 0x41}, {0xD800, 7}, {0xDBE7, 7}};
+    const Pokes hires{{0x2000, 0x77}, {0x3FFF, 0x77}, {0x0400, 0x41}, {0x07E7, 0x41}, {0xD800, 7}};
+    const Pokes top{{0xFFFF, 0x77}, {0xDC00, 0x41}, {0xDFE7, 0x41}, {0xD800, 7}, {0xDBE7, 7}, {0xDBE8, 0x55}};
+    play({
+        {"text: spaces in colour 0, nothing past the screen", 0, text, "p4 v21=6 @9,9 cls0,0",
+         {{0x0400, 0x20}, {0x07E7, 0x20}, {0x07E8, 0x41}, {0xD800, 0}, {0xDBE7, 0}}, "textmode clear", 1, {0, 0}},
+        {"text: a value's low byte", 0, text, "cls3,1234", {{0x0400, 0x34}, {0xDBE7, 0x34}}, "textmode clear", 1},
+        {"hires: the pen on the background, colour RAM kept", 3, hires, "p4 v21=6 cls0,0",
+         {{0x2000, 0}, {0x3FFF, 0}, {0x0400, 0x46}, {0x07E7, 0x46}, {0xD800, 7}}, "hires clear", 1},
+        {"hires: ones", 3, hires, "cls2,0", {{0x3FFF, 0xFF}, {0x0400, 0xFF}, {0xD800, 7}}, "hires clear", 1},
+        {"multicolour at the top of bank 3: colour RAM too", 4, top, "bank3 v18=78 cls1,0",
+         {{0xFFFF, 0}, {0xDC00, 0}, {0xD800, 0}, {0xDBE8, 0x55}}, "multicolor clear", 1},
+        {"multicolour: a value", 4, top, "bank3 v18=78 cls3,AB", {{0xFFFF, 0xAB}, {0xDFE7, 0xAB}, {0xDBE7, 0xAB}, {0xDBE8, 0x55}},
+         "multicolor clear", 1},
+        {"an unknown way", 0, text, "@9,9 cls4,0", {}, "", 0, {9, 9}},
+    });
     const struct {
-        EditKey key;
-        bool shift;
-        int col, row, wantCol, wantRow;
-    } rows[] = {
-        {EditKey::Up, false, 0, 0, 0, 24},       {EditKey::Down, false, 0, 24, 0, 0},
-        {EditKey::Down, true, 0, 0, 0, 24},      {EditKey::Up, true, 0, 24, 0, 0},
-        {EditKey::Left, false, 0, 0, 39, 0},     {EditKey::Right, false, 39, 0, 0, 0},
-        {EditKey::Right, true, 0, 0, 39, 0},     {EditKey::Left, true, 39, 0, 0, 0},
-        {EditKey::Return, false, 17, 24, 0, 0},  {EditKey::Return, false, 17, 9, 0, 10},
-        {EditKey::Home, false, 17, 9, 0, 9},     {EditKey::Home, true, 17, 9, 0, 0},
-        {EditKey(0), false, 17, 9, 17, 9},       {EditKey(10), true, 17, 9, 17, 9},
+        int mode, bank;
+        u8 d018;
+        const char* text;
+    } descriptions[] = {
+        {0, 0, 0x14, "This will erase:\nVideomem at $0400 - $07E7 (1000 bytes)\nColormem at $D800 - $DBE7 (1000 bytes)\n"},
+        {3, 0, 0x18, "This will erase:\nVideomem at $0400 - $07E7 (1000 bytes)\nBitmapmem at $2000 - $3FFF (8192 bytes)\n"},
+        {4, 3, 0x78, "This will erase:\nVideomem at $DC00 - $DFE7 (1000 bytes)\nBitmapmem at $E000 - $FFFF (8192 bytes)\n"
+                     "Colormem at $D800 - $DBE7 (1000 bytes)\n"},
     };
-    const Bytes before = ram();
-    for (const auto& r : rows) {
-        e.cursorCol = r.col;
-        e.cursorRow = r.row;
-        e.editKey(r.key, r.shift);
-        EXPECT_EQ(e.cursorCol, r.wantCol) << int(r.key) << " " << r.shift;
-        EXPECT_EQ(e.cursorRow, r.wantRow) << int(r.key) << " " << r.shift;
+    for (const auto& d : descriptions) {
+        m->setGfxMode(d.mode);
+        m->bank = u16(d.bank);
+        m->vic[0x18] = d.d018;
+        EXPECT_EQ(e.clearDescription(), d.text);
     }
-    EXPECT_EQ(ram(), before);
-    EXPECT_TRUE(u.undo.empty());
 }
 
-TEST_F(EditorTextTest, TypingIntoHires) {
-    bitmapMode(false);
-    m->pen = 7;
-    m->vic[0x21] = 0xF2;
-    m->vic[0x18] = 0x1A;  // $D018 bit 1 set: second ROM half
-    e.cursorCol = 2;
-    e.cursorRow = 1;
-    e.typeChar(1);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(m->ram[0x2000 + 320 + 16 + i], m->charRom[0x800 + 8 + i]);
-    EXPECT_EQ(m->ram[0x0400 + 42], 0x72);
-    EXPECT_EQ(m->ram[0xD800 + 42], 0);
-    EXPECT_EQ(u.undoName(), "hires text");
-    m->vic[0x18] = 0x18;
-    e.typeChar(2);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(m->ram[0x2000 + 320 + 24 + i], m->charRom[16 + i]);
-}
-
-TEST_F(EditorTextTest, CharClipboard) {
-    // Before any copy: a space in colour 0 with an empty pattern.
-    bitmapMode(true);
-    std::memset(m->ram + 0x2000, 0xFF, 16);
-    m->ram[0x0400] = 0x99;
-    m->ram[0xD800] = 0x0C;
-    e.cursorCol = 0;
-    e.cursorRow = 0;
-    e.pasteChar();
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(m->ram[0x2000 + i], 0);
-    EXPECT_EQ(m->ram[0x0400], 0x20);
-    EXPECT_EQ(m->ram[0xD800], 0);
-    EXPECT_EQ(u.undoName(), "multicolor paste");
-    m->ram[0x2008 + 3] = 0x5A;
-    m->ram[0x0401] = 0x99;
-    m->ram[0xD801] = 0xFC;
-    e.cursorCol = 1;
-    e.copyChar();
-    e.cursorCol = 5;
-    e.pasteChar();
-    EXPECT_EQ(m->ram[0x2028 + 3], 0x5A);
-    EXPECT_EQ(m->ram[0x0405], 0x99);
-    EXPECT_EQ(m->ram[0xD805], 0xFC);
-    // In a text mode the pattern of the clipboard stays as it was.
-    textMode();
-    m->ram[0x0400 + 7] = 0x31;
-    e.cursorCol = 7;
-    e.copyChar();
-    EXPECT_EQ(e.charClip[3], 0x5A);
-    EXPECT_EQ(e.charClipCode, 0x31);
-}
-
-TEST_F(EditorTextTest, ClearModesAndDescriptions) {
-    m->pen = 4;
-    e.cursorCol = 9;
-    e.cursorRow = 9;
-    std::memset(m->ram + 0x0400, 0x41, 1000);
-    std::memset(m->ram + 0xD800, 0x07, 1000);
-    EXPECT_EQ(e.clearDescription(),
-              "This will erase:\nVideomem at $0400 - $07E7 (1000 bytes)\nColormem at $D800 - $DBE7 (1000 bytes)\n");
-    e.clearScreen(ClearMode::Background, 0);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(m->ram[0x0400 + i], 0x20);
-        ASSERT_EQ(m->ram[0xD800 + i], 0);
-    }
-    EXPECT_EQ(m->ram[0x0400 + 1000], 0);  // nothing beyond the screen
-    EXPECT_EQ(e.cursorCol, 0);
-    EXPECT_EQ(e.cursorRow, 0);
-    EXPECT_EQ(u.undoName(), "textmode clear");
-    e.clearScreen(ClearMode::Value, 0x1234);
-    EXPECT_EQ(m->ram[0x0400 + 500], 0x34);
-    EXPECT_EQ(m->ram[0xD800 + 500], 0x34);
-
-    bitmapMode(false, 0x11);
-    std::memset(m->ram + 0x2000, 0x77, 8192);
-    std::memset(m->ram + 0xD800, 0x07, 1000);
-    m->vic[0x21] = 6;
-    EXPECT_EQ(e.clearDescription(),
-              "This will erase:\nVideomem at $0400 - $07E7 (1000 bytes)\nBitmapmem at $2000 - $3FFF (8192 bytes)\n");
-    e.clearScreen(ClearMode::Background, 0);
-    for (int i = 0; i < 8192; ++i) ASSERT_EQ(m->ram[0x2000 + i], 0);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(m->ram[0x0400 + i], 0x46);
-        ASSERT_EQ(m->ram[0xD800 + i], 7);
-    }
-    e.clearScreen(ClearMode::Ones, 0);
-    EXPECT_EQ(m->ram[0x3FFF], 0xFF);
-    EXPECT_EQ(m->ram[0x0400], 0xFF);
-    EXPECT_EQ(m->ram[0xD800], 7);
-
-    bitmapMode(true);
-    m->bank = 3;
-    m->vic[0x18] = 0x78;
-    EXPECT_EQ(e.clearDescription(), "This will erase:\nVideomem at $DC00 - $DFE7 (1000 bytes)\n"
-                                    "Bitmapmem at $E000 - $FFFF (8192 bytes)\nColormem at $D800 - $DBE7 (1000 bytes)\n");
-    e.clearScreen(ClearMode::Zero, 0);
-    EXPECT_EQ(m->ram[0xFFFF], 0);
-    EXPECT_EQ(m->ram[0xD800], 0);
-    e.clearScreen(ClearMode::Value, 0xAB);
-    EXPECT_EQ(m->ram[0xFFFF], 0xAB);
-    EXPECT_EQ(m->ram[0xDFE7], 0xAB);
-    EXPECT_EQ(m->ram[0xDBE7], 0xAB);
-    EXPECT_EQ(m->ram[0xDBE8], 0);
-
-    size_t steps = u.undo.size();
-    Bytes before = ram();
-    e.clearScreen(ClearMode(4), 0);
-    EXPECT_EQ(ram(), before);
-    EXPECT_EQ(u.undo.size(), steps);
-}
-
-TEST_F(EditorTextTest, CellColoursByMode) {
+TEST_F(EditorTextTest, CellColours) {
     m->ram[0x0400 + 41] = 0xC1;  // cell (1, 1)
     m->ram[0xD800 + 41] = 0xF9;
     for (int r = 0; r < 4; ++r) m->vic[0x21 + r] = u8(0xF0 | (r + 1));
@@ -229,49 +153,103 @@ TEST_F(EditorTextTest, CellColoursByMode) {
     const struct {
         int mode;
         bool multicolourBit;
-        int want[4];
+        std::array<int, 4> want;
     } rows[] = {{0, false, {1, -1, -1, 9}}, {1, false, {1, 2, 3, 9}},    {2, false, {4, -1, -1, 9}},
                 {2, true, {4, 2, 3, 9}},    {3, false, {-1, 12, 1, -1}}, {4, false, {1, 12, 1, 9}}};
     for (const auto& r : rows) {
         m->setGfxMode(r.mode);
         if (r.multicolourBit) m->vic[0x16] |= 0x10;
-        int out[4];
-        e.cellColors(8, 8, out);
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(out[k], r.want[k]) << r.mode << " slot " << k;
+        std::array<int, 4> out;
+        e.cellColors(8, 8, out.data());
+        EXPECT_EQ(out, r.want) << r.mode;
     }
     // Pointer positions outside the screen are clamped.
     int out[4];
     e.cellColors(-100, 5000, out);
     EXPECT_EQ(out[3], m->ram[0xD800 + 960] & 15);
+    // Setting them: the cell's background register in extended background mode, screen nibbles and
+    // colour RAM in multicolour, nothing for a slot the mode lacks; no undo step of its own.
+    const struct {
+        int mode, slot, colour;
+        Pokes want;
+        int reg, regValue;  // the one VIC register that changes, -1: none
+    } sets[] = {
+        {2, 0, 9, {}, 0x23, 9},                     {2, 1, 5, {}, -1, 0},
+        {2, 4, 5, {}, -1, 0},                       {2, -1, 5, {}, -1, 0},
+        {4, 1, 0x15, {{0x0400 + 41, 0x51}}, -1, 0}, {4, 2, 7, {{0x0400 + 41, 0x57}}, -1, 0},
+        {4, 3, 0x2A, {{0xD800 + 41, 0x0A}}, -1, 0}, {4, 0, 3, {}, 0x21, 3},
+        {1, 1, 5, {}, 0x22, 5},                     {1, 2, 6, {}, 0x23, 6},
+    };
+    m->ram[0x0400 + 41] = 0x81;  // background register 2 in extended background mode
+    for (const auto& s : sets) {
+        SCOPED_TRACE(testing::Message() << s.mode << " slot " << s.slot);
+        m->setGfxMode(s.mode);
+        const Bytes before = ram();
+        const Bytes vic(m->vic, m->vic + 47);
+        e.setCellColor(s.slot, 8, 8, s.colour);
+        if (s.want.empty()) {
+            EXPECT_EQ(ram(), before);
+        }
+        expectBytes(s.want);
+        for (int k = 0; k < 47; ++k) EXPECT_EQ(m->vic[k], k == s.reg ? s.regValue : vic[k]) << k;
+    }
+    EXPECT_TRUE(u.undo.empty());
 }
 
-TEST_F(EditorTextTest, SetCellColours) {
-    m->ram[0x0400 + 41] = 0xC1;
-    m->setGfxMode(4);
-    e.setCellColor(1, 8, 8, 0x15);
-    EXPECT_EQ(m->ram[0x0400 + 41], 0x51);
-    e.setCellColor(2, 8, 8, 7);
-    EXPECT_EQ(m->ram[0x0400 + 41], 0x57);
-    e.setCellColor(3, 8, 8, 0x2A);
-    EXPECT_EQ(m->ram[0xD800 + 41], 0x0A);
-    e.setCellColor(0, 8, 8, 3);
-    EXPECT_EQ(m->vic[0x21], 3);
-    m->setGfxMode(2);
-    m->ram[0x0400 + 41] = 0x81;  // background register 2
-    e.setCellColor(0, 8, 8, 9);
-    EXPECT_EQ(m->vic[0x23], 9);
-    EXPECT_EQ(m->vic[0x21], 3);
-    Bytes before = ram();
-    e.setCellColor(1, 8, 8, 5);  // no such slot here
-    e.setCellColor(4, 8, 8, 5);
-    e.setCellColor(-1, 8, 8, 5);
-    EXPECT_EQ(ram(), before);
-    m->setGfxMode(1);
-    e.setCellColor(1, 8, 8, 5);
-    e.setCellColor(2, 8, 8, 6);
-    EXPECT_EQ(m->vic[0x22], 5);
-    EXPECT_EQ(m->vic[0x23], 6);
+TEST_F(EditorTextTest, SelectCopyAndDrop) {
+    for (int i = 0; i < 1000; ++i) poke({{0x0400 + i, i}, {0xD800 + i, i >> 2}});
+    e.tool = 9;
+    drag(30 * 8 + 3, 20 * 8 + 7, 10 * 8, 5 * 8 + 1);
+    EXPECT_TRUE(e.hasSelection);
+    EXPECT_FALSE(e.drawing);
+    EXPECT_EQ(selection(), (std::array{10, 5, 30, 20}));
+    ASSERT_TRUE(e.copyBlock());
+    EXPECT_EQ((std::array{e.clip.w, e.clip.h, int(e.clip.bitmap)}), (std::array{21, 16, 0}));
+    EXPECT_TRUE(e.clip.bitmapBytes.empty());
+    ASSERT_EQ(e.clip.screen.size(), 21u * 16u);
+    EXPECT_EQ(e.clip.screen[0], u8(5 * 40 + 10));
+    EXPECT_EQ(e.clip.screen[21 + 1], u8(6 * 40 + 11));
+    EXPECT_EQ(e.clip.colour[21 * 16 - 1], u8((20 * 40 + 30) >> 2));
     EXPECT_TRUE(u.undo.empty());
+    // Button 1 drops the selection; block operations then do nothing.
+    e.mouseDown(0, 0, 1);
+    EXPECT_FALSE(e.hasSelection);
+    EXPECT_FALSE(e.copyBlock());
+    EXPECT_FALSE(e.cutBlock());
+    const Bytes before = ram();
+    e.clearBlock();
+    e.flipBlockX();
+    e.flipBlockY();
+    e.invertBlock();
+    EXPECT_EQ(ram(), before);
+    EXPECT_TRUE(u.undo.empty());
+    e.selectAll();
+    EXPECT_EQ(selection(), (std::array{0, 0, 39, 24}));
+}
+
+// Committed at cell (25, 20): every byte of the 6x4 cells as copied, nothing else.
+TEST_F(EditorTextTest, BitmapPasteLandsExactly) {
+    bitmapMode(false);
+    for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(i * 13);
+    for (int i = 0; i < 1000; ++i) m->ram[0x0400 + i] = u8(i * 3);
+    select(3, 3, 8, 6);
+    ASSERT_TRUE(e.copyBlock());
+    EXPECT_TRUE(e.clip.bitmap);
+    EXPECT_EQ(e.clip.bitmapBytes.size(), 6u * 4u * 8u);
+    const Bytes before = ram();
+    ASSERT_TRUE(e.startPaste());
+    e.mouseMove(25 * 8, 20 * 8);
+    e.commitPaste();
+    const Bytes after = ram();
+    int changed = 0;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 6; ++c) {
+            const int to = (20 + r) * 40 + 25 + c, from = (3 + r) * 40 + 3 + c;
+            EXPECT_EQ(after[0x0400 + to], before[0x0400 + from]);
+            for (int k = 0; k < 8; ++k) EXPECT_EQ(after[0x2000 + to * 8 + k], before[0x2000 + from * 8 + k]);
+        }
+    for (int a = 0; a < 65536; ++a) changed += after[a] != before[a];
+    EXPECT_LE(changed, 6 * 4 * 10);
 }
 
 }  // namespace

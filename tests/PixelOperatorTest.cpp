@@ -1,26 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <memory>
-
-#include "core/Machine.h"
 #include "core/PixelOperator.h"
+#include "tests/EditorTestSupport.h"
 
 namespace {
 
-struct PixelOperatorTest : ::testing::Test {
-    std::unique_ptr<Machine> m = std::make_unique<Machine>();
-    PixelOperator p{*m};
+struct PixelOperatorTest : EditorFixture {
+    PixelOperator& p = probe;
 
-    void SetUp() override { m->reset(); }
-
-    void bitmapMode(bool multi) {
-        m->setGfxMode(multi ? 4 : 3);  // bitmap at $2000, screen at $0400
-        std::memset(m->ram + 0x2000, 0, 8000);
-        std::memset(m->ram + 0x0400, 0, 1000);
-        std::memset(m->ram + 0xD800, 0, 1000);
-        m->vic[0x21] = 0;
-    }
     // Fills multicolour cell 0 so that slots 1-3 are used n1, n2, n3 times (n0 = 32 - the rest).
     void fillCell0(int n1, int n2, int n3) {
         auto pairAt = [&](int i) { return i < n1 ? 1 : i < n1 + n2 ? 2 : i < n1 + n2 + n3 ? 3 : 0; };
@@ -32,26 +17,24 @@ struct PixelOperatorTest : ::testing::Test {
     }
 };
 
+// One cell's quadrants, one after the other: the block characters for masks 8, 12, 15, 1 and none;
+// erasing recolours too. The other text modes use the same grid.
 TEST_F(PixelOperatorTest, TextQuadrants) {
     m->ram[0x0400] = 0x01;
-    m->pen = 7;
-    p.SetPixel(0, 0, false);
-    EXPECT_EQ(m->ram[0x0400], 0x7E);
-    EXPECT_EQ(m->ram[0xD800], 7);
-    p.SetPixel(1, 0, false);
-    EXPECT_EQ(m->ram[0x0400], 0xE2);  // mask 12
-    p.SetPixel(0, 1, false);
-    p.SetPixel(1, 1, false);
-    EXPECT_EQ(m->ram[0x0400], 0xE0);
-    p.SetPixel(0, 0, true);
-    p.SetPixel(1, 0, true);
-    p.SetPixel(0, 1, true);
-    EXPECT_EQ(m->ram[0x0400], 0x6C);  // bottom-right only
-    m->pen = 3;
-    p.SetPixel(1, 1, true);
-    EXPECT_EQ(m->ram[0x0400], 0x20);
-    EXPECT_EQ(m->ram[0xD800], 3);  // erasing recolours too
-    // The other text modes use the same grid.
+    const struct {
+        int pen, x, y;
+        bool erase;
+        int screen;  // -1: not looked at
+    } rows[] = {{7, 0, 0, false, 0x7E}, {7, 1, 0, false, 0xE2}, {7, 0, 1, false, -1}, {7, 1, 1, false, 0xE0},
+                {7, 0, 0, true, -1},    {7, 1, 0, true, -1},    {7, 0, 1, true, 0x6C}, {3, 1, 1, true, 0x20}};
+    for (const auto& r : rows) {
+        m->pen = r.pen;
+        p.SetPixel(r.x, r.y, r.erase);
+        if (r.screen >= 0) {
+            EXPECT_EQ(m->ram[0x0400], r.screen) << r.x << "," << r.y << " " << r.erase;
+        }
+        EXPECT_EQ(m->ram[0xD800], r.pen);
+    }
     m->setGfxMode(2);
     m->pen = 9;
     p.SetPixel(79, 49, false);
@@ -59,19 +42,16 @@ TEST_F(PixelOperatorTest, TextQuadrants) {
     EXPECT_EQ(p.GetPixel(79, 49), 9);
     m->setGfxMode(1);
     EXPECT_EQ(p.GetPixel(79, 49), 9);
-}
-
-TEST_F(PixelOperatorTest, TextTableRoundTripsEveryMask) {
+    // Every mask of the table reads back quadrant by quadrant: cell (1, 1) covers mode pixels (2..3, 2..3).
+    m->setGfxMode(0);
+    m->ram[0xD800 + 41] = 5;
+    m->vic[0x21] = 6;
     for (int mask = 0; mask < 16; ++mask) {
         EXPECT_EQ(PixelOperator::textMask(PixelOperator::textpixtab[mask]), mask);
         m->ram[0x0400 + 41] = PixelOperator::textpixtab[mask];
-        m->ram[0xD800 + 41] = 5;
-        m->vic[0x21] = 6;
-        // Cell (1, 1) covers mode pixels (2..3, 2..3).
-        EXPECT_EQ(p.GetPixel(2, 2), (mask & 8) ? 5 : 6);
-        EXPECT_EQ(p.GetPixel(3, 2), (mask & 4) ? 5 : 6);
-        EXPECT_EQ(p.GetPixel(2, 3), (mask & 2) ? 5 : 6);
-        EXPECT_EQ(p.GetPixel(3, 3), (mask & 1) ? 5 : 6);
+        const std::array<int, 4> got{p.GetPixel(2, 2), p.GetPixel(3, 2), p.GetPixel(2, 3), p.GetPixel(3, 3)};
+        const std::array<int, 4> want{mask & 8 ? 5 : 6, mask & 4 ? 5 : 6, mask & 2 ? 5 : 6, mask & 1 ? 5 : 6};
+        EXPECT_EQ(got, want) << mask;
     }
     EXPECT_EQ(PixelOperator::textMask(0x01), 0);
     EXPECT_EQ(PixelOperator::textMask(0x20), 0);
@@ -82,32 +62,46 @@ TEST_F(PixelOperatorTest, OutsideTheGrid) {
     const int w[5] = {80, 80, 80, 320, 160}, h[5] = {50, 50, 50, 200, 200};
     for (int mode : {0, 3, 4}) {
         m->setGfxMode(mode);
-        const Bytes before(m->ram, m->ram + 65536);
+        const Bytes before = ram();
         for (auto [x, y] : {std::pair{w[mode], 0}, {0, h[mode]}, {-1, 3}, {0, -1}}) {
             p.SetPixel(x, y, false);
             p.SetPixel(x, y, true);
             EXPECT_EQ(p.GetPixel(x, y), 255) << mode << " " << x << "," << y;
         }
-        EXPECT_EQ(Bytes(m->ram, m->ram + 65536), before) << mode;
+        EXPECT_EQ(ram(), before) << mode;
     }
 }
 
-TEST_F(PixelOperatorTest, HiresSetsBitAndCellColours) {
-    bitmapMode(false);
+TEST_F(PixelOperatorTest, HiresAndMulticolourErase) {
+    bitmapMode(false, 0);
     m->vic[0x21] = 0x36;  // high bits of the register are ignored
     m->pen = 2;
-    p.SetPixel(9, 10, false);
-    // Cell (1, 1), row 2, bit 6.
-    EXPECT_EQ(m->ram[0x2000 + 320 + 8 + 2], 0x40);
-    EXPECT_EQ(m->ram[0x0400 + 41], 0x26);
+    p.SetPixel(9, 10, false);  // cell (1, 1), row 2, bit 6
+    expectBytes({{0x2000 + 320 + 8 + 2, 0x40}, {0x0400 + 41, 0x26}});
     EXPECT_EQ(p.GetPixel(9, 10), 2);
     EXPECT_EQ(p.GetPixel(8, 10), 6);
     m->pen = 11;
     p.SetPixel(9, 10, true);
-    EXPECT_EQ(m->ram[0x2000 + 320 + 8 + 2], 0x00);
-    EXPECT_EQ(m->ram[0x0400 + 41], 0xB6);
     p.SetPixel(319, 199, false);
-    EXPECT_EQ(m->ram[0x2000 + 7999], 0x01);
+    expectBytes({{0x2000 + 320 + 8 + 2, 0}, {0x0400 + 41, 0xB6}, {0x2000 + 7999, 0x01}});
+    // Multicolour erasing clears the pair and keeps the cell's colours.
+    bitmapMode(true, 0);
+    poke({{0x2000 + 7999, 0xFF}, {0x0400 + 999, 0x12}, {0xD800 + 999, 3}});
+    m->pen = 9;
+    p.SetPixel(159, 199, true);
+    expectBytes({{0x2000 + 7999, 0xFC}, {0x0400 + 999, 0x12}, {0xD800 + 999, 3}});
+    EXPECT_EQ(p.GetPixel(159, 199), 0);
+    EXPECT_EQ(p.GetPixel(158, 199), 3);
+    // The grid follows the registers on every call: screen $C000, bitmap $E000.
+    m->bank = 3;
+    m->vic[0x18] = 0x08;
+    m->vic[0x16] &= ~0x10;
+    m->pen = 1;
+    p.SetPixel(319, 0, false);
+    expectBytes({{0xE000 + 39 * 8, 0x01}, {0xC000 + 39, 0x10}});
+    m->vic[0x16] |= 0x10;
+    EXPECT_EQ(p.GetPixel(159, 0), 1);  // pair %01: the screen byte's high nibble
+    EXPECT_EQ(p.GetPixel(160, 0), 255);
 }
 
 TEST_F(PixelOperatorTest, MulticolourSlots) {
@@ -145,13 +139,11 @@ TEST_F(PixelOperatorTest, MulticolourSlots) {
     };
     int line = 0;
     for (const auto& r : rows) {
-        ++line;
+        SCOPED_TRACE(++line);
         if (r.fresh) {
-            bitmapMode(true);
-            m->ram[0x0400] = r.screen;
-            m->ram[0xD800] = r.colourRam;
+            bitmapMode(true, 0);
+            poke({{0x0400, r.screen}, {0xD800, r.colourRam}, {0x2000, r.byte0}});
             m->vic[0x21] = r.background;
-            m->ram[0x2000] = r.byte0;
             if (r.n1 + r.n2 + r.n3) fillCell0(r.n1, r.n2, r.n3);
             p.warning = false;
         }
@@ -159,42 +151,21 @@ TEST_F(PixelOperatorTest, MulticolourSlots) {
         p.noNewColours = r.noNew;
         m->pen = r.pen;
         p.SetPixel(r.x, r.y, false);
-        EXPECT_EQ(m->ram[0x0400], r.wantScreen) << line;
-        EXPECT_EQ(m->ram[0xD800], r.wantColourRam) << line;
-        EXPECT_EQ((m->ram[0x2000 + r.y] >> (6 - 2 * r.x)) & 3, r.wantPair) << line;
-        EXPECT_EQ(p.warning, r.warning) << line;
-        if (r.warning && r.fresh) { EXPECT_EQ(m->ram[0x2000], first) << line; }
+        EXPECT_EQ(m->ram[0x0400], r.wantScreen);
+        EXPECT_EQ(m->ram[0xD800], r.wantColourRam);
+        EXPECT_EQ((m->ram[0x2000 + r.y] >> (6 - 2 * r.x)) & 3, r.wantPair);
+        EXPECT_EQ(p.warning, r.warning);
+        if (r.warning && r.fresh) {
+            EXPECT_EQ(m->ram[0x2000], first);
+        }
         // A slot change recolours every pixel that used it: slot 1 at (0, 0) after a full fill.
-        if (!r.warning) { EXPECT_EQ(p.GetPixel(r.x, r.y), r.pen) << line; }
-        if (r.n1 == 3) { EXPECT_EQ(p.GetPixel(0, 0), 9) << line; }
+        if (!r.warning) {
+            EXPECT_EQ(p.GetPixel(r.x, r.y), r.pen);
+        }
+        if (r.n1 == 3) {
+            EXPECT_EQ(p.GetPixel(0, 0), 9);
+        }
     }
-}
-
-TEST_F(PixelOperatorTest, MulticolourEraseKeepsColours) {
-    bitmapMode(true);
-    m->ram[0x2000 + 320 * 24 + 39 * 8 + 7] = 0xFF;
-    m->ram[0x0400 + 999] = 0x12;
-    m->ram[0xD800 + 999] = 3;
-    m->pen = 9;
-    p.SetPixel(159, 199, true);
-    EXPECT_EQ(m->ram[0x2000 + 7999], 0xFC);
-    EXPECT_EQ(m->ram[0x0400 + 999], 0x12);
-    EXPECT_EQ(m->ram[0xD800 + 999], 3);
-    EXPECT_EQ(p.GetPixel(159, 199), 0);
-    EXPECT_EQ(p.GetPixel(158, 199), 3);
-}
-
-TEST_F(PixelOperatorTest, GridFollowsRegistersOnEveryCall) {
-    m->bank = 3;
-    m->vic[0x18] = 0x08;  // screen $C000, bitmap $E000
-    m->vic[0x11] |= 0x20;
-    m->pen = 1;
-    p.SetPixel(319, 0, false);
-    EXPECT_EQ(m->ram[0xE000 + 39 * 8], 0x01);
-    EXPECT_EQ(m->ram[0xC000 + 39], 0x16);
-    m->vic[0x16] |= 0x10;
-    EXPECT_EQ(p.GetPixel(159, 0), 1);  // pair %01: the screen byte's high nibble
-    EXPECT_EQ(p.GetPixel(160, 0), 255);
 }
 
 }  // namespace
