@@ -121,6 +121,7 @@ TEST_F(EditorDrawTest, RubberBandKeepsOnlyFinalShape) {
     Points expect;
     for (int k = 0; k <= 50; ++k) expect.insert({k, k});
     EXPECT_EQ(litHires(*this), expect);
+    EXPECT_TRUE(e.savedScreen.empty());
     EXPECT_EQ(u.undo.size(), 1u);
     u.MakeUndo();
     EXPECT_TRUE(litHires(*this).empty());

@@ -92,17 +92,9 @@ struct EditorFixture : ::testing::Test {
         e.selRect(r[0], r[1], r[2], r[3]);
         return r;
     }
-    std::array<int, 2> cursor() const { return {e.cursorCol, e.cursorRow}; }
     void select(int x0, int y0, int x1, int y1) {
         e.selX0 = x0, e.selY0 = y0, e.selX1 = x1, e.selY1 = y1;
         e.hasSelection = true;
-    }
-    // Copies cell (0, 0) holding code and floats it as a paste.
-    void floatCell0(u8 code = 0x51) {
-        m->ram[m->screenAddr()] = code;
-        select(0, 0, 0, 0);
-        ASSERT_TRUE(e.copyBlock());
-        ASSERT_TRUE(e.startPaste());
     }
     // Runs what a user does, as words: @col,row (text cursor) t<hex code> (type) Up Down Left Right
     // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush> m<gfx mode> bank<n>
@@ -177,7 +169,7 @@ struct EditorFixture : ::testing::Test {
                 EXPECT_EQ(u.undo.size(), r.steps);
             }
             if (r.cursor[0] >= 0) {
-                EXPECT_EQ(cursor(), r.cursor);
+                EXPECT_EQ((std::array{e.cursorCol, e.cursorRow}), r.cursor);
             }
             if (r.pen >= 0) {
                 EXPECT_EQ(m->pen, r.pen);
