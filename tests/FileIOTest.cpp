@@ -221,50 +221,45 @@ struct EnvGuard {
     }
 };
 
-// "%" stands for a fresh directory, which is also the working directory while the platform looks.
+// Where the platform finds its assets and keeps its settings; "%" stands for a fresh directory, which is also
+// the working directory while the platform looks. Assets: the variable wins; then base/assets, then
+// base/../share/vorlix/assets (a missing separator added); an empty variable is skipped, never taken for the working
+// directory. Settings: APPDATA, then XDG_CONFIG_HOME, then HOME/.config; the directory is made.
 TEST(Platform, AssetAndConfigDirectories) {
-    auto expand = [](std::string s, const fs::path& t) {
-        if (const size_t at = s.find('%'); at != std::string::npos) s.replace(at, 1, t.string());
-        return s;
+    auto expand = [](const char* s, const fs::path& t) {
+        std::string out = s ? s : "";
+        if (const size_t at = out.find('%'); at != std::string::npos) out.replace(at, 1, t.string());
+        return out;
     };
-    // The variable wins; then base/assets, then base/../share/vorlix/assets (a missing separator
-    // added); an empty variable is skipped, never taken for the working directory.
     const struct {
         std::vector<const char*> files;
-        const char *variable, *base, *want;
-    } assets[] = {
-        {{"env/C64Chars.bin", "base/assets/C64Chars.bin"}, "%/env", "%/base/", "%/env"},
-        {{"share/vorlix/assets/C64Chars.bin", "bin/program"}, "%/nothing", "%/bin/", "%/bin/../share/vorlix/assets"},
-        {{"share/vorlix/assets/C64Chars.bin", "bin/assets/C64Chars.bin"}, "%/nothing", "%/bin", "%/bin/assets"},
-        {{"C64Chars.bin"}, "", "%/nowhere/", "assets"},
+        const char *variable, *base, *assets, *appData, *xdg, *home, *config;
+    } rows[] = {
+        {{"env/C64Chars.bin", "base/assets/C64Chars.bin"}, "%/env", "%/base/", "%/env", "%/appdata", "%/xdg", "%",
+         "%/appdata/Vorlix"},
+        {{"share/vorlix/assets/C64Chars.bin", "bin/program"}, "%/nothing", "%/bin/", "%/bin/../share/vorlix/assets", "",
+         "%/xdg", "%", "%/xdg/vorlix"},
+        {{"share/vorlix/assets/C64Chars.bin", "bin/assets/C64Chars.bin"}, "%/nothing", "%/bin", "%/bin/assets", "",
+         nullptr, "%", "%/.config/vorlix"},
+        {{"C64Chars.bin"}, "", "%/nowhere/", "assets", "", nullptr, nullptr, "."},
     };
     const fs::path cwd = fs::current_path();
-    for (const auto& r : assets) {
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.assets);
         TempDir t;
         for (const char* f : r.files) touch(t.path / f);
         EnvGuard env;
         env.set("VORLIX_ASSETS", expand(r.variable, t.path).c_str());
-        fs::current_path(t.path);
-        Platform::initWithBasePath(expand(r.base, t.path));
-        fs::current_path(cwd);
-        EXPECT_EQ(Platform::assetDir(), expand(r.want, t.path)) << r.want;
-    }
-    // APPDATA, then XDG_CONFIG_HOME, then HOME/.config; the directory is made.
-    const struct {
-        const char *appData, *xdg, *home, *want;
-    } configs[] = {{"%/appdata", "%/xdg", "%", "%/appdata/Vorlix"},
-                   {"", "%/xdg", "%", "%/xdg/vorlix"},
-                   {"", nullptr, "%", "%/.config/vorlix"},
-                   {"", nullptr, nullptr, "."}};
-    for (const auto& r : configs) {
-        TempDir t;
-        EnvGuard env;
         env.set("APPDATA", expand(r.appData, t.path).c_str());
         env.set("XDG_CONFIG_HOME", r.xdg ? expand(r.xdg, t.path).c_str() : nullptr);
         env.set("HOME", r.home ? expand(r.home, t.path).c_str() : nullptr);
-        Platform::initWithBasePath("");
-        EXPECT_EQ(Platform::configDir(), expand(r.want, t.path));
-        EXPECT_TRUE(fs::is_directory(Platform::configDir()));
+        fs::current_path(t.path);
+        Platform::initWithBasePath(expand(r.base, t.path));
+        const bool made = fs::is_directory(Platform::configDir());
+        fs::current_path(cwd);
+        EXPECT_EQ(Platform::assetDir(), expand(r.assets, t.path));
+        EXPECT_EQ(Platform::configDir(), expand(r.config, t.path));
+        EXPECT_TRUE(made);
     }
 }
 
