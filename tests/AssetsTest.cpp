@@ -81,7 +81,10 @@ TEST(Assets, PowerOnMemoryAndIcon) {
     int w = 0, h = 0, opaque = 0;
     std::set<u32> colours;
     for (u32 p : decode(readAsset("icon.png"), w, h))
-        if (p >> 24 == 255) ++opaque, colours.insert(p);
+        if (p >> 24 == 255) {
+            ++opaque;
+            colours.insert(p);
+        }
     EXPECT_EQ(w, 32);
     EXPECT_EQ(h, 32);
     // Mostly drawn, but the corners stay transparent so the window icon is not a square.
@@ -105,8 +108,10 @@ TEST(Assets, ToolbarGlyphs) {
         // The bottom-left colour is the key: at least a row of it, and some pixels drawn.
         const u32 key = px[size_t(h - 1) * w];
         int keyed = 0;
-        for (u32& p : px)
-            if (p == key) p = 0, ++keyed;
+        for (u32& p : px) {
+            keyed += p == key;
+            if (p == key) p = 0;
+        }
         EXPECT_GE(keyed, w) << name;
         EXPECT_GT(int(px.size()) - keyed, 3) << name;
         for (const auto& other : seen) EXPECT_NE(other, px) << name;

@@ -53,6 +53,8 @@ struct Headless {
         unsetenv("APPDATA");
         ImGui::DestroyContext(ctx);
     }
+    Headless(const Headless&) = delete;
+    Headless& operator=(const Headless&) = delete;
 
     // One frame with `key` held down; `draw` comes before the program's popups and file dialog.
     std::function<void()> draw;

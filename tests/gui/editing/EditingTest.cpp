@@ -207,8 +207,9 @@ Script findItem(std::string window, std::string label, bool alongBar) {
         float x = alongBar ? w->Pos.x + 2 + k * step : w->Pos.x + w->Size.x * 0.5f;
         moveTo(ImVec2(x, alongBar ? w->Pos.y + w->Size.y * 0.5f : w->Pos.y + 2 + k * step));
         co_await frames(1);
-        const ImGuiID h = GImGui->HoveredId, menubar = ImHashStr("##menubar", 0, w->ID);
-        if (h == ImHashStr(label.c_str(), 0, w->ID) || h == ImHashStr(label.c_str(), 0, menubar)) co_return;
+        ImGuiID h = GImGui->HoveredId;
+        if (h == ImHashStr(label.c_str(), 0, w->ID) || h == ImHashStr(label.c_str(), 0, ImHashStr("##menubar", 0, w->ID)))
+            co_return;
     }
 }
 
@@ -241,6 +242,11 @@ std::unique_ptr<Machine> machineWith(const App& app, const Memory& mem) {
     std::copy(mem.begin(), mem.begin() + 65536, m->ram);
     std::copy(mem.begin() + 65536, mem.end(), m->vic);
     return m;
+}
+int differences(const Memory& a, const Memory& b) {
+    int n = 0;
+    for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+    return n;
 }
 // What the editor alone makes of the same stroke on a copy of the machine.
 Memory reference(const Memory& before, const App& app, int tool, int x0, int y0, int x1, int y1) {
@@ -409,18 +415,18 @@ Script drawing(App& a) {
     button(1, false);
     co_await frames(4);
     const Memory afterStroke = snapshot(a.machine);
-    EXPECT_TRUE(afterStroke == expected) << "stroke";
+    EXPECT_EQ(differences(afterStroke, expected), 0) << "stroke";
     EXPECT_EQ(a.mouseX, 120) << "pixel under the pointer";
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_TRUE(snapshot(a.machine) == afterBg) << "Ctrl+Alt+Z undid the stroke only";
+    EXPECT_EQ(differences(snapshot(a.machine), afterBg), 0) << "Ctrl+Alt+Z undid the stroke only";
     EXPECT_EQ(a.undoBuffer.undoName(), "background color");
     co_await keys(XK_Control_L, XK_Alt_L, XK_y);
-    EXPECT_TRUE(snapshot(a.machine) == afterStroke) << "Ctrl+Alt+Y";
+    EXPECT_EQ(differences(snapshot(a.machine), afterStroke), 0) << "Ctrl+Alt+Y";
     // Behind a modal popup the chords do nothing; Escape closes it.
     a.message("Info", "modal");
     co_await frames(4);
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_TRUE(snapshot(a.machine) == afterStroke) << "undo behind the popup";
+    EXPECT_EQ(differences(snapshot(a.machine), afterStroke), 0) << "undo behind the popup";
     EXPECT_EQ(a.popups.size(), 1u);
     co_await keys(XK_Escape);
     EXPECT_TRUE(a.popups.empty()) << "popup after Escape";
@@ -465,15 +471,22 @@ Script openByPointer(App& a, float scale) {
         const char *menu, *item;
         bool App::*flag;
     } entries[] = {
-        {"File", "Mount disk...", &App::showMountDisk},     {"Edit", "Preferences...", &App::showPreferences},
-        {"View", "Sprites", &App::showSprites},             {"View", "Sprite editor", &App::showSpriteEditor},
-        {"View", "Registers", &App::showRegisters},         {"View", "Monitor", &App::showMonitor},
-        {"View", "Second view", &App::showSecondView},      {"View", "Charset", &App::showCharset},
-        {"View", "Char editor", &App::showCharEditor},      {"View", "Calc converter", &App::showCalc},
-        {"View", "Memory bitmap", &App::showBitmapMem},     {"View", "Processor", &App::showProcessor},
-        {"View", "Assembler", &App::showAssembler},         {"Help", "Vorlix Help", &App::showHelp},
-        {"Help", "About Vorlix", &App::showAbout},
+        {"File", "Mount disk...", &App::showMountDisk},
+        {"Edit", "Preferences...", &App::showPreferences},
         {"Edit", "Convert bitmap to charset...", &App::showCharsetConverter},
+        {"View", "Sprites", &App::showSprites},
+        {"View", "Sprite editor", &App::showSpriteEditor},
+        {"View", "Registers", &App::showRegisters},
+        {"View", "Monitor", &App::showMonitor},
+        {"View", "Second view", &App::showSecondView},
+        {"View", "Charset", &App::showCharset},
+        {"View", "Char editor", &App::showCharEditor},
+        {"View", "Calc converter", &App::showCalc},
+        {"View", "Memory bitmap", &App::showBitmapMem},
+        {"View", "Processor", &App::showProcessor},
+        {"View", "Assembler", &App::showAssembler},
+        {"Help", "Vorlix Help", &App::showHelp},
+        {"Help", "About Vorlix", &App::showAbout},
     };
     for (const auto& e : entries) {
         co_await findItem("##MainMenuBar", e.menu, true);
@@ -708,9 +721,9 @@ Script pictureImport(App& a) {
     r->SetPalette(a.palette.rgb);
     r->Reduce(ColorReducer::Resize(st.pixels.data(), st.width, st.height, 160, true, false), 160, 2, 1, -1);
     r->Store(*m);
-    EXPECT_TRUE(snapshot(a.machine) == snapshot(*m)) << "import as the default conversion";
+    EXPECT_EQ(differences(snapshot(a.machine), snapshot(*m)), 0) << "import as the default conversion";
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_TRUE(snapshot(a.machine) == before) << "import undone";
+    EXPECT_EQ(differences(snapshot(a.machine), before), 0) << "import undone";
 }
 
 // Every window open: minimised and restored, shrunk and enlarged, at UI scale
