@@ -90,8 +90,6 @@ struct App {
     bool saveSpritesOpen = false;
     int saveSpritesFirst = 0, saveSpritesLast = 0;
 
-    Texture icons[32];
-    bool iconsLoaded = false;
     bool quitRequested = false;
     bool resetLayout = false;
     std::vector<Popup> popups;

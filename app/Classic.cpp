@@ -1,9 +1,10 @@
 #include "app/Classic.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/Compat.h"
-#include "app/Texture.h"
+#include "app/Icons.h"
 
 namespace Classic {
 
@@ -48,6 +49,9 @@ void ApplyStyle() {
     s.GrabRounding = 0;
     s.TabRounding = 0;
     s.TabBorderSize = 1;
+    // Aliased fills, as the classic look draws them; the fringe of an anti-aliased
+    // fill doubles the triangles of every radio button, arrow and circle.
+    s.AntiAliasedFill = false;
 
     ImVec4* c = s.Colors;
     c[ImGuiCol_Text] = rgba(0, 0, 0, 255);
@@ -134,7 +138,7 @@ void ThinBevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised) {
     line(dl, b.x - 1, a.y, b.x - 1, b.y - 1, dark);
 }
 
-bool SpeedButton(const char* id, const Texture* icon, const char* label, bool selected, ImVec2 size,
+bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool selected, ImVec2 size,
                  const char* tip) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     ImVec2 p0 = ImGui::GetCursorScreenPos();
@@ -147,22 +151,24 @@ bool SpeedButton(const char* id, const Texture* icon, const char* label, bool se
         dl->AddRectFilled(p0, p1, col(240, 240, 240));
     } else {
         dl->AddRectFilled(p0, p1, col(255, 236, 150));
-        ImU32 white = col(255, 255, 255);
-        for (float y = p0.y + 2; y < p1.y - 2; y += 2) {
-            int d = (int)(y - p0.y);
-            for (float x = p0.x + 2 + ((d / 2) % 2); x < p1.x - 2; x += 2)
-                dl->AddRectFilled(ImVec2(x, y), ImVec2(x + 1, y + 1), white);
+        // One pattern pixel per screen pixel: those whose centres lie in [p0 + 2, p1 - 2).
+        const AtlasImage& dither = DitherPattern();
+        ImVec2 a(std::ceil(p0.x + 1.5f), std::ceil(p0.y + 1.5f));
+        ImVec2 n(std::min(std::ceil(p1.x - 2.5f) - a.x, dither.size.x), std::min(std::ceil(p1.y - 2.5f) - a.y, dither.size.y));
+        if (n.x > 0 && n.y > 0) {
+            ImVec2 uv = ImGui::GetIO().Fonts->TexUvScale;
+            dl->AddImage(ImGui::GetIO().Fonts->TexID, a, ImVec2(a.x + n.x, a.y + n.y), dither.uv0,
+                         ImVec2(dither.uv0.x + n.x * uv.x, dither.uv0.y + n.y * uv.y));
         }
     }
     Bevel(dl, p0, p1, !pressed);
 
     float shift = pressed ? 1.0f : 0.0f;
-    if (icon && icon->id != 0) {
-        float s = Scale();
-        ImVec2 isz(icon->w * s, icon->h * s);
+    if (icon) {
+        ImVec2 isz = icon->size;
         ImVec2 tl(std::floor(p0.x + (size.x - isz.x) * 0.5f + shift),
                   std::floor(p0.y + (size.y - isz.y) * 0.5f + shift));
-        dl->AddImage(Compat::TexId(*icon), tl, ImVec2(tl.x + isz.x, tl.y + isz.y));
+        dl->AddImage(ImGui::GetIO().Fonts->TexID, tl, ImVec2(tl.x + isz.x, tl.y + isz.y), icon->uv0, icon->uv1);
     } else if (label) {
         ImVec2 ts = ImGui::CalcTextSize(label);
         dl->AddText(ImVec2(p0.x + (size.x - ts.x) * 0.5f + shift, p0.y + (size.y - ts.y) * 0.5f + shift),

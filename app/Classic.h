@@ -2,7 +2,7 @@
 // The classic grey desktop look: style, bevels and latching speed buttons.
 #include <imgui.h>
 
-struct Texture;
+struct AtlasImage;
 
 namespace Classic {
 
@@ -19,9 +19,9 @@ void Bevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised);
 // 1-pixel bevel: the outer ring only.
 void ThinBevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised);
 
-// A button that stays pressed while selected; shows the icon when it holds a
-// texture, else the label. Returns whether it was clicked this frame.
-bool SpeedButton(const char* id, const Texture* icon, const char* label, bool selected, ImVec2 size,
+// A button that stays pressed while selected; shows the icon (from the font
+// atlas) when given, else the label. Returns whether it was clicked this frame.
+bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool selected, ImVec2 size,
                  const char* tip);
 
 // A bar at an edge of the main window, without padding or border, as the

@@ -2,7 +2,11 @@
 
 #include <stb/stb_image.h>
 
-#include "app/App.h"
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
 #include "app/Classic.h"
 #include "platform/Platform.h"
 
@@ -15,6 +19,16 @@ const char* const iconFiles[IconCount] = {
 
 namespace {
 
+// The menu's UI scales; another one (from a hand-edited settings file) scales
+// the 100 % picture.
+constexpr float scales[] = {1.0f, 0.75f, 1.25f, 1.5f, 2.0f};
+constexpr int scaleCount = int(sizeof scales / sizeof scales[0]);
+constexpr int ditherSize = 96;  // covers a button at UI scale 300 %
+
+AtlasImage g_icons[IconCount][scaleCount];
+bool g_loaded[IconCount];
+AtlasImage g_dither;
+
 // Every pixel equal to the bottom-left one becomes transparent black.
 void keyOutBackground(unsigned int* pixels, int w, int h) {
     if (!pixels || w <= 0 || h <= 0) return;
@@ -23,11 +37,28 @@ void keyOutBackground(unsigned int* pixels, int w, int h) {
         if (pixels[i] == key) pixels[i] = 0;
 }
 
+struct Pending {
+    int rect;
+    AtlasImage* image;
+    std::vector<unsigned int> pixels;
+};
+
+// Nearest-neighbour scaling, as a GL texture without filtering draws it.
+std::vector<unsigned int> scaled(const unsigned int* src, int w, int h, int dw, int dh) {
+    std::vector<unsigned int> out(size_t(dw) * dh);
+    for (int y = 0; y < dh; ++y)
+        for (int x = 0; x < dw; ++x) out[size_t(y) * dw + x] = src[(y * h / dh) * w + x * w / dw];
+    return out;
+}
+
 }  // namespace
 
-void LoadIcons(App& app) {
-    if (app.iconsLoaded) return;
-    app.iconsLoaded = true;
+void BuildAtlasWithIcons(ImFontAtlas* atlas) {
+    std::vector<Pending> pending;
+    auto reserve = [&](AtlasImage* image, std::vector<unsigned int> pixels, int w, int h) {
+        image->size = ImVec2(float(w), float(h));
+        pending.push_back({atlas->AddCustomRectRegular(w, h), image, std::move(pixels)});
+    };
     for (int i = 0; i < IconCount; ++i) {
         Bytes data;
         if (!Platform::readFile(Platform::assetDir() + "/glyphs/" + iconFiles[i], data) || data.empty()) continue;
@@ -36,14 +67,48 @@ void LoadIcons(App& app) {
         if (!px) continue;
         unsigned int* p = reinterpret_cast<unsigned int*>(px);
         keyOutBackground(p, w, h);
-        app.icons[i].update(p, w, h);
+        for (int s = 0; s < scaleCount; ++s) {
+            int dw = std::max(1, int(std::lround(w * scales[s]))), dh = std::max(1, int(std::lround(h * scales[s])));
+            reserve(&g_icons[i][s], scaled(p, w, h, dw, dh), dw, dh);
+        }
+        g_loaded[i] = true;
         stbi_image_free(px);
+    }
+    std::vector<unsigned int> dither(ditherSize * ditherSize, 0);
+    for (int v = 0; v < ditherSize; v += 2)
+        for (int u = 1 - (v / 2) % 2; u < ditherSize; u += 2) dither[v * ditherSize + u] = 0xFFFFFFFFu;
+    reserve(&g_dither, std::move(dither), ditherSize, ditherSize);
+
+    atlas->Build();
+    unsigned char* tex = nullptr;
+    int tw = 0, th = 0;
+    atlas->GetTexDataAsRGBA32(&tex, &tw, &th);
+    for (Pending& p : pending) {
+        const ImFontAtlasCustomRect* r = atlas->GetCustomRectByIndex(p.rect);
+        if (!tex || !r || !r->IsPacked()) {
+            p.image->size = ImVec2(0, 0);
+            continue;
+        }
+        for (int y = 0; y < r->Height; ++y)
+            std::memcpy(tex + (size_t(r->Y + y) * tw + r->X) * 4, p.pixels.data() + size_t(y) * r->Width,
+                        size_t(r->Width) * 4);
+        atlas->CalcCustomRectUV(r, &p.image->uv0, &p.image->uv1);
     }
 }
 
-bool IconButton(App& app, const char* id, int icon, const char* label, bool selected, const char* tip, float w,
-                float h) {
+AtlasImage Icon(int icon, float scale) {
+    if (icon < 0 || icon >= IconCount || !g_loaded[icon]) return AtlasImage{};
+    for (int s = 0; s < scaleCount; ++s)
+        if (std::fabs(scale - scales[s]) < 0.01f) return g_icons[icon][s];
+    AtlasImage image = g_icons[icon][0];
+    image.size = ImVec2(image.size.x * scale, image.size.y * scale);
+    return image;
+}
+
+const AtlasImage& DitherPattern() { return g_dither; }
+
+bool IconButton(const char* id, int icon, const char* label, bool selected, const char* tip, float w, float h) {
     float s = Classic::Scale();
-    const Texture* tex = (icon >= 0 && icon < IconCount && app.icons[icon].id != 0) ? &app.icons[icon] : nullptr;
-    return Classic::SpeedButton(id, tex, label, selected, ImVec2(w * s, h * s), tip);
+    AtlasImage image = Icon(icon, s);
+    return Classic::SpeedButton(id, image.size.x > 0 ? &image : nullptr, label, selected, ImVec2(w * s, h * s), tip);
 }

@@ -17,6 +17,7 @@
 #include "app/App.h"
 #include "app/Classic.h"
 #include "app/Compat.h"
+#include "app/Icons.h"
 #include "app/Popups.h"
 #include "app/Texture.h"
 #include "app/windows/Windows.h"
@@ -294,6 +295,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         io.Fonts->AddFontDefault(&def);
     }
     Classic::MonoFont = addFont(Platform::assetDir() + "/fonts/LiberationMono-Regular.ttf", cfg);
+    BuildAtlasWithIcons(io.Fonts);
 
     bool backends = ImGui_ImplSDL2_InitForOpenGL(g_window, g_gl);
     if (backends && !ImGui_ImplOpenGL3_Init("#version 130")) {

@@ -51,7 +51,6 @@ void drawClearDialog(App& app) {
 }  // namespace
 
 void drawToolbar(App& app) {
-    LoadIcons(app);
     float s = Classic::Scale();
     bool open = Classic::BeginBar("##toolbar", ImGuiDir_Up, 41 * s);
     if (!open) {
@@ -83,7 +82,7 @@ void drawToolbar(App& app) {
     for (const WindowButton& b : buttons) {
         ImGui::SetCursorScreenPos(ImVec2(wp.x + b.x * s, wp.y + 8 * s));
         bool& open = app.*b.open;
-        if (IconButton(app, b.id, b.icon, b.label, open, b.tip, 23, 22)) open = !open;
+        if (IconButton(b.id, b.icon, b.label, open, b.tip, 23, 22)) open = !open;
     }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
@@ -149,7 +148,7 @@ void drawToolbar(App& app) {
         ImGui::TextUnformatted("Insert");
     }
     ImGui::SetCursorScreenPos(ImVec2(wp.x + std::min(832 * s, ws.x - 4 - helpW), wp.y + 8 * s));
-    if (IconButton(app, "hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
+    if (IconButton("hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
     ImGui::End();
 }
 

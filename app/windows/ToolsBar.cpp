@@ -55,7 +55,7 @@ void drawTools(App& app) {
 
     for (const ToolButton& b : kTools) {
         ImGui::SetCursorScreenPos(at(b.x, b.y));
-        if (IconButton(app, b.id, b.icon, b.label, ed.tool == b.tool, b.tip, 25, 25)) {
+        if (IconButton(b.id, b.icon, b.label, ed.tool == b.tool, b.tip, 25, 25)) {
             ed.tool = b.tool;
             if (b.tool == 1) ed.textUndoPending = true;
         }
@@ -65,7 +65,7 @@ void drawTools(App& app) {
         std::snprintf(id, sizeof id, "b%d", i);
         std::snprintf(tip, sizeof tip, "Brush %d (A / Z to change)", i);
         ImGui::SetCursorScreenPos(at(18, 220 + 29.0f * (i - 1)));
-        if (IconButton(app, id, 15 + i, "o", ed.brush == i, tip, 25, 25)) ed.brush = i;
+        if (IconButton(id, 15 + i, "o", ed.brush == i, tip, 25, 25)) ed.brush = i;
     }
 
     ImGui::SetCursorScreenPos(at(4, 574));
