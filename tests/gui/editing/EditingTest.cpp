@@ -460,8 +460,8 @@ Script drawing(App& a) {
     EXPECT_FALSE(a.editor.hasSelection);
 }
 
-// Every window the main menu or the toolbar offers, opened the way a user does; then
-// all of them (with the font import, which the character set window offers) laid out.
+// Every window the main menu or the toolbar offers, opened the way a user does; then all
+// but the picture import (with the font import, which the character set window offers) laid out.
 Script openByPointer(App& a, float scale) {
     setAllWindows(a, false);
     setScale(a, scale);
@@ -495,6 +495,16 @@ Script openByPointer(App& a, float scale) {
         co_await tap();
         EXPECT_TRUE(a.*e.flag) << e.item << " at scale " << scale;
     }
+    // The picture import, in a submenu that opens as the pointer rests on it; it floats, and closes again.
+    co_await findItem("##MainMenuBar", "File", true);
+    co_await tap();
+    co_await findItem("##Menu_00", "Load", false);
+    co_await frames(2);
+    co_await findItem("##Menu_01", "Import PC image...", false);
+    co_await tap();
+    EXPECT_TRUE(a.showImportPicture) << "at scale " << scale;
+    FileIO::cancel();  // the picker it offers at first
+    a.showImportPicture = false;
     static const std::pair<float, bool App::*> buttons[] = {
         {48, &App::showSecondView}, {80, &App::showMonitor},    {112, &App::showSprites},
         {144, &App::showSpriteEditor}, {176, &App::showCharset}, {208, &App::showCharEditor},
