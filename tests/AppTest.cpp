@@ -130,22 +130,6 @@ TEST_F(AppTest, Settings) {
     EXPECT_EQ(fs::file_size(path), uintmax_t(Platform::kMaxFileSize + 1));
 }
 
-TEST_F(AppTest, SelfTestModeNeverWritesSettings) {
-    // The mode is read once per process, so it is switched on in a fresh child that has not read it yet.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    Platform::saveText("vorlix.ini", "Zoom=5\n");
-    EXPECT_EXIT(
-        {
-            setenv("VORLIX_AUTOTEST", "1", 1);
-            auto a = std::make_unique<App>();
-            a->zoom = 9;
-            a->saveSettings();
-            a->setPalette(3);
-            std::exit(a->zoom == 9 && ini() == "Zoom=5\n" ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
 // Zoom is clamped to 1..24; the scroll keeps the anchor (the centre when none) at its fraction of the visible area.
 TEST_F(AppTest, SetZoom) {
     const struct { int from; App::Area area; int to; float ax, ay; int zoom; float x, y; } rows[] = {

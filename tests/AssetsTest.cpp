@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
-#include <array>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -17,9 +17,8 @@ Bytes readAsset(const std::string& name) { return readBytes(std::string(VORLIX_A
 // RGBA pixels of a decoded picture, empty when it does not decode.
 std::vector<u32> decode(const Bytes& file, int& w, int& h) {
     int n = 0;
-    unsigned char* p = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 4);
-    std::vector<u32> px;
-    for (int i = 0; p && i < w * h; ++i) px.push_back(p[i * 4] | p[i * 4 + 1] << 8 | p[i * 4 + 2] << 16 | u32(p[i * 4 + 3]) << 24);
+    u32* p = reinterpret_cast<u32*>(stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 4));
+    std::vector<u32> px(p, p ? p + w * h : p);
     stbi_image_free(p);
     return px;
 }
@@ -29,21 +28,15 @@ std::vector<u32> decode(const Bytes& file, int& w, int& h) {
 TEST(Assets, CharacterRom) {
     const Bytes rom = readAsset("C64Chars.bin");
     ASSERT_EQ(rom.size(), 4096u);
-    using Pattern = std::array<u8, 8>;
-    auto glyph = [&](int half, int code) {
-        Pattern p{};
-        for (int r = 0; r < 8; ++r) p[r] = rom[half * 2048 + code * 8 + r];
-        return p;
-    };
-    const Pattern blank{}, solid{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    auto glyph = [&](int half, int code) { return Bytes(rom.begin() + half * 2048 + code * 8, rom.begin() + half * 2048 + code * 8 + 8); };
     // Quadrant blocks as upper-left, upper-right, lower-left, lower-right; reversed ones fill the rest.
     const std::pair<int, int> quadrants[] = {{108, 1}, {123, 2}, {124, 4}, {126, 8}, {127, 9}, {97, 10}, {98, 3}, {236, 14}, {255, 6}};
     for (int half = 0; half < 2; ++half) {
-        std::set<Pattern> seen;
+        std::set<Bytes> seen;
         for (int c = 0; c < 256; ++c) {
             // Space and reversed space are the first blank and solid cells: picture import looks for them.
-            if (c <= 32) { EXPECT_EQ(glyph(half, c) == blank, c == 32) << half << " " << c; }
-            if (c <= 160) { EXPECT_EQ(glyph(half, c) == solid, c == 160) << half << " " << c; }
+            if (c <= 32) { EXPECT_EQ(glyph(half, c) == Bytes(8, 0), c == 32) << half << " " << c; }
+            if (c <= 160) { EXPECT_EQ(glyph(half, c) == Bytes(8, 0xFF), c == 160) << half << " " << c; }
             if (c < 64) { EXPECT_TRUE(seen.insert(glyph(half, c)).second) << half << " " << c; }
             for (int r = 0; c < 128 && r < 8; ++r) ASSERT_EQ(glyph(half, c + 128)[r], u8(~glyph(half, c)[r])) << c;
         }
@@ -52,7 +45,7 @@ TEST(Assets, CharacterRom) {
                 for (int x = 0; x < 8; ++x)
                     EXPECT_EQ((glyph(half, code)[y] >> (7 - x)) & 1, (mask >> (3 - (y / 4) * 2 - x / 4)) & 1) << code;
     }
-    const Pattern checker = glyph(0, 102);
+    const Bytes checker = glyph(0, 102);
     for (int r = 0; r < 8; ++r) EXPECT_EQ(checker[r], u8(r & 1 ? ~checker[0] : checker[0])) << r;
     EXPECT_TRUE(checker[0] == 0xAA || checker[0] == 0x55);
     // The second half: lower case letters unlike any capital, capitals moved up 64, the rest alike.
@@ -67,29 +60,26 @@ TEST(Assets, CharacterRom) {
 TEST(Assets, PowerOnMemoryAndIcon) {
     const Bytes ram = readAsset("C64Raw.bin");
     ASSERT_EQ(ram.size(), 65536u);
+    // Letters, digits and signs in the first six rows, blanks after; light blue colour RAM.
     int nonBlank = 0;
     for (int a = 0x0400; a < 0x0400 + 6 * 40; ++a) {
-        EXPECT_LT(ram[a], 64) << "not a letter, digit or sign at " << std::hex << a;
+        ASSERT_LT(ram[a], 64) << std::hex << a;
         nonBlank += ram[a] != 0x20;
     }
     EXPECT_GT(nonBlank, 10);
-    for (int a = 0x0400 + 6 * 40; a <= 0x07E7; ++a) ASSERT_EQ(ram[a], 0x20) << std::hex << a;
-    for (int a = 0xD800; a <= 0xDBE7; ++a) ASSERT_EQ(ram[a], 14) << std::hex << a;
+    EXPECT_EQ(std::set<u8>(ram.begin() + 0x0400 + 6 * 40, ram.begin() + 0x07E8), std::set<u8>{0x20});
+    EXPECT_EQ(std::set<u8>(ram.begin() + 0xD800, ram.begin() + 0xDBE8), std::set<u8>{14});
     // The self-test's monitor fill writes $42 here and checks where it stopped.
-    for (int a = 0xC000; a <= 0xC1FF; ++a) ASSERT_NE(ram[a], 0x42) << std::hex << a;
-
-    int w = 0, h = 0, opaque = 0;
-    std::set<u32> colours;
-    for (u32 p : decode(readAsset("icon.png"), w, h))
-        if (p >> 24 == 255) {
-            ++opaque;
-            colours.insert(p);
-        }
-    EXPECT_EQ(w, 32);
-    EXPECT_EQ(h, 32);
+    EXPECT_EQ(std::count(ram.begin() + 0xC000, ram.begin() + 0xC200, 0x42), 0);
     // Mostly drawn, but the corners stay transparent so the window icon is not a square.
-    EXPECT_GT(opaque, w * h / 2);
-    EXPECT_LT(opaque, w * h);
+    int w = 0, h = 0;
+    const std::vector<u32> px = decode(readAsset("icon.png"), w, h);
+    std::set<u32> colours;
+    for (u32 p : px)
+        if (p >> 24 == 255) colours.insert(p);
+    const long opaque = std::count_if(px.begin(), px.end(), [](u32 p) { return p >> 24 == 255; });
+    EXPECT_EQ(w * 100 + h, 3232);
+    EXPECT_TRUE(opaque > w * h / 2 && opaque < w * h) << opaque;
     EXPECT_GT(colours.size(), 3u);
 }
 
@@ -107,14 +97,11 @@ TEST(Assets, ToolbarGlyphs) {
         EXPECT_TRUE(w >= 8 && w <= 22 && h >= 8 && h <= 22) << name;
         // The bottom-left colour is the key: at least a row of it, and some pixels drawn.
         const u32 key = px[size_t(h - 1) * w];
-        int keyed = 0;
-        for (u32& p : px) {
-            keyed += p == key;
-            if (p == key) p = 0;
-        }
+        const long keyed = std::count(px.begin(), px.end(), key);
+        std::replace(px.begin(), px.end(), key, 0u);
         EXPECT_GE(keyed, w) << name;
-        EXPECT_GT(int(px.size()) - keyed, 3) << name;
-        for (const auto& other : seen) EXPECT_NE(other, px) << name;
+        EXPECT_GT(long(px.size()) - keyed, 3) << name;
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), px), 0) << name;
         seen.push_back(px);
     }
     EXPECT_EQ(seen.size(), 20u);

@@ -8,29 +8,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
+#include "tests/FileTestSupport.h"
 #include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void touch(const fs::path& p, const std::string& content = "x") {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-}
-
-std::string read(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 class FileIOTest : public testing::Test {
 protected:
@@ -65,20 +54,9 @@ TEST(FileIOPath, ExtensionAndBaseName) {
     }
 }
 
-// A default name gives the save its extension and its filter; a long one is cut to fit.
-TEST_F(FileIOTest, SaveRequestsTakeTheDefaultName) {
-    for (auto [name, ext] : std::initializer_list<std::pair<std::string, std::string>>{{"image.koa", "koa"}, {"noext", ""}, {std::string(700, 'x'), ""}}) {
-        FileIO::saveWith("Save it", name, [](const std::string&) { return std::vector<uint8_t>{1}; }, nullptr);
-        EXPECT_EQ(d.defaultExt, ext);
-        ASSERT_EQ(d.filters.size(), ext.empty() ? 1u : 2u);
-        if (!ext.empty()) { EXPECT_EQ(d.filters[0].name + d.filters[0].extensions[0], "*.koakoa"); }
-        EXPECT_EQ(d.name, name.substr(0, 511));
-    }
-}
-
 TEST_F(FileIOTest, ListingSortsAndFilters) {
     for (const char* dir : {"b", "A", ".hiddendir"}) fs::create_directory(root / dir);
-    for (const char* file : {"z.prg", "B.prg", "PIC.KOA", "pic.koa.bak", ".secret.koa", "ab", "a"}) touch(root / file);
+    for (const char* file : {"z.prg", "B.prg", "PIC.KOA", "pic.koa.bak", ".secret.koa", "ab", "a"}) writeText(root / file);
     fs::create_directory_symlink(root / "A", root / "linkdir");
     auto names = [&](const FileIO::Filter& filter) {
         std::string out;
@@ -94,10 +72,10 @@ TEST_F(FileIOTest, ListingSortsAndFilters) {
 // Each request with a name typed in a directory and accepted: the message, whether the dialog stays open, what
 // the callback got ("%" stands for root), the file written, where the dialog is and where the next one starts.
 TEST_F(FileIOTest, Requests) {
-    touch(root / "data.prg", "prg");
-    touch(root / "disk.d64");
-    touch(root / "other.prg", "old");
-    touch(root / "sub" / ".hidden", "xy");
+    writeText(root / "data.prg", "prg");
+    writeText(root / "disk.d64");
+    writeText(root / "other.prg", "old");
+    writeText(root / "sub" / ".hidden", "xy");
     fs::create_directory(root / "prgs");
     ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
     const std::string exists = "other.prg exists. Press Save again to overwrite.";
@@ -154,7 +132,7 @@ TEST_F(FileIOTest, Requests) {
         auto after = files();
         for (const auto& f : before) after.erase(f);
         EXPECT_EQ(after, (r.written.empty() ? std::set<std::string>{} : std::set<std::string>{r.written}));
-        if (!r.written.empty()) { EXPECT_EQ(read(root / r.written), "new"); }
+        if (!r.written.empty()) { EXPECT_EQ(readText(root / r.written), "new"); }
         EXPECT_EQ((fs::path(r.open ? d.dir : FileIO::startDir()) / "").lexically_normal(), (root / r.dirAfter / "").lexically_normal());
         if (r.dirAfter != r.dir) { EXPECT_STREQ(d.name, ""); }
         if (r.kind == 'F') { EXPECT_TRUE(d.title == "Follow-up" && FileIO::requestSerial() != serial); }
@@ -162,16 +140,17 @@ TEST_F(FileIOTest, Requests) {
         // A later producer that succeeds is not refused by the earlier text.
         d.producer = produce;
         FileIO::accept();
-        EXPECT_EQ(read(root / "a.png"), "new");
+        EXPECT_EQ(readText(root / "a.png"), "new");
     }
 }
 
 // The first Save on an existing file arms the overwrite; an edit of the name, picking a file, entering or leaving
-// a directory disarms it, and armed for one path it never overwrites another.
+// a directory disarms it, and armed for one path it never overwrites another. The default name gives the save its
+// extension and its filter; a long one is cut to fit.
 TEST_F(FileIOTest, Overwrite) {
     fs::create_directories(root / "sub" / "deeper");
-    touch(root / "x.prg", "old");
-    touch(root / "sub" / "x.prg", "old");
+    writeText(root / "x.prg", "old");
+    writeText(root / "sub" / "x.prg", "old");
     const std::pair<void (*)(), fs::path> actions[] = {{[] { FileIO::nameEdited(); }, root / "sub"},
                                                        {[] { FileIO::pickFile("x.prg"); }, root / "sub"},
                                                        {[] { FileIO::enterDir("deeper"); }, root / "sub" / "deeper"},
@@ -179,6 +158,7 @@ TEST_F(FileIOTest, Overwrite) {
     for (const auto& [action, dir] : actions) {
         FileIO::save("Save", "x.prg", {'n', 'e', 'w'}, nullptr);
         EXPECT_EQ(d.producer("x"), d.producer("y"));  // the bytes are held for every call
+        EXPECT_EQ(d.filters[0].name + d.filters[0].extensions[0] + d.defaultExt, "*.prgprgprg");
         d.dir = (root / "sub").string();
         FileIO::accept();
         EXPECT_TRUE(d.overwriteArmed);
@@ -190,10 +170,13 @@ TEST_F(FileIOTest, Overwrite) {
     FileIO::accept();  // another file: a new warning, nothing written
     d.dir = (root / "sub").string();
     FileIO::accept();
-    EXPECT_EQ(read(root / "sub" / "x.prg") + read(root / "x.prg"), "oldold");
+    EXPECT_EQ(readText(root / "sub" / "x.prg") + readText(root / "x.prg"), "oldold");
     FileIO::accept();
-    EXPECT_EQ(read(root / "sub" / "x.prg") + read(root / "x.prg"), "newold");
+    EXPECT_EQ(readText(root / "sub" / "x.prg") + readText(root / "x.prg"), "newold");
     EXPECT_FALSE(d.open);
+    FileIO::save("Save", std::string(700, 'x'), {}, nullptr);
+    EXPECT_EQ(d.name + d.defaultExt, std::string(511, 'x'));
+    EXPECT_EQ(d.filters.size(), 1u);
     // A new request drops the old one's callback.
     bool firstCalled = false;
     FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
@@ -208,18 +191,6 @@ TEST_F(FileIOTest, Overwrite) {
         EXPECT_EQ(d.dir, "/") << dir;
     }
 }
-
-// Keeps the environment variables of one test apart from the next.
-struct EnvGuard {
-    std::map<std::string, std::optional<std::string>> saved;
-    void set(const char* name, const char* value) {
-        if (!saved.count(name)) saved[name] = std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~EnvGuard() {
-        for (const auto& [name, value] : saved) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-    }
-};
 
 // Where the platform finds its assets and keeps its settings; "%" stands for a fresh directory, which is also
 // the working directory while the platform looks. Assets: the variable wins; then base/assets, then
@@ -244,15 +215,15 @@ TEST(Platform, AssetAndConfigDirectories) {
         {{"C64Chars.bin"}, "", "%/nowhere/", "assets", "", nullptr, nullptr, "."},
     };
     const fs::path cwd = fs::current_path();
+    const std::string home = getenv("HOME") ? getenv("HOME") : "/";
     for (const auto& r : rows) {
         SCOPED_TRACE(r.assets);
         TempDir t;
-        for (const char* f : r.files) touch(t.path / f);
-        EnvGuard env;
-        env.set("VORLIX_ASSETS", expand(r.variable, t.path).c_str());
-        env.set("APPDATA", expand(r.appData, t.path).c_str());
-        env.set("XDG_CONFIG_HOME", r.xdg ? expand(r.xdg, t.path).c_str() : nullptr);
-        env.set("HOME", r.home ? expand(r.home, t.path).c_str() : nullptr);
+        for (const char* f : r.files) writeText(t.path / f);
+        setenv("VORLIX_ASSETS", expand(r.variable, t.path).c_str(), 1);
+        setenv("APPDATA", expand(r.appData, t.path).c_str(), 1);
+        r.xdg ? setenv("XDG_CONFIG_HOME", expand(r.xdg, t.path).c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+        r.home ? setenv("HOME", expand(r.home, t.path).c_str(), 1) : unsetenv("HOME");
         fs::current_path(t.path);
         Platform::initWithBasePath(expand(r.base, t.path));
         const bool made = fs::is_directory(Platform::configDir());
@@ -261,13 +232,17 @@ TEST(Platform, AssetAndConfigDirectories) {
         EXPECT_EQ(Platform::configDir(), expand(r.config, t.path));
         EXPECT_TRUE(made);
     }
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("VORLIX_ASSETS");
+    unsetenv("APPDATA");
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 // Files are read whole; a missing file, a directory, a FIFO and an oversized file fail at once, buffer untouched.
 TEST(Platform, ReadFileCases) {
     TempDir t;
-    touch(t.path / "empty", "");
-    touch(t.path / "data", std::string("\x01\x00\xff", 3));
+    writeText(t.path / "empty", "");
+    writeText(t.path / "data", std::string("\x01\x00\xff", 3));
     ASSERT_EQ(mkfifo((t.path / "fifo").c_str(), 0600), 0);
     std::ofstream(t.path / "big", std::ios::binary).seekp(Platform::kMaxFileSize).put('x');
     const std::pair<const char*, Bytes> rows[] = {{"empty", {}}, {"data", {1, 0, 255}}, {"missing", {7}}, {"", {7}}, {"fifo", {7}}, {"big", {7}}};
@@ -286,8 +261,8 @@ int writeAsStranger(const fs::path& dir) {
         return 99;
     umask(022);
     for (const char* sub : {"sub", "adir", "locked"}) fs::create_directory(dir / sub);
-    touch(dir / "new.bin.vorlix-tmp", "mine");
-    touch(dir / "locked" / "kept.bin", "old");
+    writeText(dir / "new.bin.vorlix-tmp", "mine");
+    writeText(dir / "locked" / "kept.bin", "old");
     chmod((dir / "locked").c_str(), 0555);
     signal(SIGXFSZ, SIG_IGN);
     // Mode before (0: not made here) and after (0: absent); the last is cut short by the file-size limit.
@@ -301,7 +276,7 @@ int writeAsStranger(const fs::path& dir) {
     int failures = 0;
     for (const auto& r : rows) {
         if (r.mode) {
-            touch(dir / r.real, "old");
+            writeText(dir / r.real, "old");
             chmod((dir / r.real).c_str(), r.mode);
         }
         if (r.name != std::string(r.real)) fs::create_symlink(r.real, dir / r.name);
@@ -312,13 +287,13 @@ int writeAsStranger(const fs::path& dir) {
         const bool wrote = Platform::writeFile((dir / r.name).string(), Bytes(r.size, 'n'));
         struct stat st {};
         stat((dir / r.real).c_str(), &st);
-        const std::string now = fs::is_directory(dir / r.real) ? "" : read(dir / r.real);
+        const std::string now = fs::is_directory(dir / r.real) ? "" : readText(dir / r.real);
         failures += wrote != r.writes || now != (r.writes ? std::string(r.size, 'n') : r.old) ||
                     (st.st_mode & 07777) != r.after || (r.name != std::string(r.real) && !fs::is_symlink(dir / r.name));
     }
     int entries = 0;
     for (auto& e : fs::recursive_directory_iterator(dir)) entries += !e.is_directory();
-    return failures + (entries != 9) + (read(dir / "new.bin.vorlix-tmp") != "mine");
+    return failures + (entries != 9) + (readText(dir / "new.bin.vorlix-tmp") != "mine");
 }
 
 TEST(Platform, WriteFile) {

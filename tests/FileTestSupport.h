@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "core/Machine.h"
 
@@ -11,9 +12,20 @@ inline Bytes readBytes(const std::filesystem::path& p) {
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+inline std::string readText(const std::filesystem::path& p) {
+    const Bytes b = readBytes(p);
+    return std::string(b.begin(), b.end());
+}
+
 inline void writeBytes(const std::filesystem::path& p, const Bytes& bytes) {
     std::ofstream f(p, std::ios::binary);
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Makes the directories on the way.
+inline void writeText(const std::filesystem::path& p, const std::string& text = "x") {
+    std::filesystem::create_directories(p.parent_path());
+    writeBytes(p, Bytes(text.begin(), text.end()));
 }
 
 // Whole-record comparison: a refused command must change nothing.
