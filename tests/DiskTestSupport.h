@@ -32,8 +32,7 @@ inline std::vector<int> chain(const Img& im, int t, int s) {
     while (t != 0 && out.size() < 700) {
         out.push_back(t << 8 | s);
         const uint8_t* b = &im[size_t(offset(t, s))];
-        t = b[0];
-        s = b[1];
+        t = b[0], s = b[1];
     }
     return out;
 }

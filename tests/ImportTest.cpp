@@ -17,17 +17,12 @@
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
+#include "tests/FileTestSupport.h"
 #include "tests/TempDir.h"
 
 namespace {
 
-Bytes fileBytes(const std::string& path) {
-    Bytes bytes;
-    Platform::readFile(path, bytes);
-    return bytes;
-}
-
-Bytes font(const char* name) { return fileBytes(std::string(VORLIX_ASSET_DIR) + "/fonts/" + name); }
+Bytes font(const char* name) { return readBytes(std::string(VORLIX_ASSET_DIR) + "/fonts/" + name); }
 
 u32 grey(int v) { return u32(v) * 0x10101u | 0xFF000000u; }
 
@@ -359,7 +354,7 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
         // This ImageMagick writes the rows of a bottom-up TGA top first: ask for top-down.
         std::string cmd = "/usr/bin/convert " + png.string() + " -alpha off -orient TopLeft " + file.string();
         ASSERT_EQ(std::system(cmd.c_str()), 0);
-        const Bytes bytes = fileBytes(file.string());
+        const Bytes bytes = readBytes(file);
         int w = 0, h = 0;
         std::string error;
         ASSERT_TRUE(decodePicture(bytes, px, w, h, error)) << error;
