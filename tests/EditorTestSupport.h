@@ -16,8 +16,9 @@
 #include "core/Machine.h"
 #include "core/UndoBuffer.h"
 
-// Bytes by address, to set up memory or to compare with it as a whole.
+// Bytes by address, to set up memory or to compare with it as a whole; VIC register r is at vic(r).
 using Pokes = std::vector<std::pair<int, int>>;
+constexpr int vic(int r) { return 0x10000 + r; }
 
 // What a user does from a mode and memory set up for it: the memory after it (all unchanged when none
 // is given), the newest undo step's name and the number of steps (not looked at when the name is
@@ -62,18 +63,23 @@ struct EditorFixture : ::testing::Test {
         std::memset(m->ram + 0xD800, 0, 1000);
         m->vic[0x21] = 0;
     }
-    // Mode 0, 3 or 4 as above.
+    // Text modes 0-2 as textMode, bitmap modes 3 and 4 as bitmapMode.
     void mode(int mode) {
-        if (mode >= 3) bitmapMode(mode == 4);
-        else textMode();
+        if (mode >= 3) {
+            bitmapMode(mode == 4);
+        } else {
+            textMode();
+            m->setGfxMode(mode);
+        }
     }
+    u8& at(int address) const { return address >= vic(0) ? m->vic[address - vic(0)] : m->ram[address]; }
     void poke(const Pokes& bytes) {
-        for (auto [a, v] : bytes) m->ram[a] = u8(v);
+        for (auto [a, v] : bytes) at(a) = u8(v);
     }
     // The bytes now at the addresses of want.
     Pokes peek(const Pokes& want) const {
         Pokes now;
-        for (auto [a, v] : want) now.push_back({a, m->ram[a]});
+        for (auto [a, v] : want) now.push_back({a, at(a)});
         return now;
     }
     void expectBytes(const Pokes& want) const { EXPECT_EQ(peek(want), want); }
@@ -97,8 +103,8 @@ struct EditorFixture : ::testing::Test {
         e.hasSelection = true;
     }
     // Runs what a user does, as words: @col,row (text cursor) t<hex code> (type) Up Down Left Right
-    // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush> m<gfx mode> bank<n>
-    // v<register>=<value> and w<address>=<value> (hex: a VIC register, a write from outside);
+    // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush>
+    // m<gfx mode> bank<n> v<register>=<value> w<address>=<value> (hex: a VIC register, a write from outside);
     // col<slot>,<colour> (of cell (0, 0)) cls<clear mode>,<hex value>; blocks sel<x0>,<y0>,<x1>,<y1>
     // (cells) nosel all copy cut clr fx fy inv paste commit cancel; cc pc (character clipboard);
     // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>.

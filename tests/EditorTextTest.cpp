@@ -172,32 +172,16 @@ TEST_F(EditorTextTest, CellColours) {
     e.cellColors(-100, 5000, out);
     EXPECT_EQ(out[3], m->ram[0xD800 + 960] & 15);
     // Setting them: the cell's background register in extended background mode, screen nibbles and
-    // colour RAM in multicolour, nothing for a slot the mode lacks; no undo step of its own.
-    const struct {
-        int mode, slot, colour;
-        Pokes want;
-        int reg, regValue;  // the one VIC register that changes, -1: none
-    } sets[] = {
-        {2, 0, 9, {}, 0x23, 9},                     {2, 1, 5, {}, -1, 0},
-        {2, 4, 5, {}, -1, 0},                       {2, -1, 5, {}, -1, 0},
-        {4, 1, 0x15, {{0x0400 + 41, 0x51}}, -1, 0}, {4, 2, 7, {{0x0400 + 41, 0x57}}, -1, 0},
-        {4, 3, 0x2A, {{0xD800 + 41, 0x0A}}, -1, 0}, {4, 0, 3, {}, 0x21, 3},
-        {1, 1, 5, {}, 0x22, 5},                     {1, 2, 6, {}, 0x23, 6},
-    };
-    m->ram[0x0400 + 41] = 0x81;  // background register 2 in extended background mode
-    for (const auto& s : sets) {
-        SCOPED_TRACE(testing::Message() << s.mode << " slot " << s.slot);
-        m->setGfxMode(s.mode);
-        const Bytes before = ram();
-        const Bytes vic(m->vic, m->vic + 47);
-        e.setCellColor(s.slot, 8, 8, s.colour);
-        if (s.want.empty()) {
-            EXPECT_EQ(ram(), before);
-        }
-        expectBytes(s.want);
-        for (int k = 0; k < 47; ++k) EXPECT_EQ(m->vic[k], k == s.reg ? s.regValue : vic[k]) << k;
-    }
-    EXPECT_TRUE(u.undo.empty());
+    // colour RAM in multicolour, nothing for a slot the mode lacks; no undo step of their own.
+    const Pokes cell{{0x0400, 0x81}, {vic(0x21), 1}, {vic(0x22), 2}, {vic(0x23), 3}};  // 0x81: background register 2
+    play({
+        {"extended background", 2, cell, "col0,9", {{vic(0x23), 9}, {vic(0x21), 1}}, "", 0},
+        {"no such slots", 2, cell, "col1,5 col2,6 col4,5 col-1,5",
+         {{0x0400, 0x81}, {0xD800, 0}, {vic(0x21), 1}, {vic(0x22), 2}, {vic(0x23), 3}}, "", 0},
+        {"multicolour bitmap", 4, cell, "col1,21 col2,7 col3,42 col0,3",
+         {{0x0400, 0x57}, {0xD800, 0x0A}, {vic(0x21), 3}, {vic(0x22), 2}}, "", 0},
+        {"multicolour text", 1, cell, "col1,5 col2,6", {{vic(0x22), 5}, {vic(0x23), 6}, {vic(0x21), 1}, {0xD800, 0}}, "", 0},
+    });
 }
 
 // A backwards drag selects cells (10, 5)-(30, 20); the copy holds their codes and colours.
