@@ -1,16 +1,3 @@
-#include <gtest/gtest.h>
-#include <stb/stb_image.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "app/App.h"
 #include "core/Vic.h"
 #include "cpu/CPU6502.h"
@@ -20,9 +7,6 @@
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
-#include "tests/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -90,12 +74,9 @@ TEST_F(AppTest, Settings) {
         std::vector<std::string> saved;
         bool (*check)(App&) = nullptr;
     } rows[] = {
-        {"Zoom=30\n", {"Zoom=2"}},
-        {"Zoom=7\n", {"Zoom=7"}},
-        {"UiScale=0.25\n", {"UiScale=1"}},
-        {"UiScale=abc\n", {"UiScale=1"}},
-        {"UiScale=nan\n", {"UiScale=1"}},
-        {"UiScale=2\n", {"UiScale=2"}},
+        {"Zoom=30\n", {"Zoom=2"}}, {"Zoom=7\n", {"Zoom=7"}}, {"UiScale=0.25\n", {"UiScale=1"}},
+        {"UiScale=abc\n", {"UiScale=1"}}, {"UiScale=nan\n", {"UiScale=1"}}, {"UiScale=2\n", {"UiScale=2"}},
+        {"UiScale=1.25\n", {"UiScale=1.25"}},
         {"GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\nPalette=4294967297\n"
          "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n",
          {"ShowGrid=0", "GridColor=2", "ShowActiveChar=0", "Palette=0", "win.monitor=1", "win.calc=1", "win.sprites=0"}},
@@ -115,9 +96,6 @@ TEST_F(AppTest, Settings) {
         for (const std::string& line : r.saved) EXPECT_EQ(hasLine(text, line.substr(line[0] == '!')), line[0] != '!') << line;
         EXPECT_EQ(text.find("Custom_16"), std::string::npos);
     }
-    app->uiScale = 1.25f;
-    app->saveSettings();
-    EXPECT_TRUE(hasLine(ini(), "UiScale=1.25"));
     app->setPalette(-3);  // chosen: stored as the palette's own index, and saved at once
     EXPECT_EQ(app->paletteIndex, 0);
     EXPECT_TRUE(hasLine(ini(), "Palette=0"));
@@ -156,10 +134,8 @@ TEST_F(AppTest, NewProject) {
     app->undoBuffer.TakeUndo(7, "test");
     app->editor.selectAll();
     app->newProject();
-    EXPECT_FALSE(app->editor.hasSelection);
-    EXPECT_TRUE(app->undoBuffer.undo.empty() && app->undoBuffer.redo.empty());
-    EXPECT_EQ(m().pen, 0);
-    EXPECT_EQ(app->editor.cursorCol * 100 + app->editor.cursorRow, 6);
+    EXPECT_TRUE(!app->editor.hasSelection && app->undoBuffer.undo.empty() && app->undoBuffer.redo.empty());
+    EXPECT_EQ(m().pen * 10000 + app->editor.cursorCol * 100 + app->editor.cursorRow, 6);
     EXPECT_TRUE(app->editor.textUndoPending);
     EXPECT_NE(m().ram[0x0400], 0x99);
 }
@@ -178,7 +154,6 @@ TEST_F(AppTest, FileOutcomes) {
     const auto projectState = snapshot();
     auto holds = [](const Machine& m, int addr, const u8* bytes, size_t n) { return !std::memcmp(m.ram + addr, bytes, n); };
     auto ramIs = [](int addr, u8 value) { return [=](App& a) { return a.machine.ram[addr] == value; }; };
-    auto driveMounted = [](int drive) { return [=](App& a) { return a.drives[drive].mode == 1 && a.showMountDisk; }; };
     auto prg = [](int addr, Bytes body) {
         body.insert(body.begin(), {u8(addr), u8(addr >> 8)});
         return body;
@@ -190,9 +165,7 @@ TEST_F(AppTest, FileOutcomes) {
                a.machine.vic[0x21] == koala[10002];
     };
     fs::create_directory(root / "folder");
-    ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
-    app->drives[0].mountDirectory(root.string());
-    app->drives[1].mountDirectory(root.string());
+    for (DiskDrive& drive : app->drives) drive.mountDirectory(root.string());
     const struct {
         std::string file;
         Bytes bytes;
@@ -205,8 +178,6 @@ TEST_F(AppTest, FileOutcomes) {
     } rows[] = {
         {"code.prg", {0x00, 0xC0, 0xEA}, Actions::loadMemory, "Load memory",
          "Success!|$0001 bytes read from $C000 to $C001", "load memory", ramIs(0xC000, 0xEA)},
-        {"tiny.prg", {0x07}, Actions::loadMemory, "Load memory", "Success!|$0000 bytes read from $0000 to $0000",
-         "load memory"},
         {"pic.xyz", Bytes(100, 1), anyImage, nullptr, "Error|Couldn't determine file format!", nullptr},
         // A file too short still switches the mode, so the step stays.
         {"a.hir", {1, 2}, anyImage, nullptr, "Error|Couldn't load the file!", "load image",
@@ -226,8 +197,6 @@ TEST_F(AppTest, FileOutcomes) {
         // Raw sprites go to the editor's block; a PRG selects its own block when it lies in the VIC bank.
         {"s.bin", two, Actions::loadSprites, nullptr, "Load sprites|2 sprites loaded to $0340 (sprite $0D)", "load sprites",
          [&](App& a) { return holds(a.machine, 0x0340, two.data(), 128) && a.machine.ram[0x03C0] != two[0]; }},
-        {"one.spr", Bytes(64, 9), Actions::loadSprites, nullptr, "Load sprites|1 sprite loaded to $0340 (sprite $0D)",
-         "load sprites"},
         {"none.raw", {}, Actions::loadSprites, nullptr, "Load sprites|0 sprites loaded to $0340 (sprite $0D)",
          "load sprites"},
         {"big.bin", Bytes(200, 3), Actions::loadSprites, nullptr, "Load sprites|1 sprite loaded to $FFC0 (sprite $FF)",
@@ -267,19 +236,14 @@ TEST_F(AppTest, FileOutcomes) {
         {"p.vpr", project, nullptr, nullptr, "", "",
          [&](App& a) { return snapshot() == projectState && a.spriteBlock == 0x33; }, [](App& a) { a.machine.ram[0x07F8] = 0; }},
         {"bad.vpr", Bytes(10, 0), nullptr, nullptr, "Error|Unknown file format (Not a Vorlix project)!", nullptr},
-        // Disk images mount on drive 10, then 11, then replace drive 8's disk; a refused one opens no window.
-        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr, driveMounted(2)},
-        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr, driveMounted(3)},
-        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr, driveMounted(0)},
+        // With every drive in use a disk image replaces drive 8's disk; a refused one opens no window.
+        {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr,
+         [](App& a) { return a.drives[0].mode == 1 && a.showMountDisk; }},
         {"BAD.D64", Bytes(100, 0), nullptr, nullptr, "Error|Could not mount D64-file: Unknown D64-disk format", nullptr},
         {"pic.png", Bytes(50, 0), nullptr, nullptr, "Error|Couldn't read the image: ", nullptr},
-        {"folder", {}, nullptr, nullptr, "Error|Couldn't open folder", nullptr},
         {"folder/", {}, nullptr, nullptr, "Error|Couldn't open " + (root / "folder/").string(), nullptr},
         {"nodir/missing.prg", {}, nullptr, nullptr, "Error|Couldn't open missing.prg", nullptr},  // never written
-        {"pipe.prg", {}, nullptr, nullptr, "Error|Couldn't open pipe.prg", nullptr},
-        {"empty", {}, nullptr, nullptr, "Error|Don't know what to do with empty", nullptr},
-        {"two", {1, 2}, nullptr, nullptr, "Error|Don't know what to do with two", nullptr},
-        {"other.TXT", {1, 2}, nullptr, nullptr, "Error|Don't know what to do with other.TXT", nullptr},
+        {"two.TXT", {1, 2}, nullptr, nullptr, "Error|Don't know what to do with two.TXT", nullptr},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
@@ -339,7 +303,6 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
     EXPECT_EQ(lastPopup().text, "The end address must be after the start address.");
     EXPECT_TRUE(drive.list().empty());
 }
-
 
 // Runs a program's BASIC line on the processor until it loops in place.
 std::unique_ptr<Machine> runProgram(const Bytes& file) {
@@ -434,8 +397,6 @@ TEST_F(AppTest, SaveOutcomes) {
         // Only the low 8 bits of a sprite number count; no sprites, no dialog.
         {[](App& a) { Actions::saveSprites(a, 0x102, 0x103, false); }, "Save sprites", "sprites.bin", "sprites.bin",
          "sprites.bin", [](const Machine& m) { return Bytes(m.ram + 0x80, m.ram + 0x100); }, "", nullptr, clear},
-        {[](App& a) { Actions::saveSprites(a, 2, 3, true); }, "Save memory area", nullptr, "sprites.prg", "sprites.prg",
-         [](const Machine& m) { return prgOf(m, 0x80, 128); }, "Success!|$0080 bytes saved from $0080 to $0100"},
         {[](App& a) { Actions::saveSprites(a, 5, 4, true); }, nullptr, nullptr, nullptr, nullptr, nullptr, ""},
         // ROM is shown at $1000, RAM is saved.
         {[](App& a) { Actions::saveCharset(a, false); }, "Save charset", nullptr, "charset.bin", "charset.bin",

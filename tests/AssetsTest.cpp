@@ -1,13 +1,3 @@
-#include <gtest/gtest.h>
-#include <stb_image.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <set>
-#include <string>
-#include <vector>
-
-#include "core/Types.h"
 #include "tests/FileTestSupport.h"
 
 namespace {

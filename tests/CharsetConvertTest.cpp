@@ -1,16 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
-#include <functional>
-#include <memory>
-#include <random>
-#include <set>
-#include <string>
-#include <vector>
-
 #include "core/CharsetConvert.h"
-#include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
 #include "core/Vic.h"
@@ -108,27 +96,6 @@ void foreignColours(Picture& s) {
     s.scr(2) = 0x2A;                  // 01 red first, then 10 light red
 }
 
-// Cell 1 meets light red before its own colour is chosen: black, white and light blue are the candidates. Cell 2
-// owns red already, which is nearest to light red.
-void nearestColours(Picture& s, const Machine&) {
-    auto distance = [&](int a) {
-        int t = 0;
-        for (int k = 0; k < 3; ++k) t += (s.pal.rgb[a][k] - s.pal.rgb[10][k]) * (s.pal.rgb[a][k] - s.pal.rgb[10][k]);
-        return t;
-    };
-    const int candidates[4] = {0, 1, 14, 2};
-    auto nearest = [&](int count) {
-        return int(std::min_element(candidates, candidates + count, [&](int a, int b) { return distance(a) < distance(b); }) -
-                   candidates);
-    };
-    EXPECT_EQ(nearest(4), 3);
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(s.shown(1)[k], u8(nearest(3) << 4 | 0x0F));
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(s.shown(2)[k], 0x3F);
-    EXPECT_EQ(s.cram(0), 8);  // no own colour: 0 with the multicolour flag
-    EXPECT_EQ(s.cram(1), 2 | 8);
-    EXPECT_EQ(s.cram(2), 2 | 8);
-}
-
 struct Case {
     const char* name;
     int bank;
@@ -177,8 +144,14 @@ TEST(CharsetConvert, Conversions) {
          1, false, "", 0, 2, 4},
         // Bright colours weigh four times.
         {"multicolour exact", 2, 0x28, true, multi(150, 9), 4, false, "", 0, -1, 0, 12, 5},
+        // Cell 1 meets light red before its own colour is chosen: light blue (pair 10) is nearer than black and
+        // white. Cell 2 owns red already, nearer still (pair 11). Cell 0 owns none: 0 with the multicolour flag.
         {"multicolour foreign colours take the nearest", 0, 0x18, true, foreignColours, 1, false, "", 2, -1, 0, 1, 14,
-         nearestColours},
+         [](Picture& s, const Machine&) {
+             EXPECT_EQ(Bytes(s.shown(1), s.shown(1) + 8), Bytes(8, 0x2F));
+             EXPECT_EQ(Bytes(s.shown(2), s.shown(2) + 8), Bytes(8, 0x3F));
+             EXPECT_EQ((Bytes{s.cram(0), s.cram(1), s.cram(2)}), (Bytes{8, 2 | 8, 2 | 8}));
+         }},
         // Orange is neither shared colour and above 7; yellow is the highest colour a cell can own.
         {"multicolour own colour only 0-7", 0, 0x18, true,
          [](Picture& s) {

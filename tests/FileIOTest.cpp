@@ -1,23 +1,11 @@
-#include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
-#include "tests/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 

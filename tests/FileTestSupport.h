@@ -1,11 +1,26 @@
 #pragma once
+// What the file, format and application tests share: the usual headers, file helpers and machine comparison.
+#include <gtest/gtest.h>
+#include <stb_image.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "core/Machine.h"
+#include "tests/TempDir.h"
+
+namespace fs = std::filesystem;
 
 inline Bytes readBytes(const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);
