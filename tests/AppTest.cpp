@@ -55,9 +55,6 @@ protected:
         s.push_back(u8(m().bank));
         return s;
     }
-    void fillPattern() {
-        for (int a = 0; a < 65536; ++a) m().ram[a] = u8(a * 5 + (a >> 8));
-    }
 };
 
 Bytes prgOf(const Machine& m, int addr, int n) {
@@ -430,7 +427,7 @@ TEST_F(AppTest, SaveOutcomes) {
         FileIO::cancel();
         app->popups.clear();
         useAssets(VORLIX_ASSET_DIR);
-        fillPattern();
+        for (int a = 0; a < 65536; ++a) m().ram[a] = u8(a * 5 + (a >> 8));
         m().bank = 0;
         m().setGfxMode(4);
         m().vic[0x18] = 0x14;

@@ -14,40 +14,33 @@ struct Layout {
     int saveAddress = 0;
 };
 
-const std::vector<Layout>& layouts() {
-    static const std::vector<Layout> table = {
-        {"Koala Image", "koa;rpm;gig", 4, {{1, 0}, {2, 8000}, {3, 9000}, {5, 10000}}, 0, FileFormats::saveKoala, 0x6000},
-        {"Hires-Bitmap", "hir;hbm;gih;fgs;mon;gcd;ish", 3, {{1, 0}}},
-        {"Interpaint image", "iph;art", 3, {{1, 0}, {2, 8000}}},
-        {"RAW 8 bit", "raw", 3, {}, 8},
-        {"RAW 4 bit", "raw", 3, {}, 4},
-        {"RAW 2 bit", "raw", 3, {}, 2},
-        {"RAW 1 bit", "raw", 3, {}, 1},
-        {"Hi-Eddi", "hed", 3, {{1, 0}, {2, 8192}}},
-        {"Doodle", "dd", 3, {{1, 1024}, {2, 0}}, 0, FileFormats::saveDoodle, 0x1C00},
-        {"Multicolor", "mbm", 4, {{1, 0}}},
-        {"Paint Magick", "pmg", 4, {{1, 114}, {2, 8306}, {4, 8117}, {5, 8114}, {6, 8118}}},
-        {"Picasso 64", "p64", 4, {{1, 2048}, {2, 1024}, {3, 0}, {5, 2047}}},
-        {"Rainbow Painter", "rp", 4, {{1, 1024}, {2, 0}, {3, 9216}, {5, 9215}}},
-        {"Advanced Art Studio", "ocp", 4, {{1, 0}, {2, 8000}, {3, 9016}, {5, 9001}}},
-        {"Saracen Paint", "sar", 4, {{1, 1024}, {2, 0}, {3, 9216}, {5, 1008}}},
-        {"Blazing Paddles", "pi", 4, {{1, 0}, {2, 8192}, {3, 9216}, {5, 8064}}},
-        {"Micro Illustrator", "mil", 4, {{1, 2020}, {2, 20}, {3, 1020}}},
-        {"CDU-Paint", "cdu", 4, {{1, 273}, {2, 8273}, {3, 9273}, {5, 10273}}},
-        {"Artist 64", "a64", 4, {{1, 0}, {2, 8192}, {3, 9216}, {5, 10239}}},
-        {"Vidcom 64", "vid;dol", 4, {{1, 2048}, {2, 1024}, {3, 0}, {5, 2024}}},
-        {"Image System", "ism", 4, {{1, 1024}, {2, 9216}, {3, 0}, {5, 9215}}},
-        {"Face Printer", "fpt", 4, {{1, 0}, {2, 8000}, {3, 9000}, {5, 10002}}},
-        {"Drazpaint", "drp", 4, {{1, 2048}, {2, 1024}, {3, 0}, {5, 10048}}},
-        {"Cheese", "che", 4, {{1, 0}, {2, 16896}, {3, 18432}}},
-        {"Create with garfield", "cwg;ipt", 4, {{1, 0}, {2, 8000}, {3, 9000}, {5, 10001}}},
-        {"Hires Laze", "hil", 3, {{7, 0}, {8, 8000}, {9, 16384}, {10, 24576}}},
-        {"Hires Interlace", "hlf", 3, {{7, 0}, {8, 8000}, {9, 16384}, {10, 9216}}},
-        {"Drazlace", "drl", 4, {{7, 2048}, {8, 1024}, {9, 10240}, {3, 0}, {5, 10048}}},
-        {"Truepaint", "mci", 4, {{7, 1024}, {8, 0}, {9, 9216}, {10, 17408}, {3, 18432}, {5, 1000}}},
-    };
-    return table;
-}
+const Layout layouts[29] = {
+    {"Koala Image", "koa;rpm;gig", 4, {{1, 0}, {2, 8000}, {3, 9000}, {5, 10000}}, 0, FileFormats::saveKoala, 0x6000},
+    {"Hires-Bitmap", "hir;hbm;gih;fgs;mon;gcd;ish", 3, {{1, 0}}}, {"Interpaint image", "iph;art", 3, {{1, 0}, {2, 8000}}},
+    {"RAW 8 bit", "raw", 3, {}, 8}, {"RAW 4 bit", "raw", 3, {}, 4},
+    {"RAW 2 bit", "raw", 3, {}, 2}, {"RAW 1 bit", "raw", 3, {}, 1},
+    {"Hi-Eddi", "hed", 3, {{1, 0}, {2, 8192}}},
+    {"Doodle", "dd", 3, {{1, 1024}, {2, 0}}, 0, FileFormats::saveDoodle, 0x1C00},
+    {"Multicolor", "mbm", 4, {{1, 0}}}, {"Paint Magick", "pmg", 4, {{1, 114}, {2, 8306}, {4, 8117}, {5, 8114}, {6, 8118}}},
+    {"Picasso 64", "p64", 4, {{1, 2048}, {2, 1024}, {3, 0}, {5, 2047}}},
+    {"Rainbow Painter", "rp", 4, {{1, 1024}, {2, 0}, {3, 9216}, {5, 9215}}},
+    {"Advanced Art Studio", "ocp", 4, {{1, 0}, {2, 8000}, {3, 9016}, {5, 9001}}},
+    {"Saracen Paint", "sar", 4, {{1, 1024}, {2, 0}, {3, 9216}, {5, 1008}}},
+    {"Blazing Paddles", "pi", 4, {{1, 0}, {2, 8192}, {3, 9216}, {5, 8064}}},
+    {"Micro Illustrator", "mil", 4, {{1, 2020}, {2, 20}, {3, 1020}}},
+    {"CDU-Paint", "cdu", 4, {{1, 273}, {2, 8273}, {3, 9273}, {5, 10273}}},
+    {"Artist 64", "a64", 4, {{1, 0}, {2, 8192}, {3, 9216}, {5, 10239}}},
+    {"Vidcom 64", "vid;dol", 4, {{1, 2048}, {2, 1024}, {3, 0}, {5, 2024}}},
+    {"Image System", "ism", 4, {{1, 1024}, {2, 9216}, {3, 0}, {5, 9215}}},
+    {"Face Printer", "fpt", 4, {{1, 0}, {2, 8000}, {3, 9000}, {5, 10002}}},
+    {"Drazpaint", "drp", 4, {{1, 2048}, {2, 1024}, {3, 0}, {5, 10048}}},
+    {"Cheese", "che", 4, {{1, 0}, {2, 16896}, {3, 18432}}},
+    {"Create with garfield", "cwg;ipt", 4, {{1, 0}, {2, 8000}, {3, 9000}, {5, 10001}}},
+    {"Hires Laze", "hil", 3, {{7, 0}, {8, 8000}, {9, 16384}, {10, 24576}}},
+    {"Hires Interlace", "hlf", 3, {{7, 0}, {8, 8000}, {9, 16384}, {10, 9216}}},
+    {"Drazlace", "drl", 4, {{7, 2048}, {8, 1024}, {9, 10240}, {3, 0}, {5, 10048}}},
+    {"Truepaint", "mci", 4, {{7, 1024}, {8, 0}, {9, 9216}, {10, 17408}, {3, 18432}, {5, 1000}}},
+};
 
 int lengthOf(int type) {
     if (type == 1 || type == 7 || type == 9) return 8000;
@@ -118,7 +111,7 @@ TEST(FileFormats, EveryFormatLoadsWholeAndCut) {
     const std::pair<u16, u8> setups[] = {{0, 0x14}, {2, 0x38}, {3, 0xF6}, {1, 0x00}};
     std::mt19937 r(5);
     for (int fmt = 0; fmt < 29; ++fmt) {
-        const Layout& l = layouts()[size_t(fmt)];
+        const Layout& l = layouts[fmt];
         SCOPED_TRACE(l.name);
         // Each extension finds its format; the raw ones share the first.
         const std::string exts = std::string(l.ext) + ";";
