@@ -185,11 +185,9 @@ TEST(D64, RandomSavesKeepTheImageValid) {
 TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     TempDir d;
     fs::create_directory(d.path / "host");
-    writeFile(d.path / "host" / "GAME.PRG", Img(300, 7));
-    writeFile(d.path / "host" / "demo.prg", Img(254, 1));
-    writeFile(d.path / "host" / "empty.prg", {});
-    writeFile(d.path / "host" / "notes.txt", Img(10, 0));
-    writeFile(d.path / "host" / "\xC1.prg", {1, 2, 3});
+    const std::pair<const char*, Img> hostFiles[] = {
+        {"GAME.PRG", Img(300, 7)}, {"demo.prg", Img(254, 1)}, {"empty.prg", {}}, {"notes.txt", Img(10, 0)}, {"\xC1.prg", {1, 2, 3}}};
+    for (const auto& [name, bytes] : hostFiles) writeFile(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
     writeFile(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
 
@@ -198,8 +196,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     ASSERT_TRUE(image.mountD64((d.path / "t.d64").string()));
     EXPECT_EQ(host.diskName() + "|" + image.diskName() + "|" + image.diskId(), "host|MY DISK|Q0\xA0" "2A");
     Img f000(8194, 5);
-    f000[0] = 0x00;
-    f000[1] = 0xF0;
+    f000[0] = 0x00, f000[1] = 0xF0;
     // Drive, r read by name, i read row 1 (demo), w write; the bytes read, "ok" or the error.
     const std::tuple<DiskDrive*, char, std::string, Img, std::string> cases[] = {
         {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "", {}, "254"}, {&host, 'r', "empty", {}, "Cannot read file"},
