@@ -18,7 +18,10 @@ std::vector<u32> decode(const Bytes& file, int& w, int& h) {
 TEST(Assets, CharacterRom) {
     const Bytes rom = readAsset("C64Chars.bin");
     ASSERT_EQ(rom.size(), 4096u);
-    auto glyph = [&](int half, int code) { return Bytes(rom.begin() + half * 2048 + code * 8, rom.begin() + half * 2048 + code * 8 + 8); };
+    auto glyph = [&](int half, int code) {
+        const auto at = rom.begin() + half * 2048 + code * 8;
+        return Bytes(at, at + 8);
+    };
     // Quadrant blocks as upper-left, upper-right, lower-left, lower-right; reversed ones fill the rest.
     const std::pair<int, int> quadrants[] = {{108, 1}, {123, 2}, {124, 4}, {126, 8}, {127, 9}, {97, 10}, {98, 3}, {236, 14}, {255, 6}};
     for (int half = 0; half < 2; ++half) {

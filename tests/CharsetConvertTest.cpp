@@ -160,7 +160,8 @@ TEST(CharsetConvert, Conversions) {
         {"slot on the character ROM, merging", 0, 0x18, false, asItIs, 3, true, rom},
         {"slot on the video matrix", 0, 0x18, false, asItIs, 0, false, there + "It overlaps the video matrix."},
         {"slot 8", 0, 0x18, false, asItIs, 8, false, invalid}, {"slot -1", 0, 0x18, false, asItIs, -1, false, invalid},
-        {"text mode", 0, 0x18, false, mode(0), 1, false, bitmap}, {"multicolour text", 0, 0x18, false, mode(2), 8, false, bitmap},
+        {"text mode", 0, 0x18, false, mode(0), 1, false, bitmap},
+        {"multicolour text", 0, 0x18, false, mode(2), 8, false, bitmap},
         // Screen $C000, bitmap $E000; then screen $D800.
         {"slot on colour RAM", 3, 0x08, false, asItIs, 3, false, there + "It overlaps the color RAM."},
         {"screen on colour RAM", 3, 0x68, false, asItIs, 5, false, "Can't convert: the video matrix overlaps the color RAM."},
@@ -178,7 +179,9 @@ TEST(CharsetConvert, Conversions) {
         {"merging keeps the most used pattern", 0, 0x18, false,
          [&](Picture& s) { s.patterns(mostUsed, [](int i) { return i < 257 ? i : 1; }, 0x16); }, 1, true, "", 0,
          257, 6, -1, -1,
-         [](Picture& s, const Machine& before) { EXPECT_EQ(s.shown(0), Bytes(before.ram + s.bitmap + 8, before.ram + s.bitmap + 16)); }},
+         [](Picture& s, const Machine& before) {
+             EXPECT_EQ(s.shown(0), Bytes(before.ram + s.bitmap + 8, before.ram + s.bitmap + 16));
+         }},
         // Bright colours weigh four times.
         {"multicolour merged", 1, 0x08, true, multi(1000, 23), 1, true, "", 0, -1, 0, 12, 5},
         // The slot inside the bitmap being read, up to the very end of memory.
