@@ -1,10 +1,5 @@
-#include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
-#include <random>
 #include <regex>
 #include <sstream>
 
@@ -16,7 +11,6 @@
 #include "disk/DiskDrive.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
-#include "tests/TempDir.h"
 
 namespace {
 
@@ -33,7 +27,6 @@ std::string replaceAll(std::string text, const std::vector<std::pair<std::regex,
     for (const auto& [re, with] : rules) text = std::regex_replace(text, re, with);
     return text;
 }
-
 
 TEST(CPU6502, Execution) {
     struct Case {

@@ -1,18 +1,10 @@
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <functional>
 #include <map>
-#include <random>
 
 #include "disk/DiskDrive.h"
 #include "platform/FileIO.h"
 #include "tests/DiskTestSupport.h"
-#include "tests/TempDir.h"
 
 using namespace disktest;
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -1,16 +1,10 @@
 #pragma once
-#include <algorithm>
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "platform/Platform.h"
+#include "tests/FileTestSupport.h"
 
 // Reads D64 images on their own terms, independently of the code under test.
 namespace disktest {
 
-using Img = std::vector<uint8_t>;
+using Img = Bytes;
 
 inline int sectors(int t) { return t < 18 ? 21 : t < 25 ? 19 : t < 31 ? 18 : 17; }
 inline long offset(int t, int s) {
@@ -19,12 +13,8 @@ inline long offset(int t, int s) {
     return o + 256L * s;
 }
 
-inline Img readFile(const std::filesystem::path& p) {
-    Img bytes;
-    Platform::readFile(p.string(), bytes);
-    return bytes;
-}
-inline void writeFile(const std::filesystem::path& p, const Img& bytes) { Platform::writeFile(p.string(), bytes); }
+inline Img readFile(const std::filesystem::path& p) { return readBytes(p); }
+inline void writeFile(const std::filesystem::path& p, const Img& bytes) { writeBytes(p, bytes); }
 
 // The blocks of a chain as (track << 8 | sector).
 inline std::vector<int> chain(const Img& im, int t, int s) {
