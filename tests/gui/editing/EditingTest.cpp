@@ -42,7 +42,6 @@
 #include "import/PictureImport.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
-#include "tests/DiskTestSupport.h"
 #include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -520,9 +519,9 @@ Script drives(App& a) {
     TempDir disks{"vorlix-disks"};
     Bytes file;
     for (int i = 0; i < 600; i++) file.push_back(u8(i == 1 ? 0xC0 : i * 7));
-    disktest::writeFile(disks.path / "data.prg", file);
+    Platform::writeFile((disks.path / "data.prg").string(), file);
     std::system(("cd " + disks.path.string() + " && cc1541 -q -f data -w data.prg peer.d64 >/dev/null").c_str());
-    disktest::writeFile(disks.path / "blank.d64", DiskDrive::blankD64("blank", "01"));
+    Platform::writeFile((disks.path / "blank.d64").string(), DiskDrive::blankD64("blank", "01"));
     Actions::openDropped(a, (disks.path / "peer.d64").string());
     Actions::openDropped(a, (disks.path / "blank.d64").string());
     co_await frames(6);
@@ -542,7 +541,9 @@ Script drives(App& a) {
     const Bytes saved = FileFormats::savePrg(a.machine, 0x2000, 8000);
     co_await clickItem("Mount disk", mountDiskId(1, "Save to disk"));
     std::system(("cd " + disks.path.string() + " && cbmconvert -N -d blank.d64 >/dev/null 2>&1").c_str());
-    EXPECT_EQ(disktest::readFile(disks.path / "picture.prg"), saved);
+    Bytes written;
+    Platform::readFile((disks.path / "picture.prg").string(), written);
+    EXPECT_EQ(written, saved);
     for (DiskDrive& d : a.drives) d.unmount();
     a.showMountDisk = false;
 }
