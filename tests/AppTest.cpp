@@ -56,12 +56,6 @@ protected:
     }
 };
 
-Bytes prgOf(const Machine& m, int addr, int n) {
-    Bytes b{u8(addr), u8(addr >> 8)};
-    b.insert(b.end(), m.ram + addr, m.ram + addr + n);
-    return b;
-}
-
 // Settings files as read at start-up: what the application takes, and the lines it writes back ("!": a line it
 // must not write).
 TEST_F(AppTest, Settings) {
@@ -285,12 +279,11 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
     // Bank 0 and $D018 = $18: the character set lies at ($18 AND $0E) x $400.
     m().bank = 0;
     m().vic[0x18] = 0x18;
-    const int want[4][2] = {{0x2000, 0x3F40}, {0x0400, 0x07E8}, {0xD800, 0xDBE8}, {0x2000, 0x2800}};
+    const std::pair<int, int> want[4] = {{0x2000, 0x3F40}, {0x0400, 0x07E8}, {0xD800, 0xDBE8}, {0x2000, 0x2800}};
     for (int k = 0; k < 4; k++) {
-        int start = 0, end = 0;
-        DiskActions::presetRange(m(), k, start, end);
-        EXPECT_EQ(start, want[k][0]);
-        EXPECT_EQ(end, want[k][1]);
+        std::pair<int, int> range;
+        DiskActions::presetRange(m(), k, range.first, range.second);
+        EXPECT_EQ(range, want[k]) << k;
     }
     DiskActions::saveRange(*app, drive, "pic", 0x2000, 0x2000);
     EXPECT_EQ(lastPopup().text, "The end address must be after the start address.");

@@ -93,21 +93,17 @@ std::unique_ptr<Machine> expectLoad(const Machine& before, const Layout& l, cons
     return e;
 }
 
-// Unknown formats and extensions; bytes above $7F must not be taken for letters.
-TEST(FileFormats, Lookups) {
-    EXPECT_TRUE(FileFormats::extensions(-5).empty());
-    EXPECT_TRUE(FileFormats::extensions(29).empty());
+// Every format found by its extensions, loaded whole in every bank and cut around each chunk's ends; the savers
+// write back what the loader read, and in a text mode take the bitmap half $D018 names. Unknown formats and
+// extensions find nothing and change nothing; bytes above $7F must not be taken for letters.
+TEST(FileFormats, EveryFormatLoadsWholeAndCut) {
+    EXPECT_TRUE(FileFormats::extensions(-5).empty() && FileFormats::extensions(29).empty());
     for (const char* ext : {"png", "", "ko", "koa;rpm", "\xC4\xD6"}) EXPECT_EQ(FileFormats::findByExtension(ext), -1) << ext;
     EXPECT_EQ(FileFormats::findByExtension("KOA"), 0);
-    auto m = filledMachine(1);
-    const auto before = std::make_unique<Machine>(*m);
-    EXPECT_FALSE(FileFormats::load(*m, 29, Bytes(100, 1)) || FileFormats::load(*m, -1, Bytes(100, 1)));
-    EXPECT_TRUE(sameMachine(*m, *before));
-}
-
-// Every format found by its extensions, loaded whole in every bank and cut around each chunk's ends; the savers
-// write back what the loader read, and in a text mode take the bitmap half $D018 names.
-TEST(FileFormats, EveryFormatLoadsWholeAndCut) {
+    auto unknown = filledMachine(1);
+    const auto before = std::make_unique<Machine>(*unknown);
+    EXPECT_FALSE(FileFormats::load(*unknown, 29, Bytes(100, 1)) || FileFormats::load(*unknown, -1, Bytes(100, 1)));
+    EXPECT_TRUE(sameMachine(*unknown, *before));
     const std::pair<u16, u8> setups[] = {{0, 0x14}, {2, 0x38}, {3, 0xF6}, {1, 0x00}};
     std::mt19937 r(5);
     for (int fmt = 0; fmt < 29; ++fmt) {
@@ -150,8 +146,7 @@ TEST(FileFormats, EveryFormatLoadsWholeAndCut) {
 TEST(FileFormats, PrgClips) {
     auto m = filledMachine(3);
     for (auto [start, length] : std::initializer_list<std::pair<int, int>>{{0xC000, 16}, {0xFFF0, 100}, {0x1234, 0}, {0x1234, -5}, {0xFFFF, 1}}) {
-        Bytes want{u8(start), u8(start >> 8)};
-        want.insert(want.end(), m->ram + start, m->ram + std::max(start, std::min(start + length, 0x10000)));
+        const Bytes want = prgOf(*m, start, std::clamp(length, 0, 0x10000 - start));
         EXPECT_EQ(FileFormats::savePrg(*m, start, length), want) << start << " " << length;
     }
     const struct { Bytes file; int read, start; } rows[] = {

@@ -43,6 +43,13 @@ inline void writeText(const std::filesystem::path& p, const std::string& text = 
     writeBytes(p, Bytes(text.begin(), text.end()));
 }
 
+// A PRG file of n bytes of memory from addr.
+inline Bytes prgOf(const Machine& m, int addr, int n) {
+    Bytes b{u8(addr), u8(addr >> 8)};
+    b.insert(b.end(), m.ram + addr, m.ram + addr + n);
+    return b;
+}
+
 // Whole-record comparison: a refused command must change nothing.
 inline bool sameMachine(const Machine& a, const Machine& b) {
     return std::memcmp(a.ram, b.ram, sizeof a.ram) == 0 && std::memcmp(a.charRom, b.charRom, sizeof a.charRom) == 0 &&
