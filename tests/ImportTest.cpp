@@ -150,29 +150,41 @@ TEST(FontImport, CharsetOpeningAndCancel) {
     Platform::initWithBasePath("");
 }
 
-// A screen drawn from characters of a ROM set in known colours converts back to them (the lowest code of a
-// repeated pattern); a solid picture takes a space or a reversed space.
-TEST(PetsciiConverter, PicturesConvertBack) {
+// A screen drawn from characters of a set in known colours converts back to them (the lowest code of a repeated
+// pattern); a solid picture takes a space or a reversed space. Store points the VIC at the set the codes were
+// matched against, so the screen shows the preview; the current set (2) stays where it is.
+TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
     struct Case {
         int set, colors, background;
         float detail;
         bool noLetters;
-        std::vector<int> fg;  // chosen at random for each cell
-        int bg, code;         // code -1: drawn from random codes; bg -1: any
+        std::vector<int> fg;             // chosen at random for each cell
+        int bg, code;                    // code -1: drawn from random codes; bg -1: any
+        int bank, d018, mode, wantBank, wantD018;  // the VIC before and after Store
     } cases[] = {
-        {0, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1}, {1, 2, 0, 1.0f, false, {2, 5, 7, 14}, 0, -1},
-        {0, 0, 0, 0.8f, false, {1}, 0, -1},           {1, 1, 11, 0.5f, false, {0, 12, 15, 1}, 11, -1},
-        {0, 2, -1, 0.5f, false, {0}, 0, 32},  // every background scores 0: the first allowed
-        {0, 2, -1, 0.5f, false, {5}, 0, 160}, {0, 0, -1, 0.5f, false, {1}, 0, 160},
-        {0, 1, 5, 0.5f, true, {12}, 0, 160},  // 5 is no grey: automatic
-        {0, 2, 7, 0.5f, false, {7}, 7, 32},
+        {0, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 1, 0x45, 0, 0, 0x15},
+        {1, 2, 0, 1.0f, false, {2, 5, 7, 14}, 0, -1, 1, 0x45, 0, 0, 0x17},
+        {0, 0, 0, 0.8f, false, {1}, 0, -1, 3, 0x14, 3, 2, 0x14},
+        {1, 1, 11, 0.5f, false, {0, 12, 15, 1}, 11, -1, 2, 0xF1, 0, 2, 0xF7},
+        {0, 2, -1, 0.5f, false, {0}, 0, 32, 0, 0x2B, 4, 0, 0x25},  // every background scores 0: the first allowed
+        {0, 2, -1, 0.5f, false, {5}, 0, 160, 0, 0x14, 0, 0, 0x14},
+        {0, 0, -1, 0.5f, false, {1}, 0, 160, 0, 0x14, 0, 0, 0x14},
+        {0, 1, 5, 0.5f, true, {12}, 0, 160, 0, 0x14, 0, 0, 0x14},  // 5 is no grey: automatic
+        {0, 2, 7, 0.5f, false, {7}, 7, 32, 0, 0x14, 0, 0, 0x14},
+        {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 1, 0x38, 3, 1, 0x38},
+        {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 0, 0x1C, 4, 0, 0x1C},
+        {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 2, 0x14, 0, 2, 0x14},
     };
     Petscii f;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.set << " " << c.colors << " " << c.background << " " << c.fg[0]);
+        SCOPED_TRACE(testing::Message() << c.set << " " << c.colors << " " << c.background << " " << c.d018);
+        for (int a = 0; a < 65536; ++a) f.m->ram[a] = u8(f.rng());
+        f.m->setGfxMode(c.mode);
+        f.m->bank = u16(c.bank);
+        f.m->vic[0x18] = u8(c.d018);
         f.conv.SetCharset(*f.m, c.set);
         u8 code[1000], col[1000];
-        std::vector<u32> pic(320 * 200);
+        std::vector<u32> pic(320 * 200), shown(320 * 200);
         for (int n = 0; n < 1000; ++n) {
             do code[n] = c.code < 0 ? u8(f.rng()) : 160;  // a blank cell has no colour to find
             while (!std::memcmp(f.conv.charset[code[n]], "\0\0\0\0\0\0\0\0", 8));
@@ -190,28 +202,7 @@ TEST(PetsciiConverter, PicturesConvertBack) {
             ASSERT_EQ(f.conv.screen[n], c.code < 0 ? first : c.code) << n;
             ASSERT_TRUE(c.code == 32 || f.conv.color[n] == col[n]) << n;
         }
-    }
-}
-
-// Store points the VIC at the set the codes were matched against, so the
-// screen shows what the preview showed; the current set stays where it is.
-TEST(PetsciiConverter, StoreShowsThePreview) {
-    struct Case {
-        int which, bank, d018, mode, wantBank, wantD018;
-    } cases[] = {{0, 1, 0x45, 0, 0, 0x15}, {1, 1, 0x45, 0, 0, 0x17}, {0, 3, 0x14, 3, 2, 0x14}, {1, 2, 0xF1, 0, 2, 0xF7},
-                 {0, 0, 0x2B, 4, 0, 0x25}, {2, 1, 0x38, 3, 1, 0x38}, {2, 0, 0x1C, 4, 0, 0x1C}, {2, 2, 0x14, 0, 2, 0x14}};
-    Petscii f;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.which << " " << c.d018);
-        for (int a = 0; a < 65536; ++a) f.m->ram[a] = u8(f.rng());
-        f.m->setGfxMode(c.mode);
-        f.m->bank = u16(c.bank);
-        f.m->vic[0x18] = u8(c.d018);
-        f.conv.SetCharset(*f.m, c.which);
-        std::vector<u32> pic(320 * 200), shown(320 * 200);
-        for (u32& p : pic) p = f.rng() | 0xFF000000u;
-        f.conv.Convert(pic, PetsciiOptions{});
-        f.conv.Store(*f.m, c.which);
+        f.conv.Store(*f.m, c.set);
         EXPECT_EQ(f.m->gfxMode() * 10000 + f.m->bank * 1000 + f.m->vic[0x18], c.wantBank * 1000 + c.wantD018);
         EXPECT_EQ(f.m->vic[0x21], f.conv.bg);
         Vic::renderScreen(*f.m, f.pal, shown.data(), 320);
