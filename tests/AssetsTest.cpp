@@ -4,15 +4,6 @@ namespace {
 
 Bytes readAsset(const std::string& name) { return readBytes(std::string(VORLIX_ASSET_DIR) + "/" + name); }
 
-// RGBA pixels of a decoded picture, empty when it does not decode.
-std::vector<u32> decode(const Bytes& file, int& w, int& h) {
-    int n = 0;
-    u32* p = reinterpret_cast<u32*>(stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 4));
-    std::vector<u32> px(p, p ? p + w * h : p);
-    stbi_image_free(p);
-    return px;
-}
-
 }  // namespace
 
 TEST(Assets, CharacterRom) {

@@ -43,6 +43,15 @@ inline void writeText(const std::filesystem::path& p, const std::string& text = 
     writeBytes(p, Bytes(text.begin(), text.end()));
 }
 
+// RGBA pixels of a decoded picture, empty when it does not decode.
+inline std::vector<u32> decode(const Bytes& file, int& w, int& h) {
+    int n = 0;
+    u32* p = reinterpret_cast<u32*>(stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 4));
+    std::vector<u32> px(p, p ? p + w * h : p);
+    stbi_image_free(p);
+    return px;
+}
+
 // A PRG file of n bytes of memory from addr.
 inline Bytes prgOf(const Machine& m, int addr, int n) {
     Bytes b{u8(addr), u8(addr >> 8)};
