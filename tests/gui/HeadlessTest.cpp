@@ -89,36 +89,6 @@ TEST(CharDescription, Codes) {
     for (auto [code, text] : rows) EXPECT_EQ(Widgets::CharDescription(code), text) << code;
 }
 
-// One at a time in order, also two of the same title; an action's message queues behind those waiting.
-TEST(Popups, AnsweredOneAfterAnother) {
-    Headless h;
-    App& a = *h.app;
-    int yes = 0;
-    a.message("Error", "one");
-    a.message("Error", "two");
-    a.confirm("Question", "no?", [&] { ++yes; });
-    a.confirm("Question", "go?", [&] { ++yes, a.message("Success!", "from the action"); });
-    a.message("Info", "waiting");
-    const struct {
-        int key;
-        const char* shown;
-        size_t left;
-    } rows[] = {
-        {SDL_SCANCODE_RETURN, "Error##popup", 4},  {SDL_SCANCODE_ESCAPE, "Error##popup", 3},  // Escape is OK too
-        {SDL_SCANCODE_ESCAPE, "Question##popup", 2},                                          // No
-        {SDL_SCANCODE_KP_ENTER, "Question##popup", 2},                                        // Yes
-        {SDL_SCANCODE_RETURN, "Info##popup", 1},   {SDL_SCANCODE_RETURN, "Success!##popup", 0},
-    };
-    for (const auto& r : rows) {
-        h.frame();
-        EXPECT_EQ(h.open, Ids{r.shown}) << r.left;
-        h.frame(r.key);
-        EXPECT_EQ(a.popups.size(), r.left);
-    }
-    h.frame();
-    EXPECT_EQ(yes, 1);
-}
-
 // Neither a message nor the file dialog opens over another modal (that would close it); keys do not
 // answer a message not shown.
 TEST(Popups, WaitForAnotherModal) {

@@ -215,10 +215,6 @@ ImVec2 titleBar(const char* window) {
     ImGuiWindow* w = ImGui::FindWindowByName(window);
     return w ? ImVec2(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight() / 2) : ImVec2(-1, -1);
 }
-// Where the self-test aims at C64 pixel (x, y).
-ImVec2 aim(const App& app, int x, int y) {
-    return ImVec2((x + 0.5f) * app.screenZoom + app.screenOriginX, (y + 0.5f) * app.screenZoom + app.screenOriginY);
-}
 // A point of a bar, in its units at UI scale 1.
 ImVec2 inBar(const char* bar, float x, float y) {
     ImGuiWindow* w = ImGui::FindWindowByName(bar);
@@ -233,13 +229,6 @@ Memory snapshot(const Machine& m) {
     Memory mem(m.ram, m.ram + 65536);
     mem.insert(mem.end(), m.vic, m.vic + 47);
     return mem;
-}
-// A copy of the program's machine holding the given memory.
-std::unique_ptr<Machine> machineWith(const App& app, const Memory& mem) {
-    auto m = std::make_unique<Machine>(app.machine);
-    std::copy(mem.begin(), mem.begin() + 65536, m->ram);
-    std::copy(mem.begin() + 65536, mem.end(), m->vic);
-    return m;
 }
 int differences(const Memory& a, const Memory& b) {
     int n = 0;
@@ -429,7 +418,7 @@ Script drawing(App& a) {
     compareScreen(a);
     // A wheel step zooms also while a button is held on the canvas.
     a.editor.tool = 8;
-    moveTo(aim(a, 160, 100));
+    moveTo(ImVec2(160.5f * a.screenZoom + a.screenOriginX, 100.5f * a.screenZoom + a.screenOriginY));
     co_await frames(3);
     EXPECT_EQ(a.mouseX, 160) << "pixel under the pointer";
     button(1, true);
@@ -691,16 +680,17 @@ Script pictureImport(App& a) {
     co_await frames(8);
     fs::remove(png);
     co_await clickItem("Import PC image", idIn("Import PC image", "OK"));
+    const Memory imported = snapshot(a.machine);
+    co_await keys(XK_Control_L, XK_Alt_L, XK_z);
+    EXPECT_EQ(differences(snapshot(a.machine), before), 0) << "import undone";
     // What the default conversion of the dropped picture stores.
     const ImportPicState& st = importPicState();
-    auto m = machineWith(a, before);
+    auto m = std::make_unique<Machine>(a.machine);
     auto r = std::make_unique<ColorReducer>();
     r->SetPalette(a.palette.rgb);
     r->Reduce(ColorReducer::Resize(st.pixels.data(), st.width, st.height, 160, true, false), 160, 2, 1, -1);
     r->Store(*m);
-    EXPECT_EQ(differences(snapshot(a.machine), snapshot(*m)), 0) << "import as the default conversion";
-    co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_EQ(differences(snapshot(a.machine), before), 0) << "import undone";
+    EXPECT_EQ(differences(snapshot(*m), imported), 0) << "import as the default conversion";
 }
 
 // Every window open: minimised and restored, the layout is as it was. Then the timed frames: zoom 8, grid on,
@@ -726,18 +716,34 @@ Script layoutAndTiming(App& a) {
     g_idleFps = (g_frame - startFrame) * 1000.0 / (ms(CLOCK_MONOTONIC) - idleStart);
 }
 
-// Two clicks on the close box ask once; No keeps the program, Yes ends it.
-Script quit(App& a) {
+// Popups answered with the keys one after another, two of one title too, the exit question among them: two
+// requests to close ask once; Escape is OK to a message and No to a question, Return and keypad Enter are Yes;
+// a message an answer brings waits behind those already waiting. Then Yes to the exit question ends the program.
+Script popupsAndQuit(App& a) {
+    a.message("Error", "one");
+    a.message("Error", "two");
+    a.confirm("Question", "go?", [&a] { a.message("Success!", "from the answer"); });
+    a.message("Info", "waiting");
     SDL_Event q{};
     q.type = SDL_QUIT;
-    SDL_PushEvent(&q);
-    co_await frames(1);
-    SDL_PushEvent(&q);
-    co_await frames(3);
-    EXPECT_EQ(a.popups.size(), 1u);
-    EXPECT_TRUE(!a.popups.empty() && a.popups[0].title == "Exit Vorlix?");
-    co_await keys(XK_Escape);  // No
-    EXPECT_TRUE(a.popups.empty());
+    for (int i = 0; i < 2; ++i) {
+        SDL_PushEvent(&q);
+        co_await frames(2);
+    }
+    EXPECT_EQ(a.popups.size(), 5u);
+    const struct {
+        KeySym key;
+        const char* shown;
+        size_t left;
+    } rows[] = {{XK_Return, "Error", 4}, {XK_Escape, "Error", 3}, {XK_KP_Enter, "Question", 3},
+                {XK_Return, "Info", 2},  {XK_Escape, "Exit Vorlix?", 1}, {XK_Return, "Success!", 0}};
+    for (const auto& r : rows) {
+        co_await frames(2);
+        ImGuiWindow* shown = ImGui::FindWindowByName((std::string(r.shown) + "##popup").c_str());
+        EXPECT_TRUE(shown && shown->WasActive) << r.shown;
+        co_await keys(r.key);
+        EXPECT_EQ(a.popups.size(), r.left) << r.shown;
+    }
     SDL_PushEvent(&q);
     co_await frames(4);
     g_quitAnswered = true;
@@ -757,7 +763,7 @@ Script editing(App& a) {
     co_await assembler(a);
     co_await pictureImport(a);
     co_await layoutAndTiming(a);
-    co_await quit(a);
+    co_await popupsAndQuit(a);
 }
 
 }  // namespace
