@@ -590,10 +590,15 @@ Script spritesAndRegisters(App& a) {
     a.saveSpritesLast = 9;
     a.saveSpritesOpen = true;
     co_await frames(6);
+    // A message waits behind the open dialog, the file dialog behind the message; keys answer only what shows.
+    a.message("Info", "waiting");
     // With nothing active, Tab goes to the first field of the dialog.
     for (KeySym k : {XK_Tab, XK_0, XK_Tab, XK_3, XK_Return}) co_await keys(k);
+    EXPECT_EQ(a.popups.size(), 1u) << "a message answered while not shown";
     co_await clickItem("Save sprites", idIn("Save sprites", "Save..."));
-    EXPECT_TRUE(FileIO::dialog().open && FileIO::dialog().title == "Save memory area");
+    EXPECT_TRUE(FileIO::dialog().openPending) << "the file dialog opened over the message";
+    co_await keys(XK_Return);
+    EXPECT_TRUE(!FileIO::dialog().openPending && FileIO::dialog().title == "Save memory area");
     FileIO::dialog().dir = g_config.string();
     FileIO::accept();
     co_await frames(6);
