@@ -2,24 +2,15 @@
 #include <cmath>
 #include <iterator>
 #include <random>
-#include <set>
 #include <utility>
 #include <vector>
 
+#include "core/PixelOperator.h"
 #include "tests/EditorTestSupport.h"
 
 namespace {
 
 using EditorDrawTest = EditorFixture;
-using Points = std::set<std::pair<int, int>>;
-
-Points litHires(const EditorFixture& f) {
-    Points p;
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 320; ++x)
-            if (f.hiresBit(x, y)) p.insert({x, y});
-    return p;
-}
 
 // 1: lit, 0: clear, -1: either.
 using Want = int (*)(int x, int y);
@@ -27,117 +18,87 @@ using Want = int (*)(int x, int y);
 int near(double d, double r, double slack) { return std::abs(d - r) > slack ? 0 : -1; }
 
 TEST_F(EditorDrawTest, Shapes) {
-    const struct {
-        int mode, tool, brush;
-        bool filled, shift, full;  // full: the bitmap starts with every bit set
-        int button, x0, y0, x1, y1;
-        Want want;
-    } rows[] = {
+    const struct { int mode; const char* script; Want want; } rows[] = {
         // The dot tool leaves gaps, freehand joins.
-        {3, 2, 1, false, false, false, 0, 10, 10, 20, 10, [](int x, int y) { return int(y == 10 && (x == 10 || x == 20)); }},
-        {3, 3, 1, false, false, false, 0, 10, 10, 20, 10, [](int x, int y) { return int(y == 10 && x >= 10 && x <= 20); }},
+        {3, "tool2 md10,10,0 mv20,10 mu20,10,0", [](int x, int y) { return int(y == 10 && (x == 10 || x == 20)); }},
+        {3, "tool3 md10,10,0 mv20,10 mu20,10,0", [](int x, int y) { return int(y == 10 && x >= 10 && x <= 20); }},
         // Brushes: a 3x3 square, a 13-point diamond, a 12-point checker on even coordinates.
-        {3, 2, 2, false, false, false, 0, 10, 10, 10, 10, [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
-        {3, 2, 3, false, false, false, 0, 10, 10, 10, 10, [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
-        {3, 2, 4, false, false, false, 0, 3, 3, 3, 3, [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
-        {3, 2, 4, false, false, false, 0, 4, 4, 4, 4, [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
+        {3, "tool2 b2 md10,10,0 mv10,10 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
+        {3, "tool2 b3 md10,10,0 mv10,10 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
+        {3, "tool2 b4 md3,3,0 mv3,3 mu3,3,0", [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
+        {3, "tool2 b4 md4,4,0 mv4,4 mu4,4,0", [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
         // Lines step along the long axis, the other coordinate truncated toward zero.
-        {3, 4, 1, false, false, false, 0, 0, 0, 2, 5, [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
-        {3, 4, 1, false, false, false, 0, 10, 10, 4, 8, [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
+        {3, "tool4 md0,0,0 mv2,5 mu2,5,0", [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
+        {3, "tool4 md10,10,0 mv4,8 mu4,8,0", [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
         // The right button erases with the brush.
-        {3, 4, 2, false, false, true, 1, 50, 50, 60, 50, [](int x, int y) { return int(!(x >= 49 && x <= 61 && y >= 49 && y <= 51)); }},
+        {3, "fill tool6 md0,0,0 mv319,199 mu319,199,0 tool4 b2 md50,50,1 mv60,50 mu60,50,1", [](int x, int y) { return int(!(x >= 49 && x <= 61 && y >= 49 && y <= 51)); }},
         // Circles: the drag length rounded to the radius (5; 2.83 to 3), halved across in multicolour,
         // a quarter on the text grid.
-        {3, 5, 1, false, false, false, 0, 100, 100, 103, 104, [](int x, int y) {
+        {3, "tool5 md100,100,0 mv103,104 mu103,104,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 5) ? 1 : near(std::hypot(x - 100, y - 100), 5, 0.8);
          }},
-        {3, 5, 1, false, false, false, 0, 100, 100, 102, 102, [](int x, int y) {
+        {3, "tool5 md100,100,0 mv102,102 mu102,102,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 3) || (y == 100 && std::abs(x - 100) == 3) ? 1 : near(std::hypot(x - 100, y - 100), 3, 0.8);
          }},
-        {4, 5, 1, false, false, false, 0, 100, 100, 103, 104, [](int x, int y) {
+        {4, "tool5 md100,100,0 mv103,104 mu103,104,0", [](int x, int y) {
              return (x == 50 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 50) == 2) ? 1 : (x == 53 || y == 106) ? 0 : -1;
          }},
-        {0, 5, 1, false, false, false, 0, 100, 100, 103, 104, [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
+        {0, "tool5 md100,100,0 mv103,104 mu103,104,0", [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
         // Shift: an ellipse through the drag point; a zero radius gives a line or a single point.
-        {3, 5, 1, false, true, false, 0, 100, 100, 110, 100, [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
-        {3, 5, 1, false, true, false, 0, 100, 100, 100, 100, [](int x, int y) { return int(x == 100 && y == 100); }},
-        {3, 5, 1, false, true, false, 0, 100, 100, 120, 105, [](int x, int y) {
+        {3, "shift tool5 md100,100,0 mv110,100 mu110,100,0", [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
+        {3, "shift tool5 md100,100,0 mv100,100 mu100,100,0", [](int x, int y) { return int(x == 100 && y == 100); }},
+        {3, "shift tool5 md100,100,0 mv120,105 mu120,105,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 20) ? 1 : (x == 121 || y == 106) ? 0 : -1;
          }},
-        {3, 5, 1, true, false, false, 0, 160, 100, 170, 100, [](int x, int y) {
+        {3, "fill tool5 md160,100,0 mv170,100 mu170,100,0", [](int x, int y) {
              const double d = std::hypot(x - 160, y - 100);
              return d < 9 ? 1 : d > 11 ? 0 : -1;
          }},
         // Rectangles: filled ones use single pixels whatever the brush and reach the last column of every grid.
-        {3, 6, 3, true, false, false, 0, 20, 30, 10, 25, [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
-        {3, 6, 1, false, false, false, 0, 20, 30, 10, 25, [](int x, int y) {
+        {3, "fill tool6 b3 md20,30,0 mv10,25 mu10,25,0", [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
+        {3, "tool6 md20,30,0 mv10,25 mu10,25,0", [](int x, int y) {
              return int(x >= 10 && x <= 20 && y >= 25 && y <= 30 && (x == 10 || x == 20 || y == 25 || y == 30));
          }},
-        {3, 6, 1, true, false, false, 0, 300, 40, 330, 60, [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
-        {4, 6, 1, true, false, false, 0, 300, 40, 330, 60, [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
-        {0, 6, 1, true, false, false, 0, 300, 40, 330, 60, [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
+        {3, "fill tool6 md300,40,0 mv330,60 mu330,60,0", [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
+        {4, "fill tool6 md300,40,0 mv330,60 mu330,60,0", [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
+        {0, "fill tool6 md300,40,0 mv330,60 mu330,60,0", [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
         // A square dragged left of the screen keeps its corner at (-10, 30): no left side, no stray column 0.
-        {3, 6, 2, false, true, false, 0, 10, 10, 4, 30, [](int x, int y) {
+        {3, "shift tool6 b2 md10,10,0 mv4,30 mu4,30,0", [](int x, int y) {
              if (x <= 1 && y >= 13 && y <= 27) return 0;
              if ((x == 10 && y >= 9 && y <= 31) || ((y == 10 || y == 30) && x <= 11)) return 1;
              return x == 12 && y == 20 ? 0 : -1;
          }},
         // On the text grid the corner becomes -3; brush 2 reaches rows 1-3 and 6-8 only.
-        {0, 6, 2, false, true, false, 0, 10, 10, 4, 30, [](int x, int y) {
+        {0, "shift tool6 b2 md10,10,0 mv4,30 mu4,30,0", [](int x, int y) {
              return x == 0 && (y == 4 || y == 5) ? 0 : (x == 0 && y == 6) || (x == 2 && y == 2) ? 1 : -1;
          }},
     };
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const auto& r = rows[i];
-        if (r.mode) bitmapMode(r.mode == 4);
-        else textMode();
-        if (r.full) std::memset(m->ram + 0x2000, 0xFF, 8000);
-        m->pen = 1;
-        e.tool = r.tool;
-        e.brush = r.brush;
-        e.filled = r.filled;
-        e.shift = r.shift;
-        drag(r.x0, r.y0, r.x1, r.y1, r.button);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.script);
+        mode(r.mode);
+        e.brush = m->pen = 1;
+        e.filled = e.shift = false;
+        run(r.script);
         const int w = r.mode == 0 ? 80 : r.mode == 4 ? 160 : 320, h = r.mode == 0 ? 50 : 200;
         int wrong = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const int want = r.want(x, y);
-                const bool lit = r.full ? hiresBit(x, y) : px(x, y) != 0;
-                if (want >= 0 && lit != (want == 1) && wrong++ < 3) {
-                    ADD_FAILURE() << "row " << i << " at " << x << "," << y;
-                }
+                if (want >= 0 && (px(x, y) != 0) != (want == 1) && wrong++ < 3) ADD_FAILURE() << "at " << x << "," << y;
             }
-        EXPECT_EQ(wrong, 0) << "row " << i;
+        EXPECT_EQ(wrong, 0);
     }
-}
-
-TEST_F(EditorDrawTest, RubberBandKeepsOnlyFinalShape) {
-    bitmapMode(false);
-    m->pen = 1;
-    run("tool4 md0,0,0 mv100,0 mv0,100 mv30,30");
-    EXPECT_EQ(litHires(*this).size(), 31u);
-    e.mouseUp(50, 50, 0);
-    Points expect;
-    for (int k = 0; k <= 50; ++k) expect.insert({k, k});
-    EXPECT_EQ(litHires(*this), expect);
-    EXPECT_TRUE(e.savedScreen.empty());
-    EXPECT_EQ(u.undo.size(), 1u);
-    u.MakeUndo();
-    EXPECT_TRUE(litHires(*this).empty());
 }
 
 // Drags far outside the screen with every tool, brush and button, and the shapes drawn with far
 // coordinates directly, write only screen memory.
 TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
-    auto onlyScreen = [&](const Bytes& before, int mode) {
-        for (int a = 0; a < 65536; ++a) {
-            const bool screen = (a >= 0x0400 && a < 0x0400 + 1000) || (a >= 0xD800 && a < 0xD800 + 1000) ||
-                                (mode != 0 && a >= 0x2000 && a < 0x2000 + 8000);
-            if (!screen) {
-                ASSERT_EQ(m->ram[a], before[a]) << "mode " << mode << " tool " << e.tool << " at " << a;
-            }
-        }
+    // The memory before, but the screen's bytes (and the bitmap's in a bitmap mode) as they are now.
+    auto screenOnly = [&](Bytes want, int mode) {
+        std::copy_n(m->ram + 0x0400, 1000, want.begin() + 0x0400);
+        std::copy_n(m->ram + 0xD800, 1000, want.begin() + 0xD800);
+        std::copy_n(m->ram + 0x2000, mode ? 8000 : 0, want.begin() + 0x2000);
+        return want;
     };
     const int far[][4] = {{-10000, -10000, 10000, 10000}, {10000, -10000, -10000, 10000}, {0, 0, 319, 199},
                           {319, 199, -10000, 5},          {-5, 10000, 400, -400},           {160, 100, 10000, 10000},
@@ -158,10 +119,10 @@ TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
                     e.mouseMove(-f[2], f[3]);
                     e.mouseUp(f[2], f[3], variant == 3 ? 1 : 0);
                 }
-                onlyScreen(before, mode);
+                EXPECT_EQ(ram(), screenOnly(before, mode)) << "mode " << mode << " tool " << tool;
                 EXPECT_FALSE(e.drawing);
             }
-    bitmapMode(false);
+    mode(3);
     m->pen = 1;
     const Bytes before = ram();
     e.brush = 4;
@@ -172,8 +133,8 @@ TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
     e._Ellipse(160, 100, 10000, 3, true);
     e._LineBrush(-10000, 10000, 10000, -10000);
     e._HSpan(-100000, 100000, 5);
-    onlyScreen(before, 3);
-    EXPECT_TRUE(hiresBit(0, 0));  // the filled rectangle covered the screen
+    EXPECT_EQ(ram(), screenOnly(before, 3));
+    EXPECT_NE(px(0, 0), 0);  // the filled rectangle covered the screen
 }
 
 TEST_F(EditorDrawTest, Scenarios) {
@@ -181,7 +142,17 @@ TEST_F(EditorDrawTest, Scenarios) {
     for (int i = 0; i < 1000; i += 37) spaces.insert(spaces.end(), {{0x0400 + i, 0xE0}, {0xD800 + i, 5}});
     // (10, 10) drawn by the press; (35, 25) and (60, 40) on the way, (50, 10) and (50, 30) on shapes to (90, 50).
     const Pokes midDrag{{0x214A, 0x20}, {0x23E1, 0}, {0x2678, 0}, {0x2172, 0}, {0x23F6, 0}};
+    // The rubber band's earlier lines to (100, 0) and (0, 100) leave no trace: the diagonal to (n, n) alone.
+    auto diagonal = [](int n) {
+        Pokes bytes{{0x2060, 0}, {0x2F04, 0}};
+        for (int k = 0; k <= 50; ++k) bytes.push_back({0x2000 + (k >> 3) * 320 + (k & ~7) + (k & 7), k <= n ? 0x80 >> (k & 7) : 0});
+        return bytes;
+    };
     play({
+        {"the rubber band shows only the latest line", 3, {}, "p1 tool4 md0,0,0 mv100,0 mv0,100 mv30,30 settle", diagonal(30),
+         "hires drawing", 1},
+        {"the rubber band keeps only the final line", 3, {}, "p1 tool4 md0,0,0 mv100,0 mv0,100 mv30,30 mu50,50,0",
+         diagonal(50), "hires drawing", 1},
         {"fill over a text screen of spaces", 0, {}, "p5 tool7 md100,100,0", spaces, "textmode floodfill", 1},
         {"fill that changes nothing, outside, or with button 1", 3, {}, "p0 tool7 md5,5,0 md-1,5,0 md320,5,0 p1 md5,5,1", {},
          "", 0},
@@ -204,7 +175,7 @@ TEST_F(EditorDrawTest, Scenarios) {
 }
 
 TEST_F(EditorDrawTest, RefusedPenStopsMulticolourFillWithOneWarning) {
-    bitmapMode(true, 0x57);
+    mode(4, 0x57);
     std::memset(m->ram + 0xD800, 2, 1000);
     std::memset(m->ram + 0x2000, 0x55, 8000);  // every pixel colour 5
     e.pixels.noNewColours = true;
@@ -215,22 +186,16 @@ TEST_F(EditorDrawTest, RefusedPenStopsMulticolourFillWithOneWarning) {
     EXPECT_EQ(ram(), before);
 }
 
-// Reference: 4-connected region of equal colour around the seed, on a colour grid.
+// Reference: the 4-connected region of the seed's colour on a colour grid.
 std::vector<bool> referenceRegion(const std::vector<int>& colours, int w, int h, int sx, int sy) {
     std::vector<bool> in(colours.size(), false);
-    int seed = colours[sy * w + sx];
-    std::vector<std::pair<int, int>> queue{{sx, sy}};
-    in[sy * w + sx] = true;
-    for (size_t i = 0; i < queue.size(); ++i) {
-        auto [x, y] = queue[i];
-        const int d[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-        for (auto& o : d) {
-            int nx = x + o[0], ny = y + o[1];
-            if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-            if (in[ny * w + nx] || colours[ny * w + nx] != seed) continue;
-            in[ny * w + nx] = true;
-            queue.push_back({nx, ny});
-        }
+    std::vector<std::pair<int, int>> todo{{sx, sy}};
+    while (!todo.empty()) {
+        const auto [x, y] = todo.back();
+        todo.pop_back();
+        if (x < 0 || y < 0 || x >= w || y >= h || in[y * w + x] || colours[y * w + x] != colours[sy * w + sx]) continue;
+        in[y * w + x] = true;
+        todo.insert(todo.end(), {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}});
     }
     return in;
 }
@@ -240,26 +205,20 @@ std::vector<bool> referenceRegion(const std::vector<int>& colours, int w, int h,
 // 7 swapping places from cell to cell; pen 2 sits in every cell, pen 3 takes over slots.
 TEST_F(EditorDrawTest, FillMatchesReference) {
     std::mt19937 rng(11);
-    const struct {
-        int mode, pen, seedColour, rounds;
-    } rows[] = {{3, 1, 0, 4}, {0, 7, 0, 4}, {4, 2, 5, 4}, {4, 3, 5, 8}};
+    const struct { int mode, pen, seedColour, rounds; } rows[] = {{3, 1, 0, 4}, {0, 7, 0, 4}, {4, 2, 5, 4}, {4, 3, 5, 8}};
     for (const auto& r : rows)
         for (int round = 0; round < r.rounds; ++round) {
             const int w = r.mode == 0 ? 80 : r.mode == 4 ? 160 : 320, h = r.mode == 0 ? 50 : 200;
-            if (r.mode == 0) {
-                textMode();
-                for (int i = 0; i < 1000; ++i) {
-                    const int k = int(rng() % 20);  // block characters, and letters that count as empty cells
-                    m->ram[0x0400 + i] = k < 16 ? PixelOperator::textpixtab[k] : u8(1 + k);
-                    m->ram[0xD800 + i] = 7;
-                }
-            } else {
-                bitmapMode(r.mode == 4, 0x10);
-                for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(r.mode == 4 ? rng() : rng() & rng());
-                for (int i = 0; r.mode == 4 && i < 1000; ++i) {
-                    m->ram[0x0400 + i] = (rng() & 1) ? 0x57 : 0x75;
-                    m->ram[0xD800 + i] = 2;
-                }
+            mode(r.mode);
+            for (int i = 0; r.mode == 0 && i < 1000; ++i) {
+                const int k = int(rng() % 20);  // block characters, and letters that count as empty cells
+                m->ram[0x0400 + i] = k < 16 ? PixelOperator::textpixtab[k] : u8(1 + k);
+                m->ram[0xD800 + i] = 7;
+            }
+            for (int i = 0; r.mode && i < 8000; ++i) m->ram[0x2000 + i] = u8(r.mode == 4 ? rng() : rng() & rng());
+            for (int i = 0; r.mode == 4 && i < 1000; ++i) {
+                m->ram[0x0400 + i] = (rng() & 1) ? 0x57 : 0x75;
+                m->ram[0xD800 + i] = 2;
             }
             std::vector<int> colours(size_t(w) * h);
             for (int y = 0; y < h; ++y)
@@ -335,6 +294,104 @@ TEST_F(EditorDrawTest, RandomSessionsUndoToStart) {
         }
         while (!u.undo.empty()) e.undoLast();
         ASSERT_EQ(ram(), start) << session;
+    }
+}
+
+using PixelOperatorTest = EditorFixture;
+
+// Multicolour cell 0 with slots 1-3 used n1, n2, n3 times in reading order (background the rest).
+Pokes cell0(int n1, int n2, int n3, Pokes more) {
+    auto pairAt = [&](int i) { return i < n1 ? 1 : i < n1 + n2 ? 2 : i < n1 + n2 + n3 ? 3 : 0; };
+    for (int row = 0; row < 8; ++row) {
+        int b = 0;
+        for (int pos = 0; pos < 4; ++pos) b |= pairAt(row * 4 + pos) << (6 - 2 * pos);
+        more.push_back({0x2000 + row, b});
+    }
+    return more;
+}
+
+// Pixels set and erased with the dot tool, read back with button 2. On the text grid each cell's
+// quadrants make a block character (erasing recolours too). In multicolour the background needs
+// no slot; existing slots are reused, colour RAM first, then the high nibble; free slots are taken
+// high nibble, low nibble, colour RAM; a full cell replaces its least used slot, ties going to
+// colour RAM, unless new colours are refused, which raises a warning that stays up.
+TEST_F(PixelOperatorTest, SetAndErase) {
+    const std::string four = "p7 tool2 md0,0,0 md4,0,0 md0,4,0 md4,4,0 ";
+    const Pokes mc57{{0x0400, 0x57}, {0xD800, 0xF2}}, full{{0x0400, 0x57}, {0xD800, 2}, {0x2000, 0x6C}};
+    play({
+        {"one quadrant of a letter", 0, {{0x0400, 1}}, "p7 tool2 md0,0,0 mu0,0,0", {{0x0400, 0x7E}, {0xD800, 7}}},
+        {"two quadrants", 0, {{0x0400, 1}}, "p7 tool2 md0,0,0 md4,0,0 mu4,0,0", {{0x0400, 0xE2}, {0xD800, 7}}},
+        {"four quadrants", 0, {{0x0400, 1}}, four + "mu4,4,0", {{0x0400, 0xE0}, {0xD800, 7}}},
+        {"erased to one", 0, {{0x0400, 1}}, four + "md0,0,1 md4,0,1 md0,4,1 mu0,4,1", {{0x0400, 0x6C}, {0xD800, 7}}},
+        {"erased to none", 0, {}, four + "md0,0,1 md4,0,1 md0,4,1 p3 md4,4,1 mu4,4,1", {{0x0400, 0x20}, {0xD800, 3}}},
+        {"extended background: the last cell", 2, {}, "p9 tool2 md316,196,0 mu316,196,0 p0 tool4 md316,196,2",
+         {{0x07E7, 0x6C}, {0xDBE7, 9}}, nullptr, 0, {-1, -1}, 9},
+        {"read in multicolour text", 2, {}, "p9 tool2 md316,196,0 mu316,196,0 m1 p0 tool4 md316,196,2",
+         {{0x07E7, 0x6C}, {0xDBE7, 9}}, nullptr, 0, {-1, -1}, 9},
+        // The register's high bits are ignored; the pen inks the cell even when erasing.
+        {"hires ink", 3, {{0x0429, 0}, {vic(0x21), 0x36}}, "p2 tool2 md9,10,0 mu9,10,0 p0 md8,10,2",
+         {{0x214A, 0x40}, {0x0429, 0x26}}, nullptr, 0, {-1, -1}, 6},
+        {"hires erase", 3, {{0x0429, 0x26}, {0x214A, 0x40}, {vic(0x21), 0x36}}, "p11 tool2 md9,10,1 mu9,10,1 md319,199,0 mu319,199,0",
+         {{0x214A, 0}, {0x0429, 0xB6}, {0x3F3F, 1}}},
+        {"multicolour erase clears the pair, keeps the colours", 4, {{0x3F3F, 0xFF}, {0x07E7, 0x12}, {0xDBE7, 3}},
+         "p9 tool2 md318,199,1 mu318,199,1 tool4 md316,199,2", {{0x3F3F, 0xFC}, {0x07E7, 0x12}, {0xDBE7, 3}}, nullptr, 0,
+         {-1, -1}, 3},
+        // Screen $C000, bitmap $E000; pair %01 is the screen byte's high nibble.
+        {"the grid follows the registers", 3, {{0xC027, 0}, {0xE138, 0}},
+         "bank3 v18=8 p1 tool2 md319,0,0 mu319,0,0 m4 p0 tool4 md318,0,2", {{0xE138, 1}, {0xC027, 0x10}}, nullptr, 0,
+         {-1, -1}, 1},
+        {"the background needs no slot", 4, {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xFF}, {vic(0x21), 0x14}},
+         "nonew p4 tool2 md2,0,0 mu2,0,0", {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xCF}}},
+        {"colour RAM reused", 4, mc57, "p2 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x0C}}},
+        {"the high nibble reused", 4, mc57, "p5 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x04}}},
+        {"the low nibble reused", 4, mc57, "p7 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x08}}},
+        {"colour RAM before the high nibble", 4, {{0x0400, 0x33}, {0xD800, 3}}, "p3 tool2 md0,0,0 mu0,0,0",
+         {{0x0400, 0x33}, {0xD800, 3}, {0x2000, 0xC0}}},
+        {"the high nibble before the low", 4, {{0x0400, 0x33}, {0xD800, 1}}, "p3 tool2 md0,0,0 mu0,0,0",
+         {{0x0400, 0x33}, {0xD800, 1}, {0x2000, 0x40}}},
+        {"a free high nibble taken first", 4, {{0x0400, 0x11}, {0xD800, 1}}, "p5 tool2 md0,0,0 mu0,0,0",
+         {{0x0400, 0x51}, {0xD800, 1}, {0x2000, 0x40}}},
+        {"then the low nibble, then colour RAM", 4, {{0x0400, 0x11}, {0xD800, 1}},
+         "p5 tool2 md0,0,0 p7 md2,0,0 p2 md4,0,0 mu4,0,0", full},
+        {"a new colour refused in a full cell", 4, full, "nonew p9 tool2 md6,0,0 mu6,0,0 warned", {}},
+        {"an existing one goes, the warning stays up", 4, full, "nonew p9 tool2 md6,0,0 p5 md6,0,0 mu6,0,0 warned",
+         {{0x2000, 0x6D}}},
+        {"the least used slot replaced: high nibble", 4, cell0(3, 10, 19, {{0x0400, 0x57}, {0xD800, 2}}),
+         "p9 tool2 md6,7,0 mu6,7,0", {{0x0400, 0x97}, {0xD800, 2}, {0x2007, 0xFD}, {0x2000, 0x56}}},
+        {"the least used slot replaced: low nibble", 4, cell0(10, 3, 19, {{0x0400, 0x57}, {0xD800, 2}}),
+         "p9 tool2 md6,7,0 mu6,7,0", {{0x0400, 0x59}, {0xD800, 2}, {0x2007, 0xFE}}},
+        {"the least used slot replaced: colour RAM", 4, cell0(10, 19, 3, {{0x0400, 0x57}, {0xD800, 2}}),
+         "p9 tool2 md0,0,0 mu0,0,0", {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
+        {"a tie goes to colour RAM", 4, cell0(5, 5, 22, {{0x0400, 0x57}, {0xD800, 2}}), "p9 tool2 md0,0,0 mu0,0,0",
+         {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
+    });
+    // Every mask of the table reads back quadrant by quadrant: cell (1, 1) covers mode pixels (2..3, 2..3).
+    mode(0);
+    m->ram[0xD800 + 41] = 5;
+    m->vic[0x21] = 6;
+    for (int mask = 0; mask < 16; ++mask) {
+        EXPECT_EQ(PixelOperator::textMask(PixelOperator::textpixtab[mask]), mask);
+        m->ram[0x0400 + 41] = PixelOperator::textpixtab[mask];
+        const std::array<int, 4> got{px(2, 2), px(3, 2), px(2, 3), px(3, 3)};
+        const std::array<int, 4> want{mask & 8 ? 5 : 6, mask & 4 ? 5 : 6, mask & 2 ? 5 : 6, mask & 1 ? 5 : 6};
+        EXPECT_EQ(got, want) << mask;
+    }
+    EXPECT_EQ(PixelOperator::textMask(0x01), 0);
+    EXPECT_EQ(PixelOperator::textMask(0x20), 0);
+}
+
+// Outside the mode's grid reads 255 and writes nothing.
+TEST_F(PixelOperatorTest, OutsideTheGrid) {
+    const int w[5] = {80, 80, 80, 320, 160}, h[5] = {50, 50, 50, 200, 200};
+    for (int mode : {0, 3, 4}) {
+        m->setGfxMode(mode);
+        const Bytes before = ram();
+        for (auto [x, y] : {std::pair{w[mode], 0}, {0, h[mode]}, {-1, 3}, {0, -1}}) {
+            probe.SetPixel(x, y, false);
+            probe.SetPixel(x, y, true);
+            EXPECT_EQ(px(x, y), 255) << mode << " " << x << "," << y;
+        }
+        EXPECT_EQ(ram(), before) << mode;
     }
 }
 

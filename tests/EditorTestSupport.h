@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/CharEdit.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/UndoBuffer.h"
@@ -35,6 +36,9 @@ struct Scenario {
     int pen = -1;
 };
 
+// The rows the word cs stores.
+constexpr u8 counting[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+
 // A reset machine with its undo buffer and editor, and helpers to set up the screen.
 struct EditorFixture : ::testing::Test {
     std::unique_ptr<Machine> m = std::make_unique<Machine>();
@@ -45,44 +49,22 @@ struct EditorFixture : ::testing::Test {
     void SetUp() override {
         m->reset();
         for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3 + (i >> 8));  // the two halves differ
-        textMode();
+        mode(0);
     }
 
-    // Text mode 0, screen $0400 of spaces, colour RAM 0, background 0.
-    void textMode() {
-        m->setGfxMode(0);
-        std::memset(m->ram + 0x0400, 0x20, 1000);
-        std::memset(m->ram + 0xD800, 0, 1000);
-        m->vic[0x21] = 0;
-    }
-    // Bitmap mode at $2000 cleared, screen $0400 = screenFill, colour RAM 0, background 0.
-    void bitmapMode(bool multi, u8 screenFill = 0x10) {
-        m->setGfxMode(multi ? 4 : 3);
+    // Mode n with screen $0400 of spaces in text, of screenFill in a bitmap; bitmap $2000 cleared,
+    // colour RAM 0, background 0.
+    void mode(int n, u8 screenFill = 0x10) {
+        m->setGfxMode(n);
         std::memset(m->ram + 0x2000, 0, 8192);
-        std::memset(m->ram + 0x0400, screenFill, 1000);
+        std::memset(m->ram + 0x0400, n >= 3 ? screenFill : 0x20, 1000);
         std::memset(m->ram + 0xD800, 0, 1000);
         m->vic[0x21] = 0;
-    }
-    // Text modes 0-2 as textMode, bitmap modes 3 and 4 as bitmapMode.
-    void mode(int mode) {
-        if (mode >= 3) {
-            bitmapMode(mode == 4);
-        } else {
-            textMode();
-            m->setGfxMode(mode);
-        }
     }
     u8& at(int address) const { return address >= vic(0) ? m->vic[address - vic(0)] : m->ram[address]; }
     void poke(const Pokes& bytes) {
         for (auto [a, v] : bytes) at(a) = u8(v);
     }
-    // The bytes now at the addresses of want.
-    Pokes peek(const Pokes& want) const {
-        Pokes now;
-        for (auto [a, v] : want) now.push_back({a, at(a)});
-        return now;
-    }
-    void expectBytes(const Pokes& want) const { EXPECT_EQ(peek(want), want); }
     // The eight bytes of a character from `at` on, as rows gives them, after more.
     static Pokes glyph(int at, const u8* rows, Pokes more = {}) {
         for (int i = 0; i < 8; ++i) more.push_back({at + i, rows[i]});
@@ -90,14 +72,6 @@ struct EditorFixture : ::testing::Test {
     }
     Bytes ram() const { return Bytes(m->ram, m->ram + 65536); }
     u8 px(int x, int y) const { return probe.GetPixel(x, y); }
-    bool hiresBit(int x, int y) const {
-        return m->ram[0x2000 + (y >> 3) * 320 + (x & ~7) + (y & 7)] & (0x80 >> (x & 7));
-    }
-    std::array<int, 4> selection() {
-        std::array<int, 4> r;
-        e.selRect(r[0], r[1], r[2], r[3]);
-        return r;
-    }
     void select(int x0, int y0, int x1, int y1) {
         e.selX0 = x0, e.selY0 = y0, e.selX1 = x1, e.selY1 = y1;
         e.hasSelection = true;
@@ -107,7 +81,10 @@ struct EditorFixture : ::testing::Test {
     // m<gfx mode> bank<n> v<register>=<value> w<address>=<value> (hex: a VIC register, a write from outside);
     // col<slot>,<colour> (of cell (0, 0)) cls<clear mode>,<hex value>; blocks sel<x0>,<y0>,<x1>,<y1>
     // (cells) nosel all copy cut clr fx fy inv paste commit cancel; cc pc (character clipboard);
-    // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>.
+    // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>; nonew (refuse new multicolour
+    // slots) warned (the pixel warning is up; a row ending with one not taken fails); fill shift (for shapes);
+    // the character window's tc<hex> (type from the set) cs<hex address> (store `counting` there) and its
+    // bank menu: vb<VIC bank> cb<0/1 second half> slot<charset slot> mc<0/1 multicolour>.
     void run(const std::string& script) {
         auto key = [this](EditKey k) { return [this, k](bool shift) { e.editKey(k, shift); }; };
         auto op = [](std::function<void()> f) { return [f](bool) { f(); }; };
@@ -122,7 +99,9 @@ struct EditorFixture : ::testing::Test {
             {"paste", op([&] { e.startPaste(); })},         {"commit", op([&] { e.commitPaste(); })},
             {"cancel", op([&] { e.cancelPaste(); })},       {"cc", op([&] { e.copyChar(); })},
             {"pc", op([&] { e.pasteChar(); })},             {"undo", op([&] { e.undoLast(); })},
-            {"redo", op([&] { e.redoLast(); })},            {"settle", op([&] { e.commitPendingEdits(); })}};
+            {"redo", op([&] { e.redoLast(); })},            {"settle", op([&] { e.commitPendingEdits(); })},
+            {"nonew", op([&] { e.pixels.noNewColours = true; })}, {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })},
+            {"fill", op([&] { e.filled = true; })},         {"shift", op([&] { e.shift = true; })}};
         std::istringstream in(script);
         for (std::string w; in >> w;) {
             const bool shift = w[0] == '^';
@@ -143,7 +122,13 @@ struct EditorFixture : ::testing::Test {
             else if (std::sscanf(c, "tool%d", &a) == 1) e.tool = a;
             else if (std::sscanf(c, "bank%d", &a) == 1) m->bank = u16(a);
             else if (std::sscanf(c, "b%d", &a) == 1) e.brush = a;
+            else if (std::sscanf(c, "tc%x", &h) == 1) CharEdit::typeFromCharset(e, u8(h));
             else if (std::sscanf(c, "t%x", &h) == 1) e.typeChar(u8(h));
+            else if (std::sscanf(c, "cs%x", &h) == 1) CharEdit::store(e, u16(h), counting, "paste char");
+            else if (std::sscanf(c, "vb%d", &a) == 1) BankSelect::vicBank(e, a);
+            else if (std::sscanf(c, "cb%d", &a) == 1) BankSelect::charBank(e, a);
+            else if (std::sscanf(c, "slot%d", &a) == 1) BankSelect::charsetSlot(e, a);
+            else if (std::sscanf(c, "mc%d", &a) == 1) BankSelect::multicolor(e, a);
             else if (std::sscanf(c, "k%d", &a) == 1) e.editKey(EditKey(a), shift);
             else if (std::sscanf(c, "p%d", &a) == 1) m->pen = a;
             else if (std::sscanf(c, "m%d", &a) == 1) m->setGfxMode(a);
@@ -160,8 +145,9 @@ struct EditorFixture : ::testing::Test {
             m->vic[0x18] = r.mode >= 3 ? 0x18 : 0x14;
             u.Clear();
             e.tool = e.brush = 1;
-            e.insert = e.hasSelection = false;
+            e.insert = e.hasSelection = e.filled = e.shift = false;
             e.textUndoPending = true;
+            e.pixels.noNewColours = false;
             m->pen = 0;
             poke(r.setup);
             const Bytes before = ram();
@@ -169,7 +155,9 @@ struct EditorFixture : ::testing::Test {
             if (r.want.empty()) {
                 EXPECT_EQ(ram(), before);
             }
-            expectBytes(r.want);
+            Pokes now;
+            for (auto [a, v] : r.want) now.push_back({a, at(a)});
+            EXPECT_EQ(now, r.want);
             if (r.undoName) {
                 EXPECT_EQ(u.undoName(), r.undoName);
                 EXPECT_EQ(u.undo.size(), r.steps);
@@ -180,11 +168,9 @@ struct EditorFixture : ::testing::Test {
             if (r.pen >= 0) {
                 EXPECT_EQ(m->pen, r.pen);
             }
+            // A finished drag keeps no backup of the screen.
+            EXPECT_FALSE(e.drawing || e.takePixelWarning());
+            EXPECT_TRUE(e.pasting || e.savedScreen.empty());
         }
-    }
-    void drag(int x0, int y0, int x1, int y1, int button = 0) {
-        e.mouseDown(x0, y0, button);
-        e.mouseMove(x1, y1);
-        e.mouseUp(x1, y1, button);
     }
 };

@@ -10,6 +10,7 @@ using EditorTextTest = EditorFixture;
 TEST_F(EditorTextTest, ScreenEdits) {
     Pokes row6;  // screen and colour of row 6 hold the column number
     for (int c = 0; c < 40; ++c) row6.insert(row6.end(), {{0x0400 + 240 + c, c}, {0xD800 + 240 + c, c & 15}});
+    const u8 shown[8] = {0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
     const u8 none[8] = {}, full[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     // Cells (1, 1) and (2, 2) inside, (3, 1), (1, 0), (0, 1) and (1, 3) outside.
     const Pokes blocks{{0x2148, 0xAA}, {0x2297, 0xAA}, {0x2158, 0xAA}, {0x2008, 0xAA},
@@ -23,11 +24,43 @@ TEST_F(EditorTextTest, ScreenEdits) {
     // so its backup cannot undo the change when the pointer moves on and the float is dropped.
     const Pokes cell0{{0x0400, 0x51}, {0x0402, 0x44}, {0x0800 + 410, 0x33}, {0x0800 + 420, 0x33}};
     const std::string floating = "@2,0 cc sel0,0,0,0 copy paste mv80,80 @0,0 ", moveOn = " mv160,80 md160,80,1";
+    // A text screen holding each cell's number, colours a quarter of it, and a picture of bytes i * 13.
+    Pokes numbered, picture;
+    for (int i = 0; i < 1000; ++i) numbered.insert(numbered.end(), {{0x0400 + i, i}, {0xD800 + i, i >> 2}});
+    for (int i = 0; i < 9000; ++i) picture.push_back({i < 8000 ? 0x2000 + i : 0x0400 + i - 8000, i * 13});
+    // Cells (3, 3)-(8, 6) pasted at (25, 20); the cells around them stay.
+    Pokes landed;
+    for (int r = 19; r < 25; ++r)
+        for (int c = 24; c < 32; ++c) {
+            const int to = r * 40 + c, from = r > 19 && r < 24 && c > 24 && c < 31 ? (r - 17) * 40 + c - 22 : to;
+            for (int k = 0; k < 8; ++k) landed.push_back({0x2000 + to * 8 + k, (from * 8 + k) * 13 & 0xFF});
+            landed.push_back({0x0400 + to, (8000 + from) * 13 & 0xFF});
+        }
     play({
+        // The character window: one step per store, bank or slot change, none for the current choice; the
+        // Multi switch keeps the pen multicolour (colour RAM 8-15 in text); typing from the set takes the
+        // glyph the VIC shows, here RAM at $2800 inside the bitmap.
+        {"a character stored once", 0, {}, "cs3008 cs3008", glyph(0x3008, counting), "paste char", 1},
+        {"a bank change", 0, {}, "vb2", {}, "change bank", 1},
+        {"bank and charset changes", 0, {}, "vb0 vb4 vb2 slot4 slot4 cb1 cb1 @0,0 t41", {{0x8400, 0x41}, {vic(0x18), 0x1A}},
+         "textmode text", 4},
+        {"bank and charset changes undone", 0, {}, "vb2 slot4 cb1 undo undo undo @0,0 t41",
+         {{0x0400, 0x41}, {vic(0x18), 0x14}}, "textmode text", 1},
+        {"the Multi switch in text", 0, {}, "p3 mc1", {{vic(0x16), 0x18}}, "multicolor", 1, {-1, -1}, 11},
+        {"the Multi switch in a bitmap", 3, {}, "p14 mc1", {{vic(0x16), 0x18}}, "multicolor", 1, {-1, -1}, 14},
+        {"typing from the set in hires", 3, glyph(0x2808, shown, {{vic(0x18), 0x1A}}), "@0,0 tc1", glyph(0x2000, shown),
+         "hires text", 1, {1, 0}},
+        {"typing from the set with another tool", 0, {}, "tool3 @0,0 tc1", {{0x0400, 1}}, "textmode text", 1, {1, 0}},
         {"paste with nothing copied", 0, abcd, "paste mv80,80 commit", {}, "", 0},
+        {"a backwards selection copied and pasted at (0, 0)", 0, numbered,
+         "tool9 md243,167,0 mv80,41 mu80,41,0 copy nosel paste commit",
+         {{0x0400, 210}, {0x0400 + 41, 251}, {0x0400 + 620, 62}, {0xD800 + 620, 207}, {0x0400 + 21, 21}, {0x0400 + 640, 128}},
+         "textmode paste block", 1},
+        {"a bitmap block lands exactly", 3, picture, "sel3,3,8,6 copy nosel paste mv200,160 commit", landed,
+         "hires paste block", 1},
         {"typing wraps to the top in one step", 0, {}, "p3 @39,24 t1 t2", {{0x07E7, 1}, {0xDBE7, 3}, {0x0400, 2}},
          "textmode text", 1, {1, 0}},
-        {"with another tool every character is a step", 0, {}, "tool3 @0,0 t1 t2", {{0x0400, 1}, {0x0401, 2}},
+        {"multicolour text with another tool: every character is a step", 1, {}, "tool3 @0,0 t1 t2", {{0x0400, 1}, {0x0401, 2}},
          "textmode drawing", 2, {2, 0}},
         {"insert pushes the row, losing column 39", 0, row6, "Ins @10,6 t55",
          {{0x0400 + 250, 0x55}, {0x0400 + 251, 10}, {0x0400 + 279, 38}, {0x0400 + 280, 0x20}}, "textmode text", 1, {11, 6}},
@@ -121,7 +154,7 @@ TEST_F(EditorTextTest, ClearScreen) {
     play({
         {"text: spaces in colour 0, nothing past the screen", 0, text, "p4 v21=6 @9,9 cls0,0",
          {{0x0400, 0x20}, {0x07E7, 0x20}, {0x07E8, 0x41}, {0xD800, 0}, {0xDBE7, 0}}, "textmode clear", 1, {0, 0}},
-        {"text: a value's low byte", 0, text, "cls3,1234", {{0x0400, 0x34}, {0xDBE7, 0x34}}, "textmode clear", 1},
+        {"extended background text: a value's low byte", 2, text, "cls3,1234", {{0x0400, 0x34}, {0xDBE7, 0x34}}, "textmode clear", 1},
         {"hires: the pen on the background, colour RAM kept", 3, hires, "p4 v21=6 cls0,0",
          {{0x2000, 0}, {0x3FFF, 0}, {0x0400, 0x46}, {0x07E7, 0x46}, {0xD800, 7}}, "hires clear", 1},
         {"hires: ones", 3, hires, "cls2,0", {{0x3FFF, 0xFF}, {0x0400, 0xFF}, {0xD800, 7}}, "hires clear", 1},
@@ -131,11 +164,7 @@ TEST_F(EditorTextTest, ClearScreen) {
          "multicolor clear", 1},
         {"an unknown way", 0, text, "@9,9 cls4,0", {}, "", 0, {9, 9}},
     });
-    const struct {
-        int mode, bank;
-        u8 d018;
-        const char* text;
-    } descriptions[] = {
+    const struct { int mode, bank; u8 d018; const char* text; } descriptions[] = {
         {0, 0, 0x14, "This will erase:\nVideomem at $0400 - $07E7 (1000 bytes)\nColormem at $D800 - $DBE7 (1000 bytes)\n"},
         {3, 0, 0x18, "This will erase:\nVideomem at $0400 - $07E7 (1000 bytes)\nBitmapmem at $2000 - $3FFF (8192 bytes)\n"},
         {4, 3, 0x78, "This will erase:\nVideomem at $DC00 - $DFE7 (1000 bytes)\nBitmapmem at $E000 - $FFFF (8192 bytes)\n"
@@ -153,24 +182,19 @@ TEST_F(EditorTextTest, CellColours) {
     m->ram[0x0400 + 41] = 0xC1;  // cell (1, 1)
     m->ram[0xD800 + 41] = 0xF9;
     for (int r = 0; r < 4; ++r) m->vic[0x21 + r] = u8(0xF0 | (r + 1));
-    // Mode 2 with the multicolour bit also set shows the multicolour slots; -1: no such slot.
-    const struct {
-        int mode;
-        bool multicolourBit;
-        std::array<int, 4> want;
-    } rows[] = {{0, false, {1, -1, -1, 9}}, {1, false, {1, 2, 3, 9}},    {2, false, {4, -1, -1, 9}},
-                {2, true, {4, 2, 3, 9}},    {3, false, {-1, 12, 1, -1}}, {4, false, {1, 12, 1, 9}}};
+    // Mode 2 with the multicolour bit also set shows the multicolour slots; -1: no such slot. Pointer
+    // positions outside the screen are clamped, here to cell (0, 24).
+    const struct { int mode; bool multicolourBit; int x, y; std::array<int, 4> want; } rows[] = {
+        {0, false, 8, 8, {1, -1, -1, 9}}, {1, false, 8, 8, {1, 2, 3, 9}},    {2, false, 8, 8, {4, -1, -1, 9}},
+        {2, true, 8, 8, {4, 2, 3, 9}},    {3, false, 8, 8, {-1, 12, 1, -1}}, {4, false, 8, 8, {1, 12, 1, 9}},
+        {0, false, -100, 5000, {1, -1, -1, 0}}};
     for (const auto& r : rows) {
         m->setGfxMode(r.mode);
         if (r.multicolourBit) m->vic[0x16] |= 0x10;
         std::array<int, 4> out;
-        e.cellColors(8, 8, out.data());
-        EXPECT_EQ(out, r.want) << r.mode;
+        e.cellColors(r.x, r.y, out.data());
+        EXPECT_EQ(out, r.want) << r.mode << " " << r.x;
     }
-    // Pointer positions outside the screen are clamped.
-    int out[4];
-    e.cellColors(-100, 5000, out);
-    EXPECT_EQ(out[3], m->ram[0xD800 + 960] & 15);
     // Setting them: the cell's background register in extended background mode, screen nibbles and
     // colour RAM in multicolour, nothing for a slot the mode lacks; no undo step of their own.
     const Pokes cell{{0x0400, 0x81}, {vic(0x21), 1}, {vic(0x22), 2}, {vic(0x23), 3}};  // 0x81: background register 2
@@ -182,51 +206,11 @@ TEST_F(EditorTextTest, CellColours) {
          {{0x0400, 0x57}, {0xD800, 0x0A}, {vic(0x21), 3}, {vic(0x22), 2}}, "", 0},
         {"multicolour text", 1, cell, "col1,5 col2,6", {{vic(0x22), 5}, {vic(0x23), 6}, {vic(0x21), 1}, {0xD800, 0}}, "", 0},
     });
-}
-
-// A backwards drag selects cells (10, 5)-(30, 20); the copy holds their codes and colours.
-TEST_F(EditorTextTest, SelectBackwardsAndCopy) {
-    for (int i = 0; i < 1000; ++i) poke({{0x0400 + i, i}, {0xD800 + i, i >> 2}});
-    e.tool = 9;
-    drag(30 * 8 + 3, 20 * 8 + 7, 10 * 8, 5 * 8 + 1);
-    EXPECT_FALSE(e.drawing);
-    EXPECT_EQ(selection(), (std::array{10, 5, 30, 20}));
-    ASSERT_TRUE(e.copyBlock());
-    EXPECT_EQ((std::array{e.clip.w, e.clip.h, int(e.clip.bitmap), int(e.clip.bitmapBytes.size())}), (std::array{21, 16, 0, 0}));
-    ASSERT_EQ(e.clip.screen.size(), 21u * 16u);
-    EXPECT_EQ((std::array{e.clip.screen[0], e.clip.screen[21 + 1], e.clip.colour[21 * 16 - 1]}),
-              (std::array<u8, 3>{5 * 40 + 10, 6 * 40 + 11, (20 * 40 + 30) >> 2}));
-    EXPECT_TRUE(u.undo.empty());
-    e.mouseDown(0, 0, 1);
-    EXPECT_FALSE(e.copyBlock());
-    e.selectAll();
-    EXPECT_EQ(selection(), (std::array{0, 0, 39, 24}));
-}
-
-// Committed at cell (25, 20): every byte of the 6x4 cells as copied, nothing else.
-TEST_F(EditorTextTest, BitmapPasteLandsExactly) {
-    bitmapMode(false);
-    for (int i = 0; i < 8000; ++i) m->ram[0x2000 + i] = u8(i * 13);
-    for (int i = 0; i < 1000; ++i) m->ram[0x0400 + i] = u8(i * 3);
-    select(3, 3, 8, 6);
-    ASSERT_TRUE(e.copyBlock());
-    EXPECT_TRUE(e.clip.bitmap);
-    EXPECT_EQ(e.clip.bitmapBytes.size(), 6u * 4u * 8u);
-    const Bytes before = ram();
-    ASSERT_TRUE(e.startPaste());
-    e.mouseMove(25 * 8, 20 * 8);
-    e.commitPaste();
-    EXPECT_TRUE(e.savedScreen.empty());
-    const Bytes after = ram();
-    int changed = 0;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 6; ++c) {
-            const int to = (20 + r) * 40 + 25 + c, from = (3 + r) * 40 + 3 + c;
-            EXPECT_EQ(after[0x0400 + to], before[0x0400 + from]);
-            for (int k = 0; k < 8; ++k) EXPECT_EQ(after[0x2000 + to * 8 + k], before[0x2000 + from * 8 + k]);
-        }
-    for (int a = 0; a < 65536; ++a) changed += after[a] != before[a];
-    EXPECT_LE(changed, 6 * 4 * 10);
+    // The pen the character window's Multi mode picks.
+    m->setGfxMode(1);
+    EXPECT_EQ(CharEdit::multiPen(*m, 2), 10);
+    m->setGfxMode(4);
+    EXPECT_EQ(CharEdit::multiPen(*m, 12), 12);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
-#include <string>
+#include <vector>
 
 #include "core/CharEdit.h"
+#include "core/Machine.h"
 #include "core/Sprites.h"
-#include "tests/EditorTestSupport.h"
+#include "core/UndoBuffer.h"
 
 namespace {
 
@@ -28,13 +32,8 @@ struct Fixture {
 };
 
 TEST(Sprites, EditMenuKeepsToTheBlock) {
-    struct Row {
-        Edit op;
-        bool multicolor;
-        std::vector<u8> row0, row20;  // and byte 63
-        std::vector<u8> want0, want20;
-        const char* undoName;
-    } rows[] = {
+    // The first row and the last with byte 63, before and after.
+    const struct { Edit op; bool multicolor; std::vector<u8> row0, row20, want0, want20; const char* undoName; } rows[] = {
         {Edit::Mirror, false, {0xC0, 0x12, 0x01}, {0, 0, 0, 9}, {0x80, 0x48, 0x03}, {0, 0, 0, 9}, "mirror sprite"},
         // Pairs 00 01 10 11 keep their values and reverse their order.
         {Edit::Mirror, true, {0x1B, 0, 0}, {0, 0, 0, 9}, {0, 0, 0xE4}, {0, 0, 0, 9}, "mirror sprite"},
@@ -43,7 +42,7 @@ TEST(Sprites, EditMenuKeepsToTheBlock) {
         {Edit::Cut, false, {1, 2, 3}, {4, 5, 6, 9}, {0, 0, 0}, {0, 0, 0, 0}, "cut sprite"},
         {Edit::Flip, false, {0, 0, 0}, {0, 0, 0, 7}, {0, 0, 0}, {0, 0, 0, 7}, ""},  // nothing to change
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         Fixture f(r.multicolor);
         std::fill(f.block(), f.block() + 64, 0);
         std::copy(r.row0.begin(), r.row0.end(), f.block());
@@ -59,17 +58,13 @@ TEST(Sprites, EditMenuKeepsToTheBlock) {
 }
 
 TEST(Sprites, PaintSetsBitsAndWholePairs) {
-    struct Row {
-        bool multicolor, erasing;
-        int pen, x, y, index;
-        u8 before, after;
-    } rows[] = {
+    struct Row { bool multicolor, erasing; int pen, x, y, index; u8 before, after; } rows[] = {
         {false, false, 2, 0, 0, 0, 0x00, 0x80},   {false, true, 2, 9, 0, 1, 0xFF, 0xBF},
         {false, false, 2, 40, -3, 2, 0x00, 0x01},  {true, false, 1, 0, 0, 0, 0xC0, 0x40},
         {true, false, 2, 3, 0, 0, 0x00, 0x20},     {true, false, 3, 23, 20, 62, 0x00, 0x03},
         {true, true, 3, 7, 1, 3, 0xFF, 0xFC},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         u8 block[64] = {};
         block[r.index] = r.before;
         Sprites::paint(block, r.x, r.y, r.multicolor, r.erasing, r.pen);
@@ -90,12 +85,7 @@ bool stroke(Fixture& f, const std::function<void()>& meanwhile) {
 }
 
 TEST(Sprites, StepsOnlyForChangesAndStrokesEndWhenTheHistoryMoves) {
-    struct Row {
-        const char* name;
-        std::function<bool(Fixture&)> run;
-        bool changed;
-        const char* undoName;
-    } rows[] = {
+    struct Row { const char* name; std::function<bool(Fixture&)> run; bool changed; const char* undoName; } rows[] = {
         {"pointer", [](Fixture& f) { return Sprites::setPointer(*f.m, f.u, 1, 0x20); }, true, "Sprite pointer change"},
         {"same pointer", [](Fixture& f) { return Sprites::setPointer(*f.m, f.u, 1, 11); }, false, ""},
         {"pointer 256", [](Fixture& f) { return Sprites::setPointer(*f.m, f.u, 1, 256); }, false, ""},
@@ -109,7 +99,7 @@ TEST(Sprites, StepsOnlyForChangesAndStrokesEndWhenTheHistoryMoves) {
         {"stroke after undo", [](Fixture& f) { return stroke(f, [&] { f.u.MakeUndo(); }); }, false, ""},
         {"stroke after bank", [](Fixture& f) { return stroke(f, [&] { f.m->bank = 2; }); }, false, "Edit sprite"},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         Fixture f;
         EXPECT_EQ(r.run(f), r.changed) << r.name;
         EXPECT_EQ(f.u.undoName(), r.undoName) << r.name;
@@ -117,11 +107,9 @@ TEST(Sprites, StepsOnlyForChangesAndStrokesEndWhenTheHistoryMoves) {
 }
 
 TEST(Sprites, SaveRangeText) {
-    const struct {
-        int bank, first, last;
-        const char* text;
-    } rows[] = {{3, 0, 255, "256 sprites, $C000-$FFFF"}, {0, 10, 8, "1 sprite, $0280-$02BF"},
-                {1, 0, 3, "4 sprites, $4000-$40FF"}, {0, -5, 300, "256 sprites, $0000-$3FFF"}};
+    const struct { int bank, first, last; const char* text; } rows[] = {
+        {3, 0, 255, "256 sprites, $C000-$FFFF"}, {0, 10, 8, "1 sprite, $0280-$02BF"},
+        {1, 0, 3, "4 sprites, $4000-$40FF"}, {0, -5, 300, "256 sprites, $0000-$3FFF"}};
     for (const auto& r : rows) {
         Fixture f;
         f.m->bank = u16(r.bank);
@@ -132,10 +120,7 @@ TEST(Sprites, SaveRangeText) {
 // The character window's transforms touch the 8 bytes only; painting a column sets the bit, or
 // in multicolour the whole pair, columns held to 0-7.
 TEST(CharEdit, TransformsAndPaint) {
-    const struct {
-        void (*op)(u8*);
-        u8 in[8], out[8];
-    } transforms[] = {
+    const struct { void (*op)(u8*); u8 in[8], out[8]; } transforms[] = {
         {[](u8* r) { CharEdit::mirror(r, false); }, {0x80, 0x01, 0xC4, 0, 0, 0, 0, 0xFF}, {0x01, 0x80, 0x23, 0, 0, 0, 0, 0xFF}},
         {[](u8* r) { CharEdit::mirror(r, true); }, {0xC0, 0x40, 0x1B, 0, 0, 0, 0, 0x03}, {0x03, 0x01, 0xE4, 0, 0, 0, 0, 0xC0}},
         {[](u8* r) { CharEdit::flip(r); }, {0xFF, 0, 0, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 0, 0, 0xFF}},
@@ -148,74 +133,13 @@ TEST(CharEdit, TransformsAndPaint) {
         EXPECT_EQ(Bytes(buf, buf + 10), Bytes({0xEE, t.out[0], t.out[1], t.out[2], t.out[3], t.out[4], t.out[5], t.out[6],
                                                t.out[7], 0xEE}));
     }
-    const struct {
-        u8 row;
-        int column;
-        bool multi;
-        int pen;
-        bool erase;
-        u8 result;
-    } paints[] = {
+    const struct { u8 row; int column; bool multi; int pen; bool erase; u8 result; } paints[] = {
         {0x00, 0, false, 3, false, 0x80}, {0xFF, 7, false, 3, true, 0xFE}, {0x00, 9, false, 1, false, 0x01},
         {0x00, -2, false, 1, false, 0x80}, {0xC0, 1, true, 1, false, 0x40}, {0xC0, 0, true, 2, false, 0x80},
         {0x00, 7, true, 3, false, 0x03},  {0xFF, 3, true, 1, true, 0xCF},  {0x80, 6, true, 1, false, 0x81},
     };
     for (const auto& t : paints)
         EXPECT_EQ(CharEdit::paint(t.row, t.column, t.multi, t.pen, t.erase), t.result) << int(t.row) << " " << t.column;
-}
-
-using CharEditUndo = EditorFixture;
-
-// A character store, bank and slot changes: one step each, none for the current choice, undone one by one.
-TEST_F(CharEditUndo, StepsOnlyWhenSomethingChanges) {
-    const u8 rows[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    const u16 bank0 = m->bank;
-    const u8 d018 = m->vic[0x18];
-    const bool second = d018 & 2;
-    const bool changed[] = {CharEdit::store(e, 0x3008, rows, "paste char"), CharEdit::store(e, 0x3008, rows, "paste char"),
-                            BankSelect::vicBank(e, bank0),                  BankSelect::vicBank(e, 4),
-                            BankSelect::vicBank(e, 2),                      BankSelect::charsetSlot(e, 4),
-                            BankSelect::charBank(e, !second),               BankSelect::charBank(e, !second)};
-    EXPECT_EQ(std::vector<bool>(std::begin(changed), std::end(changed)),
-              std::vector<bool>({true, false, false, false, true, true, true, false}));
-    EXPECT_EQ(u.undoName(), "change bank");
-    for (int i = 0; i < 4; ++i) u.MakeUndo();
-    EXPECT_EQ(m->bank, bank0);
-    EXPECT_EQ(m->vic[0x18], d018);
-    EXPECT_EQ(m->ram[0x3008], 0);
-    EXPECT_TRUE(u.undo.empty());
-}
-
-// The Multi switch keeps the pen and picks multicolour in text mode (colour RAM 8-15 only).
-TEST_F(CharEditUndo, MultiPenKeepsCellsMulticolour) {
-    const struct {
-        int mode, pen, picked, penAfterSwitch, pickResult;
-    } rows[] = {{0, 3, 2, 11, 10}, {3, 14, 12, 14, 12}};
-    for (const auto& t : rows) {
-        m->setGfxMode(t.mode);
-        m->pen = t.pen;
-        BankSelect::multicolor(e, true);
-        EXPECT_EQ(m->pen, t.penAfterSwitch);
-        EXPECT_EQ(CharEdit::multiPen(*m, t.picked), t.pickResult);
-        EXPECT_EQ(u.undoName(), "multicolor");
-    }
-}
-
-// In a bitmap mode the glyph the VIC shows goes in, here from RAM at $2800 inside the bitmap; one
-// step per click, in text mode too.
-TEST_F(CharEditUndo, TypingFromTheCharsetUsesTheShownGlyph) {
-    bitmapMode(false);
-    m->vic[0x18] = 0x1A;
-    for (int i = 0; i < 8; ++i) m->ram[0x2800 + 8 + i] = u8(0x11 * i);
-    e.cursorCol = e.cursorRow = 0;
-    CharEdit::typeFromCharset(e, 1);
-    EXPECT_EQ(0, std::memcmp(m->ram + 0x2000, m->ram + 0x2808, 8));
-    EXPECT_EQ(e.cursorCol, 1);
-    textMode();
-    CharEdit::typeFromCharset(e, 1);
-    EXPECT_EQ(m->ram[0x0400 + 1], 1);
-    EXPECT_EQ(u.undo.size(), 2u);
-    EXPECT_EQ(u.undoName(), "textmode text");
 }
 
 }  // namespace
