@@ -17,7 +17,7 @@ Img prg(int start, size_t len, unsigned seed = 1) {
 // A blank image with files saved by the drive.
 fs::path makeImage(const TempDir& d, const std::vector<std::pair<std::string, size_t>>& files) {
     fs::path p = d.path / "t.d64";
-    writeFile(p, DiskDrive::blankD64("test", "1"));
+    writeBytes(p, DiskDrive::blankD64("test", "1"));
     DiskDrive drive;
     drive.mountD64(p);
     unsigned seed = 0;
@@ -41,7 +41,7 @@ TEST(D64, SavesLayBlocksLikeTheDrive) {
         TempDir d;
         std::vector<std::pair<std::string, size_t>> files;
         for (int i = 0; i < count; i++) files.push_back({"F" + std::to_string(i), len});
-        const Img im = readFile(makeImage(d, files));
+        const Img im = readBytes(makeImage(d, files));
         const uint8_t* e = &im[size_t(offset(18, 1))];
         std::string got;
         for (int from : {e[3] << 8 | e[4], 18 << 8 | 1}) {
@@ -108,9 +108,9 @@ TEST(D64, CorruptAndUnusualImages) {
         TempDir d;
         mkfifo((d.path / "fifo.d64").c_str(), 0644);
         fs::path p = makeImage(d, files);
-        Img im = readFile(p);
+        Img im = readBytes(p);
         c.damage(im);
-        writeFile(p, im);
+        writeBytes(p, im);
         DiskDrive drive;
         Img out;
         const fs::path image = c.path ? d.path / c.path : p;
@@ -122,7 +122,7 @@ TEST(D64, CorruptAndUnusualImages) {
         for (const char* name : {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ", "a"})
             ok = ok && (c.op != 'l' || drive.writeFile(name, {0, 0}));
         EXPECT_EQ(ok ? "ok" : drive.error, c.error ? c.error : "ok");
-        EXPECT_TRUE(ok || readFile(p) == im);
+        EXPECT_TRUE(ok || readBytes(p) == im);
         drive.mountD64(image);
         EXPECT_EQ(int(drive.list().size()), c.listed);
     }
@@ -135,9 +135,9 @@ TEST(D64, CorruptAndUnusualImages) {
 TEST(D64, RandomSavesKeepTheImageValid) {
     TempDir d;
     fs::path p = makeImage(d, {{"N0", 10}});
-    Img im = readFile(p);
+    Img im = readBytes(p);
     im[size_t(offset(18, 1)) + 2] = 0xC2;  // locked: a replace leaves a plain PRG
-    writeFile(p, im);
+    writeBytes(p, im);
     DiskDrive drive;
     drive.mountD64(p);
     std::mt19937 rng(7);
@@ -146,7 +146,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
         const std::string name = "N" + std::to_string(rng() % 24);
         const bool replace = rng() % 2;
         Img bytes = prg(int(rng() % 0x1000), rng() % 3 ? rng() % 3000 : rng() % 60000, unsigned(i));
-        const Img before = readFile(p);
+        const Img before = readBytes(p);
         const int need = int((bytes.size() + 253) / 254);
         const bool exists = files.count(name);
         const int oldBlocks = exists ? int((files[name].size() + 253) / 254) : 0;
@@ -154,7 +154,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
         const bool ok = drive.writeFile((replace ? "@:" : "") + name, bytes);
         ASSERT_EQ(ok, fits && (replace || !exists)) << i << " " << drive.error;
         if (ok) files[name] = bytes;
-        const Img after = readFile(p);
+        const Img after = readBytes(p);
         ASSERT_EQ(validate(after), "") << i;
         for (int t = 1; t <= 35; t++)
             for (int s = 0; s < sectors(t) && t != 18 && ok && need <= freeBlocks(before); s++) {
@@ -163,15 +163,15 @@ TEST(D64, RandomSavesKeepTheImageValid) {
             }
         ASSERT_TRUE(ok || after == before) << i;
     }
-    EXPECT_EQ(readFile(p)[size_t(offset(18, 1)) + 2], 0x82);
+    EXPECT_EQ(readBytes(p)[size_t(offset(18, 1)) + 2], 0x82);
     // cc1541 lists the image as it is, cbmconvert unpacks every file.
     drive.unmount();
     const std::string list = "cc1541 " + p.string() + " | grep -q ";
     EXPECT_EQ(std::system((list + "'\"test            \" 10'").c_str()), 0);
-    EXPECT_EQ(std::system((list + "'^" + std::to_string(freeBlocks(readFile(p))) + " blocks free'").c_str()), 0);
+    EXPECT_EQ(std::system((list + "'^" + std::to_string(freeBlocks(readBytes(p))) + " blocks free'").c_str()), 0);
     fs::create_directory(d.path / "out");
     ASSERT_EQ(std::system(("cd " + (d.path / "out").string() + " && cbmconvert -N -d ../t.d64 >/dev/null 2>&1").c_str()), 0);
-    for (auto& [name, bytes] : files) EXPECT_EQ(readFile(d.path / "out" / FileIO::lowerCase(name + ".prg")), bytes) << name;
+    for (auto& [name, bytes] : files) EXPECT_EQ(readBytes(d.path / "out" / FileIO::lowerCase(name + ".prg")), bytes) << name;
 }
 
 TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
@@ -179,9 +179,9 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     fs::create_directory(d.path / "host");
     const std::pair<const char*, Img> hostFiles[] = {
         {"GAME.PRG", Img(300, 7)}, {"demo.prg", Img(254, 1)}, {"empty.prg", {}}, {"notes.txt", Img(10, 0)}, {"\xC1.prg", {1, 2, 3}}};
-    for (const auto& [name, bytes] : hostFiles) writeFile(d.path / "host" / name, bytes);
+    for (const auto& [name, bytes] : hostFiles) writeBytes(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
-    writeFile(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
+    writeBytes(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
 
     DiskDrive host, image, empty;
     ASSERT_TRUE(host.mountDirectory((d.path / "host").string()));

@@ -13,9 +13,6 @@ inline long offset(int t, int s) {
     return o + 256L * s;
 }
 
-inline Img readFile(const std::filesystem::path& p) { return readBytes(p); }
-inline void writeFile(const std::filesystem::path& p, const Img& bytes) { writeBytes(p, bytes); }
-
 // The blocks of a chain as (track << 8 | sector).
 inline std::vector<int> chain(const Img& im, int t, int s) {
     std::vector<int> out;
