@@ -72,10 +72,6 @@ struct EditorFixture : ::testing::Test {
     }
     Bytes ram() const { return Bytes(m->ram, m->ram + 65536); }
     u8 px(int x, int y) const { return probe.GetPixel(x, y); }
-    void select(int x0, int y0, int x1, int y1) {
-        e.selX0 = x0, e.selY0 = y0, e.selX1 = x1, e.selY1 = y1;
-        e.hasSelection = true;
-    }
     // Runs what a user does, as words: @col,row (text cursor) t<hex code> (type) Up Down Left Right
     // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush>
     // m<gfx mode> bank<n> v<register>=<value> w<address>=<value> (hex: a VIC register, a write from outside);
@@ -111,7 +107,7 @@ struct EditorFixture : ::testing::Test {
             unsigned h = 0, v = 0;
             if (auto it = words.find(k); it != words.end()) it->second(shift);
             else if (std::sscanf(c, "@%d,%d", &a, &b) == 2) e.cursorCol = a, e.cursorRow = b;
-            else if (std::sscanf(c, "sel%d,%d,%d,%d", &a, &b, &x, &y) == 4) select(a, b, x, y);
+            else if (std::sscanf(c, "sel%d,%d,%d,%d", &e.selX0, &e.selY0, &e.selX1, &e.selY1) == 4) e.hasSelection = true;
             else if (std::sscanf(c, "md%d,%d,%d", &x, &y, &b) == 3) e.mouseDown(x, y, b);
             else if (std::sscanf(c, "mu%d,%d,%d", &x, &y, &b) == 3) e.mouseUp(x, y, b);
             else if (std::sscanf(c, "mv%d,%d", &x, &y) == 2) e.mouseMove(x, y);

@@ -181,13 +181,14 @@ TEST_F(EditorTextTest, ClearScreen) {
 TEST_F(EditorTextTest, CellColours) {
     m->ram[0x0400 + 41] = 0xC1;  // cell (1, 1)
     m->ram[0xD800 + 41] = 0xF9;
+    m->ram[0xD800 + 960] = 5;  // cell (0, 24)
     for (int r = 0; r < 4; ++r) m->vic[0x21 + r] = u8(0xF0 | (r + 1));
     // Mode 2 with the multicolour bit also set shows the multicolour slots; -1: no such slot. Pointer
     // positions outside the screen are clamped, here to cell (0, 24).
     const struct { int mode; bool multicolourBit; int x, y; std::array<int, 4> want; } rows[] = {
         {0, false, 8, 8, {1, -1, -1, 9}}, {1, false, 8, 8, {1, 2, 3, 9}},    {2, false, 8, 8, {4, -1, -1, 9}},
         {2, true, 8, 8, {4, 2, 3, 9}},    {3, false, 8, 8, {-1, 12, 1, -1}}, {4, false, 8, 8, {1, 12, 1, 9}},
-        {0, false, -100, 5000, {1, -1, -1, 0}}};
+        {0, false, -100, 5000, {1, -1, -1, 5}}};
     for (const auto& r : rows) {
         m->setGfxMode(r.mode);
         if (r.multicolourBit) m->vic[0x16] |= 0x10;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <iomanip>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,7 +22,6 @@ TEST(Machine, ResetTakesThePowerOnImage) {
     for (size_t size : {65536u, 70000u, 100u}) {
         m->powerOnImage.resize(size);
         for (size_t i = 0; i < size; ++i) m->powerOnImage[i] = u8(i * 7 + (i >> 8) + 1);
-        m->ram[5000] = 0x77;
         m->vic[0x05] = 0x99;
         m->bank = 3;
         m->pen = 5;
@@ -65,20 +65,19 @@ TEST(Machine, CharacterDataAndModes) {
 // the ROM copy, an empty RAM image is still a read file, a missing one changes nothing.
 TEST(Machine, LoadAssetsFileByFile) {
     TempDir dir("vorlix-machine");
-    auto write = [&](const char* name, const Bytes& b) { writeBytes(dir.path / name, b); };
     auto m = std::make_unique<Machine>();
     std::memset(m->charRom, 0x42, sizeof m->charRom);
     EXPECT_FALSE(m->loadAssets("/nonexistent/dir"));
     EXPECT_TRUE(m->powerOnImage.empty() && m->charRom[0] == 0x42);
-    write("C64Chars.bin", Bytes(10, 0x11));
+    writeBytes(dir.path / "C64Chars.bin", Bytes(10, 0x11));
     EXPECT_FALSE(m->loadAssets(dir.path.string()));  // no RAM image
     EXPECT_TRUE(m->charRom[9] == 0x11 && m->charRom[10] == 0x42 && m->powerOnImage.empty());
-    write("C64Raw.bin", Bytes());
-    write("C64Chars.bin", Bytes(5000, 0x22));
+    writeBytes(dir.path / "C64Raw.bin", Bytes());
+    writeBytes(dir.path / "C64Chars.bin", Bytes(5000, 0x22));
     m->powerOnImage.assign(3, 1);
     EXPECT_TRUE(m->loadAssets(dir.path.string()));
     EXPECT_TRUE(m->powerOnImage.empty() && m->charRom[4095] == 0x22);
-    write("C64Raw.bin", Bytes(300, 0x33));
+    writeBytes(dir.path / "C64Raw.bin", Bytes(300, 0x33));
     std::filesystem::remove(dir.path / "C64Chars.bin");
     EXPECT_FALSE(m->loadAssets(dir.path.string()));
     EXPECT_EQ(m->powerOnImage, Bytes(300, 0x33));
@@ -114,20 +113,18 @@ struct UndoBufferTest : ::testing::Test {
     }
     // Both stacks, oldest first: each step's name, its regions as address+length, "vic" when the registers go with it.
     std::string stacks() const {
-        std::string out;
+        std::ostringstream out;
         auto step = [&](const UndoBuffer::Item& s) {
-            out += s.name;
-            char region[24];
-            for (const auto& r : s.regions) {
-                std::snprintf(region, sizeof region, " %04X+%zu", unsigned(r.address), r.bytes.size());
-                out += region;
-            }
-            out += s.hasVic ? " vic; " : "; ";
+            out << s.name;
+            for (const auto& r : s.regions)
+                out << " " << std::hex << std::uppercase << std::setw(4) << std::setfill('0') << r.address << "+"
+                    << std::dec << r.bytes.size();
+            out << (s.hasVic ? " vic; " : "; ");
         };
         for (const auto& s : u.undo) step(s);
-        out += "| ";
+        out << "| ";
         for (const auto& s : u.redo) step(s);
-        return out;
+        return out.str();
     }
 };
 
