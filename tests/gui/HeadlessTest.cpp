@@ -194,6 +194,8 @@ TEST(AutoTest, RunnerTimingAndFailures) {
         mouse.push_back(ImGui::GetIO().MousePos);
         ImGui::Render();
     }
+    int again = -1;  // asked again: the same answer, the summary not printed twice
+    EXPECT_TRUE(AutoTest::finished(again));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "AUTOTEST FAIL [second]: failed\nAUTOTEST: 1 checks, 1 failures\n");
     using Ran = std::vector<std::pair<std::string, int>>;
     EXPECT_EQ(ran, (Ran{{"first", 1}, {"second", 12}, {"after", 25}}));
@@ -201,6 +203,7 @@ TEST(AutoTest, RunnerTimingAndFailures) {
     EXPECT_FLOAT_EQ(mouse[15].x, 121);
     EXPECT_FLOAT_EQ(mouse[15].y, 91);
     EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(again, 1);
 }
 
 }  // namespace
