@@ -18,59 +18,60 @@ using Want = int (*)(int x, int y);
 int near(double d, double r, double slack) { return std::abs(d - r) > slack ? 0 : -1; }
 
 TEST_F(EditorDrawTest, Shapes) {
+    const Want checker = [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); };
     const struct { int mode; const char* script; Want want; } rows[] = {
         // The dot tool leaves gaps, freehand joins.
         {3, "tool2 md10,10,0 mv20,10 mu20,10,0", [](int x, int y) { return int(y == 10 && (x == 10 || x == 20)); }},
         {3, "tool3 md10,10,0 mv20,10 mu20,10,0", [](int x, int y) { return int(y == 10 && x >= 10 && x <= 20); }},
         // Brushes: a 3x3 square, a 13-point diamond, a 12-point checker on even coordinates.
-        {3, "tool2 b2 md10,10,0 mv10,10 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
-        {3, "tool2 b3 md10,10,0 mv10,10 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
-        {3, "tool2 b4 md3,3,0 mv3,3 mu3,3,0", [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
-        {3, "tool2 b4 md4,4,0 mv4,4 mu4,4,0", [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); }},
+        {3, "tool2 b2 md10,10,0 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
+        {3, "tool2 b3 md10,10,0 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
+        {3, "tool2 b4 md3,3,0 mu3,3,0", checker},
+        {3, "tool2 b4 md4,4,0 mu4,4,0", checker},
         // Lines step along the long axis, the other coordinate truncated toward zero.
-        {3, "tool4 md0,0,0 mv2,5 mu2,5,0", [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
-        {3, "tool4 md10,10,0 mv4,8 mu4,8,0", [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
+        {3, "tool4 md0,0,0 mu2,5,0", [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
+        {3, "tool4 md10,10,0 mu4,8,0", [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
         // The right button erases with the brush.
-        {3, "fill tool6 md0,0,0 mu319,199,0 tool4 b2 md50,50,1 mv60,50 mu60,50,1",
+        {3, "fill tool6 md0,0,0 mu319,199,0 tool4 b2 md50,50,1 mu60,50,1",
          [](int x, int y) { return int(!(x >= 49 && x <= 61 && y >= 49 && y <= 51)); }},
         // Circles: the drag length rounded to the radius (5; 2.83 to 3), halved across in multicolour,
         // a quarter on the text grid.
-        {3, "tool5 md100,100,0 mv103,104 mu103,104,0", [](int x, int y) {
+        {3, "tool5 md100,100,0 mu103,104,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 5) ? 1 : near(std::hypot(x - 100, y - 100), 5, 0.8);
          }},
-        {3, "tool5 md100,100,0 mv102,102 mu102,102,0", [](int x, int y) {
+        {3, "tool5 md100,100,0 mu102,102,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 3) || (y == 100 && std::abs(x - 100) == 3) ? 1 : near(std::hypot(x - 100, y - 100), 3, 0.8);
          }},
-        {4, "tool5 md100,100,0 mv103,104 mu103,104,0", [](int x, int y) {
+        {4, "tool5 md100,100,0 mu103,104,0", [](int x, int y) {
              return (x == 50 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 50) == 2) ? 1 : (x == 53 || y == 106) ? 0 : -1;
          }},
-        {0, "tool5 md100,100,0 mv103,104 mu103,104,0", [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
+        {0, "tool5 md100,100,0 mu103,104,0", [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
         // Shift: an ellipse through the drag point; a zero radius gives a line or a single point.
-        {3, "shift tool5 md100,100,0 mv110,100 mu110,100,0", [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
-        {3, "shift tool5 md100,100,0 mv100,100 mu100,100,0", [](int x, int y) { return int(x == 100 && y == 100); }},
-        {3, "shift tool5 md100,100,0 mv120,105 mu120,105,0", [](int x, int y) {
+        {3, "shift tool5 md100,100,0 mu110,100,0", [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
+        {3, "shift tool5 md100,100,0 mu100,100,0", [](int x, int y) { return int(x == 100 && y == 100); }},
+        {3, "shift tool5 md100,100,0 mu120,105,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 20) ? 1 : (x == 121 || y == 106) ? 0 : -1;
          }},
-        {3, "fill tool5 md160,100,0 mv170,100 mu170,100,0", [](int x, int y) {
+        {3, "fill tool5 md160,100,0 mu170,100,0", [](int x, int y) {
              const double d = std::hypot(x - 160, y - 100);
              return d < 9 ? 1 : d > 11 ? 0 : -1;
          }},
         // Rectangles: filled ones use single pixels whatever the brush and reach the last column of every grid.
-        {3, "fill tool6 b3 md20,30,0 mv10,25 mu10,25,0", [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
-        {3, "tool6 md20,30,0 mv10,25 mu10,25,0", [](int x, int y) {
+        {3, "fill tool6 b3 md20,30,0 mu10,25,0", [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
+        {3, "tool6 md20,30,0 mu10,25,0", [](int x, int y) {
              return int(x >= 10 && x <= 20 && y >= 25 && y <= 30 && (x == 10 || x == 20 || y == 25 || y == 30));
          }},
-        {3, "fill tool6 md300,40,0 mv330,60 mu330,60,0", [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
-        {4, "fill tool6 md300,40,0 mv330,60 mu330,60,0", [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
-        {0, "fill tool6 md300,40,0 mv330,60 mu330,60,0", [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
+        {3, "fill tool6 md300,40,0 mu330,60,0", [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
+        {4, "fill tool6 md300,40,0 mu330,60,0", [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
+        {0, "fill tool6 md300,40,0 mu330,60,0", [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
         // A square dragged left of the screen keeps its corner at (-10, 30): no left side, no stray column 0.
-        {3, "shift tool6 b2 md10,10,0 mv4,30 mu4,30,0", [](int x, int y) {
+        {3, "shift tool6 b2 md10,10,0 mu4,30,0", [](int x, int y) {
              if (x <= 1 && y >= 13 && y <= 27) return 0;
              if ((x == 10 && y >= 9 && y <= 31) || ((y == 10 || y == 30) && x <= 11)) return 1;
              return x == 12 && y == 20 ? 0 : -1;
          }},
         // On the text grid the corner becomes -3; brush 2 reaches rows 1-3 and 6-8 only.
-        {0, "shift tool6 b2 md10,10,0 mv4,30 mu4,30,0", [](int x, int y) {
+        {0, "shift tool6 b2 md10,10,0 mu4,30,0", [](int x, int y) {
              return x == 0 && (y == 4 || y == 5) ? 0 : (x == 0 && y == 6) || (x == 2 && y == 2) ? 1 : -1;
          }},
     };

@@ -96,7 +96,8 @@ struct EditorFixture : ::testing::Test {
             {"cancel", op([&] { e.cancelPaste(); })},       {"cc", op([&] { e.copyChar(); })},
             {"pc", op([&] { e.pasteChar(); })},             {"undo", op([&] { e.undoLast(); })},
             {"redo", op([&] { e.redoLast(); })},            {"settle", op([&] { e.commitPendingEdits(); })},
-            {"nonew", op([&] { e.pixels.noNewColours = true; })}, {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })},
+            {"nonew", op([&] { e.pixels.noNewColours = true; })},
+            {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })},
             {"fill", op([&] { e.filled = true; })},         {"shift", op([&] { e.shift = true; })}};
         std::istringstream in(script);
         for (std::string w; in >> w;) {

@@ -60,7 +60,7 @@ TEST_F(EditorTextTest, ScreenEdits) {
          "hires paste block", 1},
         {"typing wraps to the top in one step", 0, {}, "p3 @39,24 t1 t2", {{0x07E7, 1}, {0xDBE7, 3}, {0x0400, 2}},
          "textmode text", 1, {1, 0}},
-        {"multicolour text with another tool: every character is a step", 1, {}, "tool3 @0,0 t1 t2", {{0x0400, 1}, {0x0401, 2}},
+        {"multicolour text, another tool: a step per character", 1, {}, "tool3 @0,0 t1 t2", {{0x0400, 1}, {0x0401, 2}},
          "textmode drawing", 2, {2, 0}},
         {"insert pushes the row, losing column 39", 0, row6, "Ins @10,6 t55",
          {{0x0400 + 250, 0x55}, {0x0400 + 251, 10}, {0x0400 + 279, 38}, {0x0400 + 280, 0x20}}, "textmode text", 1, {11, 6}},
@@ -154,7 +154,8 @@ TEST_F(EditorTextTest, ClearScreen) {
     play({
         {"text: spaces in colour 0, nothing past the screen", 0, text, "p4 v21=6 @9,9 cls0,0",
          {{0x0400, 0x20}, {0x07E7, 0x20}, {0x07E8, 0x41}, {0xD800, 0}, {0xDBE7, 0}}, "textmode clear", 1, {0, 0}},
-        {"extended background text: a value's low byte", 2, text, "cls3,1234", {{0x0400, 0x34}, {0xDBE7, 0x34}}, "textmode clear", 1},
+        {"extended background text: a value's low byte", 2, text, "cls3,1234", {{0x0400, 0x34}, {0xDBE7, 0x34}},
+         "textmode clear", 1},
         {"hires: the pen on the background, colour RAM kept", 3, hires, "p4 v21=6 cls0,0",
          {{0x2000, 0}, {0x3FFF, 0}, {0x0400, 0x46}, {0x07E7, 0x46}, {0xD800, 7}}, "hires clear", 1},
         {"hires: ones", 3, hires, "cls2,0", {{0x3FFF, 0xFF}, {0x0400, 0xFF}, {0xD800, 7}}, "hires clear", 1},
