@@ -3,12 +3,14 @@
 #include <regex>
 #include <sstream>
 
+#include "app/App.h"
 #include "core/UndoBuffer.h"
 #include "cpu/Assembler.h"
 #include "cpu/CPU6502.h"
 #include "cpu/Monitor.h"
 #include "cpu/SourceLine.h"
 #include "disk/DiskDrive.h"
+#include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
 
@@ -557,6 +559,33 @@ TEST_F(MonitorTest, EditingKeysAndScrolling) {
     mon.typeChar(2);  // the last cell: the screen scrolls
     EXPECT_EQ(shown() + std::to_string(mon.col * 100 + mon.row), std::string(23, '|') + std::string(39, ' ') + "B24");
 }
+
+TEST(MonitorInApp, CallbacksReachTheProcessorTheWindowsAndTheFileDialog) {
+    TempDir tmp{"vorlix-monitor-app"};
+    setenv("APPDATA", tmp.path.c_str(), 1);
+    Platform::initWithBasePath("");
+    auto app = std::make_unique<App>();
+    Monitor& mon = app->monitor;
+    auto row = [&](const std::string& command, int r) { return mon.clear(), mon.print(command), mon.enter(), mon.rowText(r); };
+    app->showMonitor = true;
+    row(".G C123", 0);
+    EXPECT_EQ(app->cpu.pc * 100 + app->showProcessor * 10 + app->cpuRunning, 0xC123 * 100 + 10);
+    EXPECT_EQ(row(".L\"PIC\",8", 1).substr(0, 24), "DEVICE NOT PRESENT ERROR");
+    row(".S\"@:PIC\",6,C000,C010", 0);
+    EXPECT_EQ(FileIO::dialog().title + " " + FileIO::dialog().name, "Monitor save pic.prg");
+    row(".L\"PIC\",6", 0);
+    EXPECT_EQ(FileIO::dialog().title, "Monitor load: PIC");
+    Bytes file{0x00, 0x20, 7};
+    FileIO::dialog().onOpen("pic.prg", file);
+    EXPECT_EQ(mon.rowText(2).substr(0, 36), "$0001 BYTES READ FROM $2000 TO $2001");
+    // The load is an undo step of its own: a processor step cannot merge over it.
+    EXPECT_EQ(app->undoBuffer.undoName(), "monitor load");
+    row(".X", 0);
+    EXPECT_FALSE(app->showMonitor);
+    FileIO::cancel();
+    unsetenv("APPDATA");
+}
+
 
 TEST(SourceLine, SpansClampToTheText) {
     const std::vector<std::tuple<std::string, int, int>> cases = {
