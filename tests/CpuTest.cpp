@@ -1,5 +1,3 @@
-
-#include <cstdio>
 #include <regex>
 #include <sstream>
 
@@ -16,15 +14,6 @@
 
 namespace {
 
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    FILE* f = popen(command.c_str(), "r");
-    char buf[65536];
-    for (size_t n; f && (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    if (f) pclose(f);
-    return out;
-}
-
 std::string replaceAll(std::string text, const std::vector<std::pair<std::regex, const char*>>& rules) {
     for (const auto& [re, with] : rules) text = std::regex_replace(text, re, with);
     return text;
@@ -33,16 +22,15 @@ std::string replaceAll(std::string text, const std::vector<std::pair<std::regex,
 TEST(CPU6502, Execution) {
     // Code at $C000, all of it run; bytes poked; registers and the RAM at $D020, $D02F and $D800; the stop.
     const std::tuple<const char*, std::vector<std::pair<u16, u8>>, const char*, const char*> cases[] = {
-        {"RTS", {}, "PC=C000", "RTS from top level"},
+        {"RTS", {}, "PC=C000", "RTS from top level"}, {"NOP", {{0xC000, 0x02}}, "PC=C000", "Illegal opcode"},
         {"LDX #$FC;TXS;RTI", {{0x1FD, 0xFF}, {0x1FE, 0x34}, {0x1FF, 0x12}}, "PC=1234 P=EF", ""},
         {"JMP ($10FF)", {{0x10FF, 0x34}, {0x1000, 0x12}, {0x1100, 0x99}}, "PC=1234", ""},
         {"LDA ($FF,X)", {{0xFF, 0}, {0, 0x20}, {0x100, 0x30}, {0x2000, 0x5A}}, "A=5A", ""},
         {"LDY #1;LDA ($FF),Y", {{0xFF, 0}, {0, 0x20}, {0x100, 0x30}, {0x2001, 0xA5}}, "A=A5", ""},
-        {"LDX #2;LDA $FFFF,X", {{0x0001, 0x77}}, "A=77", ""},
+        {"LDX #2;LDA $FFFF,X", {{0x0001, 0x77}}, "A=77", ""}, {"PHP;PLA;TAX;LDA #$FF;PHA;PLP", {}, "X=34 P=EF", ""},
         {"LDA #7;STA $D020;STA $D02F;STA $D800;LDA $D020", {}, "A=07 D020=00 D02F=07 D800=07", ""},
         {"SED;CLC;LDA #$09;ADC #$01", {}, "A=10 P=2C", ""}, {"SED;CLC;LDA #$99;ADC #$01", {}, "A=00 P=AD", ""},
         {"SED;SEC;LDA #$00;SBC #$01", {}, "A=99 P=AC", ""}, {"SED;CLC;LDA #$80;ADC #$80", {}, "A=60 P=6F", ""},
-        {"PHP;PLA;TAX;LDA #$FF;PHA;PLP", {}, "X=34 P=EF", ""}, {"NOP", {{0xC000, 0x02}}, "PC=C000", "Illegal opcode"},
         {"JMP $D010;NOP", {{0xD010, 0xA9}, {0xD011, 0x42}}, "A=42", ""},  // an immediate byte is read from RAM
     };
     auto m = std::make_unique<Machine>();
@@ -190,8 +178,7 @@ TEST(CPU6502Peer, Sim65AgreesOnRandomPrograms) {
         CPU6502 cpu(*m);
         for (auto& b : m->ram) b = u8(rng());
         std::memset(m->ram + 0xFFF0, 0xFF, 16);  // as sim65 starts, reset vector $0200
-        m->ram[0xFFFC] = 0x00;
-        m->ram[0xFFFD] = 0x02;
+        m->ram[0xFFFC] = 0x00, m->ram[0xFFFD] = 0x02;
         std::memcpy(m->vic, m->ram + 0xD000, sizeof m->vic);  // so the register window acts as RAM
         Bytes image(m->ram, m->ram + 65536);
         cpu.pc = 0x0200;
@@ -338,8 +325,7 @@ TEST(Assembler, Messages) {
         {"*=$1000\n.byte 1\n\tNOP", "0:Compiled OK!|0:Code start address: $1001|0:Final address: $1002"},
         {"LDA #300", "1:Immediate value out of range|0:Compile failed!"},
         {" .BYTE 1,300", "1:Byte value out of range: 300|0:Compile failed!"},
-        {"a\nA: nop", "2:Duplicate label: A|0:Compile failed!"},
-        {"x=1\nx = 2", "2:Duplicate variable: X|0:Compile failed!"},
+        {"a\nA: nop", "2:Duplicate label: A|0:Compile failed!"}, {"x=1\nx = 2", "2:Duplicate variable: X|0:Compile failed!"},
         {"v = later+1\nlater=2", "1:Variable uses an unknown symbol: V|0:Compile failed!"},
         {"v = 1+\nw=-1", "1:Bad value for V|2:Bad value for W|0:Compile failed!"},
         {"*$C000\n* = nowhere\n*=1+", "1:Syntax error|2:Bad address|3:Bad address|0:Compile failed!"},

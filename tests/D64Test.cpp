@@ -2,14 +2,77 @@
 
 #include "disk/DiskDrive.h"
 #include "platform/FileIO.h"
-#include "tests/DiskTestSupport.h"
-
-using namespace disktest;
+#include "tests/FileTestSupport.h"
 
 namespace {
 
-Img prg(int start, size_t len, unsigned seed = 1) {
-    Img b{uint8_t(start), uint8_t(start >> 8)};
+// Images read on their own terms, independently of the code under test.
+
+inline int sectors(int t) { return t < 18 ? 21 : t < 25 ? 19 : t < 31 ? 18 : 17; }
+inline long offset(int t, int s) {
+    long o = 0;
+    for (int i = 1; i < t; i++) o += 256L * sectors(i);
+    return o + 256L * s;
+}
+
+// The blocks of a chain as (track << 8 | sector).
+inline std::vector<int> chain(const Bytes& im, int t, int s) {
+    std::vector<int> out;
+    while (t != 0 && out.size() < 700) {
+        out.push_back(t << 8 | s);
+        const uint8_t* b = &im[size_t(offset(t, s))];
+        t = b[0], s = b[1];
+    }
+    return out;
+}
+
+inline bool isFree(const Bytes& im, int t, int s) { return im[size_t(offset(18, 0) + 1 + 4 * t + s / 8)] >> (s % 8) & 1; }
+
+// The free-block total of the BAM, track 18 left out.
+inline int freeBlocks(const Bytes& im) {
+    int n = 0;
+    for (int t = 1; t <= 35; t++)
+        if (t != 18) n += im[size_t(offset(18, 0) + 4 * t)];
+    return n;
+}
+
+// Empty when the image is consistent: counts match bitmaps, every chain is
+// valid and ends properly, no block is in two chains, the used blocks are
+// exactly the files' and the directory's, and unused directory slots are zero.
+inline std::string validate(const Bytes& im) {
+    const uint8_t* bam = &im[size_t(offset(18, 0))];
+    std::vector<char> used(36 << 8);
+    used[18 << 8] = 1;
+    auto claimAll = [&](const std::vector<int>& c) {
+        for (int b : c)
+            if ((b >> 8) < 1 || (b >> 8) > 35 || (b & 255) >= sectors(b >> 8) || used[size_t(b)]++) return false;
+        return true;
+    };
+    for (int t = 1; t <= 35; t++) {
+        int bits = 0;
+        for (int s = 0; s < sectors(t); s++) bits += isFree(im, t, s);
+        if (bits != bam[4 * t]) return "count of track " + std::to_string(t);
+    }
+    std::vector<int> dir = chain(im, 18, 1);
+    if (!claimAll(dir)) return "directory chain";
+    for (size_t i = 0; i < dir.size() * 8; i++) {
+        const uint8_t* e = &im[size_t(offset(dir[i / 8] >> 8, dir[i / 8] & 255)) + 32 * (i % 8)];
+        if (e[5] == 0) {
+            if (std::any_of(e + 2, e + 32, [](uint8_t b) { return b != 0; })) return "stale slot " + std::to_string(i);
+            continue;
+        }
+        std::vector<int> c = chain(im, e[3], e[4]);
+        if (!claimAll(c) || int(c.size()) != (e[30] | e[31] << 8)) return "file chain " + std::to_string(i);
+    }
+    for (int t = 1; t <= 35; t++)
+        for (int s = 0; s < sectors(t); s++)
+            if (isFree(im, t, s) == bool(used[size_t(t << 8 | s)])) return "BAM of " + std::to_string(t) + "/" + std::to_string(s);
+    return "";
+}
+
+
+Bytes prg(int start, size_t len, unsigned seed = 1) {
+    Bytes b{uint8_t(start), uint8_t(start >> 8)};
     for (size_t i = 0; i < len; i++) b.push_back(uint8_t(seed * 131 + i * 7 + i / 253));
     return b;
 }
@@ -41,7 +104,7 @@ TEST(D64, SavesLayBlocksLikeTheDrive) {
         TempDir d;
         std::vector<std::pair<std::string, size_t>> files;
         for (int i = 0; i < count; i++) files.push_back({"F" + std::to_string(i), len});
-        const Img im = readBytes(makeImage(d, files));
+        const Bytes im = readBytes(makeImage(d, files));
         const uint8_t* e = &im[size_t(offset(18, 1))];
         std::string got;
         for (int from : {e[3] << 8 | e[4], 18 << 8 | 1}) {
@@ -58,48 +121,46 @@ TEST(D64, SavesLayBlocksLikeTheDrive) {
 // Damaged, foreign or hostile images end with an error; a refused save writes nothing.
 TEST(D64, CorruptAndUnusualImages) {
     const char* const readError = "Could not read D64-file (premature end of file or readsize to small)";
-    auto at = [](Img& im, int t, int s, int i) -> uint8_t& { return im[size_t(offset(t, s) + i)]; };
+    auto at = [](Bytes& im, int t, int s, int i) -> uint8_t& { return im[size_t(offset(t, s) + i)]; };
+    // The damage done to an image of A (600 bytes), B and files F2... up to `files`; m mount, r read A, s save C,
+    // S replace A; the error; the files listed after mounting again; a path opened in place of the image.
     struct Case {
         const char* what;
-        std::function<void(Img&)> damage;
-        char op;  // m mount, r read A, s save C, S replace A
+        std::function<void(Bytes&)> damage;
+        char op;
         const char* error;
-        int listed;  // after mounting again
-        const char* path = nullptr;  // in place of the image
+        int listed;
+        const char* path = nullptr;
         int files = 12;
     } cases[] = {
-        {"one byte more", [](Img& im) { im.push_back(0); }, 'm', "Unknown D64-disk format", 0},
-        {"truncated", [](Img& im) { im.resize(100000); }, 'm', "Unknown D64-disk format", 0},
-        {"40 tracks", [](Img& im) { im.resize(196608); }, 'm', "40 Track disk with no error bytes is not supported", 0},
-        {"40 tracks, error bytes", [](Img& im) { im.resize(197376); }, 'm', "40 Track disk with error bytes is not supported", 0},
-        {"error bytes", [](Img& im) { im.resize(175531); }, 's', "Disk is mounted as read only", 12},
-        {"missing", [](Img&) {}, 'm', "Unable to open file", 0, "missing.d64"},
-        {"directory", [](Img&) {}, 'm', "File is no ordinary file", 0, "."},
-        {"FIFO", [](Img&) {}, 'm', "File is no ordinary file", 0, "fifo.d64"},
-        {"directory loop", [&](Img& im) { at(im, 18, 1, 0) = 18, at(im, 18, 1, 1) = 1; }, 'm', "BAM not valid", 0},
-        {"file loop", [&](Img& im) { at(im, 19, 10, 0) = 19, at(im, 19, 10, 1) = 0; }, 'r', readError, 12},
-        {"link off disk", [&](Img& im) { at(im, 19, 0, 0) = 40; }, 'r', readError, 12},
-        {"start off disk", [&](Img& im) { at(im, 18, 1, 3) = 36; }, 'r', readError, 12},
-        {"SEQ file", [&](Img& im) { at(im, 18, 1, 2) = 0x81; }, 'r', "Filetype is not loadable", 12},
-        {"count disagrees", [&](Img& im) { at(im, 18, 0, 4 * 30)++; }, 's', "BAM not valid", 12},
-        {"file block marked free", [&](Img& im) { at(im, 18, 0, 77) |= 1, at(im, 18, 0, 76)++; }, 'S', "BAM not valid", 12},
-        {"directory block marked free", [&](Img& im) { at(im, 18, 0, 73) |= 2, at(im, 18, 0, 72)++; }, 's', "BAM not valid", 12},
+        {"one byte more", [](Bytes& im) { im.push_back(0); }, 'm', "Unknown D64-disk format", 0},
+        {"truncated", [](Bytes& im) { im.resize(100000); }, 'm', "Unknown D64-disk format", 0},
+        {"40 tracks", [](Bytes& im) { im.resize(196608); }, 'm', "40 Track disk with no error bytes is not supported", 0},
+        {"40 tracks, error bytes", [](Bytes& im) { im.resize(197376); }, 'm', "40 Track disk with error bytes is not supported", 0},
+        {"error bytes", [](Bytes& im) { im.resize(175531); }, 's', "Disk is mounted as read only", 12},
+        {"missing", [](Bytes&) {}, 'm', "Unable to open file", 0, "missing.d64"},
+        {"directory", [](Bytes&) {}, 'm', "File is no ordinary file", 0, "."},
+        {"FIFO", [](Bytes&) {}, 'm', "File is no ordinary file", 0, "fifo.d64"},
+        {"directory loop", [&](Bytes& im) { at(im, 18, 1, 0) = 18, at(im, 18, 1, 1) = 1; }, 'm', "BAM not valid", 0},
+        {"file loop", [&](Bytes& im) { at(im, 19, 10, 0) = 19, at(im, 19, 10, 1) = 0; }, 'r', readError, 12},
+        {"link off disk", [&](Bytes& im) { at(im, 19, 0, 0) = 40; }, 'r', readError, 12},
+        {"start off disk", [&](Bytes& im) { at(im, 18, 1, 3) = 36; }, 'r', readError, 12},
+        {"SEQ file", [&](Bytes& im) { at(im, 18, 1, 2) = 0x81; }, 'r', "Filetype is not loadable", 12},
+        {"count disagrees", [&](Bytes& im) { at(im, 18, 0, 4 * 30)++; }, 's', "BAM not valid", 12},
+        {"file block marked free", [&](Bytes& im) { at(im, 18, 0, 77) |= 1, at(im, 18, 0, 76)++; }, 'S', "BAM not valid", 12},
+        {"directory block marked free", [&](Bytes& im) { at(im, 18, 0, 73) |= 2, at(im, 18, 0, 72)++; }, 's', "BAM not valid", 12},
         {"only track 18 free",
-         [&](Img& im) { for (int t = 1; t <= 35; t++) std::fill_n(&at(im, 18, 0, 4 * t), t == 18 ? 0 : 4, 0); }, 's',
+         [&](Bytes& im) { for (int t = 1; t <= 35; t++) std::fill_n(&at(im, 18, 0, 4 * t), t == 18 ? 0 : 4, 0); }, 's',
          "Insufficient space available on disk", 12},
-        {"scratched name is free", [&](Img& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 13},
+        {"scratched name is free", [&](Bytes& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 13},
         // The rewrite moves entries up past empty slots and leaves no stale copy behind them.
-        {"empty slots", [&](Img& im) { at(im, 18, 1, 64 + 5) = at(im, 18, 1, 96 + 5) = 0; }, 's', nullptr, 11},
-        {"long names", [](Img&) {}, 'l', nullptr, 15},
-        {"directory full", [](Img&) {}, 's', "No free sectors in directory. Not possible to write new direcotry.", 144,
+        {"empty slots", [&](Bytes& im) { at(im, 18, 1, 64 + 5) = at(im, 18, 1, 96 + 5) = 0; }, 's', nullptr, 11},
+        {"long names", [](Bytes&) {}, 'l', nullptr, 15},
+        {"directory full", [](Bytes&) {}, 's', "No free sectors in directory. Not possible to write new direcotry.", 144,
          nullptr, 144},
-        {"directory goes on past 144 entries",
-         [&](Img& im) {
-             uint8_t* link = &at(im, 18, chain(im, 18, 1).back() & 255, 0);
-             link[0] = 19, link[1] = 0;
-         },
-         'm',
-         "BAM not valid", 0, nullptr, 144},
+        {"directory goes on past 144 entries",  // its last block linked to 19/0
+         [&](Bytes& im) { at(im, 18, chain(im, 18, 1).back() & 255, 1) = 0, at(im, 18, chain(im, 18, 1).back() & 255, 0) = 19; },
+         'm', "BAM not valid", 0, nullptr, 144},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -108,11 +169,11 @@ TEST(D64, CorruptAndUnusualImages) {
         TempDir d;
         mkfifo((d.path / "fifo.d64").c_str(), 0644);
         fs::path p = makeImage(d, files);
-        Img im = readBytes(p);
+        Bytes im = readBytes(p);
         c.damage(im);
         writeBytes(p, im);
         DiskDrive drive;
-        Img out;
+        Bytes out;
         const fs::path image = c.path ? d.path / c.path : p;
         bool ok = drive.mountD64(image);
         if (c.op == 'r') ok = drive.readFile("A", out);
@@ -135,18 +196,18 @@ TEST(D64, CorruptAndUnusualImages) {
 TEST(D64, RandomSavesKeepTheImageValid) {
     TempDir d;
     fs::path p = makeImage(d, {{"N0", 10}});
-    Img im = readBytes(p);
+    Bytes im = readBytes(p);
     im[size_t(offset(18, 1)) + 2] = 0xC2;  // locked: a replace leaves a plain PRG
     writeBytes(p, im);
     DiskDrive drive;
     drive.mountD64(p);
     std::mt19937 rng(7);
-    std::map<std::string, Img> files{{"N0", prg(0x0801, 10, 1)}};
+    std::map<std::string, Bytes> files{{"N0", prg(0x0801, 10, 1)}};
     for (int i = 0; i < 300; i++) {
         const std::string name = "N" + std::to_string(rng() % 24);
         const bool replace = rng() % 2;
-        Img bytes = prg(int(rng() % 0x1000), rng() % 3 ? rng() % 3000 : rng() % 60000, unsigned(i));
-        const Img before = readBytes(p);
+        Bytes bytes = prg(int(rng() % 0x1000), rng() % 3 ? rng() % 3000 : rng() % 60000, unsigned(i));
+        const Bytes before = readBytes(p);
         const int need = int((bytes.size() + 253) / 254);
         const bool exists = files.count(name);
         const int oldBlocks = exists ? int((files[name].size() + 253) / 254) : 0;
@@ -154,7 +215,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
         const bool ok = drive.writeFile((replace ? "@:" : "") + name, bytes);
         ASSERT_EQ(ok, fits && (replace || !exists)) << i << " " << drive.error;
         if (ok) files[name] = bytes;
-        const Img after = readBytes(p);
+        const Bytes after = readBytes(p);
         ASSERT_EQ(validate(after), "") << i;
         for (int t = 1; t <= 35; t++)
             for (int s = 0; s < sectors(t) && t != 18 && ok && need <= freeBlocks(before); s++) {
@@ -177,8 +238,8 @@ TEST(D64, RandomSavesKeepTheImageValid) {
 TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     TempDir d;
     fs::create_directory(d.path / "host");
-    const std::pair<const char*, Img> hostFiles[] = {
-        {"GAME.PRG", Img(300, 7)}, {"demo.prg", Img(254, 1)}, {"empty.prg", {}}, {"notes.txt", Img(10, 0)}, {"\xC1.prg", {1, 2, 3}}};
+    const std::pair<const char*, Bytes> hostFiles[] = {
+        {"GAME.PRG", Bytes(300, 7)}, {"demo.prg", Bytes(254, 1)}, {"empty.prg", {}}, {"notes.txt", Bytes(10, 0)}, {"\xC1.prg", {1, 2, 3}}};
     for (const auto& [name, bytes] : hostFiles) writeBytes(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
     writeBytes(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
@@ -187,10 +248,10 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     ASSERT_TRUE(host.mountDirectory((d.path / "host").string()));
     ASSERT_TRUE(image.mountD64((d.path / "t.d64").string()));
     EXPECT_EQ(host.diskName() + "|" + image.diskName() + "|" + image.diskId(), "host|MY DISK|Q0\xA0" "2A");
-    Img f000(8194, 5);
+    Bytes f000(8194, 5);
     f000[0] = 0x00, f000[1] = 0xF0;
     // Drive, r read by name, i read row 1 (demo), w write; the bytes read, "ok" or the error.
-    const std::tuple<DiskDrive*, char, std::string, Img, std::string> cases[] = {
+    const std::tuple<DiskDrive*, char, std::string, Bytes, std::string> cases[] = {
         {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "", {}, "254"}, {&host, 'r', "empty", {}, "Cannot read file"},
         {&host, 'r', "fifo", {}, "Cannot read file"}, {&host, 'r', "nothere", {}, "File not found"},
         {&host, 'r', "../host/demo", {}, "Invalid file name"}, {&host, 'w', "x", {1}, "Nothing to save"},
@@ -202,7 +263,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
         {&empty, 'r', "P", {}, "Disk is not mounted"}, {&empty, 'w', "P", {1, 2}, "Disk is not mounted"},
     };
     for (const auto& [drive, op, name, bytes, want] : cases) {
-        Img out;
+        Bytes out;
         const bool ok = op == 'w'   ? drive->writeFile(name, bytes)
                         : op == 'i' ? drive->readFile(1, out)
                                     : drive->readFile(name, out);

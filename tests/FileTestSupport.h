@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -41,6 +42,16 @@ inline void writeBytes(const std::filesystem::path& p, const Bytes& bytes) {
 inline void writeText(const std::filesystem::path& p, const std::string& text = "x") {
     std::filesystem::create_directories(p.parent_path());
     writeBytes(p, Bytes(text.begin(), text.end()));
+}
+
+// What a shell command prints on its standard output.
+inline std::string commandOutput(const std::string& command) {
+    std::string out;
+    FILE* f = popen(command.c_str(), "r");
+    char buf[65536];
+    for (size_t n; f && (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    if (f) pclose(f);
+    return out;
 }
 
 // RGBA pixels of a decoded picture, empty when it does not decode.

@@ -41,18 +41,6 @@ struct Reduced {
     int at(int a) const { return m->ram[a]; }
 };
 
-struct Petscii {
-    std::unique_ptr<Machine> m = std::make_unique<Machine>();
-    Palette pal;
-    PetsciiConverter conv;
-    std::mt19937 rng{3};
-    Petscii() {
-        m->loadAssets(VORLIX_ASSET_DIR);
-        m->reset();
-        conv.SetPalette(pal.rgb);
-    }
-};
-
 // Shapes anyone can check by eye, in both Liberation faces.
 TEST(FontImport, LettersHaveTheirShapes) {
     for (auto [face, stroke, size] : {std::tuple{"LiberationSans-Regular.ttf", 'l', 8}, {"LiberationMono-Regular.ttf", '!', 12}}) {
@@ -154,28 +142,34 @@ TEST(FontImport, CharsetOpeningAndCancel) {
 // pattern); a solid picture takes a space or a reversed space. Store points the VIC at the set the codes were
 // matched against, so the screen shows the preview; the current set (2) stays where it is.
 TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
+    // The set, colours, background, detail, no letters; the colours drawn at random for each cell, the background
+    // (-1: any) and the code (-1: random codes); the VIC's bank, $D018 and mode before, the bank and $D018 after Store.
     struct Case {
         int set, colors, background;
         float detail;
         bool noLetters;
-        std::vector<int> fg;             // chosen at random for each cell
-        int bg, code;                    // code -1: drawn from random codes; bg -1: any
-        int bank, d018, mode, wantBank, wantD018;  // the VIC before and after Store
+        std::vector<int> fg;
+        int bg, code, bank, d018, mode, wantBank, wantD018;
     } cases[] = {
         {0, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 1, 0x45, 0, 0, 0x15},
         {1, 2, 0, 1.0f, false, {2, 5, 7, 14}, 0, -1, 1, 0x45, 0, 0, 0x17},
-        {0, 0, 0, 0.8f, false, {1}, 0, -1, 3, 0x14, 3, 2, 0x14},
+        {0, 0, 0, 0.8f, false, {1}, 0, -1, 3, 0x14, 3, 2, 0x14}, {0, 2, 7, 0.5f, false, {7}, 7, 32, 0, 0x14, 0, 0, 0x14},
         {1, 1, 11, 0.5f, false, {0, 12, 15, 1}, 11, -1, 2, 0xF1, 0, 2, 0xF7},
         {0, 2, -1, 0.5f, false, {0}, 0, 32, 0, 0x2B, 4, 0, 0x25},  // every background scores 0: the first allowed
-        {0, 2, -1, 0.5f, false, {5}, 0, 160, 0, 0x14, 0, 0, 0x14},
-        {0, 0, -1, 0.5f, false, {1}, 0, 160, 0, 0x14, 0, 0, 0x14},
+        {0, 2, -1, 0.5f, false, {5}, 0, 160, 0, 0x14, 0, 0, 0x14}, {0, 0, -1, 0.5f, false, {1}, 0, 160, 0, 0x14, 0, 0, 0x14},
         {0, 1, 5, 0.5f, true, {12}, 0, 160, 0, 0x14, 0, 0, 0x14},  // 5 is no grey: automatic
-        {0, 2, 7, 0.5f, false, {7}, 7, 32, 0, 0x14, 0, 0, 0x14},
         {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 1, 0x38, 3, 1, 0x38},
         {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 0, 0x1C, 4, 0, 0x1C},
         {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 2, 0x14, 0, 2, 0x14},
     };
-    Petscii f;
+    struct {
+        std::unique_ptr<Machine> m = std::make_unique<Machine>();
+        Palette pal;
+        PetsciiConverter conv;
+        std::mt19937 rng{3};
+    } f;
+    f.m->loadAssets(VORLIX_ASSET_DIR);
+    f.conv.SetPalette(f.pal.rgb);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.set << " " << c.colors << " " << c.background << " " << c.d018);
         for (int a = 0; a < 65536; ++a) f.m->ram[a] = u8(f.rng());
