@@ -77,13 +77,14 @@ Bytes prg(int start, size_t len, unsigned seed = 1) {
     return b;
 }
 
-// A blank image with files saved by the drive.
-fs::path makeImage(const TempDir& d, const std::vector<std::pair<std::string, size_t>>& files) {
+// A blank image with files saved by the drive, then files F<n> of `len` bytes up to `count` files.
+fs::path makeImage(const TempDir& d, std::vector<std::pair<std::string, size_t>> files, size_t count = 0, size_t len = 1) {
     fs::path p = d.path / "t.d64";
     writeBytes(p, DiskDrive::blankD64("test", "1"));
     DiskDrive drive;
     drive.mountD64(p);
     unsigned seed = 0;
+    for (size_t i = files.size(); i < count; i++) files.push_back({"F" + std::to_string(i), len});
     for (auto& [name, len] : files) EXPECT_TRUE(drive.writeFile(name, prg(0x0801, len, ++seed))) << drive.error;
     return p;
 }
@@ -93,7 +94,7 @@ fs::path makeImage(const TempDir& d, const std::vector<std::pair<std::string, si
 // Where the drive lays a file's blocks, with the last block's link byte (bytes used + 1); 144 small files
 // grow the directory from 18/1 in steps of three sectors.
 TEST(D64, SavesLayBlocksLikeTheDrive) {
-    const std::tuple<int, size_t, const char*> cases[] = {
+    const std::tuple<size_t, size_t, const char*> cases[] = {
         {1, 8000, "19/0 19/10 19/1 19/11 19/2 19/12 19/3 19/13 19/4 19/14 19/5 19/15 19/6 19/16 19/7 19/17 19/8 19/18 "
                   "19/9 20/0 20/10 20/1 20/11 20/2 20/12 20/3 20/13 20/4 20/14 20/5 20/15 20/6 :129 | 18/1 :255"},
         {1, 252, "19/0 :255 | 18/1 :255"}, {1, 253, "19/0 19/10 :2 | 18/1 :255"}, {1, 0, "19/0 :3 | 18/1 :255"},
@@ -102,9 +103,7 @@ TEST(D64, SavesLayBlocksLikeTheDrive) {
     };
     for (auto [count, len, want] : cases) {
         TempDir d;
-        std::vector<std::pair<std::string, size_t>> files;
-        for (int i = 0; i < count; i++) files.push_back({"F" + std::to_string(i), len});
-        const Bytes im = readBytes(makeImage(d, files));
+        const Bytes im = readBytes(makeImage(d, {}, count, len));
         const uint8_t* e = &im[size_t(offset(18, 1))];
         std::string got;
         for (int from : {e[3] << 8 | e[4], 18 << 8 | 1}) {
@@ -134,12 +133,10 @@ TEST(D64, CorruptAndUnusualImages) {
         int files = 12;
     } cases[] = {
         {"one byte more", [](Bytes& im) { im.push_back(0); }, 'm', "Unknown D64-disk format", 0},
-        {"truncated", [](Bytes& im) { im.resize(100000); }, 'm', "Unknown D64-disk format", 0},
         {"40 tracks", [](Bytes& im) { im.resize(196608); }, 'm', "40 Track disk with no error bytes is not supported", 0},
         {"40 tracks, error bytes", [](Bytes& im) { im.resize(197376); }, 'm', "40 Track disk with error bytes is not supported", 0},
         {"error bytes", [](Bytes& im) { im.resize(175531); }, 's', "Disk is mounted as read only", 12},
         {"missing", [](Bytes&) {}, 'm', "Unable to open file", 0, "missing.d64"},
-        {"directory", [](Bytes&) {}, 'm', "File is no ordinary file", 0, "."},
         {"FIFO", [](Bytes&) {}, 'm', "File is no ordinary file", 0, "fifo.d64"},
         {"directory loop", [&](Bytes& im) { at(im, 18, 1, 0) = 18, at(im, 18, 1, 1) = 1; }, 'm', "BAM not valid", 0},
         {"file loop", [&](Bytes& im) { at(im, 19, 10, 0) = 19, at(im, 19, 10, 1) = 0; }, 'r', readError, 12},
@@ -164,11 +161,9 @@ TEST(D64, CorruptAndUnusualImages) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<std::pair<std::string, size_t>> files = {{"A", 600}, {"B", 10}};
-        for (int i = 2; i < c.files; i++) files.push_back({"F" + std::to_string(i), 1});
         TempDir d;
         mkfifo((d.path / "fifo.d64").c_str(), 0644);
-        fs::path p = makeImage(d, files);
+        fs::path p = makeImage(d, {{"A", 600}, {"B", 10}}, size_t(c.files));
         Bytes im = readBytes(p);
         c.damage(im);
         writeBytes(p, im);
