@@ -20,12 +20,8 @@ namespace {
 // settings and its layout; with no video driver, or Mesa offering no context of the version it asks for, it exits
 // with 1 and writes nothing.
 TEST(Program, SnapshotRunWithoutFontsAndVideoOrGlFailures) {
-    const struct {
-        const char *env, *error;
-        int code;
-    } rows[] = {{"", "", 0},
-                {"SDL_VIDEODRIVER=no-such-driver", "SDL_Init failed: ", 1},
-                {"MESA_GL_VERSION_OVERRIDE=2.1", "failed", 1}};
+    const struct { const char *env, *error; int code; } rows[] = {{"", "", 0},
+        {"SDL_VIDEODRIVER=no-such-driver", "SDL_Init failed: ", 1}, {"MESA_GL_VERSION_OVERRIDE=2.1", "failed", 1}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.env);
         TempDir t;

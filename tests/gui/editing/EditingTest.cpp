@@ -26,7 +26,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -229,11 +228,6 @@ Memory snapshot(const Machine& m) {
     mem.insert(mem.end(), m.vic, m.vic + 47);
     return mem;
 }
-int differences(const Memory& a, const Memory& b) {
-    int n = 0;
-    for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
-    return n;
-}
 double ms(clockid_t clock) {
     timespec ts{};
     clock_gettime(clock, &ts);
@@ -254,11 +248,7 @@ fs::path g_config;
 
 // Every window: its title, where the main menu offers it, where its toolbar button lies (x at UI scale 1).
 // The font import is offered by the character set window; the picture import, in a submenu, floats.
-const struct WindowRow {
-    bool App::*flag;
-    const char *title, *menu, *item;
-    float toolbarX = -1;
-} kWindows[] = {
+const struct WindowRow { bool App::*flag; const char *title, *menu, *item; float toolbarX = -1; } kWindows[] = {
     {&App::showMountDisk, "Mount disk", "File", "Mount disk..."},
     {&App::showPreferences, "Preferences", "Edit", "Preferences..."},
     {&App::showCharsetConverter, "Convert bitmap to charset", "Edit", "Convert bitmap to charset..."},
@@ -287,18 +277,14 @@ void setAllWindows(App& a, bool open) {
 // control of the bars is reachable, and the screen window fills its tile.
 void checkLayout(float scale) {
     SCOPED_TRACE("scale " + std::to_string(scale));
-    struct Rect {
-        std::string name;
-        float x0, y0, x1, y1;
-    };
-    std::vector<Rect> r;
     std::vector<const char*> names = {"##MainMenuBar", "##toolbar", "##statusbar", "##tools", "Screen"};
     for (const WindowRow& row : kWindows)
         if (row.title) names.push_back(row.title);
+    std::vector<ImRect> r;
     for (const char* n : names) {
         ImGuiWindow* w = findWindow(n);
         ASSERT_TRUE(w && w->WasActive) << n << " not drawn";
-        r.push_back({n, w->Pos.x, w->Pos.y, w->Pos.x + w->Size.x, w->Pos.y + w->Size.y});
+        r.push_back(w->Rect());
     }
     // The menu bar's frame reaches half a pixel beyond the main window.
     const float right = ImGui::GetIO().DisplaySize.x + 1.5f;
@@ -310,21 +296,15 @@ void checkLayout(float scale) {
     ImGuiWindow* w = tools->DC.ChildWindows.Size ? tools->DC.ChildWindows[0] : tools;
     EXPECT_LE(w->DC.CursorMaxPos.y, w->Pos.y + w->Size.y + w->ScrollMax.y - w->Scroll.y + 0.5f) << "tools content";
     // The screen window follows the scale and the main window's size.
-    const Rect &bar = r[1], &status = r[2], &left = r[3], &scr = r[4];
-    ImVec4 tile = Compat::DefaultWindowRect(
-        "Screen", ImVec4(left.x1, bar.y1, ImGui::GetIO().DisplaySize.x - left.x1, status.y0 - bar.y1));
-    for (auto [what, got, limit] : {std::tuple{"Screen left", scr.x0, left.x1},
-                                    {"Screen top", scr.y0, bar.y1},
-                                    {"Screen bottom", scr.y1, tile.y + tile.w},
-                                    {"Screen right", scr.x1, tile.x + tile.z}})
-        EXPECT_NEAR(got, limit, 1) << what;
-    // Shared edges and sub-pixel rounding do not count.
+    const ImRect &bar = r[1], &status = r[2], &left = r[3], &scr = r[4];
+    const float width = ImGui::GetIO().DisplaySize.x - left.Max.x;
+    ImVec4 tile = Compat::DefaultWindowRect("Screen", ImVec4(left.Max.x, bar.Max.y, width, status.Min.y - bar.Max.y));
+    const ImVec4 want(left.Max.x, bar.Max.y, tile.x + tile.z, tile.y + tile.w);
+    for (float d : {scr.Min.x - want.x, scr.Min.y - want.y, scr.Max.x - want.z, scr.Max.y - want.w})
+        EXPECT_NEAR(d, 0, 1) << "Screen left, top, right, bottom";
+    for (ImRect& q : r) q.Expand(-0.25f);  // shared edges and sub-pixel rounding do not count
     for (size_t i = 0; i < r.size(); ++i)
-        for (size_t j = i + 1; j < r.size(); ++j) {
-            const Rect &a = r[i], &b = r[j];
-            EXPECT_FALSE(a.x0 < b.x1 - 0.5f && b.x0 < a.x1 - 0.5f && a.y0 < b.y1 - 0.5f && b.y0 < a.y1 - 0.5f)
-                << a.name << " overlaps " << b.name;
-        }
+        for (size_t j = i + 1; j < r.size(); ++j) EXPECT_FALSE(r[i].Overlaps(r[j])) << names[i] << " overlaps " << names[j];
 }
 
 // Compares the screen area as drawn with the renderer's frame at the same zoom.
@@ -383,8 +363,7 @@ Script drawing(App& a) {
     const Memory before = snapshot(a.machine);
     // Background colour 2: right click on the tools bar's palette cell (row 1, left).
     co_await clickAt(inBar("##tools", 9 + 12, 345 + 40 + 19 * 1 + 7), 3);
-    EXPECT_EQ(a.machine.vic[0x21] & 15, 2) << "background by right click";
-    EXPECT_EQ(a.machine.pen, 14) << "pen kept by the right click";
+    EXPECT_EQ(std::pair(a.machine.vic[0x21] & 15, int(a.machine.pen)), std::pair(2, 14)) << "background, pen kept";
     const Memory afterBg = snapshot(a.machine);
     // The click on the tools bar handed the keyboard back to the screen.
     co_await keys(XK_l);
@@ -392,15 +371,14 @@ Script drawing(App& a) {
     co_await clickAt(inBar("##tools", 18 + 12, 62 + 12));
     EXPECT_EQ(a.editor.tool, 3) << "freehand button";
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_EQ(differences(snapshot(a.machine), before), 0) << "Ctrl+Alt+Z";
+    EXPECT_TRUE(snapshot(a.machine) == before) << "Ctrl+Alt+Z";
     co_await keys(XK_Control_L, XK_Alt_L, XK_y);
-    EXPECT_EQ(differences(snapshot(a.machine), afterBg), 0) << "Ctrl+Alt+Y";
+    EXPECT_TRUE(snapshot(a.machine) == afterBg) << "Ctrl+Alt+Y";
     // Behind a modal popup the chords do nothing; Escape closes it.
     a.message("Info", "modal");
     co_await frames(4);
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_EQ(differences(snapshot(a.machine), afterBg), 0) << "undo behind the popup";
-    EXPECT_EQ(a.popups.size(), 1u);
+    EXPECT_TRUE(snapshot(a.machine) == afterBg && a.popups.size() == 1) << "undo behind the popup";
     co_await keys(XK_Escape);
     EXPECT_TRUE(a.popups.empty()) << "popup after Escape";
     a.focusScreen = true;
@@ -434,8 +412,7 @@ Script drawing(App& a) {
     a.focusScreen = true;
     co_await frames(4);
     co_await keys(XK_Escape);
-    EXPECT_FALSE(a.editor.pasting);
-    EXPECT_TRUE(a.editor.hasSelection);
+    EXPECT_EQ(std::pair(a.editor.pasting, a.editor.hasSelection), std::pair(false, true)) << "first Escape";
     co_await keys(XK_Escape);
     EXPECT_FALSE(a.editor.hasSelection);
 }
@@ -493,9 +470,7 @@ Script charEditorHelpAbout(App& a) {
 
 // Ids of the mount-disk window's widgets: the tab of a device, or a widget in it.
 ImGuiID mountDiskId(int d, const char* label) {
-    char tab[24];
-    std::snprintf(tab, sizeof tab, "Device %d", d + 8);
-    ImGuiID id = ImHashStr(tab, 0, idIn("Mount disk", "##drives"));
+    const ImGuiID id = ImHashStr(("Device " + std::to_string(d + 8)).c_str(), 0, idIn("Mount disk", "##drives"));
     return label ? ImHashStr(label, 0, ImHashData(&d, sizeof d, id)) : id;
 }
 
@@ -511,8 +486,7 @@ Script drives(App& a) {
     Actions::openDropped(a, (disks.path / "peer.d64").string());
     Actions::openDropped(a, (disks.path / "blank.d64").string());
     co_await frames(6);
-    const int device = 0;
-    ImGuiID table = ImHashStr("files", 0, ImHashData(&device, sizeof device, mountDiskId(0, nullptr)));
+    const ImGuiID table = mountDiskId(0, "files");
     co_await clickItem(childName("Mount disk", "files", table), ImHashStr("3##f0", 0, table));
     co_await clickItem("Mount disk", mountDiskId(0, "Load"));
     EXPECT_TRUE(std::equal(file.begin() + 2, file.end(), a.machine.ram + 0xC000));
@@ -555,11 +529,7 @@ Script spritesAndRegisters(App& a) {
     auto field = [regs](int row) { return ImHashStr("##v", 0, ImHashData(&row, sizeof row, regs)); };
     a.machine.vic[1] = 0x34;
     enum End { Return, ClickD001, ClickTitle, Escape, Hide };
-    const struct {
-        const char* typed;
-        End end;
-        int value;
-    } rows[] = {{"", ClickD001, 0x66}, {"9", Hide, 0x66},       {"5", Escape, 0x66},
+    const struct { const char* typed; End end; int value; } rows[] = {{"", ClickD001, 0x66}, {"9", Hide, 0x66},       {"5", Escape, 0x66},
                 {"fff", Return, 0xFF}, {"7", ClickD001, 0x07}, {"ab", ClickTitle, 0xAB}};
     for (const auto& r : rows) {
         a.machine.vic[0] = 0x12;
@@ -657,10 +627,10 @@ Script assembler(App& a) {
     // The processor window opened on top: a click on its title bar gives it the keys.
     co_await clickAt(titleBar("Processor###Processor"));
     for (KeySym k : {XK_Down, XK_Down, XK_Down, XK_Down, XK_Down, XK_Down, XK_F5, XK_F9}) co_await keys(k);
-    EXPECT_EQ((std::vector<int>{a.cpu.pc, a.cpu.a, a.cpu.x, a.cpu.y, a.machine.ram[0xC100]}),
-              (std::vector<int>{0xC00A, 0x42, 0, 5, 0}));
-    EXPECT_EQ(a.cpu.breakpoints.size(), 1u);
-    EXPECT_FALSE(a.cpuRunning);
+    // pc, a, x, y, $C100, breakpoints, running
+    EXPECT_EQ((std::vector<int>{a.cpu.pc, a.cpu.a, a.cpu.x, a.cpu.y, a.machine.ram[0xC100],
+                                int(a.cpu.breakpoints.size()), a.cpuRunning}),
+              (std::vector<int>{0xC00A, 0x42, 0, 5, 0, 1, 0}));
     a.showProcessor = a.showAssembler = false;
     co_await frames(2);
 }
@@ -674,17 +644,15 @@ Script pictureImport(App& a) {
     std::vector<u32> pic(90 * 60);
     for (int i = 0; i < 90 * 60; ++i) pic[i] = (i % 90 / 10 + i / 900) % 3 ? 0xFF20C0F0u : 0xFF402010u;
     stbi_write_png(png.c_str(), 90, 60, 4, pic.data(), 90 * 4);
-    SDL_Event e{};  // as the window system delivers a drop
-    e.type = SDL_DROPFILE;
-    e.drop.file = SDL_strdup(png.c_str());
-    e.drop.windowID = SDL_GetWindowID(programWindow());
+    // As the window system delivers a drop.
+    SDL_Event e{.drop = {SDL_DROPFILE, 0, SDL_strdup(png.c_str()), SDL_GetWindowID(programWindow())}};
     SDL_PushEvent(&e);
     co_await frames(8);
     fs::remove(png);
     co_await clickItem("Import PC image", idIn("Import PC image", "OK"));
     const Memory imported = snapshot(a.machine);
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
-    EXPECT_EQ(differences(snapshot(a.machine), before), 0) << "import undone";
+    EXPECT_TRUE(snapshot(a.machine) == before) << "import undone";
     // What the default conversion of the dropped picture stores.
     const ImportPicState& st = importPicState();
     auto m = std::make_unique<Machine>(a.machine);
@@ -692,7 +660,7 @@ Script pictureImport(App& a) {
     r->SetPalette(a.palette.rgb);
     r->Reduce(ColorReducer::Resize(st.pixels.data(), st.width, st.height, 160, true, false), 160, 2, 1, -1);
     r->Store(*m);
-    EXPECT_EQ(differences(snapshot(*m), imported), 0) << "import as the default conversion";
+    EXPECT_TRUE(snapshot(*m) == imported) << "import as the default conversion";
 }
 
 // Every window open: minimised and restored, the layout is as it was. Then the timed frames: zoom 8, grid on,
@@ -726,18 +694,13 @@ Script popupsAndQuit(App& a) {
     a.message("Error", "two");
     a.confirm("Question", "go?", [&a] { a.message("Success!", "from the answer"); });
     a.message("Info", "waiting");
-    SDL_Event q{};
-    q.type = SDL_QUIT;
+    SDL_Event q{SDL_QUIT};
     for (int i = 0; i < 2; ++i) {
         SDL_PushEvent(&q);
         co_await frames(2);
     }
     EXPECT_EQ(a.popups.size(), 5u);
-    const struct {
-        KeySym key;
-        const char* shown;
-        size_t left;
-    } rows[] = {{XK_Return, "Error", 4}, {XK_Escape, "Error", 3}, {XK_KP_Enter, "Question", 3},
+    const struct { KeySym key; const char* shown; size_t left; } rows[] = {{XK_Return, "Error", 4}, {XK_Escape, "Error", 3}, {XK_KP_Enter, "Question", 3},
                 {XK_Return, "Info", 2},  {XK_Escape, "Exit Vorlix?", 1}, {XK_Return, "Success!", 0}};
     for (const auto& r : rows) {
         co_await frames(2);
@@ -790,11 +753,9 @@ TEST(Editing, ThroughRealPointerAndKeysWithFrameTimes) {
     key(XK_Return, false);
     EXPECT_TRUE(g_quitAnswered) << "the program ended before the script did";
     XCloseDisplay(g_dpy);
-    ASSERT_GT(g_frameCpuMs, 0);
-    ASSERT_GT(g_monitorCpuMs, 0);
-    std::printf("frame at zoom 8 with grid, every window open: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms "
-                "CPU); idle %.1f fps\n",
-                g_frameCpuMs, g_frameWallMs, g_idleFps);
+    ASSERT_TRUE(g_frameCpuMs > 0 && g_monitorCpuMs > 0);
+    std::printf("frame at zoom 8 with grid, every window open: %.3f ms main-thread CPU, %.3f ms wall "
+                "(budget 3 ms CPU); idle %.1f fps\n", g_frameCpuMs, g_frameWallMs, g_idleFps);
     std::printf("frame with the monitor listing: %.3f ms main-thread CPU, %.3f ms wall (budget 3 ms CPU)\n",
                 g_monitorCpuMs, g_monitorWallMs);
     EXPECT_LE(g_idleFps, 65);
