@@ -304,7 +304,8 @@ void checkLayout(float scale) {
         EXPECT_NEAR(d, 0, 1) << "Screen left, top, right, bottom";
     for (ImRect& q : r) q.Expand(-0.25f);  // shared edges and sub-pixel rounding do not count
     for (size_t i = 0; i < r.size(); ++i)
-        for (size_t j = i + 1; j < r.size(); ++j) EXPECT_FALSE(r[i].Overlaps(r[j])) << names[i] << " overlaps " << names[j];
+        for (size_t j = i + 1; j < r.size(); ++j)
+            EXPECT_FALSE(r[i].Overlaps(r[j])) << names[i] << " overlaps " << names[j];
 }
 
 // Compares the screen area as drawn with the renderer's frame at the same zoom.
@@ -419,36 +420,38 @@ Script drawing(App& a) {
 
 // Every window the main menu or the toolbar offers, opened the way a user does; then all
 // but the picture import (with the font import, which the character set window offers) laid out.
-Script openByPointer(App& a, float scale) {
-    setAllWindows(a, false);
-    a.uiScale = ImGui::GetIO().FontGlobalScale = scale;
-    a.machine.setGfxMode(3);  // the converter is offered in a bitmap mode only
-    co_await frames(5);
-    for (const WindowRow& w : kWindows) {
-        if (!w.menu) continue;
-        co_await findItem("##MainMenuBar", w.menu, true);
-        co_await tap();
-        // The picture import lies in a submenu that opens as the pointer rests on it.
-        const bool sub = !w.title;
-        if (sub) {
-            co_await findItem("##Menu_00", "Load", false);
-            co_await frames(2);
+Script openByPointer(App& a) {
+    for (float scale : {2.0f, 1.0f}) {
+        setAllWindows(a, false);
+        a.uiScale = ImGui::GetIO().FontGlobalScale = scale;
+        a.machine.setGfxMode(3);  // the converter is offered in a bitmap mode only
+        co_await frames(5);
+        for (const WindowRow& w : kWindows) {
+            if (!w.menu) continue;
+            co_await findItem("##MainMenuBar", w.menu, true);
+            co_await tap();
+            // The picture import lies in a submenu that opens as the pointer rests on it.
+            const bool sub = !w.title;
+            if (sub) {
+                co_await findItem("##Menu_00", "Load", false);
+                co_await frames(2);
+            }
+            co_await findItem(sub ? "##Menu_01" : "##Menu_00", w.item, false);
+            co_await tap();
+            EXPECT_TRUE(a.*w.flag) << w.item << " at scale " << scale;
         }
-        co_await findItem(sub ? "##Menu_01" : "##Menu_00", w.item, false);
-        co_await tap();
-        EXPECT_TRUE(a.*w.flag) << w.item << " at scale " << scale;
+        FileIO::cancel();  // the picker the picture import offers at first
+        a.showImportPicture = false;
+        for (const WindowRow& w : kWindows)
+            for (bool open : {false, true}) {
+                if (w.toolbarX < 0) break;
+                co_await clickAt(inBar("##toolbar", w.toolbarX + 11, 8 + 11));
+                EXPECT_EQ(a.*w.flag, open) << "toolbar button of " << w.title << ", scale " << scale;
+            }
+        a.showImportCharset = true;
+        co_await frames(5);
+        checkLayout(scale);
     }
-    FileIO::cancel();  // the picker the picture import offers at first
-    a.showImportPicture = false;
-    for (const WindowRow& w : kWindows)
-        for (bool open : {false, true}) {
-            if (w.toolbarX < 0) break;
-            co_await clickAt(inBar("##toolbar", w.toolbarX + 11, 8 + 11));
-            EXPECT_EQ(a.*w.flag, open) << "toolbar button of " << w.title << ", scale " << scale;
-        }
-    a.showImportCharset = true;
-    co_await frames(5);
-    checkLayout(scale);
 }
 
 // A pixel painted in the character editor, into the RAM set at $3000; Help and About.
@@ -718,17 +721,9 @@ Script popupsAndQuit(App& a) {
 }
 
 Script editing(App& a) {
-    co_await drawing(a);
-    co_await openByPointer(a, 2);
-    co_await openByPointer(a, 1);
-    co_await charEditorHelpAbout(a);
-    co_await drives(a);
-    co_await spritesAndRegisters(a);
-    co_await monitor(a);
-    co_await assembler(a);
-    co_await pictureImport(a);
-    co_await layoutAndTiming(a);
-    co_await popupsAndQuit(a);
+    for (Script (*step)(App&) : {drawing, openByPointer, charEditorHelpAbout, drives, spritesAndRegisters, monitor,
+                                 assembler, pictureImport, layoutAndTiming, popupsAndQuit})
+        co_await step(a);
 }
 
 }  // namespace
