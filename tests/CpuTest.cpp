@@ -74,15 +74,12 @@ TEST(CPU6502, LineAssembler) {
     CPU6502 cpu(*m);
     for (auto [pc, line, expect] : cases) {
         std::memset(m->ram, 0xEE, sizeof m->ram);
-        std::string error, got;
+        std::string error;
         const int n = cpu.assemble(pc, line, true, &error);
-        for (int i = 0; i < 3; i++) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, i ? " %02X" : "%02X", m->ram[u16(pc + i)]);
-            got += i < n ? hex : "";
-            EXPECT_TRUE(i < n || m->ram[u16(pc + i)] == 0xEE) << line;
-        }
-        EXPECT_EQ(n ? got : error, expect) << line;
+        char hex[10];  // the bytes written, then EE where nothing was
+        std::snprintf(hex, sizeof hex, "%02X %02X %02X ", m->ram[pc], m->ram[u16(pc + 1)], m->ram[u16(pc + 2)]);
+        EXPECT_EQ(n ? std::string(hex, size_t(3 * n - 1)) : error, expect) << line;
+        EXPECT_EQ(std::string(hex + 3 * n), std::string("EE EE EE ").substr(size_t(3 * n))) << line;
     }
 }
 
@@ -90,8 +87,7 @@ TEST(CPU6502, LineAssembler) {
 TEST(CPU6502, FunctionalTestReachesSuccessTrap) {
     auto m = std::make_unique<Machine>();
     CPU6502 cpu(*m);
-    Bytes image;
-    ASSERT_TRUE(Platform::readFile(VORLIX_TESTDATA_DIR "/6502/6502_functional_test.bin", image));
+    const Bytes image = readBytes(VORLIX_TESTDATA_DIR "/6502/6502_functional_test.bin");
     ASSERT_EQ(image.size(), 65536u);
     std::memcpy(m->ram, image.data(), 65536);
     cpu.pc = 0x0400;
@@ -140,25 +136,22 @@ TEST(CPU6502Peer, DisassemblyMatchesDa65AndAssemblesBack) {
         return text.rfind(".BYTE", 0) == 0 ? "---" : replaceAll(text, rules);
     };
     std::istringstream listing(commandOutput("da65 --comments 4 -i " + info + " " + bin));
-    u16 address = 0;
-    int instructions = 0;
+    int address = 0;  // 0x10000 once da65 has listed all of memory
     for (std::string line; std::getline(listing, line);) {
         const size_t semi = line.find("; ");
         if (line.empty() || line[0] == ';' || line.find(":=") != std::string::npos || semi == std::string::npos) continue;
         const size_t text = line.find_first_not_of(' ', line[0] == 'L' ? 6 : 0);
         ASSERT_EQ(std::strtol(line.c_str() + semi + 2, nullptr, 16), address) << line;
         int length;
-        const std::string ours = cpu.disassembleInstr(address, &length);
+        const std::string ours = cpu.disassembleInstr(u16(address), &length);
         EXPECT_EQ(canonical(ours), canonical(line.substr(text, semi - text))) << line;
         if (ours != "---") {
-            ASSERT_EQ(assembler.assemble(address, ours, true), length) << ours;
+            ASSERT_EQ(assembler.assemble(u16(address), ours, true), length) << ours;
             EXPECT_EQ(std::memcmp(back->ram + address, m->ram + address, size_t(length)), 0) << ours;
         }
-        address = u16(address + length);
-        instructions++;
+        address += length;
     }
-    EXPECT_EQ(address, 0);
-    EXPECT_GT(instructions, 30000);
+    EXPECT_EQ(address, 0x10000);
 }
 
 // Random straight-line programs of documented opcodes, run here and by sim65; each ends by storing A, X, Y, P
@@ -246,7 +239,6 @@ const PeerCase kPeerCases[] = {
 *=$C000
 start   LDX #$00
 loop    LDA table,X
-        STA $0400,X
         STA $05,X
         CPX #count
         BNE loop
@@ -257,7 +249,6 @@ loop    LDA table,X
         STX zpv,Y
         LDY later
         LDA $0005
-        ORA %00000101
         JSR sub
 done    RTS
 sub:    ASL
@@ -388,8 +379,7 @@ struct MonitorTest : ::testing::Test {
 
 // Every command: what follows it on the screen, the bytes at an address and the undo step taken.
 TEST_F(MonitorTest, Commands) {
-    drives[0].writeFile("EMPTY", Bytes{0x00, 0x30});  // a load address and nothing else
-    drives[2].writeFile("EMPTY", Bytes{0x00, 0x30});
+    for (int d : {0, 2}) drives[d].writeFile("EMPTY", Bytes{0x00, 0x30});  // a load address and nothing else
     const Bytes none{0xEE}, prg{0x00, 0x20, 7, 8, 9};  // none: the host load is cancelled
     struct Case {
         std::string command, screen;

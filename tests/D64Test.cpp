@@ -243,8 +243,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     ASSERT_TRUE(host.mountDirectory((d.path / "host").string()));
     ASSERT_TRUE(image.mountD64((d.path / "t.d64").string()));
     EXPECT_EQ(host.diskName() + "|" + image.diskName() + "|" + image.diskId(), "host|MY DISK|Q0\xA0" "2A");
-    Bytes f000(8194, 5);
-    f000[0] = 0x00, f000[1] = 0xF0;
+    const Bytes f000 = prg(0xF000, 8192);
     // Drive, r read by name, i read row 1 (demo), w write; the bytes read, "ok" or the error.
     const std::tuple<DiskDrive*, char, std::string, Bytes, std::string> cases[] = {
         {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "", {}, "254"}, {&host, 'r', "empty", {}, "Cannot read file"},

@@ -39,7 +39,6 @@ struct Reduced {
         r.Reduce(px, width, mode, dither, bg);
         r.Store(*m);
     }
-    int at(int a) const { return m->ram[a]; }
 };
 
 // Shapes anyone can check by eye, in both Liberation faces.
@@ -160,45 +159,43 @@ TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
         {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 0, 0x1C, 4, 0, 0x1C},
         {2, 2, 6, 0.5f, false, {2, 5, 7, 14}, 6, -1, 2, 0x14, 0, 2, 0x14},
     };
-    struct {
-        std::unique_ptr<Machine> m = std::make_unique<Machine>();
-        Palette pal;
-        PetsciiConverter conv;
-        std::mt19937 rng{3};
-    } f;
-    f.m->loadAssets(VORLIX_ASSET_DIR);
-    f.conv.SetPalette(f.pal.rgb);
+    auto m = std::make_unique<Machine>();
+    Palette pal;
+    PetsciiConverter conv;
+    std::mt19937 rng{3};
+    m->loadAssets(VORLIX_ASSET_DIR);
+    conv.SetPalette(pal.rgb);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.set << " " << c.colors << " " << c.background << " " << c.d018);
-        for (int a = 0; a < 65536; ++a) f.m->ram[a] = u8(f.rng());
-        f.m->setGfxMode(c.mode);
-        f.m->bank = u16(c.bank);
-        f.m->vic[0x18] = u8(c.d018);
-        f.conv.SetCharset(*f.m, c.set);
+        for (int a = 0; a < 65536; ++a) m->ram[a] = u8(rng());
+        m->setGfxMode(c.mode);
+        m->bank = u16(c.bank);
+        m->vic[0x18] = u8(c.d018);
+        conv.SetCharset(*m, c.set);
         u8 code[1000], col[1000];
         std::vector<u32> pic(320 * 200), shown(320 * 200);
         for (int n = 0; n < 1000; ++n) {
-            do code[n] = c.code < 0 ? u8(f.rng()) : 160;  // a blank cell has no colour to find
-            while (!std::memcmp(f.conv.charset[code[n]], "\0\0\0\0\0\0\0\0", 8));
-            col[n] = u8(c.fg[f.rng() % c.fg.size()]);
+            do code[n] = c.code < 0 ? u8(rng()) : 160;  // a blank cell has no colour to find
+            while (!std::memcmp(conv.charset[code[n]], "\0\0\0\0\0\0\0\0", 8));
+            col[n] = u8(c.fg[rng() % c.fg.size()]);
             for (int i = 0; i < 64; ++i)
                 pic[(n / 40 * 8 + i / 8) * 320 + n % 40 * 8 + i % 8] =
-                    f.pal.pixel(f.conv.charset[code[n]][i / 8] >> (7 - i % 8) & 1 ? col[n] : c.bg);
+                    pal.pixel(conv.charset[code[n]][i / 8] >> (7 - i % 8) & 1 ? col[n] : c.bg);
         }
-        f.conv.Convert(pic, PetsciiOptions{c.set, c.colors, c.background, c.detail, true, c.noLetters});
-        EXPECT_EQ(f.conv.bg, c.bg);
-        EXPECT_EQ(f.conv.Preview(), pic);
+        conv.Convert(pic, PetsciiOptions{c.set, c.colors, c.background, c.detail, true, c.noLetters});
+        EXPECT_EQ(conv.bg, c.bg);
+        EXPECT_EQ(conv.Preview(), pic);
         for (int n = 0; n < 1000; ++n) {
             int first = 0;
-            while (std::memcmp(f.conv.charset[first], f.conv.charset[code[n]], 8)) ++first;
-            ASSERT_EQ(f.conv.screen[n], c.code < 0 ? first : c.code) << n;
-            ASSERT_TRUE(c.code == 32 || f.conv.color[n] == col[n]) << n;
+            while (std::memcmp(conv.charset[first], conv.charset[code[n]], 8)) ++first;
+            ASSERT_EQ(conv.screen[n], c.code < 0 ? first : c.code) << n;
+            ASSERT_TRUE(c.code == 32 || conv.color[n] == col[n]) << n;
         }
-        f.conv.Store(*f.m, c.set);
-        EXPECT_EQ(f.m->gfxMode() * 10000 + f.m->bank * 1000 + f.m->vic[0x18], c.wantBank * 1000 + c.wantD018);
-        EXPECT_EQ(f.m->vic[0x21], f.conv.bg);
-        Vic::renderScreen(*f.m, f.pal, shown.data(), 320);
-        EXPECT_EQ(shown, f.conv.Preview());
+        conv.Store(*m, c.set);
+        EXPECT_EQ(m->gfxMode() * 10000 + m->bank * 1000 + m->vic[0x18], c.wantBank * 1000 + c.wantD018);
+        EXPECT_EQ(m->vic[0x21], conv.bg);
+        Vic::renderScreen(*m, pal, shown.data(), 320);
+        EXPECT_EQ(shown, conv.Preview());
     }
 }
 
@@ -226,14 +223,14 @@ TEST(ColorReducer, KnownResults) {
     for (int n = 0; n < 1000; ++n) {
         int c = n % 40 < 30 ? 6 : n / 40 % 2 ? 2 : 9;
         // Bitmap, screen and colour RAM bytes of the cell.
-        ASSERT_EQ(multi.at(0x2000 + n * 8) << 16 | multi.at(0x0400 + n) << 8 | multi.at(0xD800 + n),
+        ASSERT_EQ(multi.m->ram[0x2000 + n * 8] << 16 | multi.m->ram[0x0400 + n] << 8 | multi.m->ram[0xD800 + n],
                   (c == 6 ? 0 : 0x55) << 16 | (c << 4 | 6) << 8 | 6) << n;
     }
     // Two colours per cell, equal counts: the lower index takes slot 0.
     Reduced hires(320, 2, 1, -1, [](const Palette& p, int x, int) { return p.pixel(x % 8 < 4 ? 7 : 2); });
-    EXPECT_EQ(hires.at(0x2000 + 77) << 8 | hires.at(0x0400 + 500), 0xF072);
+    EXPECT_EQ(hires.m->ram[0x2000 + 77] << 8 | hires.m->ram[0x0400 + 500], 0xF072);
     Reduced mc(160, 2, 0, 0, [](const Palette& p, int x, int) { return p.pixel(x % 4 < 2 ? 2 : 7); });
-    EXPECT_EQ(mc.at(0x2000 + 77) << 8 | mc.at(0x0400 + 500), 0x5A27);
+    EXPECT_EQ(mc.m->ram[0x2000 + 77] << 8 | mc.m->ram[0x0400 + 500], 0x5A27);
     // A grey ramp takes the nearest grey; 213 lies between 171 and 255 and takes the earlier, 15.
     Reduced ramp(320, 1, 0, -1, [](const Palette&, int x, int) { return grey(std::min(x, 255)); });
     for (int x = 0; x < 320; ++x) {
