@@ -1,11 +1,7 @@
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <random>
-#include <utility>
-#include <vector>
 
-#include "core/PixelOperator.h"
 #include "tests/EditorTestSupport.h"
 
 namespace {
@@ -242,7 +238,7 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
         }
 }
 
-// Button 2 picks the colour under the pointer and draws nothing; the text tool takes the cell's
+// Button 2 picks the colour under the pointer (none outside the grid) and draws nothing; the text tool takes the cell's
 // colour RAM even in a bitmap mode. A text click moves the cursor and arms a new typing step unless
 // it lands on the cursor's own cell.
 TEST_F(EditorDrawTest, PickAndClick) {
@@ -250,7 +246,9 @@ TEST_F(EditorDrawTest, PickAndClick) {
     play({
         {"pick the ink", 3, cell, "p1 tool4 md8,8,2 mv20,20 mu20,20,2", {}, "", 0, {-1, -1}, 3},
         {"pick the paper", 3, cell, "tool4 md9,8,2", {}, "", 0, {-1, -1}, 10},
-        {"pick outside", 3, cell, "p7 tool4 md-1,8,2", {}, "", 0, {-1, -1}, 7},
+        {"pick outside the text grid", 0, {}, "p7 tool4 md-1,8,2 md8,-1,2 md320,8,2 md8,200,2", {}, "", 0, {-1, -1}, 7},
+        {"pick outside the hires grid", 3, cell, "p7 tool4 md-1,8,2 md8,-1,2 md320,8,2 md8,200,2", {}, "", 0, {-1, -1}, 7},
+        {"pick outside the multicolour grid", 4, {}, "p7 tool4 md-1,8,2 md8,-1,2 md320,8,2 md8,200,2", {}, "", 0, {-1, -1}, 7},
         {"pick with the text tool", 3, cell, "tool1 md9,8,2", {}, "", 0, {-1, -1}, 6},
         {"pick outside with the text tool", 3, cell, "p7 tool1 md320,8,2", {}, "", 0, {-1, -1}, 7},
         {"the dot tool moves the text cursor with the pointer", 0, {}, "tool2 md44,20,0 mu44,20,0", {{0x0400 + 85, 0x6C}},
@@ -373,21 +371,6 @@ TEST_F(PixelOperatorTest, SetAndErase) {
     }
     EXPECT_EQ(PixelOperator::textMask(0x01), 0);
     EXPECT_EQ(PixelOperator::textMask(0x20), 0);
-}
-
-// Outside the mode's grid reads 255 and writes nothing.
-TEST_F(PixelOperatorTest, OutsideTheGrid) {
-    const int w[5] = {80, 80, 80, 320, 160}, h[5] = {50, 50, 50, 200, 200};
-    for (int mode : {0, 3, 4}) {
-        m->setGfxMode(mode);
-        const Bytes before = ram();
-        for (auto [x, y] : {std::pair{w[mode], 0}, {0, h[mode]}, {-1, 3}, {0, -1}}) {
-            probe.SetPixel(x, y, false);
-            probe.SetPixel(x, y, true);
-            EXPECT_EQ(px(x, y), 255) << mode << " " << x << "," << y;
-        }
-        EXPECT_EQ(ram(), before) << mode;
-    }
 }
 
 }  // namespace

@@ -1,15 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstring>
-#include <functional>
-#include <memory>
-#include <vector>
 
-#include "core/CharEdit.h"
-#include "core/Machine.h"
 #include "core/Sprites.h"
-#include "core/UndoBuffer.h"
+#include "tests/EditorTestSupport.h"
 
 namespace {
 

@@ -1,27 +1,20 @@
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <map>
-#include <memory>
-#include <set>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "core/Calc.h"
 #include "core/ChangeWatch.h"
 #include "core/Hex.h"
 #include "core/Hotkeys.h"
-#include "core/Machine.h"
 #include "core/MemoryBitmap.h"
 #include "core/Palette.h"
 #include "core/Registers.h"
 #include "core/ScreenCodes.h"
 #include "core/ScreenView.h"
 #include "core/Vic.h"
+#include "tests/FileTestSupport.h"
 
 // The renderer, the palettes and the logic behind the tool windows, without a window.
 namespace {
@@ -184,13 +177,11 @@ TEST(Palette, EveryBuiltInEntry) {
     }
     p.set(10);
     EXPECT_EQ(rgbOf(p, 14), 0x7C70DAu);
-    const u8 rgb[3] = {0x12, 0x34, 0x56};
-    std::memcpy(p.custom[3], rgb, 3);
+    std::memcpy(p.custom[3], "\x12\x34\x56", 3);
     EXPECT_EQ(rgbOf(p, 3), 0x7ABFC7u);
     p.set(4);
     p.set(10);
-    EXPECT_EQ(p.index, 10);
-    EXPECT_EQ(rgbOf(p, 3), 0x123456u);
+    EXPECT_EQ(std::pair(p.index, rgbOf(p, 3)), std::pair(10, 0x123456u));
 }
 
 
@@ -242,17 +233,11 @@ TEST(Calc, KeySequences) {
     };
     for (const auto& r : rows) EXPECT_EQ(run(r.keys), std::pair(r.value, r.refused)) << r.keys;
     Calc c;
-    char bin[40];
-    c.binaryText(bin);
-    EXPECT_STREQ(bin, "0");
+    char zero[40], ones[40];
+    c.binaryText(zero);
     c.setDecimal("-1");
-    c.binaryText(bin);
-    EXPECT_EQ(std::string(bin), std::string(32, '1'));
-}
-
-TEST(Registers, TableEndsAndBits) {
-    for (int index : {47, -1}) EXPECT_STREQ(Registers::description(index), "") << index;
-    EXPECT_EQ(Registers::bits(5), "00000101");
+    c.binaryText(ones);
+    EXPECT_EQ(std::string(zero) + " " + ones, "0 " + std::string(32, '1'));
 }
 
 // Row widths that do not divide 65536 leave padding past the end of memory, drawn black.
@@ -307,7 +292,7 @@ TEST(ScreenView, MouseToPixel) {
 }
 
 // Multicolour halves x at the same address.
-TEST(ScreenView, StatusCellPaletteAndClearValue) {
+TEST(ScreenView, StatusCellPaletteAndValueTexts) {
     const struct { int bank; u8 d011, d016, d018; int x, y, address, shownX, shownY; } rows[] = {
         {0, 0x3B, 0x08, 0x18, 13, 9, 0x2149, 13, 9}, {0, 0x3B, 0x18, 0x18, 13, 9, 0x2149, 6, 9},
         {1, 0x1B, 0x08, 0x14, 319, 199, 0x4000 + 0x0400 + 24 * 40 + 39, 39, 24}};
@@ -327,6 +312,9 @@ TEST(ScreenView, StatusCellPaletteAndClearValue) {
                                                   {"", 0},    {"$", 0},   {"$0x10", 0}, {"$1FF", 0x1FF}};
     for (auto [text, value] : values) EXPECT_EQ(ScreenView::parseClearValue(text), value) << text;
     EXPECT_EQ(ParseHex("d800"), 0xD800u);
+    // The registers window: past either end of its table, and a value's bits.
+    for (int index : {47, -1}) EXPECT_STREQ(Registers::description(index), "") << index;
+    EXPECT_EQ(Registers::bits(5), "00000101");
 }
 
 TEST(ScreenCodes, CodePoints) {
@@ -347,13 +335,10 @@ TEST(ScreenCodes, CodePoints) {
 // The ROM before overlaps; it shows in banks 0 and 2 only; colour RAM sits in bank 3. The 1000-byte matrix
 // touches the next slot only when it starts in the last 999 bytes of a slot, which a 1 KB-aligned one never does.
 TEST(CharsetSlot, Problems) {
-    const std::map<std::string, char> letters = {{"", '.'},
-                                                 {"It overlaps the video matrix", 'M'},
-                                                 {"The VIC sees the character ROM there", 'R'},
-                                                 {"It overlaps the color RAM", 'C'}};
+    const std::map<std::string, char> letters = {{"", '.'}, {"It overlaps the video matrix", 'M'},
+        {"The VIC sees the character ROM there", 'R'}, {"It overlaps the color RAM", 'C'}};
     std::vector<std::tuple<u16, u8, std::string>> rows = {{0, 0x14, "M.RR...."}, {2, 0x14, "M.RR...."},
-                                                          {0, 0x84, "..RRM..."}, {0, 0x44, "..RR...."},
-                                                          {3, 0x04, "M..C...."}, {3, 0x64, "...M...."}};
+        {0, 0x84, "..RRM..."}, {0, 0x44, "..RR...."}, {3, 0x04, "M..C...."}, {3, 0x64, "...M...."}};
     for (int screenSlot = 0; screenSlot < 16; ++screenSlot) {
         rows.push_back({1, u8(screenSlot << 4), "........"});
         std::get<2>(rows.back())[screenSlot / 2] = 'M';
