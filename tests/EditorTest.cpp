@@ -369,8 +369,7 @@ TEST_F(PixelOperatorTest, SetAndErase) {
         const std::array<int, 4> want{mask & 8 ? 5 : 6, mask & 4 ? 5 : 6, mask & 2 ? 5 : 6, mask & 1 ? 5 : 6};
         EXPECT_EQ(got, want) << mask;
     }
-    EXPECT_EQ(PixelOperator::textMask(0x01), 0);
-    EXPECT_EQ(PixelOperator::textMask(0x20), 0);
+    for (u8 code : {0x01, 0x20}) EXPECT_EQ(PixelOperator::textMask(code), 0) << int(code);
 }
 
 }  // namespace
