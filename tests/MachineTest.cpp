@@ -26,16 +26,6 @@ TEST(Machine, ResetTakesThePowerOnImage) {
 TEST(Machine, CharacterDataAndModes) {
     auto m = std::make_unique<Machine>();
     m->reset();
-    // The ROM shows only in banks 0 and 2 at $1000-$1FFF; the last character of $F800 ends at $FFFF.
-    const struct { u16 bank; u8 d018; int code; const u8* data; } rows[] = {
-        {2, 0x16, 3, m->charRom + 0x800 + 3 * 8}, {0, 0x14, 1, m->charRom + 8}, {0, 0x18, 5, m->ram + 0x2028},
-        {3, 0x0E, 255, m->ram + 0xFFF8}, {1, 0x14, 2, m->ram + 0x5010}, {3, 0x16, 0, m->ram + 0xD800}};
-    for (const auto& r : rows) {
-        m->bank = r.bank;
-        m->vic[0x18] = r.d018;
-        EXPECT_EQ(m->charData(u8(r.code)), r.data) << r.bank << " " << int(r.d018);
-        EXPECT_EQ(m->charsetIsRom(), r.data < m->ram || r.data >= m->ram + 65536) << r.bank << " " << int(r.d018);
-    }
     m->bank = 0;
     m->vic[0x18] = 0x14;
     m->setGfxMode(7);
