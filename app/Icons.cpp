@@ -1,13 +1,12 @@
 #include "app/Icons.h"
 
-#include <stb/stb_image.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "app/Classic.h"
+#include "app/Texture.h"
 #include "platform/Platform.h"
 
 const char* const iconFiles[IconCount] = {
@@ -26,7 +25,6 @@ constexpr int scaleCount = int(sizeof scales / sizeof scales[0]);
 constexpr int ditherSize = 96;  // covers a button at UI scale 300 %
 
 AtlasImage g_icons[IconCount][scaleCount];
-bool g_loaded[IconCount];
 AtlasImage g_dither;
 
 // Every pixel equal to the bottom-left one becomes transparent black.
@@ -60,19 +58,15 @@ void BuildAtlasWithIcons(ImFontAtlas* atlas) {
         pending.push_back({atlas->AddCustomRectRegular(w, h), image, std::move(pixels)});
     };
     for (int i = 0; i < IconCount; ++i) {
-        Bytes data;
-        if (!Platform::readFile(Platform::assetDir() + "/glyphs/" + iconFiles[i], data) || data.empty()) continue;
-        int w = 0, h = 0, n = 0;
-        stbi_uc* px = stbi_load_from_memory(data.data(), (int)data.size(), &w, &h, &n, 4);
-        if (!px) continue;
-        unsigned int* p = reinterpret_cast<unsigned int*>(px);
-        keyOutBackground(p, w, h);
+        for (AtlasImage& image : g_icons[i]) image = AtlasImage{};
+        std::vector<unsigned int> p;
+        int w = 0, h = 0;
+        if (!DecodePictureFile(Platform::assetDir() + "/glyphs/" + iconFiles[i], p, w, h)) continue;
+        keyOutBackground(p.data(), w, h);
         for (int s = 0; s < scaleCount; ++s) {
             int dw = std::max(1, int(std::lround(w * scales[s]))), dh = std::max(1, int(std::lround(h * scales[s])));
-            reserve(&g_icons[i][s], scaled(p, w, h, dw, dh), dw, dh);
+            reserve(&g_icons[i][s], scaled(p.data(), w, h, dw, dh), dw, dh);
         }
-        g_loaded[i] = true;
-        stbi_image_free(px);
     }
     std::vector<unsigned int> dither(ditherSize * ditherSize, 0);
     for (int v = 0; v < ditherSize; v += 2)
@@ -97,7 +91,7 @@ void BuildAtlasWithIcons(ImFontAtlas* atlas) {
 }
 
 AtlasImage Icon(int icon, float scale) {
-    if (icon < 0 || icon >= IconCount || !g_loaded[icon]) return AtlasImage{};
+    if (icon < 0 || icon >= IconCount) return AtlasImage{};
     for (int s = 0; s < scaleCount; ++s)
         if (std::fabs(scale - scales[s]) < 0.01f) return g_icons[icon][s];
     AtlasImage image = g_icons[icon][0];

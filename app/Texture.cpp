@@ -46,14 +46,25 @@ void Texture::update(const unsigned int* pixels, int width, int height) {
     }
 }
 
-bool Texture::loadFile(const std::string& path) {
+bool DecodePictureFile(const std::string& path, std::vector<unsigned int>& pixels, int& w, int& h) {
     Bytes data;
     if (!Platform::readFile(path, data) || data.empty()) return false;
     int width = 0, height = 0, n = 0;
     stbi_uc* px = stbi_load_from_memory(data.data(), int(data.size()), &width, &height, &n, 4);
     if (!px) return false;
-    update(reinterpret_cast<const unsigned int*>(px), width, height);
+    const unsigned int* p = reinterpret_cast<const unsigned int*>(px);
+    pixels.assign(p, p + size_t(width) * height);
+    w = width;
+    h = height;
     stbi_image_free(px);
+    return true;
+}
+
+bool Texture::loadFile(const std::string& path) {
+    std::vector<unsigned int> pixels;
+    int width = 0, height = 0;
+    if (!DecodePictureFile(path, pixels, width, height)) return false;
+    update(pixels.data(), width, height);
     return true;
 }
 

@@ -35,5 +35,9 @@ struct PictureCanvas {
     void upload() { tex.update(pixels.data(), w, h); }
 };
 
+// Decodes a picture file to w x h RGBA pixels (R in the low byte); false on
+// any failure, leaving the arguments unchanged.
+bool DecodePictureFile(const std::string& path, std::vector<unsigned int>& pixels, int& w, int& h);
+
 // Deletes every texture still alive; shut-down calls it before the GL context goes.
 void TextureReleaseAll();
