@@ -54,6 +54,21 @@ void BM_StepLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_StepLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_RunLoop(benchmark::State& state) {
+    const Program& p = program();
+    auto m = std::make_unique<Machine>(*p.machine);
+    CPU6502 cpu(*m);
+    cpu.breakpoints.insert(p.exit);
+    for (auto _ : state) {
+        cpu.pc = kStart;
+        cpu.run(p.instructions);
+        benchmark::DoNotOptimize(cpu.a);
+    }
+    state.counters["instr/s"] =
+        benchmark::Counter(double(p.instructions), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_RunLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The same bytes in sim65, as a process; start-up is a few milliseconds of the run.
 void BM_StepLoopSim65Process(benchmark::State& state) {
     const Program& p = program();

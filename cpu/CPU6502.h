@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -87,6 +88,9 @@ struct CPU6502 {
 
     // Executes the instruction at pc. Looks at neither stopped nor breakpoints.
     void step();
+    // Steps up to limit times; ends early after a stop or on reaching a breakpoint
+    // (tested after each step, so a run may leave one). Returns the steps taken.
+    long run(long limit);
 
     // Opcode table queries.
     static int instrLength(int mode);
@@ -110,7 +114,6 @@ struct CPU6502 {
 private:
     // Stops on the instruction at `at`; kept out of step's hot path.
     [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
-    void adc(u8 m);
-    void sbc(u8 m);
-    void compare(u8 r, u8 m);
+    template <bool Breaks>
+    long execute(long limit, const std::uint64_t* breakMap);
 };
