@@ -407,46 +407,75 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
 
 // ---- flood fill ----
 
+namespace {
+
+// The fill of one graphics mode: get reads a pixel, set draws one. Points are packed
+// as x | y << 16; only points inside the grid are ever pushed.
+template <class Get, class Set>
+void floodFill(Machine& m, int x, int y, u8 seed, int maxPops, bool multi, Get get, Set set) {
+    std::vector<u32> stack;
+    stack.reserve(4096);
+    stack.push_back(u32(x | y << 16));
+    auto pushNeighbours = [&](int nx, int ny) __attribute__((always_inline)) {
+        if (get(nx, ny - 1) == seed) stack.push_back(u32(nx | (ny - 1) << 16));
+        if (get(nx - 1, ny) == seed) stack.push_back(u32((nx - 1) | ny << 16));
+        if (get(nx + 1, ny) == seed) stack.push_back(u32((nx + 1) | ny << 16));
+        if (get(nx, ny + 1) == seed) stack.push_back(u32(nx | (ny + 1) << 16));
+    };
+    const u16 screenAddr = m.screenAddr(), bitmapAddr = m.bitmapAddr();
+    for (int pops = 0; !stack.empty() && pops < maxPops; ++pops) {
+        const int px = int(stack.back() & 0xFFFF), py = int(stack.back() >> 16);
+        stack.pop_back();
+        if (get(px, py) != seed) continue;
+        if (!multi) {
+            set(px, py);
+            if (get(px, py) != seed) pushNeighbours(px, py);
+            continue;
+        }
+        const int cell = (px >> 2) + (py >> 3) * 40;
+        u8& screen = m.ram[u16(screenAddr + cell)];
+        u8& colour = m.ram[Machine::colorRamAddr + cell];
+        const u8 oldScreen = screen, oldColour = colour;
+        set(px, py);
+        // A refused multicolour pixel keeps the seed colour and spreads no further.
+        if (get(px, py) == seed) continue;
+        pushNeighbours(px, py);
+        if (screen == oldScreen && ((colour ^ oldColour) & 15) == 0) continue;
+        // The pen took over a slot: every pixel of the cell that showed the seed changed with it,
+        // and the fill goes on from each of them.
+        const u8 was[4] = {u8(m.vic[0x21] & 15), u8(oldScreen >> 4), u8(oldScreen & 15), u8(oldColour & 15)};
+        const u16 bytes = u16(bitmapAddr + (py >> 3) * 320 + (px >> 2) * 8);
+        for (int row = 0; row < 8; ++row)
+            for (int col = 0; col < 4; ++col) {
+                int pair = (m.ram[u16(bytes + row)] >> (6 - 2 * col)) & 3;
+                int cx = (px & ~3) + col, cy = (py & ~7) + row;
+                if (was[pair] == seed && get(cx, cy) != seed) pushNeighbours(cx, cy);
+            }
+    }
+}
+
+}  // namespace
+
 void Editor::_FloodFill(int x, int y) {
     toGrid(x, y);
     const u8 seed = pixels.GetPixel(x, y);
     if (seed == 255 || seed == (machine.pen & 15)) return;
     _TakeUndo();
     drawing = false;
-    std::vector<std::pair<int, int>> stack;
-    stack.reserve(4096);
-    stack.emplace_back(x, y);
     PixelOperator& p = pixels;
-    Machine& m = machine;
-    const bool multi = m.gfxMode() == 4;
-    auto pushNeighbours = [&](int nx, int ny) {
-        if (p.GetPixel(nx, ny - 1) == seed) stack.emplace_back(nx, ny - 1);
-        if (p.GetPixel(nx - 1, ny) == seed) stack.emplace_back(nx - 1, ny);
-        if (p.GetPixel(nx + 1, ny) == seed) stack.emplace_back(nx + 1, ny);
-        if (p.GetPixel(nx, ny + 1) == seed) stack.emplace_back(nx, ny + 1);
-    };
-    for (int pops = 0; !stack.empty() && pops < maxFillPops; ++pops) {
-        auto [px, py] = stack.back();
-        stack.pop_back();
-        if (p.GetPixel(px, py) != seed) continue;
-        const int cell = (px >> 2) + (py >> 3) * 40;
-        u8& screen = m.ram[u16(m.screenAddr() + cell)];
-        u8& colour = m.ram[Machine::colorRamAddr + cell];
-        const u8 oldScreen = screen, oldColour = colour;
-        p.SetPixel(px, py, false);
-        // A refused multicolour pixel keeps the seed colour and spreads no further.
-        if (p.GetPixel(px, py) == seed) continue;
-        pushNeighbours(px, py);
-        if (!multi || (screen == oldScreen && ((colour ^ oldColour) & 15) == 0)) continue;
-        // The pen took over a slot: every pixel of the cell that showed the seed changed with it,
-        // and the fill goes on from each of them.
-        const u8 was[4] = {u8(m.vic[0x21] & 15), u8(oldScreen >> 4), u8(oldScreen & 15), u8(oldColour & 15)};
-        const u16 bytes = u16(m.bitmapAddr() + (py >> 3) * 320 + (px >> 2) * 8);
-        for (int row = 0; row < 8; ++row)
-            for (int col = 0; col < 4; ++col) {
-                int pair = (m.ram[u16(bytes + row)] >> (6 - 2 * col)) & 3;
-                int cx = (px & ~3) + col, cy = (py & ~7) + row;
-                if (was[pair] == seed && p.GetPixel(cx, cy) != seed) pushNeighbours(cx, cy);
-            }
+    const PixelReader r(machine);
+    switch (machine.gfxMode()) {
+    case 3:
+        floodFill(machine, x, y, seed, maxFillPops, false, [&](int gx, int gy) __attribute__((always_inline)) { return r.hires(gx, gy); },
+                  [&](int gx, int gy) __attribute__((always_inline)) { p.SetPixelHires(gx, gy, false); });
+        break;
+    case 4:
+        floodFill(machine, x, y, seed, maxFillPops, true, [&](int gx, int gy) __attribute__((always_inline)) { return r.multicolor(gx, gy); },
+                  [&](int gx, int gy) __attribute__((always_inline)) { p.SetPixelMulticolor(gx, gy, false); });
+        break;
+    default:
+        floodFill(machine, x, y, seed, maxFillPops, false, [&](int gx, int gy) __attribute__((always_inline)) { return r.text(gx, gy); },
+                  [&](int gx, int gy) __attribute__((always_inline)) { p.SetPixelTextMode(gx, gy, false); });
+        break;
     }
 }

@@ -123,33 +123,14 @@ int PixelOperator::_AllocMultiColor(int colour, int cellX, int cellY, unsigned c
     return takeSlot3();
 }
 
-u8 PixelOperator::GetPixelTextMode(int x, int y) const {
+u8 PixelReader::text(int x, int y) const {
     if (unsigned(x) >= 80 || unsigned(y) >= 50) return 255;
-    const Machine& m = *machine;
-    int cell = (x >> 1) + (y >> 1) * 40;
-    int bit = 8 >> ((x & 1) + (y & 1) * 2);
-    if (textMask(screenByte(m, cell)) & bit) return colourByte(m, cell) & 15;
-    return m.vic[0x21] & 15;
+    const int cell = (x >> 1) + (y >> 1) * 40;
+    const int bit = 8 >> ((x & 1) + (y & 1) * 2);
+    if (PixelOperator::textMask(ram[u16(screen + cell)]) & bit) return ram[u16(Machine::colorRamAddr + cell)] & 15;
+    return background;
 }
 
-u8 PixelOperator::GetPixelMulticolor(int x, int y) const {
-    if (unsigned(x) >= 160 || unsigned(y) >= 200) return 255;
-    const Machine& m = *machine;
-    u8 b = m.ram[u16(bitmapCellAddr(m, x >> 2, y >> 3) + (y & 7))];
-    int pair = (b & mcpixtab[x & 3]) >> mcshifttab[x & 3];
-    int cell = (x >> 2) + (y >> 3) * 40;
-    switch (pair) {
-    case 0: return m.vic[0x21] & 15;
-    case 1: return screenByte(m, cell) >> 4;
-    case 2: return screenByte(m, cell) & 15;
-    default: return colourByte(m, cell) & 15;
-    }
-}
-
-u8 PixelOperator::GetPixelHires(int x, int y) const {
-    if (unsigned(x) >= 320 || unsigned(y) >= 200) return 255;
-    const Machine& m = *machine;
-    u8 b = m.ram[u16(m.bitmapAddr() + (y >> 3) * 320 + (x & 0x1F8) + (y & 7))];
-    u8 s = screenByte(m, (x >> 3) + (y >> 3) * 40);
-    return (b & sptab[x & 7]) ? u8(s >> 4) : u8(s & 15);
-}
+u8 PixelOperator::GetPixelTextMode(int x, int y) const { return PixelReader(*machine).text(x, y); }
+u8 PixelOperator::GetPixelMulticolor(int x, int y) const { return PixelReader(*machine).multicolor(x, y); }
+u8 PixelOperator::GetPixelHires(int x, int y) const { return PixelReader(*machine).hires(x, y); }

@@ -1,5 +1,4 @@
 #pragma once
-#include <cstdint>
 #include <set>
 #include <string>
 
@@ -115,5 +114,5 @@ private:
     // Stops on the instruction at `at`; kept out of step's hot path.
     [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
     template <bool Breaks>
-    long execute(long limit, const std::uint64_t* breakMap);
+    long execute(long limit, const u8* breakAt);
 };

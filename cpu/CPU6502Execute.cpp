@@ -1,5 +1,5 @@
-#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "cpu/CPU6502.h"
 
@@ -16,13 +16,6 @@ void CPU6502::halt(u16 at, const char* reason) {
 }
 
 namespace {
-
-// The N and Z bits setNZ gives each value.
-constexpr std::array<u8, 256> nzOf = [] {
-    std::array<u8, 256> t{};
-    for (int v = 0; v < 256; v++) t[size_t(v)] = u8((v & CPU6502::FlagN) | (v == 0 ? CPU6502::FlagZ : 0));
-    return t;
-}();
 
 // Decimal mode stays out of line; both return the new a in the low byte and p in the high byte.
 // NMOS decimal: Z from the binary sum, N and V from the high digit before its adjustment.
@@ -47,7 +40,7 @@ constexpr std::array<u8, 256> nzOf = [] {
     const int r = a - m - borrow;
     const bool v = ((r ^ a) & (m ^ a)) & 0x80;
     p = u8((p & ~(CPU6502::FlagC | CPU6502::FlagZ | CPU6502::FlagN | CPU6502::FlagV)) | (r >= 0 ? CPU6502::FlagC : 0) |
-           nzOf[u8(r)] | (v ? CPU6502::FlagV : 0));
+           ((r & 0xFF) == 0 ? CPU6502::FlagZ : 0) | (r & CPU6502::FlagN) | (v ? CPU6502::FlagV : 0));
     int lo = (a & 0x0F) - (m & 0x0F) - borrow;
     int digitBorrow = 0;
     if (lo < 0) {
@@ -65,13 +58,38 @@ constexpr std::array<u8, 256> nzOf = [] {
 #define EA_ZP u16(b1)
 #define EA_ZPX u16(u8(b1 + x))
 #define EA_ZPY u16(u8(b1 + y))
-#define EA_ABS u16(b2 << 8 | b1)
-#define EA_ABX u16((b2 << 8 | b1) + x)
-#define EA_ABY u16((b2 << 8 | b1) + y)
+#define B2 ram[u16(at + 2)]
+#define EA_ABS u16(B2 << 8 | b1)
+#define EA_ABX u16((B2 << 8 | b1) + x)
+#define EA_ABY u16((B2 << 8 | b1) + y)
 #define EA_IZX u16(ram[u8(b1 + x + 1)] << 8 | ram[u8(b1 + x)])
 #define EA_IZY u16((ram[u8(b1 + 1)] << 8 | ram[b1]) + y)
 
-// One case per opcode of an instruction that reads its operand m: immediate (read
+// Each opcode has a label; its handler ends by fetching and jumping to the next one.
+#define OP(code) op_##code:
+#define FETCH                         \
+    at = pc;                          \
+    b1 = ram[u16(at + 1)];            \
+    /* The next pc comes from `at` alone, so it never waits for the opcode. */ \
+    pc = u16(at + 1);                 \
+    goto* next[ram[at]]
+#define NEXT                                                               \
+    do {                                                                   \
+        if (++count == limit) goto done;                                   \
+        if constexpr (Breaks)                                              \
+            if (breakAt[pc]) goto done;                                     \
+        FETCH;                                                             \
+    } while (0)
+// A stop leaves pc on the stopping instruction.
+#define STOP(reason) \
+    do {             \
+        stop = reason; \
+        pc = at;     \
+        ++count;     \
+        goto done;   \
+    } while (0)
+
+// One handler per opcode of an instruction that reads its operand m: immediate (read
 // from RAM like every operand byte), zp, zp,X, abs, abs,X, abs,Y, (zp,X), (zp),Y.
 #define READ8(imm, zp, zpx, abs, abx, aby, izx, izy, body) \
     READ(imm, 2, b1, body)                                 \
@@ -83,16 +101,17 @@ constexpr std::array<u8, 256> nzOf = [] {
     READ(izx, 2, rd(EA_IZX), body)                         \
     READ(izy, 2, rd(EA_IZY), body)
 #define READ(op, length, value, body) \
-    case op: {                        \
+    OP(op) {                          \
         pc = u16(at + length);        \
         const u8 m = value;           \
         body                          \
-    } break;
+    }                                 \
+    NEXT;
 #define WRITE(op, length, ea, value) \
-    case op:                         \
+    OP(op)                           \
         pc = u16(at + length);       \
         wr(ea, value);               \
-        break;
+        NEXT;
 // Read-modify-write at zp, zp,X, abs, abs,X.
 #define MODIFY(zp, zpx, abs, abx, f) \
     MODIFY1(zp, 2, EA_ZP, f)         \
@@ -100,203 +119,250 @@ constexpr std::array<u8, 256> nzOf = [] {
     MODIFY1(abs, 3, EA_ABS, f)       \
     MODIFY1(abx, 3, EA_ABX, f)
 #define MODIFY1(op, length, ea, f) \
-    case op: {                     \
+    OP(op) {                       \
         pc = u16(at + length);     \
         const u16 e = ea;          \
-        const u8 v = f(rd(e));     \
-        wr(e, v);                  \
-        setNZ(v);                  \
-    } break;
+        const u8 r = f(rd(e));     \
+        wr(e, r);                  \
+        setNZ(r);                  \
+    }                              \
+    NEXT;
 
 // The registers live in locals for the whole run: stores into RAM through a byte
 // pointer could alias the members and would force them back to memory on every write.
+// The flags are kept apart so that setting one never waits for the others: C in c (0
+// or 1), V in v (0 or FlagV), Z set when zr is 0, N as bit 7 of nr; D, I, B and bit 5
+// stay in p. Status bytes are put together only where the program or the caller sees them.
 template <bool Breaks>
-[[gnu::always_inline]] inline long CPU6502::execute(long limit, const std::uint64_t* breakMap) {
+long CPU6502::execute(long limit, const u8* breakAt) {
     u8* const ram = machine.ram;
     u8* const vic = machine.vic;
     u16 pc = this->pc;
-    u8 a = this->a, x = this->x, y = this->y, sp = this->sp, p = this->p;
+    u8 a = this->a, x = this->x, y = this->y, sp = this->sp;
+    u8 p, c, v, zr, nr;
     const char* stop = nullptr;
     long count = 0;
 
-    auto rd = [&](u16 address) __attribute__((always_inline)) -> u8 { return u16(address + 0x3000) < 47 ? vic[address & 63] : ram[address]; };
+    auto setStatus = [&](u8 status) __attribute__((always_inline)) {
+        p = status;
+        c = status & FlagC;
+        v = status & FlagV;
+        zr = !(status & FlagZ);
+        nr = status;
+    };
+    auto status = [&]() __attribute__((always_inline)) {
+        return u8((p & (FlagD | FlagI | FlagB | Flag5)) | (nr & FlagN) | (zr ? 0 : FlagZ) | c | v);
+    };
+    setStatus(this->p);
+
+    auto rd = [&](u16 address) __attribute__((always_inline)) -> u8 {
+        return u16(address + 0x3000) < 47 ? vic[address & 63] : ram[address];
+    };
     auto wr = [&](u16 address, u8 value) __attribute__((always_inline)) {
         if (u16(address + 0x3000) < 47)
             vic[address & 63] = value;
         else
             ram[address] = value;
     };
-    auto push = [&](u8 v) __attribute__((always_inline)) { ram[0x100 + sp--] = v; };
+    auto push = [&](u8 value) __attribute__((always_inline)) { ram[0x100 + sp--] = value; };
     auto pull = [&]() __attribute__((always_inline)) -> u8 { return ram[0x100 + ++sp]; };
-    auto setNZ = [&](u8 v) __attribute__((always_inline)) { p = u8((p & ~(FlagN | FlagZ)) | nzOf[v]); };
-    auto setCarry = [&](bool c) __attribute__((always_inline)) { p = u8((p & ~FlagC) | (c ? FlagC : 0)); };
-    auto asl = [&](u8 v) __attribute__((always_inline)) { setCarry(v & 0x80); return u8(v << 1); };
-    auto lsr = [&](u8 v) __attribute__((always_inline)) { setCarry(v & 0x01); return u8(v >> 1); };
-    auto rol = [&](u8 v) __attribute__((always_inline)) { const int c = p & FlagC; setCarry(v & 0x80); return u8(v << 1 | c); };
-    auto ror = [&](u8 v) __attribute__((always_inline)) { const int c = p & FlagC; setCarry(v & 0x01); return u8(v >> 1 | c << 7); };
-    auto inc = [](u8 v) __attribute__((always_inline)) { return u8(v + 1); };
-    auto dec = [](u8 v) __attribute__((always_inline)) { return u8(v - 1); };
+    auto setNZ = [&](u8 value) __attribute__((always_inline)) { zr = nr = value; };
+    auto asl = [&](u8 m) __attribute__((always_inline)) { c = m >> 7; return u8(m << 1); };
+    auto lsr = [&](u8 m) __attribute__((always_inline)) { c = m & 1; return u8(m >> 1); };
+    auto rol = [&](u8 m) __attribute__((always_inline)) { const u8 r = u8(m << 1 | c); c = m >> 7; return r; };
+    auto ror = [&](u8 m) __attribute__((always_inline)) { const u8 r = u8(m >> 1 | c << 7); c = m & 1; return r; };
+    auto inc = [](u8 m) __attribute__((always_inline)) { return u8(m + 1); };
+    auto dec = [](u8 m) __attribute__((always_inline)) { return u8(m - 1); };
     auto bit = [&](u8 m) __attribute__((always_inline)) {
-        p = u8((p & ~(FlagZ | FlagN | FlagV)) | ((a & m) == 0 ? FlagZ : 0) | (m & (FlagN | FlagV)));
+        zr = a & m;
+        nr = m;
+        v = m & FlagV;
     };
     auto compare = [&](u8 r, u8 m) __attribute__((always_inline)) {
-        p = u8((p & ~(FlagC | FlagZ | FlagN)) | (r >= m ? FlagC : 0) | nzOf[u8(r - m)]);
+        c = r >= m;
+        setNZ(u8(r - m));
+    };
+    // Binary ADC of m; SBC adds its complement.
+    auto add = [&](u8 m, u8 overflowMask) __attribute__((always_inline)) {
+        const int s = a + m + c;
+        v = ((a ^ s) & overflowMask) & 0x80 ? FlagV : 0;
+        a = u8(s);
+        c = u8(s >> 8);
+        setNZ(a);
     };
     auto adc = [&](u8 m) __attribute__((always_inline)) {
         if (p & FlagD) {
-            const u16 r = decimalAdc(a, p, m);
-            a = u8(r), p = u8(r >> 8);
+            const u16 r = decimalAdc(a, status(), m);
+            a = u8(r), setStatus(u8(r >> 8));
             return;
         }
-        const int s = a + m + (p & FlagC);
-        const bool v = ((a ^ s) & ~(m ^ a)) & 0x80;
-        a = u8(s);
-        p = u8((p & ~(FlagC | FlagZ | FlagN | FlagV)) | (s >> 8) | nzOf[a] | (v ? FlagV : 0));
+        add(m, u8(~(m ^ a)));
     };
     auto sbc = [&](u8 m) __attribute__((always_inline)) {
         if (p & FlagD) {
-            const u16 r = decimalSbc(a, p, m);
-            a = u8(r), p = u8(r >> 8);
+            const u16 r = decimalSbc(a, status(), m);
+            a = u8(r), setStatus(u8(r >> 8));
             return;
         }
-        const int s = a + u8(~m) + (p & FlagC);
-        const bool v = ((a ^ s) & (m ^ a)) & 0x80;
-        a = u8(s);
-        p = u8((p & ~(FlagC | FlagZ | FlagN | FlagV)) | (s >> 8) | nzOf[a] | (v ? FlagV : 0));
+        add(u8(~m), u8(m ^ a));
     };
 
-    while (count < limit) {
-        count++;
-        const u16 at = pc;
-        const u8 opcode = ram[at];
-        const u8 b1 = ram[u16(at + 1)];
-        const u8 b2 = ram[u16(at + 2)];
-        // The next pc is set from `at` alone, so it never waits for the opcode's table row.
-        pc = u16(at + 1);
-        auto branch = [&](bool taken) __attribute__((always_inline)) { pc = u16(at + 2 + (taken ? std::int8_t(b1) : 0)); };
+    // Threaded dispatch: every instruction ends in its own jump to the next one.
+    static const void* const next[256] = {
+        &&op_0x00, &&op_0x01, &&illegal, &&illegal, &&illegal, &&op_0x05, &&op_0x06, &&illegal,
+        &&op_0x08, &&op_0x09, &&op_0x0A, &&illegal, &&illegal, &&op_0x0D, &&op_0x0E, &&illegal,
+        &&op_0x10, &&op_0x11, &&illegal, &&illegal, &&illegal, &&op_0x15, &&op_0x16, &&illegal,
+        &&op_0x18, &&op_0x19, &&illegal, &&illegal, &&illegal, &&op_0x1D, &&op_0x1E, &&illegal,
+        &&op_0x20, &&op_0x21, &&illegal, &&illegal, &&op_0x24, &&op_0x25, &&op_0x26, &&illegal,
+        &&op_0x28, &&op_0x29, &&op_0x2A, &&illegal, &&op_0x2C, &&op_0x2D, &&op_0x2E, &&illegal,
+        &&op_0x30, &&op_0x31, &&illegal, &&illegal, &&illegal, &&op_0x35, &&op_0x36, &&illegal,
+        &&op_0x38, &&op_0x39, &&illegal, &&illegal, &&illegal, &&op_0x3D, &&op_0x3E, &&illegal,
+        &&op_0x40, &&op_0x41, &&illegal, &&illegal, &&illegal, &&op_0x45, &&op_0x46, &&illegal,
+        &&op_0x48, &&op_0x49, &&op_0x4A, &&illegal, &&op_0x4C, &&op_0x4D, &&op_0x4E, &&illegal,
+        &&op_0x50, &&op_0x51, &&illegal, &&illegal, &&illegal, &&op_0x55, &&op_0x56, &&illegal,
+        &&op_0x58, &&op_0x59, &&illegal, &&illegal, &&illegal, &&op_0x5D, &&op_0x5E, &&illegal,
+        &&op_0x60, &&op_0x61, &&illegal, &&illegal, &&illegal, &&op_0x65, &&op_0x66, &&illegal,
+        &&op_0x68, &&op_0x69, &&op_0x6A, &&illegal, &&op_0x6C, &&op_0x6D, &&op_0x6E, &&illegal,
+        &&op_0x70, &&op_0x71, &&illegal, &&illegal, &&illegal, &&op_0x75, &&op_0x76, &&illegal,
+        &&op_0x78, &&op_0x79, &&illegal, &&illegal, &&illegal, &&op_0x7D, &&op_0x7E, &&illegal,
+        &&illegal, &&op_0x81, &&illegal, &&illegal, &&op_0x84, &&op_0x85, &&op_0x86, &&illegal,
+        &&op_0x88, &&illegal, &&op_0x8A, &&illegal, &&op_0x8C, &&op_0x8D, &&op_0x8E, &&illegal,
+        &&op_0x90, &&op_0x91, &&illegal, &&illegal, &&op_0x94, &&op_0x95, &&op_0x96, &&illegal,
+        &&op_0x98, &&op_0x99, &&op_0x9A, &&illegal, &&illegal, &&op_0x9D, &&illegal, &&illegal,
+        &&op_0xA0, &&op_0xA1, &&op_0xA2, &&illegal, &&op_0xA4, &&op_0xA5, &&op_0xA6, &&illegal,
+        &&op_0xA8, &&op_0xA9, &&op_0xAA, &&illegal, &&op_0xAC, &&op_0xAD, &&op_0xAE, &&illegal,
+        &&op_0xB0, &&op_0xB1, &&illegal, &&illegal, &&op_0xB4, &&op_0xB5, &&op_0xB6, &&illegal,
+        &&op_0xB8, &&op_0xB9, &&op_0xBA, &&illegal, &&op_0xBC, &&op_0xBD, &&op_0xBE, &&illegal,
+        &&op_0xC0, &&op_0xC1, &&illegal, &&illegal, &&op_0xC4, &&op_0xC5, &&op_0xC6, &&illegal,
+        &&op_0xC8, &&op_0xC9, &&op_0xCA, &&illegal, &&op_0xCC, &&op_0xCD, &&op_0xCE, &&illegal,
+        &&op_0xD0, &&op_0xD1, &&illegal, &&illegal, &&illegal, &&op_0xD5, &&op_0xD6, &&illegal,
+        &&op_0xD8, &&op_0xD9, &&illegal, &&illegal, &&illegal, &&op_0xDD, &&op_0xDE, &&illegal,
+        &&op_0xE0, &&op_0xE1, &&illegal, &&illegal, &&op_0xE4, &&op_0xE5, &&op_0xE6, &&illegal,
+        &&op_0xE8, &&op_0xE9, &&op_0xEA, &&illegal, &&op_0xEC, &&op_0xED, &&op_0xEE, &&illegal,
+        &&op_0xF0, &&op_0xF1, &&illegal, &&illegal, &&illegal, &&op_0xF5, &&op_0xF6, &&illegal,
+        &&op_0xF8, &&op_0xF9, &&illegal, &&illegal, &&illegal, &&op_0xFD, &&op_0xFE, &&illegal,
+    };
+    u16 at;
+    u8 b1;
+    auto branch = [&](bool taken) __attribute__((always_inline)) { pc = u16(at + 2 + (taken ? std::int8_t(b1) : 0)); };
+    if (limit <= 0) return 0;
+    FETCH;
 
-        switch (opcode) {
-            READ8(0xA9, 0xA5, 0xB5, 0xAD, 0xBD, 0xB9, 0xA1, 0xB1, a = m; setNZ(a);)
-            READ8(0x29, 0x25, 0x35, 0x2D, 0x3D, 0x39, 0x21, 0x31, a &= m; setNZ(a);)
-            READ8(0x09, 0x05, 0x15, 0x0D, 0x1D, 0x19, 0x01, 0x11, a |= m; setNZ(a);)
-            READ8(0x49, 0x45, 0x55, 0x4D, 0x5D, 0x59, 0x41, 0x51, a ^= m; setNZ(a);)
-            READ8(0xC9, 0xC5, 0xD5, 0xCD, 0xDD, 0xD9, 0xC1, 0xD1, compare(a, m);)
-            READ8(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(m);)
-            READ8(0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, sbc(m);)
-            READ(0xA2, 2, b1, x = m; setNZ(x);)
-            READ(0xA6, 2, rd(EA_ZP), x = m; setNZ(x);)
-            READ(0xB6, 2, rd(EA_ZPY), x = m; setNZ(x);)
-            READ(0xAE, 3, rd(EA_ABS), x = m; setNZ(x);)
-            READ(0xBE, 3, rd(EA_ABY), x = m; setNZ(x);)
-            READ(0xA0, 2, b1, y = m; setNZ(y);)
-            READ(0xA4, 2, rd(EA_ZP), y = m; setNZ(y);)
-            READ(0xB4, 2, rd(EA_ZPX), y = m; setNZ(y);)
-            READ(0xAC, 3, rd(EA_ABS), y = m; setNZ(y);)
-            READ(0xBC, 3, rd(EA_ABX), y = m; setNZ(y);)
-            READ(0xE0, 2, b1, compare(x, m);)
-            READ(0xE4, 2, rd(EA_ZP), compare(x, m);)
-            READ(0xEC, 3, rd(EA_ABS), compare(x, m);)
-            READ(0xC0, 2, b1, compare(y, m);)
-            READ(0xC4, 2, rd(EA_ZP), compare(y, m);)
-            READ(0xCC, 3, rd(EA_ABS), compare(y, m);)
-            READ(0x24, 2, rd(EA_ZP), bit(m);)
-            READ(0x2C, 3, rd(EA_ABS), bit(m);)
+    READ8(0xA9, 0xA5, 0xB5, 0xAD, 0xBD, 0xB9, 0xA1, 0xB1, a = m; setNZ(a);)
+    READ8(0x29, 0x25, 0x35, 0x2D, 0x3D, 0x39, 0x21, 0x31, a &= m; setNZ(a);)
+    READ8(0x09, 0x05, 0x15, 0x0D, 0x1D, 0x19, 0x01, 0x11, a |= m; setNZ(a);)
+    READ8(0x49, 0x45, 0x55, 0x4D, 0x5D, 0x59, 0x41, 0x51, a ^= m; setNZ(a);)
+    READ8(0xC9, 0xC5, 0xD5, 0xCD, 0xDD, 0xD9, 0xC1, 0xD1, compare(a, m);)
+    READ8(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(m);)
+    READ8(0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, sbc(m);)
+    READ(0xA2, 2, b1, x = m; setNZ(x);)
+    READ(0xA6, 2, rd(EA_ZP), x = m; setNZ(x);)
+    READ(0xB6, 2, rd(EA_ZPY), x = m; setNZ(x);)
+    READ(0xAE, 3, rd(EA_ABS), x = m; setNZ(x);)
+    READ(0xBE, 3, rd(EA_ABY), x = m; setNZ(x);)
+    READ(0xA0, 2, b1, y = m; setNZ(y);)
+    READ(0xA4, 2, rd(EA_ZP), y = m; setNZ(y);)
+    READ(0xB4, 2, rd(EA_ZPX), y = m; setNZ(y);)
+    READ(0xAC, 3, rd(EA_ABS), y = m; setNZ(y);)
+    READ(0xBC, 3, rd(EA_ABX), y = m; setNZ(y);)
+    READ(0xE0, 2, b1, compare(x, m);)
+    READ(0xE4, 2, rd(EA_ZP), compare(x, m);)
+    READ(0xEC, 3, rd(EA_ABS), compare(x, m);)
+    READ(0xC0, 2, b1, compare(y, m);)
+    READ(0xC4, 2, rd(EA_ZP), compare(y, m);)
+    READ(0xCC, 3, rd(EA_ABS), compare(y, m);)
+    READ(0x24, 2, rd(EA_ZP), bit(m);)
+    READ(0x2C, 3, rd(EA_ABS), bit(m);)
 
-            WRITE(0x85, 2, EA_ZP, a)
-            WRITE(0x95, 2, EA_ZPX, a)
-            WRITE(0x8D, 3, EA_ABS, a)
-            WRITE(0x9D, 3, EA_ABX, a)
-            WRITE(0x99, 3, EA_ABY, a)
-            WRITE(0x81, 2, EA_IZX, a)
-            WRITE(0x91, 2, EA_IZY, a)
-            WRITE(0x86, 2, EA_ZP, x)
-            WRITE(0x96, 2, EA_ZPY, x)
-            WRITE(0x8E, 3, EA_ABS, x)
-            WRITE(0x84, 2, EA_ZP, y)
-            WRITE(0x94, 2, EA_ZPX, y)
-            WRITE(0x8C, 3, EA_ABS, y)
+    WRITE(0x85, 2, EA_ZP, a)
+    WRITE(0x95, 2, EA_ZPX, a)
+    WRITE(0x8D, 3, EA_ABS, a)
+    WRITE(0x9D, 3, EA_ABX, a)
+    WRITE(0x99, 3, EA_ABY, a)
+    WRITE(0x81, 2, EA_IZX, a)
+    WRITE(0x91, 2, EA_IZY, a)
+    WRITE(0x86, 2, EA_ZP, x)
+    WRITE(0x96, 2, EA_ZPY, x)
+    WRITE(0x8E, 3, EA_ABS, x)
+    WRITE(0x84, 2, EA_ZP, y)
+    WRITE(0x94, 2, EA_ZPX, y)
+    WRITE(0x8C, 3, EA_ABS, y)
 
-            MODIFY(0x06, 0x16, 0x0E, 0x1E, asl)
-            MODIFY(0x46, 0x56, 0x4E, 0x5E, lsr)
-            MODIFY(0x26, 0x36, 0x2E, 0x3E, rol)
-            MODIFY(0x66, 0x76, 0x6E, 0x7E, ror)
-            MODIFY(0xE6, 0xF6, 0xEE, 0xFE, inc)
-            MODIFY(0xC6, 0xD6, 0xCE, 0xDE, dec)
-            case 0x0A: a = asl(a); setNZ(a); break;
-            case 0x4A: a = lsr(a); setNZ(a); break;
-            case 0x2A: a = rol(a); setNZ(a); break;
-            case 0x6A: a = ror(a); setNZ(a); break;
-            case 0xE8: setNZ(++x); break;
-            case 0xC8: setNZ(++y); break;
-            case 0xCA: setNZ(--x); break;
-            case 0x88: setNZ(--y); break;
+    MODIFY(0x06, 0x16, 0x0E, 0x1E, asl)
+    MODIFY(0x46, 0x56, 0x4E, 0x5E, lsr)
+    MODIFY(0x26, 0x36, 0x2E, 0x3E, rol)
+    MODIFY(0x66, 0x76, 0x6E, 0x7E, ror)
+    MODIFY(0xE6, 0xF6, 0xEE, 0xFE, inc)
+    MODIFY(0xC6, 0xD6, 0xCE, 0xDE, dec)
+    OP(0x0A) a = asl(a); setNZ(a); NEXT;
+    OP(0x4A) a = lsr(a); setNZ(a); NEXT;
+    OP(0x2A) a = rol(a); setNZ(a); NEXT;
+    OP(0x6A) a = ror(a); setNZ(a); NEXT;
+    OP(0xE8) setNZ(++x); NEXT;
+    OP(0xC8) setNZ(++y); NEXT;
+    OP(0xCA) setNZ(--x); NEXT;
+    OP(0x88) setNZ(--y); NEXT;
 
-            case 0xAA: x = a; setNZ(x); break;
-            case 0xA8: y = a; setNZ(y); break;
-            case 0x8A: a = x; setNZ(a); break;
-            case 0x98: a = y; setNZ(a); break;
-            case 0xBA: x = sp; setNZ(x); break;
-            case 0x9A: sp = x; break;
+    OP(0xAA) x = a; setNZ(x); NEXT;
+    OP(0xA8) y = a; setNZ(y); NEXT;
+    OP(0x8A) a = x; setNZ(a); NEXT;
+    OP(0x98) a = y; setNZ(a); NEXT;
+    OP(0xBA) x = sp; setNZ(x); NEXT;
+    OP(0x9A) sp = x; NEXT;
 
-            case 0x90: branch(!(p & FlagC)); break;
-            case 0xB0: branch(p & FlagC); break;
-            case 0xF0: branch(p & FlagZ); break;
-            case 0xD0: branch(!(p & FlagZ)); break;
-            case 0x30: branch(p & FlagN); break;
-            case 0x10: branch(!(p & FlagN)); break;
-            case 0x50: branch(!(p & FlagV)); break;
-            case 0x70: branch(p & FlagV); break;
-            case 0x4C: pc = EA_ABS; break;
-            // The pointer's high byte comes from the same page: ($10FF) reads $10FF and $1000.
-            case 0x6C: pc = u16(ram[(b2 << 8) | u8(b1 + 1)] << 8 | ram[EA_ABS]); break;
-            case 0x20:
-                push(u8((at + 2) >> 8));
-                push(u8(at + 2));
-                pc = EA_ABS;
-                break;
-            case 0x60:
-                if (sp >= 0xFE) {
-                    stop = "RTS from top level";
-                } else {
-                    const u8 lo = pull();
-                    pc = u16((pull() << 8 | lo) + 1);
-                }
-                break;
-            case 0x40: {
-                p = u8((pull() & 0xCF) | Flag5);
-                const u8 lo = pull();
-                pc = u16(pull() << 8 | lo);
-                break;
-            }
-
-            case 0x48: push(a); break;
-            case 0x08: push(u8(p | FlagB | Flag5)); break;
-            case 0x68: a = pull(); setNZ(a); break;
-            case 0x28: p = u8((pull() & 0xCF) | Flag5); break;
-
-            case 0x18: p &= u8(~FlagC); break;
-            case 0xD8: p &= u8(~FlagD); break;
-            case 0x58: p &= u8(~FlagI); break;
-            case 0xB8: p &= u8(~FlagV); break;
-            case 0x38: p |= FlagC; break;
-            case 0xF8: p |= FlagD; break;
-            case 0x78: p |= FlagI; break;
-            case 0xEA: break;
-
-            case 0x00: stop = "BRK"; break;
-            case 0xFF:
-            default: stop = "Illegal opcode"; break;  // undocumented
+    OP(0x90) branch(!c); NEXT;
+    OP(0xB0) branch(c); NEXT;
+    OP(0xF0) branch(!zr); NEXT;
+    OP(0xD0) branch(zr); NEXT;
+    OP(0x30) branch(nr & FlagN); NEXT;
+    OP(0x10) branch(!(nr & FlagN)); NEXT;
+    OP(0x50) branch(!v); NEXT;
+    OP(0x70) branch(v); NEXT;
+    OP(0x4C) pc = EA_ABS; NEXT;
+    // The pointer's high byte comes from the same page: ($10FF) reads $10FF and $1000.
+    OP(0x6C) pc = u16(ram[(B2 << 8) | u8(b1 + 1)] << 8 | ram[EA_ABS]); NEXT;
+    OP(0x20)
+        push(u8((at + 2) >> 8));
+        push(u8(at + 2));
+        pc = EA_ABS;
+        NEXT;
+    OP(0x60)
+        if (sp >= 0xFE) {
+            STOP("RTS from top level");
+        } else {
+            const u8 lo = pull();
+            pc = u16((pull() << 8 | lo) + 1);
         }
-        if (stop) [[unlikely]] {
-            pc = at;
-            break;
-        }
-        if constexpr (Breaks)
-            if (breakMap[pc >> 6] >> (pc & 63) & 1) break;
+        NEXT;
+    OP(0x40) {
+        setStatus(u8((pull() & 0xCF) | Flag5));
+        const u8 lo = pull();
+        pc = u16(pull() << 8 | lo);
+        NEXT;
     }
 
+    OP(0x48) push(a); NEXT;
+    OP(0x08) push(u8(status() | FlagB | Flag5)); NEXT;
+    OP(0x68) a = pull(); setNZ(a); NEXT;
+    OP(0x28) setStatus(u8((pull() & 0xCF) | Flag5)); NEXT;
+
+    OP(0x18) c = 0; NEXT;
+    OP(0xD8) p &= u8(~FlagD); NEXT;
+    OP(0x58) p &= u8(~FlagI); NEXT;
+    OP(0xB8) v = 0; NEXT;
+    OP(0x38) c = 1; NEXT;
+    OP(0xF8) p |= FlagD; NEXT;
+    OP(0x78) p |= FlagI; NEXT;
+    OP(0xEA) NEXT;
+
+    OP(0x00) STOP("BRK");
+
+illegal:  // undocumented
+    STOP("Illegal opcode");
+
+done:
     this->pc = pc;
-    this->a = a, this->x = x, this->y = y, this->sp = sp, this->p = p;
+    this->a = a, this->x = x, this->y = y, this->sp = sp, this->p = status();
     if (stop) halt(pc, stop);
     return count;
 }
@@ -305,7 +371,8 @@ void CPU6502::step() { execute<false>(1, nullptr); }
 
 long CPU6502::run(long limit) {
     if (breakpoints.empty()) return execute<false>(limit, nullptr);
-    std::uint64_t breakMap[65536 / 64] = {};
-    for (u16 address : breakpoints) breakMap[address >> 6] |= std::uint64_t(1) << (address & 63);
-    return execute<true>(limit, breakMap);
+    // One byte per address keeps the test after each step to a single compare.
+    std::vector<u8> breakAt(65536);
+    for (u16 address : breakpoints) breakAt[address] = 1;
+    return execute<true>(limit, breakAt.data());
 }

@@ -42,13 +42,10 @@ void drawProcessor(App& app) {
     bool live = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput;
 
     if (app.cpuRunning) {
-        for (int i = 0; i < 5000; ++i) {
-            cpu.step();
-            if (cpu.stopped || cpu.breakpoints.count(cpu.pc)) {
-                app.cpuRunning = false;
-                followPc = true;
-                break;
-            }
+        cpu.run(5000);
+        if (cpu.stopped || cpu.breakpoints.count(cpu.pc)) {
+            app.cpuRunning = false;
+            followPc = true;
         }
     }
     if (app.cpuRunning) {
