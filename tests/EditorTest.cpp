@@ -338,6 +338,9 @@ TEST_F(PixelOperatorTest, SetAndErase) {
         {"colour RAM reused", 4, mc57, "p2 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x0C}}},
         {"the high nibble reused", 4, mc57, "p5 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x04}}},
         {"the low nibble reused", 4, mc57, "p7 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x08}}},
+        // All four bits of colour RAM count: 9 is not colour 1, so pen 1 takes the free high nibble.
+        {"colour RAM 9 is not colour 1", 4, {{0x0400, 0x57}, {0xD800, 9}}, "p1 tool2 md0,0,0 mu0,0,0",
+         {{0x0400, 0x17}, {0xD800, 9}, {0x2000, 0x40}}},
         {"colour RAM before the high nibble", 4, {{0x0400, 0x33}, {0xD800, 3}}, "p3 tool2 md0,0,0 mu0,0,0",
          {{0x0400, 0x33}, {0xD800, 3}, {0x2000, 0xC0}}},
         {"the high nibble before the low", 4, {{0x0400, 0x33}, {0xD800, 1}}, "p3 tool2 md0,0,0 mu0,0,0",
