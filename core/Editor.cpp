@@ -454,6 +454,46 @@ void floodFill(Machine& m, int x, int y, u8 seed, int maxPops, bool multi, Get g
     }
 }
 
+// The colour of every mode pixel with a border of 255 around them, kept in step with memory while a
+// fill runs, so that testing a pixel is one load. Valid only while the bitmap, the screen and colour
+// RAM lie apart: then a pixel's bitmap bits change that pixel alone and a cell's colours that cell.
+template <int Mode>  // 3 hires, 4 multicolour, else the text grid
+struct ColourGrid {
+    static constexpr int W = Mode == 3 ? 320 : Mode == 4 ? 160 : 80, H = Mode == 3 || Mode == 4 ? 200 : 50;
+    static constexpr int CellW = W / 40, CellH = H / 25, Stride = W + 2;
+    const PixelReader& r;
+    std::vector<u8> c;
+
+    explicit ColourGrid(const PixelReader& reader) : r(reader), c(size_t(Stride) * (H + 2), 255) {
+        for (int cy = 0; cy < 25; ++cy)
+            for (int cx = 0; cx < 40; ++cx) decodeCell(cx, cy);
+    }
+    u8 at(int x, int y) const { return c[size_t((y + 1) * Stride + x + 1)]; }
+    u8 read(int x, int y) const { return Mode == 3 ? r.hires(x, y) : Mode == 4 ? r.multicolor(x, y) : r.text(x, y); }
+    void decodeCell(int cx, int cy) {
+        const int cell = cx + cy * 40;
+        const u8 s = r.ram[u16(r.screen + cell)];
+        const u8 colours[4] = {r.background, u8(s >> 4), u8(s & 15), u8(r.ram[u16(Machine::colorRamAddr + cell)] & 15)};
+        for (int row = 0; row < CellH; ++row) {
+            u8* out = &c[size_t((cy * CellH + row + 1) * Stride + cx * CellW + 1)];
+            const u8 b = r.ram[u16(r.bitmap + cy * 320 + cx * 8 + row)];
+            for (int col = 0; col < CellW; ++col)
+                out[col] = Mode == 3   ? ((b << col) & 0x80 ? colours[1] : colours[2])
+                           : Mode == 4 ? colours[(b >> (6 - 2 * col)) & 3]
+                                       : r.text(cx * CellW + col, cy * CellH + row);
+        }
+    }
+    // After a pixel was set: its cell again when the cell's colours moved, else the pixel.
+    void refresh(int x, int y, bool cellColoursChanged) {
+        if (cellColoursChanged)
+            decodeCell(x / CellW, y / CellH);
+        else
+            c[size_t((y + 1) * Stride + x + 1)] = read(x, y);
+    }
+};
+
+bool apart(int a, int aLength, int b, int bLength) { return a + aLength <= b || b + bLength <= a; }
+
 }  // namespace
 
 void Editor::_FloodFill(int x, int y) {
@@ -463,19 +503,51 @@ void Editor::_FloodFill(int x, int y) {
     _TakeUndo();
     drawing = false;
     PixelOperator& p = pixels;
-    const PixelReader r(machine);
-    switch (machine.gfxMode()) {
-    case 3:
-        floodFill(machine, x, y, seed, maxFillPops, false, [&](int gx, int gy) __attribute__((always_inline)) { return r.hires(gx, gy); },
-                  [&](int gx, int gy) __attribute__((always_inline)) { p.SetPixelHires(gx, gy, false); });
-        break;
-    case 4:
-        floodFill(machine, x, y, seed, maxFillPops, true, [&](int gx, int gy) __attribute__((always_inline)) { return r.multicolor(gx, gy); },
-                  [&](int gx, int gy) __attribute__((always_inline)) { p.SetPixelMulticolor(gx, gy, false); });
-        break;
-    default:
-        floodFill(machine, x, y, seed, maxFillPops, false, [&](int gx, int gy) __attribute__((always_inline)) { return r.text(gx, gy); },
-                  [&](int gx, int gy) __attribute__((always_inline)) { p.SetPixelTextMode(gx, gy, false); });
-        break;
+    Machine& m = machine;
+    const PixelReader r(m);
+    const int mode = m.gfxMode();
+    const bool bitmapApart = apart(r.bitmap, 8000, r.screen, 1000) && apart(r.bitmap, 8000, Machine::colorRamAddr, 1000);
+    const bool screenApart = apart(r.screen, 1000, Machine::colorRamAddr, 1000);
+    auto colours = [&](int cell) { return m.ram[u16(r.screen + cell)] | m.ram[u16(Machine::colorRamAddr + cell)] << 8; };
+    if (mode == 3 && bitmapApart) {
+        // A hires pixel set takes the pen, and its cell the pen over the background.
+        ColourGrid<3> g(r);
+        u8* const cells = g.c.data();
+        u8* const ram = m.ram;
+        const u16 bitmap = r.bitmap, screen = r.screen;
+        const u8 ink = u8((m.pen << 4) | r.background);
+        constexpr int stride = ColourGrid<3>::Stride;
+        floodFill(m, x, y, seed, maxFillPops, false,
+                  [cells](int gx, int gy) __attribute__((always_inline)) { return cells[(gy + 1) * stride + gx + 1]; },
+                  [&g, cells, ram, bitmap, screen, ink](int gx, int gy) __attribute__((always_inline)) {
+                      ram[u16(bitmap + (gy >> 3) * 320 + (gx & 0x1F8) + (gy & 7))] |= u8(0x80 >> (gx & 7));
+                      u8& s = ram[u16(screen + (gx >> 3) + (gy >> 3) * 40)];
+                      if (s == ink) {
+                          cells[(gy + 1) * stride + gx + 1] = u8(ink >> 4);
+                      } else {
+                          s = ink;
+                          g.decodeCell(gx >> 3, gy >> 3);
+                      }
+                  });
+    } else if (mode == 4 && bitmapApart && screenApart) {
+        ColourGrid<4> g(r);
+        floodFill(m, x, y, seed, maxFillPops, true, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
+                  [&](int gx, int gy) __attribute__((always_inline)) {
+                      const int cell = (gx >> 2) + (gy >> 3) * 40;
+                      const int was = colours(cell);
+                      p.SetPixelMulticolor(gx, gy, false);
+                      g.refresh(gx, gy, colours(cell) != was);
+                  });
+    } else if (mode < 3 && screenApart) {
+        ColourGrid<0> g(r);
+        floodFill(m, x, y, seed, maxFillPops, false, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
+                  [&](int gx, int gy) __attribute__((always_inline)) {
+                      p.SetPixelTextMode(gx, gy, false);
+                      g.refresh(gx, gy, true);
+                  });
+    } else {
+        // Overlapping memories: every test reads memory.
+        floodFill(m, x, y, seed, maxFillPops, mode == 4, [&](int gx, int gy) { return p.GetPixel(gx, gy); },
+                  [&](int gx, int gy) { p.SetPixel(gx, gy, false); });
     }
 }
