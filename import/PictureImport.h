@@ -15,6 +15,16 @@ struct ImportPreview {
     Texture texture;
 };
 
+// The resampled picture for the inputs it was made from: options that only
+// change the reduction reuse it.
+struct ResampledPicture {
+    long long picture = -1;  // which decoded picture (ImportPicState::pictureId)
+    bool zoomToFit = false, keepAspect = false;
+    int width = 0;
+    std::vector<u32> pixels;
+    int runs = 0;  // resamplings done, for the tests
+};
+
 // The picture import window's state: the picture, its options and results.
 struct ImportPicState {
     std::vector<u32> pixels;  // RGBA, row-major
@@ -36,6 +46,8 @@ struct ImportPicState {
     PetsciiConverter converter;
     ImportPreview sourcePreview;
     ImportPreview resultPreview;
+    long long pictureId = 0;  // a new number for every picture taken
+    ResampledPicture resampled;
 };
 
 // The one state record, kept for the whole run.
@@ -60,5 +72,5 @@ void importPictureForTest(int mode, bool autoAccept);
 void recomputeImport(const App& app, ImportPicState& s);
 // Writes the result into memory as one undo step and closes the window.
 void acceptImport(App& app, ImportPicState& s);
-// Closes the window; memory stays as it is.
+// Closes the window and lets the decoded picture go; memory stays as it is.
 void closeImport(App& app, ImportPicState& s);

@@ -290,13 +290,19 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
     TempDir dir;
     Palette pal;
     std::vector<u32> pic(64 * 40), px;  // 16 flat colours, so every kind holds it exactly
-    for (int i = 0; i < 64 * 40; ++i) pic[i] = pal.pixel((i % 64 / 8 + i / 320 * 3) % 16);
+    // The first and last row start red, then black: where a BMP with a longer header would hold its depth,
+    // non-zero, and its compression, zeros.
+    for (int i = 0; i < 64 * 40; ++i)
+        pic[i] = pal.pixel(i % 64 < 8 && (i < 64 || i >= 39 * 64) ? (i % 64 ? 0 : 2) : (i % 64 / 8 + i / 320 * 3) % 16);
     const auto png = dir.path / "pic.png";
     ASSERT_TRUE(stbi_write_png(png.c_str(), 64, 40, 4, pic.data(), 64 * 4));
     const std::string ihdr = "89504e470d0a1a0a0000000d49484452";  // then width, height, 8-bit RGBA; nothing after it
     std::vector<std::pair<std::string, Bytes>> refused = {
         {"empty", {}}, {"too wide", fromHex(ihdr + "00004e200000000a080600000000000000")},
         {"too large", fromHex(ihdr + "0000271000002710080600000000000000")},
+        {"too large: 20000 x 20000", fromHex(ihdr + "00004e2000004e20080600000000000000")},
+        // 16-bit binary PNM, which the decoder would read past its buffer: no kind the import takes.
+        {"not a picture: big16.png", Bytes{'P', '6', '\n', '4', '0', '9', '6', ' ', '4', '0', '9', '6', '\n', '6', '5', '5', '3', '5', '\n'}},
         // A small PNG whose end chunk was damaged: the decoder failed with an empty reason.
         {"found: broken end chunk",
          fromHex("89504e470d0a1a0a0000000d4948445200000008000000080806000000c40fbe8b0000007149444154785e63646060f8"
@@ -304,12 +310,16 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
                  "702f468de134ff720693d70f192eb39f6260de71f15d4375bb0cc3d757810c57fe4c6060e7e46410088d65b0faf19ea1"
                  "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082")},
     };
-    for (auto [ext, tolerance] : {std::pair{"png", 0}, {"bmp", 0}, {"gif", 0}, {"tga", 0}, {"psd", 0}, {"jpg", 12}}) {
-        SCOPED_TRACE(ext);
+    // ImageMagick's format prefix, the extension, bytes appended, the tolerance; bmp2 has the 12-byte OS/2 header.
+    for (auto [format, ext, tail, tolerance] :
+         {std::tuple{"", "png", "", 0}, {"png64:", "png", "", 0}, {"", "bmp", "", 0}, {"-type TrueColor bmp2:", "bmp", "", 0},
+          {"", "gif", "", 0}, {"", "gif", "after the trailer", 0}, {"", "tga", "", 0}, {"", "psd", "", 0}, {"-quality 100 ", "jpg", "", 12}}) {
+        SCOPED_TRACE(std::string(format) + ext + tail);
         const auto file = dir.path / (std::string("out.") + ext);
         // This ImageMagick writes the rows of a bottom-up TGA top first: ask for top-down.
-        ASSERT_EQ(std::system(("/usr/bin/convert " + png.string() + " -alpha off -orient TopLeft " + file.string()).c_str()), 0);
-        const Bytes bytes = readBytes(file);
+        ASSERT_EQ(std::system(("/usr/bin/convert " + png.string() + " -alpha off -orient TopLeft " + format + file.string()).c_str()), 0);
+        Bytes bytes = readBytes(file);
+        bytes.insert(bytes.end(), tail, tail + std::strlen(tail));
         int w = 0, h = 0;
         std::string error;
         ASSERT_TRUE(decodePicture(bytes, px, w, h, error)) << error;
@@ -319,8 +329,9 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
                 ASSERT_LE(std::abs(int(px[i] >> k & 255) - int(pic[i] >> k & 255)), tolerance) << i;
         Bytes bad = bytes;
         for (size_t i = 0; i < 4; ++i) bad[i] ^= 0x5A;
-        refused.push_back({ext + std::string(" cut"), Bytes(bytes.begin(), bytes.begin() + long(bytes.size() / 2))});
-        refused.push_back({ext + std::string(" damaged"), bad});
+        if (*tail) continue;
+        refused.push_back({format + std::string(ext) + " cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() / 2))});
+        refused.push_back({format + std::string(ext) + " damaged", bad});
     }
     for (const auto& [what, bytes] : refused) {
         int w = 0, h = 0;
@@ -328,6 +339,14 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
         EXPECT_FALSE(decodePicture(bytes, px, w, h, error)) << what;
         EXPECT_FALSE(error.empty()) << what;
         EXPECT_TRUE(what.rfind("too", 0) != 0 || error.find("too large") != std::string::npos) << what << ": " << error;
+        // The size reason names the size the header gives and the limit.
+        if (const size_t colon = what.find(": "); what.rfind("too", 0) == 0 && colon != std::string::npos) {
+            EXPECT_TRUE(error.find(what.substr(colon + 2)) != std::string::npos && error.find("16384") != std::string::npos)
+                << error;
+        }
+        if (what.rfind("not a picture", 0) == 0) {
+            EXPECT_NE(error.find("not a PNG, JPEG, BMP, GIF, TGA or PSD"), std::string::npos) << error;
+        }
     }
 }
 
