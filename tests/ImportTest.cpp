@@ -351,3 +351,96 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+// The resampling as first written: every box summed pixel by pixel, alpha weighted always.
+std::vector<u32> resizeReference(const std::vector<u32>& src, int w, int h, int dstW, bool fit, bool aspect) {
+    std::vector<u32> out(size_t(dstW) * 200, 0xFF000000u);
+    double dw = fit && !aspect ? 320 : w, dh = fit && !aspect ? 200 : h;
+    if (fit && aspect) {
+        const double s = std::min(200.0 / h, 320.0 / w);
+        dw = s * w, dh = s * h;
+    }
+    const double offX = fit && !aspect ? 0 : (320 - dw) / 2, offY = fit && !aspect ? 0 : (200 - dh) / 2;
+    for (int y = 0; y < 200; ++y) {
+        const double a = (y - offY) * h / dh, b = (y + 1 - offY) * h / dh;
+        if (b <= 0 || a >= h) continue;
+        const int sy0 = std::max(0, int(a)), sy1 = std::min(std::max(sy0 + 1, int(std::ceil(b))), h);
+        for (int x = 0; x < dstW; ++x) {
+            const double step = 320.0 / dstW, ca = (x * step - offX) * w / dw, cb = ((x + 1) * step - offX) * w / dw;
+            if (cb <= 0 || ca >= w) continue;
+            const int sx0 = std::max(0, int(ca)), sx1 = std::min(std::max(sx0 + 1, int(std::ceil(cb))), w);
+            unsigned long long sum[3] = {};
+            for (int sy = sy0; sy < sy1; ++sy)
+                for (int sx = sx0; sx < sx1; ++sx) {
+                    const u32 v = src[size_t(sy) * w + sx];
+                    for (int k = 0; k < 3; ++k) sum[k] += (v >> (8 * k) & 255) * (v >> 24) / 255;
+                }
+            const unsigned long long n = (unsigned long long)(sy1 - sy0) * (sx1 - sx0);
+            out[size_t(y) * dstW + x] = u32(sum[0] / n) | u32(sum[1] / n) << 8 | u32(sum[2] / n) << 16 | 0xFF000000u;
+        }
+    }
+    return out;
+}
+
+// Mostly opaque noise with transparent and half-transparent patches: every size and placement gives the
+// reference's bytes.
+TEST(ColorReducer, ResizeGivesTheReferenceBytes) {
+    std::mt19937 rng(11);
+    for (auto [w, h] : {std::pair{320, 200}, {1920, 1080}, {37, 23}, {401, 977}}) {
+        std::vector<u32> pic(size_t(w) * h);
+        for (size_t i = 0; i < pic.size(); ++i) {
+            const u32 alpha = i % 97 < 5 ? 0 : i % 89 < 7 ? rng() >> 24 : 255;
+            pic[i] = (rng() & 0xFFFFFF) | alpha << 24;
+        }
+        for (int dstW : {160, 320})
+            for (auto [fit, aspect] : {std::pair{true, false}, {true, true}, {false, false}})
+                ASSERT_EQ(ColorReducer::Resize(pic.data(), w, h, dstW, fit, aspect), resizeReference(pic, w, h, dstW, fit, aspect))
+                    << w << "x" << h << " " << dstW << fit << aspect;
+    }
+}
+
+// Distance of two pictures, each box-blurred 4x4 (in whole blocks): the summed absolute channel differences.
+double blurredDistance(const std::vector<u32>& a, const std::vector<u32>& b, int width) {
+    double d = 0;
+    for (int by = 0; by < 200; by += 4)
+        for (int bx = 0; bx < width; bx += 4)
+            for (int k = 0; k < 24; k += 8) {
+                int sa = 0, sb = 0;
+                for (int y = by; y < by + 4; ++y)
+                    for (int x = bx; x < bx + 4; ++x) sa += a[y * width + x] >> k & 255, sb += b[y * width + x] >> k & 255;
+                d += std::abs(sa - sb) / 16.0;
+            }
+    return d;
+}
+
+// A saturated picture: ImageMagick's red-blue plasma with a yellow disc and white bars on it. Dithered with
+// any kernel, in both bitmap modes, it stays nearer the source than without dithering once both are blurred.
+TEST(ColorReducer, DitheringSaturatedPicturesStaysCloseToTheSource) {
+    TempDir dir;
+    const auto file = dir.path / "plasma.png";
+    ASSERT_EQ(std::system(("/usr/bin/convert -size 640x400 -seed 7 plasma:red-blue -fill yellow -draw 'circle 320,200 320,90' "
+                           "-fill white -draw 'rectangle 60,300 580,312' -draw 'rectangle 60,330 580,336' -alpha off " +
+                           file.string()).c_str()), 0);
+    std::vector<u32> pic;
+    int w = 0, h = 0;
+    std::string error;
+    ASSERT_TRUE(decodePicture(readBytes(file), pic, w, h, error)) << error;
+    Palette pal;
+    for (int width : {320, 160}) {
+        const std::vector<u32> source = ColorReducer::Resize(pic.data(), w, h, width, true, false);
+        ColorReducer plain;
+        plain.SetPalette(pal.rgb);
+        plain.Reduce(source, width, 2, 0, -1);
+        const double undithered = blurredDistance(plain.Preview(), source, width);
+        for (int dither : {1, 2, 3}) {
+            ColorReducer r;
+            r.SetPalette(pal.rgb);
+            r.Reduce(source, width, 2, dither, -1);
+            EXPECT_LT(blurredDistance(r.Preview(), source, width), undithered) << width << " " << dither;
+        }
+    }
+}
+
+}  // namespace
