@@ -3,9 +3,14 @@
 #include <bitset>
 #include <numeric>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "app/App.h"
 #include "core/Palette.h"
 #include "core/Vic.h"
+#include "formats/FileActions.h"
 #include "import/ColorReducer.h"
 #include "import/FontImport.h"
 #include "import/PetsciiConverter.h"
@@ -441,6 +446,103 @@ TEST(ColorReducer, DitheringSaturatedPicturesStaysCloseToTheSource) {
             EXPECT_LT(blurredDistance(r.Preview(), source, width), undithered) << width << " " << dither;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The window's state through one opening: options that only change the reduction reuse the resampled picture,
+// the result is what a fresh conversion gives, acceptance applies the palette the preview used, and closing lets
+// the decoded picture go.
+TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalette) {
+    TempDir dir;
+    setenv("APPDATA", dir.path.c_str(), 1);
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    Platform::initWithBasePath("");
+    auto owner = std::make_unique<App>();
+    App& app = *owner;
+    app.setPalette(0);
+    std::vector<u32> pic(100 * 70);
+    for (size_t i = 0; i < pic.size(); ++i) pic[i] = u32(i * 2654435761u) | 0xFF000000u;
+    Bytes png;
+    stbi_write_png_to_func(Actions::pngWrite, &png, 100, 70, 4, pic.data(), 100 * 4);
+    ImportPicState& s = importPicState();
+    openImportPicture(app, "noise.png", png);
+    ASSERT_TRUE(app.showImportPicture);
+    s.resolution = 1;
+    // An option change and whether it resamples.
+    const std::pair<std::function<void()>, bool> steps[] = {
+        {[] {}, true},
+        {[&] { s.dithering = 3; }, false},
+        {[&] { s.colors = 1; }, false},
+        {[&] { s.background = 6; }, false},
+        {[&] { s.palette = 4; }, false},
+        {[&] { s.resolution = 0; }, true},
+        {[&] { s.zoomToFit = false; }, true},
+        {[&] { s.keepAspect = true; }, true},
+        {[&] { s.dithering = 1; }, false},
+    };
+    for (const auto& [change, resamples] : steps) {
+        const int runs = s.resampled.runs;
+        change();
+        recomputeImport(app, s);
+        EXPECT_EQ(s.resampled.runs - runs, resamples ? 1 : 0);
+        Palette pal;
+        pal.set(s.palette);
+        ColorReducer fresh;
+        fresh.SetPalette(pal.rgb);
+        const int width = s.resolution == 1 ? 160 : 320;
+        fresh.Reduce(ColorReducer::Resize(pic.data(), 100, 70, width, s.zoomToFit, s.keepAspect), width, s.colors,
+                     s.dithering, s.resolution ? s.background : -1);
+        ASSERT_EQ(s.resultPreview.pixels, fresh.Preview());
+    }
+    acceptImport(app, s);
+    EXPECT_EQ(app.palette.index, 4);
+    EXPECT_EQ(app.undoBuffer.undoName(), "import image");
+    EXPECT_FALSE(app.showImportPicture);
+    EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels.capacity(), 0u);
+    owner.reset();
+    unsetenv("APPDATA");
+    unsetenv("VORLIX_ASSETS");
+    Platform::initWithBasePath("");
+}
+
+}  // namespace
+
+namespace {
+
+// A 16-bit PNG never exists in full at 16 bits: decoding it grows the process by little more than the 8-bit
+// pixels (16 MB here; holding it at 16 bits too would take three to five times that).
+TEST(PictureImport, SixteenBitPicturesDecodeWithinTheirEightBitSize) {
+    TempDir dir;
+    const auto file = dir.path / "deep.png";
+    ASSERT_EQ(std::system(("/usr/bin/convert -size 2048x2048 gradient:red-blue -depth 16 png64:" + file.string()).c_str()), 0);
+    const Bytes png = readBytes(file);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        std::vector<u32> px;
+        int w = 0, h = 0;
+        std::string error;
+        long grown = -1;
+        if (decodePicture(png, px, w, h, error) && w == 2048 && h == 2048 && px[0] == 0xFF0000FFu) {
+            getrusage(RUSAGE_SELF, &after);
+            grown = after.ru_maxrss - before.ru_maxrss;  // kilobytes
+        }
+        (void)!write(fds[1], &grown, sizeof grown);
+        _exit(0);
+    }
+    long grown = -2;
+    close(fds[1]);
+    ASSERT_EQ(read(fds[0], &grown, sizeof grown), ssize_t(sizeof grown));
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    EXPECT_GE(grown, 0) << "decoded wrongly";
+    EXPECT_LT(grown, 24 * 1024) << "kilobytes";
 }
 
 }  // namespace
