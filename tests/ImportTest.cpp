@@ -73,6 +73,46 @@ TEST(FontImport, LettersHaveTheirShapes) {
     }
 }
 
+// A small font from fontTools whose only character map is "unicode" (3,1) or "symbol" (3,0); empty when
+// fontTools is missing.
+Bytes generatedFont(const std::string& cmap) {
+    TempDir dir;
+    const auto file = dir.path / "cmap.ttf";
+    const std::string script = (std::filesystem::path(__FILE__).parent_path() / "font_with_cmap.py").string();
+    if (std::system(("/usr/bin/python3 " + script + " " + file.string() + " " + cmap + " 2>/dev/null").c_str()) != 0) {
+        EXPECT_EQ(std::getenv("CI"), nullptr) << "fontTools is needed under CI";
+        return {};
+    }
+    return readBytes(file);
+}
+
+// From size 10 up the baseline stays at row 7: the letters' bottom row, the bar of L and E, is row 6, whatever
+// is cut at the top.
+TEST(FontImport, LargeSizesKeepTheBottomRow) {
+    for (const char* face : {"LiberationSans-Regular.ttf", "LiberationMono-Regular.ttf"}) {
+        ImportFontState s;
+        ASSERT_TRUE(loadFont(s, face, font(face))) << s.error;
+        for (s.size = 10; s.size <= 16; ++s.size)
+            for (int cp : {'L', 'E'}) {
+                const Glyph g(s, cp);
+                EXPECT_TRUE(g.bits(6) >= 3 && g.bits(6) > g.bits(5) && g.bits(7) == 0) << face << " " << s.size << char(cp);
+            }
+    }
+}
+
+// Typed slider values come back into the sliders' ranges: size, offsets, threshold.
+TEST(FontImport, SettingsStayInTheirRanges) {
+    for (auto [in, want] : {std::pair{std::array{0, -9, 9, 0}, std::array{4, -4, 4, 1}},
+                            {std::array{-3, 4, -4, 300}, std::array{4, 4, -4, 255}},
+                            {std::array{17, 0, 0, -1}, std::array{16, 0, 0, 1}},
+                            {std::array{12, 2, -1, 110}, std::array{12, 2, -1, 110}}}) {
+        ImportFontState s;
+        s.size = in[0], s.xOffset = in[1], s.yOffset = in[2], s.threshold = in[3];
+        clampFontSettings(s);
+        EXPECT_EQ((std::array{s.size, s.xOffset, s.yOffset, s.threshold}), want);
+    }
+}
+
 // Random damage is left to the font fuzzer.
 TEST(FontImport, DamagedFontsAreRefused) {
     const Bytes good = font("LiberationSans-Regular.ttf");
@@ -88,8 +128,12 @@ TEST(FontImport, DamagedFontsAreRefused) {
     const std::pair<Bytes, const char*> cases[] = {
         {Bytes(good.begin(), good.begin() + 3), "not a font"}, {Bytes(200, 'x'), "not a font"},
         {Bytes(good.begin(), good.begin() + 40), "cut short"}, {Bytes(good.begin(), good.begin() + 99999), "cut short"},
-        {span(300, 300), "no height"}, {span(-20, 0), "no height"}, {span(1, 0), "larger than"}};
+        {span(300, 300), "no height"}, {span(-20, 0), "no height"}, {span(1, 0), "larger than"},
+        {generatedFont("symbol"), "no Unicode character map"}};
+    ImportFontState unicode;
+    EXPECT_TRUE(generatedFont("unicode").empty() || loadFont(unicode, "unicode", generatedFont("unicode"))) << unicode.error;
     for (const auto& [bytes, why] : cases) {
+        if (bytes.empty()) continue;
         ImportFontState s;
         EXPECT_FALSE(loadFont(s, "damaged", bytes));
         EXPECT_NE(s.error.find(why), std::string::npos) << why << ": " << s.error;
