@@ -433,15 +433,15 @@ std::vector<u32> resizeReference(const std::vector<u32>& src, int w, int h, int 
     return out;
 }
 
-// Mostly opaque noise with transparent and half-transparent patches: every size and placement gives the
-// reference's bytes.
+// Noise, every third row opaque, the others with transparent and half-transparent pixels: every size and
+// placement gives the reference's bytes (3 x 60000, bright, puts 300 rows over 65535 into one box).
 TEST(ColorReducer, ResizeGivesTheReferenceBytes) {
     std::mt19937 rng(11);
-    for (auto [w, h] : {std::pair{320, 200}, {1920, 1080}, {37, 23}, {401, 977}}) {
+    for (auto [w, h] : {std::pair{320, 200}, {1920, 1080}, {37, 23}, {401, 977}, {3, 60000}}) {
         std::vector<u32> pic(size_t(w) * h);
         for (size_t i = 0; i < pic.size(); ++i) {
-            const u32 alpha = i % 97 < 5 ? 0 : i % 89 < 7 ? rng() >> 24 : 255;
-            pic[i] = (rng() & 0xFFFFFF) | alpha << 24;
+            const u32 alpha = i / w % 3 == 0 ? 255 : i % 97 < 5 ? 0 : i % 89 < 7 ? rng() >> 24 : 255;
+            pic[i] = (rng() & 0xFFFFFF) | (h == 60000 ? 0xF0F0F0 : 0) | alpha << 24;
         }
         for (int dstW : {160, 320})
             for (auto [fit, aspect] : {std::pair{true, false}, {true, true}, {false, false}})
