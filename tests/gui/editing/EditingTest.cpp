@@ -687,6 +687,8 @@ Script layoutAndTiming(App& a) {
     const int startFrame = g_frame;
     co_await frames(60);
     g_idleFps = (g_frame - startFrame) * 1000.0 / (ms(CLOCK_MONOTONIC) - idleStart);
+    // The picture import, opened without a picture, offered the file dialog.
+    FileIO::cancel();
 }
 
 // Popups answered with the keys one after another, two of one title too, the exit question among them: two
