@@ -30,13 +30,10 @@ bool saneTga(const Bytes& b) {
     const bool mapped = type == 1 || type == 9;
     if (cmapType > 1 || (cmapType == 1) != mapped) return false;
     if (!mapped && type != 2 && type != 3 && type != 10 && type != 11) return false;
-    if (le16(&b[12]) < 1 || le16(&b[14]) < 1 || (b[17] & 0xC0) != 0) return false;
-    if (mapped) {
-        if (cmapBits != 8 && cmapBits != 15 && cmapBits != 16 && cmapBits != 24 && cmapBits != 32) return false;
-        return bits == 8 || bits == 16;
-    }
-    if (type == 3 || type == 11) return bits == 8 || bits == 16;
-    return bits == 15 || bits == 16 || bits == 24 || bits == 32;
+    if (le16(&b[12]) < 1 || le16(&b[14]) < 1) return false;
+    auto depth = [](int d) { return d == 8 || d == 15 || d == 16 || d == 24 || d == 32; };
+    if (mapped) return depth(cmapBits) && (bits == 8 || bits == 16);
+    return depth(bits);
 }
 
 // Only the kinds the import names reach the decoder, which reads more (PNM,
