@@ -5,7 +5,7 @@
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 
-App::App() {
+App::App(bool selfTest) : selfTest(selfTest) {
     wireMonitor();
     machine.loadAssets(Platform::assetDir());
     loadSettings();

@@ -318,7 +318,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         return 1;
     }
 
-    g_app = std::make_unique<App>();
+    g_app = std::make_unique<App>(AutoTest::enabled());
     if (AutoTest::enabled()) {
         AutoTest::init(*g_app);
     } else {

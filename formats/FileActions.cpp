@@ -10,7 +10,7 @@
 #include "app/App.h"
 #include "core/Vic.h"
 #include "formats/FileFormats.h"
-#include "import/PictureImport.h"
+#include "import/ImportActions.h"
 #include "platform/Platform.h"
 
 namespace Actions {

@@ -3,7 +3,7 @@
 #include <stb/stb_image.h>
 
 #include "FuzzSupport.h"
-#include "import/PictureImport.h"
+#include "import/ImportActions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<u32> pixels;

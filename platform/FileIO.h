@@ -58,8 +58,7 @@ std::string baseName(const std::string& path);
 // Bytes taken as unsigned, so names in any 8-bit encoding are safe.
 std::string lowerCase(std::string text);
 
-// The dialog window and its acceptance.
-void draw();
+// The dialog's acceptance (its window is drawn by the GUI).
 void accept();
 // Called by a producer that cannot make its bytes: nothing is written and the
 // dialog stays open showing the text.

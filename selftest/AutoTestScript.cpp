@@ -9,7 +9,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "disk/DiskDrive.h"
-#include "import/PictureImport.h"
+#include "import/ImportActions.h"
 #include "core/PixelOperator.h"
 #include "formats/FileActions.h"
 #include "selftest/AutoTest.h"

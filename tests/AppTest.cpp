@@ -99,6 +99,9 @@ TEST_F(AppTest, Settings) {
     EXPECT_TRUE(hasLine(ini(), "Palette=0"));
     app->setPalette(5);
     EXPECT_TRUE(hasLine(ini(), "Palette=5"));
+    // The self-test changes settings but never writes them.
+    std::make_unique<App>(true)->setPalette(7);
+    EXPECT_TRUE(hasLine(ini(), "Palette=5"));
     // A file too large to read is still there: never replaced.
     const fs::path path = fs::path(Platform::configDir()) / "vorlix.ini";
     fs::resize_file(path, Platform::kMaxFileSize + 1);

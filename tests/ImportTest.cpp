@@ -8,6 +8,7 @@
 #include "core/Vic.h"
 #include "import/ColorReducer.h"
 #include "import/FontImport.h"
+#include "import/ImportActions.h"
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"

@@ -5,7 +5,7 @@
 #include "app/Compat.h"
 #include "app/windows/Windows.h"
 #include "formats/FileActions.h"
-#include "import/FontImport.h"
+#include "import/ImportActions.h"
 
 void drawImportCharset(App& app) {
     ImportFontState& s = importFontState();

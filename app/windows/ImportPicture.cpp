@@ -9,7 +9,8 @@
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
 #include "formats/FileActions.h"
-#include "import/PictureImport.h"
+#include "app/Texture.h"
+#include "import/ImportActions.h"
 
 namespace {
 
@@ -116,8 +117,11 @@ void options(App& app, ImportPicState& s, float scale) {
     ImGui::EndChild();
 }
 
-void upload(ImportPreview& p) {
-    if (!p.pixels.empty()) p.texture.update(p.pixels.data(), p.w, p.h);
+// The previews as last uploaded.
+Texture g_sourceTexture, g_resultTexture;
+
+void upload(const ImportPreview& p, Texture& texture) {
+    if (!p.pixels.empty()) texture.update(p.pixels.data(), p.w, p.h);
 }
 
 }  // namespace
@@ -145,16 +149,16 @@ void drawImportPicture(App& app) {
 
         if (s.dirty && !s.pixels.empty()) {
             recomputeImport(app, s);
-            upload(s.sourcePreview);
-            upload(s.resultPreview);
+            upload(s.sourcePreview, g_sourceTexture);
+            upload(s.resultPreview, g_resultTexture);
         }
 
         ImGui::SameLine();
         ImGui::BeginGroup();
-        if (s.sourcePreview.texture.id) {
-            ImGui::Image(Compat::TexId(s.sourcePreview.texture), ImVec2(320, 200));
+        if (g_sourceTexture.id) {
+            ImGui::Image(Compat::TexId(g_sourceTexture), ImVec2(320, 200));
             ImGui::SameLine();
-            ImGui::Image(Compat::TexId(s.resultPreview.texture), ImVec2(320, 200));
+            ImGui::Image(Compat::TexId(g_resultTexture), ImVec2(320, 200));
         } else {
             ImGui::Dummy(ImVec2(648, 200));
         }

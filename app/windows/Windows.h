@@ -28,6 +28,11 @@ void drawAbout(App& app);
 void drawHelp(App& app);
 void drawCharsetConverter(App& app);
 
+// The built-in file dialog, over everything else while a request is open.
+namespace FileIO {
+void draw();
+}
+
 // The menus "Select VIC bank" and "Charset", inside an open menu.
 void bankMenus(App& app);
 

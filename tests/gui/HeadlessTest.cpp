@@ -16,6 +16,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/Widgets.h"
+#include "app/windows/Windows.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "selftest/AutoTest.h"

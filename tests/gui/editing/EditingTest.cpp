@@ -32,6 +32,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/Program.h"
+#include "app/Texture.h"  // unused, but g++ 12 crashes on the coroutines below without it
 #include "core/Vic.h"
 #include "disk/DiskDrive.h"
 #include "formats/FileActions.h"

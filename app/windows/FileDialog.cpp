@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/Compat.h"
+#include "app/windows/Windows.h"
 #include "platform/FileIO.h"
 
 namespace FileIO {
