@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/UiState.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
@@ -90,6 +91,8 @@ struct App {
     int saveSpritesFirst = 0, saveSpritesLast = 0;
 
     const bool selfTest;
+    UiState ui;  // what the windows keep
+
     bool quitRequested = false;
     bool resetLayout = false;
     std::vector<Popup> popups;

@@ -207,7 +207,7 @@ void frame(const ProgramHooks* hooks) {
 
     drawSaveSpritesDialog(app);
     drawPopups(app);
-    FileIO::draw();
+    FileIO::draw(app.ui.fileDialog);
 
     ImGuiIO& io = ImGui::GetIO();
     if (io.WantSaveIniSettings) saveLayout();

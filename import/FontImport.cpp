@@ -83,11 +83,6 @@ ImportFontState::~ImportFontState() {
     if (library) FT_Done_FreeType(library);
 }
 
-ImportFontState& importFontState() {
-    static ImportFontState g_font;
-    return g_font;
-}
-
 bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
     closeFace(s);
     s.font = bytes;

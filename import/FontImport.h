@@ -33,8 +33,6 @@ struct ImportFontState {
     ~ImportFontState();
 };
 
-ImportFontState& importFontState();
-
 // Takes a font file; loaded is 1 when it is a usable font, else error says why.
 bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes);
 // One code point into 8 pattern bytes (bit 7 leftmost); empty without a font.

@@ -6,7 +6,7 @@
 #include "app/App.h"
 
 void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
-    ImportPicState& s = importPicState();
+    ImportPicState& s = app.ui.importPicture;
     std::vector<u32> pixels;
     int w = 0, h = 0;
     std::string error;
@@ -21,13 +21,6 @@ void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
     s.dirty = true;
     s.pickerShown = true;
     app.showImportPicture = true;
-}
-
-void importPictureForTest(int mode, bool autoAccept) {
-    ImportPicState& s = importPicState();
-    s.resolution = mode;
-    s.dirty = true;
-    s.autoAccept = autoAccept;
 }
 
 namespace {

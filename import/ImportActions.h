@@ -12,8 +12,6 @@ struct App;
 // Takes a picture into the window and opens it; a bad picture gives a message
 // and changes nothing.
 void openImportPicture(App& app, const std::string& name, const Bytes& bytes);
-// Sets the resolution and asks for acceptance once the result is up to date.
-void importPictureForTest(int mode, bool autoAccept);
 
 // Recomputes both previews' pixels from the picture and options.
 void recomputeImport(const App& app, ImportPicState& s);

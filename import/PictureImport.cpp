@@ -7,11 +7,6 @@
 #include <cstring>
 
 
-ImportPicState& importPicState() {
-    static ImportPicState g_pic;
-    return g_pic;
-}
-
 namespace {
 
 u32 le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }

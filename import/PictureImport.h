@@ -34,9 +34,6 @@ struct ImportPicState {
     ImportPreview resultPreview;
 };
 
-// The one state record, kept for the whole run.
-ImportPicState& importPicState();
-
 // Largest picture taken: per side, and in pixels (4 bytes each: 256 MB).
 constexpr int maxPictureSide = 16384;
 constexpr long long maxPicturePixels = 64LL * 1024 * 1024;

@@ -15,7 +15,7 @@
 namespace {
 
 void pickPicture(App& app) {
-    FileIO::open("Import PC image",
+    FileIO::open(app.ui.fileDialog, "Import PC image",
                  {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
                   Actions::allFiles},
                  [&app](const std::string& name, Bytes& bytes) { openImportPicture(app, name, bytes); });
@@ -127,7 +127,7 @@ void upload(const ImportPreview& p, Texture& texture) {
 }  // namespace
 
 void drawImportPicture(App& app) {
-    ImportPicState& s = importPicState();
+    ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
     if (s.pixels.empty() && !s.pickerShown) {
         s.pickerShown = true;
