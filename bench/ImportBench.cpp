@@ -18,6 +18,7 @@
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "import/ColorReducer.h"
+#include "import/ImportActions.h"
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
@@ -140,7 +141,7 @@ App& benchApp() {
 }
 
 ImportPicState& withPicture(int w, int h) {
-    ImportPicState& s = importPicState();
+    ImportPicState& s = benchApp().ui.importPicture;
     if (s.width != w || s.height != h) {
         s.pixels = photo(w, h);
         s.width = w;

@@ -13,6 +13,7 @@
 #include "formats/FileActions.h"
 #include "import/ColorReducer.h"
 #include "import/FontImport.h"
+#include "import/ImportActions.h"
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
@@ -150,7 +151,7 @@ TEST(FontImport, CharsetOpeningAndCancel) {
     auto owner = std::make_unique<App>();
     App& app = *owner;
     u8* set = app.machine.ram + 0x2800;
-    ImportFontState& s = importFontState();
+    ImportFontState& s = app.ui.importFont;
     EXPECT_FALSE(beginFontImport(app, s));  // the reset VIC sees the ROM
     EXPECT_EQ(app.popups.at(0).text, "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
 
@@ -511,7 +512,7 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
     for (size_t i = 0; i < pic.size(); ++i) pic[i] = u32(i * 2654435761u) | 0xFF000000u;
     Bytes png;
     stbi_write_png_to_func(Actions::pngWrite, &png, 100, 70, 4, pic.data(), 100 * 4);
-    ImportPicState& s = importPicState();
+    ImportPicState& s = app.ui.importPicture;
     openImportPicture(app, "noise.png", png);
     ASSERT_TRUE(app.showImportPicture);
     s.resolution = 1;
