@@ -67,26 +67,26 @@ namespace {
 
 // Each opcode has a label; its handler ends by fetching and jumping to the next one.
 #define OP(code) op_##code:
-#define FETCH                         \
-    at = pc;                          \
-    b1 = ram[u16(at + 1)];            \
-    /* The next pc comes from `at` alone, so it never waits for the opcode. */ \
-    pc = u16(at + 1);                 \
+// The next pc comes from `at` alone, so it never waits for the opcode.
+#define FETCH              \
+    at = pc;               \
+    b1 = ram[u16(at + 1)]; \
+    pc = u16(at + 1);      \
     goto* next[ram[at]]
-#define NEXT                                                               \
-    do {                                                                   \
-        if (++count == limit) goto done;                                   \
-        if constexpr (Breaks)                                              \
-            if (breakAt[pc]) goto done;                                     \
-        FETCH;                                                             \
+#define NEXT                                \
+    do {                                    \
+        if (++count == limit) goto done;    \
+        if constexpr (Breaks)               \
+            if (breakAt[pc]) goto done;     \
+        FETCH;                              \
     } while (0)
 // A stop leaves pc on the stopping instruction.
-#define STOP(reason) \
-    do {             \
+#define STOP(reason)   \
+    do {               \
         stop = reason; \
-        pc = at;     \
-        ++count;     \
-        goto done;   \
+        pc = at;       \
+        ++count;       \
+        goto done;     \
     } while (0)
 
 // One handler per opcode of an instruction that reads its operand m: immediate (read
@@ -143,6 +143,7 @@ long CPU6502::execute(long limit, const u8* breakAt) {
     const char* stop = nullptr;
     long count = 0;
 
+    // Every helper is inlined: one left out of line would take the registers' addresses.
     auto setStatus = [&](u8 status) __attribute__((always_inline)) {
         p = status;
         c = status & FlagC;
