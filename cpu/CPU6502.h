@@ -113,6 +113,6 @@ struct CPU6502 {
 private:
     // Stops on the instruction at `at`; kept out of step's hot path.
     [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
-    template <bool Breaks>
+    template <bool Threaded, bool Breaks>
     long execute(long limit, const u8* breakAt);
 };

@@ -65,21 +65,44 @@ namespace {
 #define EA_IZX u16(ram[u8(b1 + x + 1)] << 8 | ram[u8(b1 + x)])
 #define EA_IZY u16((ram[u8(b1 + 1)] << 8 | ram[b1]) + y)
 
-// Each opcode has a label; its handler ends by fetching and jumping to the next one.
-#define OP(code) op_##code:
+// The 151 documented opcodes.
+#define DOCUMENTED(X) \
+    X(0x00) X(0x01) X(0x05) X(0x06) X(0x08) X(0x09) X(0x0A) X(0x0D) X(0x0E) X(0x10) X(0x11) X(0x15) \
+    X(0x16) X(0x18) X(0x19) X(0x1D) X(0x1E) X(0x20) X(0x21) X(0x24) X(0x25) X(0x26) X(0x28) X(0x29) \
+    X(0x2A) X(0x2C) X(0x2D) X(0x2E) X(0x30) X(0x31) X(0x35) X(0x36) X(0x38) X(0x39) X(0x3D) X(0x3E) \
+    X(0x40) X(0x41) X(0x45) X(0x46) X(0x48) X(0x49) X(0x4A) X(0x4C) X(0x4D) X(0x4E) X(0x50) X(0x51) \
+    X(0x55) X(0x56) X(0x58) X(0x59) X(0x5D) X(0x5E) X(0x60) X(0x61) X(0x65) X(0x66) X(0x68) X(0x69) \
+    X(0x6A) X(0x6C) X(0x6D) X(0x6E) X(0x70) X(0x71) X(0x75) X(0x76) X(0x78) X(0x79) X(0x7D) X(0x7E) \
+    X(0x81) X(0x84) X(0x85) X(0x86) X(0x88) X(0x8A) X(0x8C) X(0x8D) X(0x8E) X(0x90) X(0x91) X(0x94) \
+    X(0x95) X(0x96) X(0x98) X(0x99) X(0x9A) X(0x9D) X(0xA0) X(0xA1) X(0xA2) X(0xA4) X(0xA5) X(0xA6) \
+    X(0xA8) X(0xA9) X(0xAA) X(0xAC) X(0xAD) X(0xAE) X(0xB0) X(0xB1) X(0xB4) X(0xB5) X(0xB6) X(0xB8) \
+    X(0xB9) X(0xBA) X(0xBC) X(0xBD) X(0xBE) X(0xC0) X(0xC1) X(0xC4) X(0xC5) X(0xC6) X(0xC8) X(0xC9) \
+    X(0xCA) X(0xCC) X(0xCD) X(0xCE) X(0xD0) X(0xD1) X(0xD5) X(0xD6) X(0xD8) X(0xD9) X(0xDD) X(0xDE) \
+    X(0xE0) X(0xE1) X(0xE4) X(0xE5) X(0xE6) X(0xE8) X(0xE9) X(0xEA) X(0xEC) X(0xED) X(0xEE) X(0xF0) \
+    X(0xF1) X(0xF5) X(0xF6) X(0xF8) X(0xF9) X(0xFD) X(0xFE)
+
+// Each opcode has a label; its handler ends by going on to the next instruction.
 // The next pc comes from `at` alone, so it never waits for the opcode.
+#define OP(code) op_##code:
 #define FETCH              \
     at = pc;               \
     b1 = ram[u16(at + 1)]; \
-    pc = u16(at + 1);      \
-    goto* next[ram[at]]
+    pc = u16(at + 1)
 #define NEXT                                \
     do {                                    \
         if (++count == limit) goto done;    \
         if constexpr (Breaks)               \
             if (breakAt[pc]) goto done;     \
-        FETCH;                              \
+        if constexpr (Threaded) {           \
+            FETCH;                          \
+            goto* next[ram[at]];            \
+        } else {                            \
+            goto dispatch;                  \
+        }                                   \
     } while (0)
+#define CASE(code) \
+    case code:     \
+        goto op_##code;
 // A stop leaves pc on the stopping instruction.
 #define STOP(reason)   \
     do {               \
@@ -133,7 +156,7 @@ namespace {
 // The flags are kept apart so that setting one never waits for the others: C in c (0
 // or 1), V in v (0 or FlagV), Z set when zr is 0, N as bit 7 of nr; D, I, B and bit 5
 // stay in p. Status bytes are put together only where the program or the caller sees them.
-template <bool Breaks>
+template <bool Threaded, bool Breaks>
 long CPU6502::execute(long limit, const u8* breakAt) {
     u8* const ram = machine.ram;
     u8* const vic = machine.vic;
@@ -208,46 +231,26 @@ long CPU6502::execute(long limit, const u8* breakAt) {
         add(u8(~m), u8(m ^ a));
     };
 
-    // Threaded dispatch: every instruction ends in its own jump to the next one.
-    static const void* const next[256] = {
-        &&op_0x00, &&op_0x01, &&illegal, &&illegal, &&illegal, &&op_0x05, &&op_0x06, &&illegal,
-        &&op_0x08, &&op_0x09, &&op_0x0A, &&illegal, &&illegal, &&op_0x0D, &&op_0x0E, &&illegal,
-        &&op_0x10, &&op_0x11, &&illegal, &&illegal, &&illegal, &&op_0x15, &&op_0x16, &&illegal,
-        &&op_0x18, &&op_0x19, &&illegal, &&illegal, &&illegal, &&op_0x1D, &&op_0x1E, &&illegal,
-        &&op_0x20, &&op_0x21, &&illegal, &&illegal, &&op_0x24, &&op_0x25, &&op_0x26, &&illegal,
-        &&op_0x28, &&op_0x29, &&op_0x2A, &&illegal, &&op_0x2C, &&op_0x2D, &&op_0x2E, &&illegal,
-        &&op_0x30, &&op_0x31, &&illegal, &&illegal, &&illegal, &&op_0x35, &&op_0x36, &&illegal,
-        &&op_0x38, &&op_0x39, &&illegal, &&illegal, &&illegal, &&op_0x3D, &&op_0x3E, &&illegal,
-        &&op_0x40, &&op_0x41, &&illegal, &&illegal, &&illegal, &&op_0x45, &&op_0x46, &&illegal,
-        &&op_0x48, &&op_0x49, &&op_0x4A, &&illegal, &&op_0x4C, &&op_0x4D, &&op_0x4E, &&illegal,
-        &&op_0x50, &&op_0x51, &&illegal, &&illegal, &&illegal, &&op_0x55, &&op_0x56, &&illegal,
-        &&op_0x58, &&op_0x59, &&illegal, &&illegal, &&illegal, &&op_0x5D, &&op_0x5E, &&illegal,
-        &&op_0x60, &&op_0x61, &&illegal, &&illegal, &&illegal, &&op_0x65, &&op_0x66, &&illegal,
-        &&op_0x68, &&op_0x69, &&op_0x6A, &&illegal, &&op_0x6C, &&op_0x6D, &&op_0x6E, &&illegal,
-        &&op_0x70, &&op_0x71, &&illegal, &&illegal, &&illegal, &&op_0x75, &&op_0x76, &&illegal,
-        &&op_0x78, &&op_0x79, &&illegal, &&illegal, &&illegal, &&op_0x7D, &&op_0x7E, &&illegal,
-        &&illegal, &&op_0x81, &&illegal, &&illegal, &&op_0x84, &&op_0x85, &&op_0x86, &&illegal,
-        &&op_0x88, &&illegal, &&op_0x8A, &&illegal, &&op_0x8C, &&op_0x8D, &&op_0x8E, &&illegal,
-        &&op_0x90, &&op_0x91, &&illegal, &&illegal, &&op_0x94, &&op_0x95, &&op_0x96, &&illegal,
-        &&op_0x98, &&op_0x99, &&op_0x9A, &&illegal, &&illegal, &&op_0x9D, &&illegal, &&illegal,
-        &&op_0xA0, &&op_0xA1, &&op_0xA2, &&illegal, &&op_0xA4, &&op_0xA5, &&op_0xA6, &&illegal,
-        &&op_0xA8, &&op_0xA9, &&op_0xAA, &&illegal, &&op_0xAC, &&op_0xAD, &&op_0xAE, &&illegal,
-        &&op_0xB0, &&op_0xB1, &&illegal, &&illegal, &&op_0xB4, &&op_0xB5, &&op_0xB6, &&illegal,
-        &&op_0xB8, &&op_0xB9, &&op_0xBA, &&illegal, &&op_0xBC, &&op_0xBD, &&op_0xBE, &&illegal,
-        &&op_0xC0, &&op_0xC1, &&illegal, &&illegal, &&op_0xC4, &&op_0xC5, &&op_0xC6, &&illegal,
-        &&op_0xC8, &&op_0xC9, &&op_0xCA, &&illegal, &&op_0xCC, &&op_0xCD, &&op_0xCE, &&illegal,
-        &&op_0xD0, &&op_0xD1, &&illegal, &&illegal, &&illegal, &&op_0xD5, &&op_0xD6, &&illegal,
-        &&op_0xD8, &&op_0xD9, &&illegal, &&illegal, &&illegal, &&op_0xDD, &&op_0xDE, &&illegal,
-        &&op_0xE0, &&op_0xE1, &&illegal, &&illegal, &&op_0xE4, &&op_0xE5, &&op_0xE6, &&illegal,
-        &&op_0xE8, &&op_0xE9, &&op_0xEA, &&illegal, &&op_0xEC, &&op_0xED, &&op_0xEE, &&illegal,
-        &&op_0xF0, &&op_0xF1, &&illegal, &&illegal, &&illegal, &&op_0xF5, &&op_0xF6, &&illegal,
-        &&op_0xF8, &&op_0xF9, &&illegal, &&illegal, &&illegal, &&op_0xFD, &&op_0xFE, &&illegal,
-    };
+    // A run jumps from each instruction straight to the next one's handler (threaded), which
+    // predicts far better than one shared jump; a single step goes through one switch.
+    [[maybe_unused]] const void* next[Threaded ? 256 : 1];
+    if constexpr (Threaded) {
+        for (const void*& target : next) target = &&illegal;
+#define TARGET(code) next[code] = &&op_##code;
+        DOCUMENTED(TARGET)
+#undef TARGET
+    }
     u16 at;
     u8 b1;
     auto branch = [&](bool taken) __attribute__((always_inline)) { pc = u16(at + 2 + (taken ? std::int8_t(b1) : 0)); };
     if (limit <= 0) return 0;
+dispatch:
+    __attribute__((unused));
     FETCH;
+    switch (ram[at]) {
+        DOCUMENTED(CASE)
+        default: goto illegal;
+    }
 
     READ8(0xA9, 0xA5, 0xB5, 0xAD, 0xBD, 0xB9, 0xA1, 0xB1, a = m; setNZ(a);)
     READ8(0x29, 0x25, 0x35, 0x2D, 0x3D, 0x39, 0x21, 0x31, a &= m; setNZ(a);)
@@ -368,12 +371,34 @@ done:
     return count;
 }
 
-void CPU6502::step() { execute<false>(1, nullptr); }
+#undef CASE
+#undef NEXT
+#undef FETCH
+#undef OP
+#undef DOCUMENTED
+#undef STOP
+#undef MODIFY1
+#undef MODIFY
+#undef WRITE
+#undef READ
+#undef READ8
+#undef EA_IZY
+#undef EA_IZX
+#undef EA_ABY
+#undef EA_ABX
+#undef EA_ABS
+#undef B2
+#undef EA_ZPY
+#undef EA_ZPX
+#undef EA_ZP
+
+// One instruction inlines the whole switch.
+[[gnu::flatten]] void CPU6502::step() { execute<false, false>(1, nullptr); }
 
 long CPU6502::run(long limit) {
-    if (breakpoints.empty()) return execute<false>(limit, nullptr);
+    if (breakpoints.empty()) return execute<true, false>(limit, nullptr);
     // One byte per address keeps the test after each step to a single compare.
     std::vector<u8> breakAt(65536);
     for (u16 address : breakpoints) breakAt[address] = 1;
-    return execute<true>(limit, breakAt.data());
+    return execute<true, true>(limit, breakAt.data());
 }
