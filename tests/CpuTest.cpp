@@ -119,23 +119,36 @@ TEST(CPU6502, FunctionalTestReachesSuccessTrap) {
     const Bytes image = readBytes(VORLIX_TESTDATA_DIR "/6502/6502_functional_test.bin");
     ASSERT_EQ(image.size(), 65536u);
     std::memcpy(m->ram, image.data(), 65536);
+    // The test checks a real BRK: return address, status with B, I set, vector.
+    auto realBrk = [&] {
+        if (!cpu.stopped || cpu.stopReason != "BRK") return;
+        cpu.push(u8((cpu.pc + 2) >> 8));
+        cpu.push(u8(cpu.pc + 2));
+        cpu.push(u8(cpu.p | CPU6502::FlagB | CPU6502::Flag5));
+        cpu.p |= CPU6502::FlagI;
+        cpu.pc = u16(m->ram[0xFFFF] << 8 | m->ram[0xFFFE]);
+        cpu.stopped = false;
+    };
     cpu.pc = 0x0400;
     for (long steps = 0; steps < 100000000L; steps++) {
         const u16 before = cpu.pc;
         cpu.step();
-        if (cpu.stopped && cpu.stopReason == "BRK") {
-            // The test checks a real BRK: return address, status with B, I set, vector.
-            cpu.push(u8((cpu.pc + 2) >> 8));
-            cpu.push(u8(cpu.pc + 2));
-            cpu.push(u8(cpu.p | CPU6502::FlagB | CPU6502::Flag5));
-            cpu.p |= CPU6502::FlagI;
-            cpu.pc = u16(m->ram[0xFFFF] << 8 | m->ram[0xFFFE]);
-            cpu.stopped = false;
-        }
+        realBrk();
         ASSERT_FALSE(cpu.stopped) << cpu.stopReason << " at " << std::hex << cpu.pc;
         if (cpu.pc == before) break;
     }
     EXPECT_EQ(cpu.pc, 0x3469) << "trap at $" << std::hex << cpu.pc;
+    // Once more through the run loop, with a breakpoint on the success trap.
+    std::memcpy(m->ram, image.data(), 65536);
+    cpu.reset();
+    cpu.pc = 0x0400;
+    cpu.breakpoints = {0x3469};
+    for (long steps = 0; steps < 100000000L && !cpu.breakpoints.count(cpu.pc);) {
+        steps += cpu.run(100000000L - steps);
+        realBrk();
+        ASSERT_FALSE(cpu.stopped) << cpu.stopReason << " at " << std::hex << cpu.pc;
+    }
+    EXPECT_EQ(cpu.pc, 0x3469) << "run ends at $" << std::hex << cpu.pc;
 }
 
 // 64 KB of random bytes, led by every documented opcode with the operands $00, $0F, $10, $FF, $0100 and
