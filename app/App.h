@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Texture.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
@@ -97,10 +96,6 @@ struct App {
     App();
     App(const App&) = delete;
     App& operator=(const App&) = delete;
-
-    // The machine is the first member, so an App serves where a Machine is wanted.
-    operator Machine&() { return machine; }
-    operator const Machine&() const { return machine; }
 
     void newProject();
     void afterLoad();

@@ -38,7 +38,6 @@ bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name) {
     u8* at = ed.machine.ram + address;
     // A character starts on an 8-byte boundary, so its bytes never wrap.
     if (address > 0x10000 - 8 || std::memcmp(at, rows, 8) == 0) return false;
-    ed.commitPendingEdits();
     ed.undo.TakeUndoRange(address, 8, name);
     std::memcpy(at, rows, 8);
     return true;
@@ -51,7 +50,6 @@ int multiPen(const Machine& m, int picked) {
 
 void typeFromCharset(Editor& ed, u8 code) {
     Machine& m = ed.machine;
-    ed.commitPendingEdits();
     ed.undo.TakeScreenUndo("text");
     // The typing must not take a second step; the keyboard's own typing state comes back after.
     bool pending = ed.textUndoPending;
@@ -59,7 +57,7 @@ void typeFromCharset(Editor& ed, u8 code) {
     ed.textUndoPending = false;
     ed.textStep = ed.undo.serial;
     int tool = ed.tool;
-    ed.tool = 1;
+    ed.tool = Editor::ToolText;
     struct Restore {
         Editor& e;
         bool pending;
@@ -93,8 +91,7 @@ namespace {
 
 bool change(Editor& ed, const std::string& name, bool differs, void (*apply)(Machine&, int), int arg) {
     if (!differs) return false;
-    ed.commitPendingEdits();
-    ed.undo.TakeUndo(6, name);
+    ed.undo.TakeUndo(UndoBuffer::KindVic, name);
     apply(ed.machine, arg);
     return true;
 }
@@ -137,8 +134,7 @@ bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
     if (reg < 0 || reg >= 47) return false;
     u8 v = u8(value);
     if (ed.machine.vic[reg] == v) return false;
-    ed.commitPendingEdits();
-    ed.undo.TakeUndo(6, name);
+    ed.undo.TakeUndo(UndoBuffer::KindVic, name);
     ed.machine.vic[reg] = v;
     return true;
 }

@@ -87,6 +87,10 @@ struct CPU6502 {
 
     // Executes the instruction at pc. Looks at neither stopped nor breakpoints.
     void step();
+    // Steps until budget instructions have run, one stops the processor or pc
+    // lands on a breakpoint; true when the run ends there. The breakpoint test
+    // follows each step, so a slice starting on one leaves it.
+    bool runSlice(int budget);
 
     // Opcode table queries.
     static int instrLength(int mode);

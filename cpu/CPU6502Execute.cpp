@@ -245,3 +245,11 @@ void CPU6502::step() {
 #undef EA_ZPY
 #undef EA_ZPX
 #undef EA_ZP
+
+bool CPU6502::runSlice(int budget) {
+    for (int i = 0; i < budget; ++i) {
+        step();
+        if (stopped || breakpoints.count(pc)) return true;
+    }
+    return false;
+}

@@ -194,7 +194,6 @@ bool beginFontImport(App& app, ImportFontState& s) {
     s.charsetAddr = m.bank * 0x4000 + (m.vic[0x18] & 0x0E) * 0x400;
     std::memcpy(s.backup, &m.ram[s.charsetAddr], 2048);
     std::memcpy(s.written, s.backup, 2048);
-    app.editor.commitPendingEdits();
     app.undoBuffer.TakeUndoRange(s.charsetAddr, 2048, "import charset");
     s.started = true;
     s.dirty = true;

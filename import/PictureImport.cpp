@@ -178,8 +178,7 @@ void acceptImport(App& app, ImportPicState& s) {
             if (std::memcmp(now.charset, s.converter.charset, sizeof now.charset) != 0)
                 recomputeImport(app, s);
         }
-        app.editor.commitPendingEdits();
-        app.undoBuffer.TakeUndo(7, "import image");
+        app.undoBuffer.TakeUndo(UndoBuffer::KindAll, "import image");
         if (s.resolution == 2) s.converter.Store(app.machine, s.options.charset);
         else s.reducer.Store(app.machine);
         if (s.palette != app.palette.index) app.setPalette(s.palette);

@@ -47,6 +47,7 @@ struct EditorFixture : ::testing::Test {
     PixelOperator probe{*m};
 
     void SetUp() override {
+        u.beforeChange = [this] { e.commitPendingEdits(); };  // as the application wires it
         m->reset();
         for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3 + (i >> 8));  // the two halves differ
         mode(0);

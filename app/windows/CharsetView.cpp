@@ -140,7 +140,7 @@ void drawCharsetView(App& app) {
             if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
                 if (app.showCharEditor) {
                     app.charEditorChar = c;
-                } else if (app.editor.tool == 1) {
+                } else if (app.editor.tool == Editor::ToolText) {
                     CharEdit::typeFromCharset(app.editor, u8(c));
                 }
             }
@@ -162,8 +162,7 @@ void charsetMenu(App& app, bool rom, u16 setAddr) {
     bankMenus(app);
     ImGui::Separator();
     auto fillSet = [&](const u8* from, const char* name) {
-        app.editor.commitPendingEdits();
-        app.undoBuffer.TakeUndo(5, name);
+        app.undoBuffer.TakeUndo(UndoBuffer::KindCharset, name);
         if (from) std::memcpy(m.ram + setAddr, from, 2048);
         else std::memset(m.ram + setAddr, 0, 2048);
     };
@@ -372,7 +371,6 @@ void drawCharEditor(App& app) {
             if (next != now) {
                 // One step for the whole stroke, taken at its first change.
                 if (!strokeStepTaken) {
-                    app.editor.commitPendingEdits();
                     app.undoBuffer.TakeUndoRange(ca, 8, "edit character");
                     strokeStepTaken = true;
                 }

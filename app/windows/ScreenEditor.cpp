@@ -66,10 +66,10 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
         }
     }
 
-    bool showCursor = ed.tool == 1 || ((ed.tool == 2 || ed.tool == 3) && app.showActiveChar);
+    bool showCursor = ed.tool == Editor::ToolText || ((ed.tool == Editor::ToolDot || ed.tool == Editor::ToolFreehand) && app.showActiveChar);
     if (showCursor) {
         ImU32 c = IM_COL32(0x80, 0x80, 0x80, 0xFF);
-        if (ed.tool == 1) {
+        if (ed.tool == Editor::ToolText) {
             int v = (int)(std::fabs(std::fmod(2.0 * t, 2.0) - 1.0) * 250.0);
             c = IM_COL32(v, v, v, 255);
         }
@@ -112,7 +112,7 @@ void handleKeys(App& app) {
     bool wasPasting = ed.pasting;
     if (ed.pasting && keyPressed(Compat::Key_Escape, false)) ed.cancelPaste();
 
-    if (ed.tool == 1) {
+    if (ed.tool == Editor::ToolText) {
         // Ctrl+Shift flips between the two halves of the character set. Without
         // repeat: a held pair would otherwise flicker between them.
         bool shiftNow = keyPressed(Compat::Key_LeftShift, false) || keyPressed(Compat::Key_RightShift, false);
@@ -141,10 +141,10 @@ void handleKeys(App& app) {
         if (ctrlOnly && keyPressed(Compat::KeyLetter('X'), true)) ed.cutBlock();
         if (ctrlOnly && keyPressed(Compat::KeyLetter('V'), true)) ed.startPaste();
         if (ctrlOnly && keyPressed(Compat::KeyLetter('A'), true)) {
-            ed.tool = 9;
+            ed.tool = Editor::ToolSelect;
             ed.selectAll();
         }
-        if (ed.tool == 9 && !wasPasting && keyPressed(Compat::Key_Escape, false)) ed.hasSelection = false;
+        if (ed.tool == Editor::ToolSelect && !wasPasting && keyPressed(Compat::Key_Escape, false)) ed.hasSelection = false;
         if (keyPressed(Compat::Key_KeypadPlus, true) || keyPressed(Compat::Key_Equals, true))
             app.setZoom(app.zoom + 1, -1, -1);
         if (keyPressed(Compat::Key_KeypadMinus, true) || keyPressed(Compat::Key_Minus, true))
@@ -156,19 +156,19 @@ void handleKeys(App& app) {
             if (letter('C')) ed.copyChar();
             if (letter('V')) ed.pasteChar();
             if (letter('G')) app.showGrid = !app.showGrid;
-            if (letter('D')) ed.tool = 2;
-            if (letter('P')) ed.tool = 3;
-            if (letter('L')) ed.tool = 4;
-            if (letter('O')) ed.tool = 5;
-            if (letter('B')) ed.tool = 6;
-            if (letter('F')) ed.tool = 7;
+            if (letter('D')) ed.tool = Editor::ToolDot;
+            if (letter('P')) ed.tool = Editor::ToolFreehand;
+            if (letter('L')) ed.tool = Editor::ToolLine;
+            if (letter('O')) ed.tool = Editor::ToolCircle;
+            if (letter('B')) ed.tool = Editor::ToolRect;
+            if (letter('F')) ed.tool = Editor::ToolFill;
             if (letter('T')) {
-                ed.tool = 1;
+                ed.tool = Editor::ToolText;
                 ed.textUndoPending = true;
             }
-            if (letter('S')) ed.tool = 9;
+            if (letter('S')) ed.tool = Editor::ToolSelect;
             if (letter('R')) app.setZoom(2, -1, -1);
-            if (ed.tool == 9 && ed.hasSelection) {
+            if (ed.tool == Editor::ToolSelect && ed.hasSelection) {
                 if (letter('X')) ed.flipBlockX();
                 if (letter('Y')) ed.flipBlockY();
                 if (letter('I')) ed.invertBlock();
@@ -220,7 +220,7 @@ void drawColorEditor(App& app) {
     if (ImGui::Button("OK", ImVec2(90, 0))) {
         UndoBuffer& u = app.undoBuffer;
         u.TakeScreenUndo("color change");
-        u.TakeUndo(6, "color change");
+        u.TakeUndo(UndoBuffer::KindVic, "color change");
         u.MergeLast();
         for (int i = 0; i < 4; ++i)
             if (cols[i] >= 0) app.editor.setCellColor(i, cx, cy, cols[i]);
@@ -300,7 +300,7 @@ void drawScreenEditor(App& app) {
     }
     ed.shift = io.KeyShift;
 
-    bool panMode = ImGui::IsKeyDown(Compat::Key(Compat::Key_Space)) && ed.tool != 1;
+    bool panMode = ImGui::IsKeyDown(Compat::Key(Compat::Key_Space)) && ed.tool != Editor::ToolText;
     bool moved = io.MouseDelta.x != 0 || io.MouseDelta.y != 0;
 
     if (hovered && io.MouseWheel != 0) {
@@ -321,7 +321,7 @@ void drawScreenEditor(App& app) {
         if (clicked >= 0) {
             ImGui::SetWindowFocus("Screen");
             g_activeButton = clicked;
-            if (panMode || ed.tool == 8)
+            if (panMode || ed.tool == Editor::ToolMoveView)
                 g_panning = true;
             else
                 ed.mouseDown(px, py, clicked);
@@ -343,9 +343,9 @@ void drawScreenEditor(App& app) {
     }
     if (ed.takePixelWarning()) app.noColorsUntil = ImGui::GetTime() + 1.0;
     if (hovered) {
-        if (panMode || ed.tool == 8)
+        if (panMode || ed.tool == Editor::ToolMoveView)
             ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
-        else if (ed.tool != 1)
+        else if (ed.tool != Editor::ToolText)
             ImGui::SetMouseCursor(ImGuiMouseCursor_Arrow);
     }
 

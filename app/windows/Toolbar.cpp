@@ -116,8 +116,7 @@ void drawToolbar(App& app) {
             if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
             app.focusScreen = true;
             if (i == gm) continue;
-            app.editor.commitPendingEdits();
-            app.undoBuffer.TakeUndo(6, "gfx mode change");
+            app.undoBuffer.TakeUndo(UndoBuffer::KindVic, "gfx mode change");
             app.machine.setGfxMode(i);
         }
         ImGui::EndCombo();
