@@ -34,6 +34,29 @@ u8 paint(u8 row, int column, bool multicolor, int pen, bool erasing) {
     return u8(row | ((std::clamp(pen, 1, 3) & 3) << shift));
 }
 
+void beginStroke(Stroke& s, const UndoBuffer& u, u16 address, bool erasing) {
+    s.active = true;
+    s.erasing = erasing;
+    s.stepTaken = false;
+    s.address = address;
+    s.undoMark = u.serial;
+}
+
+bool strokeTo(Stroke& s, Machine& m, UndoBuffer& u, u16 address, bool multicolor, int pen, int column, int row) {
+    // The rest would paint without an undo step, or into a character not clicked.
+    if (s.active && (address != s.address || u.serial != s.undoMark)) s.active = false;
+    if (!s.active) return false;
+    u8& at = m.ram[u16(s.address + std::clamp(row, 0, 7))];
+    const u8 next = paint(at, column, multicolor, pen, s.erasing);
+    if (next != at) {
+        if (!s.stepTaken) u.TakeUndoRange(s.address, 8, "edit character");
+        s.stepTaken = true;
+        at = next;
+    }
+    s.undoMark = u.serial;
+    return true;
+}
+
 bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name) {
     u8* at = ed.machine.ram + address;
     // A character starts on an 8-byte boundary, so its bytes never wrap.
@@ -128,6 +151,12 @@ bool multicolor(Editor& ed, bool on) {
                       }
                   },
                   on);
+}
+
+bool gfxMode(Editor& ed, int mode) {
+    if (mode < 0 || mode > 4) return false;
+    return change(ed, "gfx mode change", ed.machine.gfxMode() != mode, [](Machine& m, int n) { m.setGfxMode(n); },
+                  mode);
 }
 
 bool setRegister(Editor& ed, int reg, int value, const std::string& name) {

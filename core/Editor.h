@@ -113,6 +113,9 @@ struct Editor {
     std::string clearDescription() const;
     void cellColors(int x, int y, int* out) const;
     void setCellColor(int slot, int x, int y, int colour);
+    // The colour editor's result: every slot of cellColors' layout that is not
+    // -1, as one step "color change" that also brings back the VIC registers.
+    void setCellColors(int x, int y, const int colours[4]);
 
     // Internal pieces, public for the tests and the benchmarks.
     void _TakeUndo();

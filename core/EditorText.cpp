@@ -218,3 +218,11 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
     default: break;
     }
 }
+
+void Editor::setCellColors(int x, int y, const int colours[4]) {
+    undo.TakeScreenUndo("color change");
+    undo.TakeUndo(UndoBuffer::KindVic, "color change");
+    undo.MergeLast();
+    for (int slot = 0; slot < 4; ++slot)
+        if (colours[slot] >= 0) setCellColor(slot, x, y, colours[slot]);
+}

@@ -268,13 +268,8 @@ void charColorsPanel(App& app, bool multi) {
 void drawCharEditor(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
-    static bool drawing = false, erasing = false;
+    static CharEdit::Stroke stroke;
     static double romWarning = 0;
-    // The stroke's character and the undo history it last saw: a stroke ends
-    // when either changes under it.
-    static u16 strokeAddr = 0;
-    static u32 strokeSerial = 0;
-    static bool strokeStepTaken = false;
 
     Machine& m = app.machine;
     app.charEditorChar &= 0xFF;
@@ -289,7 +284,7 @@ void drawCharEditor(App& app) {
     Compat::PlaceWindow(title);
     bool visible = ImGui::Begin(title, &app.showCharEditor, ImGuiWindowFlags_MenuBar);
     if (!visible) {
-        drawing = false;
+        stroke.active = false;
         ImGui::End();
         return;
     }
@@ -346,38 +341,16 @@ void drawCharEditor(App& app) {
     }
 
     bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left), rightClick = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
-    if (gridHovered && (left || rightClick)) {
-        drawing = true;
-        erasing = !left;
-        strokeAddr = ca;
-        strokeSerial = app.undoBuffer.serial;
-        strokeStepTaken = false;
-    }
-    if (drawing && !ImGui::IsMouseDown(ImGuiMouseButton_Left) && !ImGui::IsMouseDown(ImGuiMouseButton_Right))
-        drawing = false;
-    // Undo, redo or another character chosen mid-stroke end it: the rest
-    // would paint without an undo step, or into a character not clicked.
-    if (drawing && (strokeAddr != ca || app.undoBuffer.serial != strokeSerial)) drawing = false;
-    if (drawing) {
+    if (gridHovered && (left || rightClick)) CharEdit::beginStroke(stroke, app.undoBuffer, ca, !left);
+    if (!ImGui::IsMouseDown(ImGuiMouseButton_Left) && !ImGui::IsMouseDown(ImGuiMouseButton_Right))
+        stroke.active = false;
+    if (stroke.active) {
         ImVec2 mp = ImGui::GetMousePos();
         if (!ImGui::IsMousePosValid(&mp)) mp = p;
         int column = std::clamp(int((mp.x - p.x) / s), 0, 7);
         int row = std::clamp(int((mp.y - p.y) / s), 0, 7);
-        if (rom) {
-            romWarning = ImGui::GetTime() + 1.5;
-        } else {
-            u8 now = m.ram[u16(ca + row)];
-            u8 next = CharEdit::paint(now, column, multi, app.charPen, erasing);
-            if (next != now) {
-                // One step for the whole stroke, taken at its first change.
-                if (!strokeStepTaken) {
-                    app.undoBuffer.TakeUndoRange(ca, 8, "edit character");
-                    strokeStepTaken = true;
-                }
-                m.ram[u16(ca + row)] = next;
-            }
-            strokeSerial = app.undoBuffer.serial;
-        }
+        if (rom) romWarning = ImGui::GetTime() + 1.5;
+        else CharEdit::strokeTo(stroke, m, app.undoBuffer, ca, multi, app.charPen, column, row);
     }
     if (ImGui::GetTime() < romWarning)
         dl->AddText(ImVec2(p.x + 6, p.y + 6), IM_COL32(255, 80, 80, 255),

@@ -12,6 +12,7 @@
 #include "app/windows/Windows.h"
 #include "core/ChangeWatch.h"
 #include "core/ScreenCodes.h"
+#include "core/ScreenKeys.h"
 #include "core/ScreenView.h"
 #include "core/Vic.h"
 
@@ -123,13 +124,13 @@ void handleKeys(App& app) {
         }
         for (EditKey k : Widgets::EditKeysPressed()) ed.editKey(k, shift);
         if (ctrl && !alt) {
-            for (int i = 0; i < 26; ++i)
-                if (keyPressed(Compat::KeyLetter(char('A' + i)), true))
-                    ed.typeChar((unsigned char)((shift ? 0xC1 : 0x81) + i));
-            if (!shift)
-                for (int d = 0; d <= 9; ++d)
-                    if (keyPressed(Compat::KeyDigit(d), true)) ed.typeChar((unsigned char)(0xB0 + d));
-            if (keyPressed(Compat::Key_Space, true)) ed.typeChar(0xA0);
+            for (const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "; *k; ++k) {
+                int code = ScreenKeys::reversedCode(*k, shift);
+                int key = *k == ' '    ? Compat::Key(Compat::Key_Space)
+                          : *k <= '9' ? Compat::KeyDigit(*k - '0')
+                                      : Compat::KeyLetter(*k);
+                if (code >= 0 && keyPressed(key, true)) ed.typeChar((unsigned char)code);
+            }
         }
         for (int i = 0; i < io.InputQueueCharacters.Size; ++i) {
             int code = CharToScreenCode(io.InputQueueCharacters[i]);
@@ -150,30 +151,15 @@ void handleKeys(App& app) {
         if (keyPressed(Compat::Key_KeypadMinus, true) || keyPressed(Compat::Key_Minus, true))
             app.setZoom(app.zoom - 1, -1, -1);
         if (!ctrl && !shift && !alt) {
-            auto letter = [](char c) { return keyPressed(Compat::KeyLetter(c), false); };
-            if (letter('A') && ed.brush > 1) --ed.brush;
-            if (letter('Z') && ed.brush < 4) ++ed.brush;
-            if (letter('C')) ed.copyChar();
-            if (letter('V')) ed.pasteChar();
-            if (letter('G')) app.showGrid = !app.showGrid;
-            if (letter('D')) ed.tool = Editor::ToolDot;
-            if (letter('P')) ed.tool = Editor::ToolFreehand;
-            if (letter('L')) ed.tool = Editor::ToolLine;
-            if (letter('O')) ed.tool = Editor::ToolCircle;
-            if (letter('B')) ed.tool = Editor::ToolRect;
-            if (letter('F')) ed.tool = Editor::ToolFill;
-            if (letter('T')) {
-                ed.tool = Editor::ToolText;
-                ed.textUndoPending = true;
+            using ScreenKeys::Action;
+            for (const ScreenKeys::Key& k : ScreenKeys::letters) {
+                if (!keyPressed(Compat::KeyLetter(k.letter), false)) continue;
+                if (k.action == Action::ToggleGrid) app.showGrid = !app.showGrid;
+                else if (k.action == Action::ResetZoom) app.setZoom(2, -1, -1);
+                else ScreenKeys::apply(ed, k);
             }
-            if (letter('S')) ed.tool = Editor::ToolSelect;
-            if (letter('R')) app.setZoom(2, -1, -1);
-            if (ed.tool == Editor::ToolSelect && ed.hasSelection) {
-                if (letter('X')) ed.flipBlockX();
-                if (letter('Y')) ed.flipBlockY();
-                if (letter('I')) ed.invertBlock();
-                if (keyPressed(Compat::Key_Delete, false)) ed.clearBlock();
-            }
+            if (ed.tool == Editor::ToolSelect && ed.hasSelection && keyPressed(Compat::Key_Delete, false))
+                ed.clearBlock();
         }
     }
     io.InputQueueCharacters.resize(0);
@@ -218,12 +204,7 @@ void drawColorEditor(App& app) {
         ImGui::PopID();
     }
     if (ImGui::Button("OK", ImVec2(90, 0))) {
-        UndoBuffer& u = app.undoBuffer;
-        u.TakeScreenUndo("color change");
-        u.TakeUndo(UndoBuffer::KindVic, "color change");
-        u.MergeLast();
-        for (int i = 0; i < 4; ++i)
-            if (cols[i] >= 0) app.editor.setCellColor(i, cx, cy, cols[i]);
+        app.editor.setCellColors(cx, cy, cols);
         ImGui::CloseCurrentPopup();
     }
     ImGui::SameLine();

@@ -8,6 +8,7 @@
 #include "app/Compat.h"
 #include "app/Icons.h"
 #include "app/windows/Windows.h"
+#include "core/CharEdit.h"
 #include "core/ScreenView.h"
 
 bool g_clearOpen = false;
@@ -115,9 +116,7 @@ void drawToolbar(App& app) {
         for (int i = 0; i < 5; ++i) {
             if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
             app.focusScreen = true;
-            if (i == gm) continue;
-            app.undoBuffer.TakeUndo(UndoBuffer::KindVic, "gfx mode change");
-            app.machine.setGfxMode(i);
+            BankSelect::gfxMode(app.editor, i);
         }
         ImGui::EndCombo();
     }
