@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/App.h"
+#include "core/ByteOrder.h"
 
 ImportPicState& importPicState() {
     static ImportPicState g_pic;
@@ -15,8 +16,8 @@ ImportPicState& importPicState() {
 
 namespace {
 
-u32 le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }
-u32 le32(const u8* p) { return le16(p) | le16(p + 2) << 16; }
+using ByteOrder::le16;
+using ByteOrder::le32;
 
 // The decoder reads zeros past the end of some kinds instead of failing:
 // uncompressed BMP and TGA must hold all their rows, a GIF its trailer.
@@ -35,8 +36,8 @@ bool cutShort(const Bytes& b) {
         return end == 0 || b[end - 1] != 0x3B;
     }
     if (n >= 26 && std::memcmp(b.data(), "8BPS", 4) == 0) {
-        auto be16 = [&](size_t p) { return u32(b[p]) << 8 | b[p + 1]; };
-        auto be32 = [&](size_t p) { return be16(p) << 16 | be16(p + 2); };
+        auto be16 = [&](size_t p) { return ByteOrder::be16(&b[p]); };
+        auto be32 = [&](size_t p) { return ByteOrder::be32(&b[p]); };
         const long long channels = be16(12), h = be32(14), w = be32(18), depth = be16(22);
         unsigned long long pos = 26;
         for (int section = 0; section < 3; ++section) {
