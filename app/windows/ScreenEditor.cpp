@@ -67,7 +67,8 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
         }
     }
 
-    bool showCursor = ed.tool == Editor::ToolText || ((ed.tool == Editor::ToolDot || ed.tool == Editor::ToolFreehand) && app.showActiveChar);
+    bool showCursor = ed.tool == Editor::ToolText ||
+                      ((ed.tool == Editor::ToolDot || ed.tool == Editor::ToolFreehand) && app.showActiveChar);
     if (showCursor) {
         ImU32 c = IM_COL32(0x80, 0x80, 0x80, 0xFF);
         if (ed.tool == Editor::ToolText) {
@@ -145,7 +146,8 @@ void handleKeys(App& app) {
             ed.tool = Editor::ToolSelect;
             ed.selectAll();
         }
-        if (ed.tool == Editor::ToolSelect && !wasPasting && keyPressed(Compat::Key_Escape, false)) ed.hasSelection = false;
+        if (ed.tool == Editor::ToolSelect && !wasPasting && keyPressed(Compat::Key_Escape, false))
+            ed.hasSelection = false;
         if (keyPressed(Compat::Key_KeypadPlus, true) || keyPressed(Compat::Key_Equals, true))
             app.setZoom(app.zoom + 1, -1, -1);
         if (keyPressed(Compat::Key_KeypadMinus, true) || keyPressed(Compat::Key_Minus, true))
