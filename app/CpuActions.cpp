@@ -18,7 +18,7 @@ void run(App& app) {
 }
 
 bool runFrame(App& app) {
-    if (!app.cpuRunning || !app.cpu.runSlice(frameBudget)) return false;
+    if (!app.cpuRunning || !RunSlice(app.cpu, frameBudget)) return false;
     app.cpuRunning = false;
     return true;
 }

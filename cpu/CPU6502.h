@@ -87,10 +87,6 @@ struct CPU6502 {
 
     // Executes the instruction at pc. Looks at neither stopped nor breakpoints.
     void step();
-    // Steps until budget instructions have run, one stops the processor or pc
-    // lands on a breakpoint; true when the run ends there. The breakpoint test
-    // follows each step, so a slice starting on one leaves it.
-    bool runSlice(int budget);
 
     // Opcode table queries.
     static int instrLength(int mode);
@@ -118,3 +114,8 @@ private:
     void sbc(u8 m);
     void compare(u8 r, u8 m);
 };
+
+// Steps until budget instructions have run, one stops the processor or pc
+// lands on a breakpoint; true when the run ends there. The breakpoint test
+// follows each step, so a slice starting on one leaves it.
+bool RunSlice(CPU6502& cpu, int budget);

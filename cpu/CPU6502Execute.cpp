@@ -246,10 +246,10 @@ void CPU6502::step() {
 #undef EA_ZPX
 #undef EA_ZP
 
-bool CPU6502::runSlice(int budget) {
+bool RunSlice(CPU6502& cpu, int budget) {
     for (int i = 0; i < budget; ++i) {
-        step();
-        if (stopped || breakpoints.count(pc)) return true;
+        cpu.step();
+        if (cpu.stopped || cpu.breakpoints.count(cpu.pc)) return true;
     }
     return false;
 }

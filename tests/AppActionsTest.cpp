@@ -187,7 +187,7 @@ TEST(CpuRunSlice, BudgetStopAndBreakpoints) {
         m->ram[0xC005] = 0x60;
         cpu.pc = 0xC000;
         cpu.breakpoints = row.breakpoints;
-        EXPECT_EQ(cpu.runSlice(row.budget), row.ended);
+        EXPECT_EQ(RunSlice(cpu, row.budget), row.ended);
         EXPECT_EQ(cpu.pc, row.pc);
         EXPECT_EQ(cpu.stopped, row.stopped);
     }
