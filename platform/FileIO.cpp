@@ -287,8 +287,9 @@ void accept() {
         g_refusal.clear();
         return;
     }
-    if (!Platform::writeFile(full, bytes)) {
-        g_dlg.error = "Couldn't open file for writing!";
+    std::string why;
+    if (!Platform::writeFile(full, bytes, &why)) {
+        g_dlg.error = why.empty() ? "Couldn't open file for writing!" : why;
         return;
     }
     auto cb = g_dlg.onSaved;

@@ -57,10 +57,11 @@ inline std::string validate(const Bytes& im) {
     if (!claimAll(dir)) return "directory chain";
     for (size_t i = 0; i < dir.size() * 8; i++) {
         const uint8_t* e = &im[size_t(offset(dir[i / 8] >> 8, dir[i / 8] & 255)) + 32 * (i % 8)];
-        if (e[5] == 0) {
+        if (e[5] == 0 && e[2] == 0) {
             if (std::any_of(e + 2, e + 32, [](uint8_t b) { return b != 0; })) return "stale slot " + std::to_string(i);
             continue;
         }
+        if (e[2] == 0) continue;  // scratched: its blocks are free
         std::vector<int> c = chain(im, e[3], e[4]);
         if (!claimAll(c) || int(c.size()) != (e[30] | e[31] << 8)) return "file chain " + std::to_string(i);
     }
@@ -148,10 +149,10 @@ TEST(D64, CorruptAndUnusualImages) {
         {"directory block marked free", [&](Bytes& im) { at(im, 18, 0, 73) |= 2, at(im, 18, 0, 72)++; }, 's', "BAM not valid", 12},
         {"only track 18 free",
          [&](Bytes& im) { for (int t = 1; t <= 35; t++) std::fill_n(&at(im, 18, 0, 4 * t), t == 18 ? 0 : 4, 0); }, 's',
-         "Insufficient space available on disk", 12},
-        {"scratched name is free", [&](Bytes& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 13},
+         "No more free sectors found on track. Maybe disk or BAM is damaged", 12},
+        {"scratched name is free", [&](Bytes& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 12},
         // The rewrite moves entries up past empty slots and leaves no stale copy behind them.
-        {"empty slots", [&](Bytes& im) { at(im, 18, 1, 64 + 5) = at(im, 18, 1, 96 + 5) = 0; }, 's', nullptr, 11},
+        {"empty slots", [&](Bytes& im) { std::fill_n(&at(im, 18, 1, 64), 64, 0); }, 's', nullptr, 11},
         {"long names", [](Bytes&) {}, 'l', nullptr, 15},
         {"directory full", [](Bytes&) {}, 's', "No free sectors in directory. Not possible to write new direcotry.", 144,
          nullptr, 144},
@@ -192,7 +193,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
     TempDir d;
     fs::path p = makeImage(d, {{"N0", 10}});
     Bytes im = readBytes(p);
-    im[size_t(offset(18, 1)) + 2] = 0xC2;  // locked: a replace leaves a plain PRG
+    im[size_t(offset(18, 1)) + 2] = 0xC2;  // locked: a replace keeps the type byte
     writeBytes(p, im);
     DiskDrive drive;
     drive.mountD64(p);
@@ -219,7 +220,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
             }
         ASSERT_TRUE(ok || after == before) << i;
     }
-    EXPECT_EQ(readBytes(p)[size_t(offset(18, 1)) + 2], 0x82);
+    EXPECT_EQ(readBytes(p)[size_t(offset(18, 1)) + 2], 0xC2);
     // cc1541 lists the image as it is, cbmconvert unpacks every file.
     drive.unmount();
     const std::string list = "cc1541 " + p.string() + " | grep -q ";
@@ -234,7 +235,8 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     TempDir d;
     fs::create_directory(d.path / "host");
     const std::pair<const char*, Bytes> hostFiles[] = {
-        {"GAME.PRG", Bytes(300, 7)}, {"demo.prg", Bytes(254, 1)}, {"empty.prg", {}}, {"notes.txt", Bytes(10, 0)}, {"\xC1.prg", {1, 2, 3}}};
+        {"GAME.PRG", Bytes(300, 7)}, {"demo.prg", Bytes(254, 1)}, {"empty.prg", {}}, {"notes.txt", Bytes(10, 0)}, {"\xC1.prg", {1, 2, 3}},
+        {"pic..v2.prg", {1, 2, 3, 4}}, {"b\\s.prg", {1, 2, 3, 4, 5}}};
     for (const auto& [name, bytes] : hostFiles) writeBytes(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
     writeBytes(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
@@ -246,20 +248,22 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     const Bytes f000 = prg(0xF000, 8192);
     // Drive, r read by name, i read row 1 (demo), w write; the bytes read, "ok" or the error.
     const std::tuple<DiskDrive*, char, std::string, Bytes, std::string> cases[] = {
-        {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "", {}, "254"}, {&host, 'r', "empty", {}, "Cannot read file"},
+        {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "1", {}, "5"}, {&host, 'r', "pic..v2", {}, "4"},
+        {&host, 'r', "..", {}, "Invalid file name"}, {&host, 'r', "/etc/passwd", {}, "Invalid file name"}, {&host, 'r', "empty", {}, "Cannot read file"},
         {&host, 'r', "fifo", {}, "Cannot read file"}, {&host, 'r', "nothere", {}, "File not found"},
         {&host, 'r', "../host/demo", {}, "Invalid file name"}, {&host, 'w', "x", {1}, "Nothing to save"},
         {&host, 'w', "new", {1, 2, 3}, "ok"}, {&host, 'w', "new", {1, 2, 3}, "File already exists"},
-        {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name"}, {&host, 'w', "a\\b", {1, 2, 3}, "Invalid file name"},
+        {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name"}, {&host, 'w', "a\\b", {1, 2, 3}, "ok"},
         {&host, 'w', "a\x01", {1, 2, 3}, "Invalid file name"}, {&image, 'w', "X", {1}, "Nothing to save"},
         {&image, 'w', "P", {0, 0x10}, "ok"}, {&image, 'w', "@:P", {0, 0x10, 9}, "ok"}, {&image, 'r', "P", {}, "3"},
-        {&image, 'w', "HI", f000, "ok"}, {&image, 'r', "HI", {}, "4098"},
+        {&image, 'w', "HI", f000, "ok"}, {&image, 'r', "HI", {}, "4098"}, {&image, 'w', "E", {1, 8}, "ok"},
+        {&image, 'i', "2", {}, "2"}, {&image, 'i', "3", {}, "Invalid file number"},
         {&empty, 'r', "P", {}, "Disk is not mounted"}, {&empty, 'w', "P", {1, 2}, "Disk is not mounted"},
     };
     for (const auto& [drive, op, name, bytes, want] : cases) {
         Bytes out;
         const bool ok = op == 'w'   ? drive->writeFile(name, bytes)
-                        : op == 'i' ? drive->readFile(1, out)
+                        : op == 'i' ? drive->readFile(std::stoi(name), out)
                                     : drive->readFile(name, out);
         EXPECT_EQ(!ok ? drive->error : op == 'w' ? "ok" : std::to_string(out.size()), want) << op << name;
     }
@@ -267,7 +271,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     std::string listed;
     for (auto* drive : {&host, &image})
         for (auto& e : drive->list()) listed += e.name + " " + std::to_string(e.blocks) + ",";
-    EXPECT_EQ(listed, "GAME 2,demo 1,empty 0,fifo 0,new 1,\xC1 1,P 1,HI 17,");
+    EXPECT_EQ(listed, "GAME 2,a\\b 1,b\\s 1,demo 1,empty 0,fifo 0,new 1,pic..v2 1,\xC1 1,P 1,HI 17,E 1,");
 
     // The same image on a second drive must not write its own BAM over the first's.
     DiskDrive second;
