@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <map>
 
 #include "disk/DiskDrive.h"
@@ -281,4 +284,197 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     image.unmount();
     ASSERT_TRUE(second.mountD64((d.path / "t.d64").string()));
     EXPECT_FALSE(second.readOnly());
+}
+
+namespace {
+
+// Every file of the image by name, read through a drive of its own.
+std::map<std::string, Bytes> filesOn(const fs::path& p) {
+    std::map<std::string, Bytes> out;
+    DiskDrive drive;
+    drive.mountD64(p);
+    const std::vector<DiskDrive::Entry> list = drive.list();
+    for (size_t i = 0; i < list.size(); i++) drive.readFile(int(i), out[list[i].name]);
+    return out;
+}
+
+int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+}  // namespace
+
+// On tracks of 21, 19, 18 and 17 sectors the blocks of a file follow the 1541's interleave of 10.
+TEST(D64, InterleaveOnTracksOfEverySize) {
+    TempDir d;
+    const fs::path p = makeImage(d, {{"A", 258 * 254 - 2}, {"B", 30 * 254 - 2}});
+    const Bytes im = readBytes(p);
+    const std::pair<int, const char*> cases[] = {
+        {19, "0 10 1 11 2 12 3 13 4 14 5 15 6 16 7 17 8 18 9"}, {25, "0 10 1 11 2 12 3 13 4 14 5 15 6 16 7 17 8 9"},
+        {31, "1 11 3 13 5 15 7 0 10 2 12 4 14 6 16 8 9"}, {17, "0 10 20 8 18 6 16 4 14 2 12 1 11 3 13 5 15 7 17 9 19"},
+        {16, "7 17 5 15 3 13 1 11 0"},
+    };
+    for (auto [t, want] : cases) {
+        std::string got;
+        for (int slot : {0, 1}) {
+            const uint8_t* e = &im[size_t(offset(18, 1) + 32 * slot)];
+            for (int b : chain(im, e[3], e[4]))
+                if (b >> 8 == t) got += (got.empty() ? "" : " ") + std::to_string(b & 255);
+        }
+        EXPECT_EQ(got, want) << "track " << t;
+    }
+    EXPECT_EQ(validate(im), "");
+}
+
+// A save that fails at any write, sync or rename, or is killed there, leaves the image as it was (and says so) or
+// holds the new file whole: it always validates, every old file reads back the same, and a later save clears the
+// killed saves' temporary files.
+TEST(D64, SavesSurviveFailuresAndKills) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, size_t>> files;
+        size_t count;
+        std::string name;
+        size_t length;
+    } cases[] = {
+        {"new file", {{"A", 600}, {"B", 10}}, 0, "C", 3000},
+        {"9th file", {}, 8, "F8", 100},
+        {"@: on a nearly full disk", {{"BIG1", 65000}, {"BIG2", 65000}, {"X", 35000}}, 0, "@:X", 35000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir d;
+        const fs::path p = makeImage(d, c.files, c.count, 100);
+        const Bytes before = readBytes(p);
+        const std::map<std::string, Bytes> old = filesOn(p);
+        const Bytes bytes = prg(0x4000, c.length, 99);
+        const long long steps = D64::kImageSize + 3;  // the bytes, a sync, the rename, the directory's sync
+        for (long long at : {0LL, 1LL, 4096LL, steps / 2, steps - 4, steps - 3, steps - 2, steps - 1, steps})
+            for (bool kill : {false, true}) {
+                SCOPED_TRACE(std::to_string(at) + (kill ? " killed" : " failed"));
+                writeBytes(p, before);
+                DiskDrive drive;
+                if (!kill) {
+                    ASSERT_TRUE(drive.mountD64(p));
+                    Platform::setWriteFault({at, -1});
+                    const bool ok = drive.writeFile(c.name, bytes);
+                    Platform::setWriteFault({});
+                    EXPECT_EQ(ok ? "ok" : drive.error, at < steps - 1 ? "Could not write to file" : "ok");
+                } else if (pid_t pid = fork(); pid == 0) {
+                    Platform::setWriteFault({-1, at});
+                    _exit(drive.mountD64(p) && drive.writeFile(c.name, bytes) ? 0 : 1);
+                } else {
+                    int status = 0;
+                    waitpid(pid, &status, 0);
+                    EXPECT_EQ(WEXITSTATUS(status), at < steps ? 86 : 0);
+                }
+                const Bytes after = readBytes(p);
+                ASSERT_EQ(validate(after), "");
+                std::map<std::string, Bytes> now = filesOn(p), want = old;
+                const std::string saved = c.name.substr(c.name.find(':') + 1);
+                if (at >= steps - 1) want[saved] = bytes;
+                EXPECT_TRUE(at >= steps - 1 || after == before);
+                EXPECT_EQ(now, want);
+            }
+        DiskDrive drive;
+        ASSERT_TRUE(drive.mountD64(p));
+        EXPECT_TRUE(drive.writeFile("LAST", prg(0x1000, 10)));
+        EXPECT_EQ(std::distance(fs::directory_iterator(d.path), fs::directory_iterator()), 1);
+    }
+}
+
+// What another program, or another drive on the same image, changed is read before a save and before a
+// read-only drive lists or reads: cc1541 adding a file in place, or an image put in place by rename.
+TEST(D64, ChangesByOthersAreReadFirst) {
+    const char* const actions[] = {"true", "cc1541 -f other -w x.prg t.d64", "cp t.d64 n.d64 && cc1541 -f other -w x.prg n.d64 && mv n.d64 t.d64"};
+    for (const char* action : actions) {
+        SCOPED_TRACE(action);
+        TempDir d;
+        const fs::path p = makeImage(d, {{"X", 500}});
+        writeBytes(d.path / "x.prg", prg(0x0801, 700, 5));
+        DiskDrive writer, reader;
+        ASSERT_TRUE(writer.mountD64(p));
+        ASSERT_TRUE(reader.mountD64(p));
+        EXPECT_TRUE(reader.readOnly());
+        ASSERT_EQ(reader.list().size(), 1u);
+        ASSERT_EQ(run("cd " + d.path.string() + " && " + action), 0);
+        std::map<std::string, Bytes> want{{"X", prg(0x0900, 900, 6)}, {"MINE", prg(0x0A00, 20, 7)}};
+        if (std::string(action) != "true") want["OTHER"] = prg(0x0801, 700, 5);
+        EXPECT_TRUE(writer.writeFile("@:X", want["X"])) << writer.error;
+        EXPECT_TRUE(writer.writeFile("MINE", want["MINE"])) << writer.error;
+        EXPECT_EQ(validate(readBytes(p)), "");
+        EXPECT_EQ(filesOn(p), want);
+        for (auto& [name, bytes] : want) {
+            Bytes out;
+            EXPECT_TRUE(reader.readFile(name, out) && out == bytes) << name << " " << reader.error;
+        }
+        EXPECT_EQ(reader.list().size(), want.size());
+    }
+}
+
+// Directories as cc1541 and directory editors leave them: an emptied slot before live entries, a scratched
+// entry (type $00, name kept, blocks freed) of the name being saved, a SEQ and a locked file replaced with "@:".
+TEST(D64, DirectoriesAsOtherToolsLeaveThem) {
+    auto entry = [](Bytes& im, int i) { return &im[size_t(offset(18, 1) + 32 * i)]; };
+    auto freeChain = [](Bytes& im, const uint8_t* e) {
+        for (int b : chain(im, e[3], e[4])) {
+            im[size_t(offset(18, 0) + 4 * (b >> 8))]++;
+            im[size_t(offset(18, 0) + 4 * (b >> 8) + 1 + (b & 255) / 8)] |= uint8_t(1 << (b & 7));
+        }
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+        const char* save;
+        const char* listed;  // name, type and type byte of each listed file after the save
+    } cases[] = {
+        {"empty slot", [&](Bytes& im) { freeChain(im, entry(im, 1)), std::fill_n(entry(im, 1), 32, 0); }, "D",
+         "A PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,D PRG 82,"},
+        {"scratched PIC", [&](Bytes& im) { freeChain(im, entry(im, 3)), entry(im, 3)[2] = 0; }, "PIC",
+         "A PRG 82,B PRG 82,C PRG 82,S SEQ 81,L PRG C2,PIC PRG 82,"},
+        {"@: SEQ", [](Bytes&) {}, "@:S", "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,"},
+        {"@: locked", [](Bytes&) {}, "@:L", "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir d;
+        const fs::path p = d.path / "t.d64";
+        for (int i = 0; i < 3; i++) writeBytes(d.path / ("f" + std::to_string(i)), prg(0x0801, 300 * i + 10, unsigned(i)));
+        ASSERT_EQ(run("cd " + d.path.string() + " && cc1541 -n test -f a -w f0 -f b -w f1 -f c -w f2 -f pic -w f0 -f s -T SEQ "
+                      "-w f1 -f l -P -w f2 t.d64"), 0);
+        Bytes im = readBytes(p);
+        c.damage(im);
+        writeBytes(p, im);
+        DiskDrive drive;
+        ASSERT_TRUE(drive.mountD64(p));
+        const Bytes bytes = prg(0x2000, 400, 9);
+        EXPECT_TRUE(drive.writeFile(c.save, bytes)) << drive.error;
+        im = readBytes(p);
+        EXPECT_EQ(validate(im), "");
+        std::string listed;
+        const std::vector<DiskDrive::Entry> list = drive.list();
+        for (size_t i = 0, slot = 0; i < list.size(); i++, slot++) {
+            while (entry(im, int(slot))[2] == 0) slot++;
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%02X", entry(im, int(slot))[2]);
+            listed += list[i].name + " " + DiskDrive::typeName(list[i].type) + " " + byte + ",";
+        }
+        EXPECT_EQ(listed, c.listed);
+        Bytes out;
+        const std::string name = std::string(c.save).substr(std::string(c.save).find(':') + 1);
+        EXPECT_TRUE(drive.readFile(name, out) ? out == bytes : drive.error == "Filetype is not loadable");
+        EXPECT_TRUE(drive.readFile("C", out) && out == prg(0x0801, 610, 2));
+    }
+}
+
+// A directory name is compared within its 16 bytes and the name's own length: a $00 inside it is no end.
+TEST(D64, NameEqualsStaysInBounds) {
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"PIC", std::string("PIC") + std::string(13, '\xA0'), true}, {"PIC", "PICTURE" + std::string(9, '\xA0'), false},
+        {"pic", std::string("PIC") + std::string(13, '\xA0'), false}, {"AB", std::string("AB") + std::string(14, '\0'), false},
+        {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP", true}, {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOP", false},
+    };
+    for (const auto& [name, entry, equal] : cases) {
+        std::vector<char> exact(name.begin(), name.end());
+        exact.resize(std::max<size_t>(name.size() + 1, 17), 0);  // zeros after the NUL are no part of the name
+        EXPECT_EQ(_name_equals(exact.data(), reinterpret_cast<const uint8_t*>(entry.data())), equal) << name;
+    }
 }
