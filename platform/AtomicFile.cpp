@@ -248,7 +248,6 @@ CreateResult createFile(const std::string& path, const Bytes& bytes) {
     int fd = -1;
     std::string tmp;
     if (!writeTemp(path, bytes, newFileMode(), nullptr, fd, tmp)) return CreateResult::Failed;
-    ::close(fd);
     // A hard link never replaces what appeared under the name meanwhile.
     CreateResult result = CreateResult::Ok;
     if (!step()) result = CreateResult::Failed;
@@ -258,6 +257,8 @@ CreateResult createFile(const std::string& path, const Bytes& bytes) {
         else if (std::rename(tmp.c_str(), path.c_str()) != 0) result = CreateResult::Failed;
     }
     ::unlink(tmp.c_str());
+    // Closed (and unlocked) only now, so no other save takes the temporary for a leftover.
+    ::close(fd);
     if (result == CreateResult::Ok) syncDir(fs::path(path).parent_path());
     return result;
 }
@@ -273,12 +274,10 @@ bool replaceFile(const std::string& path, const Bytes& bytes, std::string* why) 
     std::string tmp;
     if (!writeTemp(target, bytes, exists ? st.st_mode & 07777 : newFileMode(), exists ? &st : nullptr, fd, tmp))
         return false;
-    const bool closed = ::close(fd) == 0;
-    if (!closed) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return moveInto(tmp, target);
+    // Closed (and unlocked) only after the rename, so no other save takes it for a leftover.
+    const bool moved = moveInto(tmp, target);
+    ::close(fd);
+    return moved;
 }
 
 }  // namespace Platform
