@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -721,19 +720,7 @@ TEST(Platform, FailedAndKilledWritesLeaveNoPartialFile) {
                 SCOPED_TRACE(std::string(file) + " " + std::to_string(at) + (kill ? " killed" : " failed"));
                 fs::remove(t.path / file);
                 if (!before.empty()) writeBytes(t.path / file, before);
-                bool ok = false;
-                if (!kill) {
-                    Platform::setWriteFault({at, -1});
-                    ok = save();
-                    Platform::setWriteFault({});
-                } else if (pid_t pid = fork(); pid == 0) {
-                    Platform::setWriteFault({-1, at});
-                    _exit(save() ? 0 : 1);
-                } else {
-                    int status = 0;
-                    waitpid(pid, &status, 0);
-                    ok = WEXITSTATUS(status) == 0;
-                }
+                const bool ok = underFault(at, kill, save);
                 EXPECT_EQ(ok, at >= steps - (kill ? 0 : 1));  // killed at the last sync, with the file in place
                 EXPECT_EQ(readBytes(t.path / file), at >= steps - 1 ? bytes : before);
             }
