@@ -78,10 +78,10 @@ void saveImage(App& app, const std::string& title, const std::string& defaultNam
                std::function<void(const std::string& name)> onSaved) {
     auto held = std::make_shared<const std::vector<uint8_t>>(std::move(image));
     FileIO::saveWith(
-        title, defaultName,
+        app.ui.fileDialog, title, defaultName,
         [&app, held](const std::string& path) {
             if (!mountedAt(app, path)) return *held;
-            FileIO::refuseSave("That image is mounted on a drive; unmount it first.");
+            FileIO::refuseSave(app.ui.fileDialog, "That image is mounted on a drive; unmount it first.");
             return std::vector<uint8_t>();
         },
         std::move(onSaved));

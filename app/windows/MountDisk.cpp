@@ -17,19 +17,10 @@
 
 namespace {
 
-struct MountState {
-    int selected[4] = {-1, -1, -1, -1};
-    int formatIdx = 0;
-    char saveName[17] = "PICTURE";
-    int saveStart = 0x2000, saveEnd = 0x3F40;
-    char newName[17] = "VORLIX";
-    char newId[3] = "01";
-};
-
 void mountButtons(App& app, MountState& st, int d) {
     DiskDrive& drive = app.drives[d];
     if (ImGui::Button("Mount D64...")) {
-        FileIO::openPath("Mount D64 image", {{"D64 image (*.d64)", {"d64"}}, Actions::allFiles},
+        FileIO::openPath(app.ui.fileDialog, "Mount D64 image", {{"D64 image (*.d64)", {"d64"}}, Actions::allFiles},
                          [&app, &st, d](const std::string& path) {
                              DiskDrive& dr = app.drives[d];
                              if (!dr.mountD64(path)) app.message("Error", "Could not mount D64-file: " + dr.error);
@@ -38,7 +29,7 @@ void mountButtons(App& app, MountState& st, int d) {
     }
     ImGui::SameLine();
     if (ImGui::Button("Mount directory...")) {
-        FileIO::chooseDirectory("Mount directory (.prg files)", [&app, &st, d](const std::string& path) {
+        FileIO::chooseDirectory(app.ui.fileDialog, "Mount directory (.prg files)", [&app, &st, d](const std::string& path) {
             DiskDrive& dr = app.drives[d];
             if (!dr.mountDirectory(path)) app.message("Error", dr.error);
             st.selected[d] = -1;
@@ -174,7 +165,7 @@ void driveTab(App& app, MountState& st, int d) {
 }  // namespace
 
 void drawMountDisk(App& app) {
-    static MountState st;
+    MountState& st = app.ui.mountDisk;
     Compat::PlaceWindow("Mount disk");
     if (!ImGui::Begin("Mount disk", &app.showMountDisk)) {
         ImGui::End();
