@@ -390,6 +390,8 @@ TEST(D64, ChangesByOthersAreReadFirst) {
         EXPECT_TRUE(writer.writeFile("MINE", want["MINE"])) << writer.error;
         EXPECT_EQ(validate(readBytes(p)), "");
         EXPECT_EQ(filesOn(p), want);
+        DiskDrive late;  // the saved image is locked as the old one was
+        EXPECT_TRUE(late.mountD64(p) && late.readOnly());
         for (auto& [name, bytes] : want) {
             Bytes out;
             EXPECT_TRUE(reader.readFile(name, out) && out == bytes) << name << " " << reader.error;
