@@ -627,8 +627,8 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         if (!_chain(e[3], e[4], old, oldCount)) return fail(lastError);
         for (int i = 0; i < oldCount; i++)
             if (_is_free(old[i] >> 8, old[i] & 255)) return fail(D64Error::BamNotValid);
-        // The old file stays readable until the new entry is on the disk,
-        // unless the new one only fits into its blocks.
+        // The new file goes beside the old one where it fits, leaving the old
+        // blocks' bytes alone; else into them.
         beside = freeBlocks >= need;
         if (!beside && freeAll + oldCount < need) return fail(D64Error::DiskFull);
     } else {
