@@ -116,3 +116,8 @@ private:
     template <bool Threaded, bool Breaks>
     long execute(long limit, const u8* breakAt);
 };
+
+// Steps until budget instructions have run, one stops the processor or pc
+// lands on a breakpoint; true when the run ends there. The breakpoint test
+// follows each step, so a slice starting on one leaves it.
+bool RunSlice(CPU6502& cpu, int budget);

@@ -402,3 +402,9 @@ long CPU6502::run(long limit) {
     for (u16 address : breakpoints) breakAt[address] = 1;
     return execute<true, true>(limit, breakAt.data());
 }
+
+bool RunSlice(CPU6502& cpu, int budget) {
+    if (budget <= 0) return false;
+    cpu.run(budget);
+    return cpu.stopped || cpu.breakpoints.count(cpu.pc);
+}
