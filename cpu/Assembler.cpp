@@ -1,7 +1,7 @@
 #include "cpu/Assembler.h"
 
-#include <cctype>
-#include <string_view>
+#include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -28,39 +28,17 @@ View trimView(View s) {
     return s.substr(b, e - b);
 }
 
-// Bit m set when the mnemonic has a row of mode m; 0 for a word that is no mnemonic.
-// Looked up in a table of all three-letter words, so a line costs no table scans.
-int modeMask(View word) {
-    static const std::vector<u16> masks = [] {
-        std::vector<u16> t(26 * 26 * 26, 0);
-        for (const CPU6502::Op& op : CPU6502::ops) {
-            const char* m = op.mnemonic;
-            if (op.mode != 0) t[(m[0] - 'A') * 676 + (m[1] - 'A') * 26 + (m[2] - 'A')] |= u16(1 << op.mode);
-        }
-        return t;
-    }();
-    if (word.size() != 3) return 0;
-    int index = 0;
-    for (char c : word) {
-        c = upperChar(c);
-        if (c < 'A' || c > 'Z') return 0;
-        index = index * 26 + (c - 'A');
-    }
-    return masks[size_t(index)];
-}
+// A character constant starts at i: a quote, any one character, a quote. Its
+// character is taken as it stands, blank, case, ";" and "," included.
+bool quotedChar(View s, size_t i) { return s[i] == '\'' && i + 2 < s.size() && s[i + 2] == '\''; }
 
 bool hasMode(int modes, int mode) { return (modes >> mode) & 1; }
 
-// "$" and the value in that many upper-case hex digits.
-std::string hex(int value, int digits) {
-    std::string s(size_t(digits + 1), '$');
-    for (int i = digits; i > 0; --i, value >>= 4) s[size_t(i)] = "0123456789ABCDEF"[value & 15];
+std::string hexAddress(int value) {
+    char s[16];
+    std::snprintf(s, sizeof s, "$%04X", value);
     return s;
 }
-
-// A value below 256 in the text that the line assembler reads as a byte, so it
-// picks the zero-page form wherever the instruction has one.
-std::string byteText(int value) { return hex(value, value < 16 ? 1 : 2); }
 
 // Splits at the first blank or tab (and "=" when asked); the rest is trimmed.
 void splitWord(View s, bool atEquals, View& word, View& rest) {
@@ -70,26 +48,43 @@ void splitWord(View s, bool atEquals, View& word, View& rest) {
     rest = trimView(s.substr(i));
 }
 
-// Text before the first ";" that is not inside double quotes.
-View cutComment(View s) {
+// Text before the first ";" that is neither inside double quotes nor a character
+// constant; currency is set when that text holds the first byte of a UTF-8 "¤".
+View cutComment(View s, bool& currency) {
     bool quoted = false;
     for (size_t i = 0; i < s.size(); ++i) {
+        currency = currency || s[i] == '\xC2';
         if (s[i] == '"') quoted = !quoted;
-        else if (s[i] == ';' && !quoted) return s.substr(0, i);
+        else if (quoted) continue;
+        else if (quotedChar(s, i)) i += 2;
+        else if (s[i] == ';') return s.substr(0, i);
     }
     return s;
 }
 
-// The UTF-8 currency sign stands for "$".
-std::string readCurrency(View s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        const bool sign = s[i] == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA4';
-        out += sign ? '$' : s[i];
-        i += sign;
-    }
-    return out;
+// The next item of a list at pos, up to a "," outside a character constant; pos moves past the ",".
+View nextItem(View s, size_t& pos) {
+    const size_t start = pos;
+    while (pos < s.size() && s[pos] != ',') pos += quotedChar(s, pos) ? 3 : 1;
+    const View item = s.substr(start, std::min(pos, s.size()) - start);
+    ++pos;
+    return trimView(item);
+}
+
+bool sameWord(View word, View upperName) {
+    if (word.size() != upperName.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (upperChar(word[i]) != upperName[i]) return false;
+    return true;
+}
+
+u32 hashName(std::string_view upperName) {
+    u32 h = 2166136261u;
+    for (char c : upperName) h = (h ^ u8(c)) * 16777619u;
+    // The multiplications carry only upwards: mix the high bits into the low ones the table uses.
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    return h ^ (h >> 12);
 }
 
 int selectByte(int value, int byteSel) {
@@ -98,53 +93,134 @@ int selectByte(int value, int byteSel) {
 
 }  // namespace
 
-void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
-
-void Assembler::emit(u8 byte) {
-    if (writePass) machine.ram[pc] = byte;
-    pc = u16(pc + 1);
+const int* Assembler::findSymbol(View text) {
+    char buffer[64];
+    if (slots.empty() || text.size() > sizeof buffer) {
+        const auto it = symbols.find(upper(text));
+        return it == symbols.end() ? nullptr : &it->second;
+    }
+    for (size_t i = 0; i < text.size(); ++i) buffer[i] = upperChar(text[i]);
+    const View key(buffer, text.size());
+    const u32 h = hashName(key);
+    for (size_t i = h & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1)) {
+        const Slot& slot = slots[i];
+        if (!slot.name) return nullptr;
+        if (slot.hash != h || slot.name->size() != key.size()) continue;
+        if (key.size() <= sizeof slot.text ? View(slot.text, slot.length) == key : *slot.name == key) return &slot.value;
+    }
 }
 
-bool Assembler::assemble(const std::string& source) {
+bool Assembler::addSymbol(const std::string& nameText, int value) {
+    const auto [it, added] = symbols.try_emplace(nameText, value);
+    if (!added) return false;
+    auto place = [this](const std::pair<const std::string, int>& symbol) {
+        const u32 h = hashName(symbol.first);
+        size_t i = h & (slots.size() - 1);
+        while (slots[i].name) i = (i + 1) & (slots.size() - 1);
+        Slot& slot = slots[i];
+        slot = {h, symbol.second, &symbol.first, u8(std::min(symbol.first.size(), sizeof slot.text)), {}};
+        std::copy_n(symbol.first.begin(), slot.length, slot.text);
+    };
+    if (symbols.size() * 2 <= slots.size()) {
+        place(*it);
+    } else {
+        // Rebuilt at twice the size, so at most half the slots are in use.
+        slots.assign(std::max<size_t>(64, slots.size() * 2), Slot{});
+        for (const auto& symbol : symbols) place(symbol);
+    }
+    return true;
+}
+
+bool Assembler::markedForward(int lineNo) {
+    if (forwardNext != forwardRef.begin() && std::prev(forwardNext)->first >= lineNo)
+        forwardNext = forwardRef.lower_bound(lineNo);  // asked out of order
+    while (forwardNext != forwardRef.end() && forwardNext->first < lineNo) ++forwardNext;
+    return forwardNext != forwardRef.end() && forwardNext->first == lineNo;
+}
+
+void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
+
+void Assembler::advance(int count) {
+    const int next = pc + count;
+    pc = u16(next);
+    full = full || next > 0xFFFF;
+    lineBytes += count;
+}
+
+bool Assembler::fits(int lineNo, int count) {
+    if ((full ? 0x10000 : pc) + count <= 0x10000) return true;
+    error(lineNo, "Runs past $FFFF: " + std::string(lineText));
+    return false;
+}
+
+void Assembler::emit(u8 byte) {
+    if (writePass && !full) machine.ram[pc] = byte;
+    advance(1);
+}
+
+bool Assembler::assemble(View source) {
     messages.clear();
     symbols.clear();
+    slots.clear();
     forwardRef.clear();
-
-    std::vector<std::string> lines;
-    for (size_t start = 0;;) {
-        const size_t end = source.find('\n', start);
-        View l = View(source).substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
-        lines.emplace_back(l);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    forwardNext = forwardRef.end();
+    lineSize.clear();
 
     bool ok = true;
     for (int pass = 0; pass < 2 && ok; ++pass) {
         pc = 0xC000;
+        full = false;
         codeStart = -1;
         writePass = pass == 1;
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (!line(int(i + 1), lines[i])) ok = false;
+        forwardNext = forwardRef.begin();
+        int lineNo = 0;
+        for (size_t start = 0;;) {
+            size_t end = source.find('\n', start);
+            if (end == View::npos) end = source.size();
+            View l = source.substr(start, end - start);
+            if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+            const u16 pcBefore = pc;
+            const bool fullBefore = full;
+            const bool lineOk = line(++lineNo, l);
+            if (!writePass) {
+                lineSize.push_back(lineBytes);
+            } else if (!lineOk && size_t(lineNo) <= lineSize.size()) {
+                // Whatever failed, the lines after it stay where pass 1 put their labels.
+                pc = pcBefore, full = fullBefore;
+                advance(lineSize[size_t(lineNo - 1)]);
+            }
+            ok = ok && lineOk;
+            if (end == source.size()) break;
+            start = end + 1;
+        }
     }
-    finalAddr = pc;
+    finalAddr = full ? 0x10000 : pc;
 
     if (!ok) {
         messages.push_back({0, "Compile failed!", true});
         return false;
     }
     messages.push_back({0, "Compiled OK!", false});
-    messages.push_back({0, codeStart < 0 ? "No code start" : "Code start address: " + hex(codeStart, 4), false});
-    messages.push_back({0, "Final address: " + hex(finalAddr, 4), false});
+    messages.push_back({0, codeStart < 0 ? "No code start" : "Code start address: " + hexAddress(codeStart), false});
+    messages.push_back({0, "Final address: " + hexAddress(finalAddr), false});
     return true;
 }
 
-bool Assembler::line(int lineNo, const std::string& text) {
-    const View uncommented = cutComment(text);
-    std::string converted;
-    View s = uncommented;
-    if (uncommented.find('\xC2') != View::npos) s = converted = readCurrency(uncommented);
+bool Assembler::line(int lineNo, View text) {
+    lineBytes = 0;
+    lineText = text;
+    bool currency = false;
+    View s = cutComment(text, currency);
+    if (currency) {
+        // The UTF-8 currency sign stands for "$".
+        converted.clear();
+        for (size_t i = 0; i < s.size(); ++i) {
+            const bool sign = s[i] == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA4';
+            converted += sign ? '$' : s[i];
+            i += sign;
+        }
+        s = converted;
+    }
     s = trimView(s);
     if (s.empty()) return true;
 
@@ -156,11 +232,12 @@ bool Assembler::line(int lineNo, const std::string& text) {
         }
         int value;
         bool undefined = false;
-        if (!evalView(rest.substr(1), value, undefined) || undefined) {
+        if (!evalExpr(rest.substr(1), value, undefined) || undefined) {
             error(lineNo, "Bad address");
             return false;
         }
         pc = u16(value);
+        full = false;
         return true;
     }
 
@@ -172,74 +249,88 @@ bool Assembler::line(int lineNo, const std::string& text) {
     }
 
     if (!rest.empty() && rest[0] == '=') {
-        const std::string name = upper(word);
         int value;
         bool undefined = false;
-        if (!evalView(rest.substr(1), value, undefined)) {
-            error(lineNo, "Bad value for " + name);
+        if (!evalExpr(rest.substr(1), value, undefined)) {
+            error(lineNo, "Bad value for " + upper(word));
             return false;
         }
         if (writePass) return true;
-        if (symbols.count(name)) {
-            error(lineNo, "Duplicate variable: " + name);
-            return false;
-        }
         if (undefined) {
-            error(lineNo, "Variable uses an unknown symbol: " + name);
+            const std::string var = upper(word);
+            error(lineNo, (findSymbol(var) ? "Duplicate variable: " : "Variable uses an unknown symbol: ") + var);
             return false;
         }
-        symbols[name] = value;
+        const std::string var = upper(word);
+        if (!addSymbol(var, value)) {
+            error(lineNo, "Duplicate variable: " + var);
+            return false;
+        }
         return true;
     }
 
-    if (word[0] == '.') return data(lineNo, std::string(word), std::string(rest));
-    if (modeMask(word) != 0) return instruction(lineNo, text, word, rest);
+    if (word[0] == '.') return data(lineNo, word, rest);
+    int modes = CPU6502::modesOf(word);
+    if (modes != 0) return instruction(lineNo, text, word, modes, rest);
 
-    std::string label = upper(word);
-    if (label.back() == ':') label.pop_back();
-    if (label.empty() || !(isLetter(label[0]) || label[0] == '_')) {
-        error(lineNo, "Syntax error");
-        return false;
-    }
-    for (char c : label) {
-        if (!isNameChar(c)) {
-            error(lineNo, "Bad label: " + label);
-            return false;
-        }
-    }
     bool ok = true;
-    if (!writePass) {
-        if (symbols.count(label)) {
-            error(lineNo, "Duplicate label: " + label);
-            ok = false;  // the rest still counts, so later labels keep their places
-        } else {
-            symbols[label] = pc;
-        }
-    }
+    if (!label(lineNo, word, ok)) return false;
     if (rest.empty()) return ok;
-
     splitWord(rest, false, word, rest);
-    if (word[0] == '.') return data(lineNo, std::string(word), std::string(rest)) && ok;
-    if (modeMask(word) == 0) {
+    if (word[0] == '.') return data(lineNo, word, rest) && ok;
+    modes = CPU6502::modesOf(word);
+    if (modes == 0) {
         error(lineNo, "Unknown mnemonic: " + std::string(word));
         return false;
     }
-    return instruction(lineNo, text, word, rest) && ok;
+    return instruction(lineNo, text, word, modes, rest) && ok;
 }
 
-bool Assembler::instruction(int lineNo, const std::string& text, View mnemonicWord, View rest) {
-    std::string operand;
-    operand.reserve(rest.size());
-    for (char c : rest)
-        if (!isBlank(c)) operand += upperChar(c);
+// A label: false when its form is bad, which ends the line; a duplicate only
+// clears ok, so the rest still counts and later labels keep their places.
+bool Assembler::label(int lineNo, View word, bool& ok) {
+    View l = word;
+    if (l.back() == ':') l.remove_suffix(1);
+    if (l.empty() || !(isLetter(l[0]) || l[0] == '_')) {
+        error(lineNo, "Syntax error");
+        return false;
+    }
+    for (char c : l) {
+        if (!isNameChar(c)) {
+            error(lineNo, "Bad label: " + upper(l));
+            return false;
+        }
+    }
+    if (writePass) return true;
+    const std::string name = upper(l);
+    if (!addSymbol(name, pc)) {
+        error(lineNo, "Duplicate label: " + name);
+        ok = false;
+    }
+    return true;
+}
 
-    std::string asmLine = upper(mnemonicWord);
-    const int modes = modeMask(asmLine);
-    asmLine += ' ';
-    if (operand.empty() || operand == "A") {
-        asmLine += operand;
+bool Assembler::instruction(int lineNo, View text, View mnemonicWord, int modes, View rest) {
+    const char mnemonicText[3] = {upperChar(mnemonicWord[0]), upperChar(mnemonicWord[1]), upperChar(mnemonicWord[2])};
+    const View mnemonic(mnemonicText, 3);
+
+    operand.clear();
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (quotedChar(rest, i)) {
+            operand.append(rest.substr(i, 3));
+            i += 2;
+        } else if (!isBlank(rest[i])) {
+            operand += upperChar(rest[i]);
+        }
+    }
+
+    int mode = CPU6502::ModeNone, value = 0;
+    const View op = operand;
+    if (op.empty()) {
+        mode = hasMode(modes, CPU6502::ModeAccumulator) ? CPU6502::ModeAccumulator : CPU6502::ModeImplied;
+    } else if (op == "A") {
+        mode = CPU6502::ModeAccumulator;
     } else {
-        const View op = operand;
         View prefix, expr, suffix;
         if (op[0] == '#') {
             prefix = op.substr(0, 1);
@@ -266,101 +357,111 @@ bool Assembler::instruction(int lineNo, const std::string& text, View mnemonicWo
             expr = op;
         }
 
-        const bool immediate = prefix == "#";
+        const bool immediate = !prefix.empty() && prefix[0] == '#';
         const int byteSel = !immediate || expr.empty() ? 0 : expr[0] == '<' ? 1 : expr[0] == '>' ? 2 : 0;
-        int value;
         bool undefined = false;
-        if (!evalView(expr.substr(byteSel ? 1 : 0), value, undefined)) {
+        if (!evalExpr(expr.substr(byteSel ? 1 : 0), value, undefined)) {
             error(lineNo, (writePass ? "Unknown symbol or bad value: " : "Bad value: ") + std::string(expr));
             return false;
         }
         value = selectByte(value, byteSel);
         const bool unresolved = undefined && !writePass;
-        if (unresolved) forwardRef[lineNo] = true;
-        const bool forward = !forwardRef.empty() && forwardRef.count(lineNo) > 0;
+        if (unresolved) forwardRef.emplace_hint(forwardRef.end(), lineNo, true);
+        const bool forward = unresolved || (writePass && markedForward(lineNo));
 
-        asmLine += prefix;
         if (immediate) {
             if (value >= 256 && !unresolved) {
                 error(lineNo, "Immediate value out of range");
                 return false;
             }
-            asmLine += hex(value & 0xFF, 2);
+            value &= 0xFF;
+            mode = CPU6502::ModeImmediate;
         } else {
             // Forward lines keep one form in both passes: absolute where the instruction
             // has it, else the zero-page form (the indirect modes and STX zp,Y / STY zp,X),
             // for which pass 1 only needs a stand-in byte.
             bool zeroPageOnly = suffix == ",X)" || suffix.substr(0, 3) == "),Y";
-            if (forward && prefix.empty() && !hasMode(modes, CPU6502::ModeRelative)) {
-                const int index = suffix == ",X" ? 1 : suffix == ",Y" ? 2 : 0;
+            const int index = suffix == ",X" ? 1 : suffix == ",Y" ? 2 : 0;
+            if (forward && prefix.empty() && !hasMode(modes, CPU6502::ModeRelative))
                 zeroPageOnly = !hasMode(modes, CPU6502::absoluteModes[index]) &&
                                hasMode(modes, CPU6502::zeroPageModes[index]);
-            }
             if (zeroPageOnly && unresolved) value &= 0xFF;
-            asmLine += value >= 256 || (forward && !zeroPageOnly) ? hex(value, 4) : byteText(value);
+            const bool word = value >= 256 || (forward && !zeroPageOnly);
+            if (!prefix.empty()) {
+                // The indirect forms, told apart by what follows the value.
+                const size_t indexX = suffix.find(",X)"), indexY = suffix.find("),Y");
+                if (indexX == 0 || (indexX == View::npos && indexY == 0))
+                    mode = value >= 256 ? -1 : indexX == 0 ? CPU6502::ModeIndirectX : CPU6502::ModeIndirectY;
+                else if (indexX != View::npos || indexY != View::npos) mode = -1;
+                else if (suffix == ")") mode = CPU6502::ModeIndirect;
+            } else if (index == 0 && hasMode(modes, CPU6502::ModeRelative)) {
+                mode = CPU6502::ModeRelative;
+            } else if (word || !hasMode(modes, CPU6502::zeroPageModes[index])) {
+                mode = CPU6502::absoluteModes[index];
+            } else {
+                mode = CPU6502::zeroPageModes[index];
+            }
         }
-        asmLine += suffix;
     }
 
+    const bool room = (full ? 0x10000 : pc) + CPU6502::instrLength(mode) <= 0x10000;
     std::string err;
-    int length = cpu.assemble(pc, asmLine, writePass, &err);
+    // Mode -1: a bad zero page address; mode 0: an indirect form with more after its ")".
+    int length = mode == -1 ? (err = "Bad zero page address", 0)
+                 : mode == CPU6502::ModeNone ? (err = "Syntax error", 0)
+                 : cpu.encode(pc, mnemonic, mode, value, writePass && room, &err);
     if (length == 0) {
         if (writePass || !hasMode(modes, CPU6502::ModeRelative)) {
-            error(lineNo, err + ": " + text);
+            error(lineNo, err + ": " + std::string(text));
             return false;
         }
         length = 2;  // a branch whose target comes later
     }
+    if (!fits(lineNo, length)) return false;
     if (codeStart < 0) codeStart = pc;
-    pc = u16(pc + length);
+    advance(length);
     return true;
 }
 
-bool Assembler::data(int lineNo, const std::string& directive, const std::string& rest) {
-    const std::string kind = upper(directive);
-    if (kind == ".TEXT") {
+bool Assembler::data(int lineNo, View directive, View rest) {
+    if (sameWord(directive, ".TEXT")) {
         const size_t first = rest.find('"'), last = rest.rfind('"');
-        if (first == std::string::npos || first == last) {
+        if (first == View::npos || first == last) {
             error(lineNo, "Syntax error in .text");
             return false;
         }
+        if (!fits(lineNo, int(last - first - 1))) return false;
         for (size_t i = first + 1; i < last; ++i) emit(u8(rest[i]));
         return true;
     }
-    const bool bytes = kind == ".BYTE" || kind == ".DATA";
-    const bool words = kind == ".WORD", wordsHighFirst = kind == ".WORDHL";
+    const bool bytes = sameWord(directive, ".BYTE") || sameWord(directive, ".DATA");
+    const bool words = sameWord(directive, ".WORD"), wordsHighFirst = sameWord(directive, ".WORDHL");
     if (!bytes && !words && !wordsHighFirst) {
-        error(lineNo, "Unknown directive " + directive);
+        error(lineNo, "Unknown directive " + std::string(directive));
         return false;
     }
-
-    std::vector<View> items;
-    for (size_t start = 0;;) {
-        const size_t comma = rest.find(',', start);
-        const View item = trimView(View(rest).substr(start, comma == std::string::npos ? View::npos : comma - start));
-        if (!item.empty()) items.push_back(item);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    if (items.empty()) {
+    if (rest.find_first_not_of(", \t\n\r\v\f") == View::npos) {
         error(lineNo, "Missing data");
         return false;
     }
 
-    for (const View item : items) {
+    for (size_t pos = 0; pos <= rest.size();) {
+        const View item = nextItem(rest, pos);
+        if (item.empty()) continue;
         const int byteSel = item[0] == '<' ? 1 : item[0] == '>' ? 2 : 0;
         int value;
         bool undefined = false;
-        if (!evalView(item.substr(byteSel ? 1 : 0), value, undefined)) {
+        if (!evalExpr(item.substr(byteSel ? 1 : 0), value, undefined)) {
             error(lineNo, "Bad value: " + std::string(item));
             return false;
         }
         value = selectByte(value, byteSel);
+        if (bytes && value >= 256 && !(undefined && !writePass)) {
+            error(lineNo, "Byte value out of range: " + std::string(item));
+            return false;
+        }
+        if (!fits(lineNo, bytes ? 1 : 2)) return false;
         if (bytes) {
-            if (value >= 256 && !(undefined && !writePass)) {
-                error(lineNo, "Byte value out of range: " + std::string(item));
-                return false;
-            }
             emit(u8(value));
         } else if (words) {
             emit(u8(value));
@@ -373,11 +474,7 @@ bool Assembler::data(int lineNo, const std::string& directive, const std::string
     return true;
 }
 
-bool Assembler::evalExpr(const std::string& text, int& value, bool& undefinedUsed) {
-    return evalView(text, value, undefinedUsed);
-}
-
-bool Assembler::evalView(View text, int& value, bool& undefinedUsed) {
+bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
     const View s = trimView(text);
     const size_t n = s.size();
     int sum = 0, sign = 1;
@@ -402,18 +499,17 @@ bool Assembler::evalView(View text, int& value, bool& undefinedUsed) {
         } else if (c == '$' || c == '%' || isDigit(c)) {
             size_t j = isDigit(c) ? i : i + 1;
             while (j < n && (isLetter(s[j]) || isDigit(s[j]))) ++j;
-            if (!cpu.parseNumber(std::string(s.substr(i, j - i)), term, nullptr)) return false;
+            if (!CPU6502::parseNumber(s.substr(i, j - i), term, nullptr)) return false;
             i = j;
         } else if (c == '\'') {
-            if (i + 2 >= n || s[i + 2] != '\'') return false;
+            if (!quotedChar(s, i)) return false;
             term = static_cast<unsigned char>(s[i + 1]);
             i += 3;
         } else if (isLetter(c) || c == '_' || c == '.') {
             size_t j = i;
             while (j < n && isNameChar(s[j])) ++j;
-            const auto it = symbols.find(upper(s.substr(i, j - i)));
-            if (it != symbols.end()) {
-                term = it->second;
+            if (const int* symbol = findSymbol(s.substr(i, j - i))) {
+                term = *symbol;
             } else {
                 if (writePass) return false;
                 term = 0xFFFF;
