@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     }
     auto machine = std::make_unique<Machine>();
     Assembler as(*machine);
-    const bool ok = as.assemble(std::string(source.begin(), source.end()));
+    const bool ok = as.assemble(std::string_view(reinterpret_cast<const char*>(source.data()), source.size()));
     for (const Assembler::Message& m : as.messages)
         if (m.isError) std::fprintf(stderr, "line %d: %s\n", m.line, m.text.c_str());
     if (!ok) return 1;
