@@ -1,7 +1,9 @@
 #include "cpu/Assembler.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -21,7 +23,7 @@ bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isNameChar(char c) { return isLetter(c) || isDigit(c) || c == '_' || c == '.'; }
 
-View trimView(View s) {
+[[gnu::always_inline]] inline View trimView(View s) {
     size_t b = 0, e = s.size();
     while (b < e && isSpace(s[b])) ++b;
     while (e > b && isSpace(s[e - 1])) --e;
@@ -51,8 +53,16 @@ void splitWord(View s, bool atEquals, View& word, View& rest) {
 // Text before the first ";" that is neither inside double quotes nor a character
 // constant; currency is set when that text holds the first byte of a UTF-8 "¤".
 View cutComment(View s, bool& currency) {
+    // Most of a line is plain text: skip it a byte at a time by one table look-up.
+    static const auto special = [] {
+        std::array<bool, 256> t{};
+        for (u8 c : {u8(';'), u8('"'), u8('\''), u8(0xC2)}) t[c] = true;
+        return t;
+    }();
     bool quoted = false;
     for (size_t i = 0; i < s.size(); ++i) {
+        while (i < s.size() && !special[u8(s[i])]) ++i;
+        if (i == s.size()) break;
         currency = currency || s[i] == '\xC2';
         if (s[i] == '"') quoted = !quoted;
         else if (quoted) continue;
@@ -78,13 +88,17 @@ bool sameWord(View word, View upperName) {
     return true;
 }
 
-u32 hashName(std::string_view upperName) {
-    u32 h = 2166136261u;
-    for (char c : upperName) h = (h ^ u8(c)) * 16777619u;
-    // The multiplications carry only upwards: mix the high bits into the low ones the table uses.
+// The multiplications carry only upwards: mix the high bits into the low ones the table uses.
+u32 finishHash(u32 h) {
     h ^= h >> 15;
     h *= 0x2C1B3C6Du;
     return h ^ (h >> 12);
+}
+
+u32 hashName(std::string_view upperName) {
+    u32 h = 2166136261u;
+    for (char c : upperName) h = (h ^ u8(c)) * 16777619u;
+    return finishHash(h);
 }
 
 int selectByte(int value, int byteSel) {
@@ -94,40 +108,47 @@ int selectByte(int value, int byteSel) {
 }  // namespace
 
 const int* Assembler::findSymbol(View text) {
-    char buffer[64];
-    if (slots.empty() || text.size() > sizeof buffer) {
+    if (slots.empty()) {
         const auto it = symbols.find(upper(text));
         return it == symbols.end() ? nullptr : &it->second;
     }
-    for (size_t i = 0; i < text.size(); ++i) buffer[i] = upperChar(text[i]);
-    const View key(buffer, text.size());
-    const u32 h = hashName(key);
-    for (size_t i = h & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1)) {
+    const std::string key = upper(text);
+    return lookUp(key.data(), key.size(), hashName(key));
+}
+
+const int* Assembler::lookUp(const char* key, size_t length, u32 hash) const {
+    if (slots.empty()) return nullptr;
+    char padded[16] = {};
+    if (length <= sizeof padded) std::copy_n(key, length, padded);
+    for (size_t i = hash & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1)) {
         const Slot& slot = slots[i];
         if (!slot.name) return nullptr;
-        if (slot.hash != h || slot.name->size() != key.size()) continue;
-        if (key.size() <= sizeof slot.text ? View(slot.text, slot.length) == key : *slot.name == key) return &slot.value;
+        if (slot.hash != hash) continue;
+        if (length <= sizeof padded ? std::memcmp(slot.text, padded, sizeof padded) == 0
+                                    : *slot.name == View(key, length))
+            return &slot.value;
     }
 }
 
 bool Assembler::addSymbol(const std::string& nameText, int value) {
     const auto [it, added] = symbols.try_emplace(nameText, value);
     if (!added) return false;
-    auto place = [this](const std::pair<const std::string, int>& symbol) {
-        const u32 h = hashName(symbol.first);
-        size_t i = h & (slots.size() - 1);
+    auto place = [this](const Slot& slot) {
+        size_t i = slot.hash & (slots.size() - 1);
         while (slots[i].name) i = (i + 1) & (slots.size() - 1);
-        Slot& slot = slots[i];
-        slot = {h, symbol.second, &symbol.first, u8(std::min(symbol.first.size(), sizeof slot.text)), {}};
-        std::copy_n(symbol.first.begin(), slot.length, slot.text);
+        slots[i] = slot;
     };
-    if (symbols.size() * 2 <= slots.size()) {
-        place(*it);
-    } else {
-        // Rebuilt at twice the size, so at most half the slots are in use.
-        slots.assign(std::max<size_t>(64, slots.size() * 2), Slot{});
-        for (const auto& symbol : symbols) place(symbol);
+    if (symbols.size() * 2 > slots.size()) {
+        // Twice the size, so at most half the slots are in use.
+        std::vector<Slot> old(std::max<size_t>(64, slots.size() * 2));
+        old.swap(slots);
+        for (const Slot& slot : old)
+            if (slot.name) place(slot);
     }
+    Slot slot{hashName(it->first), value, &it->first, {}};
+    if (it->first.size() <= sizeof slot.text) std::copy(it->first.begin(), it->first.end(), slot.text);
+    else slot.text[0] = '\xFF';
+    place(slot);
     return true;
 }
 
@@ -148,6 +169,8 @@ void Assembler::advance(int count) {
 }
 
 bool Assembler::fits(int lineNo, int count) {
+    if (!full && pc + count <= 0x10000) [[likely]]
+        return true;
     if ((full ? 0x10000 : pc) + count <= 0x10000) return true;
     error(lineNo, "Runs past $FFFF: " + std::string(lineText));
     return false;
@@ -158,13 +181,16 @@ void Assembler::emit(u8 byte) {
     advance(1);
 }
 
-bool Assembler::assemble(View source) {
+bool Assembler::assemble(View text) {
+    const View source = text;
     messages.clear();
     symbols.clear();
     slots.clear();
     forwardRef.clear();
     forwardNext = forwardRef.end();
-    lineSize.clear();
+    shapes.clear();
+    shapes.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
+    shapeBase = text.data();
 
     bool ok = true;
     for (int pass = 0; pass < 2 && ok; ++pass) {
@@ -181,13 +207,28 @@ bool Assembler::assemble(View source) {
             if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
             const u16 pcBefore = pc;
             const bool fullBefore = full;
-            const bool lineOk = line(++lineNo, l);
+            bool lineOk;
             if (!writePass) {
-                lineSize.push_back(lineBytes);
-            } else if (!lineOk && size_t(lineNo) <= lineSize.size()) {
-                // Whatever failed, the lines after it stay where pass 1 put their labels.
-                pc = pcBefore, full = fullBefore;
-                advance(lineSize[size_t(lineNo - 1)]);
+                shape = Shape{};
+                lineOk = line(++lineNo, l);
+                shape.size = lineBytes;
+                shapes.push_back(shape);
+            } else {
+                const Shape& sh = shapes[size_t(lineNo++)];
+                lineBytes = 0;
+                lineText = l;
+                const View rest(source.data() + sh.restAt, sh.restLength);
+                switch (sh.kind) {
+                case Shape::Nothing: lineOk = true; break;
+                case Shape::Instruction: lineOk = instruction(lineNo, l, sh.mnemonic, rest); break;
+                case Shape::Data: lineOk = data(lineNo, View(source.data() + sh.wordAt, sh.wordLength), rest); break;
+                default: lineOk = line(lineNo, l); break;
+                }
+                if (!lineOk) {
+                    // Whatever failed, the lines after it stay where pass 1 put their labels.
+                    pc = pcBefore, full = fullBefore;
+                    advance(sh.size);
+                }
             }
             ok = ok && lineOk;
             if (end == source.size()) break;
@@ -195,6 +236,7 @@ bool Assembler::assemble(View source) {
         }
     }
     finalAddr = full ? 0x10000 : pc;
+    shapeBase = nullptr;
 
     if (!ok) {
         messages.push_back({0, "Compile failed!", true});
@@ -211,6 +253,7 @@ bool Assembler::line(int lineNo, View text) {
     lineText = text;
     bool currency = false;
     View s = cutComment(text, currency);
+    lineConverted = currency;
     if (currency) {
         // The UTF-8 currency sign stands for "$".
         converted.clear();
@@ -222,7 +265,10 @@ bool Assembler::line(int lineNo, View text) {
         s = converted;
     }
     s = trimView(s);
-    if (s.empty()) return true;
+    if (s.empty()) {
+        noteShape(Shape::Nothing, {}, {}, 0);
+        return true;
+    }
 
     if (s[0] == '*') {
         const View rest = trimView(s.substr(1));
@@ -266,24 +312,42 @@ bool Assembler::line(int lineNo, View text) {
             error(lineNo, "Duplicate variable: " + var);
             return false;
         }
+        noteShape(Shape::Nothing, {}, {}, 0);  // pass 2 finds the same value
         return true;
     }
 
-    if (word[0] == '.') return data(lineNo, word, rest);
-    int modes = CPU6502::modesOf(word);
-    if (modes != 0) return instruction(lineNo, text, word, modes, rest);
-
     bool ok = true;
-    if (!label(lineNo, word, ok)) return false;
-    if (rest.empty()) return ok;
-    splitWord(rest, false, word, rest);
-    if (word[0] == '.') return data(lineNo, word, rest) && ok;
-    modes = CPU6502::modesOf(word);
-    if (modes == 0) {
+    if (word[0] != '.' && CPU6502::mnemonicId(word) == 0) {
+        if (!label(lineNo, word, ok)) return false;
+        if (rest.empty()) {
+            noteShape(Shape::Nothing, {}, {}, 0);
+            return ok;
+        }
+        splitWord(rest, false, word, rest);
+    }
+    if (word[0] == '.') {
+        noteShape(Shape::Data, word, rest, 0);
+        return data(lineNo, word, rest) && ok;
+    }
+    const int mnemonic = CPU6502::mnemonicId(word);
+    if (mnemonic == 0) {
         error(lineNo, "Unknown mnemonic: " + std::string(word));
         return false;
     }
-    return instruction(lineNo, text, word, modes, rest) && ok;
+    noteShape(Shape::Instruction, word, rest, mnemonic);
+    return instruction(lineNo, text, mnemonic, rest) && ok;
+}
+
+// Kept only for lines that are views of the source being assembled (not of a
+// line whose currency signs were replaced); any other line runs again whole.
+void Assembler::noteShape(Shape::Kind kind, View word, View rest, int mnemonic) {
+    if (writePass || !shapeBase || lineConverted || word.size() > 255) return;
+    shape.kind = kind;
+    shape.mnemonic = u8(mnemonic);
+    shape.wordAt = u32(word.data() ? word.data() - shapeBase : 0);
+    shape.wordLength = u8(word.size());
+    shape.restAt = u32(rest.data() ? rest.data() - shapeBase : 0);
+    shape.restLength = u32(rest.size());
 }
 
 // A label: false when its form is bad, which ends the line; a duplicate only
@@ -310,9 +374,8 @@ bool Assembler::label(int lineNo, View word, bool& ok) {
     return true;
 }
 
-bool Assembler::instruction(int lineNo, View text, View mnemonicWord, int modes, View rest) {
-    const char mnemonicText[3] = {upperChar(mnemonicWord[0]), upperChar(mnemonicWord[1]), upperChar(mnemonicWord[2])};
-    const View mnemonic(mnemonicText, 3);
+bool Assembler::instruction(int lineNo, View text, int mnemonic, View rest) {
+    const int modes = CPU6502::modesOf(mnemonic);
 
     operand.clear();
     for (size_t i = 0; i < rest.size(); ++i) {
@@ -497,18 +560,35 @@ bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
             term = pc;
             ++i;
         } else if (c == '$' || c == '%' || isDigit(c)) {
+            // The line assembler's number rules, on a run with no blanks in it.
+            const int base = c == '$' ? 16 : c == '%' ? 2 : 10;
             size_t j = isDigit(c) ? i : i + 1;
-            while (j < n && (isLetter(s[j]) || isDigit(s[j]))) ++j;
-            if (!CPU6502::parseNumber(s.substr(i, j - i), term, nullptr)) return false;
+            if (j >= n || !(isLetter(s[j]) || isDigit(s[j]))) return false;
+            term = 0;
+            for (; j < n && (isLetter(s[j]) || isDigit(s[j])); ++j) {
+                const char u = upperChar(s[j]);
+                const int digit = isDigit(u) ? u - '0' : u <= 'F' ? u - 'A' + 10 : 99;
+                if (digit >= base) return false;
+                term = term * base + digit;
+                if (term >= 0x1000000) return false;
+            }
             i = j;
         } else if (c == '\'') {
             if (!quotedChar(s, i)) return false;
             term = static_cast<unsigned char>(s[i + 1]);
             i += 3;
         } else if (isLetter(c) || c == '_' || c == '.') {
+            // Upper-cased and hashed as it is read, for one look-up in the index.
+            char key[64];
+            u32 h = 2166136261u;
             size_t j = i;
-            while (j < n && isNameChar(s[j])) ++j;
-            if (const int* symbol = findSymbol(s.substr(i, j - i))) {
+            for (; j < n && isNameChar(s[j]); ++j) {
+                const char u = upperChar(s[j]);
+                if (j - i < sizeof key) key[j - i] = u;
+                h = (h ^ u8(u)) * 16777619u;
+            }
+            const int* symbol = j - i <= sizeof key ? lookUp(key, j - i, finishHash(h)) : findSymbol(s.substr(i, j - i));
+            if (symbol) {
                 term = *symbol;
             } else {
                 if (writePass) return false;

@@ -42,7 +42,7 @@ struct Assembler {
     void error(int lineNo, const std::string& text);
 
 private:
-    bool instruction(int lineNo, std::string_view text, std::string_view mnemonic, int modes, std::string_view rest);
+    bool instruction(int lineNo, std::string_view text, int mnemonic, std::string_view rest);
     bool label(int lineNo, std::string_view word, bool& ok);
     // Moves pc on; reaching $10000 leaves pc at 0 with `full` set.
     void advance(int count);
@@ -64,16 +64,31 @@ private:
         u32 hash = 0;
         int value = 0;
         const std::string* name = nullptr;  // null: a free slot
-        u8 length = 0;
-        char text[15] = {};
+        char text[16] = {};                 // a short name, zero-filled; longer ones start with $FF
     };
+    const int* lookUp(const char* upperName, size_t length, u32 hash) const;
     std::vector<Slot> slots;
     std::map<int, bool>::const_iterator forwardNext = forwardRef.end();
 
     bool full = false;            // the last byte went to $FFFF: nothing more fits
     int lineBytes = 0;            // bytes the current line has produced
     std::string_view lineText;    // the current source line, for messages
-    std::vector<int> lineSize;    // bytes of each line in pass 1
+
+    // What pass 1 found on a line, so pass 2 goes straight to the part that
+    // emits: its size, and where its directive or mnemonic and operand are.
+    struct Shape {
+        enum Kind : u8 { Whole, Nothing, Instruction, Data };
+        int size = 0;
+        u32 wordAt = 0, restAt = 0, restLength = 0;
+        u8 wordLength = 0;
+        Kind kind = Whole;  // Whole: run the line again
+        u8 mnemonic = 0;
+    };
+    std::vector<Shape> shapes;
+    Shape shape;                      // the current line's, while pass 1 reads it
+    const char* shapeBase = nullptr;  // the text being assembled, which the shapes point into
+    bool lineConverted = false;       // the current line is a copy with its currency signs replaced
+    void noteShape(Shape::Kind kind, std::string_view word, std::string_view rest, int mnemonic);
     // Reused buffers, so a line costs no allocation.
     std::string operand, converted;
 };

@@ -93,8 +93,12 @@ struct CPU6502 {
     static int instrLength(int mode);
     static bool isMnemonic(std::string_view text);
     static int findOpcode(std::string_view mnemonic, int mode);
-    // Bit m set when the mnemonic (either case) has a row of mode m; 0 for no mnemonic.
-    static int modesOf(std::string_view mnemonic);
+    // A mnemonic in either case as a number 1-56 for the queries below; 0 for no mnemonic.
+    static int mnemonicId(std::string_view word);
+    static int findOpcode(int mnemonicId, int mode);
+    // Bit m set when the mnemonic has a row of mode m; 0 for no mnemonic.
+    static int modesOf(int mnemonicId);
+    static int modesOf(std::string_view mnemonic) { return modesOf(mnemonicId(mnemonic)); }
 
     // Disassembler; reads plain RAM.
     std::string disassembleInstr(u16 address, int* length = nullptr) const;
@@ -111,7 +115,7 @@ struct CPU6502 {
     int assemble(u16 pc, const std::string& line, bool write, std::string* error = nullptr);
     // The bytes of an upper-case mnemonic in a chosen mode with its operand value
     // (a branch target for mode 10): the last steps of both assemblers.
-    int encode(u16 pc, std::string_view mnemonic, int mode, int value, bool write, std::string* error = nullptr);
+    int encode(u16 pc, int mnemonicId, int mode, int value, bool write, std::string* error = nullptr);
 
 private:
     // Stops on the instruction at `at`; kept out of step's hot path.

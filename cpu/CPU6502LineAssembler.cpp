@@ -138,10 +138,10 @@ int CPU6502::assemble(u16 pc, const std::string& line, bool write, std::string* 
             mode = absoluteModes[index];
     }
 
-    return encode(pc, mnemonic, mode, value, write, error);
+    return encode(pc, mnemonicId(mnemonic), mode, value, write, error);
 }
 
-int CPU6502::encode(u16 pc, std::string_view mnemonic, int mode, int value, bool write, std::string* error) {
+int CPU6502::encode(u16 pc, int mnemonic, int mode, int value, bool write, std::string* error) {
     int opcode = findOpcode(mnemonic, mode);
     if (opcode < 0 && mode == ModeAccumulator) {
         mode = ModeImplied;

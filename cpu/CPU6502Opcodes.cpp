@@ -87,16 +87,22 @@ struct OpcodeIndex {
     }
 };
 
-const OpcodeIndex& opcodeIndex() {
-    static const OpcodeIndex index;
-    return index;
-}
+// Built before main (the opcode table is constant data), so no lookup pays for a guard.
+const OpcodeIndex index;
+
+const OpcodeIndex& opcodeIndex() { return index; }
 
 }  // namespace
 
-int CPU6502::modesOf(std::string_view mnemonic) {
-    const int w = anyCaseWordIndex(mnemonic);
-    return w < 0 ? 0 : opcodeIndex().modes[opcodeIndex().id[w]];
+int CPU6502::mnemonicId(std::string_view word) {
+    const int w = anyCaseWordIndex(word);
+    return w < 0 ? 0 : index.id[w];
+}
+
+int CPU6502::modesOf(int mnemonicId) { return index.modes[mnemonicId]; }
+
+int CPU6502::findOpcode(int mnemonicId, int mode) {
+    return mode >= 0 && mode < 14 && mnemonicId > 0 ? index.opcode[mnemonicId][mode] : -1;
 }
 
 bool CPU6502::isMnemonic(std::string_view text) { return modesOf(text) != 0; }
