@@ -221,7 +221,13 @@ bool Assembler::assemble(View text) {
                 switch (sh.kind) {
                 case Shape::Nothing: lineOk = true; break;
                 case Shape::Instruction: lineOk = instruction(lineNo, l, sh.mnemonic, rest); break;
-                case Shape::Data: lineOk = data(lineNo, View(source.data() + sh.wordAt, sh.wordLength), rest); break;
+                case Shape::Data: {
+                    const char* word = rest.data() - sh.wordBack;
+                    size_t length = 0;
+                    while (word + length < source.data() + source.size() && !isBlank(word[length])) ++length;
+                    lineOk = data(lineNo, View(word, length), rest);
+                    break;
+                }
                 default: lineOk = line(lineNo, l); break;
                 }
                 if (!lineOk) {
@@ -341,13 +347,15 @@ bool Assembler::line(int lineNo, View text) {
 // Kept only for lines that are views of the source being assembled (not of a
 // line whose currency signs were replaced); any other line runs again whole.
 void Assembler::noteShape(Shape::Kind kind, View word, View rest, int mnemonic) {
-    if (writePass || !shapeBase || lineConverted || word.size() > 255) return;
+    if (writePass || !shapeBase || lineConverted || rest.size() > 0xFFFF) return;
+    // An empty rest stands right after its word.
+    const char* restAt = rest.data() ? rest.data() : word.data() ? word.data() + word.size() : shapeBase;
+    if (word.data() && restAt - word.data() > 0xFF) return;
     shape.kind = kind;
-    shape.mnemonic = u8(mnemonic);
-    shape.wordAt = u32(word.data() ? word.data() - shapeBase : 0);
-    shape.wordLength = u8(word.size());
-    shape.restAt = u32(rest.data() ? rest.data() - shapeBase : 0);
-    shape.restLength = u32(rest.size());
+    shape.mnemonic = u8(mnemonic) & 63;
+    shape.restAt = u32(restAt - shapeBase);
+    shape.restLength = u16(rest.size());
+    shape.wordBack = u8(word.data() ? restAt - word.data() : 0);
 }
 
 // A label: false when its form is bad, which ends the line; a duplicate only
@@ -377,18 +385,23 @@ bool Assembler::label(int lineNo, View word, bool& ok) {
 bool Assembler::instruction(int lineNo, View text, int mnemonic, View rest) {
     const int modes = CPU6502::modesOf(mnemonic);
 
-    operand.clear();
+    // The operand without blanks, upper-cased but for character constants; in a
+    // stack buffer unless it is long.
+    char small[128];
+    if (rest.size() > sizeof small) operand.resize(rest.size());
+    char* const out = rest.size() > sizeof small ? operand.data() : small;
+    size_t used = 0;
     for (size_t i = 0; i < rest.size(); ++i) {
         if (quotedChar(rest, i)) {
-            operand.append(rest.substr(i, 3));
+            out[used++] = rest[i], out[used++] = rest[i + 1], out[used++] = rest[i + 2];
             i += 2;
         } else if (!isBlank(rest[i])) {
-            operand += upperChar(rest[i]);
+            out[used++] = upperChar(rest[i]);
         }
     }
 
     int mode = CPU6502::ModeNone, value = 0;
-    const View op = operand;
+    const View op(out, used);
     if (op.empty()) {
         mode = hasMode(modes, CPU6502::ModeAccumulator) ? CPU6502::ModeAccumulator : CPU6502::ModeImplied;
     } else if (op == "A") {

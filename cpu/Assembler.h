@@ -77,12 +77,13 @@ private:
     // What pass 1 found on a line, so pass 2 goes straight to the part that
     // emits: its size, and where its directive or mnemonic and operand are.
     struct Shape {
-        enum Kind : u8 { Whole, Nothing, Instruction, Data };
-        int size = 0;
-        u32 wordAt = 0, restAt = 0, restLength = 0;
-        u8 wordLength = 0;
-        Kind kind = Whole;  // Whole: run the line again
-        u8 mnemonic = 0;
+        enum Kind : u8 { Whole, Nothing, Instruction, Data };  // Whole: run the line again
+        u32 size = 0;
+        u32 restAt = 0;        // where the operand or the data items start in the source
+        u16 restLength = 0;
+        u8 wordBack = 0;       // how far before them the directive starts
+        u8 kind : 2 = Whole;
+        u8 mnemonic : 6 = 0;
     };
     std::vector<Shape> shapes;
     Shape shape;                      // the current line's, while pass 1 reads it
