@@ -10,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/App.h"
 
 namespace {
 
@@ -84,11 +83,6 @@ ImportFontState::~ImportFontState() {
     if (library) FT_Done_FreeType(library);
 }
 
-ImportFontState& importFontState() {
-    static ImportFontState g_font;
-    return g_font;
-}
-
 bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
     closeFace(s);
     s.font = bytes;
@@ -114,6 +108,8 @@ bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
         return false;
     };
     if (!FT_IS_SFNT(face) || !FT_IS_SCALABLE(face)) return refuse("not a TrueType or OpenType font");
+    // Code points are looked up as Unicode; a Symbol map alone would give the missing glyph everywhere.
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) return refuse("it has no Unicode character map");
     const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
     if (!hhea) return refuse("it has no horizontal header");
     s.ascent = hhea->Ascender;
@@ -136,6 +132,13 @@ bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
     }
     s.loaded = 1;
     return true;
+}
+
+void clampFontSettings(ImportFontState& s) {
+    s.size = std::clamp(s.size, 4, 16);
+    s.xOffset = std::clamp(s.xOffset, -4, 4);
+    s.yOffset = std::clamp(s.yOffset, -4, 4);
+    s.threshold = std::clamp(s.threshold, 1, 255);
 }
 
 void renderGlyph(ImportFontState& s, u8* pattern, int codePoint) {
@@ -184,26 +187,9 @@ void renderGlyph(ImportFontState& s, u8* pattern, int codePoint) {
             if (cover[y * 8 + x] >= s.threshold) pattern[y] = u8(pattern[y] | 0x80 >> x);
 }
 
-bool beginFontImport(App& app, ImportFontState& s) {
-    Machine& m = app.machine;
-    if (m.charsetIsRom()) {
-        app.message("Information", "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
-        app.showImportCharset = false;
-        return false;
-    }
-    s.charsetAddr = m.bank * 0x4000 + (m.vic[0x18] & 0x0E) * 0x400;
-    std::memcpy(s.backup, &m.ram[s.charsetAddr], 2048);
-    std::memcpy(s.written, s.backup, 2048);
-    app.editor.commitPendingEdits();
-    app.undoBuffer.TakeUndoRange(s.charsetAddr, 2048, "import charset");
-    s.started = true;
-    s.dirty = true;
-    app.showCharset = true;
-    return true;
-}
-
 void renderFontCharset(Machine& m, ImportFontState& s) {
     if (s.charsetAddr < 0) return;
+    clampFontSettings(s);
     u8* set = &m.ram[s.charsetAddr];
     for (int slot = 0; slot < 256; ++slot)
         if (std::memcmp(set + slot * 8, s.written + slot * 8, 8) != 0)
@@ -217,15 +203,4 @@ void renderFontCharset(Machine& m, ImportFontState& s) {
     if (s.numbers) renderGroup(s, set, numbers);
     if (s.symbols) renderGroup(s, set, symbols);
     std::memcpy(s.written, set, 2048);
-}
-
-void endFontImport(App& app, ImportFontState& s, bool keep) {
-    if (!keep && s.started && s.charsetAddr >= 0) {
-        u8* set = &app.machine.ram[s.charsetAddr];
-        for (int slot = 0; slot < 256; ++slot)
-            if (std::memcmp(set + slot * 8, s.written + slot * 8, 8) == 0)
-                std::memcpy(set + slot * 8, s.backup + slot * 8, 8);
-    }
-    s.started = false;
-    app.showImportCharset = false;
 }

@@ -36,9 +36,9 @@ int resizeCallback(ImGuiInputTextCallbackData* data) {
 }  // namespace
 
 void drawAssembler(App& app) {
-    static std::vector<Assembler::Message> messages;
-    static int lastStart = -1;
-    static int fontSize = 12;
+    std::vector<Assembler::Message>& messages = app.ui.assembler.messages;
+    int& lastStart = app.ui.assembler.lastStart;
+    int& fontSize = app.ui.assembler.fontSize;
 
     Compat::PlaceWindow("Assembler");
     if (!ImGui::Begin("Assembler", &app.showAssembler)) {
@@ -46,14 +46,14 @@ void drawAssembler(App& app) {
         return;
     }
     if (ImGui::Button("Load...")) {
-        FileIO::open("Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
+        FileIO::open(app.ui.fileDialog, "Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
                      [&app](const std::string&, std::vector<uint8_t>& bytes) {
                          app.asmSource.assign(bytes.begin(), bytes.end());
                      });
     }
     ImGui::SameLine();
     if (ImGui::Button("Save..."))
-        FileIO::save("Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
+        FileIO::save(app.ui.fileDialog, "Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
     ImGui::SameLine();
     if (ImGui::Button("Compile")) {
         app.undoBuffer.TakeUndo(7, "assemble");
