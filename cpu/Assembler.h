@@ -90,6 +90,6 @@ private:
     const char* shapeBase = nullptr;  // the text being assembled, which the shapes point into
     bool lineConverted = false;       // the current line is a copy with its currency signs replaced
     void noteShape(Shape::Kind kind, std::string_view word, std::string_view rest, int mnemonic);
-    // Reused buffers, so a line costs no allocation.
+    // Reused buffers for a long operand and a line with currency signs, so a line costs no allocation.
     std::string operand, converted;
 };

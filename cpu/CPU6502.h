@@ -113,7 +113,7 @@ struct CPU6502 {
     // Assembles one line at pc; writes the bytes to RAM when write is set.
     // Returns the length, or 0 with the reason in error.
     int assemble(u16 pc, const std::string& line, bool write, std::string* error = nullptr);
-    // The bytes of an upper-case mnemonic in a chosen mode with its operand value
+    // The bytes of a mnemonic (its number) in a chosen mode with its operand value
     // (a branch target for mode 10): the last steps of both assemblers.
     int encode(u16 pc, int mnemonicId, int mode, int value, bool write, std::string* error = nullptr);
 
