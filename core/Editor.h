@@ -100,6 +100,8 @@ struct Editor {
     std::string clearDescription() const;
     void cellColors(int x, int y, int* out) const;
     void setCellColor(int slot, int x, int y, int colour);
+    // Steps a used colour slot of the cell by +1 or -1 (wrapping in 0-15) as one undo step.
+    void cycleCellColor(int slot, int x, int y, int step);
 
     // Internal pieces, public for the tests and the benchmarks.
     void _TakeUndo();

@@ -220,3 +220,15 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
     default: break;
     }
 }
+
+void Editor::cycleCellColor(int slot, int x, int y, int step) {
+    if (slot < 0 || slot > 3) return;
+    int cols[4];
+    cellColors(x, y, cols);
+    if (cols[slot] < 0) return;
+    // The slot lies in the registers or in screen or colour memory, by mode: one step holds both.
+    undo.TakeScreenUndo("color change");
+    undo.TakeUndo(6, "color change");
+    undo.MergeLast();
+    setCellColor(slot, x, y, (cols[slot] + step) & 15);
+}

@@ -1,4 +1,5 @@
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -82,6 +83,15 @@ void drawAssembler(App& app) {
     fontSize = std::clamp(fontSize, 8, 32);
 
     ImGui::TextDisabled("Code");
+    // A source replaced from outside (a drop, Load...) while the editor has the
+    // keyboard: the field would write its own copy back over it. It lets go and
+    // takes the keyboard again, which reads the new text.
+    static std::string shown;
+    const ImGuiID srcId = ImGui::GetID("##src");
+    if (app.asmSource != shown && ImGui::GetActiveID() == srcId) {
+        ImGui::ClearActiveID();
+        ImGui::SetKeyboardFocusHere();
+    }
     if (g_jumpLine > 0) ImGui::SetKeyboardFocusHere();
     float line = ImGui::GetTextLineHeightWithSpacing();
     float height = ImGui::GetContentRegionAvail().y - 7 * line;
@@ -90,6 +100,7 @@ void drawAssembler(App& app) {
                               ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
                                   ImGuiInputTextFlags_CallbackAlways,
                               resizeCallback, &app.asmSource);
+    shown = app.asmSource;
     Compat::PopFontSize(Classic::MonoFont);
 
     ImGui::TextDisabled("Messages (click an error to go to the line)");

@@ -153,15 +153,21 @@ void drawProcessor(App& app) {
         else if (wheel < 0) viewTop = nextInstr(cpu, viewTop);
     }
     u16 a = viewTop;
+    // The selection's colour covers a line's background: a marker column beside
+    // the lines keeps breakpoints and the PC visible on the selected line too.
+    const float mark = ImGui::GetTextLineHeight() * 0.5f;
+    ImDrawList* dl = ImGui::GetWindowDrawList();
     for (int i = 0; i < 25; ++i) {
         u16 lineAddr = a;
         std::string text = cpu.disassemble(a);
         ImVec2 p = ImGui::GetCursorScreenPos();
         ImVec2 q(p.x + ImGui::GetContentRegionAvail().x, p.y + ImGui::GetTextLineHeight());
-        if (cpu.breakpoints.count(lineAddr))
-            ImGui::GetWindowDrawList()->AddRectFilled(p, q, IM_COL32(150, 30, 30, 255));
-        else if (lineAddr == cpu.pc)
-            ImGui::GetWindowDrawList()->AddRectFilled(p, q, IM_COL32(150, 140, 30, 200));
+        const bool bp = cpu.breakpoints.count(lineAddr), atPc = lineAddr == cpu.pc;
+        if (bp) dl->AddRectFilled(p, q, IM_COL32(150, 30, 30, 255));
+        else if (atPc) dl->AddRectFilled(p, q, IM_COL32(150, 140, 30, 200));
+        if (bp) dl->AddRectFilled(p, ImVec2(p.x + mark, q.y), IM_COL32(150, 30, 30, 255));
+        if (atPc) dl->AddRectFilled(ImVec2(p.x + mark, p.y), ImVec2(p.x + 2 * mark, q.y), IM_COL32(150, 140, 30, 255));
+        ImGui::SetCursorScreenPos(ImVec2(p.x + 2.5f * mark, p.y));
         ImGui::PushID(i);
         if (ImGui::Selectable(text.c_str(), i == selRow, ImGuiSelectableFlags_AllowDoubleClick)) {
             selRow = i;

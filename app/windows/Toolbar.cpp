@@ -216,7 +216,7 @@ void drawStatusBar(App& app) {
             bool l = ImGui::IsItemClicked(ImGuiMouseButton_Left), r = ImGui::IsItemClicked(ImGuiMouseButton_Right);
             if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", tips[slot]);
             ImGui::PopID();
-            if ((l || r) && cols[slot] >= 0) ed.setCellColor(slot, x, y, (cols[slot] + (l ? 1 : -1)) & 15);
+            if (l || r) ed.cycleCellColor(slot, x, y, l ? 1 : -1);
         }
         fieldRect(widths[field++], a, b);
         text(a, b, "Edit colors - F9");
