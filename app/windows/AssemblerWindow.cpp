@@ -42,7 +42,7 @@ void drawAssembler(App& app) {
     static int fontSize = 12;
 
     Compat::PlaceWindow("Assembler");
-    if (!ImGui::Begin("Assembler", &app.showAssembler)) {
+    if (!ImGui::Begin("Assembler", &app.showAssembler, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
@@ -52,10 +52,11 @@ void drawAssembler(App& app) {
                          app.asmSource.assign(bytes.begin(), bytes.end());
                      });
     }
-    ImGui::SameLine();
+    // The buttons wrap in a narrow window.
+    Compat::SameLineIfFits(Compat::ButtonWidth("Save..."));
     if (ImGui::Button("Save..."))
         FileIO::save("Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("Compile"));
     if (ImGui::Button("Compile")) {
         app.undoBuffer.TakeUndo(7, "assemble");
         Assembler as(app.machine);
@@ -64,7 +65,7 @@ void drawAssembler(App& app) {
         // A failed compile must not point the processor at old bytes.
         lastStart = ok ? as.codeStart : -1;
     }
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("Run in processor"));
     ImGui::BeginDisabled(lastStart < 0);
     if (ImGui::Button("Run in processor")) {
         app.cpu.pc = u16(lastStart);
@@ -72,10 +73,12 @@ void drawAssembler(App& app) {
         app.showProcessor = true;
     }
     ImGui::EndDisabled();
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("New"));
     if (ImGui::Button("New"))
         app.confirm("New source", "Remove all source code?", [&app] { app.asmSource.clear(); });
-    ImGui::SameLine();
+    const ImGuiStyle& st = ImGui::GetStyle();
+    Compat::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + 70 +
+                           2 * (ImGui::GetFrameHeight() + st.ItemInnerSpacing.x));
     ImGui::TextUnformatted("Font size:");
     ImGui::SameLine();
     ImGui::SetNextItemWidth(70);
@@ -94,7 +97,8 @@ void drawAssembler(App& app) {
     }
     if (g_jumpLine > 0) ImGui::SetKeyboardFocusHere();
     float line = ImGui::GetTextLineHeightWithSpacing();
-    float height = ImGui::GetContentRegionAvail().y - 7 * line;
+    // Both keep a few lines in a low window, which then scrolls.
+    float height = std::max(ImGui::GetContentRegionAvail().y - 7 * line, 4 * line);
     Compat::PushFontSize(Classic::MonoFont, float(fontSize));
     ImGui::InputTextMultiline("##src", app.asmSource.data(), app.asmSource.capacity() + 1, ImVec2(-1, height),
                               ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
@@ -104,7 +108,7 @@ void drawAssembler(App& app) {
     Compat::PopFontSize(Classic::MonoFont);
 
     ImGui::TextDisabled("Messages (click an error to go to the line)");
-    ImGui::BeginChild("##msgs", ImVec2(0, 0), true);
+    ImGui::BeginChild("##msgs", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, 4 * line)), true, ImGuiWindowFlags_HorizontalScrollbar);
     for (size_t i = 0; i < messages.size(); ++i) {
         const Assembler::Message& msg = messages[i];
         char label[512];

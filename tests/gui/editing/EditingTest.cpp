@@ -19,6 +19,7 @@
 #include <coroutine>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -278,8 +279,9 @@ void setAllWindows(App& a, bool open) {
 void checkLayout(float scale) {
     SCOPED_TRACE("scale " + std::to_string(scale));
     std::vector<const char*> names = {"##MainMenuBar", "##toolbar", "##statusbar", "##tools", "Screen"};
+    // The About window is no tile: it lies on top.
     for (const WindowRow& row : kWindows)
-        if (row.title) names.push_back(row.title);
+        if (row.title && row.flag != &App::showAbout) names.push_back(row.title);
     std::vector<ImRect> r;
     for (const char* n : names) {
         ImGuiWindow* w = findWindow(n);
@@ -306,6 +308,56 @@ void checkLayout(float scale) {
     for (size_t i = 0; i < r.size(); ++i)
         for (size_t j = i + 1; j < r.size(); ++j)
             EXPECT_FALSE(r[i].Overlaps(r[j])) << names[i] << " overlaps " << names[j];
+}
+
+// What a window holds can be reached: where its content, or a child's, is larger than the room, that
+// way it has a scroll bar; and nothing is drawn beyond the window's right edge.
+void checkReachable(ImGuiWindow* w) {
+    SCOPED_TRACE(w->Name);
+    EXPECT_TRUE(w->ScrollMax.x <= 0.5f || w->ScrollbarX) << "content cut at the right: " << w->ContentSize.x << " in " << w->Size.x;
+    EXPECT_TRUE(w->ScrollMax.y <= 0.5f || w->ScrollbarY) << "content cut at the bottom: " << w->ContentSize.y << " in " << w->Size.y;
+    // A text editor scrolls to its cursor instead.
+    for (ImGuiWindow* c : w->DC.ChildWindows)
+        if (c->WasActive && !strstr(c->Name, "/##src_")) checkReachable(c);
+}
+void checkReachable() {
+    for (const WindowRow& row : kWindows)
+        if (ImGuiWindow* w = row.title ? findWindow(row.title) : nullptr; w && w->WasActive) checkReachable(w);
+}
+
+// Each window opened alone beside the screen: a tile at least as large as its content, so nothing
+// to scroll in it (only the help text is longer than any screen; its lines wrap). The About window is
+// no tile: it is centred on top, as large as its content.
+Script eachWindowAlone(App& a, bool wholeContent) {
+    for (const WindowRow& row : kWindows) {
+        if (!row.title) continue;
+        setAllWindows(a, false);
+        a.*row.flag = true;
+        co_await frames(4);
+        ImGuiWindow* w = findWindow(row.title);
+        if (!w || !w->WasActive) {
+            ADD_FAILURE() << row.title << " not drawn";
+            continue;
+        }
+        SCOPED_TRACE(row.title);
+        checkReachable(w);
+        const bool help = a.showHelp;
+        if (wholeContent) {
+            EXPECT_LE(w->ScrollMax.x, 0.5f) << "content " << w->ContentSize.x << " in " << w->Size.x;
+            EXPECT_LE(help ? 0 : w->ScrollMax.y, 0.5f) << "content " << w->ContentSize.y << " in " << w->Size.y;
+        }
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        if (a.showAbout) {
+            EXPECT_NEAR(w->Pos.x + w->Size.x * 0.5f, display.x * 0.5f, 1);
+            EXPECT_NEAR(w->Pos.y + w->Size.y * 0.5f, display.y * 0.5f, 1);
+        } else {
+            ImRect screen = findWindow("Screen")->Rect();
+            screen.Expand(-0.25f);
+            EXPECT_FALSE(screen.Overlaps(w->Rect())) << "beside the screen";
+        }
+    }
+    setAllWindows(a, false);
+    co_await frames(2);
 }
 
 // Compares the screen area as drawn with the renderer's frame at the same zoom.
@@ -426,6 +478,7 @@ Script openByPointer(App& a) {
         a.uiScale = ImGui::GetIO().FontGlobalScale = scale;
         a.machine.setGfxMode(3);  // the converter is offered in a bitmap mode only
         co_await frames(5);
+        co_await eachWindowAlone(a, true);
         for (const WindowRow& w : kWindows) {
             if (!w.menu) continue;
             co_await findItem("##MainMenuBar", w.menu, true);
@@ -451,6 +504,17 @@ Script openByPointer(App& a) {
         a.showImportCharset = true;
         co_await frames(5);
         checkLayout(scale);
+        checkReachable();
+        // In a small main window too.
+        SDL_SetWindowSize(programWindow(), 1000, 650);
+        co_await frames(6);
+        checkLayout(scale);
+        checkReachable();
+        if (scale == 1) co_await eachWindowAlone(a, true);
+        SDL_SetWindowSize(programWindow(), 1400, 900);
+        setAllWindows(a, true);
+        a.showImportPicture = false;
+        co_await frames(6);
     }
 }
 
