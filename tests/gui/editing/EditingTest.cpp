@@ -434,6 +434,18 @@ void checkHelpAndAbout() {
     ImGuiWindow* about = findWindow("About Vorlix");
     ASSERT_TRUE(help && hw && about);
     EXPECT_GE(hw->ContentSize.y / ImGui::GetFontSize(), lines * 0.9f);
+    // Its sections name what the windows offer, and nothing they lack.
+    std::ifstream again(VORLIX_ASSET_DIR "/help.txt");
+    const std::string text{std::istreambuf_iterator<char>(again), {}};
+    const struct { const char *section, *offered, *lacking; } sections[] = {
+        {"### Sprite editor", "cut, copy, paste, clear, invert, flip and mirror", "shift"},
+        {"### Memory bitmap", "\"8 bit\" shows each byte as a grey level, \"1 bit\" each bit", "picture of bits"}};
+    for (const auto& sec : sections) {
+        const size_t at = text.find(sec.section), end = text.find("###", at + 4);
+        const std::string part = at == text.npos ? "" : text.substr(at, end - at);
+        EXPECT_NE(part.find(sec.offered), part.npos) << part;
+        EXPECT_EQ(part.find(sec.lacking), part.npos) << part;
+    }
     const std::vector<std::pair<int, int>> images = pictureSizes(about);
     for (const char* name : {"zelk.bmp", "limit.bmp"}) {
         int w = 0, h = 0, n = 0;
