@@ -5,7 +5,7 @@
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 
-App::App() {
+App::App(bool selfTest) : selfTest(selfTest) {
     wireMonitor();
     machine.loadAssets(Platform::assetDir());
     loadSettings();
@@ -26,13 +26,13 @@ void App::wireMonitor() {
     };
     monitor.exit = [this] { showMonitor = false; };
     monitor.hostLoad = [this](const std::string& name) {
-        FileIO::open("Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
+        FileIO::open(ui.fileDialog, "Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
                      [this](const std::string&, Bytes& bytes) { monitor.hostLoadDone(&bytes); });
     };
     monitor.hostSave = [this](const std::string& name, const Bytes& bytes) {
         std::string n = name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;
         int count = int(bytes.size()) - 2;
-        FileIO::save("Monitor save", FileIO::lowerCase(n) + ".prg", bytes,
+        FileIO::save(ui.fileDialog, "Monitor save", FileIO::lowerCase(n) + ".prg", bytes,
                      [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
     };
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Texture.h"
+#include "app/UiState.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
@@ -90,11 +90,15 @@ struct App {
     bool saveSpritesOpen = false;
     int saveSpritesFirst = 0, saveSpritesLast = 0;
 
+    const bool selfTest;
+    UiState ui;  // what the windows keep
+
     bool quitRequested = false;
     bool resetLayout = false;
     std::vector<Popup> popups;
 
-    App();
+    // selfTest: the scripted self-test runs; settings are then never written.
+    explicit App(bool selfTest = false);
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 

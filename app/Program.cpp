@@ -207,7 +207,7 @@ void frame(const ProgramHooks* hooks) {
 
     drawSaveSpritesDialog(app);
     drawPopups(app);
-    FileIO::draw();
+    FileIO::draw(app.ui.fileDialog);
 
     ImGuiIO& io = ImGui::GetIO();
     if (io.WantSaveIniSettings) saveLayout();
@@ -319,7 +319,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         return 1;
     }
 
-    g_app = std::make_unique<App>();
+    g_app = std::make_unique<App>(AutoTest::enabled());
     if (AutoTest::enabled()) {
         AutoTest::init(*g_app);
     } else {

@@ -5,7 +5,6 @@
 
 #include "app/App.h"
 #include "platform/Platform.h"
-#include "selftest/AutoTestMode.h"
 
 namespace {
 
@@ -105,6 +104,6 @@ std::string App::settingsText() const {
 }
 
 void App::saveSettings() {
-    if (AutoTest::enabled() || settingsLocked) return;
+    if (selfTest || settingsLocked) return;
     Platform::saveText("vorlix.ini", settingsText());
 }

@@ -10,7 +10,7 @@
 #include "app/App.h"
 #include "core/Vic.h"
 #include "formats/FileFormats.h"
-#include "import/PictureImport.h"
+#include "import/ImportActions.h"
 #include "platform/Platform.h"
 
 namespace Actions {
@@ -59,17 +59,17 @@ bool loadPicture(App& app, int fmt, const Bytes& bytes) {
 }  // namespace
 
 void loadProject(App& app) {
-    FileIO::open("Load project", {{"Vorlix project (*.vpr)", {"vpr"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load project", {{"Vorlix project (*.vpr)", {"vpr"}}, allFiles},
                  [&app](const std::string&, Bytes& bytes) { loadProjectBytes(app, bytes); });
 }
 
 void saveProject(App& app) {
     FileIO::saveWith(
-        "Save project", "project.vpr", [&app](const std::string&) { return app.machine.saveProject(); }, nullptr);
+        app.ui.fileDialog, "Save project", "project.vpr", [&app](const std::string&) { return app.machine.saveProject(); }, nullptr);
 }
 
 void loadMemory(App& app) {
-    FileIO::open("Load memory", {{"PRG-Files (*.prg)", {"prg"}}, allFiles}, [&app](const std::string&, Bytes& bytes) {
+    FileIO::open(app.ui.fileDialog, "Load memory", {{"PRG-Files (*.prg)", {"prg"}}, allFiles}, [&app](const std::string&, Bytes& bytes) {
         int start = 0;
         int n = loadPrgWithUndo(app, bytes, "load memory", start);
         app.message("Success!", bytesRead(n, start));
@@ -78,7 +78,7 @@ void loadMemory(App& app) {
 
 void saveArea(App& app, int start, int len, const std::string& defaultName) {
     FileIO::saveWith(
-        "Save memory area", defaultName,
+        app.ui.fileDialog, "Save memory area", defaultName,
         [&app, start, len](const std::string&) { return FileFormats::savePrg(app.machine, start, len); },
         [&app, start, len](const std::string&) {
             int n = clippedLength(start, len);
@@ -87,24 +87,24 @@ void saveArea(App& app, int start, int len, const std::string& defaultName) {
 }
 
 void loadKoala(App& app) {
-    FileIO::open("Load Koala image", {{"Koala image (*.koa)", {"koa"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load Koala image", {{"Koala image (*.koa)", {"koa"}}, allFiles},
                  [&app](const std::string&, Bytes& bytes) { loadPicture(app, FileFormats::findByExtension("koa"), bytes); });
 }
 
 void saveKoala(App& app) {
     FileIO::saveWith(
-        "Save Koala image", "image.koa", [&app](const std::string&) { return FileFormats::saveKoala(app.machine); },
+        app.ui.fileDialog, "Save Koala image", "image.koa", [&app](const std::string&) { return FileFormats::saveKoala(app.machine); },
         nullptr);
 }
 
 void saveDoodle(App& app) {
     FileIO::saveWith(
-        "Save Doodle image", "image.dd", [&app](const std::string&) { return FileFormats::saveDoodle(app.machine); },
+        app.ui.fileDialog, "Save Doodle image", "image.dd", [&app](const std::string&) { return FileFormats::saveDoodle(app.machine); },
         nullptr);
 }
 
 void loadRaw(App& app) {
-    FileIO::open("Load RAW image", {{"RAW image (*.raw)", {"raw"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load RAW image", {{"RAW image (*.raw)", {"raw"}}, allFiles},
                  [&app](const std::string&, Bytes& bytes) { loadPicture(app, FileFormats::findByExtension("raw"), bytes); });
 }
 
@@ -121,7 +121,7 @@ void loadImageFormat(App& app, int fmt) {
         filters.push_back({FileFormats::name(fmt), FileFormats::extensions(fmt)});
     }
     filters.push_back(allFiles);
-    FileIO::open("Load C64 image", filters, [&app, fmt](const std::string& name, Bytes& bytes) {
+    FileIO::open(app.ui.fileDialog, "Load C64 image", filters, [&app, fmt](const std::string& name, Bytes& bytes) {
         int row = fmt < 0 ? FileFormats::findByExtension(FileIO::extension(name)) : fmt;
         if (row < 0) {
             app.message("Error", "Couldn't determine file format!");
@@ -143,11 +143,11 @@ void saveSprites(App& app, int first, int last, bool prg) {
     }
     int n = clippedLength(start, len);
     Bytes bytes(app.machine.ram + start, app.machine.ram + start + n);
-    FileIO::save("Save sprites", "sprites.bin", std::move(bytes), nullptr);
+    FileIO::save(app.ui.fileDialog, "Save sprites", "sprites.bin", std::move(bytes), nullptr);
 }
 
 void loadSprites(App& app) {
-    FileIO::open("Load sprites", {{"Sprite files (*.prg;*.bin;*.spr;*.raw)", {"prg", "bin", "spr", "raw"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load sprites", {{"Sprite files (*.prg;*.bin;*.spr;*.raw)", {"prg", "bin", "spr", "raw"}}, allFiles},
                  [&app](const std::string& name, Bytes& bytes) {
                      Machine& m = app.machine;
                      const int base = m.bankBase();
@@ -180,7 +180,7 @@ void loadSprites(App& app) {
 }
 
 void loadCharset(App& app) {
-    FileIO::open("Load charset",
+    FileIO::open(app.ui.fileDialog, "Load charset",
                  {{"Charsets (*.prg;*.bin;*.chr;*.64c;*.raw)", {"prg", "bin", "chr", "64c", "raw"}}, allFiles},
                  [&app](const std::string& name, Bytes& bytes) {
                      Machine& m = app.machine;
@@ -209,7 +209,7 @@ void saveCharset(App& app, bool prg) {
         return;
     }
     Bytes bytes(app.machine.ram + a, app.machine.ram + a + 2048);
-    FileIO::save("Save charset", "charset.bin", std::move(bytes), nullptr);
+    FileIO::save(app.ui.fileDialog, "Save charset", "charset.bin", std::move(bytes), nullptr);
 }
 
 void openDropped(App& app, const std::string& path) {
@@ -292,7 +292,7 @@ void pngWrite(void* context, void* data, int size) {
 
 void exportPng(App& app) {
     FileIO::saveWith(
-        "Export PNG", "screen.png",
+        app.ui.fileDialog, "Export PNG", "screen.png",
         [&app](const std::string&) {
             std::vector<u32> pixels(size_t(Vic::ScreenWidth) * Vic::ScreenHeight, 0);
             Vic::renderScreen(app.machine, app.palette, pixels.data(), Vic::ScreenWidth);
@@ -301,7 +301,7 @@ void exportPng(App& app) {
             int ok = stbi_write_png_to_func(pngWrite, &png, Vic::ScreenWidth, Vic::ScreenHeight, 4, pixels.data(),
                                             Vic::ScreenWidth * 4);
             if (!ok || png.empty()) {
-                FileIO::refuseSave("Couldn't encode the PNG picture!");
+                FileIO::refuseSave(app.ui.fileDialog, "Couldn't encode the PNG picture!");
                 return Bytes{};
             }
             return png;
@@ -320,7 +320,7 @@ void saveExecutable(App& app) {
         return;
     }
     FileIO::saveWith(
-        "Save executable", "picture.prg",
+        app.ui.fileDialog, "Save executable", "picture.prg",
         [&app, viewer](const std::string&) {
             const Machine& m = app.machine;
             Bytes out = viewer;

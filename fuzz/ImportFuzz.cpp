@@ -3,7 +3,7 @@
 #include <stb/stb_image.h>
 
 #include "FuzzSupport.h"
-#include "import/PictureImport.h"
+#include "import/ImportActions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<u32> pixels;
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (w <= 0 || h <= 0 || pixels.size() != size_t(w) * size_t(h)) abort();
     if (size_t(w) * size_t(h) > 4096 || size % 64 != 0) return 0;
     App& app = Fuzz::app();
-    ImportPicState& s = importPicState();
+    ImportPicState& s = app.ui.importPicture;
     openImportPicture(app, "fuzz.png", bytes);
     s.resolution = int(size % 2);
     s.dirty = true;

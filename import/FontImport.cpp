@@ -10,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/App.h"
 
 namespace {
 
@@ -82,11 +81,6 @@ void renderGroup(ImportFontState& s, u8* set, const Placement (&group)[N]) {
 ImportFontState::~ImportFontState() {
     closeFace(*this);
     if (library) FT_Done_FreeType(library);
-}
-
-ImportFontState& importFontState() {
-    static ImportFontState g_font;
-    return g_font;
 }
 
 bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
@@ -184,24 +178,6 @@ void renderGlyph(ImportFontState& s, u8* pattern, int codePoint) {
             if (cover[y * 8 + x] >= s.threshold) pattern[y] = u8(pattern[y] | 0x80 >> x);
 }
 
-bool beginFontImport(App& app, ImportFontState& s) {
-    Machine& m = app.machine;
-    if (m.charsetIsRom()) {
-        app.message("Information", "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
-        app.showImportCharset = false;
-        return false;
-    }
-    s.charsetAddr = m.bank * 0x4000 + (m.vic[0x18] & 0x0E) * 0x400;
-    std::memcpy(s.backup, &m.ram[s.charsetAddr], 2048);
-    std::memcpy(s.written, s.backup, 2048);
-    app.editor.commitPendingEdits();
-    app.undoBuffer.TakeUndoRange(s.charsetAddr, 2048, "import charset");
-    s.started = true;
-    s.dirty = true;
-    app.showCharset = true;
-    return true;
-}
-
 void renderFontCharset(Machine& m, ImportFontState& s) {
     if (s.charsetAddr < 0) return;
     u8* set = &m.ram[s.charsetAddr];
@@ -217,15 +193,4 @@ void renderFontCharset(Machine& m, ImportFontState& s) {
     if (s.numbers) renderGroup(s, set, numbers);
     if (s.symbols) renderGroup(s, set, symbols);
     std::memcpy(s.written, set, 2048);
-}
-
-void endFontImport(App& app, ImportFontState& s, bool keep) {
-    if (!keep && s.started && s.charsetAddr >= 0) {
-        u8* set = &app.machine.ram[s.charsetAddr];
-        for (int slot = 0; slot < 256; ++slot)
-            if (std::memcmp(set + slot * 8, s.written + slot * 8, 8) == 0)
-                std::memcpy(set + slot * 8, s.backup + slot * 8, 8);
-    }
-    s.started = false;
-    app.showImportCharset = false;
 }

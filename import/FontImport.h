@@ -4,7 +4,6 @@
 #include "core/Machine.h"
 #include "core/Types.h"
 
-struct App;
 struct FT_LibraryRec_;
 struct FT_FaceRec_;
 
@@ -34,18 +33,11 @@ struct ImportFontState {
     ~ImportFontState();
 };
 
-ImportFontState& importFontState();
-
 // Takes a font file; loaded is 1 when it is a usable font, else error says why.
 bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes);
 // One code point into 8 pattern bytes (bit 7 leftmost); empty without a font.
 void renderGlyph(ImportFontState& s, u8* pattern, int codePoint);
 
-// First frame of an opening: refuses a ROM set, else saves the set and takes
-// the undo step. False when the window must close.
-bool beginFontImport(App& app, ImportFontState& s);
 // Renders the enabled groups over the saved set. Slots that something else
 // changed since the window last wrote them are kept as they are now.
 void renderFontCharset(Machine& m, ImportFontState& s);
-// Ends the opening; without keep, the slots the window still holds go back.
-void endFontImport(App& app, ImportFontState& s, bool keep);

@@ -2,17 +2,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Texture.h"
 #include "core/Types.h"
 #include "import/ColorReducer.h"
 #include "import/PetsciiConverter.h"
 
-struct App;
-
 struct ImportPreview {
     std::vector<u32> pixels;
     int w = 0, h = 0;
-    Texture texture;
 };
 
 // The picture import window's state: the picture, its options and results.
@@ -38,9 +34,6 @@ struct ImportPicState {
     ImportPreview resultPreview;
 };
 
-// The one state record, kept for the whole run.
-ImportPicState& importPicState();
-
 // Largest picture taken: per side, and in pixels (4 bytes each: 256 MB).
 constexpr int maxPictureSide = 16384;
 constexpr long long maxPicturePixels = 64LL * 1024 * 1024;
@@ -49,16 +42,3 @@ constexpr long long maxPicturePixels = 64LL * 1024 * 1024;
 // bound are refused from the header, before decoding. On failure, error holds
 // the reason.
 bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error);
-
-// Takes a picture into the window and opens it; a bad picture gives a message
-// and changes nothing.
-void openImportPicture(App& app, const std::string& name, const Bytes& bytes);
-// Sets the resolution and asks for acceptance once the result is up to date.
-void importPictureForTest(int mode, bool autoAccept);
-
-// Recomputes both previews' pixels (not their textures) from the picture and options.
-void recomputeImport(const App& app, ImportPicState& s);
-// Writes the result into memory as one undo step and closes the window.
-void acceptImport(App& app, ImportPicState& s);
-// Closes the window; memory stays as it is.
-void closeImport(App& app, ImportPicState& s);

@@ -20,28 +20,23 @@ namespace FileIO {
 
 namespace {
 
-Dialog g_dlg;
-std::string g_lastDir;
-unsigned g_serial = 0;
-std::string g_refusal;
-
 char lower(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
 
 bool isSep(char c) { return c == '/' || c == '\\'; }
 
-void setName(const std::string& text) {
-    std::memset(g_dlg.name, 0, sizeof g_dlg.name);
-    std::strncpy(g_dlg.name, text.c_str(), sizeof g_dlg.name - 1);
+void setName(Dialog& d, const std::string& text) {
+    std::memset(d.name, 0, sizeof d.name);
+    std::strncpy(d.name, text.c_str(), sizeof d.name - 1);
 }
 
-void disarm() {
-    g_dlg.overwriteArmed = false;
-    g_dlg.armedPath.clear();
+void disarm(Dialog& d) {
+    d.overwriteArmed = false;
+    d.armedPath.clear();
 }
 
-void setDir(const std::string& dir) {
-    g_dlg.dir = dir;
-    disarm();
+void setDir(Dialog& d, const std::string& dir) {
+    d.dir = dir;
+    disarm(d);
 }
 
 bool isAbsoluteName(const std::string& n) {
@@ -63,69 +58,67 @@ std::string forceExtension(const std::string& path, const std::string& ext) {
 }
 
 // Closes the dialog before its callback runs, so the callback may start a new request.
-void finish(const std::string& lastDir) {
-    g_lastDir = lastDir;
-    g_dlg.open = false;
+void finish(Dialog& d, const std::string& lastDir) {
+    d.lastDir = lastDir;
+    d.open = false;
 }
 
 // A new request replaces whatever the dialog held.
-void begin(const std::string& title) {
-    g_dlg = Dialog{};
-    ++g_serial;
-    g_dlg.open = true;
-    g_dlg.openPending = true;
-    g_dlg.title = title;
-    g_dlg.dir = startDir();
+void begin(Dialog& d, const std::string& title) {
+    Dialog fresh;
+    fresh.lastDir = std::move(d.lastDir);
+    fresh.serial = d.serial + 1;
+    d = std::move(fresh);
+    d.open = true;
+    d.openPending = true;
+    d.title = title;
+    d.dir = startDir(d);
 }
 
 }  // namespace
 
-Dialog& dialog() { return g_dlg; }
-
-unsigned requestSerial() { return g_serial; }
-
-void open(const std::string& title, const std::vector<Filter>& filters,
+void open(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
           std::function<void(const std::string& name, std::vector<uint8_t>& bytes)> onOpen) {
-    begin(title);
-    g_dlg.filters = filters;
-    if (g_dlg.filters.empty()) g_dlg.filters.push_back({"All files", {}});
-    g_dlg.onOpen = std::move(onOpen);
+    begin(d, title);
+    d.filters = filters;
+    if (d.filters.empty()) d.filters.push_back({"All files", {}});
+    d.onOpen = std::move(onOpen);
 }
 
-void openPath(const std::string& title, const std::vector<Filter>& filters,
+void openPath(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
               std::function<void(const std::string& path)> onPath) {
-    open(title, filters, nullptr);
-    g_dlg.onPath = std::move(onPath);
+    open(d, title, filters, nullptr);
+    d.onPath = std::move(onPath);
 }
 
-void chooseDirectory(const std::string& title, std::function<void(const std::string& path)> onPath) {
-    open(title, {Filter{"Directories", {std::string(1, '\x01')}}}, nullptr);
-    g_dlg.chooseDir = true;
-    g_dlg.onPath = std::move(onPath);
+void chooseDirectory(Dialog& d, const std::string& title, std::function<void(const std::string& path)> onPath) {
+    open(d, title, {Filter{"Directories", {std::string(1, '\x01')}}}, nullptr);
+    d.chooseDir = true;
+    d.onPath = std::move(onPath);
 }
 
-void saveWith(const std::string& title, const std::string& defaultName,
+void saveWith(Dialog& d, const std::string& title, const std::string& defaultName,
               std::function<std::vector<uint8_t>(const std::string& path)> producer,
               std::function<void(const std::string& name)> onSaved) {
-    begin(title);
-    g_dlg.save = true;
-    g_dlg.defaultExt = extension(defaultName);
-    if (!g_dlg.defaultExt.empty()) g_dlg.filters.push_back({"*." + g_dlg.defaultExt, {g_dlg.defaultExt}});
-    g_dlg.filters.push_back({"All files", {}});
-    setName(defaultName);
-    g_dlg.producer = std::move(producer);
-    g_dlg.onSaved = std::move(onSaved);
+    begin(d, title);
+    d.save = true;
+    d.defaultExt = extension(defaultName);
+    if (!d.defaultExt.empty()) d.filters.push_back({"*." + d.defaultExt, {d.defaultExt}});
+    d.filters.push_back({"All files", {}});
+    setName(d, defaultName);
+    d.producer = std::move(producer);
+    d.onSaved = std::move(onSaved);
 }
 
-void save(const std::string& title, const std::string& defaultName, std::vector<uint8_t> bytes,
+void save(Dialog& d, const std::string& title, const std::string& defaultName, std::vector<uint8_t> bytes,
           std::function<void(const std::string& name)> onSaved) {
     auto held = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
     saveWith(
-        title, defaultName, [held](const std::string&) { return *held; }, std::move(onSaved));
+        d, title, defaultName, [held](const std::string&) { return *held; }, std::move(onSaved));
 }
 
-std::string startDir() {
-    if (!g_lastDir.empty()) return g_lastDir;
+std::string startDir(const Dialog& d) {
+    if (!d.lastDir.empty()) return d.lastDir;
     std::error_code ec;
     fs::path cwd = fs::current_path(ec);
     if (ec || cwd.empty()) return "/";
@@ -179,33 +172,33 @@ std::vector<Entry> list(const std::string& dir, const Filter& filter) {
     return out;
 }
 
-void goUp() {
-    fs::path p(g_dlg.dir);
+void goUp(Dialog& d) {
+    fs::path p(d.dir);
     if (p.has_relative_path()) {
         // A trailing separator leaves an empty last component; drop it first.
         if (!p.has_filename()) p = p.parent_path();
-        setDir(p.parent_path().string());
+        setDir(d, p.parent_path().string());
     }
 }
 
-void goHome() {
+void goHome(Dialog& d) {
     const char* home = std::getenv("USERPROFILE");
     if (!home || !*home) home = std::getenv("HOME");
-    if (home && *home) setDir(home);
+    if (home && *home) setDir(d, home);
 }
 
-void goDrive(char letter) { setDir(std::string(1, letter) + ":\\"); }
+void goDrive(Dialog& d, char letter) { setDir(d, std::string(1, letter) + ":\\"); }
 
-void enterDir(const std::string& name) { setDir((fs::path(g_dlg.dir) / name).string()); }
+void enterDir(Dialog& d, const std::string& name) { setDir(d, (fs::path(d.dir) / name).string()); }
 
-void pickFile(const std::string& name) {
-    setName(name);
-    disarm();
+void pickFile(Dialog& d, const std::string& name) {
+    setName(d, name);
+    disarm(d);
 }
 
-void nameEdited() { disarm(); }
+void nameEdited(Dialog& d) { disarm(d); }
 
-void cancel() { g_dlg.open = false; }
+void cancel(Dialog& d) { d.open = false; }
 
 std::vector<std::string> drives() {
     std::vector<std::string> out;
@@ -223,76 +216,76 @@ std::string rootName(const std::string& dir) {
     return root.empty() ? p.root_directory().string() : root;
 }
 
-void refuseSave(const std::string& error) { g_refusal = error.empty() ? "Couldn't open file for writing!" : error; }
+void refuseSave(Dialog& d, const std::string& error) { d.refusal = error.empty() ? "Couldn't open file for writing!" : error; }
 
-void useThisDirectory() {
-    std::string dir = g_dlg.dir;
-    auto cb = g_dlg.onPath;
-    finish(dir);
+void useThisDirectory(Dialog& d) {
+    std::string dir = d.dir;
+    auto cb = d.onPath;
+    finish(d, dir);
     if (cb) cb(dir);
 }
 
-void accept() {
-    std::string name = g_dlg.name;
+void accept(Dialog& d) {
+    std::string name = d.name;
     if (name.empty()) return;
-    std::string full = isAbsoluteName(name) ? name : (fs::path(g_dlg.dir) / name).string();
+    std::string full = isAbsoluteName(name) ? name : (fs::path(d.dir) / name).string();
 
     std::error_code ec;
     if (fs::is_directory(full, ec)) {
         fs::path canon = fs::weakly_canonical(full, ec);
-        setDir(ec ? full : canon.string());
-        setName("");
+        setDir(d, ec ? full : canon.string());
+        setName(d, "");
         return;
     }
 
-    if (g_dlg.onPath) {
+    if (d.onPath) {
         if (!fs::exists(full, ec)) {
-            g_dlg.error = "File not found";
+            d.error = "File not found";
             return;
         }
-        auto cb = g_dlg.onPath;
-        finish(parentOf(full));
+        auto cb = d.onPath;
+        finish(d, parentOf(full));
         cb(full);
         return;
     }
 
-    if (!g_dlg.save) {
+    if (!d.save) {
         std::vector<uint8_t> bytes;
         if (!Platform::readFile(full, bytes)) {
-            g_dlg.error = "Couldn't open file!";
+            d.error = "Couldn't open file!";
             return;
         }
-        auto cb = g_dlg.onOpen;
-        finish(parentOf(full));
+        auto cb = d.onOpen;
+        finish(d, parentOf(full));
         if (cb) cb(baseName(full), bytes);
         return;
     }
 
-    if (!g_dlg.defaultExt.empty() && extension(full) != g_dlg.defaultExt) full = forceExtension(full, g_dlg.defaultExt);
+    if (!d.defaultExt.empty() && extension(full) != d.defaultExt) full = forceExtension(full, d.defaultExt);
     bool exists = fs::exists(fs::symlink_status(full, ec));
-    if (exists && !(g_dlg.overwriteArmed && g_dlg.armedPath == full)) {
-        g_dlg.overwriteArmed = true;
-        g_dlg.armedPath = full;
-        g_dlg.error = baseName(full) + " exists. Press Save again to overwrite.";
+    if (exists && !(d.overwriteArmed && d.armedPath == full)) {
+        d.overwriteArmed = true;
+        d.armedPath = full;
+        d.error = baseName(full) + " exists. Press Save again to overwrite.";
         return;
     }
-    if (!g_dlg.producer || fs::is_directory(full, ec)) {
-        g_dlg.error = "Couldn't open file for writing!";
+    if (!d.producer || fs::is_directory(full, ec)) {
+        d.error = "Couldn't open file for writing!";
         return;
     }
-    g_refusal.clear();
-    std::vector<uint8_t> bytes = g_dlg.producer(full);
-    if (!g_refusal.empty()) {
-        g_dlg.error = g_refusal;
-        g_refusal.clear();
+    d.refusal.clear();
+    std::vector<uint8_t> bytes = d.producer(full);
+    if (!d.refusal.empty()) {
+        d.error = d.refusal;
+        d.refusal.clear();
         return;
     }
     if (!Platform::writeFile(full, bytes)) {
-        g_dlg.error = "Couldn't open file for writing!";
+        d.error = "Couldn't open file for writing!";
         return;
     }
-    auto cb = g_dlg.onSaved;
-    finish(parentOf(full));
+    auto cb = d.onSaved;
+    finish(d, parentOf(full));
     if (cb) cb(baseName(full));
 }
 

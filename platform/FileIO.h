@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The built-in file dialog: asynchronous requests that fill its one record,
+// The built-in file dialog: asynchronous requests that fill its record,
 // the acceptance of a chosen name, and the path helpers used everywhere.
 namespace FileIO {
 
@@ -32,6 +32,10 @@ struct Dialog {
     bool overwriteArmed = false;
     // The one path the overwrite warning was given for; any other path asks again.
     std::string armedPath;
+    // Kept from one request to the next.
+    std::string lastDir;  // where the last accepted request ended
+    unsigned serial = 0;  // counts requests, so the window can tell that a callback started a new one
+    std::string refusal;  // set by a producer that cannot make its bytes
 };
 
 // One line of the listing.
@@ -40,49 +44,44 @@ struct Entry {
     bool isDir = false;
 };
 
-void open(const std::string& title, const std::vector<Filter>& filters,
+void open(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
           std::function<void(const std::string& name, std::vector<uint8_t>& bytes)> onOpen);
-void openPath(const std::string& title, const std::vector<Filter>& filters,
+void openPath(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
               std::function<void(const std::string& path)> onPath);
-void chooseDirectory(const std::string& title, std::function<void(const std::string& path)> onPath);
-void saveWith(const std::string& title, const std::string& defaultName,
+void chooseDirectory(Dialog& d, const std::string& title, std::function<void(const std::string& path)> onPath);
+void saveWith(Dialog& d, const std::string& title, const std::string& defaultName,
               std::function<std::vector<uint8_t>(const std::string& path)> producer,
               std::function<void(const std::string& name)> onSaved);
-void save(const std::string& title, const std::string& defaultName, std::vector<uint8_t> bytes,
+void save(Dialog& d, const std::string& title, const std::string& defaultName, std::vector<uint8_t> bytes,
           std::function<void(const std::string& name)> onSaved);
 
-std::string startDir();
+std::string startDir(const Dialog& d);
 
 std::string extension(const std::string& path);
 std::string baseName(const std::string& path);
 // Bytes taken as unsigned, so names in any 8-bit encoding are safe.
 std::string lowerCase(std::string text);
 
-// The dialog window and its acceptance.
-void draw();
-void accept();
+// The dialog's acceptance (its window is drawn by the GUI).
+void accept(Dialog& d);
 // Called by a producer that cannot make its bytes: nothing is written and the
 // dialog stays open showing the text.
-void refuseSave(const std::string& error);
+void refuseSave(Dialog& d, const std::string& error);
 // "Use this directory" of the choose-directory request.
-void useThisDirectory();
+void useThisDirectory(Dialog& d);
 
-// The one record, for the dialog window; callers make requests instead.
-Dialog& dialog();
-// Counts requests, so the window can tell that a callback started a new one.
-unsigned requestSerial();
 
 // Directories first, then files of the filter, each group sorted case-blind.
 std::vector<Entry> list(const std::string& dir, const Filter& filter);
 
 // Moves of the dialog; each drops a pending overwrite warning.
-void goUp();
-void goHome();
-void goDrive(char letter);
-void enterDir(const std::string& name);
-void pickFile(const std::string& name);
-void nameEdited();
-void cancel();
+void goUp(Dialog& d);
+void goHome(Dialog& d);
+void goDrive(Dialog& d, char letter);
+void enterDir(Dialog& d, const std::string& name);
+void pickFile(Dialog& d, const std::string& name);
+void nameEdited(Dialog& d);
+void cancel(Dialog& d);
 // Drive letters present ("C:"...); empty where the host has none.
 std::vector<std::string> drives();
 std::string rootName(const std::string& dir);

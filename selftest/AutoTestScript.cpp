@@ -9,7 +9,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "disk/DiskDrive.h"
-#include "import/PictureImport.h"
+#include "import/ImportActions.h"
 #include "core/PixelOperator.h"
 #include "formats/FileActions.h"
 #include "selftest/AutoTest.h"
@@ -213,10 +213,11 @@ void monitorAndDrops() {
         dropScratch(app, "drop.png", scratchPng(), "write temp png");
         check(app.showImportPicture, "import dialog opened with the dropped picture");
         app.machine.setGfxMode(4);
-        importPictureForTest(2, false);
+        app.ui.importPicture.resolution = 2;
+        app.ui.importPicture.dirty = true;
     });
     shot("import-petscii", 3);
-    add("accept import", 3, [](App&) { importPictureForTest(2, true); });
+    add("accept import", 3, [](App& app) { app.ui.importPicture.autoAccept = true; });
     add("check petscii import", 1, [](App& app) {
         const Machine& m = app.machine;
         check(!app.showImportPicture, "PETSCII import accepted");

@@ -9,6 +9,7 @@
 #include "disk/DiskActions.h"
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
+#include "import/ImportActions.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
@@ -20,17 +21,16 @@ class AppTest : public testing::Test {
 protected:
     TempDir tmp{"vorlix-app"};
     const fs::path root = tmp.path;
-    std::unique_ptr<App> app;
-    FileIO::Dialog& d = FileIO::dialog();
+    std::unique_ptr<App> app = makeApp();
+    FileIO::Dialog& d = app->ui.fileDialog;
 
-    void SetUp() override {
+    std::unique_ptr<App> makeApp() {
         fs::create_directories(root / "config");
         setenv("APPDATA", (root / "config").c_str(), 1);
         useAssets(VORLIX_ASSET_DIR);
-        app = std::make_unique<App>();
+        return std::make_unique<App>();
     }
     void TearDown() override {
-        FileIO::cancel();
         app.reset();
         unsetenv("APPDATA");
         unsetenv("VORLIX_ASSETS");
@@ -46,14 +46,14 @@ protected:
     }
     void type(const std::string& name) {
         std::strncpy(d.name, name.c_str(), sizeof d.name - 1);
-        FileIO::nameEdited();
+        FileIO::nameEdited(d);
     }
     // Picks name in the open dialog as the user would, pressing Open or Save once.
     void choose(const std::string& name) {
         ASSERT_TRUE(d.open);
         d.dir = root.string();
         type(name);
-        FileIO::accept();
+        FileIO::accept(d);
     }
     // Every file and directory below root, relative to it.
     std::set<std::string> files() {
@@ -102,11 +102,41 @@ TEST_F(AppTest, Settings) {
     EXPECT_TRUE(hasLine(ini(), "Palette=0"));
     app->setPalette(5);
     EXPECT_TRUE(hasLine(ini(), "Palette=5"));
+    // The self-test changes settings but never writes them.
+    std::make_unique<App>(true)->setPalette(7);
+    EXPECT_TRUE(hasLine(ini(), "Palette=5"));
     // A file too large to read is still there: never replaced.
     const fs::path path = fs::path(Platform::configDir()) / "vorlix.ini";
     fs::resize_file(path, Platform::kMaxFileSize + 1);
     std::make_unique<App>()->saveSettings();
     EXPECT_EQ(fs::file_size(path), uintmax_t(Platform::kMaxFileSize + 1));
+}
+
+// What a window keeps belongs to its application: another one, older or newer, does not see it.
+TEST_F(AppTest, WindowStateIsTheApps) {
+    auto older = std::make_unique<App>();
+    const struct {
+        const char* name;
+        void (*action)(App&);
+        bool (*held)(const App&);
+    } rows[] = {
+        {"file dialog", Actions::loadProject, [](const App& a) { return a.ui.fileDialog.open; }},
+        {"font import",
+         [](App& a) {
+             a.machine.vic[0x18] = 0x1A;
+             beginFontImport(a, a.ui.importFont);
+         },
+         [](const App& a) { return a.ui.importFont.started; }},
+        {"monitor save", [](App& a) { a.monitor.hostSave("PIC", Bytes{0, 0x20}); },
+         [](const App& a) { return a.ui.fileDialog.title == "Monitor save"; }},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        r.action(*app);
+        EXPECT_TRUE(r.held(*app));
+        EXPECT_FALSE(r.held(*older));
+        EXPECT_FALSE(r.held(*std::make_unique<App>()));
+    }
 }
 
 // Zoom is clamped to 1..24; the scroll keeps the anchor (the centre when none) at its fraction of the visible area.
@@ -396,7 +426,7 @@ TEST_F(AppTest, SaveOutcomes) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file ? r.file : r.popup.c_str());
-        FileIO::cancel();
+        FileIO::cancel(d);
         app->popups.clear();
         useAssets(VORLIX_ASSET_DIR);
         for (int a = 0; a < 65536; ++a) m().ram[a] = u8(a * 5 + (a >> 8));
@@ -494,34 +524,35 @@ TEST_F(AppTest, Requests) {
         auto onPath = [&](const std::string& p) { got = "%" + p.substr(std::min(p.size(), root.string().size())); };
         auto onSaved = [&](const std::string& n) { got = n; };
         auto produce = [](const std::string&) { return std::vector<uint8_t>{'n', 'e', 'w'}; };
-        auto refuse = [](const std::string&) {
-            FileIO::refuseSave("Couldn't encode it!");
+        auto refuse = [&](const std::string&) {
+            FileIO::refuseSave(d, "Couldn't encode it!");
             return std::vector<uint8_t>{};
         };
-        if (r.kind == 'O') FileIO::open("Load", {{"PRG", {"prg"}}}, onOpen);
-        if (r.kind == 'P') FileIO::openPath("Mount", {}, onPath);
-        if (r.kind == 'D') FileIO::chooseDirectory("Dir", onPath);
-        if (r.kind == 'S' || r.kind == 'R') FileIO::saveWith("Save", r.defaultName, r.kind == 'S' ? produce : refuse, onSaved);
-        if (r.kind == 'F') FileIO::open("First", {}, [](const std::string&, std::vector<uint8_t>&) { FileIO::open("Follow-up", {}, nullptr); });
-        EXPECT_EQ(d.dir, FileIO::startDir());  // where the last one ended
+        if (r.kind == 'O') FileIO::open(d, "Load", {{"PRG", {"prg"}}}, onOpen);
+        if (r.kind == 'P') FileIO::openPath(d, "Mount", {}, onPath);
+        if (r.kind == 'D') FileIO::chooseDirectory(d, "Dir", onPath);
+        if (r.kind == 'S') FileIO::saveWith(d, "Save", r.defaultName, produce, onSaved);
+        if (r.kind == 'R') FileIO::saveWith(d, "Save", r.defaultName, refuse, onSaved);
+        if (r.kind == 'F') FileIO::open(d, "First", {}, [&](const std::string&, std::vector<uint8_t>&) { FileIO::open(d, "Follow-up", {}, nullptr); });
+        EXPECT_EQ(d.dir, FileIO::startDir(d));  // where the last one ended
         const auto before = files();
-        const unsigned serial = FileIO::requestSerial();
+        const unsigned serial = d.serial;
         d.dir = (root / r.dir).string();
         type(r.typed);
-        if (r.kind == 'D') FileIO::useThisDirectory();
-        else FileIO::accept();
+        if (r.kind == 'D') FileIO::useThisDirectory(d);
+        else FileIO::accept(d);
         std::string written;
         for (const std::string& f : files())
             if (!before.count(f)) written += f + ":" + readText(root / f);
-        const fs::path at = (fs::path(d.open ? d.dir : FileIO::startDir()) / "").lexically_normal();
+        const fs::path at = (fs::path(d.open ? d.dir : FileIO::startDir(d)) / "").lexically_normal();
         EXPECT_EQ(d.error + (d.open ? "|open|" : "|closed|") + got + "|" + written + "|" +
                       at.lexically_relative(root).parent_path().string(), r.outcome);
         if (at != (root / r.dir / "").lexically_normal()) { EXPECT_STREQ(d.name, ""); }
-        if (r.kind == 'F') { EXPECT_TRUE(d.title == "Follow-up" && FileIO::requestSerial() != serial); }
+        if (r.kind == 'F') { EXPECT_TRUE(d.title == "Follow-up" && d.serial != serial); }
         if (r.kind != 'R') continue;
         // A later producer that succeeds is not refused by the earlier text.
         d.producer = produce;
-        FileIO::accept();
+        FileIO::accept(d);
         EXPECT_EQ(readText(root / "a.png"), "new");
     }
 }
@@ -533,42 +564,43 @@ TEST_F(AppTest, Overwrite) {
     fs::create_directories(root / "sub" / "deeper");
     writeText(root / "x.prg", "old");
     writeText(root / "sub" / "x.prg", "old");
-    const std::pair<void (*)(), fs::path> actions[] = {{[] { FileIO::nameEdited(); }, root / "sub"},
-                                                       {[] { FileIO::pickFile("x.prg"); }, root / "sub"},
-                                                       {[] { FileIO::enterDir("deeper"); }, root / "sub" / "deeper"},
-                                                       {FileIO::goUp, root}};
+    const std::pair<void (*)(FileIO::Dialog&), fs::path> actions[] = {
+        {FileIO::nameEdited, root / "sub"},
+        {[](FileIO::Dialog& d) { FileIO::pickFile(d, "x.prg"); }, root / "sub"},
+        {[](FileIO::Dialog& d) { FileIO::enterDir(d, "deeper"); }, root / "sub" / "deeper"},
+        {FileIO::goUp, root}};
     for (const auto& [action, dir] : actions) {
-        FileIO::save("Save", "x.prg", {'n', 'e', 'w'}, nullptr);
+        FileIO::save(d, "Save", "x.prg", {'n', 'e', 'w'}, nullptr);
         EXPECT_EQ(d.producer("x"), d.producer("y"));  // the bytes are held for every call
         EXPECT_EQ(d.filters[0].name + d.filters[0].extensions[0] + d.defaultExt, "*.prgprgprg");
         d.dir = (root / "sub").string();
-        FileIO::accept();
+        FileIO::accept(d);
         EXPECT_EQ(d.error, "x.prg exists. Press Save again to overwrite.");
-        action();
+        action(d);
         EXPECT_FALSE(d.overwriteArmed);
         EXPECT_EQ(fs::path(d.dir), dir);
     }
-    FileIO::accept();  // another file: a new warning, nothing written
+    FileIO::accept(d);  // another file: a new warning, nothing written
     d.dir = (root / "sub").string();
-    FileIO::accept();
+    FileIO::accept(d);
     EXPECT_EQ(readText(root / "sub" / "x.prg") + readText(root / "x.prg"), "oldold");
-    FileIO::accept();
+    FileIO::accept(d);
     EXPECT_EQ(readText(root / "sub" / "x.prg") + readText(root / "x.prg"), "newold");
     EXPECT_FALSE(d.open);
-    FileIO::save("Save", std::string(700, 'x'), {}, nullptr);
+    FileIO::save(d, "Save", std::string(700, 'x'), {}, nullptr);
     EXPECT_EQ(d.name + d.defaultExt, std::string(511, 'x'));
     EXPECT_EQ(d.filters.size(), 1u);
     // A new request drops the old one's callback.
     bool firstCalled = false;
-    FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
-    FileIO::open("Second", {}, nullptr);
+    FileIO::open(d, "First", {}, [&](const std::string&, std::vector<uint8_t>&) { firstCalled = true; });
+    FileIO::open(d, "Second", {}, nullptr);
     d.dir = root.string();
     type("x.prg");
-    FileIO::accept();
+    FileIO::accept(d);
     EXPECT_FALSE(firstCalled);
     d.dir = "/tmp/";
-    FileIO::goUp();
-    FileIO::goUp();  // no further than the root
+    FileIO::goUp(d);
+    FileIO::goUp(d);  // no further than the root
     EXPECT_EQ(d.dir, "/");
 }
 

@@ -540,17 +540,16 @@ TEST(MonitorInApp, CallbacksReachTheProcessorTheWindowsAndTheFileDialog) {
     EXPECT_EQ(app->cpu.pc * 100 + app->showProcessor * 10 + app->cpuRunning, 0xC123 * 100 + 10);
     EXPECT_EQ(row(".L\"PIC\",8", 1).substr(0, 24), "DEVICE NOT PRESENT ERROR");
     row(".S\"@:PIC\",6,C000,C010", 0);
-    EXPECT_EQ(FileIO::dialog().title + " " + FileIO::dialog().name, "Monitor save pic.prg");
+    EXPECT_EQ(app->ui.fileDialog.title + " " + app->ui.fileDialog.name, "Monitor save pic.prg");
     row(".L\"PIC\",6", 0);
-    EXPECT_EQ(FileIO::dialog().title, "Monitor load: PIC");
+    EXPECT_EQ(app->ui.fileDialog.title, "Monitor load: PIC");
     Bytes file{0x00, 0x20, 7};
-    FileIO::dialog().onOpen("pic.prg", file);
+    app->ui.fileDialog.onOpen("pic.prg", file);
     EXPECT_EQ(mon.rowText(2).substr(0, 36), "$0001 BYTES READ FROM $2000 TO $2001");
     // The load is an undo step of its own: a processor step cannot merge over it.
     EXPECT_EQ(app->undoBuffer.undoName(), "monitor load");
     row(".X", 0);
     EXPECT_FALSE(app->showMonitor);
-    FileIO::cancel();
     unsetenv("APPDATA");
 }
 

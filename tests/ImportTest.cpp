@@ -8,6 +8,7 @@
 #include "core/Vic.h"
 #include "import/ColorReducer.h"
 #include "import/FontImport.h"
+#include "import/ImportActions.h"
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
@@ -101,7 +102,7 @@ TEST(FontImport, CharsetOpeningAndCancel) {
     auto owner = std::make_unique<App>();
     App& app = *owner;
     u8* set = app.machine.ram + 0x2800;
-    ImportFontState& s = importFontState();
+    ImportFontState& s = app.ui.importFont;
     EXPECT_FALSE(beginFontImport(app, s));  // the reset VIC sees the ROM
     EXPECT_EQ(app.popups.at(0).text, "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
 

@@ -37,9 +37,9 @@ int resizeCallback(ImGuiInputTextCallbackData* data) {
 }  // namespace
 
 void drawAssembler(App& app) {
-    static std::vector<Assembler::Message> messages;
-    static int lastStart = -1;
-    static int fontSize = 12;
+    std::vector<Assembler::Message>& messages = app.ui.assembler.messages;
+    int& lastStart = app.ui.assembler.lastStart;
+    int& fontSize = app.ui.assembler.fontSize;
 
     Compat::PlaceWindow("Assembler");
     if (!ImGui::Begin("Assembler", &app.showAssembler, ImGuiWindowFlags_HorizontalScrollbar)) {
@@ -47,7 +47,7 @@ void drawAssembler(App& app) {
         return;
     }
     if (ImGui::Button("Load...")) {
-        FileIO::open("Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
+        FileIO::open(app.ui.fileDialog, "Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
                      [&app](const std::string&, std::vector<uint8_t>& bytes) {
                          app.asmSource.assign(bytes.begin(), bytes.end());
                      });
@@ -55,7 +55,7 @@ void drawAssembler(App& app) {
     // The buttons wrap in a narrow window.
     Compat::SameLineIfFits(Compat::ButtonWidth("Save..."));
     if (ImGui::Button("Save..."))
-        FileIO::save("Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
+        FileIO::save(app.ui.fileDialog, "Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
     Compat::SameLineIfFits(Compat::ButtonWidth("Compile"));
     if (ImGui::Button("Compile")) {
         app.undoBuffer.TakeUndo(7, "assemble");
@@ -89,7 +89,7 @@ void drawAssembler(App& app) {
     // A source replaced from outside (a drop, Load...) while the editor has the
     // keyboard: the field would write its own copy back over it. It lets go and
     // takes the keyboard again, which reads the new text.
-    static std::string shown;
+    std::string& shown = app.ui.assembler.shown;
     const ImGuiID srcId = ImGui::GetID("##src");
     if (app.asmSource != shown && ImGui::GetActiveID() == srcId) {
         ImGui::ClearActiveID();

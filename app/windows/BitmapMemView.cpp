@@ -10,8 +10,8 @@
 #include "core/MemoryBitmap.h"
 
 void drawBitmapMemView(App& app) {
-    static int oneBit = 0;
-    static int widthSel = 2;
+    int& oneBit = app.ui.bitmapMem.oneBit;
+    int& widthSel = app.ui.bitmapMem.widthSel;
     static PictureCanvas canvas;
     static ChangeWatch watch;
     const Machine& m = app.machine;

@@ -20,7 +20,7 @@ void refused(App& app) { app.message("Error", "Division by zero is not possible.
 }  // namespace
 
 void drawCalcConverter(App& app) {
-    static Calc calc;
+    Calc& calc = app.ui.calc;
     static const char* const ops[4] = {"+", "-", "*", "/"};
     static const int opc[4] = {Calc::Add, Calc::Sub, Calc::Mul, Calc::Div};
 

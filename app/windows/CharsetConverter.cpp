@@ -10,9 +10,9 @@
 #include "core/ScreenCodes.h"
 
 void drawCharsetConverter(App& app) {
-    static int slot = -1;
-    static bool merge = true;
-    static std::string result;
+    int& slot = app.ui.charsetConverter.slot;
+    bool& merge = app.ui.charsetConverter.merge;
+    std::string& result = app.ui.charsetConverter.result;
     Machine& m = app.machine;
 
     std::string problems[8];

@@ -19,8 +19,6 @@
 
 namespace {
 
-u8 g_charClip[8] = {};
-
 // The colours a character is shown in: background, then the hires
 // foreground or the three multicolour ones.
 void charColors(const App& app, bool multi, u32 colors[4]) {
@@ -192,14 +190,14 @@ void charMenu(App& app, bool rom, u16 ca, bool multi) {
     std::memcpy(rows, m.charData(u8(code)), 8);
     auto put = [&](const char* name) { CharEdit::store(app.editor, ca, rows, name); };
     if (ImGui::MenuItem("Cut")) {
-        std::memcpy(g_charClip, rows, 8);
+        std::memcpy(app.ui.charsetView.clip, rows, 8);
         // A ROM character can only be copied.
         std::memset(rows, 0, 8);
         if (!rom) put("cut char");
     }
-    if (ImGui::MenuItem("Copy")) std::memcpy(g_charClip, rows, 8);
+    if (ImGui::MenuItem("Copy")) std::memcpy(app.ui.charsetView.clip, rows, 8);
     if (ImGui::MenuItem("Paste", nullptr, false, !rom)) {
-        std::memcpy(rows, g_charClip, 8);
+        std::memcpy(rows, app.ui.charsetView.clip, 8);
         put("paste char");
     }
     ImGui::Separator();
@@ -269,13 +267,12 @@ void charColorsPanel(App& app, bool multi) {
 void drawCharEditor(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
-    static bool drawing = false, erasing = false;
-    static double romWarning = 0;
-    // The stroke's character and the undo history it last saw: a stroke ends
-    // when either changes under it.
-    static u16 strokeAddr = 0;
-    static u32 strokeSerial = 0;
-    static bool strokeStepTaken = false;
+    CharEditorState& st = app.ui.charEditor;
+    bool &drawing = st.drawing, &erasing = st.erasing;
+    double& romWarning = st.romWarning;
+    u16& strokeAddr = st.strokeAddr;
+    u32& strokeSerial = st.strokeSerial;
+    bool& strokeStepTaken = st.strokeStepTaken;
 
     Machine& m = app.machine;
     app.charEditorChar &= 0xFF;

@@ -5,19 +5,19 @@
 #include "app/Compat.h"
 #include "app/windows/Windows.h"
 #include "formats/FileActions.h"
-#include "import/FontImport.h"
+#include "import/ImportActions.h"
 
 void drawImportCharset(App& app) {
-    ImportFontState& s = importFontState();
+    ImportFontState& s = app.ui.importFont;
     if (!s.started && !beginFontImport(app, s)) return;
 
     Compat::PlaceWindow("Import charset from font");
     bool open = true, ok = false, cancel = false;
     if (ImGui::Begin("Import charset from font", &open, ImGuiWindowFlags_HorizontalScrollbar)) {
         if (ImGui::Button("Choose font..."))
-            FileIO::open("Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, Actions::allFiles},
+            FileIO::open(app.ui.fileDialog, "Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, Actions::allFiles},
                          [&app](const std::string& name, Bytes& bytes) {
-                             ImportFontState& f = importFontState();
+                             ImportFontState& f = app.ui.importFont;
                              if (!loadFont(f, name, bytes))
                                  app.message("Error", name + " is not a usable font: " + f.error + ".");
                          });

@@ -9,12 +9,13 @@
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
 #include "formats/FileActions.h"
-#include "import/PictureImport.h"
+#include "app/Texture.h"
+#include "import/ImportActions.h"
 
 namespace {
 
 void pickPicture(App& app) {
-    FileIO::open("Import PC image",
+    FileIO::open(app.ui.fileDialog, "Import PC image",
                  {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
                   Actions::allFiles},
                  [&app](const std::string& name, Bytes& bytes) { openImportPicture(app, name, bytes); });
@@ -116,14 +117,17 @@ void options(App& app, ImportPicState& s, float scale) {
     ImGui::EndChild();
 }
 
-void upload(ImportPreview& p) {
-    if (!p.pixels.empty()) p.texture.update(p.pixels.data(), p.w, p.h);
+// The previews as last uploaded.
+Texture g_sourceTexture, g_resultTexture;
+
+void upload(const ImportPreview& p, Texture& texture) {
+    if (!p.pixels.empty()) texture.update(p.pixels.data(), p.w, p.h);
 }
 
 }  // namespace
 
 void drawImportPicture(App& app) {
-    ImportPicState& s = importPicState();
+    ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
     if (s.pixels.empty() && !s.pickerShown) {
         s.pickerShown = true;
@@ -145,16 +149,16 @@ void drawImportPicture(App& app) {
 
         if (s.dirty && !s.pixels.empty()) {
             recomputeImport(app, s);
-            upload(s.sourcePreview);
-            upload(s.resultPreview);
+            upload(s.sourcePreview, g_sourceTexture);
+            upload(s.resultPreview, g_resultTexture);
         }
 
         ImGui::SameLine();
         ImGui::BeginGroup();
-        if (s.sourcePreview.texture.id) {
-            ImGui::Image(Compat::TexId(s.sourcePreview.texture), ImVec2(320, 200));
+        if (g_sourceTexture.id) {
+            ImGui::Image(Compat::TexId(g_sourceTexture), ImVec2(320, 200));
             ImGui::SameLine();
-            ImGui::Image(Compat::TexId(s.resultPreview.texture), ImVec2(320, 200));
+            ImGui::Image(Compat::TexId(g_resultTexture), ImVec2(320, 200));
         } else {
             ImGui::Dummy(ImVec2(648, 200));
         }

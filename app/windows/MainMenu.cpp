@@ -29,7 +29,7 @@ void handleHotkeys(App& app) {
     // A modal popup owns the keyboard: the chords must not act behind it.
     if (Compat::ModalOpen()) return;
     KeyMods mods{io.KeyCtrl, io.KeyShift, io.KeyAlt};
-    bool textTyping = app.editor.tool == 1 && g_screenFocused;
+    bool textTyping = app.editor.tool == 1 && app.ui.screenEditor.focused;
     auto pressed = [](int key) {
         int sc = hotkeyScancode(key);
         return sc >= 0 && ImGui::IsKeyPressed(sc, false);
@@ -38,7 +38,7 @@ void handleHotkeys(App& app) {
         switch (h.action) {
         case HotkeyAction::Undo: app.editor.undoLast(); break;
         case HotkeyAction::Redo: app.editor.redoLast(); break;
-        case HotkeyAction::Clear: g_clearOpen = true; break;
+        case HotkeyAction::Clear: app.ui.clearDialog.open = true; break;
         case HotkeyAction::ToggleGrid: app.showGrid = !app.showGrid; break;
         case HotkeyAction::Palette: app.setPalette(h.arg); break;
         case HotkeyAction::LoadProject: Actions::loadProject(app); break;
@@ -109,7 +109,7 @@ void editMenu(App& app) {
     std::string redoLabel = redoName.empty() ? "Redo" : "Redo " + redoName;
     if (ImGui::MenuItem(undoLabel.c_str(), "Ctrl+Z", false, !undoName.empty())) ed.undoLast();
     if (ImGui::MenuItem(redoLabel.c_str(), "Ctrl+Y", false, !redoName.empty())) ed.redoLast();
-    if (ImGui::MenuItem("Clear...", "Ctrl+Alt+E")) g_clearOpen = true;
+    if (ImGui::MenuItem("Clear...", "Ctrl+Alt+E")) app.ui.clearDialog.open = true;
     ImGui::Separator();
     if (ImGui::MenuItem("Copy character cell", "C")) ed.copyChar();
     if (ImGui::MenuItem("Paste character cell", "V")) ed.pasteChar();

@@ -17,19 +17,10 @@
 
 namespace {
 
-struct MountState {
-    int selected[4] = {-1, -1, -1, -1};
-    int formatIdx = 0;
-    char saveName[17] = "PICTURE";
-    int saveStart = 0x2000, saveEnd = 0x3F40;
-    char newName[17] = "VORLIX";
-    char newId[3] = "01";
-};
-
 // A save aimed at a mounted image would replace the file under that drive.
 std::vector<uint8_t> unlessMounted(App& app, const std::string& path, const std::vector<uint8_t>& bytes) {
     if (DiskActions::mountedAt(app, path)) {
-        FileIO::refuseSave("That image is mounted on a drive; unmount it first.");
+        FileIO::refuseSave(app.ui.fileDialog, "That image is mounted on a drive; unmount it first.");
         return {};
     }
     return bytes;
@@ -38,7 +29,7 @@ std::vector<uint8_t> unlessMounted(App& app, const std::string& path, const std:
 void mountButtons(App& app, MountState& st, int d) {
     DiskDrive& drive = app.drives[d];
     if (ImGui::Button("Mount D64...")) {
-        FileIO::openPath("Mount D64 image", {{"D64 image (*.d64)", {"d64"}}, Actions::allFiles},
+        FileIO::openPath(app.ui.fileDialog, "Mount D64 image", {{"D64 image (*.d64)", {"d64"}}, Actions::allFiles},
                          [&app, &st, d](const std::string& path) {
                              DiskDrive& dr = app.drives[d];
                              if (!dr.mountD64(path)) app.message("Error", "Could not mount D64-file: " + dr.error);
@@ -47,7 +38,7 @@ void mountButtons(App& app, MountState& st, int d) {
     }
     ImGui::SameLine();
     if (ImGui::Button("Mount directory...")) {
-        FileIO::chooseDirectory("Mount directory (.prg files)", [&app, &st, d](const std::string& path) {
+        FileIO::chooseDirectory(app.ui.fileDialog, "Mount directory (.prg files)", [&app, &st, d](const std::string& path) {
             DiskDrive& dr = app.drives[d];
             if (!dr.mountDirectory(path)) app.message("Error", dr.error);
             st.selected[d] = -1;
@@ -72,7 +63,7 @@ void mountButtons(App& app, MountState& st, int d) {
             } else {
                 auto held = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
                 FileIO::saveWith(
-                    "Save D64 image", FileIO::baseName(drive.path),
+                    app.ui.fileDialog, "Save D64 image", FileIO::baseName(drive.path),
                     [&app, held](const std::string& path) { return unlessMounted(app, path, *held); }, nullptr);
             }
         }
@@ -86,7 +77,7 @@ void newImagePopup(App& app, MountState& st) {
     if (ImGui::Button("Create", ImVec2(100, 0))) {
         auto image = std::make_shared<const std::vector<uint8_t>>(DiskDrive::blankD64(st.newName, st.newId));
         FileIO::saveWith(
-            "Create D64 image", FileIO::lowerCase(std::string(st.newName) + ".d64"),
+            app.ui.fileDialog, "Create D64 image", FileIO::lowerCase(std::string(st.newName) + ".d64"),
             [&app, image](const std::string& path) { return unlessMounted(app, path, *image); },
             [&app](const std::string&) {
                 app.message("New disk", "Disk image created. Mount it with \"Mount D64...\".");
@@ -188,7 +179,7 @@ void driveTab(App& app, MountState& st, int d) {
 }  // namespace
 
 void drawMountDisk(App& app) {
-    static MountState st;
+    MountState& st = app.ui.mountDisk;
     Compat::PlaceWindow("Mount disk");
     if (!ImGui::Begin("Mount disk", &app.showMountDisk, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();

@@ -28,10 +28,10 @@ void toggleBreakpoint(CPU6502& cpu, u16 address) {
 }  // namespace
 
 void drawProcessor(App& app) {
-    static u16 viewTop = 0xC000;
-    static int selRow = 0;
-    static bool followPc = true;
-    static int memAddr = 0;
+    u16& viewTop = app.ui.processor.viewTop;
+    int& selRow = app.ui.processor.selRow;
+    bool& followPc = app.ui.processor.followPc;
+    int& memAddr = app.ui.processor.memAddr;
     CPU6502& cpu = app.cpu;
 
     char title[64];

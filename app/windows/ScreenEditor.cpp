@@ -15,8 +15,6 @@
 #include "core/ScreenView.h"
 #include "core/Vic.h"
 
-bool g_screenFocused = false;
-
 namespace {
 
 struct Canvas {
@@ -27,9 +25,6 @@ struct Canvas {
 
 Canvas g_screen;
 ChangeWatch g_screenWatch;
-int g_activeButton = -1;
-bool g_panning = false;
-bool g_colorEditorOpen = false;
 
 bool keyPressed(int scancode, bool repeat) { return ImGui::IsKeyPressed(scancode, repeat); }
 bool keyPressed(Compat::NamedKey k, bool repeat) { return ImGui::IsKeyPressed(Compat::Key(k), repeat); }
@@ -181,15 +176,15 @@ void handleKeys(App& app) {
     for (int slot = 0; slot < 4; ++slot) {
         if (keyPressed(Compat::KeyF(5 + slot), true)) ed.cycleCellColor(slot, app.mouseX, app.mouseY, shift ? -1 : 1);
     }
-    if (keyPressed(Compat::KeyF(9), false)) g_colorEditorOpen = true;
+    if (keyPressed(Compat::KeyF(9), false)) app.ui.colorEditor.open = true;
 }
 
 void drawColorEditor(App& app) {
-    static int cx = 0, cy = 0;
-    static int cols[4] = {-1, -1, -1, -1};
+    int &cx = app.ui.colorEditor.cx, &cy = app.ui.colorEditor.cy;
+    int(&cols)[4] = app.ui.colorEditor.cols;
     const char* id = "Color editor##dlg";
-    if (g_colorEditorOpen && Compat::NoPopupOpen()) {
-        g_colorEditorOpen = false;
+    if (app.ui.colorEditor.open && Compat::NoPopupOpen()) {
+        app.ui.colorEditor.open = false;
         cx = app.mouseX;
         cy = app.mouseY;
         app.editor.cellColors(cx, cy, cols);
@@ -241,7 +236,7 @@ void drawScreenEditor(App& app) {
     ImGui::PopStyleVar();
     ImGui::PopStyleColor();
     if (!visible) {
-        g_screenFocused = false;
+        app.ui.screenEditor.focused = false;
         ImGui::End();
         drawColorEditor(app);
         return;
@@ -291,7 +286,7 @@ void drawScreenEditor(App& app) {
 
     int px = ScreenView::mouseToPixel(io.MousePos.x, origin.x, z);
     int py = ScreenView::mouseToPixel(io.MousePos.y, origin.y, z);
-    if (hovered || g_activeButton >= 0) {
+    if (hovered || app.ui.screenEditor.activeButton >= 0) {
         app.mouseX = std::clamp(px, 0, 319);
         app.mouseY = std::clamp(py, 0, 199);
     }
@@ -310,32 +305,32 @@ void drawScreenEditor(App& app) {
         }
     }
 
-    if (g_activeButton < 0) {
+    if (app.ui.screenEditor.activeButton < 0) {
         int clicked = -1;
         if (hovered)
             for (int b = 0; b < 3 && clicked < 0; ++b)
                 if (ImGui::IsMouseClicked(b)) clicked = b;
         if (clicked >= 0) {
             ImGui::SetWindowFocus("Screen");
-            g_activeButton = clicked;
+            app.ui.screenEditor.activeButton = clicked;
             if (panMode || ed.tool == 8)
-                g_panning = true;
+                app.ui.screenEditor.panning = true;
             else
                 ed.mouseDown(px, py, clicked);
         } else if (hovered && moved) {
             ed.mouseMove(px, py);
         }
     } else {
-        if (g_panning) {
+        if (app.ui.screenEditor.panning) {
             ImGui::SetScrollX(ImGui::GetScrollX() - io.MouseDelta.x);
             ImGui::SetScrollY(ImGui::GetScrollY() - io.MouseDelta.y);
         } else if (moved) {
             ed.mouseMove(px, py);
         }
-        if (!ImGui::IsMouseDown(g_activeButton)) {
-            if (!g_panning) ed.mouseUp(px, py, g_activeButton);
-            g_activeButton = -1;
-            g_panning = false;
+        if (!ImGui::IsMouseDown(app.ui.screenEditor.activeButton)) {
+            if (!app.ui.screenEditor.panning) ed.mouseUp(px, py, app.ui.screenEditor.activeButton);
+            app.ui.screenEditor.activeButton = -1;
+            app.ui.screenEditor.panning = false;
         }
     }
     if (ed.takePixelWarning()) app.noColorsUntil = ImGui::GetTime() + 1.0;
@@ -357,8 +352,8 @@ void drawScreenEditor(App& app) {
                     std::fmin(childSize.x, picture.x) / z, std::fmin(childSize.y, picture.y) / z};
     ImGui::EndChild();
 
-    g_screenFocused = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows);
-    if (g_screenFocused && !io.WantTextInput) handleKeys(app);
+    app.ui.screenEditor.focused = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows);
+    if (app.ui.screenEditor.focused && !io.WantTextInput) handleKeys(app);
     ImGui::End();
     drawColorEditor(app);
 }

@@ -14,7 +14,7 @@
 void drawSecondView(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
-    static int zoom = 1;
+    int& zoom = app.ui.secondView.zoom;
     const Machine& m = app.machine;
 
     char title[64];

@@ -18,8 +18,6 @@
 
 namespace {
 
-u8 g_sprClip[Sprites::BlockSize] = {};
-
 void spritesMenu(App& app, int block) {
     if (!ImGui::BeginMenu("Sprites")) return;
     Machine& m = app.machine;
@@ -42,7 +40,7 @@ void editMenu(App& app, int block) {
     using Sprites::Edit;
     auto run = [&](Edit op) {
         app.editor.commitPendingEdits();
-        Sprites::edit(app.machine, app.undoBuffer, block, op, g_sprClip);
+        Sprites::edit(app.machine, app.undoBuffer, block, op, app.ui.spriteEditor.clip);
     };
     if (ImGui::MenuItem("Cut")) run(Edit::Cut);
     if (ImGui::MenuItem("Copy")) run(Edit::Copy);
@@ -124,7 +122,7 @@ void blockLine(App& app) {
 
 void drawSpriteEditor(App& app) {
     static PictureCanvas canvas;
-    static Sprites::Stroke stroke;
+    Sprites::Stroke& stroke = app.ui.spriteEditor.stroke;
     static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Sprite editor");

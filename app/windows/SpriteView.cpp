@@ -77,7 +77,7 @@ void drawSpriteView(App& app) {
 }
 
 void drawSaveSpritesDialog(App& app) {
-    static int format = 0;
+    int& format = app.ui.saveSprites.format;
     const char* id = "Save sprites";
     // Waits while another popup shows: opening over it would close it.
     if (app.saveSpritesOpen && Compat::NoPopupOpen()) {

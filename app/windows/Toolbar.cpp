@@ -10,21 +10,19 @@
 #include "app/windows/Windows.h"
 #include "core/ScreenView.h"
 
-bool g_clearOpen = false;
-
 namespace {
 
 const float widths[8] = {70, 80, 160, 40, 40, 40, 40, 80};
 const char* const tips[4] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
 
 void drawClearDialog(App& app) {
-    static int mode = 0;
-    static char value[16] = "$00";
+    int& mode = app.ui.clearDialog.mode;
+    char(&value)[16] = app.ui.clearDialog.value;
     const char* id = "Clear##dlg";
     // Waits while another popup shows: opening over it would close it.
-    if (g_clearOpen && Compat::NoPopupOpen()) {
+    if (app.ui.clearDialog.open && Compat::NoPopupOpen()) {
         ImGui::OpenPopup(id);
-        g_clearOpen = false;
+        app.ui.clearDialog.open = false;
     }
     ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
     if (!ImGui::BeginPopupModal(id, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;

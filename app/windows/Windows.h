@@ -28,10 +28,11 @@ void drawAbout(App& app);
 void drawHelp(App& app);
 void drawCharsetConverter(App& app);
 
+// The built-in file dialog, over everything else while a request is open.
+namespace FileIO {
+struct Dialog;
+void draw(Dialog& d);
+}
+
 // The menus "Select VIC bank" and "Charset", inside an open menu.
 void bankMenus(App& app);
-
-// The Screen window (or its canvas) has keyboard focus this frame.
-extern bool g_screenFocused;
-// Request to open the Clear dialog, consumed by the status bar.
-extern bool g_clearOpen;

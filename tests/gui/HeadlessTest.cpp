@@ -16,6 +16,7 @@
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/Widgets.h"
+#include "app/windows/Windows.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "selftest/AutoTest.h"
@@ -42,7 +43,6 @@ struct Headless {
         app = std::make_unique<App>();
     }
     ~Headless() {
-        FileIO::cancel();
         unsetenv("APPDATA");
         ImGui::DestroyContext(ctx);
     }
@@ -52,7 +52,7 @@ struct Headless {
         ImGuiIO& io = ImGui::GetIO();
         if (key >= 0) io.KeysDown[key] = true;
         ImGui::NewFrame();
-        FileIO::draw();
+        FileIO::draw(app->ui.fileDialog);
         dialogShown = ImGui::IsPopupOpen("##filedialog");
         ImGui::Render();
         if (key >= 0) io.KeysDown[key] = false;
@@ -97,32 +97,32 @@ TEST(FileDialog, ListingClicksAndEnds) {
     std::string got;
     auto load = [&] {
         got = "none";
-        FileIO::open("Load", {{"PRG", {"prg"}}}, [&](const std::string& n, std::vector<uint8_t>&) { got = n; });
-        FileIO::dialog().dir = root.string();
+        FileIO::open(h.app->ui.fileDialog, "Load", {{"PRG", {"prg"}}}, [&](const std::string& n, std::vector<uint8_t>&) { got = n; });
+        h.app->ui.fileDialog.dir = root.string();
     };
     load();
     h.frames(5);
-    EXPECT_TRUE(h.dialogShown && FileIO::dialog().error.empty());
+    EXPECT_TRUE(h.dialogShown && h.app->ui.fileDialog.error.empty());
     // A file made while the dialog shows is listed within about a second (not by reading the
     // directory every frame): first of the files, right after [sub].
     std::ofstream(root / "0new.prg") << "x";
     for (const char* expected : {"f0.prg", "0new.prg"}) {
         h.frames(35);  // past the double-click time
         h.click(row(1));
-        EXPECT_STREQ(FileIO::dialog().name, expected);
+        EXPECT_STREQ(h.app->ui.fileDialog.name, expected);
     }
     // A double click on a directory acts once: its second press lands on [deeper] in the new listing.
     h.frames(35);
     ImVec2 first = row(0);
     h.click(first);
-    ASSERT_EQ(fs::path(FileIO::dialog().dir), root / "sub");
+    ASSERT_EQ(fs::path(h.app->ui.fileDialog.dir), root / "sub");
     h.click(first);
-    EXPECT_TRUE(fs::path(FileIO::dialog().dir) == root / "sub" && FileIO::dialog().open);
+    EXPECT_TRUE(fs::path(h.app->ui.fileDialog.dir) == root / "sub" && h.app->ui.fileDialog.open);
     // A double click on a file opens it.
     h.frames(30);
     h.click(row(1));
     h.click(row(1));
-    EXPECT_TRUE(got == "a.prg" && !FileIO::dialog().open) << got;
+    EXPECT_TRUE(got == "a.prg" && !h.app->ui.fileDialog.open) << got;
     // Escape cancels; a file accepted from outside the window takes the popup down too.
     for (bool escape : {true, false}) {
         load();
@@ -131,11 +131,11 @@ TEST(FileDialog, ListingClicksAndEnds) {
         if (escape) {
             h.frame(SDL_SCANCODE_ESCAPE);
         } else {
-            std::snprintf(FileIO::dialog().name, sizeof FileIO::dialog().name, "f0.prg");
-            FileIO::accept();
+            std::snprintf(h.app->ui.fileDialog.name, sizeof h.app->ui.fileDialog.name, "f0.prg");
+            FileIO::accept(h.app->ui.fileDialog);
         }
         h.frame();
-        EXPECT_TRUE(!FileIO::dialog().open && got == (escape ? "none" : "f0.prg") && !h.dialogShown) << escape;
+        EXPECT_TRUE(!h.app->ui.fileDialog.open && got == (escape ? "none" : "f0.prg") && !h.dialogShown) << escape;
     }
 }
 

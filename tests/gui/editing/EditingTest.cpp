@@ -30,6 +30,9 @@
 #include <utility>
 #include <vector>
 
+// X11's macro would rename an enumerator of the calculator's in the headers below.
+#undef None
+
 #include "app/App.h"
 #include "app/Compat.h"
 #include "app/Program.h"
@@ -542,7 +545,7 @@ Script openByPointer(App& a) {
             co_await tap();
             EXPECT_TRUE(a.*w.flag) << w.item << " at scale " << scale;
         }
-        FileIO::cancel();  // the picker the picture import offers at first
+        FileIO::cancel(a.ui.fileDialog);  // the picker the picture import offers at first
         a.showImportPicture = false;
         for (const WindowRow& w : kWindows)
             for (bool open : {false, true}) {
@@ -685,11 +688,11 @@ Script spritesAndRegisters(App& a) {
     for (KeySym k : {XK_Tab, XK_0, XK_Tab, XK_3, XK_Return}) co_await keys(k);
     EXPECT_EQ(a.popups.size(), 1u) << "a message answered while not shown";
     co_await clickItem("Save sprites", idIn("Save sprites", "Save..."));
-    EXPECT_TRUE(FileIO::dialog().openPending) << "the file dialog opened over the message";
+    EXPECT_TRUE(a.ui.fileDialog.openPending) << "the file dialog opened over the message";
     co_await keys(XK_Return);
-    EXPECT_TRUE(!FileIO::dialog().openPending && FileIO::dialog().title == "Save memory area");
-    FileIO::dialog().dir = g_config.string();
-    FileIO::accept();
+    EXPECT_TRUE(!a.ui.fileDialog.openPending && a.ui.fileDialog.title == "Save memory area");
+    a.ui.fileDialog.dir = g_config.string();
+    FileIO::accept(a.ui.fileDialog);
     co_await frames(6);
     Bytes saved;
     Platform::readFile((g_config / "sprites.prg").string(), saved);
@@ -815,7 +818,7 @@ Script pictureImport(App& a) {
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
     EXPECT_TRUE(snapshot(a.machine) == before) << "import undone";
     // What the default conversion of the dropped picture stores.
-    const ImportPicState& st = importPicState();
+    const ImportPicState& st = a.ui.importPicture;
     auto m = std::make_unique<Machine>(a.machine);
     auto r = std::make_unique<ColorReducer>();
     r->SetPalette(a.palette.rgb);

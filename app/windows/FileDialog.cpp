@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/Compat.h"
+#include "app/windows/Windows.h"
 #include "platform/FileIO.h"
 
 namespace FileIO {
@@ -23,8 +24,8 @@ bool pressCounts(const Dialog& d, const std::string& name) {
 }
 
 // Closes the popup when an action ended the request or a callback started a new one.
-bool settle(unsigned serial) {
-    if (!dialog().open || requestSerial() != serial) {
+bool settle(const Dialog& d, unsigned serial) {
+    if (!d.open || d.serial != serial) {
         ImGui::CloseCurrentPopup();
         return true;
     }
@@ -64,18 +65,17 @@ void drawDriveCombo(Dialog& d) {
     std::vector<std::string> letters = drives();
     if (letters.empty()) {
         // No drive letters here: the file system's root stands in for them.
-        if (ImGui::Selectable(root.c_str(), true)) enterDir(root);
+        if (ImGui::Selectable(root.c_str(), true)) enterDir(d, root);
     }
     for (const std::string& l : letters) {
-        if (ImGui::Selectable(l.c_str(), l == root)) goDrive(l[0]);
+        if (ImGui::Selectable(l.c_str(), l == root)) goDrive(d, l[0]);
     }
     ImGui::EndCombo();
 }
 
 }  // namespace
 
-void draw() {
-    Dialog& d = dialog();
+void draw(Dialog& d) {
     if (!d.open) {
         // Ended outside this window (e.g. by a direct accept): take the popup down too.
         if (ImGui::IsPopupOpen("##filedialog") && ImGui::BeginPopupModal("##filedialog", nullptr)) {
@@ -84,7 +84,7 @@ void draw() {
         }
         return;
     }
-    const unsigned serial = requestSerial();
+    const unsigned serial = d.serial;
     if (d.openPending) {
         // Opening over another modal would close it; wait for its turn.
         if (!Compat::NoPopupOpen()) return;
@@ -106,9 +106,9 @@ void draw() {
     ImGui::TextUnformatted(d.title.c_str());
     ImGui::Separator();
 
-    if (ImGui::Button("Up")) goUp();
+    if (ImGui::Button("Up")) goUp(d);
     ImGui::SameLine();
-    if (ImGui::Button("Home")) goHome();
+    if (ImGui::Button("Home")) goHome(d);
     ImGui::SameLine();
     drawDriveCombo(d);
     ImGui::SameLine();
@@ -134,15 +134,15 @@ void draw() {
                 std::string label = "[" + e.name + "]";
                 if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick) &&
                     pressCounts(d, label)) {
-                    enterDir(e.name);
+                    enterDir(d, e.name);
                     stale = true;  // the listing is stale now
                 }
             } else if (ImGui::Selectable(e.name.c_str(), e.name == d.name, ImGuiSelectableFlags_AllowDoubleClick) &&
                        pressCounts(d, e.name)) {
-                pickFile(e.name);
+                pickFile(d, e.name);
                 if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
-                    accept();
-                    done = settle(serial);
+                    accept(d);
+                    done = settle(d, serial);
                     stale = true;
                 }
             }
@@ -154,7 +154,7 @@ void draw() {
     if (!done) {
         ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 200.0f);
         bool enter = ImGui::InputText("##name", d.name, sizeof d.name, ImGuiInputTextFlags_EnterReturnsTrue);
-        if (ImGui::IsItemEdited()) nameEdited();
+        if (ImGui::IsItemEdited()) nameEdited(d);
         ImGui::SameLine();
         ImGui::SetNextItemWidth(-1.0f);
         const char* preview = d.filters.empty() ? "" : d.filters[size_t(d.filterIndex)].name.c_str();
@@ -165,8 +165,8 @@ void draw() {
             ImGui::EndCombo();
         }
         if (enter) {
-            accept();
-            done = settle(serial);
+            accept(d);
+            done = settle(d, serial);
         }
     }
 
@@ -175,19 +175,19 @@ void draw() {
     if (!done) {
         if (d.chooseDir) {
             if (ImGui::Button("Use this directory", ImVec2(160, 0))) {
-                useThisDirectory();
-                done = settle(serial);
+                useThisDirectory(d);
+                done = settle(d, serial);
             }
         } else if (ImGui::Button(d.save ? "Save" : "Open", ImVec2(100, 0)) && d.open) {
-            accept();
-            done = settle(serial);
+            accept(d);
+            done = settle(d, serial);
         }
     }
     if (!done) {
         ImGui::SameLine();
         if (ImGui::Button("Cancel", ImVec2(100, 0)) || ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true)) {
-            cancel();
-            settle(serial);
+            cancel(d);
+            settle(d, serial);
         }
     }
     ImGui::EndPopup();

@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+#include "core/Types.h"
+#include "import/FontImport.h"
+#include "import/PictureImport.h"
+
+struct App;
+
+// What the import windows do to the App: open, preview, accept and close.
+
+// Takes a picture into the window and opens it; a bad picture gives a message
+// and changes nothing.
+void openImportPicture(App& app, const std::string& name, const Bytes& bytes);
+
+// Recomputes both previews' pixels from the picture and options.
+void recomputeImport(const App& app, ImportPicState& s);
+// Writes the result into memory as one undo step and closes the window.
+void acceptImport(App& app, ImportPicState& s);
+// Closes the window; memory stays as it is.
+void closeImport(App& app, ImportPicState& s);
+
+// First frame of an opening: refuses a ROM set, else saves the set and takes
+// the undo step. False when the window must close.
+bool beginFontImport(App& app, ImportFontState& s);
+// Ends the opening; without keep, the slots the window still holds go back.
+void endFontImport(App& app, ImportFontState& s, bool keep);

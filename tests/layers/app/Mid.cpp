@@ -1,0 +1,2 @@
+#include "app/Mid.h"
+#include "core/Missing.h"

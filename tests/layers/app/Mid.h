@@ -1,0 +1,3 @@
+#pragma once
+#include "core/Low.h"
+#include <SDL.h>

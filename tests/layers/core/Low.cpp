@@ -1,0 +1,2 @@
+#include "core/Low.h"
+#include "gui/High.h"

@@ -1,0 +1,3 @@
+#include "gui/High.h"
+#include "core/Low.h"
+#include <SDL.h>

@@ -1,0 +1,3 @@
+#pragma once
+#include <imgui.h>
+#include "app/Mid.h"
