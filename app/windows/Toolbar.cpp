@@ -86,42 +86,13 @@ void drawToolbar(App& app) {
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;
     float ctrlY = wp.y + ((21 - ImGui::GetFrameHeight() / s) * 0.5f + 8) * s;
-    // Nothing beyond the right edge and nothing over another: in a narrow window (or
-    // at a large UI scale) the controls move left, down to the end of the window
-    // buttons, then the combos narrow to half; what still does not fit is left
-    // out, the last first (the menus and hotkeys reach all of it as well).
-    const float gap = 8 * s, modeLabel = ImGui::CalcTextSize("GfxMode:").x, zoomLabel = ImGui::CalcTextSize("Zoom:").x;
-    const float insertW = ImGui::CalcTextSize("Insert").x;
-    float modeW = 181 * s, zoomW = 77 * s;
-    const float helpW = 23 * s, buttonsEnd = (240 + 23) * s + gap, end = ws.x - 4;
-    const float fixedW = modeLabel + zoomLabel + insertW + helpW + 6 * gap;
-    float left = std::min(412 * s, end - fixedW - modeW - zoomW);
-    if (left < buttonsEnd) {
-        left = buttonsEnd;
-        float k = std::max(0.5f, (end - left - fixedW) / (modeW + zoomW));
-        if (k < 1) {
-            modeW *= k;
-            zoomW *= k;
-        }
-    }
-    const float modeEnd = left + modeLabel + gap + modeW, zoomEnd = modeEnd + 2 * gap + zoomLabel + gap + zoomW;
-    const float helpX = std::min(832 * s, end - helpW);
-    // Mode, zoom, insert and help kept while their row fits.
-    const float rowEnds[3] = {modeEnd, zoomEnd, zoomEnd + gap + insertW};
-    int keep = 4;
-    auto fits = [&](int k) {
-        if (k == 4) return helpX >= buttonsEnd && rowEnds[2] <= helpX - gap;
-        return k == 0 || rowEnds[k - 1] <= end;
-    };
-    while (!fits(keep)) --keep;
-    const bool showMode = keep >= 1, showZoom = keep >= 2, showInsert = keep >= 3, showHelpButton = keep >= 4;
-    float x = wp.x + left;
-    if (showMode) {
-        ImGui::SetCursorScreenPos(ImVec2(x, textY));
+    const ScreenView::ToolbarRow row = ScreenView::toolbarRow(ws.x, s, ImGui::CalcTextSize("GfxMode:").x,
+                                                              ImGui::CalcTextSize("Zoom:").x, ImGui::CalcTextSize("Insert").x);
+    if (row.mode) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.modeX, textY));
         ImGui::TextUnformatted("GfxMode:");
-        x += modeLabel + gap;
-        ImGui::SetCursorScreenPos(ImVec2(x, ctrlY));
-        ImGui::SetNextItemWidth(modeW);
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.modeComboX, ctrlY));
+        ImGui::SetNextItemWidth(row.modeW);
         int gm = app.machine.gfxMode();
         if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
             for (int i = 0; i < 5; ++i) {
@@ -135,13 +106,11 @@ void drawToolbar(App& app) {
             ImGui::EndCombo();
         }
     }
-    x += modeW + 2 * gap;
-    if (showZoom) {
-        ImGui::SetCursorScreenPos(ImVec2(x, textY));
+    if (row.zoom) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.zoomX, textY));
         ImGui::TextUnformatted("Zoom:");
-        x += zoomLabel + gap;
-        ImGui::SetCursorScreenPos(ImVec2(x, ctrlY));
-        ImGui::SetNextItemWidth(zoomW);
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.zoomComboX, ctrlY));
+        ImGui::SetNextItemWidth(row.zoomW);
         char preview[16];
         std::snprintf(preview, sizeof preview, "%dx", app.zoom);
         if (ImGui::BeginCombo("##zoom", preview)) {
@@ -157,13 +126,12 @@ void drawToolbar(App& app) {
         }
     }
     ImGui::PopStyleVar();
-    x += zoomW + gap;
-    if (app.editor.insert && showInsert) {
-        ImGui::SetCursorScreenPos(ImVec2(x, textY));
+    if (app.editor.insert && row.insert) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.insertX, textY));
         ImGui::TextUnformatted("Insert");
     }
-    if (showHelpButton) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + helpX, wp.y + 8 * s));
+    if (row.help) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.helpX, wp.y + 8 * s));
         if (IconButton("hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
     }
     ImGui::End();
@@ -195,11 +163,7 @@ void drawStatusBar(App& app) {
         for (int i = 0; i < 11; ++i)
             fw[i] = std::max((i < 8 ? widths[i] : i == 8 ? 100 : i == 9 ? 200 : 0) * s,
                              *longest[i] ? ImGui::CalcTextSize(longest[i]).x + 8 : 0.0f);
-        int kept = 11;
-        for (float total = 0; kept > 0; --kept, total = 0) {
-            for (int i = 0; i < kept; ++i) total += fw[i];
-            if (total <= ws.x - 2) break;
-        }
+        const int kept = ScreenView::statusFieldsShown(fw, 11, ws.x - 2);
         // Draws one field's frame and gives its rectangle; false when it is left out.
         auto fieldRect = [&](ImVec2& a, ImVec2& b) {
             const int i = field++;
