@@ -158,12 +158,22 @@ struct Tile {
     float fixedW = 0, fixedH = 0;  // and pixels that do not follow the UI scale (a picture at its size)
 };
 const Tile kTiles[] = {
-    {"Character set", 0, 2, 300, 330},    {"Character editor", 0, 3, 300, 300}, {"Sprites", 0, 2, 300, 180},
-    {"Sprite editor", 0, 3, 300, 280},    {"Second view", 0, 2, 30, 40, 384, 264},     {"Registers", 0, 2, 280, 200},
-    {"Memory bitmap", 0, 2, 40, 160, 640},    {"Monitor", 1, 3, 336, 262},         {"Processor", 1, 2.5f, 430, 330},
-    {"Assembler", 1, 2.5f, 330, 300},     {"Mount disk", 1, 2, 330, 260},
-    {"Import charset from font", 1, 2, 330, 300}, {"Vorlix Help", 1, 2, 300, 150},
-    {"Calc converter", 2, 1, 310, 330},   {"Convert bitmap to charset", 2, 1, 260, 200}, {"Preferences", 2, 1, 300, 330},
+    {"Character set", 0, 2, 300, 330},
+    {"Character editor", 0, 3, 300, 300},
+    {"Sprites", 0, 2, 300, 180},
+    {"Sprite editor", 0, 3, 300, 280},
+    {"Second view", 0, 2, 30, 40, 384, 264},  // the frame at zoom 1
+    {"Registers", 0, 2, 280, 200},
+    {"Memory bitmap", 0, 2, 40, 160, 640},  // its default width
+    {"Monitor", 1, 3, 336, 262},  // the screen at 1x
+    {"Processor", 1, 2.5f, 430, 330},
+    {"Assembler", 1, 2.5f, 330, 300},
+    {"Mount disk", 1, 2, 330, 260},
+    {"Import charset from font", 1, 2, 330, 300},
+    {"Vorlix Help", 1, 2, 300, 150},
+    {"Calc converter", 2, 1, 310, 330},
+    {"Convert bitmap to charset", 2, 1, 260, 200},
+    {"Preferences", 2, 1, 300, 330},
 };
 
 const Tile* findTile(const char* name) {
@@ -212,13 +222,10 @@ ImVec4 DefaultWindowRect(const char* name, ImVec4 area) {
     const Tile* tile = findTile(name);
     // The right-hand columns: 40 % of the area, or what their windows need, as
     // long as the screen keeps a quarter of it.
-    const bool open0 = columnNeed(0, tile && tile->column == 0 ? tile : nullptr, scale) > 0;
-    const bool open1 = columnNeed(1, tile && tile->column == 1 ? tile : nullptr, scale) > 0;
     const float need0 = columnNeed(0, tile && tile->column == 0 ? tile : nullptr, scale);
     const float need1 = columnNeed(1, tile && tile->column == 1 ? tile : nullptr, scale);
-    const bool both = open0 && open1;
-    float rightW = std::max(area.z * 0.4f, need0 + need1);
-    rightW = std::min(rightW, area.z * 0.75f);
+    const bool both = need0 > 0 && need1 > 0;
+    const float rightW = std::min(std::max(area.z * 0.4f, need0 + need1), area.z * 0.75f);
     float col0W = rightW, col1W = rightW;
     if (both) {
         // Each column its need, the rest halved.
