@@ -10,11 +10,18 @@
 #include <string>
 #include <vector>
 
+#include <stb/stb_image.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "app/App.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "import/ColorReducer.h"
+#include "import/ImportActions.h"
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
+#include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
@@ -120,5 +127,139 @@ void BM_Big4000x3000_ImageMagick(benchmark::State& state) {
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("convert failed");
 }
 BENCHMARK(BM_Big4000x3000_ImageMagick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The window's path: a picture in the import state, previewed in multicolour with Floyd-Steinberg.
+App& benchApp() {
+    static App* app = [] {
+        static const std::string dir = (fs::temp_directory_path() / ("vorlix-bench-app-" + std::to_string(getpid()))).string();
+        setenv("APPDATA", dir.c_str(), 1);
+        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+        Platform::initWithBasePath("");
+        return new App();
+    }();
+    return *app;
+}
+
+ImportPicState& withPicture(int w, int h) {
+    ImportPicState& s = benchApp().ui.importPicture;
+    if (s.width != w || s.height != h) {
+        s.pixels = photo(w, h);
+        s.width = w;
+        s.height = h;
+        ++s.pictureId;
+    }
+    s.resolution = 1;
+    s.dithering = 1;
+    return s;
+}
+
+// First preview of a new picture: resampling and reduction.
+void BM_ImportFirstPreview(benchmark::State& state) {
+    App& app = benchApp();
+    ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        s.resampled.picture = -1;
+        recomputeImport(app, s);
+    }
+}
+BENCHMARK(BM_ImportFirstPreview)->Args({320, 200})->Args({8192, 8192})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One option that changes only the reduction (the dithering kernel): the resampled picture is reused.
+void BM_ImportOptionChange(benchmark::State& state) {
+    App& app = benchApp();
+    ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
+    recomputeImport(app, s);
+    for (auto _ : state) {
+        s.dithering = s.dithering == 1 ? 2 : 1;
+        recomputeImport(app, s);
+    }
+    if (s.width > 320) closeImport(app, s);
+}
+BENCHMARK(BM_ImportOptionChange)->Args({320, 200})->Args({8000, 6000})->Args({8192, 8192})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The resampling as first written, every box summed pixel by pixel: the reference for the one in use.
+std::vector<u32> resizeFirstWritten(const u32* src, int w, int h, int dstW) {
+    std::vector<u32> out(size_t(dstW) * 200, 0xFF000000u);
+    const double step = 320.0 / dstW;
+    for (int y = 0; y < 200; ++y) {
+        const int sy0 = std::max(0, int(y * double(h) / 200)), sy1 = std::min(std::max(sy0 + 1, int(std::ceil((y + 1) * double(h) / 200))), h);
+        for (int x = 0; x < dstW; ++x) {
+            const int sx0 = std::max(0, int(x * step * w / 320)), sx1 = std::min(std::max(sx0 + 1, int(std::ceil((x + 1) * step * w / 320))), w);
+            unsigned long long r = 0, g = 0, b = 0;
+            for (int sy = sy0; sy < sy1; ++sy)
+                for (int sx = sx0; sx < sx1; ++sx) {
+                    const u32 v = src[size_t(sy) * w + sx], al = v >> 24;
+                    r += (v & 0xFF) * al / 255, g += (v >> 8 & 0xFF) * al / 255, b += (v >> 16 & 0xFF) * al / 255;
+                }
+            const unsigned long long n = (unsigned long long)(sy1 - sy0) * (sx1 - sx0);
+            out[size_t(y) * dstW + x] = u32(r / n) | u32(g / n) << 8 | u32(b / n) << 16 | 0xFF000000u;
+        }
+    }
+    return out;
+}
+
+void BM_Resample(benchmark::State& state, bool firstWritten) {
+    const int w = int(state.range(0)), h = int(state.range(1)), dstW = int(state.range(2));
+    const std::vector<u32> pic = photo(w, h);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(firstWritten ? resizeFirstWritten(pic.data(), w, h, dstW)
+                                              : ColorReducer::Resize(pic.data(), w, h, dstW, true, false));
+}
+BENCHMARK_CAPTURE(BM_Resample, Vorlix, false)->Args({1920, 1080, 320})->Args({4000, 3000, 160})->Args({8192, 8192, 160})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Resample, FirstWritten, true)->Args({1920, 1080, 320})->Args({4000, 3000, 160})->Args({8192, 8192, 160})->Unit(benchmark::kMillisecond);
+
+// Peak memory of decoding a 4096 x 4096 16-bit PNG (64 MB at 8 bits) into pixels, in a child process: the
+// import's decoder beside stb_image, which holds the picture at 16 bits first.
+void BM_DecodeSixteenBitPeak(benchmark::State& state, bool stb) {
+    static const Bytes png = [] {
+        const fs::path file = fs::temp_directory_path() / ("vorlix-bench-16-" + std::to_string(getpid()) + ".png");
+        const std::string cmd = "/usr/bin/convert -size 4096x4096 gradient:red-blue -depth 16 png64:" + file.string();
+        Bytes b = std::system(cmd.c_str()) == 0 ? readAll(file) : Bytes{};
+        fs::remove(file);
+        return b;
+    }();
+    if (png.empty()) {
+        state.SkipWithError("ImageMagick could not write the picture");
+        return;
+    }
+    double peakMb = 0;
+    for (auto _ : state) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            // Growth of this process's peak over what it shares with the bench at the fork, in kilobytes.
+            rusage before{}, after{};
+            getrusage(RUSAGE_SELF, &before);
+            std::vector<u32> px;
+            if (stb) {
+                int w = 0, h = 0, n = 0;
+                stbi_uc* data = stbi_load_from_memory(png.data(), int(png.size()), &w, &h, &n, 4);
+                if (data) px.assign(reinterpret_cast<u32*>(data), reinterpret_cast<u32*>(data) + size_t(w) * h);
+                stbi_image_free(data);
+            } else {
+                int w = 0, h = 0;
+                std::string error;
+                decodePicture(png, px, w, h, error);
+            }
+            getrusage(RUSAGE_SELF, &after);
+            const long grown = px.empty() ? -1 : after.ru_maxrss - before.ru_maxrss;
+            (void)!write(fds[1], &grown, sizeof grown);
+            _exit(0);
+        }
+        close(fds[1]);
+        long grown = -1;
+        if (read(fds[0], &grown, sizeof grown) != ssize_t(sizeof grown) || grown < 0) state.SkipWithError("not decoded");
+        close(fds[0]);
+        waitpid(child, nullptr, 0);
+        peakMb = double(grown) / 1024;
+    }
+    state.counters["peak_MB"] = peakMb;
+}
+BENCHMARK_CAPTURE(BM_DecodeSixteenBitPeak, Vorlix, false)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK_CAPTURE(BM_DecodeSixteenBitPeak, StbSixteenBitPath, true)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

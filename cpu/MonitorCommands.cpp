@@ -365,12 +365,9 @@ void Monitor::load(const std::string& name, int device, int from, int to) {
     DiskDrive* d = mountedDrive(device);
     if (!d) return;
     Bytes file;
-    if (d->readFile(name, file)) {
+    // Read for the address the bytes go to, so a relocated load fits where it lands.
+    if (d->readFile(name, file, from)) {
         finishLoad(file, from, to);
-    } else if (d->mode == 1 && d->error == "No error occured") {
-        // The image holds the file but no data after its load address: an empty load.
-        u16 start = d->d64.get_last_start_address();
-        finishLoad(Bytes{u8(start & 0xFF), u8(start >> 8)}, from, to);
     } else {
         print("\nERROR: " + upper(d->error) + "\n.");
     }

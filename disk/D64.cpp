@@ -1,10 +1,5 @@
 #include "disk/D64.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -75,14 +70,18 @@ struct Visited {
 bool _name_equals(const char* name, const uint8_t* entryName) {
     for (int i = 0; i < 16; i++) {
         if (entryName[i] == 0xA0) return name[i] == 0;
-        if (uint8_t(name[i]) != entryName[i]) return false;
+        // The name ends here but the entry goes on (even with a $00).
+        if (name[i] == 0 || uint8_t(name[i]) != entryName[i]) return false;
     }
     return name[16] == 0;
 }
 
 D64::~D64() { _release(); }
 
-const char* D64::error_text(int id) { return id >= 0 && id <= 27 ? kErrors[id] : kErrors[1]; }
+const char* D64::error_text(D64Error id) {
+    const int n = int(id);
+    return n >= 0 && n <= 27 ? kErrors[n] : kErrors[1];
+}
 
 const char* D64::get_last_error() const { return error_text(lastError); }
 
@@ -91,6 +90,9 @@ void D64::_release() {
     mount_fp = nullptr;
     dir.reset();
     bam.reset();
+    image.clear();
+    path.clear();
+    stamp = {};
     diskType = 0;
     readOnly = true;
     lastStartAddress = 0;
@@ -101,81 +103,118 @@ int D64::unmount() {
     return 1;
 }
 
-int D64::mount(const char* path) {
+namespace {
+
+int typeOfSize(long long size, D64Error& error) {
+    if (size == D64::kImageSize) return 1;
+    if (size == D64::kImageWithErrorsSize) return 2;
+    error = size == 196608   ? D64Error::Tracks40NoErrorBytes
+            : size == 197376 ? D64Error::Tracks40ErrorBytes
+                             : D64Error::UnknownFormat;
+    return 0;
+}
+
+}  // namespace
+
+int D64::mount(const char* file) {
     _release();
-    // Opened without blocking and checked through the open file, so a FIFO or
-    // device is refused before anything is read and cannot be swapped in.
-    struct stat st;
-    if (::stat(path, &st) != 0) {
-        lastError = 2;
-        return 0;
+    bool writable = false;
+    // Opened without blocking and checked through the open file; locked, so that a second
+    // mount of the image (here or in another program) is read-only.
+    switch (Platform::openLocked(file, true, mount_fp, writable, stamp)) {
+    case Platform::OpenResult::Missing: lastError = D64Error::CannotOpen; return 0;
+    case Platform::OpenResult::NotRegular: lastError = D64Error::NotOrdinaryFile; return 0;
+    case Platform::OpenResult::Ok: break;
     }
-    if (!S_ISREG(st.st_mode)) {
-        lastError = 24;
-        return 0;
-    }
-    bool writable = true;
-    int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        writable = false;
-        fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    }
-    if (fd < 0) {
-        lastError = 2;
-        return 0;
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        lastError = 24;
-        return 0;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    const long size = long(st.st_size);
-    if (size == kImageSize) diskType = 1;
-    else if (size == kImageWithErrorsSize) diskType = 2;
-    else {
-        ::close(fd);
-        lastError = size == 196608 ? 6 : size == 197376 ? 7 : 3;
-        return 0;
-    }
-    if (diskType == 2) writable = false;
-    // An image open for writing elsewhere (another drive, another program) would
-    // have its directory and BAM overwritten by ours: mount it read-only then.
-    if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) writable = false;
-    mount_fp = ::fdopen(fd, writable ? "r+b" : "rb");
-    if (!mount_fp) {
-        ::close(fd);
-        diskType = 0;
-        lastError = 2;
-        return 0;
-    }
-    readOnly = !writable;
-    if (!_read_directory() || !_read_bam()) {
-        int err = lastError;
+    diskType = typeOfSize(stamp.size, lastError);
+    path = file;
+    if (!diskType || !_read_image()) {
+        const D64Error err = lastError;
         _release();
         lastError = err;
         return 0;
     }
-    lastError = 0;
+    readOnly = !writable || diskType == 2;
+    lastError = D64Error::NoError;
+    return 1;
+}
+
+bool D64::_read_image() {
+    if (!Platform::readAll(mount_fp, image) || (long long)image.size() != stamp.size) {
+        lastError = D64Error::ReadFailed;
+        return false;
+    }
+    image.resize(size_t(kImageSize));
+    return _read_directory() && _read_bam();
+}
+
+int D64::refresh(bool force) {
+    if (!_is_mounted()) return 0;
+    Platform::FileStamp now;
+    if (!Platform::stampOf(path, now)) {
+        lastError = D64Error::CannotOpen;
+        return 0;
+    }
+    if (now == stamp) {
+        std::vector<uint8_t> bytes;
+        if (!force || (Platform::readAll(mount_fp, bytes) && bytes.size() >= image.size() &&
+                       std::equal(image.begin(), image.end(), bytes.begin())))
+            return 1;
+    }
+    // Someone else changed the image, in place or by putting another file under its name.
+    const bool replaced = now.device != stamp.device || now.inode != stamp.inode;
+    FILE* fp = mount_fp;
+    bool writable = !readOnly;
+    if (replaced) {
+        fp = nullptr;
+        switch (Platform::openLocked(path, !readOnly, fp, writable, now)) {
+        case Platform::OpenResult::Missing: lastError = D64Error::CannotOpen; return 0;
+        case Platform::OpenResult::NotRegular: lastError = D64Error::NotOrdinaryFile; return 0;
+        case Platform::OpenResult::Ok: break;
+        }
+    }
+    // Read into this record; on failure the old state comes back.
+    std::vector<uint8_t> oldImage = std::move(image);
+    std::unique_ptr<Directory> oldDir = std::move(dir);
+    std::unique_ptr<uint8_t[]> oldBam = std::move(bam);
+    FILE* const oldFp = mount_fp;
+    const Platform::FileStamp oldStamp = stamp;
+    const int oldType = diskType;
+    mount_fp = fp;
+    stamp = now;
+    D64Error err = D64Error::NoError;
+    diskType = typeOfSize(now.size, err);
+    if (!diskType || !_read_image()) {
+        if (diskType) err = lastError;
+        if (replaced) std::fclose(fp);
+        mount_fp = oldFp;
+        image = std::move(oldImage);
+        dir = std::move(oldDir);
+        bam = std::move(oldBam);
+        stamp = oldStamp;
+        diskType = oldType;
+        lastError = err;
+        return 0;
+    }
+    if (replaced) std::fclose(oldFp);
+    readOnly = !writable || diskType == 2;
     return 1;
 }
 
 bool D64::_read_at(long offset, void* out, size_t n) {
-    return std::fseek(mount_fp, offset, SEEK_SET) == 0 && std::fread(out, 1, n, mount_fp) == n;
-}
-
-bool D64::_write_at(long offset, const void* in, size_t n) {
-    return std::fseek(mount_fp, offset, SEEK_SET) == 0 && std::fwrite(in, 1, n, mount_fp) == n;
+    if (offset < 0 || size_t(offset) + n > image.size()) return false;
+    std::memcpy(out, image.data() + offset, n);
+    return true;
 }
 
 int D64::_read_directory() {
     if (!mount_fp) {
-        lastError = 11;
+        lastError = D64Error::NotOpen;
         return 0;
     }
     dir.reset(new (std::nothrow) Directory());
     if (!dir) {
-        lastError = 9;
+        lastError = D64Error::NoMemory;
         return 0;
     }
     dir->count = 0;
@@ -184,23 +223,25 @@ int D64::_read_directory() {
     for (;;) {
         // A chain that comes back to a block it passed would never end.
         if (!visited.mark(t, s)) {
-            lastError = 13;
+            lastError = D64Error::BamNotValid;
             return 0;
         }
         uint8_t block[256];
         for (int j = 0; j < 8; j++) {
             if (dir->count >= kMaxEntries) {
-                lastError = 13;
+                lastError = D64Error::BamNotValid;
                 return 0;
             }
             uint8_t* slot = dir->entries + 32 * dir->count;
             if (!_read_at(block_offset(t, s) + 32 * j, slot, 32)) {
-                lastError = 10;
+                lastError = D64Error::ReadFailed;
                 return 0;
             }
             if (j == 0) std::memcpy(block, slot, 2);
-            if (slot[5] != 0) dir->count++;
-            else if (block[0] == 0) return 1;
+            // Empty slots (left by directory editors too) are skipped, not taken as the end: a
+            // save rewrites every entry read, so one missed here would be lost.
+            const bool empty = slot[2] == 0 && slot[5] == 0;
+            if (!empty) dir->count++;
         }
         if (!valid_block(block[0], block[1])) return 1;
         t = block[0];
@@ -210,16 +251,16 @@ int D64::_read_directory() {
 
 int D64::_read_bam() {
     if (!mount_fp) {
-        lastError = 11;
+        lastError = D64Error::NotOpen;
         return 0;
     }
     bam.reset(new (std::nothrow) uint8_t[kBamBytes]);
     if (!bam) {
-        lastError = 9;
+        lastError = D64Error::NoMemory;
         return 0;
     }
     if (!_read_at(block_offset(kDirTrack, 0), bam.get(), kBamBytes)) {
-        lastError = 10;
+        lastError = D64Error::ReadFailed;
         return 0;
     }
     return 1;
@@ -229,21 +270,21 @@ int D64::_is_mounted() {
     if (mount_fp && dir && bam) return 1;
     if (mount_fp) std::fclose(mount_fp);
     mount_fp = nullptr;
-    lastError = 8;
+    lastError = D64Error::NotMounted;
     return 0;
 }
 
 int D64::get_file_count() {
     if (!_is_mounted()) return 0;
-    lastError = 0;
+    lastError = D64Error::NoError;
     return dir->count;
 }
 
 const char* D64::get_file_name(int index) {
     if (!_is_mounted()) return nullptr;
-    lastError = 0;
+    lastError = D64Error::NoError;
     if (index < 0 || index >= dir->count) {
-        lastError = 21;
+        lastError = D64Error::FileNotFound;
         return nullptr;
     }
     const uint8_t* name = dir->entries + 32 * index + 5;
@@ -256,11 +297,15 @@ const char* D64::get_file_name(int index) {
     return fileName;
 }
 
+bool D64::is_scratched(int index) {
+    return _is_mounted() && index >= 0 && index < dir->count && dir->entries[32 * index + 2] == 0;
+}
+
 int D64::get_file_type(int index) {
     if (!_is_mounted()) return 0;
-    lastError = 0;
+    lastError = D64Error::NoError;
     if (index < 0 || index >= dir->count) {
-        lastError = 21;
+        lastError = D64Error::FileNotFound;
         return 0;
     }
     return dir->entries[32 * index + 2] & 7;
@@ -268,23 +313,23 @@ int D64::get_file_type(int index) {
 
 int D64::get_file_size(int index, int sizeType) {
     if (!_is_mounted()) return 0;
-    lastError = 0;
+    lastError = D64Error::NoError;
     if (index < 0 || index >= dir->count) {
-        lastError = 21;
+        lastError = D64Error::FileNotFound;
         return 0;
     }
     const uint8_t* e = dir->entries + 32 * index;
     const int blocks = e[30] | e[31] << 8;
     if (sizeType == D64_SIZETYPE_BLOCK) return blocks;
     if (sizeType != D64_SIZETYPE_BYTES) {
-        lastError = 12;
+        lastError = D64Error::UnknownSizeType;
         return 0;
     }
     std::vector<uint8_t> scratch;
     try {
         scratch.resize(size_t(blocks) * 254);
     } catch (const std::bad_alloc&) {
-        lastError = 9;
+        lastError = D64Error::NoMemory;
         return 0;
     }
     return load_data(index, scratch.data(), int(scratch.size()), 0, 0, false);
@@ -341,10 +386,16 @@ int D64::_free_outside_dir_track() const {
     return n;
 }
 
-int D64::_next_block(int& t, int& s, bool first) {
+int D64::_free_all() const {
+    int n = 0;
+    for (int t = 1; t <= 35; t++) n += bam[4 * t];
+    return n;
+}
+
+D64Error D64::_next_block(int& t, int& s, bool first) {
     static const int firstOrder[34] = {19, 17, 20, 16, 21, 15, 22, 14, 23, 13, 24, 12, 25, 11, 26, 10, 27,
                                        9,  28, 8,  29, 7,  30, 6,  31, 5,  32, 4,  33, 3,  34, 2,  35, 1};
-    const int noTrack = bam[4 * kDirTrack] > 0 ? 16 : 15;
+    const D64Error noTrack = bam[4 * kDirTrack] > 0 ? D64Error::NoFreeSector : D64Error::NoFreeTrack;
     int start = 0;
     if (first) {
         t = 0;
@@ -384,10 +435,10 @@ int D64::_next_block(int& t, int& s, bool first) {
         int c = (start + k) % n;
         if (_is_free(t, c)) {
             s = c;
-            return 0;
+            return D64Error::NoError;
         }
     }
-    return 13;
+    return D64Error::BamNotValid;
 }
 
 bool D64::_chain(int t, int s, int* blocks, int& count) {
@@ -395,13 +446,13 @@ bool D64::_chain(int t, int s, int* blocks, int& count) {
     count = 0;
     while (valid_block(t, s)) {
         if (!visited.mark(t, s)) {
-            lastError = 13;
+            lastError = D64Error::BamNotValid;
             return false;
         }
         blocks[count++] = t << 8 | s;
         uint8_t link[2];
         if (!_read_at(block_offset(t, s), link, 2)) {
-            lastError = 10;
+            lastError = D64Error::ReadFailed;
             return false;
         }
         if (link[0] == 0) break;
@@ -413,31 +464,31 @@ bool D64::_chain(int t, int s, int* blocks, int& count) {
 
 int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16_t length, bool useFileAddress) {
     if (!_is_mounted()) return 0;
-    lastError = 0;
+    lastError = D64Error::NoError;
     if (index < 0 || index >= dir->count) {
-        lastError = 21;
+        lastError = D64Error::FileNotFound;
         return 0;
     }
     if (int(offset) + int(length) > bufsize) {
-        lastError = 26;
+        lastError = D64Error::BufferOverrun;
         return 0;
     }
     const uint8_t* e = dir->entries + 32 * index;
     if ((e[2] & 7) != 2) {
-        lastError = 27;
+        lastError = D64Error::NotLoadable;
         return 0;
     }
     lastStartAddress = offset;
     int t = e[3], s = e[4];
     if (!valid_block(t, s)) {
-        lastError = 10;
+        lastError = D64Error::ReadFailed;
         return 0;
     }
     Visited visited;
     visited.mark(t, s);
     uint8_t block[256];
     if (!_read_at(block_offset(t, s), block, 256)) {
-        lastError = 10;
+        lastError = D64Error::ReadFailed;
         return 0;
     }
     int n = block[0] != 0 ? 252 : block[1] < 4 ? 0 : block[1] - 3;
@@ -448,7 +499,7 @@ int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16
     }
     if (length && n > length) n = length;
     if (dest + n > bufsize) {
-        lastError = 26;
+        lastError = D64Error::BufferOverrun;
         return 0;
     }
     if (n > 0) std::memcpy(buf + dest, block + 4, size_t(n));
@@ -458,13 +509,13 @@ int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16
         s = block[1];
         // A link off the disk or back into the chain is a broken file.
         if (!valid_block(t, s) || !visited.mark(t, s) || !_read_at(block_offset(t, s), block, 256)) {
-            lastError = 10;
+            lastError = D64Error::ReadFailed;
             return 0;
         }
         n = block[0] != 0 ? 254 : block[1] == 0 ? 0 : block[1] - 1;
         if (length && n > length - total) n = length - total;
         if (dest + total + n > bufsize) {
-            lastError = 26;
+            lastError = D64Error::BufferOverrun;
             return 0;
         }
         if (n > 0) std::memcpy(buf + dest + total, block + 2, size_t(n));
@@ -480,7 +531,7 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks) {
     if (!_chain(kDirTrack, 1, chain, chainLength)) return false;
     for (int i = 0; i < chainLength; i++)
         if (!_free(chain[i] >> 8, chain[i] & 255)) {
-            lastError = 13;
+            lastError = D64Error::BamNotValid;
             return false;
         }
     nBlocks = dir->count == 0 ? 1 : (dir->count + 7) / 8;
@@ -488,7 +539,7 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks) {
     for (int b = 0; b < nBlocks; b++) {
         if (b > 0) {
             if (bam[4 * kDirTrack] == 0) {
-                lastError = 20;
+                lastError = D64Error::DirectoryFull;
                 return false;
             }
             int start = sec + 3;
@@ -502,7 +553,7 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks) {
             }
         }
         if (!_allocate(kDirTrack, sec)) {
-            lastError = 13;
+            lastError = D64Error::BamNotValid;
             return false;
         }
         sectors[b] = sec;
@@ -525,41 +576,15 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks) {
     return true;
 }
 
-bool D64::_write_directory(uint8_t blocks[][256], const int* sectors, int nBlocks) {
-    for (int b = 0; b < nBlocks; b++)
-        if (!_write_at(block_offset(kDirTrack, sectors[b]), blocks[b], 256)) {
-            lastError = 19;
-            return false;
-        }
-    if (std::fflush(mount_fp) != 0) {
-        lastError = 19;
-        return false;
-    }
-    return true;
-}
-
-int D64::_rewrite_directory() {
-    uint8_t blocks[kMaxEntries / 8][256];
-    int sectors[kMaxEntries / 8];
-    int n = 0;
-    return _plan_directory(blocks, sectors, n) && _write_directory(blocks, sectors, n) ? 1 : 0;
-}
-
-int D64::_rewrite_bam() {
-    if (!_write_at(block_offset(kDirTrack, 0), bam.get(), kBamBytes) || std::fflush(mount_fp) != 0) {
-        lastError = 19;
-        return 0;
-    }
-    return 1;
-}
-
 int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t length) {
     if (!_is_mounted()) return 0;
+    // What another program wrote meanwhile is kept: the save goes onto the image as it is now.
+    if (!refresh(true)) return 0;
     if (readOnly) {
-        lastError = 25;
+        lastError = D64Error::ReadOnly;
         return 0;
     }
-    lastError = 0;
+    lastError = D64Error::NoError;
     const bool replace = name[0] == '@' && name[1] == ':';
     if (replace) name += 2;
     int found = -1;
@@ -569,21 +594,21 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         if (e[2] != 0 && _name_equals(name, e + 5)) found = i;
     }
     if (found >= 0 && !replace) {
-        lastError = 22;
+        lastError = D64Error::FileExists;
         return 0;
     }
     if (!_bam_valid()) {
-        lastError = 13;
+        lastError = D64Error::BamNotValid;
         return 0;
     }
 
-    // Everything is planned in memory and checked before the first write; a
+    // The new image is made in memory and replaces the file in one step; a
     // failure puts the BAM and directory back as the image holds them.
     Directory savedDir = *dir;
     uint8_t savedBam[kBamBytes];
     std::memcpy(savedBam, bam.get(), kBamBytes);
     const uint16_t savedStart = lastStartAddress;
-    auto fail = [&](int err) {
+    auto fail = [&](D64Error err) {
         *dir = savedDir;
         std::memcpy(bam.get(), savedBam, kBamBytes);
         lastStartAddress = savedStart;
@@ -593,22 +618,22 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
 
     const int need = (int(length) + 2 + 253) / 254;
     const int freeBlocks = _free_outside_dir_track();
-    int old[kBlocks], oldCount = 0, oldUsable = 0;
+    // Free space counts track 18 too: a disk with room there only fails in the block choice.
+    const int freeAll = _free_all();
+    int old[kBlocks], oldCount = 0;
     bool beside = true;
     if (found >= 0) {
         const uint8_t* e = dir->entries + 32 * found;
         if (!_chain(e[3], e[4], old, oldCount)) return fail(lastError);
-        for (int i = 0; i < oldCount; i++) {
-            if (_is_free(old[i] >> 8, old[i] & 255)) return fail(13);
-            if (old[i] >> 8 != kDirTrack) oldUsable++;
-        }
-        // The old file stays readable until the new entry is on the disk,
-        // unless the new one only fits into its blocks.
+        for (int i = 0; i < oldCount; i++)
+            if (_is_free(old[i] >> 8, old[i] & 255)) return fail(D64Error::BamNotValid);
+        // The new file goes beside the old one where it fits, leaving the old
+        // blocks' bytes alone; else into them.
         beside = freeBlocks >= need;
-        if (!beside && freeBlocks + oldUsable < need) return fail(14);
+        if (!beside && freeAll + oldCount < need) return fail(D64Error::DiskFull);
     } else {
-        if (freeBlocks < need) return fail(14);
-        if (dir->count >= kMaxEntries) return fail(20);
+        if (freeAll < need) return fail(D64Error::DiskFull);
+        if (dir->count >= kMaxEntries) return fail(D64Error::DirectoryFull);
     }
     lastStartAddress = start;
 
@@ -617,8 +642,9 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     std::vector<int> chain(static_cast<size_t>(need), 0);
     int t = 0, s = 0;
     for (int i = 0; i < need; i++) {
-        if (int err = _next_block(t, s, i == 0)) return fail(err);
-        if (!_allocate(t, s)) return fail(13);
+        const D64Error err = _next_block(t, s, i == 0);
+        if (err != D64Error::NoError) return fail(err);
+        if (!_allocate(t, s)) return fail(D64Error::BamNotValid);
         chain[size_t(i)] = t << 8 | s;
     }
     if (beside)
@@ -634,8 +660,9 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         for (int i = 0; i < 16 && name[i]; i++) e[5 + i] = uint8_t(name[i]);
         if (dir->count > 0) e[-32] = e[-31] = 0;
         dir->count++;
+        e[2] = 0x82;
     }
-    e[2] = 0x82;
+    // A replaced entry keeps its type byte (SEQ stays SEQ, locked stays locked).
     e[3] = uint8_t(chain[0] >> 8);
     e[4] = uint8_t(chain[0] & 255);
     e[30] = uint8_t(need & 255);
@@ -646,12 +673,14 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     int nDir = 0;
     if (!_plan_directory(dirBlocks, dirSectors, nDir)) return fail(lastError);
 
+    std::vector<uint8_t> next = image;
     std::vector<uint8_t> file(size_t(length) + 2);
     file[0] = uint8_t(start & 255);
     file[1] = uint8_t(start >> 8);
     if (length) std::memcpy(file.data() + 2, buf + start, length);
     for (int i = 0; i < need; i++) {
-        uint8_t block[256] = {};
+        uint8_t* block = next.data() + block_offset(chain[size_t(i)] >> 8, chain[size_t(i)] & 255);
+        std::memset(block, 0, 256);
         const size_t from = size_t(i) * 254;
         const size_t n = std::min<size_t>(254, file.size() - from);
         if (i + 1 < need) {
@@ -661,11 +690,10 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
             block[1] = uint8_t(n + 1);
         }
         std::memcpy(block + 2, file.data() + from, n);
-        if (!_write_at(block_offset(chain[size_t(i)] >> 8, chain[size_t(i)] & 255), block, 256))
-            return fail(19);
     }
-    if (std::fflush(mount_fp) != 0) return fail(19);
-    if (!_write_directory(dirBlocks, dirSectors, nDir)) return fail(lastError);
-    if (!_rewrite_bam()) return fail(lastError);
+    for (int b = 0; b < nDir; b++) std::memcpy(next.data() + block_offset(kDirTrack, dirSectors[b]), dirBlocks[b], 256);
+    std::memcpy(next.data() + block_offset(kDirTrack, 0), bam.get(), kBamBytes);
+    if (!Platform::replaceLocked(path, next, mount_fp, stamp)) return fail(D64Error::WriteFailed);
+    image = std::move(next);
     return length;
 }

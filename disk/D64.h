@@ -2,14 +2,52 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/AtomicFile.h"
 
 // Size kinds of D64::get_file_size.
 constexpr int D64_SIZETYPE_BLOCK = 0;
 constexpr int D64_SIZETYPE_BYTES = 1;
 
-// One 35-track 1541 disk image, kept open while mounted, with its directory
-// and block availability map (BAM) held in memory. Failures return 0 (or a
-// null text) and keep an error id in lastError.
+// Ids of D64 failures, each with its fixed text (D64::error_text).
+enum class D64Error : int {
+    NoError = 0,
+    Undefined = 1,
+    CannotOpen = 2,
+    UnknownFormat = 3,
+    Tracks35NoErrorBytes = 4,
+    Tracks35ErrorBytes = 5,
+    Tracks40NoErrorBytes = 6,
+    Tracks40ErrorBytes = 7,
+    NotMounted = 8,
+    NoMemory = 9,
+    ReadFailed = 10,
+    NotOpen = 11,
+    UnknownSizeType = 12,
+    BamNotValid = 13,
+    DiskFull = 14,
+    NoFreeTrack = 15,
+    NoFreeSector = 16,
+    AlreadyAllocated = 17,
+    AlreadyFreed = 18,
+    WriteFailed = 19,
+    DirectoryFull = 20,
+    FileNotFound = 21,
+    FileExists = 22,
+    NoReadPermission = 23,
+    NotOrdinaryFile = 24,
+    ReadOnly = 25,
+    BufferOverrun = 26,
+    NotLoadable = 27,
+};
+
+// One 35-track 1541 disk image, kept open and locked while mounted, with its
+// blocks, directory and block availability map (BAM) held in memory. A save
+// builds the whole new image and replaces the file with it in one step; an
+// image changed on disk by anyone else is read again first. Failures return 0
+// (or a null text) and keep an error id in lastError.
 class D64 {
 public:
     static constexpr int kMaxEntries = 144;
@@ -24,7 +62,7 @@ public:
     };
 
     FILE* mount_fp = nullptr;
-    int lastError = 0;
+    D64Error lastError = D64Error::NoError;
     int diskType = 0;  // 0 none, 1 35 tracks, 2 35 tracks with error bytes
     bool readOnly = true;
     uint16_t lastStartAddress = 0;
@@ -33,6 +71,9 @@ public:
     char diskName[17] = {};
     char fileName[17] = {};
     char diskId[6] = {};
+    std::string path;            // as mounted
+    Platform::FileStamp stamp;   // of the file the blocks were read from
+    std::vector<uint8_t> image;  // its 683 blocks
 
     // Byte offset of sector 0 of each track, sectors per track, offset of each sector.
     static const uint32_t track[44];
@@ -50,8 +91,14 @@ public:
     int get_file_count();
     const char* get_file_name(int index);
     int get_file_type(int index);
+    // A scratched entry (type byte $00) is no file: it is kept but never listed or looked up.
+    bool is_scratched(int index);
     int get_file_size(int index, int sizeType);
     const char* get_last_error() const;
+    // Reads the image again when its file changed or was replaced since it was read (force: or
+    // its bytes differ, for changes within the clock's resolution); 0 when it can no longer be
+    // read (what was held stays).
+    int refresh(bool force = false);
     bool is_read_only() const { return readOnly; }
     uint16_t get_last_start_address() const { return lastStartAddress; }
     const char* get_disk_name();
@@ -60,7 +107,7 @@ public:
     int load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16_t length, bool useFileAddress);
     int save_data(const char* name, uint8_t* buf, int bufsize, uint16_t start, uint16_t length);
 
-    static const char* error_text(int id);
+    static const char* error_text(D64Error id);
     static bool valid_block(int t, int s) { return t >= 1 && t <= 35 && s >= 0 && s < sector_count[t]; }
     static long block_offset(int t, int s) { return long(track[t] + sector[s]); }
     // Index 0..682 of a valid block, for visited sets.
@@ -70,8 +117,6 @@ public:
     int _is_mounted();
     int _read_directory();
     int _read_bam();
-    int _rewrite_directory();
-    int _rewrite_bam();
 
 private:
     void _release();
@@ -81,16 +126,17 @@ private:
     bool _allocate(int t, int s);
     bool _free(int t, int s);
     int _free_outside_dir_track() const;
-    int _next_block(int& t, int& s, bool first);
+    int _free_all() const;
+    D64Error _next_block(int& t, int& s, bool first);
     bool _read_at(long offset, void* out, size_t n);
-    bool _write_at(long offset, const void* in, size_t n);
+    // The held blocks, directory and BAM from the open file; false with lastError.
+    bool _read_image();
     // Collects the blocks of a chain; false with lastError on a loop or a short read.
     bool _chain(int t, int s, int* blocks, int& count);
-    // The directory rewrite in two halves, so a save can check all before writing.
+    // Frees the old directory chain and lays the entries out anew, all in memory.
     bool _plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks);
-    bool _write_directory(uint8_t blocks[][256], const int* sectors, int nBlocks);
 };
 
 // A NUL-terminated name against a 16-byte $A0-padded directory name; case
-// matters, no wildcards.
+// matters, no wildcards. Reads no further than the name's NUL and the 16 bytes.
 bool _name_equals(const char* name, const uint8_t* entryName);

@@ -3,9 +3,11 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "app/App.h"
 #include "formats/FileFormats.h"
+#include "platform/FileIO.h"
 
 namespace DiskActions {
 
@@ -67,9 +69,22 @@ void presetRange(const Machine& m, int which, int& start, int& end) {
 const DiskDrive* mountedAt(App& app, const std::string& path) {
     for (const DiskDrive& d : app.drives) {
         std::error_code ec;
-        if (d.mode == 1 && std::filesystem::equivalent(d.path, path, ec)) return &d;
+        if (d.mode == DiskDrive::D64Image && std::filesystem::equivalent(d.path, path, ec)) return &d;
     }
     return nullptr;
+}
+
+void saveImage(App& app, const std::string& title, const std::string& defaultName, std::vector<uint8_t> image,
+               std::function<void(const std::string& name)> onSaved) {
+    auto held = std::make_shared<const std::vector<uint8_t>>(std::move(image));
+    FileIO::saveWith(
+        app.ui.fileDialog, title, defaultName,
+        [&app, held](const std::string& path) {
+            if (!mountedAt(app, path)) return *held;
+            FileIO::refuseSave(app.ui.fileDialog, "That image is mounted on a drive; unmount it first.");
+            return std::vector<uint8_t>();
+        },
+        std::move(onSaved));
 }
 
 }  // namespace DiskActions

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 struct App;
 struct Machine;
@@ -27,5 +30,10 @@ void presetRange(const Machine& m, int which, int& start, int& end);
 // The drive whose open image is the file at path, or null: writing a new file
 // there would leave that drive writing into a file no longer on disk.
 const DiskDrive* mountedAt(App& app, const std::string& path);
+
+// Offers a disk image (a new one, or a copy) in the save dialog; a path that is mounted on a
+// drive is refused and the dialog stays open.
+void saveImage(App& app, const std::string& title, const std::string& defaultName, std::vector<uint8_t> image,
+               std::function<void(const std::string& name)> onSaved);
 
 }  // namespace DiskActions

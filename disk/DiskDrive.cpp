@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/AtomicFile.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -56,7 +58,7 @@ bool DiskDrive::fail(const std::string& text) {
 
 void DiskDrive::unmount() {
     d64.unmount();
-    mode = 0;
+    mode = NoDisk;
     path.clear();
     entries.clear();
 }
@@ -64,7 +66,7 @@ void DiskDrive::unmount() {
 bool DiskDrive::mountD64(const std::string& p) {
     unmount();
     if (!d64.mount(p.c_str())) return fail(d64.get_last_error());
-    mode = 1;
+    mode = D64Image;
     path = p;
     return true;
 }
@@ -73,7 +75,7 @@ bool DiskDrive::mountDirectory(const std::string& p) {
     unmount();
     std::error_code ec;
     if (!fs::is_directory(p, ec)) return fail("Directory not found");
-    mode = 2;
+    mode = HostDirectory;
     path = p;
     rescanDirectory();
     return true;
@@ -96,11 +98,11 @@ void DiskDrive::rescanDirectory() {
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
 }
 
-bool DiskDrive::readOnly() const { return mode == 1 && d64.is_read_only(); }
+bool DiskDrive::readOnly() const { return mode == D64Image && d64.is_read_only(); }
 
 std::string DiskDrive::diskName() {
-    if (mode == 1) return d64.get_disk_name();
-    if (mode == 2) {
+    if (mode == D64Image) return d64.get_disk_name();
+    if (mode == HostDirectory) {
         fs::path p(path);
         if (!p.has_filename()) p = p.parent_path();
         return p.filename().string();
@@ -108,39 +110,45 @@ std::string DiskDrive::diskName() {
     return "";
 }
 
-std::string DiskDrive::diskId() { return mode == 1 ? d64.get_disk_id() : ""; }
+std::string DiskDrive::diskId() { return mode == D64Image ? d64.get_disk_id() : ""; }
+
+std::vector<int> DiskDrive::listedEntries() {
+    std::vector<int> rows;
+    // Another program, or another drive on the same image, may have changed it.
+    d64.refresh();
+    const int n = d64.get_file_count();
+    for (int i = 0; i < n; i++)
+        if (!d64.is_scratched(i)) rows.push_back(i);
+    return rows;
+}
 
 std::vector<DiskDrive::Entry> DiskDrive::list() {
     std::vector<Entry> out;
-    if (mode == 1) {
-        const int n = d64.get_file_count();
-        for (int i = 0; i < n; i++)
+    if (mode == D64Image) {
+        for (int i : listedEntries())
             out.push_back({d64.get_file_name(i), d64.get_file_size(i, D64_SIZETYPE_BLOCK), d64.get_file_type(i)});
-    } else if (mode == 2) {
+    } else if (mode == HostDirectory) {
         out = entries;
     }
     return out;
 }
 
 bool DiskDrive::hostName(const std::string& name, std::string& file) {
-    // Names come from the monitor and the save field: nothing may leave the directory.
-    bool bad = name.empty() || name.find("..") != std::string::npos;
-    for (unsigned char c : name) bad = bad || c == '/' || c == '\\' || c < 32 || c == 127;
+    // Names come from the monitor and the save field: only what would leave the directory is
+    // refused; anything listed can be read.
+    bool bad = name == "." || name == "..";
+    for (unsigned char c : name) bad = bad || c == '/' || c < 32 || c == 127;
     if (bad) return fail("Invalid file name");
     file = (fs::path(path) / (name + ".prg")).string();
     return true;
 }
 
-bool DiskDrive::readFile(int index, std::vector<uint8_t>& out) {
-    out.clear();
-    if (mode == 2) {
-        if (index < 0 || index >= int(entries.size())) return fail("Invalid file number");
-        return readFile(entries[size_t(index)].name, out);
-    }
-    if (mode != 1) return fail("Disk is not mounted");
+bool DiskDrive::readEntry(int entry, std::vector<uint8_t>& out, int loadAt) {
     std::vector<uint8_t> buffer(0x10200);
-    const int n = d64.load_data(index, buffer.data(), int(buffer.size()), 0, 0, true);
-    if (n < 1) return fail(d64.get_last_error());
+    const bool own = loadAt < 0;
+    const int n = d64.load_data(entry, buffer.data(), int(buffer.size()), uint16_t(own ? 0 : loadAt), 0, own);
+    // A file of nothing but its load address reads as no data bytes at that address.
+    if (n < 1 && d64.lastError != D64Error::NoError) return fail(d64.get_last_error());
     const int start = d64.get_last_start_address();
     out.reserve(size_t(n) + 2);
     out.push_back(uint8_t(start & 255));
@@ -149,15 +157,26 @@ bool DiskDrive::readFile(int index, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out) {
+bool DiskDrive::readFile(int index, std::vector<uint8_t>& out) {
     out.clear();
-    if (mode == 1) {
-        const std::vector<Entry> files = list();
-        for (size_t i = 0; i < files.size(); i++)
-            if (files[i].name == name) return readFile(int(i), out);
+    if (mode == HostDirectory) {
+        if (index < 0 || index >= int(entries.size())) return fail("Invalid file number");
+        return readFile(entries[size_t(index)].name, out);
+    }
+    if (mode != D64Image) return fail("Disk is not mounted");
+    const std::vector<int> rows = listedEntries();
+    if (index < 0 || index >= int(rows.size())) return fail("Invalid file number");
+    return readEntry(rows[size_t(index)], out, -1);
+}
+
+bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out, int loadAt) {
+    out.clear();
+    if (mode == D64Image) {
+        for (int i : listedEntries())
+            if (name == d64.get_file_name(i)) return readEntry(i, out, loadAt);
         return fail("File not found");
     }
-    if (mode != 2) return fail("Disk is not mounted");
+    if (mode != HostDirectory) return fail("Disk is not mounted");
     std::string file;
     if (!hostName(name, file)) return false;
     if (!exists(file) && std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; })) {
@@ -190,30 +209,27 @@ bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out) {
 
 bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     if (bytes.size() < 2) return fail("Nothing to save");
-    if (mode == 2) {
+    if (mode == HostDirectory) {
         std::string file;
         if (!hostName(name, file)) return false;
         if (exists(file)) return fail("File already exists");
-        // "x": never follows or replaces whatever appeared under the name meanwhile.
-        FILE* f = std::fopen(file.c_str(), "wbx");
-        if (!f) return fail("Cannot create file");
-        bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        ok = std::fclose(f) == 0 && ok;
-        if (!ok) {
-            std::remove(file.c_str());
-            return fail("Cannot create file");
+        // Whole or not at all, and never over whatever appeared under the name meanwhile.
+        switch (Platform::createFile(file, bytes)) {
+        case Platform::CreateResult::Exists: return fail("File already exists");
+        case Platform::CreateResult::Failed: return fail("Cannot create file");
+        case Platform::CreateResult::Ok: break;
         }
         rescanDirectory();
         return true;
     }
-    if (mode != 1) return fail("Disk is not mounted");
+    if (mode != D64Image) return fail("Disk is not mounted");
     const int start = bytes[0] | bytes[1] << 8;
     // The length field holds 16 bits: a full 64 KB from $0000 keeps 65,535 bytes.
     const int length = std::min({int(bytes.size()) - 2, 0x10000 - start, 0xFFFF});
     std::vector<uint8_t> buffer(0x10000);
     std::memcpy(buffer.data() + start, bytes.data() + 2, size_t(length));
     const int n = d64.save_data(name.c_str(), buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length));
-    if (n != length || d64.lastError != 0) return fail(d64.get_last_error());
+    if (n != length || d64.lastError != D64Error::NoError) return fail(d64.get_last_error());
     return true;
 }
 

@@ -16,7 +16,9 @@ public:
         int type = 2;  // 0-4: DEL, SEQ, PRG, USR, REL
     };
 
-    int mode = 0;  // 0 empty, 1 D64 image, 2 host directory
+    enum Mode : int { NoDisk = 0, D64Image = 1, HostDirectory = 2 };
+
+    Mode mode = NoDisk;
     D64 d64;
     std::string path;
     std::string error;
@@ -35,13 +37,19 @@ public:
     std::vector<Entry> list();
 
     bool readFile(int index, std::vector<uint8_t>& out);
-    bool readFile(const std::string& name, std::vector<uint8_t>& out);
+    // loadAt >= 0: the bytes go there instead of the file's own address, which is where a
+    // D64 file must fit; out then starts with loadAt.
+    bool readFile(const std::string& name, std::vector<uint8_t>& out, int loadAt = -1);
     bool writeFile(const std::string& name, const std::vector<uint8_t>& bytes);
 
     static std::vector<uint8_t> blankD64(const std::string& name, const std::string& id);
 
 private:
     bool fail(const std::string& text);
+    // A D64 image's directory entry as PRG bytes.
+    bool readEntry(int entry, std::vector<uint8_t>& out, int loadAt);
+    // The image's entries that are files, as rows of list().
+    std::vector<int> listedEntries();
     // A host file name inside the mounted directory, or false with the error set.
     bool hostName(const std::string& name, std::string& file);
 };

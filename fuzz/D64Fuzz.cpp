@@ -2,6 +2,7 @@
 // chain or any block, the image cut or grown around its sizes; then mount, list, read every
 // file and save one more.
 #include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 
 #include "FuzzSupport.h"
@@ -9,8 +10,11 @@
 
 namespace {
 
+// In memory where the host has it: every save syncs the image it replaces.
 const std::string dir = [] {
-    std::string d = "/tmp/vorlix-fuzz-d64-" + std::to_string(getpid());
+    struct stat st;
+    const std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+    std::string d = base + "/vorlix-fuzz-d64-" + std::to_string(getpid());
     mkdir(d.c_str(), 0700);
     return d;
 }();
@@ -33,6 +37,8 @@ const Bytes& disk() {
         drive.unmount();
         Bytes bytes;
         Platform::readFile(path, bytes);
+        std::remove(path.c_str());
+        std::atexit([] { rmdir(dir.c_str()); });
         return bytes;
     }();
     return image;

@@ -1,6 +1,8 @@
 // Writes the first corpus of every fuzz target, made with the editor's own writers.
 #include <stb/stb_image_write.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -84,13 +86,40 @@ int main(int argc, char** argv) {
         std::vector<u32> pixels(size_t(w) * h);
         for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = app.palette.pixel(int(i * 7 % 16));
         const std::string size = std::to_string(w) + "x" + std::to_string(h);
-        Bytes png, bmp, tga;
+        Bytes png, bmp, tga, jpg;
         stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 4, pixels.data(), w * 4);
         stbi_write_bmp_to_func(Actions::pngWrite, &bmp, w, h, 4, pixels.data());
         stbi_write_tga_to_func(Actions::pngWrite, &tga, w, h, 4, pixels.data());
+        stbi_write_jpg_to_func(Actions::pngWrite, &jpg, w, h, 4, pixels.data(), 90);
         put(out / "import", size + ".png", png);
         put(out / "import", size + ".bmp", bmp);
         put(out / "import", size + ".tga", tga);
+        put(out / "import", size + ".jpg", jpg);
+    }
+    // Every layout each of the six kinds has, so that each of the decoder's paths is reached: written by
+    // ImageMagick from the 40x25 picture (left out where it is not installed).
+    const fs::path from = out / "import" / "40x25.png";
+    const std::pair<const char*, const char*> kinds[] = {
+        {"-depth 16 png64:", "deep.png"}, {"-type Palette png8:", "palette.png"},
+        {"-colorspace Gray -depth 4 png:", "grey4.png"}, {"-interlace PNG png:", "interlaced.png"},
+        {"-type GrayscaleAlpha png:", "greyalpha.png"}, {"-depth 16 -type Grayscale png:", "grey16.png"},
+        {"-quality 60 jpg:", "q60.jpg"}, {"-interlace JPEG jpg:", "progressive.jpg"},
+        {"-colorspace Gray jpg:", "grey.jpg"}, {"-sampling-factor 2x2 jpg:", "sub.jpg"},
+        {"-colorspace CMYK jpg:", "cmyk.jpg"}, {"gif:", "plain.gif"}, {"-interlace GIF gif:", "interlaced.gif"},
+        {"-transparent black gif:", "transparent.gif"}, {"\\( +clone -negate \\) -set delay 10 gif:", "animated.gif"},
+        {"-type Palette bmp3:", "palette.bmp"}, {"-type Palette -compress RLE bmp3:", "rle8.bmp"},
+        {"-monochrome bmp3:", "mono.bmp"}, {"-type TrueColor bmp2:", "os2.bmp"}, {"-colors 16 bmp2:", "os2palette.bmp"},
+        {"-type TrueColor bmp3:", "truecolor.bmp"}, {"-transparent black png8:", "trns.png"},
+        {"-type TrueColorAlpha bmp:", "v5alpha.bmp"}, {"-define bmp:subtype=RGB565 bmp:", "rgb565.bmp"},
+        {"-compress RLE tga:", "rle.tga"}, {"-type Palette tga:", "palette.tga"}, {"-type Grayscale tga:", "grey.tga"},
+        {"-type Palette -compress RLE tga:", "palrle.tga"}, {"-compress None psd:", "plain.psd"},
+        {"-compress RLE psd:", "rle.psd"}, {"-type Grayscale psd:", "grey.psd"}, {"-depth 16 psd:", "deep.psd"},
+        {"-alpha set psd:", "alpha.psd"},
+    };
+    for (const auto& [args, name] : kinds) {
+        const std::string cmd = "/usr/bin/convert '" + from.string() + "' " + args + "'" + (out / "import" / name).string() +
+                                "' 2>/dev/null";
+        if (std::system(cmd.c_str()) != 0) std::printf("seed %s not written\n", name);
     }
     return 0;
 }

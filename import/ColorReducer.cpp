@@ -80,26 +80,62 @@ std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bo
         cx1[x] = std::min(std::max(s0 + 1, int(std::ceil(b))), w);
     }
 
-    std::vector<u32> sums(size_t(dstW) * 3);
+    // Source columns any output column reads.
+    int used0 = w, used1 = 0;
+    for (int x = 0; x < dstW; ++x)
+        if (cx0[x] >= 0) used0 = std::min(used0, cx0[x]), used1 = std::max(used1, cx1[x]);
+    if (used0 >= used1) return out;
+
+    // Per source column, the alpha-weighted sums of the box's rows: each row is
+    // read once, in order. The rows are added packed, R, B and G in 16-bit
+    // lanes of one word, which hold 257 rows of 255; every 257 rows the lanes
+    // go into the wide sums.
+    std::vector<unsigned long long> packed(w), colR(w), colG(w), colB(w);
+    auto pack = [](u32 v) { return (unsigned long long)(v & 0xFF00FF) | (unsigned long long)(v & 0xFF00) << 24; };
+    auto flush = [&] {
+        for (int sx = used0; sx < used1; ++sx) {
+            const unsigned long long c = packed[sx];
+            colR[sx] += c & 0xFFFF;
+            colB[sx] += c >> 16 & 0xFFFF;
+            colG[sx] += c >> 32 & 0xFFFF;
+            packed[sx] = 0;
+        }
+    };
     for (int y = 0; y < 200; ++y) {
         double a = (y - offY) * h / dh, b = (y + 1 - offY) * h / dh;
         if (b <= 0 || a >= h) continue;
         int sy0 = std::max(0, int(a));
         int sy1 = std::min(std::max(sy0 + 1, int(std::ceil(b))), h);
+        std::fill(colR.begin() + used0, colR.begin() + used1, 0ull);
+        std::fill(colG.begin() + used0, colG.begin() + used1, 0ull);
+        std::fill(colB.begin() + used0, colB.begin() + used1, 0ull);
+        for (int sy = sy0; sy < sy1; ++sy) {
+            const u32* p = src + size_t(sy) * w;
+            u32 opaque = 0xFF000000u;
+            for (int sx = used0; sx < used1; ++sx) opaque &= p[sx];
+            if (opaque == 0xFF000000u) {
+                for (int sx = used0; sx < used1; ++sx) packed[sx] += pack(p[sx]);
+            } else {
+                for (int sx = used0; sx < used1; ++sx) {
+                    const u32 v = p[sx], al = v >> 24;
+                    if (al == 255)
+                        packed[sx] += pack(v);
+                    else if (al != 0)
+                        packed[sx] += pack((v & 0xFF) * al / 255 | ((v >> 8 & 0xFF) * al / 255) << 8 |
+                                           ((v >> 16 & 0xFF) * al / 255) << 16);
+                }
+            }
+            if ((sy - sy0) % 257 == 256) flush();
+        }
+        flush();
         u32* row = &out[size_t(y) * dstW];
         for (int x = 0; x < dstW; ++x) {
             if (cx0[x] < 0) continue;
-            // At most 16384 x 16384 source pixels of at most 255 each: 64 bits hold any box.
             unsigned long long r = 0, g = 0, bl = 0;
-            for (int sy = sy0; sy < sy1; ++sy) {
-                const u32* p = src + size_t(sy) * w;
-                for (int sx = cx0[x]; sx < cx1[x]; ++sx) {
-                    u32 v = p[sx];
-                    u32 al = v >> 24;
-                    r += (v & 0xFF) * al / 255;
-                    g += (v >> 8 & 0xFF) * al / 255;
-                    bl += (v >> 16 & 0xFF) * al / 255;
-                }
+            for (int sx = cx0[x]; sx < cx1[x]; ++sx) {
+                r += colR[sx];
+                g += colG[sx];
+                bl += colB[sx];
             }
             unsigned long long n = (unsigned long long)(sy1 - sy0) * (cx1[x] - cx0[x]);
             row[x] = u32(r / n) | u32(g / n) << 8 | u32(bl / n) << 16 | 0xFF000000u;
@@ -141,7 +177,9 @@ void ColorReducer::quantize(const std::vector<u32>& src, int dither, bool perCel
                 s[1] = float(g);
                 s[2] = float(b);
             }
-            for (int k = 0; k < 3; ++k) s[k] += error[i * 3 + k];
+            // Error from colours far outside the palette must not pile up without bound.
+            if (kernel)
+                for (int k = 0; k < 3; ++k) s[k] = std::clamp(s[k] + error[i * 3 + k], 0.0f, 255.0f);
 
             const int* list;
             int count;

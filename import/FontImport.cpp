@@ -108,6 +108,8 @@ bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
         return false;
     };
     if (!FT_IS_SFNT(face) || !FT_IS_SCALABLE(face)) return refuse("not a TrueType or OpenType font");
+    // Code points are looked up as Unicode; a Symbol map alone would give the missing glyph everywhere.
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) return refuse("it has no Unicode character map");
     const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
     if (!hhea) return refuse("it has no horizontal header");
     s.ascent = hhea->Ascender;
@@ -130,6 +132,13 @@ bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes) {
     }
     s.loaded = 1;
     return true;
+}
+
+void clampFontSettings(ImportFontState& s) {
+    s.size = std::clamp(s.size, 4, 16);
+    s.xOffset = std::clamp(s.xOffset, -4, 4);
+    s.yOffset = std::clamp(s.yOffset, -4, 4);
+    s.threshold = std::clamp(s.threshold, 1, 255);
 }
 
 void renderGlyph(ImportFontState& s, u8* pattern, int codePoint) {
@@ -180,6 +189,7 @@ void renderGlyph(ImportFontState& s, u8* pattern, int codePoint) {
 
 void renderFontCharset(Machine& m, ImportFontState& s) {
     if (s.charsetAddr < 0) return;
+    clampFontSettings(s);
     u8* set = &m.ram[s.charsetAddr];
     for (int slot = 0; slot < 256; ++slot)
         if (std::memcmp(set + slot * 8, s.written + slot * 8, 8) != 0)

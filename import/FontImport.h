@@ -35,6 +35,8 @@ struct ImportFontState {
 
 // Takes a font file; loaded is 1 when it is a usable font, else error says why.
 bool loadFont(ImportFontState& s, const std::string& name, const Bytes& bytes);
+// Brings the sliders' values back into their ranges (a typed value can leave them).
+void clampFontSettings(ImportFontState& s);
 // One code point into 8 pattern bytes (bit 7 leftmost); empty without a font.
 void renderGlyph(ImportFontState& s, u8* pattern, int codePoint);
 

@@ -15,6 +15,7 @@ void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
         return;
     }
     s.pixels = std::move(pixels);
+    ++s.pictureId;
     s.width = w;
     s.height = h;
     s.name = name;
@@ -43,8 +44,16 @@ void recomputeImport(const App& app, ImportPicState& s) {
     pal.set(s.palette);
 
     s.reducer.SetPalette(pal.rgb);
-    std::vector<u32> resized =
-        ColorReducer::Resize(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect);
+    ResampledPicture& r = s.resampled;
+    if (r.picture != s.pictureId || r.zoomToFit != s.zoomToFit || r.keepAspect != s.keepAspect || r.width != dstW) {
+        r.pixels = ColorReducer::Resize(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect);
+        r.picture = s.pictureId;
+        r.zoomToFit = s.zoomToFit;
+        r.keepAspect = s.keepAspect;
+        r.width = dstW;
+        ++r.runs;
+    }
+    const std::vector<u32>& resized = r.pixels;
     fill(s.sourcePreview, dstW, resized);
 
     if (s.resolution == 2) {
@@ -85,6 +94,12 @@ void acceptImport(App& app, ImportPicState& s) {
 void closeImport(App& app, ImportPicState& s) {
     app.showImportPicture = false;
     s.pickerShown = false;
+    // A big picture holds hundreds of megabytes: not kept for a window that is closed.
+    std::vector<u32>().swap(s.pixels);
+    std::vector<u32>().swap(s.resampled.pixels);
+    s.resampled.picture = -1;
+    s.width = s.height = 0;
+    s.name.clear();
 }
 
 bool beginFontImport(App& app, ImportFontState& s) {

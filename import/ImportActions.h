@@ -17,7 +17,7 @@ void openImportPicture(App& app, const std::string& name, const Bytes& bytes);
 void recomputeImport(const App& app, ImportPicState& s);
 // Writes the result into memory as one undo step and closes the window.
 void acceptImport(App& app, ImportPicState& s);
-// Closes the window; memory stays as it is.
+// Closes the window and lets the decoded picture go; memory stays as it is.
 void closeImport(App& app, ImportPicState& s);
 
 // First frame of an opening: refuses a ROM set, else saves the set and takes

@@ -6,55 +6,181 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "import/PngRows.h"
 
 namespace {
 
 u32 le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }
 u32 le32(const u8* p) { return le16(p) | le16(p + 2) << 16; }
+u32 be16(const u8* p) { return u32(p[0]) << 8 | p[1]; }
+u32 be32(const u8* p) { return be16(p) << 16 | be16(p + 2); }
+
+enum class Kind { None, Png, Jpeg, Bmp, Gif, Tga, Psd };
+
+// TGA has no signature: its header fields must make sense the way the decoder reads them.
+bool saneTga(const Bytes& b) {
+    if (b.size() < 18) return false;
+    const int cmapType = b[1], type = b[2], cmapBits = b[7], bits = b[16];
+    const bool mapped = type == 1 || type == 9;
+    if (cmapType > 1 || (cmapType == 1) != mapped) return false;
+    if (!mapped && type != 2 && type != 3 && type != 10 && type != 11) return false;
+    if (le16(&b[12]) < 1 || le16(&b[14]) < 1) return false;
+    auto depth = [](int d) { return d == 8 || d == 15 || d == 16 || d == 24 || d == 32; };
+    if (mapped) return depth(cmapBits) && (bits == 8 || bits == 16);
+    return depth(bits);
+}
+
+// Only the kinds the import names reach the decoder, which reads more (PNM,
+// HDR, PIC) than it reads safely.
+Kind kindOf(const Bytes& b) {
+    const size_t n = b.size();
+    if (n >= 8 && std::memcmp(b.data(), "\x89PNG\r\n\x1a\n", 8) == 0) return Kind::Png;
+    if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return Kind::Jpeg;
+    if (n >= 2 && b[0] == 'B' && b[1] == 'M') return Kind::Bmp;
+    if (n >= 6 && (std::memcmp(b.data(), "GIF87a", 6) == 0 || std::memcmp(b.data(), "GIF89a", 6) == 0)) return Kind::Gif;
+    if (n >= 4 && std::memcmp(b.data(), "8BPS", 4) == 0) return Kind::Psd;
+    if (saneTga(b)) return Kind::Tga;
+    return Kind::None;
+}
+
+// The size the header gives, as the decoder will take it; false when the
+// header does not say (the decoder then decides).
+bool headerSize(Kind kind, const Bytes& b, long long& w, long long& h) {
+    const size_t n = b.size();
+    switch (kind) {
+    case Kind::Png:
+        if (n < 24 || std::memcmp(&b[12], "IHDR", 4) != 0) return false;
+        w = be32(&b[16]), h = be32(&b[20]);
+        return true;
+    case Kind::Gif:
+        if (n < 10) return false;
+        w = le16(&b[6]), h = le16(&b[8]);
+        return true;
+    case Kind::Bmp:
+        if (n < 26) return false;
+        if (le32(&b[14]) == 12) {
+            w = le16(&b[18]), h = le16(&b[20]);
+        } else {
+            w = i32(le32(&b[18])), h = std::llabs(i32(le32(&b[22])));
+        }
+        return true;
+    case Kind::Tga:
+        w = le16(&b[12]), h = le16(&b[14]);
+        return true;
+    case Kind::Psd:
+        if (n < 26) return false;
+        h = be32(&b[14]), w = be32(&b[18]);
+        return true;
+    case Kind::Jpeg:
+        for (size_t p = 2; p + 4 <= n;) {
+            if (b[p] != 0xFF) return false;
+            const int marker = b[p + 1];
+            if (marker == 0xFF) {
+                ++p;
+                continue;
+            }
+            if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+                p += 2;
+                continue;
+            }
+            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+                if (p + 9 > n) return false;
+                h = be16(&b[p + 5]), w = be16(&b[p + 7]);
+                return true;
+            }
+            p += 2 + be16(&b[p + 2]);
+        }
+        return false;
+    case Kind::None:
+        break;
+    }
+    return false;
+}
+
+// The GIF's blocks up to its trailer; bytes after it do not matter.
+bool gifCutShort(const Bytes& b) {
+    const size_t n = b.size();
+    size_t p = 13;
+    if (p > n) return true;
+    if (b[10] & 0x80) p += 3u << ((b[10] & 7) + 1);
+    auto subBlocks = [&]() {
+        while (p < n && b[p] != 0) p += 1 + size_t(b[p]);
+        if (p >= n) return false;
+        ++p;
+        return true;
+    };
+    while (p < n) {
+        const u8 block = b[p];
+        if (block == 0x3B) return false;
+        if (block == 0x21) {
+            p += 2;
+            if (!subBlocks()) return true;
+        } else if (block == 0x2C) {
+            if (p + 10 > n) return true;
+            const u8 flags = b[p + 9];
+            p += 10;
+            if (flags & 0x80) p += 3u << ((flags & 7) + 1);
+            ++p;  // the LZW code size
+            if (!subBlocks()) return true;
+        } else {
+            return false;  // not a block: the decoder decides
+        }
+    }
+    return true;
+}
 
 // The decoder reads zeros past the end of some kinds instead of failing:
-// uncompressed BMP and TGA must hold all their rows, a GIF its trailer.
-bool cutShort(const Bytes& b) {
+// uncompressed BMP and TGA must hold all their rows, a GIF its blocks up to
+// the trailer.
+bool cutShort(Kind kind, const Bytes& b) {
     const size_t n = b.size();
-    if (n >= 34 && b[0] == 'B' && b[1] == 'M') {
-        const u32 compression = le32(&b[30]);
+    if (kind == Kind::Bmp && n >= 30) {
+        const bool os2 = le32(&b[14]) == 12;
+        const u32 compression = os2 || n < 34 ? 0 : le32(&b[30]);
         if (compression != 0 && compression != 3) return false;
-        const long long w = i32(le32(&b[18])), h = i32(le32(&b[22]));
-        const long long row = (le16(&b[28]) * std::llabs(w) + 31) / 32 * 4;
-        return (long long)le32(&b[10]) + row * std::llabs(h) > (long long)n;
+        long long w = 0, h = 0;
+        headerSize(kind, b, w, h);
+        const long long bits = le16(&b[os2 ? 24 : 28]);
+        const long long row = (bits * std::llabs(w) + 31) / 32 * 4;
+        return (long long)le32(&b[10]) + row * h > (long long)n;
     }
-    if (n >= 6 && (std::memcmp(b.data(), "GIF87a", 6) == 0 || std::memcmp(b.data(), "GIF89a", 6) == 0)) {
-        size_t end = n;
-        while (end > 0 && b[end - 1] == 0) --end;  // padding after the trailer
-        return end == 0 || b[end - 1] != 0x3B;
-    }
-    if (n >= 26 && std::memcmp(b.data(), "8BPS", 4) == 0) {
-        auto be16 = [&](size_t p) { return u32(b[p]) << 8 | b[p + 1]; };
-        auto be32 = [&](size_t p) { return be16(p) << 16 | be16(p + 2); };
-        const long long channels = be16(12), h = be32(14), w = be32(18), depth = be16(22);
+    if (kind == Kind::Gif) return gifCutShort(b);
+    if (kind == Kind::Psd && n >= 26) {
+        auto be16at = [&](size_t p) { return be16(&b[p]); };
+        auto be32at = [&](size_t p) { return be32(&b[p]); };
+        const long long channels = be16at(12), h = be32at(14), w = be32at(18), depth = be16at(22);
         unsigned long long pos = 26;
         for (int section = 0; section < 3; ++section) {
             if (pos + 4 > n) return true;
-            pos += 4 + (unsigned long long)be32(size_t(pos));
+            pos += 4 + (unsigned long long)be32at(size_t(pos));
         }
         if (pos + 2 > n) return true;
-        const u32 compression = be16(size_t(pos));
+        const u32 compression = be16at(size_t(pos));
         pos += 2;
         if (compression == 0) return pos + (unsigned long long)(channels * h * w * depth / 8) > n;
         if (compression != 1) return false;
         const unsigned long long table = (unsigned long long)(channels * h) * 2;
         if (pos + table > n) return true;
         unsigned long long data = 0;
-        for (unsigned long long i = 0; i < table; i += 2) data += be16(size_t(pos + i));
+        for (unsigned long long i = 0; i < table; i += 2) data += be16at(size_t(pos + i));
         return pos + table + data > n;
     }
-    // TGA has no signature: only when the decoder took it as one.
-    if (n >= 18 && (b[2] == 1 || b[2] == 2 || b[2] == 3)) {
+    if (kind == Kind::Tga && (b[2] == 1 || b[2] == 2 || b[2] == 3)) {
         const long long cmap = b[1] ? (long long)le16(&b[5]) * ((b[7] + 7) / 8) : 0;
         const long long px = (long long)le16(&b[12]) * le16(&b[14]) * ((b[16] + 7) / 8);
         return 18 + b[0] + cmap + px > (long long)n;
     }
     return false;
+}
+
+std::string tooLarge(long long w, long long h) {
+    return "the picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + " pixels; at most " +
+           std::to_string(maxPictureSide) + " a side and " + std::to_string(maxPicturePixels / (1024 * 1024)) +
+           " million pixels)";
+}
+
+bool fits(long long w, long long h) {
+    return w <= maxPictureSide && h <= maxPictureSide && w * h <= maxPicturePixels;
 }
 
 }  // namespace
@@ -64,21 +190,30 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
         error = bytes.empty() ? "the file is empty" : "the file is too large";
         return false;
     }
-    int iw = 0, ih = 0, n = 0;
+    const Kind kind = kindOf(bytes);
+    if (kind == Kind::None) {
+        error = "it is not a PNG, JPEG, BMP, GIF, TGA or PSD picture";
+        return false;
+    }
+    long long hw = 0, hh = 0;
+    if (headerSize(kind, bytes, hw, hh) && !fits(hw, hh)) {
+        error = tooLarge(hw, hh);
+        return false;
+    }
     const int len = int(bytes.size());
-    if (!stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n)) {
-        const char* why = stbi_failure_reason();
-        error = why && *why ? why : "unknown image type";
+    int iw = 0, ih = 0, n = 0;
+    if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
+        // Read row by row to 8 bits: no full copy at 16 bits.
+        if (!decodePngRows(bytes, pixels, iw, ih, error)) return false;
+        w = iw;
+        h = ih;
+        return true;
+    }
+    if (stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n) && (iw < 1 || ih < 1 || !fits(iw, ih))) {
+        error = tooLarge(iw, ih);
         return false;
     }
-    if (iw < 1 || ih < 1 || iw > maxPictureSide || ih > maxPictureSide ||
-        (long long)iw * ih > maxPicturePixels) {
-        error = "the picture is too large (" + std::to_string(iw) + " x " + std::to_string(ih) +
-                " pixels; at most " + std::to_string(maxPictureSide) + " a side and " +
-                std::to_string(maxPicturePixels / (1024 * 1024)) + " million pixels)";
-        return false;
-    }
-    if (cutShort(bytes)) {
+    if (cutShort(kind, bytes)) {
         error = "the file is cut short";
         return false;
     }
@@ -87,6 +222,11 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
         // The decoder leaves an empty reason for some broken files.
         const char* why = stbi_failure_reason();
         error = why && *why ? why : "unknown error";
+        return false;
+    }
+    if (iw < 1 || ih < 1 || !fits(iw, ih)) {
+        stbi_image_free(data);
+        error = tooLarge(iw, ih);
         return false;
     }
     pixels.resize(size_t(iw) * ih);

@@ -11,6 +11,16 @@ struct ImportPreview {
     int w = 0, h = 0;
 };
 
+// The resampled picture for the inputs it was made from: options that only
+// change the reduction reuse it.
+struct ResampledPicture {
+    long long picture = -1;  // which decoded picture (ImportPicState::pictureId)
+    bool zoomToFit = false, keepAspect = false;
+    int width = 0;
+    std::vector<u32> pixels;
+    int runs = 0;  // resamplings done, for the tests
+};
+
 // The picture import window's state: the picture, its options and results.
 struct ImportPicState {
     std::vector<u32> pixels;  // RGBA, row-major
@@ -32,6 +42,8 @@ struct ImportPicState {
     PetsciiConverter converter;
     ImportPreview sourcePreview;
     ImportPreview resultPreview;
+    long long pictureId = 0;  // a new number for every picture taken
+    ResampledPicture resampled;
 };
 
 // Largest picture taken: per side, and in pixels (4 bytes each: 256 MB).

@@ -280,8 +280,9 @@ void accept(Dialog& d) {
         d.refusal.clear();
         return;
     }
-    if (!Platform::writeFile(full, bytes)) {
-        d.error = "Couldn't open file for writing!";
+    std::string why;
+    if (!Platform::writeFile(full, bytes, &why)) {
+        d.error = why.empty() ? "Couldn't open file for writing!" : why;
         return;
     }
     auto cb = d.onSaved;

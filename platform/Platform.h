@@ -18,9 +18,10 @@ std::string configDir();
 
 // Regular files only, up to kMaxFileSize; false (bytes untouched) otherwise.
 bool readFile(const std::string& path, Bytes& bytes);
-// Writes beside the target and renames over it, so a failed write keeps the old file. Refuses
-// a target the user may not write; keeps its mode; writes through a symlink.
-bool writeFile(const std::string& path, const Bytes& bytes);
+// Writes beside the target and renames over it, so a failed or killed write keeps the old file.
+// Refuses a target the user may not write; keeps its mode; writes through a symlink, but not
+// through links that loop (why then tells the user).
+bool writeFile(const std::string& path, const Bytes& bytes, std::string* why = nullptr);
 
 // Empty when the file cannot be read; unreadable tells a file that exists but failed from a missing one.
 std::string loadText(const std::string& name, bool* unreadable = nullptr);

@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "platform/AtomicFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,52 +93,8 @@ bool readFile(const std::string& path, Bytes& bytes) {
     return true;
 }
 
-bool writeFile(const std::string& path, const Bytes& bytes) {
-    // Through a symlink the file it names is replaced, in its own folder, and the link stays.
-    std::string target = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat ls {};
-        if (::lstat(target.c_str(), &ls) != 0 || !S_ISLNK(ls.st_mode)) break;
-        std::error_code ec;
-        fs::path link = fs::read_symlink(target, ec);
-        if (ec) return false;
-        target = (link.is_absolute() ? link : fs::path(target).parent_path() / link).string();
-    }
-    mode_t mode;
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists) {
-        // The user's read-only flag holds: the rename alone would get past it.
-        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fs::path t(target);
-    std::string tmp = ".";
-    tmp += t.filename().string();
-    tmp += ".XXXXXX";
-    if (t.has_parent_path()) tmp = (t.parent_path() / tmp).string();
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += size_t(n);
-    }
-    // The owner too, where we may (as root); the mode after it, as a change of owner drops set-id bits.
-    if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
-    }
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+bool writeFile(const std::string& path, const Bytes& bytes, std::string* why) {
+    return replaceFile(path, bytes, why);
 }
 
 std::string loadText(const std::string& name, bool* unreadable) {

@@ -157,10 +157,15 @@ void drawingAndBlocks() {
     add("check paste", 1, [](App& app) {
         check(!app.editor.pasting, "paste committed");
         check(bitmap(app)[330] != 0, "source still there");
-        bool pasted = false;
-        for (int r = 20; r <= 24; ++r)
-            for (int i = 0; i < 64; ++i) pasted |= bitmap(app)[r * 320 + 200 + i] != 0;
-        check(pasted, "pasted pixels near cell 25,20");
+        // Only the 4x2 block at cell 25,20 is read: the line crosses cell rows 20-24 further right.
+        bool pasted = false, same = true;
+        for (int r = 0; r < 2; ++r)
+            for (int i = 0; i < 32; ++i) {
+                const u8 b = bitmap(app)[(20 + r) * 320 + 200 + i];
+                pasted |= b != 0;
+                same &= b == bitmap(app)[r * 320 + i];
+            }
+        check(pasted && same, "pasted pixels near cell 25,20");
     });
 }
 

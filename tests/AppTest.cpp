@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 #include "import/ImportActions.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
@@ -314,6 +317,37 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
     DiskActions::saveRange(*app, drive, "pic", 0x2000, 0x2000);
     EXPECT_EQ(lastPopup().text, "The end address must be after the start address.");
     EXPECT_TRUE(drive.list().empty());
+    // A file of nothing but its load address loads as 0 bytes, from an image and from a directory.
+    fs::create_directory(root / "dir");
+    writeBytes(root / "dir" / "E.prg", {0x01, 0x08});
+    ASSERT_TRUE(app->drives[2].mountDirectory((root / "dir").string()));
+    ASSERT_TRUE(drive.writeFile("E", {0x01, 0x08}));
+    for (DiskDrive* from : {&drive, &app->drives[2]}) {
+        DiskActions::loadFile(*app, *from, 0);
+        EXPECT_EQ(lastPopup().title + ": " + lastPopup().text, "Info: $0000 bytes written from $0801 to $0801");
+    }
+    // New images and copies never go over a mounted one; elsewhere they do.
+    const Bytes image = readBytes(root / "t.d64");
+    for (const char* name : {"t.d64", "u.d64"}) {
+        DiskActions::saveImage(*app, "Create D64 image", "t.d64", DiskDrive::blankD64("new", "n"), nullptr);
+        writeText(root / "u.d64", "old");
+        choose(name);
+        FileIO::accept(d);
+        EXPECT_EQ(d.open ? d.error : "saved", name == std::string("t.d64") ? "That image is mounted on a drive; unmount it first." : "saved");
+    }
+    EXPECT_EQ(readBytes(root / "t.d64"), image);
+    EXPECT_EQ(readBytes(root / "u.d64"), DiskDrive::blankD64("new", "n"));
+}
+
+// A save through symlinks that loop is refused with a message, and the links stay.
+TEST_F(AppTest, SymlinkLoopRefused) {
+    fs::create_symlink("b.koa", root / "pic.koa");
+    fs::create_symlink("pic.koa", root / "b.koa");
+    FileIO::save(d, "Save", "pic.koa", {1, 2, 3}, nullptr);
+    choose("pic.koa");
+    FileIO::accept(d);
+    EXPECT_EQ(d.error, "pic.koa is a symbolic link that leads back to itself; nothing was saved.");
+    EXPECT_TRUE(fs::is_symlink(root / "pic.koa") && fs::is_symlink(root / "b.koa"));
 }
 
 // Runs a program's BASIC line on the processor until it loops in place.
@@ -700,6 +734,43 @@ int writeAsStranger(const fs::path& dir) {
     int entries = 0;
     for (auto& e : fs::recursive_directory_iterator(dir)) entries += !e.is_directory();
     return failures + (entries != 9) + (readText(dir / "new.bin.vorlix-tmp") != "mine");
+}
+
+// Host saves and directory-drive saves that fail, or are killed, at any write, sync or rename leave the old file
+// (or none) and never part of the new one; the next save of the file clears the killed ones' temporaries, but not
+// one still being written.
+TEST(Platform, FailedAndKilledWritesLeaveNoPartialFile) {
+    TempDir t;
+    DiskDrive drive;
+    ASSERT_TRUE(drive.mountDirectory(t.path.string()));
+    const Bytes old(3, 'o'), bytes(5000, 'n');
+    const long long steps = 5000 + 3;  // the bytes, a sync, the rename (or link), the directory's sync
+    // Each kind: the file, its old contents (empty: none) and the save.
+    const std::tuple<const char*, Bytes, std::function<bool()>> kinds[] = {
+        {"pic.koa", old, [&] { return Platform::writeFile((t.path / "pic.koa").string(), bytes); }},
+        {"NAME.prg", {}, [&] { return drive.writeFile("NAME", bytes); }},
+    };
+    for (const auto& [file, before, save] : kinds)
+        for (long long at : {0LL, 1LL, 4096LL, steps - 3, steps - 2, steps - 1, steps})
+            for (bool kill : {false, true}) {
+                SCOPED_TRACE(std::string(file) + " " + std::to_string(at) + (kill ? " killed" : " failed"));
+                fs::remove(t.path / file);
+                if (!before.empty()) writeBytes(t.path / file, before);
+                const bool ok = underFault(at, kill, save);
+                EXPECT_EQ(ok, at >= steps - (kill ? 0 : 1));  // killed at the last sync, with the file in place
+                EXPECT_EQ(readBytes(t.path / file), at >= steps - 1 ? bytes : before);
+            }
+    // A temporary another save holds locked stays; the killed ones go.
+    const fs::path busy = t.path / ".pic.koa.Busy01";
+    writeText(busy);
+    const int fd = open(busy.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    ASSERT_TRUE(Platform::writeFile((t.path / "pic.koa").string(), bytes));
+    ASSERT_TRUE(drive.writeFile("NEXT", bytes));
+    close(fd);
+    std::set<std::string> left;
+    for (auto& e : fs::directory_iterator(t.path)) left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{".pic.koa.Busy01", "pic.koa", "NAME.prg", "NEXT.prg"}));
 }
 
 TEST(Platform, WriteFile) {

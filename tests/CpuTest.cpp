@@ -380,6 +380,11 @@ struct MonitorTest : ::testing::Test {
 // Every command: what follows it on the screen, the bytes at an address and the undo step taken.
 TEST_F(MonitorTest, Commands) {
     for (int d : {0, 2}) drives[d].writeFile("EMPTY", Bytes{0x00, 0x30});  // a load address and nothing else
+    // $0400 bytes at $FF00, written by cc1541 while the image is mounted: they fit only relocated.
+    Bytes hi{0x00, 0xFF};
+    for (int i = 0; i < 0x400; i++) hi.push_back(u8(i * 3 + 7));
+    writeBytes(tmp.path / "hi.prg", hi);
+    ASSERT_EQ(std::system(("cd " + tmp.path.string() + " && cc1541 -f hi -w hi.prg disk.d64 >/dev/null").c_str()), 0);
     const Bytes none{0xEE}, prg{0x00, 0x20, 7, 8, 9};  // none: the host load is cancelled
     struct Case {
         std::string command, screen;
@@ -421,6 +426,8 @@ TEST_F(MonitorTest, Commands) {
         {".L \"PIC\" , 9 , C000 , C100   ", ".L \"PIC\" , 9 , C000 , C100|DEVICE NOT PRESENT ERROR|."},
         {".S\"@:PIC\",6,1000,2000,X", "|SAVING @:PIC|FILE ERROR|."},
         {".L\"@:ABCDEFGHIJKLMNOP\",8", "|ERROR: FILE NOT FOUND|."},
+        {".L\"HI\",8,1000", "|$0400 BYTES READ FROM $1000 TO $1400|.", 0x1000, {7, 10, 13}, "monitor load"},
+        {".L\"HI\",8", "|ERROR: BUFFER OVERRUN PROTECTION|."},
     };
     // Lines the file command parser refuses.
     for (const char* bad : {".L\"PIC\",", ".L\"PIC\",X", ".L\"PIC\",99999999999", ".L\"PIC\",8,C0000", ".L\"PIC\",8,1000,XYZ",

@@ -57,10 +57,11 @@ inline std::string validate(const Bytes& im) {
     if (!claimAll(dir)) return "directory chain";
     for (size_t i = 0; i < dir.size() * 8; i++) {
         const uint8_t* e = &im[size_t(offset(dir[i / 8] >> 8, dir[i / 8] & 255)) + 32 * (i % 8)];
-        if (e[5] == 0) {
+        if (e[5] == 0 && e[2] == 0) {
             if (std::any_of(e + 2, e + 32, [](uint8_t b) { return b != 0; })) return "stale slot " + std::to_string(i);
             continue;
         }
+        if (e[2] == 0) continue;  // scratched: its blocks are free
         std::vector<int> c = chain(im, e[3], e[4]);
         if (!claimAll(c) || int(c.size()) != (e[30] | e[31] << 8)) return "file chain " + std::to_string(i);
     }
@@ -148,10 +149,10 @@ TEST(D64, CorruptAndUnusualImages) {
         {"directory block marked free", [&](Bytes& im) { at(im, 18, 0, 73) |= 2, at(im, 18, 0, 72)++; }, 's', "BAM not valid", 12},
         {"only track 18 free",
          [&](Bytes& im) { for (int t = 1; t <= 35; t++) std::fill_n(&at(im, 18, 0, 4 * t), t == 18 ? 0 : 4, 0); }, 's',
-         "Insufficient space available on disk", 12},
-        {"scratched name is free", [&](Bytes& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 13},
+         "No more free sectors found on track. Maybe disk or BAM is damaged", 12},
+        {"scratched name is free", [&](Bytes& im) { at(im, 18, 1, 34) = 0, at(im, 18, 1, 37) = 'C'; }, 's', nullptr, 12},
         // The rewrite moves entries up past empty slots and leaves no stale copy behind them.
-        {"empty slots", [&](Bytes& im) { at(im, 18, 1, 64 + 5) = at(im, 18, 1, 96 + 5) = 0; }, 's', nullptr, 11},
+        {"empty slots", [&](Bytes& im) { std::fill_n(&at(im, 18, 1, 64), 64, 0); }, 's', nullptr, 11},
         {"long names", [](Bytes&) {}, 'l', nullptr, 15},
         {"directory full", [](Bytes&) {}, 's', "No free sectors in directory. Not possible to write new direcotry.", 144,
          nullptr, 144},
@@ -192,7 +193,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
     TempDir d;
     fs::path p = makeImage(d, {{"N0", 10}});
     Bytes im = readBytes(p);
-    im[size_t(offset(18, 1)) + 2] = 0xC2;  // locked: a replace leaves a plain PRG
+    im[size_t(offset(18, 1)) + 2] = 0xC2;  // locked: a replace keeps the type byte
     writeBytes(p, im);
     DiskDrive drive;
     drive.mountD64(p);
@@ -219,7 +220,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
             }
         ASSERT_TRUE(ok || after == before) << i;
     }
-    EXPECT_EQ(readBytes(p)[size_t(offset(18, 1)) + 2], 0x82);
+    EXPECT_EQ(readBytes(p)[size_t(offset(18, 1)) + 2], 0xC2);
     // cc1541 lists the image as it is, cbmconvert unpacks every file.
     drive.unmount();
     const std::string list = "cc1541 " + p.string() + " | grep -q ";
@@ -235,7 +236,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     fs::create_directory(d.path / "host");
     const std::pair<const char*, Bytes> hostFiles[] = {
         {"GAME.PRG", Bytes(300, 7)}, {"demo.prg", Bytes(254, 1)}, {"empty.prg", {}}, {"notes.txt", Bytes(10, 0)}, {"\xC1.prg", {1, 2, 3}},
-        {"zz.prg", {1, 2, 3}}, {"zZ.prg", {1, 2, 3}}};
+        {"pic..v2.prg", {1, 2, 3, 4}}, {"b\\s.prg", {1, 2, 3, 4, 5}}, {"zz.prg", {1, 2, 3}}, {"zZ.prg", {1, 2, 3}}};
     for (const auto& [name, bytes] : hostFiles) writeBytes(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
     writeBytes(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
@@ -247,22 +248,24 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     const Bytes f000 = prg(0xF000, 8192);
     // Drive, r read by name, i read row 1 (demo), w write; the bytes read, "ok" or the error.
     const std::tuple<DiskDrive*, char, std::string, Bytes, std::string> cases[] = {
-        {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "", {}, "254"}, {&host, 'r', "empty", {}, "Cannot read file"},
+        {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "1", {}, "5"}, {&host, 'r', "pic..v2", {}, "4"},
+        {&host, 'r', "..", {}, "Invalid file name"}, {&host, 'r', "/etc/passwd", {}, "Invalid file name"}, {&host, 'r', "empty", {}, "Cannot read file"},
         {&host, 'r', "fifo", {}, "Cannot read file"}, {&host, 'r', "nothere", {}, "File not found"},
         {&host, 'r', "DEMO", {}, "254"}, {&host, 'r', "ZZ", {}, "More than one file matches ignoring case"},
         {&host, 'r', "../host/demo", {}, "Invalid file name"}, {&host, 'w', "x", {1}, "Nothing to save"},
         {&host, 'w', "new", {1, 2, 3}, "ok"}, {&host, 'w', "new", {1, 2, 3}, "File already exists"},
         {&host, 'w', "Demo", {1, 2, 3}, "ok"},
-        {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name"}, {&host, 'w', "a\\b", {1, 2, 3}, "Invalid file name"},
+        {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name"}, {&host, 'w', "a\\b", {1, 2, 3}, "ok"},
         {&host, 'w', "a\x01", {1, 2, 3}, "Invalid file name"}, {&image, 'w', "X", {1}, "Nothing to save"},
         {&image, 'w', "P", {0, 0x10}, "ok"}, {&image, 'w', "@:P", {0, 0x10, 9}, "ok"}, {&image, 'r', "P", {}, "3"},
-        {&image, 'w', "HI", f000, "ok"}, {&image, 'r', "HI", {}, "4098"},
+        {&image, 'w', "HI", f000, "ok"}, {&image, 'r', "HI", {}, "4098"}, {&image, 'w', "E", {1, 8}, "ok"},
+        {&image, 'i', "2", {}, "2"}, {&image, 'i', "3", {}, "Invalid file number"},
         {&empty, 'r', "P", {}, "Disk is not mounted"}, {&empty, 'w', "P", {1, 2}, "Disk is not mounted"},
     };
     for (const auto& [drive, op, name, bytes, want] : cases) {
         Bytes out;
         const bool ok = op == 'w'   ? drive->writeFile(name, bytes)
-                        : op == 'i' ? drive->readFile(1, out)
+                        : op == 'i' ? drive->readFile(std::stoi(name), out)
                                     : drive->readFile(name, out);
         EXPECT_EQ(!ok ? drive->error : op == 'w' ? "ok" : std::to_string(out.size()), want) << op << name;
     }
@@ -270,7 +273,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     std::string listed;
     for (auto* drive : {&host, &image})
         for (auto& e : drive->list()) listed += e.name + " " + std::to_string(e.blocks) + ",";
-    EXPECT_EQ(listed, "Demo 1,GAME 2,demo 1,empty 0,fifo 0,new 1,zZ 1,zz 1,\xC1 1,P 1,HI 17,");
+    EXPECT_EQ(listed, "Demo 1,GAME 2,a\\b 1,b\\s 1,demo 1,empty 0,fifo 0,new 1,pic..v2 1,zZ 1,zz 1,\xC1 1,P 1,HI 17,E 1,");
 
     // The same image on a second drive must not write its own BAM over the first's.
     DiskDrive second;
@@ -280,4 +283,190 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     image.unmount();
     ASSERT_TRUE(second.mountD64((d.path / "t.d64").string()));
     EXPECT_FALSE(second.readOnly());
+}
+
+namespace {
+
+// Every file of the image by name, read through a drive of its own.
+std::map<std::string, Bytes> filesOn(const fs::path& p) {
+    std::map<std::string, Bytes> out;
+    DiskDrive drive;
+    drive.mountD64(p);
+    const std::vector<DiskDrive::Entry> list = drive.list();
+    for (size_t i = 0; i < list.size(); i++) drive.readFile(int(i), out[list[i].name]);
+    return out;
+}
+
+int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+}  // namespace
+
+// On tracks of 21, 19, 18 and 17 sectors the blocks of a file follow the 1541's interleave of 10.
+TEST(D64, InterleaveOnTracksOfEverySize) {
+    TempDir d;
+    const fs::path p = makeImage(d, {{"A", 258 * 254 - 2}, {"B", 30 * 254 - 2}});
+    const Bytes im = readBytes(p);
+    const std::pair<int, const char*> cases[] = {
+        {19, "0 10 1 11 2 12 3 13 4 14 5 15 6 16 7 17 8 18 9"}, {25, "0 10 1 11 2 12 3 13 4 14 5 15 6 16 7 17 8 9"},
+        {31, "1 11 3 13 5 15 7 0 10 2 12 4 14 6 16 8 9"}, {17, "0 10 20 8 18 6 16 4 14 2 12 1 11 3 13 5 15 7 17 9 19"},
+        {16, "7 17 5 15 3 13 1 11 0"},
+    };
+    for (auto [t, want] : cases) {
+        std::string got;
+        for (int slot : {0, 1}) {
+            const uint8_t* e = &im[size_t(offset(18, 1) + 32 * slot)];
+            for (int b : chain(im, e[3], e[4]))
+                if (b >> 8 == t) got += (got.empty() ? "" : " ") + std::to_string(b & 255);
+        }
+        EXPECT_EQ(got, want) << "track " << t;
+    }
+    EXPECT_EQ(validate(im), "");
+}
+
+// A save that fails at any write, sync or rename, or is killed there, leaves the image as it was (and says so) or
+// holds the new file whole: it always validates, every old file reads back the same, and a later save clears the
+// killed saves' temporary files.
+TEST(D64, SavesSurviveFailuresAndKills) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, size_t>> files;
+        size_t count;
+        std::string name;
+        size_t length;
+    } cases[] = {
+        {"new file", {{"A", 600}, {"B", 10}}, 0, "C", 3000},
+        {"9th file", {}, 8, "F8", 100},
+        {"@: on a nearly full disk", {{"BIG1", 65000}, {"BIG2", 65000}, {"X", 35000}}, 0, "@:X", 35000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir d;
+        const fs::path p = makeImage(d, c.files, c.count, 100);
+        const Bytes before = readBytes(p);
+        const std::map<std::string, Bytes> old = filesOn(p);
+        const Bytes bytes = prg(0x4000, c.length, 99);
+        const long long steps = D64::kImageSize + 3;  // the bytes, a sync, the rename, the directory's sync
+        for (long long at : {0LL, 1LL, 4096LL, steps / 2, steps - 4, steps - 3, steps - 2, steps - 1, steps})
+            for (bool kill : {false, true}) {
+                SCOPED_TRACE(std::to_string(at) + (kill ? " killed" : " failed"));
+                writeBytes(p, before);
+                DiskDrive drive;
+                const bool ok = underFault(at, kill, [&] { return drive.mountD64(p) && drive.writeFile(c.name, bytes); });
+                EXPECT_EQ(ok, at >= steps - (kill ? 0 : 1));  // killed at the last sync, with the image in place
+                if (!kill) {
+                    EXPECT_EQ(ok ? "ok" : drive.error, at < steps - 1 ? "Could not write to file" : "ok");
+                }
+                const Bytes after = readBytes(p);
+                ASSERT_EQ(validate(after), "");
+                std::map<std::string, Bytes> now = filesOn(p), want = old;
+                const std::string saved = c.name.substr(c.name.find(':') + 1);
+                if (at >= steps - 1) want[saved] = bytes;
+                EXPECT_TRUE(at >= steps - 1 || after == before);
+                EXPECT_EQ(now, want);
+            }
+        DiskDrive drive;
+        ASSERT_TRUE(drive.mountD64(p));
+        EXPECT_TRUE(drive.writeFile("LAST", prg(0x1000, 10)));
+        EXPECT_EQ(std::distance(fs::directory_iterator(d.path), fs::directory_iterator()), 1);
+    }
+}
+
+// What another program, or another drive on the same image, changed is read before a save and before a
+// read-only drive lists or reads: cc1541 adding a file in place, or an image put in place by rename.
+TEST(D64, ChangesByOthersAreReadFirst) {
+    const char* const actions[] = {"true", "cc1541 -f other -w x.prg t.d64", "cp t.d64 n.d64 && cc1541 -f other -w x.prg n.d64 && mv n.d64 t.d64"};
+    for (const char* action : actions) {
+        SCOPED_TRACE(action);
+        TempDir d;
+        const fs::path p = makeImage(d, {{"X", 500}});
+        writeBytes(d.path / "x.prg", prg(0x0801, 700, 5));
+        DiskDrive writer, reader;
+        ASSERT_TRUE(writer.mountD64(p));
+        ASSERT_TRUE(reader.mountD64(p));
+        EXPECT_TRUE(reader.readOnly());
+        ASSERT_EQ(reader.list().size(), 1u);
+        ASSERT_EQ(run("cd " + d.path.string() + " && " + action), 0);
+        std::map<std::string, Bytes> want{{"X", prg(0x0900, 900, 6)}, {"MINE", prg(0x0A00, 20, 7)}};
+        if (std::string(action) != "true") want["OTHER"] = prg(0x0801, 700, 5);
+        EXPECT_TRUE(writer.writeFile("@:X", want["X"])) << writer.error;
+        EXPECT_TRUE(writer.writeFile("MINE", want["MINE"])) << writer.error;
+        EXPECT_EQ(validate(readBytes(p)), "");
+        EXPECT_EQ(filesOn(p), want);
+        DiskDrive late;  // the saved image is locked as the old one was
+        EXPECT_TRUE(late.mountD64(p) && late.readOnly());
+        for (auto& [name, bytes] : want) {
+            Bytes out;
+            EXPECT_TRUE(reader.readFile(name, out) && out == bytes) << name << " " << reader.error;
+        }
+        EXPECT_EQ(reader.list().size(), want.size());
+    }
+}
+
+// Directories as cc1541 and directory editors leave them: an emptied slot before live entries, a scratched
+// entry (type $00, name kept, blocks freed) of the name being saved, a SEQ and a locked file replaced with "@:".
+TEST(D64, DirectoriesAsOtherToolsLeaveThem) {
+    auto entry = [](Bytes& im, int i) { return &im[size_t(offset(18, 1) + 32 * i)]; };
+    auto freeChain = [](Bytes& im, const uint8_t* e) {
+        for (int b : chain(im, e[3], e[4])) {
+            im[size_t(offset(18, 0) + 4 * (b >> 8))]++;
+            im[size_t(offset(18, 0) + 4 * (b >> 8) + 1 + (b & 255) / 8)] |= uint8_t(1 << (b & 7));
+        }
+    };
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+        const char* save;
+        const char* listed;  // name, type and type byte of each listed file after the save
+    } cases[] = {
+        {"empty slot", [&](Bytes& im) { freeChain(im, entry(im, 1)), std::fill_n(entry(im, 1), 32, 0); }, "D",
+         "A PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,D PRG 82,"},
+        {"scratched PIC", [&](Bytes& im) { freeChain(im, entry(im, 3)), entry(im, 3)[2] = 0; }, "PIC",
+         "A PRG 82,B PRG 82,C PRG 82,S SEQ 81,L PRG C2,PIC PRG 82,"},
+        {"@: SEQ", [](Bytes&) {}, "@:S", "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,"},
+        {"@: locked", [](Bytes&) {}, "@:L", "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir d;
+        const fs::path p = d.path / "t.d64";
+        for (int i = 0; i < 3; i++) writeBytes(d.path / ("f" + std::to_string(i)), prg(0x0801, 300 * i + 10, unsigned(i)));
+        ASSERT_EQ(run("cd " + d.path.string() + " && cc1541 -n test -f a -w f0 -f b -w f1 -f c -w f2 -f pic -w f0 -f s -T SEQ "
+                      "-w f1 -f l -P -w f2 t.d64"), 0);
+        Bytes im = readBytes(p);
+        c.damage(im);
+        writeBytes(p, im);
+        DiskDrive drive;
+        ASSERT_TRUE(drive.mountD64(p));
+        const Bytes bytes = prg(0x2000, 400, 9);
+        EXPECT_TRUE(drive.writeFile(c.save, bytes)) << drive.error;
+        im = readBytes(p);
+        EXPECT_EQ(validate(im), "");
+        std::string listed;
+        const std::vector<DiskDrive::Entry> list = drive.list();
+        for (size_t i = 0, slot = 0; i < list.size(); i++, slot++) {
+            while (entry(im, int(slot))[2] == 0) slot++;
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%02X", entry(im, int(slot))[2]);
+            listed += list[i].name + " " + DiskDrive::typeName(list[i].type) + " " + byte + ",";
+        }
+        EXPECT_EQ(listed, c.listed);
+        Bytes out;
+        const std::string name = std::string(c.save).substr(std::string(c.save).find(':') + 1);
+        EXPECT_TRUE(drive.readFile(name, out) ? out == bytes : drive.error == "Filetype is not loadable");
+        EXPECT_TRUE(drive.readFile("C", out) && out == prg(0x0801, 610, 2));
+    }
+}
+
+// A directory name is compared within its 16 bytes and the name's own length: a $00 inside it is no end.
+TEST(D64, NameEqualsStaysInBounds) {
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"PIC", std::string("PIC") + std::string(13, '\xA0'), true}, {"PIC", "PICTURE" + std::string(9, '\xA0'), false},
+        {"pic", std::string("PIC") + std::string(13, '\xA0'), false}, {"AB", std::string("AB") + std::string(14, '\0'), false},
+        {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP", true}, {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOP", false},
+    };
+    for (const auto& [name, entry, equal] : cases) {
+        std::vector<char> exact(name.begin(), name.end());
+        exact.resize(std::max<size_t>(name.size() + 1, 17), 0);  // zeros after the NUL are no part of the name
+        EXPECT_EQ(_name_equals(exact.data(), reinterpret_cast<const uint8_t*>(entry.data())), equal) << name;
+    }
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stb_image.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "core/Machine.h"
+#include "platform/AtomicFile.h"
 #include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -76,4 +79,23 @@ inline bool sameMachine(const Machine& a, const Machine& b) {
            std::memcmp(a.vic, b.vic, sizeof a.vic) == 0 && a.bank == b.bank && a.pen == b.pen &&
            std::memcmp(a.monitorScreen, b.monitorScreen, sizeof a.monitorScreen) == 0 &&
            a.powerOnImage == b.powerOnImage;
+}
+
+// Runs save with the file layer failing from step `at` on, or in a child process that is killed there;
+// whether it succeeded.
+inline bool underFault(long long at, bool kill, const std::function<bool()>& save) {
+    if (!kill) {
+        Platform::setWriteFault({at, -1});
+        const bool ok = save();
+        Platform::setWriteFault({});
+        return ok;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        Platform::setWriteFault({-1, at});
+        _exit(save() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

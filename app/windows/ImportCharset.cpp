@@ -28,6 +28,7 @@ void drawImportCharset(App& app) {
         s.dirty |= ImGui::SliderInt("X offset", &s.xOffset, -4, 4, "%d");
         s.dirty |= ImGui::SliderInt("Y offset", &s.yOffset, -4, 4, "%d");
         s.dirty |= ImGui::SliderInt("Threshold", &s.threshold, 1, 255, "%d");
+        clampFontSettings(s);
         s.dirty |= ImGui::Checkbox("Capital letters", &s.capitals);
         s.dirty |= ImGui::Checkbox("Small letters", &s.smallLetters);
         s.dirty |= ImGui::Checkbox("Numbers", &s.numbers);

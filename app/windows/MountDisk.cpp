@@ -17,15 +17,6 @@
 
 namespace {
 
-// A save aimed at a mounted image would replace the file under that drive.
-std::vector<uint8_t> unlessMounted(App& app, const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (DiskActions::mountedAt(app, path)) {
-        FileIO::refuseSave(app.ui.fileDialog, "That image is mounted on a drive; unmount it first.");
-        return {};
-    }
-    return bytes;
-}
-
 void mountButtons(App& app, MountState& st, int d) {
     DiskDrive& drive = app.drives[d];
     if (ImGui::Button("Mount D64...")) {
@@ -61,10 +52,7 @@ void mountButtons(App& app, MountState& st, int d) {
             if (!Platform::readFile(drive.path, bytes)) {
                 app.message("Error", "Couldn't read " + drive.path);
             } else {
-                auto held = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-                FileIO::saveWith(
-                    app.ui.fileDialog, "Save D64 image", FileIO::baseName(drive.path),
-                    [&app, held](const std::string& path) { return unlessMounted(app, path, *held); }, nullptr);
+                DiskActions::saveImage(app, "Save D64 image", FileIO::baseName(drive.path), std::move(bytes), nullptr);
             }
         }
     }
@@ -75,11 +63,9 @@ void newImagePopup(App& app, MountState& st) {
     ImGui::InputText("Disk name", st.newName, sizeof st.newName, ImGuiInputTextFlags_CharsUppercase);
     ImGui::InputText("ID", st.newId, sizeof st.newId, ImGuiInputTextFlags_CharsUppercase);
     if (ImGui::Button("Create", ImVec2(100, 0))) {
-        auto image = std::make_shared<const std::vector<uint8_t>>(DiskDrive::blankD64(st.newName, st.newId));
-        FileIO::saveWith(
-            app.ui.fileDialog, "Create D64 image", FileIO::lowerCase(std::string(st.newName) + ".d64"),
-            [&app, image](const std::string& path) { return unlessMounted(app, path, *image); },
-            [&app](const std::string&) {
+        DiskActions::saveImage(
+            app, "Create D64 image", FileIO::lowerCase(std::string(st.newName) + ".d64"),
+            DiskDrive::blankD64(st.newName, st.newId), [&app](const std::string&) {
                 app.message("New disk", "Disk image created. Mount it with \"Mount D64...\".");
             });
         ImGui::CloseCurrentPopup();

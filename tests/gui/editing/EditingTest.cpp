@@ -815,11 +815,11 @@ Script pictureImport(App& a) {
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
     EXPECT_TRUE(snapshot(a.machine) == before) << "import undone";
     // What the default conversion of the dropped picture stores.
-    const ImportPicState& st = a.ui.importPicture;
+    EXPECT_TRUE(a.ui.importPicture.pixels.empty()) << "the picture let go with the window";
     auto m = std::make_unique<Machine>(a.machine);
     auto r = std::make_unique<ColorReducer>();
     r->SetPalette(a.palette.rgb);
-    r->Reduce(ColorReducer::Resize(st.pixels.data(), st.width, st.height, 160, true, false), 160, 2, 1, -1);
+    r->Reduce(ColorReducer::Resize(pic.data(), 90, 60, 160, true, false), 160, 2, 1, -1);
     r->Store(*m);
     EXPECT_TRUE(snapshot(*m) == imported) << "import as the default conversion";
 }
@@ -873,6 +873,8 @@ Script layoutAndTiming(App& a) {
     const int startFrame = g_frame;
     co_await frames(60);
     g_idleFps = (g_frame - startFrame) * 1000.0 / (ms(CLOCK_MONOTONIC) - idleStart);
+    // The picture import, opened without a picture, offered the file dialog.
+    FileIO::cancel(a.ui.fileDialog);
 }
 
 // Popups answered with the keys one after another, two of one title too, the exit question among them: two
