@@ -837,10 +837,13 @@ Script layoutAndTiming(App& a) {
     checkLayout(1);
     // A window the user moves keeps its place while others open and close; "Reset window layout" puts it,
     // and the windows opened after, back into the tiling.
+    FileIO::cancel(a.ui.fileDialog);  // the picture import's picker, which would take the pointer
+    co_await frames(3);
     const ImVec2 from = titleBar("Calc converter");
     moveTo(from);
     co_await frames(2);
     button(1, true);
+    co_await frames(2);
     for (int k = 1; k <= 6; ++k) {
         moveTo(ImVec2(from.x + k * 10, from.y + k * 6));
         co_await frames(1);
