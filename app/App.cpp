@@ -6,6 +6,8 @@
 #include "platform/Platform.h"
 
 App::App(bool selfTest) : selfTest(selfTest) {
+    // Every change that takes an undo step first ends what the editor shows over its backup.
+    undoBuffer.beforeChange = [this] { editor.commitPendingEdits(); };
     wireMonitor();
     machine.loadAssets(Platform::assetDir());
     loadSettings();
@@ -50,7 +52,6 @@ void App::powerOn() {
 int App::spriteZeroPointer() const { return machine.ram[machine.spritePointerAddr()]; }
 
 void App::newProject() {
-    editor.commitPendingEdits();
     powerOn();
 }
 

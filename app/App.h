@@ -102,10 +102,6 @@ struct App {
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
-    // The machine is the first member, so an App serves where a Machine is wanted.
-    operator Machine&() { return machine; }
-    operator const Machine&() const { return machine; }
-
     void newProject();
     void afterLoad();
     void setPalette(int i);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Calc.h"
+#include "core/CharEdit.h"
 #include "core/Sprites.h"
 #include "core/Types.h"
 #include "cpu/Assembler.h"
@@ -36,13 +37,8 @@ struct CharsetViewState {
 };
 
 struct CharEditorState {
-    bool drawing = false, erasing = false;
+    CharEdit::Stroke stroke;
     double romWarning = 0;
-    // The stroke's character and the undo history it last saw: a stroke ends
-    // when either changes under it.
-    u16 strokeAddr = 0;
-    u32 strokeSerial = 0;
-    bool strokeStepTaken = false;
 };
 
 struct MountState {

@@ -29,7 +29,7 @@ struct Rig {
 // Flood fill of the whole empty screen (80x50, 160x200 or 320x200 mode pixels), undo step included.
 void BM_FloodFillWholeScreen(benchmark::State& state) {
     Rig r(int(state.range(0)));
-    r.e.tool = 7;
+    r.e.tool = Editor::ToolFill;
     r.m->pen = 1;
     for (auto _ : state) {
         state.PauseTiming();
@@ -46,7 +46,7 @@ BENCHMARK(BM_FloodFillWholeScreen)->Arg(0)->Arg(3)->Arg(4)->Unit(benchmark::kMic
 void BM_RubberBandLargestFilledCircle(benchmark::State& state) {
     Rig r(int(state.range(0)));
     r.blank();
-    r.e.tool = 5;
+    r.e.tool = Editor::ToolCircle;
     r.e.filled = true;
     r.m->pen = 1;
     r.e.mouseDown(0, 0, 0);

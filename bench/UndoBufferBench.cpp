@@ -13,10 +13,10 @@ void BM_UndoWholeMemoryStepAndUndo(benchmark::State& state) {
     auto m = std::make_unique<Machine>();
     m->reset();
     UndoBuffer u(*m);
-    for (size_t i = 0; i < UndoBuffer::maxSteps; ++i) u.TakeUndo(7, "fill");
+    for (size_t i = 0; i < UndoBuffer::maxSteps; ++i) u.TakeUndo(UndoBuffer::KindAll, "fill");
     for (auto _ : state) {
-        u.TakeUndo(7, "load image");
-        u.TakeUndo(7, "load image");
+        u.TakeUndo(UndoBuffer::KindAll, "load image");
+        u.TakeUndo(UndoBuffer::KindAll, "load image");
         u.MakeUndo();
         benchmark::DoNotOptimize(m->ram[0]);
     }

@@ -34,11 +34,33 @@ u8 paint(u8 row, int column, bool multicolor, int pen, bool erasing) {
     return u8(row | ((std::clamp(pen, 1, 3) & 3) << shift));
 }
 
+void beginStroke(Stroke& s, const UndoBuffer& u, u16 address, bool erasing) {
+    s.active = true;
+    s.erasing = erasing;
+    s.stepTaken = false;
+    s.address = address;
+    s.undoMark = u.serial;
+}
+
+bool strokeTo(Stroke& s, Machine& m, UndoBuffer& u, u16 address, bool multicolor, int pen, int column, int row) {
+    // The rest would paint without an undo step, or into a character not clicked.
+    if (s.active && (address != s.address || u.serial != s.undoMark)) s.active = false;
+    if (!s.active) return false;
+    u8& at = m.ram[u16(s.address + std::clamp(row, 0, 7))];
+    const u8 next = paint(at, column, multicolor, pen, s.erasing);
+    if (next != at) {
+        if (!s.stepTaken) u.TakeUndoRange(s.address, 8, "edit character");
+        s.stepTaken = true;
+        at = next;
+    }
+    s.undoMark = u.serial;
+    return true;
+}
+
 bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name) {
     u8* at = ed.machine.ram + address;
     // A character starts on an 8-byte boundary, so its bytes never wrap.
     if (address > 0x10000 - 8 || std::memcmp(at, rows, 8) == 0) return false;
-    ed.commitPendingEdits();
     ed.undo.TakeUndoRange(address, 8, name);
     std::memcpy(at, rows, 8);
     return true;
@@ -51,7 +73,6 @@ int multiPen(const Machine& m, int picked) {
 
 void typeFromCharset(Editor& ed, u8 code) {
     Machine& m = ed.machine;
-    ed.commitPendingEdits();
     ed.undo.TakeScreenUndo("text");
     // The typing must not take a second step; the keyboard's own typing state comes back after.
     bool pending = ed.textUndoPending;
@@ -59,7 +80,7 @@ void typeFromCharset(Editor& ed, u8 code) {
     ed.textUndoPending = false;
     ed.textStep = ed.undo.serial;
     int tool = ed.tool;
-    ed.tool = 1;
+    ed.tool = Editor::ToolText;
     struct Restore {
         Editor& e;
         bool pending;
@@ -93,8 +114,7 @@ namespace {
 
 bool change(Editor& ed, const std::string& name, bool differs, void (*apply)(Machine&, int), int arg) {
     if (!differs) return false;
-    ed.commitPendingEdits();
-    ed.undo.TakeUndo(6, name);
+    ed.undo.TakeUndo(UndoBuffer::KindVic, name);
     apply(ed.machine, arg);
     return true;
 }
@@ -133,12 +153,17 @@ bool multicolor(Editor& ed, bool on) {
                   on);
 }
 
+bool gfxMode(Editor& ed, int mode) {
+    if (mode < 0 || mode > 4) return false;
+    return change(ed, "gfx mode change", ed.machine.gfxMode() != mode, [](Machine& m, int n) { m.setGfxMode(n); },
+                  mode);
+}
+
 bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
     if (reg < 0 || reg >= 47) return false;
     u8 v = u8(value);
     if (ed.machine.vic[reg] == v) return false;
-    ed.commitPendingEdits();
-    ed.undo.TakeUndo(6, name);
+    ed.undo.TakeUndo(UndoBuffer::KindVic, name);
     ed.machine.vic[reg] = v;
     return true;
 }

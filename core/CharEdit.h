@@ -19,6 +19,20 @@ void mirror(u8 rows[8], bool multicolor);
 // and then sets pen 1 (01), 2 (10) or 3 (11); erasing leaves 00.
 u8 paint(u8 row, int column, bool multicolor, int pen, bool erasing);
 
+// A paint stroke on one character: one undo step for the whole stroke, taken
+// at its first change; another character or an undo or redo under it ends it.
+struct Stroke {
+    bool active = false;
+    bool erasing = false;
+    bool stepTaken = false;
+    u16 address = 0;   // the character's first byte
+    u32 undoMark = 0;  // the undo serial the stroke last saw
+};
+void beginStroke(Stroke& s, const UndoBuffer& u, u16 address, bool erasing);
+// Paints pixel (column, row) of the character at address; false (and the
+// stroke ends) when it may not.
+bool strokeTo(Stroke& s, Machine& m, UndoBuffer& u, u16 address, bool multicolor, int pen, int column, int row);
+
 // Writes the 8 bytes of the character at `address` with one undo range step
 // named `name`; when nothing would change, nothing is written and no step taken.
 // Returns whether the memory changed.
@@ -46,5 +60,6 @@ bool charBank(Editor& ed, bool second);             // $D018 bit 1, "change bank
 bool charsetSlot(Editor& ed, int slot);             // 0-7, "change charset"
 bool multicolor(Editor& ed, bool on);               // $D016 bit 4, "multicolor"
 bool setRegister(Editor& ed, int reg, int value, const std::string& name);  // $D000 + reg
+bool gfxMode(Editor& ed, int mode);                  // 0-4, "gfx mode change"
 
 }  // namespace BankSelect

@@ -264,7 +264,7 @@ CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, i
 
 CharsetConversionResult ConvertBitmapToCharsetWithUndo(Machine& m, const Palette& pal, UndoBuffer& undo,
                                                        int slot, bool merge) {
-    UndoBuffer::Item step = undo.capture(7, "convert to charset");
+    UndoBuffer::Item step = undo.capture(UndoBuffer::KindAll, "convert to charset");
     CharsetConversionResult r = ConvertBitmapToCharset(m, pal, slot, merge);
     if (r.ok) undo.Store(std::move(step));
     return r;

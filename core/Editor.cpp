@@ -44,19 +44,19 @@ bool Editor::takePixelWarning() {
 
 void Editor::_TakeUndo() {
     const char* name = "drawing";
-    if (tool == 1) {
+    if (tool == ToolText) {
         name = "text";
         textUndoPending = false;
-    } else if (tool == 7) {
+    } else if (tool == ToolFill) {
         name = "floodfill";
     }
     undo.TakeScreenUndo(name);
-    if (tool == 1) textStep = undo.serial;
+    if (tool == ToolText) textStep = undo.serial;
 }
 
 void Editor::_TextUndo() {
     // Any step taken since (a mode or bank change, another tool) leaves later typing uncovered.
-    if (textUndoPending || tool != 1 || undo.serial != textStep) _TakeUndo();
+    if (textUndoPending || tool != ToolText || undo.serial != textStep) _TakeUndo();
 }
 
 // ---- backup of the screen memories ----
@@ -109,14 +109,12 @@ void Editor::_SettleBeforeWrite() {
 }
 
 void Editor::undoLast() {
-    commitPendingEdits();
     undo.MakeUndo();
     // Typing after an undo must start a step of its own.
     textUndoPending = true;
 }
 
 void Editor::redoLast() {
-    commitPendingEdits();
     undo.MakeRedo();
     textUndoPending = true;
 }
@@ -137,7 +135,7 @@ void Editor::mouseDown(int x, int y, int button) {
         return;
     }
     switch (tool) {
-    case 1: {
+    case ToolText: {
         int col = std::clamp(x >> 3, 0, 39), row = std::clamp(y >> 3, 0, 24);
         if (col == cursorCol && row == cursorRow) return;
         cursorCol = col;
@@ -145,11 +143,11 @@ void Editor::mouseDown(int x, int y, int button) {
         textUndoPending = true;
         break;
     }
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
+    case ToolDot:
+    case ToolFreehand:
+    case ToolLine:
+    case ToolCircle:
+    case ToolRect:
         _TakeUndo();
         erase = (button != 0);
         drawing = true;
@@ -157,13 +155,13 @@ void Editor::mouseDown(int x, int y, int button) {
         lastX = lastY = -1;
         startX = std::clamp(x, 0, 319);
         startY = std::clamp(y, 0, 199);
-        if (tool >= 4) _SaveLineStart();
+        if (tool >= ToolLine) _SaveLineStart();
         mouseMove(x, y);
         break;
-    case 7:
+    case ToolFill:
         if (button == 0) _FloodFill(x, y);
         break;
-    case 9:
+    case ToolSelect:
         if (button == 0) {
             selX0 = selX1 = std::clamp(x / 8, 0, 39);
             selY0 = selY1 = std::clamp(y / 8, 0, 24);
@@ -186,7 +184,7 @@ void Editor::mouseMove(int x, int y) {
         _PastePreview(x >> 3, y >> 3);
         return;
     }
-    if (tool == 2 || tool == 3) {
+    if (tool == ToolDot || tool == ToolFreehand) {
         cursorCol = x >> 3;
         cursorRow = y >> 3;
     }
@@ -196,12 +194,12 @@ void Editor::mouseMove(int x, int y) {
         commitPendingEdits();
         return;
     }
-    if (tool == 9) {
+    if (tool == ToolSelect) {
         selX1 = x >> 3;
         selY1 = y >> 3;
         return;
     }
-    if (tool >= 4 && tool <= 6) {
+    if (tool >= ToolLine && tool <= ToolRect) {
         if (!_BackupFitsLayout()) {
             // The memory moved under the shape: keep what is shown, stop the drag.
             commitPendingEdits();
@@ -211,10 +209,10 @@ void Editor::mouseMove(int x, int y) {
         _DrawShape(startX, startY, x, y);
         return;
     }
-    if (tool == 2 || tool == 3) {
+    if (tool == ToolDot || tool == ToolFreehand) {
         int gx = x, gy = y;
         toGrid(gx, gy);
-        if (tool == 3 && lastX != -1 && lastY != -1)
+        if (tool == ToolFreehand && lastX != -1 && lastY != -1)
             _LineBrush(lastX, lastY, gx, gy);
         else
             _SetBrush(gx, gy);
@@ -226,7 +224,7 @@ void Editor::mouseMove(int x, int y) {
 void Editor::mouseUp(int x, int y, int button) {
     bool wasDrawing = drawing && tool == dragTool;
     drawing = false;
-    if (button != 2 && tool >= 4 && tool <= 6 && wasDrawing && _BackupFitsLayout()) {
+    if (button != 2 && tool >= ToolLine && tool <= ToolRect && wasDrawing && _BackupFitsLayout()) {
         _RestoreLineStart();
         _DrawShape(startX, startY, std::clamp(x, 0, 319), std::clamp(y, 0, 199));
     }
@@ -235,7 +233,7 @@ void Editor::mouseUp(int x, int y, int button) {
 }
 
 void Editor::pickColor(int x, int y) {
-    if (tool == 1) {
+    if (tool == ToolText) {
         if (x < 0 || x > 319 || y < 0 || y > 199) return;
         machine.pen = machine.ram[Machine::colorRamAddr + (y >> 3) * 40 + (x >> 3)] & 15;
         return;
@@ -368,7 +366,7 @@ void Editor::_Ellipse(int cx, int cy, int rx, int ry, bool fill) {
 }
 
 void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
-    if (tool == 6 && shift) {
+    if (tool == ToolRect && shift) {
         int s = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
         x1 = x0 + (x1 - x0 >= 0 ? s : -s);
         y1 = y0 + (y1 - y0 >= 0 ? s : -s);
@@ -385,9 +383,9 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
         gx0 >>= 1;
         gx1 >>= 1;
     }
-    if (tool == 6) {
+    if (tool == ToolRect) {
         _Rect(gx0, gy0, gx1, gy1, filled);
-    } else if (tool == 5) {
+    } else if (tool == ToolCircle) {
         int rx = std::abs(dx), ry = std::abs(dy);
         if (!shift) {
             int r = int(std::sqrt(double(dx) * dx + double(dy) * dy) + 0.5);
@@ -400,7 +398,7 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
             rx /= 2;
         }
         _Ellipse(gx0, gy0, rx, ry, filled);
-    } else if (tool == 4) {
+    } else if (tool == ToolLine) {
         _LineBrush(gx0, gy0, gx1, gy1);
     }
 }

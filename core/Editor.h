@@ -32,7 +32,20 @@ struct Editor {
     UndoBuffer& undo;
     PixelOperator pixels;
 
-    i32 tool = 1;  // 1 text, 2 dot, 3 freehand, 4 line, 5 circle, 6 rectangle, 7 fill, 8 move view, 9 select
+    // The values of tool; the line, circle and rectangle tools draw over a backup.
+    enum Tool : i32 {
+        ToolText = 1,
+        ToolDot = 2,
+        ToolFreehand = 3,
+        ToolLine = 4,
+        ToolCircle = 5,
+        ToolRect = 6,
+        ToolFill = 7,
+        ToolMoveView = 8,
+        ToolSelect = 9,
+    };
+
+    i32 tool = ToolText;
     i32 brush = 1;  // 1 pixel, 2 square, 3 diamond, 4 checker
     i32 cursorCol = 0;
     i32 cursorRow = 6;
@@ -100,7 +113,10 @@ struct Editor {
     std::string clearDescription() const;
     void cellColors(int x, int y, int* out) const;
     void setCellColor(int slot, int x, int y, int colour);
-    // Steps a used colour slot of the cell by +1 or -1 (wrapping in 0-15) as one undo step.
+    // The colour editor's result: every slot of cellColors' layout that is not
+    // -1, as one step "color change" that also brings back the VIC registers.
+    void setCellColors(int x, int y, const int colours[4]);
+    // Steps a used colour slot of the cell by +1 or -1 (wrapping in 0-15) as one such step.
     void cycleCellColor(int slot, int x, int y, int step);
 
     // Internal pieces, public for the tests and the benchmarks.

@@ -153,8 +153,6 @@ void Editor::clearBlock() {
 
 bool Editor::startPaste() {
     if (clip.w <= 0 || clip.h <= 0) return false;
-    // A paste or shape already shown is settled first, so its backup is not lost.
-    commitPendingEdits();
     undo.TakeScreenUndo("paste block");
     _SaveLineStart();
     pasting = true;

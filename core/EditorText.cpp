@@ -117,7 +117,6 @@ void Editor::copyChar() {
 
 void Editor::pasteChar() {
     Machine& m = machine;
-    _SettleBeforeWrite();
     undo.TakeScreenUndo("paste");
     int cell = std::clamp(cursorRow, 0, 24) * 40 + std::clamp(cursorCol, 0, 39);
     if (m.gfxMode() >= 3) {
@@ -132,7 +131,6 @@ void Editor::clearScreen(ClearMode mode, int value) {
     const int modeNumber = int(mode);
     if (modeNumber < 0 || modeNumber > 3) return;
     Machine& m = machine;
-    _SettleBeforeWrite();
     undo.TakeScreenUndo("clear");
     const u8 v = u8(value);
     const u8 fill = modeNumber == 1 ? 0x00 : modeNumber == 2 ? 0xFF : modeNumber == 3 ? v : 0x00;
@@ -221,14 +219,20 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
     }
 }
 
+void Editor::setCellColors(int x, int y, const int colours[4]) {
+    undo.TakeScreenUndo("color change");
+    undo.TakeUndo(UndoBuffer::KindVic, "color change");
+    undo.MergeLast();
+    for (int slot = 0; slot < 4; ++slot)
+        if (colours[slot] >= 0) setCellColor(slot, x, y, colours[slot]);
+}
+
 void Editor::cycleCellColor(int slot, int x, int y, int step) {
     if (slot < 0 || slot > 3) return;
     int cols[4];
     cellColors(x, y, cols);
     if (cols[slot] < 0) return;
-    // The slot lies in the registers or in screen or colour memory, by mode: one step holds both.
-    undo.TakeScreenUndo("color change");
-    undo.TakeUndo(6, "color change");
-    undo.MergeLast();
-    setCellColor(slot, x, y, (cols[slot] + step) & 15);
+    int colours[4] = {-1, -1, -1, -1};
+    colours[slot] = (cols[slot] + step) & 15;
+    setCellColors(x, y, colours);
 }

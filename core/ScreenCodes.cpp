@@ -13,6 +13,10 @@ int CharToScreenCode(unsigned int c) {
     return -1;
 }
 
+int CharToUpperScreenCode(unsigned int c) {
+    return CharToScreenCode(c >= 'A' && c <= 'Z' ? c + 32 : c);
+}
+
 std::string CharsetSlotProblem(const Machine& m, int slot) {
     if (unsigned(slot) > 7) return "Invalid charset position";
     // The same test as Machine::charsetIsRom for the slots at $1000 and $1800.

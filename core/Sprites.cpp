@@ -140,7 +140,7 @@ bool setPointer(Machine& m, UndoBuffer& u, int sprite, int value) {
     if (sprite < 0 || sprite > 7 || value < 0 || value > 0xFF) return false;
     const u16 a = u16(m.spritePointerAddr() + sprite);
     if (m.ram[a] == value) return false;
-    u.TakeUndo(4, "Sprite pointer change");
+    u.TakeUndo(UndoBuffer::KindSprites, "Sprite pointer change");
     m.ram[a] = u8(value);
     return true;
 }
@@ -151,7 +151,7 @@ bool assign(Machine& m, UndoBuffer& u, int sprite, int block, int color, bool mu
     const u8 bit = u8(1 << sprite);
     const u8 flags = multicolor ? u8(m.vic[0x1C] | bit) : u8(m.vic[0x1C] & ~bit);
     if (m.ram[a] == (block & 0xFF) && m.vic[0x27 + sprite] == (color & 15) && m.vic[0x1C] == flags) return false;
-    u.TakeUndo(4, "Sprite pointer change");
+    u.TakeUndo(UndoBuffer::KindSprites, "Sprite pointer change");
     m.ram[a] = u8(block);
     m.vic[0x27 + sprite] = u8(color & 15);
     m.vic[0x1C] = flags;
@@ -162,7 +162,7 @@ bool setMulticolor(Machine& m, UndoBuffer& u, int block, bool on) {
     const int mask = usersMask(m, block);
     const u8 flags = on ? u8(m.vic[0x1C] | mask) : u8(m.vic[0x1C] & ~mask);
     if (flags == m.vic[0x1C]) return false;
-    u.TakeUndo(6, "sprite multicolor");
+    u.TakeUndo(UndoBuffer::KindVic, "sprite multicolor");
     m.vic[0x1C] = flags;
     return true;
 }
@@ -185,7 +185,7 @@ bool pickColor(Machine& m, UndoBuffer& u, int block, int pen, int& spriteColor, 
             if (mask & (1 << n)) vic[0x27 + n] = u8(color);
     }
     if (std::memcmp(vic, m.vic, sizeof vic) == 0) return false;
-    u.TakeUndo(6, "sprite color");
+    u.TakeUndo(UndoBuffer::KindVic, "sprite color");
     std::memcpy(m.vic, vic, sizeof vic);
     return true;
 }
@@ -197,7 +197,7 @@ bool clearAll(Machine& m, UndoBuffer& u) {
         any = std::any_of(b, b + BlockSize, [](u8 v) { return v != 0; });
     }
     if (!any) return false;
-    u.TakeUndo(4, "clear all sprites");
+    u.TakeUndo(UndoBuffer::KindSprites, "clear all sprites");
     for (int n = 0; n < 8; ++n) std::memset(m.ram + m.spriteDataAddr(n), 0, BlockSize);
     return true;
 }

@@ -26,6 +26,7 @@ void copyVic(const Machine& m, UndoBuffer::Item& step, bool withVic) {
 // Moves the newest step of one stack to the other as the state it replaces.
 template <class From, class To>
 void replay(UndoBuffer& u, From& from, To& to) {
+    if (u.beforeChange) u.beforeChange();
     if (from.empty()) return;
     ++u.serial;
     UndoBuffer::Item step = std::move(from.back());
@@ -42,41 +43,43 @@ const std::string& emptyName() {
 }  // namespace
 
 void UndoBuffer::Clear() {
+    settle();
     undo.clear();
     redo.clear();
     ++serial;
 }
 
 UndoBuffer::Item UndoBuffer::capture(int kind, const std::string& name) const {
+    settle();
     const Machine& m = *machine;
     Item step;
     step.name = name;
     switch (kind) {
-    case 1:
+    case KindText:
         addRegion(m, step.regions, m.screenAddr(), 1000);
         addRegion(m, step.regions, Machine::colorRamAddr, 1000);
         copyVic(m, step, false);
         break;
-    case 2:
-    case 3:
+    case KindHires:
+    case KindMulticolor:
         addRegion(m, step.regions, m.bitmapAddr(), 8192);
         addRegion(m, step.regions, m.screenAddr(), 1000);
         addRegion(m, step.regions, Machine::colorRamAddr, 1000);
         copyVic(m, step, false);
         break;
-    case 4:
+    case KindSprites:
         addRegion(m, step.regions, m.spritePointerAddr(), 8);
         for (int n = 0; n < 8; ++n) addRegion(m, step.regions, m.spriteDataAddr(n), 64);
         copyVic(m, step, true);
         break;
-    case 5:
+    case KindCharset:
         if (!m.charsetIsRom()) addRegion(m, step.regions, m.charsetAddr(), 2048);
         copyVic(m, step, false);
         break;
-    case 6:
+    case KindVic:
         copyVic(m, step, true);
         break;
-    case 7:
+    case KindAll:
         addRegion(m, step.regions, 0, 65536);
         copyVic(m, step, true);
         break;
@@ -118,6 +121,7 @@ void UndoBuffer::push(Item&& step) {
 }
 
 bool UndoBuffer::Store(Item step) {
+    settle();
     if (step.isEmpty()) return false;
     push(std::move(step));
     return true;
@@ -128,6 +132,7 @@ void UndoBuffer::TakeUndo(int kind, const std::string& name) {
 }
 
 void UndoBuffer::TakeUndoRange(int address, int length, const std::string& name) {
+    settle();
     Item step;
     step.name = name;
     // A negative length records an empty range rather than a wrapped-around huge one.
@@ -138,9 +143,9 @@ void UndoBuffer::TakeUndoRange(int address, int length, const std::string& name)
 
 void UndoBuffer::TakeScreenUndo(const std::string& name) {
     switch (machine->gfxMode()) {
-    case 3: TakeUndo(2, "hires " + name); break;
-    case 4: TakeUndo(3, "multicolor " + name); break;
-    default: TakeUndo(1, "textmode " + name); break;
+    case 3: TakeUndo(KindHires, "hires " + name); break;
+    case 4: TakeUndo(KindMulticolor, "multicolor " + name); break;
+    default: TakeUndo(KindText, "textmode " + name); break;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,17 @@ struct UndoBuffer {
         bool isEmpty() const { return regions.empty() && !hasVic; }
     };
 
+    // What TakeUndo and capture record.
+    enum Kind : int {
+        KindText = 1,        // screen and colour RAM
+        KindHires = 2,       // bitmap, screen and colour RAM
+        KindMulticolor = 3,  // the same ranges as KindHires
+        KindSprites = 4,     // sprite pointers, the eight sprites' blocks, VIC registers
+        KindCharset = 5,     // the character set; nothing while the VIC sees the ROM
+        KindVic = 6,         // VIC registers
+        KindAll = 7,         // all memory and the VIC registers
+    };
+
     static constexpr size_t maxSteps = 256;
 
     Machine* machine;
@@ -33,6 +45,11 @@ struct UndoBuffer {
     // Changes with every change to either stack, so an operation that spans
     // frames can tell that an undo or redo happened underneath it.
     u32 serial = 0;
+
+    // Called before a step is taken, undone, redone or the history cleared, so
+    // whatever the editor shows over its backup (a floating paste, a rubber
+    // band, a stroke) is settled before memory changes underneath it.
+    std::function<void()> beforeChange;
 
     explicit UndoBuffer(Machine& m) : machine(&m) {}
 
@@ -63,4 +80,7 @@ struct UndoBuffer {
 
 private:
     void push(Item&& step);
+    void settle() const {
+        if (beforeChange) beforeChange();
+    }
 };

@@ -114,3 +114,8 @@ private:
     void sbc(u8 m);
     void compare(u8 r, u8 m);
 };
+
+// Steps until budget instructions have run, one stops the processor or pc
+// lands on a breakpoint; true when the run ends there. The breakpoint test
+// follows each step, so a slice starting on one leaves it.
+bool RunSlice(CPU6502& cpu, int budget);

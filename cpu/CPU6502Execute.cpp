@@ -245,3 +245,11 @@ void CPU6502::step() {
 #undef EA_ZPY
 #undef EA_ZPX
 #undef EA_ZP
+
+bool RunSlice(CPU6502& cpu, int budget) {
+    for (int i = 0; i < budget; ++i) {
+        cpu.step();
+        if (cpu.stopped || cpu.breakpoints.count(cpu.pc)) return true;
+    }
+    return false;
+}

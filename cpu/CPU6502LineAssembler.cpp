@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "core/Hex.h"
 #include "cpu/CPU6502.h"
 
 namespace {
@@ -26,15 +27,8 @@ bool CPU6502::parseNumber(const std::string& text, int& value, bool* isWord) {
 
     long v = 0;
     for (size_t i = begin; i < end; i++) {
-        const char c = upperAscii(text[i]);
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        if (d >= base) return false;
+        const int d = HexDigit(text[i]);
+        if (d < 0 || d >= base) return false;
         v = v * base + d;
         if (v >= 0x1000000) return false;
     }

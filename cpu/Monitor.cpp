@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/ScreenCodes.h"
 #include "cpu/CPU6502.h"
 
 namespace {
@@ -50,11 +51,9 @@ void Monitor::putChar(char c) {
         newLine();
         return;
     }
-    u8 code = u8(c);
-    if (c >= 'A' && c <= 'Z') code = u8(c - 'A' + 1);
-    else if (c >= 'a' && c <= 'z') code = u8(c - 'a' + 1);
-    else if (c == '@') code = 0;
-    screen[row * Cols + col] = code;
+    // Only letters and "@" differ from their ASCII bytes; every other byte is stored as it is.
+    int code = CharToUpperScreenCode(u8(c));
+    screen[row * Cols + col] = code >= 0 && code <= 26 ? u8(code) : u8(c);
     advance();
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/Hex.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
 #include "cpu/Monitor.h"
@@ -30,7 +31,7 @@ constexpr size_t ByteFieldEnd = 15;
 // A memory row's hex bytes end before column 31, where its characters begin.
 constexpr size_t MemFieldEnd = 31;
 
-bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool isHexDigit(char c) { return HexDigit(c) >= 0; }
 
 std::string trim(const std::string& s) {
     size_t a = s.find_first_not_of(' ');
@@ -67,8 +68,7 @@ int Monitor::getHex(int digits, const std::string& text, size_t& pos) {
     if (pos >= text.size() || !isHexDigit(text[pos])) return -1;
     int v = 0;
     for (int n = 0; n < digits && pos < text.size() && isHexDigit(text[pos]); ++n, ++pos) {
-        char c = text[pos];
-        v = v * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+        v = v * 16 + HexDigit(text[pos]);
     }
     return v;
 }

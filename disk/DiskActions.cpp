@@ -26,8 +26,7 @@ bool readForLoad(App& app, DiskDrive& drive, int index, const char* undoName, By
         app.message("Error", drive.error);
         return false;
     }
-    app.editor.commitPendingEdits();
-    app.undoBuffer.TakeUndo(7, undoName);
+    app.undoBuffer.TakeUndo(UndoBuffer::KindAll, undoName);
     return true;
 }
 

@@ -19,9 +19,6 @@ const FileIO::Filter allFiles{"All files", {}};
 
 namespace {
 
-// Ends a floating paste or a drag before a load replaces the memory under it.
-void settle(App& app) { app.editor.commitPendingEdits(); }
-
 std::string format(const char* fmt, int a, int b, int c) {
     char buf[160];
     std::snprintf(buf, sizeof buf, fmt, a, b, c);
@@ -37,22 +34,19 @@ int clippedLength(int start, int len) { return start + len <= 0x10000 ? len : 0x
 
 // A PRG load after a whole-memory undo step: the count of bytes loaded.
 int loadPrgWithUndo(App& app, const Bytes& bytes, const char* undoName, int& start) {
-    settle(app);
-    app.undoBuffer.TakeUndo(7, undoName);
+    app.undoBuffer.TakeUndo(UndoBuffer::KindAll, undoName);
     start = 0;
     return FileFormats::loadPrg(app.machine, bytes, start);
 }
 
 void loadProjectBytes(App& app, const Bytes& bytes) {
-    settle(app);
     std::string error;
     if (app.machine.loadProject(bytes, error)) app.afterLoad();
     else app.message("Error", error);
 }
 
 bool loadPicture(App& app, int fmt, const Bytes& bytes) {
-    settle(app);
-    app.undoBuffer.TakeUndo(7, "load image");
+    app.undoBuffer.TakeUndo(UndoBuffer::KindAll, "load image");
     return FileFormats::load(app.machine, fmt, bytes);
 }
 
@@ -167,7 +161,6 @@ void loadSprites(App& app) {
                          app.message("Load sprites", text);
                          return;
                      }
-                     settle(app);
                      int a = base + (app.spriteBlock & 0xFF) * 64;
                      int n = int(std::min<size_t>(bytes.size(), size_t(0x10000 - a)));
                      app.undoBuffer.TakeUndoRange(a, n, "load sprites");
@@ -195,9 +188,8 @@ void loadCharset(App& app) {
                          app.message("Load charset", "The current charset is ROM. Select a RAM charset bank first.");
                          return;
                      }
-                     settle(app);
                      size_t n = std::min<size_t>(bytes.size(), 2048);
-                     app.undoBuffer.TakeUndo(5, "load charset");
+                     app.undoBuffer.TakeUndo(UndoBuffer::KindCharset, "load charset");
                      if (n) std::memcpy(m.ram + m.charsetAddr(), bytes.data(), n);
                  });
 }

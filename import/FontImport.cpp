@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/ByteOrder.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ const Placement symbols[] = {{0x40, 0x40, 0},     {0x5B, 0x5B, 27},     {0xA3, 0
                              {0x5D, 0x5D, 29},    {0x2191, 0x2191, 30}, {0x2190, 0x2190, 31},
                              {0x20, 0x2F, 32},    {0x3A, 0x3F, 58}};
 
-unsigned be16(const u8* p) { return unsigned(p[0]) << 8 | p[1]; }
-unsigned long be32(const u8* p) { return (unsigned long)be16(p) << 16 | be16(p + 2); }
+using ByteOrder::be16;
+using ByteOrder::be32;
 
 // Checks the table directory of the first font: a known signature and every
 // table inside the file. "" when it holds, else why not.

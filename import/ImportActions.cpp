@@ -82,8 +82,7 @@ void acceptImport(App& app, ImportPicState& s) {
             if (std::memcmp(now.charset, s.converter.charset, sizeof now.charset) != 0)
                 recomputeImport(app, s);
         }
-        app.editor.commitPendingEdits();
-        app.undoBuffer.TakeUndo(7, "import image");
+        app.undoBuffer.TakeUndo(UndoBuffer::KindAll, "import image");
         if (s.resolution == 2) s.converter.Store(app.machine, s.options.charset);
         else s.reducer.Store(app.machine);
         if (s.palette != app.palette.index) app.setPalette(s.palette);
@@ -112,7 +111,6 @@ bool beginFontImport(App& app, ImportFontState& s) {
     s.charsetAddr = m.bank * 0x4000 + (m.vic[0x18] & 0x0E) * 0x400;
     std::memcpy(s.backup, &m.ram[s.charsetAddr], 2048);
     std::memcpy(s.written, s.backup, 2048);
-    app.editor.commitPendingEdits();
     app.undoBuffer.TakeUndoRange(s.charsetAddr, 2048, "import charset");
     s.started = true;
     s.dirty = true;

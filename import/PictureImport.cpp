@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/ByteOrder.h"
 #include "import/PngRows.h"
 
 namespace {
 
-u32 le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }
-u32 le32(const u8* p) { return le16(p) | le16(p + 2) << 16; }
-u32 be16(const u8* p) { return u32(p[0]) << 8 | p[1]; }
-u32 be32(const u8* p) { return be16(p) << 16 | be16(p + 2); }
+using ByteOrder::be16;
+using ByteOrder::be32;
+using ByteOrder::le16;
+using ByteOrder::le32;
 
 enum class Kind { None, Png, Jpeg, Bmp, Gif, Tga, Psd };
 

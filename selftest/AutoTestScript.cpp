@@ -109,7 +109,7 @@ void drawingAndBlocks() {
         std::fill_n(m.ram + m.bitmapAddr(), 8000, u8(0));
         std::fill_n(m.ram + m.screenAddr(), 1000, u8(0x10));
         app.undoBuffer.Clear();
-        app.editor.tool = 3;
+        app.editor.tool = Editor::ToolFreehand;
         m.pen = 1;
     });
     drag("freehand", {{100, 100}, {120, 105}, {140, 120}}, 0);
@@ -125,14 +125,14 @@ void drawingAndBlocks() {
     add("check redo", 1, [](App& app) { check(anyBitmapByte(app), "Ctrl+Alt+Y redid the drawing"); });
     chord("undo (Ctrl+Z)", A + 25, true, false, false);
     add("check Ctrl+Z", 1, [](App& app) { check(!anyBitmapByte(app), "Ctrl+Z undid the drawing"); });
-    add("line tool", 1, [](App& app) { app.editor.tool = 4; });
+    add("line tool", 1, [](App& app) { app.editor.tool = Editor::ToolLine; });
     drag("line", {{10, 10}, {200, 50}, {300, 190}}, 0);
     add("check line", 1, [](App& app) {
         check(pixel(app, 10, 10) == 1 && pixel(app, 300, 190) == 1, "line end points");
         check(pixel(app, 200, 50) != 1, "no trace of the rubber band");
     });
     add("rectangle tool", 1, [](App& app) {
-        app.editor.tool = 6;
+        app.editor.tool = Editor::ToolRect;
         app.machine.pen = 1;
     });
     drag("rectangle", {{20, 150}, {60, 180}}, 0);
@@ -140,7 +140,7 @@ void drawingAndBlocks() {
         check(pixel(app, 20, 150) == 1 && pixel(app, 60, 180) == 1 && pixel(app, 40, 150) == 1,
               "rectangle corners");
     });
-    add("select tool", 1, [](App& app) { app.editor.tool = 9; });
+    add("select tool", 1, [](App& app) { app.editor.tool = Editor::ToolSelect; });
     drag("select", {{0, 0}, {31, 15}}, 0);
     add("check selection", 1, [](App& app) {
         int x0 = -1, y0 = -1, x1 = -1, y1 = -1;
@@ -173,7 +173,7 @@ void text() {
     const ImGuiKey A = Compat::KeyLetterA;
     add("prepare text", 3, [](App& app) {
         app.newProject();
-        app.editor.tool = 1;
+        app.editor.tool = Editor::ToolText;
     });
     drag("text cursor", {{19, 83}}, 0);
     add("type", 3, [](App&) {

@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "app/App.h"
+#include "app/CpuActions.h"
 #include "core/Vic.h"
 #include "cpu/CPU6502.h"
 #include "disk/DiskActions.h"
@@ -777,6 +778,122 @@ TEST(Platform, WriteFile) {
     TempDir t;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(std::exit(writeAsStranger(t.path)), testing::ExitedWithCode(0), "");
+}
+
+// $C000: fills $0500-$05FF with 2, then an RTS from the top stops the run.
+void loadFillProgram(App& a) {
+    const u8 code[] = {0xA9, 0x02, 0xA2, 0x00, 0x9D, 0x00, 0x05, 0xE8, 0xD0, 0xFA, 0x60};
+    std::copy(std::begin(code), std::end(code), a.machine.ram + 0xC000);
+    a.cpu.pc = 0xC000;
+}
+
+void runToEnd(App& a) {
+    CpuActions::run(a);
+    for (int frame = 0; a.cpuRunning && frame < 100; ++frame) CpuActions::runFrame(a);
+    ASSERT_FALSE(a.cpuRunning);
+}
+
+// A write that takes an undo step while a copied block floats over the text screen: moving the pointer
+// afterwards must not put back the bytes the paste was shown over.
+TEST_F(AppTest, WritesSettleAFloatingPaste) {
+    const struct {
+        const char* name;
+        void (*write)(App&);
+        Bytes at0500;
+        const char* undoName;
+    } rows[] = {
+        {"monitor fill", [](App& a) { a.monitor.clear(), a.monitor.print(".F 0500 0600 02"), a.monitor.enter(); },
+         Bytes(256, 2), "monitor fill"},
+        {"processor step", [](App& a) { loadFillProgram(a), CpuActions::step(a), CpuActions::step(a), CpuActions::step(a); },
+         {2}, "cpu step"},
+        {"processor run", [](App& a) { loadFillProgram(a), runToEnd(a); }, Bytes(256, 2), "cpu run"},
+        {"compile", [](App& a) { a.asmSource = "*=$0500\n        LDA #$02\n", CpuActions::compile(a); }, {0xA9, 2},
+         "assemble"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        app = makeApp();
+        Editor& ed = app->editor;
+        std::memset(m().ram + 0x0400, 0x20, 1000);
+        m().ram[0x0400] = 1;
+        ed.hasSelection = true;
+        ed.selX0 = ed.selY0 = ed.selX1 = ed.selY1 = 0;
+        ASSERT_TRUE(ed.copyBlock() && ed.startPaste());
+        row.write(*app);
+        ed.mouseMove(30 * 8, 20 * 8);
+        EXPECT_EQ(Bytes(m().ram + 0x0500, m().ram + 0x0500 + row.at0500.size()), row.at0500);
+        EXPECT_EQ(app->undoBuffer.undoName(), row.undoName);
+        EXPECT_FALSE(ed.pasting);
+    }
+}
+
+// Stepping, running and compiling each take one step that gives back the memory before them: a picture at
+// the compile's target address comes back whole. Run in processor follows a compile that succeeded only.
+TEST_F(AppTest, ProcessorAndCompileUndo) {
+    const struct {
+        const char* name;
+        void (*act)(App&);
+        const char* undoName;
+        size_t steps;
+        int start = 0;  // the compile's code start, -1 failed; 0: no compile
+    } rows[] = {
+        {"three steps undo as one", [](App& a) { CpuActions::step(a), CpuActions::step(a), CpuActions::step(a); },
+         "cpu step", 1},
+        {"another step between steps",
+         [](App& a) { CpuActions::step(a), a.undoBuffer.TakeUndoRange(0, 1, "edit"), CpuActions::step(a), CpuActions::step(a); },
+         "cpu step", 3},
+        {"run", [](App& a) { runToEnd(a); }, "cpu run", 1},
+        {"compile over a picture", [](App& a) { a.asmSource = "*=$2000\nloop    INX\n        BNE loop\n"; }, "assemble", 1,
+         0x2000},
+        {"failed compile", [](App& a) { a.asmSource = "*=$2000\n        BNE nowhere\n"; }, "assemble", 1, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        app = makeApp();
+        m().setGfxMode(3);
+        for (int i = 0; i < 8000; ++i) m().ram[0x2000 + i] = u8(i * 13 + 5);  // the picture
+        loadFillProgram(*app);
+        const Bytes before(m().ram, m().ram + 0x10000);
+        row.act(*app);
+        CpuActions::Compiled c;
+        if (row.start) c = CpuActions::compile(*app);
+        EXPECT_EQ(c.start, row.start ? row.start : -1);
+        EXPECT_EQ(Bytes(m().ram, m().ram + 0x10000) != before, row.start >= 0);
+        EXPECT_EQ(std::pair(app->undoBuffer.undoName(), app->undoBuffer.undo.size()), std::pair(std::string(row.undoName), row.steps));
+        while (!app->undoBuffer.undo.empty()) app->editor.undoLast();
+        EXPECT_EQ(Bytes(m().ram, m().ram + 0x10000), before);
+        if (!row.start) continue;
+        CpuActions::runCompiled(*app, c.start);
+        EXPECT_EQ(std::pair(int(app->cpu.pc), app->showProcessor), std::pair(c.start < 0 ? 0xC000 : c.start, c.start >= 0));
+    }
+}
+
+// A slice ends at its budget, at a stop or on a breakpoint, tested after each step: $C000 holds five NOPs, then
+// an RTS with nothing to return to.
+TEST(CpuRunSlice, BudgetStopAndBreakpoints) {
+    const struct {
+        const char* name;
+        int budget;
+        std::set<u16> breakpoints;
+        bool ended, stopped;
+        u16 pc;
+    } rows[] = {
+        {"budget", 3, {}, false, false, 0xC003},
+        {"stop", 100, {}, true, true, 0xC005},
+        {"breakpoint", 100, {0xC002, 0xC004}, true, false, 0xC002},
+        {"one on the start is left", 100, {0xC000}, true, true, 0xC005},
+        {"nothing to do", 0, {0xC000}, false, false, 0xC000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto mm = std::make_unique<Machine>();
+        CPU6502 cpu{*mm};
+        std::memset(mm->ram + 0xC000, 0xEA, 5);
+        mm->ram[0xC005] = 0x60;
+        cpu.breakpoints = row.breakpoints;
+        EXPECT_EQ(RunSlice(cpu, row.budget), row.ended);
+        EXPECT_EQ(std::pair(cpu.pc, cpu.stopped), std::pair(row.pc, row.stopped));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "core/CharEdit.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
+#include "core/ScreenKeys.h"
 #include "core/UndoBuffer.h"
 
 // Bytes by address, to set up memory or to compare with it as a whole; VIC register r is at vic(r).
@@ -47,6 +49,7 @@ struct EditorFixture : ::testing::Test {
     PixelOperator probe{*m};
 
     void SetUp() override {
+        u.beforeChange = [this] { e.commitPendingEdits(); };  // as the application wires it
         m->reset();
         for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3 + (i >> 8));  // the two halves differ
         mode(0);
@@ -80,7 +83,17 @@ struct EditorFixture : ::testing::Test {
     // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>; nonew (refuse new multicolour
     // slots) warned (the pixel warning is up; a row ending with one not taken fails); fill shift (for shapes);
     // the character window's tc<hex> (type from the set) cs<hex address> (store `counting` there) and its
-    // bank menu: vb<VIC bank> cb<0/1 second half> slot<charset slot> mc<0/1 multicolour>.
+    // bank menu: vb<VIC bank> cb<0/1 second half> slot<charset slot> mc<0/1 multicolour>; the toolbar's gm<gfx
+    // mode>; the colour editor's cols<slot 0>,<1>,<2>,<3> (-1 leaves a slot; cell (0, 0)); a plain letter key
+    // key<letter>; the character editor's stroke ks<hex address>,<0/1 erasing> then kp<hex address>,<x>,<y>
+    // in the pen and $D016's mode.
+    CharEdit::Stroke stroke;
+    void letter(char l) {
+        auto k = std::find_if(ScreenKeys::letters.begin(), ScreenKeys::letters.end(),
+                              [l](const ScreenKeys::Key& key) { return key.letter == l; });
+        ASSERT_NE(k, ScreenKeys::letters.end()) << l;
+        ScreenKeys::apply(e, *k);
+    }
     void run(const std::string& script) {
         auto key = [this](EditKey k) { return [this, k](bool shift) { e.editKey(k, shift); }; };
         auto call = [this](auto method) { return [this, method](bool) { (e.*method)(); }; };
@@ -112,6 +125,7 @@ struct EditorFixture : ::testing::Test {
             else if (std::sscanf(c, "mv%d,%d", &x, &y) == 2) e.mouseMove(x, y);
             else if (std::sscanf(c, "v%x=%x", &h, &v) == 2) m->vic[h] = u8(v);
             else if (std::sscanf(c, "w%x=%x", &h, &v) == 2) m->ram[h & 0xFFFF] = u8(v);
+            else if (int s[4]; std::sscanf(c, "cols%d,%d,%d,%d", &s[0], &s[1], &s[2], &s[3]) == 4) e.setCellColors(0, 0, s);
             else if (std::sscanf(c, "col%d,%d", &a, &b) == 2) e.setCellColor(a, 0, 0, b);
             else if (std::sscanf(c, "cyc%d,%d", &a, &b) == 2) e.cycleCellColor(a, 0, 0, b);
             else if (std::sscanf(c, "cls%d,%x", &a, &h) == 2) e.clearScreen(ClearMode(a), int(h));
@@ -125,6 +139,11 @@ struct EditorFixture : ::testing::Test {
             else if (std::sscanf(c, "cb%d", &a) == 1) BankSelect::charBank(e, a);
             else if (std::sscanf(c, "slot%d", &a) == 1) BankSelect::charsetSlot(e, a);
             else if (std::sscanf(c, "mc%d", &a) == 1) BankSelect::multicolor(e, a);
+            else if (std::sscanf(c, "ks%x,%d", &h, &a) == 2) CharEdit::beginStroke(stroke, u, u16(h), a);
+            else if (std::sscanf(c, "kp%x,%d,%d", &h, &x, &y) == 3)
+                CharEdit::strokeTo(stroke, *m, u, u16(h), m->vic[0x16] & 0x10, m->pen, x, y);
+            else if (k.size() == 4 && k.compare(0, 3, "key") == 0) letter(k[3]);
+            else if (std::sscanf(c, "gm%d", &a) == 1) BankSelect::gfxMode(e, a);
             else if (std::sscanf(c, "k%d", &a) == 1) e.editKey(EditKey(a), shift);
             else if (std::sscanf(c, "p%d", &a) == 1) m->pen = a;
             else if (std::sscanf(c, "m%d", &a) == 1) m->setGfxMode(a);
@@ -144,6 +163,7 @@ struct EditorFixture : ::testing::Test {
             e.insert = e.hasSelection = e.filled = e.shift = false;
             e.textUndoPending = true;
             e.pixels.noNewColours = false;
+            stroke = {};
             m->pen = 0;
             poke(r.setup);
             const Bytes before = ram();

@@ -9,9 +9,9 @@
 #include "app/App.h"
 #include "app/Classic.h"
 #include "app/Compat.h"
+#include "app/CpuActions.h"
 #include "app/windows/Windows.h"
 #include "cpu/Assembler.h"
-#include "cpu/CPU6502.h"
 #include "cpu/SourceLine.h"
 #include "platform/FileIO.h"
 
@@ -58,20 +58,13 @@ void drawAssembler(App& app) {
         FileIO::save(app.ui.fileDialog, "Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
     Compat::SameLineIfFits(Compat::ButtonWidth("Compile"));
     if (ImGui::Button("Compile")) {
-        app.undoBuffer.TakeUndo(7, "assemble");
-        Assembler as(app.machine);
-        bool ok = as.assemble(app.asmSource);
-        messages = as.messages;
-        // A failed compile must not point the processor at old bytes.
-        lastStart = ok ? as.codeStart : -1;
+        CpuActions::Compiled c = CpuActions::compile(app);
+        messages = std::move(c.messages);
+        lastStart = c.start;
     }
     Compat::SameLineIfFits(Compat::ButtonWidth("Run in processor"));
     ImGui::BeginDisabled(lastStart < 0);
-    if (ImGui::Button("Run in processor")) {
-        app.cpu.pc = u16(lastStart);
-        app.cpu.stopped = false;
-        app.showProcessor = true;
-    }
+    if (ImGui::Button("Run in processor")) CpuActions::runCompiled(app, lastStart);
     ImGui::EndDisabled();
     Compat::SameLineIfFits(Compat::ButtonWidth("New"));
     if (ImGui::Button("New"))

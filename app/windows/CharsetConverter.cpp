@@ -72,7 +72,6 @@ void drawCharsetConverter(App& app) {
         ImGui::TextDisabled("Choose another charset position.");
     }
     if (convert) {
-        app.editor.commitPendingEdits();
         CharsetConversionResult r = ConvertBitmapToCharsetWithUndo(m, app.palette, app.undoBuffer, slot, merge);
         if (!r.ok) {
             result = r.error;

@@ -138,7 +138,7 @@ void drawCharsetView(App& app) {
             if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
                 if (app.showCharEditor) {
                     app.charEditorChar = c;
-                } else if (app.editor.tool == 1) {
+                } else if (app.editor.tool == Editor::ToolText) {
                     CharEdit::typeFromCharset(app.editor, u8(c));
                 }
             }
@@ -160,8 +160,7 @@ void charsetMenu(App& app, bool rom, u16 setAddr) {
     bankMenus(app);
     ImGui::Separator();
     auto fillSet = [&](const u8* from, const char* name) {
-        app.editor.commitPendingEdits();
-        app.undoBuffer.TakeUndo(5, name);
+        app.undoBuffer.TakeUndo(UndoBuffer::KindCharset, name);
         if (from) std::memcpy(m.ram + setAddr, from, 2048);
         else std::memset(m.ram + setAddr, 0, 2048);
     };
@@ -268,11 +267,8 @@ void drawCharEditor(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
     CharEditorState& st = app.ui.charEditor;
-    bool &drawing = st.drawing, &erasing = st.erasing;
+    CharEdit::Stroke& stroke = st.stroke;
     double& romWarning = st.romWarning;
-    u16& strokeAddr = st.strokeAddr;
-    u32& strokeSerial = st.strokeSerial;
-    bool& strokeStepTaken = st.strokeStepTaken;
 
     Machine& m = app.machine;
     app.charEditorChar &= 0xFF;
@@ -287,7 +283,7 @@ void drawCharEditor(App& app) {
     Compat::PlaceWindow(title);
     bool visible = ImGui::Begin(title, &app.showCharEditor, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar);
     if (!visible) {
-        drawing = false;
+        stroke.active = false;
         ImGui::End();
         return;
     }
@@ -344,39 +340,16 @@ void drawCharEditor(App& app) {
     }
 
     bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left), rightClick = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
-    if (gridHovered && (left || rightClick)) {
-        drawing = true;
-        erasing = !left;
-        strokeAddr = ca;
-        strokeSerial = app.undoBuffer.serial;
-        strokeStepTaken = false;
-    }
-    if (drawing && !ImGui::IsMouseDown(ImGuiMouseButton_Left) && !ImGui::IsMouseDown(ImGuiMouseButton_Right))
-        drawing = false;
-    // Undo, redo or another character chosen mid-stroke end it: the rest
-    // would paint without an undo step, or into a character not clicked.
-    if (drawing && (strokeAddr != ca || app.undoBuffer.serial != strokeSerial)) drawing = false;
-    if (drawing) {
+    if (gridHovered && (left || rightClick)) CharEdit::beginStroke(stroke, app.undoBuffer, ca, !left);
+    if (!ImGui::IsMouseDown(ImGuiMouseButton_Left) && !ImGui::IsMouseDown(ImGuiMouseButton_Right))
+        stroke.active = false;
+    if (stroke.active) {
         ImVec2 mp = ImGui::GetMousePos();
         if (!ImGui::IsMousePosValid(&mp)) mp = p;
         int column = std::clamp(int((mp.x - p.x) / s), 0, 7);
         int row = std::clamp(int((mp.y - p.y) / s), 0, 7);
-        if (rom) {
-            romWarning = ImGui::GetTime() + 1.5;
-        } else {
-            u8 now = m.ram[u16(ca + row)];
-            u8 next = CharEdit::paint(now, column, multi, app.charPen, erasing);
-            if (next != now) {
-                // One step for the whole stroke, taken at its first change.
-                if (!strokeStepTaken) {
-                    app.editor.commitPendingEdits();
-                    app.undoBuffer.TakeUndoRange(ca, 8, "edit character");
-                    strokeStepTaken = true;
-                }
-                m.ram[u16(ca + row)] = next;
-            }
-            strokeSerial = app.undoBuffer.serial;
-        }
+        if (rom) romWarning = ImGui::GetTime() + 1.5;
+        else CharEdit::strokeTo(stroke, m, app.undoBuffer, ca, multi, app.charPen, column, row);
     }
     if (ImGui::GetTime() < romWarning)
         dl->AddText(ImVec2(p.x + 6, p.y + 6), IM_COL32(255, 80, 80, 255),

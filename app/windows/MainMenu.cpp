@@ -29,7 +29,7 @@ void handleHotkeys(App& app) {
     // A modal popup owns the keyboard: the chords must not act behind it.
     if (Compat::ModalOpen()) return;
     KeyMods mods{io.KeyCtrl, io.KeyShift, io.KeyAlt};
-    bool textTyping = app.editor.tool == 1 && app.ui.screenEditor.focused;
+    bool textTyping = app.editor.tool == Editor::ToolText && app.ui.screenEditor.focused;
     auto pressed = [](int key) {
         int sc = hotkeyScancode(key);
         return sc >= 0 && ImGui::IsKeyPressed(sc, false);
@@ -116,9 +116,9 @@ void editMenu(App& app) {
     ImGui::Separator();
     if (ImGui::BeginMenu("Block")) {
         bool sel = ed.hasSelection;  // read once, before any entry runs
-        if (ImGui::MenuItem("Select tool", "S")) ed.tool = 9;
+        if (ImGui::MenuItem("Select tool", "S")) ed.tool = Editor::ToolSelect;
         if (ImGui::MenuItem("Select all", "Ctrl+A")) {
-            ed.tool = 9;
+            ed.tool = Editor::ToolSelect;
             ed.selectAll();
         }
         ImGui::Separator();

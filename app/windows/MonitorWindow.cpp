@@ -24,9 +24,7 @@ void handleKeys(Monitor& mon, App& app) {
         else app.showMonitor = false;
     }
     for (int i = 0; i < io.InputQueueCharacters.Size; ++i) {
-        unsigned c = io.InputQueueCharacters[i];
-        if (c >= 'a' && c <= 'z') c -= 32;
-        int code = c >= 'A' && c <= 'Z' ? int(c - 'A' + 1) : CharToScreenCode(c);
+        int code = CharToUpperScreenCode(io.InputQueueCharacters[i]);
         if (code >= 0) mon.typeChar(u8(code));
     }
     io.InputQueueCharacters.resize(0);

@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/Classic.h"
 #include "app/Compat.h"
+#include "app/CpuActions.h"
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
 #include "cpu/CPU6502.h"
@@ -43,16 +44,7 @@ void drawProcessor(App& app) {
     }
     bool live = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput;
 
-    if (app.cpuRunning) {
-        for (int i = 0; i < 5000; ++i) {
-            cpu.step();
-            if (cpu.stopped || cpu.breakpoints.count(cpu.pc)) {
-                app.cpuRunning = false;
-                followPc = true;
-                break;
-            }
-        }
-    }
+    if (CpuActions::runFrame(app)) followPc = true;
     if (app.cpuRunning) {
         if (ImGui::Button("Stop") || key(Compat::Key(Compat::Key_Escape), live, false)) {
             app.cpuRunning = false;
@@ -60,19 +52,11 @@ void drawProcessor(App& app) {
         }
     } else {
         if (ImGui::Button("Step (F7)") || key(Compat::KeyF(7), live, true)) {
-            // A series of steps undoes as one.
-            if (app.undoBuffer.undoName() != "cpu step") app.undoBuffer.TakeUndo(7, "cpu step");
-            cpu.stopped = false;
-            cpu.step();
+            CpuActions::step(app);
             followPc = true;
         }
         ImGui::SameLine();
-        if (ImGui::Button("Run (F9)") || key(Compat::KeyF(9), live, false)) {
-            app.undoBuffer.TakeUndo(7, "cpu run");
-            cpu.stopped = false;
-            cpu.step();
-            app.cpuRunning = !cpu.stopped;
-        }
+        if (ImGui::Button("Run (F9)") || key(Compat::KeyF(9), live, false)) CpuActions::run(app);
     }
 
     u16 selected = viewTop;

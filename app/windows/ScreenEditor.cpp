@@ -12,6 +12,7 @@
 #include "app/windows/Windows.h"
 #include "core/ChangeWatch.h"
 #include "core/ScreenCodes.h"
+#include "core/ScreenKeys.h"
 #include "core/ScreenView.h"
 #include "core/Vic.h"
 
@@ -61,10 +62,11 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
         }
     }
 
-    bool showCursor = ed.tool == 1 || ((ed.tool == 2 || ed.tool == 3) && app.showActiveChar);
+    bool showCursor = ed.tool == Editor::ToolText ||
+                      ((ed.tool == Editor::ToolDot || ed.tool == Editor::ToolFreehand) && app.showActiveChar);
     if (showCursor) {
         ImU32 c = IM_COL32(0x80, 0x80, 0x80, 0xFF);
-        if (ed.tool == 1) {
+        if (ed.tool == Editor::ToolText) {
             int v = (int)(std::fabs(std::fmod(2.0 * t, 2.0) - 1.0) * 250.0);
             c = IM_COL32(v, v, v, 255);
         }
@@ -107,7 +109,7 @@ void handleKeys(App& app) {
     bool wasPasting = ed.pasting;
     if (ed.pasting && keyPressed(Compat::Key_Escape, false)) ed.cancelPaste();
 
-    if (ed.tool == 1) {
+    if (ed.tool == Editor::ToolText) {
         // Ctrl+Shift flips between the two halves of the character set. Without
         // repeat: a held pair would otherwise flicker between them.
         bool shiftNow = keyPressed(Compat::Key_LeftShift, false) || keyPressed(Compat::Key_RightShift, false);
@@ -118,13 +120,13 @@ void handleKeys(App& app) {
         }
         for (EditKey k : Widgets::EditKeysPressed()) ed.editKey(k, shift);
         if (ctrl && !alt) {
-            for (int i = 0; i < 26; ++i)
-                if (keyPressed(Compat::KeyLetter(char('A' + i)), true))
-                    ed.typeChar((unsigned char)((shift ? 0xC1 : 0x81) + i));
-            if (!shift)
-                for (int d = 0; d <= 9; ++d)
-                    if (keyPressed(Compat::KeyDigit(d), true)) ed.typeChar((unsigned char)(0xB0 + d));
-            if (keyPressed(Compat::Key_Space, true)) ed.typeChar(0xA0);
+            for (const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "; *k; ++k) {
+                int code = ScreenKeys::reversedCode(*k, shift);
+                int key = *k == ' '    ? Compat::Key(Compat::Key_Space)
+                          : *k <= '9' ? Compat::KeyDigit(*k - '0')
+                                      : Compat::KeyLetter(*k);
+                if (code >= 0 && keyPressed(key, true)) ed.typeChar((unsigned char)code);
+            }
         }
         for (int i = 0; i < io.InputQueueCharacters.Size; ++i) {
             int code = CharToScreenCode(io.InputQueueCharacters[i]);
@@ -136,39 +138,25 @@ void handleKeys(App& app) {
         if (ctrlOnly && keyPressed(Compat::KeyLetter('X'), true)) ed.cutBlock();
         if (ctrlOnly && keyPressed(Compat::KeyLetter('V'), true)) ed.startPaste();
         if (ctrlOnly && keyPressed(Compat::KeyLetter('A'), true)) {
-            ed.tool = 9;
+            ed.tool = Editor::ToolSelect;
             ed.selectAll();
         }
-        if (ed.tool == 9 && !wasPasting && keyPressed(Compat::Key_Escape, false)) ed.hasSelection = false;
+        if (ed.tool == Editor::ToolSelect && !wasPasting && keyPressed(Compat::Key_Escape, false))
+            ed.hasSelection = false;
         if (keyPressed(Compat::Key_KeypadPlus, true) || keyPressed(Compat::Key_Equals, true))
             app.setZoom(app.zoom + 1, -1, -1);
         if (keyPressed(Compat::Key_KeypadMinus, true) || keyPressed(Compat::Key_Minus, true))
             app.setZoom(app.zoom - 1, -1, -1);
         if (!ctrl && !shift && !alt) {
-            auto letter = [](char c) { return keyPressed(Compat::KeyLetter(c), false); };
-            if (letter('A') && ed.brush > 1) --ed.brush;
-            if (letter('Z') && ed.brush < 4) ++ed.brush;
-            if (letter('C')) ed.copyChar();
-            if (letter('V')) ed.pasteChar();
-            if (letter('G')) app.showGrid = !app.showGrid;
-            if (letter('D')) ed.tool = 2;
-            if (letter('P')) ed.tool = 3;
-            if (letter('L')) ed.tool = 4;
-            if (letter('O')) ed.tool = 5;
-            if (letter('B')) ed.tool = 6;
-            if (letter('F')) ed.tool = 7;
-            if (letter('T')) {
-                ed.tool = 1;
-                ed.textUndoPending = true;
+            using ScreenKeys::Action;
+            for (const ScreenKeys::Key& k : ScreenKeys::letters) {
+                if (!keyPressed(Compat::KeyLetter(k.letter), false)) continue;
+                if (k.action == Action::ToggleGrid) app.showGrid = !app.showGrid;
+                else if (k.action == Action::ResetZoom) app.setZoom(2, -1, -1);
+                else ScreenKeys::apply(ed, k);
             }
-            if (letter('S')) ed.tool = 9;
-            if (letter('R')) app.setZoom(2, -1, -1);
-            if (ed.tool == 9 && ed.hasSelection) {
-                if (letter('X')) ed.flipBlockX();
-                if (letter('Y')) ed.flipBlockY();
-                if (letter('I')) ed.invertBlock();
-                if (keyPressed(Compat::Key_Delete, false)) ed.clearBlock();
-            }
+            if (ed.tool == Editor::ToolSelect && ed.hasSelection && keyPressed(Compat::Key_Delete, false))
+                ed.clearBlock();
         }
     }
     io.InputQueueCharacters.resize(0);
@@ -210,12 +198,7 @@ void drawColorEditor(App& app) {
         ImGui::PopID();
     }
     if (ImGui::Button("OK", ImVec2(90, 0))) {
-        UndoBuffer& u = app.undoBuffer;
-        u.TakeScreenUndo("color change");
-        u.TakeUndo(6, "color change");
-        u.MergeLast();
-        for (int i = 0; i < 4; ++i)
-            if (cols[i] >= 0) app.editor.setCellColor(i, cx, cy, cols[i]);
+        app.editor.setCellColors(cx, cy, cols);
         ImGui::CloseCurrentPopup();
     }
     ImGui::SameLine();
@@ -292,7 +275,7 @@ void drawScreenEditor(App& app) {
     }
     ed.shift = io.KeyShift;
 
-    bool panMode = ImGui::IsKeyDown(Compat::Key(Compat::Key_Space)) && ed.tool != 1;
+    bool panMode = ImGui::IsKeyDown(Compat::Key(Compat::Key_Space)) && ed.tool != Editor::ToolText;
     bool moved = io.MouseDelta.x != 0 || io.MouseDelta.y != 0;
 
     if (hovered && io.MouseWheel != 0) {
@@ -313,7 +296,7 @@ void drawScreenEditor(App& app) {
         if (clicked >= 0) {
             ImGui::SetWindowFocus("Screen");
             app.ui.screenEditor.activeButton = clicked;
-            if (panMode || ed.tool == 8)
+            if (panMode || ed.tool == Editor::ToolMoveView)
                 app.ui.screenEditor.panning = true;
             else
                 ed.mouseDown(px, py, clicked);
@@ -335,9 +318,9 @@ void drawScreenEditor(App& app) {
     }
     if (ed.takePixelWarning()) app.noColorsUntil = ImGui::GetTime() + 1.0;
     if (hovered) {
-        if (panMode || ed.tool == 8)
+        if (panMode || ed.tool == Editor::ToolMoveView)
             ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
-        else if (ed.tool != 1)
+        else if (ed.tool != Editor::ToolText)
             ImGui::SetMouseCursor(ImGuiMouseCursor_Arrow);
     }
 

@@ -24,7 +24,6 @@ void spritesMenu(App& app, int block) {
     static const char* const banks[4] = {"$0000 - $3FFF", "$4000 - $7FFF", "$8000 - $BFFF", "$C000 - $FFFF"};
     Widgets::VicBankMenu(app, "Select VIC bank", banks);
     if (ImGui::MenuItem("Clear all sprites")) {
-        app.editor.commitPendingEdits();
         Sprites::clearAll(m, app.undoBuffer);
     }
     if (ImGui::MenuItem("Load sprites...")) Actions::loadSprites(app);
@@ -39,7 +38,6 @@ void editMenu(App& app, int block) {
     if (!ImGui::BeginMenu("Edit")) return;
     using Sprites::Edit;
     auto run = [&](Edit op) {
-        app.editor.commitPendingEdits();
         Sprites::edit(app.machine, app.undoBuffer, block, op, app.ui.spriteEditor.clip);
     };
     if (ImGui::MenuItem("Cut")) run(Edit::Cut);
@@ -73,7 +71,6 @@ void selectMenus(App& app, int block, bool multicolor) {
         for (int n = 0; n < 8; ++n) {
             std::snprintf(label, sizeof label, "Sprite %d", n);
             if (ImGui::MenuItem(label)) {
-                app.editor.commitPendingEdits();
                 Sprites::assign(m, app.undoBuffer, n, block, app.spriteColor, multicolor);
             }
         }
@@ -112,7 +109,6 @@ void blockLine(App& app) {
     bool multicolor = Sprites::blockIsMulticolor(m, block);
     ImGui::BeginDisabled(Sprites::firstUser(m, block) < 0);
     if (ImGui::Checkbox("Multicolor", &multicolor)) {
-        app.editor.commitPendingEdits();
         Sprites::setMulticolor(m, app.undoBuffer, block, multicolor);
     }
     ImGui::EndDisabled();
@@ -156,7 +152,6 @@ void drawSpriteEditor(App& app) {
     int clicked = 0;
     bool right = false;
     if (Widgets::PaletteGrid("sprpal", app, shown, m.vic[0x21] & 15, clicked, right, 16, 2)) {
-        app.editor.commitPendingEdits();
         Sprites::pickColor(m, app.undoBuffer, block, pen, app.spriteColor, clicked, right);
     }
     if (multicolor) {
@@ -198,7 +193,6 @@ void drawSpriteEditor(App& app) {
 
     bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left), rightDown = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
     if (ImGui::IsItemHovered() && (left || rightDown)) {
-        app.editor.commitPendingEdits();
         Sprites::beginStroke(stroke, m, app.undoBuffer, block, !left);
     }
     if (stroke.active) {

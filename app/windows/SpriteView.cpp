@@ -64,7 +64,6 @@ void drawSpriteView(App& app) {
             ImGui::SameLine();
             int v = ptr;
             if (Widgets::HexByteInput("##ptr", v, 32 * s) && v != ptr) {
-                app.editor.commitPendingEdits();
                 Sprites::setPointer(m, app.undoBuffer, n, v);
             }
             ImGui::SameLine();

@@ -8,6 +8,7 @@
 #include "app/Compat.h"
 #include "app/Icons.h"
 #include "app/windows/Windows.h"
+#include "core/CharEdit.h"
 #include "core/ScreenView.h"
 
 namespace {
@@ -98,10 +99,7 @@ void drawToolbar(App& app) {
             for (int i = 0; i < 5; ++i) {
                 if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
                 app.focusScreen = true;
-                if (i == gm) continue;
-                app.editor.commitPendingEdits();
-                app.undoBuffer.TakeUndo(6, "gfx mode change");
-                app.machine.setGfxMode(i);
+                BankSelect::gfxMode(app.editor, i);
             }
             ImGui::EndCombo();
         }

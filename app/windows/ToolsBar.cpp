@@ -22,15 +22,15 @@ struct ToolButton {
 };
 
 const ToolButton kTools[] = {
-    {18, 4, "t0", 13, "Txt", 1, "Text (T)"},
-    {18, 33, "t1", 4, "Dot", 2, "Draw Dot (D)"},
-    {18, 62, "t2", 5, "Draw", 3, "Draw (P)"},
-    {18, 91, "t3", 9, "Line", 4, "Draw Line (L)"},
-    {18, 120, "t4", 2, "Circ", 5, "Circle (O)\nShift: ellipse"},
-    {18, 149, "t5", 3, "Box", 6, "Rectangle (B)\nShift: square"},
-    {18, 178, "t6", 7, "Fill", 7, "Flood Fill (F)"},
-    {4, 545, "t7", 14, "Sel", 9, "Select block (S)\nCtrl+C/X/V copy, cut, paste\nX/Y flip, I invert, Del clear"},
-    {32, 545, "t8", 15, "Move", 8, "Move view (hold Space)"},
+    {18, 4, "t0", 13, "Txt", Editor::ToolText, "Text (T)"},
+    {18, 33, "t1", 4, "Dot", Editor::ToolDot, "Draw Dot (D)"},
+    {18, 62, "t2", 5, "Draw", Editor::ToolFreehand, "Draw (P)"},
+    {18, 91, "t3", 9, "Line", Editor::ToolLine, "Draw Line (L)"},
+    {18, 120, "t4", 2, "Circ", Editor::ToolCircle, "Circle (O)\nShift: ellipse"},
+    {18, 149, "t5", 3, "Box", Editor::ToolRect, "Rectangle (B)\nShift: square"},
+    {18, 178, "t6", 7, "Fill", Editor::ToolFill, "Flood Fill (F)"},
+    {4, 545, "t7", 14, "Sel", Editor::ToolSelect, "Select block (S)\nCtrl+C/X/V copy, cut, paste\nX/Y flip, I invert, Del clear"},
+    {32, 545, "t8", 15, "Move", Editor::ToolMoveView, "Move view (hold Space)"},
 };
 
 }  // namespace
@@ -62,7 +62,7 @@ void drawTools(App& app) {
         ImGui::SetCursorScreenPos(at(b.x, b.y));
         if (IconButton(b.id, b.icon, b.label, ed.tool == b.tool, b.tip, 25, 25)) {
             ed.tool = b.tool;
-            if (b.tool == 1) ed.textUndoPending = true;
+            if (b.tool == Editor::ToolText) ed.textUndoPending = true;
         }
     }
     for (int i = 1; i <= 4; ++i) {
@@ -110,7 +110,7 @@ void drawTools(App& app) {
             if (left) {
                 m.pen = colour;
             } else {
-                app.undoBuffer.TakeUndo(6, "background color");
+                app.undoBuffer.TakeUndo(UndoBuffer::KindVic, "background color");
                 m.vic[0x21] = u8(colour);
             }
         }

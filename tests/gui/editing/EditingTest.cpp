@@ -405,6 +405,21 @@ Script eachWindowAlone(App& a) {
     co_await frames(2);
 }
 
+// The window's one picture is drawn at a whole multiple of 320 x 200, so no column of a letter is lost.
+void expectWholeMultiple(const ImGuiWindow* w) {
+    const auto pictures = pictureSizes(w);
+    EXPECT_EQ(pictures.size(), 1u);
+    for (auto [pw, ph] : pictures) EXPECT_TRUE(pw >= 320 && pw % 320 == 0 && pw / 320 * 200 == ph) << pw << " x " << ph;
+}
+
+// A window lies in its tile of the current tiling.
+void expectInTile(const char* name) {
+    const ImVec4 tile = Compat::DefaultWindowRect(name, workArea());
+    const ImRect r = findWindow(name)->Rect();
+    for (float d : {r.Min.x - tile.x, r.Min.y - tile.y, r.Max.x - tile.x - tile.z, r.Max.y - tile.y - tile.w})
+        EXPECT_NEAR(d, 0, 1.5f) << name << " in its tile";
+}
+
 // Compares the screen area as drawn with the renderer's frame at the same zoom.
 void compareScreen(App& app) {
     std::vector<u32> frame(Vic::FrameWidth * Vic::FrameHeight);
@@ -710,10 +725,7 @@ Script monitorCommand(std::string text) {
 Script monitor(App& a) {
     a.showMonitor = true;
     co_await frames(5);
-    // Its screen at a whole multiple of 320 x 200, so no column of a letter is lost.
-    const auto pictures = pictureSizes(findWindow("Monitor"));
-    EXPECT_EQ(pictures.size(), 1u);
-    for (auto [w, h] : pictures) EXPECT_TRUE(w >= 320 && w % 320 == 0 && w / 320 * 200 == h) << w << " x " << h;
+    expectWholeMultiple(findWindow("Monitor"));
     co_await monitorCommand(".f c000 c0ff 42");  // lower case: shown and read as upper case
     EXPECT_EQ(a.machine.ram[0xC000], 0x42);
     EXPECT_EQ(a.monitor.rowText(0).substr(0, 15), ".F C000 C0FF 42");
@@ -860,12 +872,8 @@ Script layoutAndTiming(App& a) {
     co_await frames(3);
     a.showRegisters = true;
     co_await frames(4);
-    for (const char* name : {"Calc converter", "Registers"}) {
-        const ImVec4 tile = Compat::DefaultWindowRect(name, workArea());
-        const ImRect r = findWindow(name)->Rect();
-        for (float d : {r.Min.x - tile.x, r.Min.y - tile.y, r.Max.x - tile.x - tile.z, r.Max.y - tile.y - tile.w})
-            EXPECT_NEAR(d, 0, 1.5f) << name << " in its tile after the reset";
-    }
+    expectInTile("Calc converter");
+    expectInTile("Registers");
     a.showGrid = true;
     a.setZoom(8, -1, -1);
     co_await frames(10);
