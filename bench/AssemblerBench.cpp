@@ -1,31 +1,42 @@
+// Whole assembler runs, process against process: our driver (it reads a source
+// file, assembles it and writes the program) beside acme and xa on the same
+// generated program, each started the same way, with the outputs compared.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "cpu/Assembler.h"
+extern char** environ;
 
 namespace {
 
-constexpr int kLines = 10000;
+enum Dialect { Ours, Acme, Xa };
 
-// The same 10,000-line program in three dialects: ours, ca65's and acme's.
-enum Dialect { Ours, Ca65, Acme };
-
-std::string generate(Dialect d) {
-    const std::string colon = d == Ca65 ? ":" : "";
-    const std::string byteDir = d == Ours ? ".BYTE" : d == Ca65 ? ".byte" : "!byte";
-    const std::string wordDir = d == Ours ? ".WORD" : d == Ca65 ? ".word" : "!word";
-    std::string s = d == Ca65 ? ".org $1000\n" : "*=$1000\n";
-    for (int i = 0; i < kLines - 2; ++i) {
-        std::string back = "l";
-        back += std::to_string(i - i % 10);
+// A program of `lines` lines in a dialect: loops, table reads, subroutine calls
+// and data with labels both ways. Every `segment` lines (counted from the end,
+// so the last part is the longest) it starts again at $1000, so 100,000 lines
+// stay inside 64 KB; later parts overwrite earlier ones in every assembler.
+std::string generate(Dialect d, int lines, int segment) {
+    const std::string byteDir = d == Ours ? ".BYTE" : d == Acme ? "!byte" : ".byt";
+    const std::string wordDir = d == Ours ? ".WORD" : d == Acme ? "!word" : ".word";
+    std::string s = "*=$1000\n";
+    const int body = lines - 2;
+    for (int i = 0; i < body; ++i) {
+        if (segment && i && (body - i) % segment == 0) s += "*=$1000\n";
+        std::string back = std::to_string(i - i % 10);
+        back.insert(back.begin(), 'l');
         switch (i % 10) {
-        case 0: s += back + colon + " LDA #$" + std::to_string(i % 90 + 10) + "\n"; break;
+        case 0: s += back + " LDA #$" + std::to_string(i % 90 + 10) + "\n"; break;
         case 1: s += "\tSTA $0400,X\n"; break;
         case 2: s += "\tLDA table,Y ; later\n"; break;
         case 3: s += "\tBNE " + back + "\n"; break;
@@ -37,50 +48,80 @@ std::string generate(Dialect d) {
         case 9: s += "\t" + wordDir + " *+2, " + back + "\n"; break;
         }
     }
-    return s + "table" + colon + " " + byteDir + " 0\n";
+    return s + "table " + byteDir + " 0\n";
 }
 
-// Our bytes of the program, to check that a peer's output is the same program.
-Bytes oursBytes() {
-    auto m = std::make_unique<Machine>();
-    Assembler as(*m);
-    as.assemble(generate(Ours));
-    return Bytes(m->ram + 0x1000, m->ram + as.finalAddr);
+// Runs a program with its output thrown away; the wall time in ms, or -1 when it failed.
+double run(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid;
+    int status = -1;
+    const bool started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    if (started) waitpid(pid, &status, 0);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    return started && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
 }
 
-void BM_AssembleOurs(benchmark::State& state) {
-    const std::string source = generate(Ours);
-    auto m = std::make_unique<Machine>();
-    for (auto _ : state) {
-        Assembler as(*m);
-        if (!as.assemble(source)) state.SkipWithError(as.messages.front().text.c_str());
+std::string readAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Times our driver and the peer alternately on the same program; the reported
+// time is ours, with the peer's time and peer / ours (above 1: we are faster).
+void compare(benchmark::State& state, Dialect peer, int lines, int segment) {
+    char dirTemplate[] = "/tmp/vorlix-asm-bench-XXXXXX";
+    if (!mkdtemp(dirTemplate)) {
+        state.SkipWithError("no temporary directory");
+        return;
     }
-    state.counters["lines/s"] = benchmark::Counter(double(kLines), benchmark::Counter::kIsIterationInvariantRate);
-}
-BENCHMARK(BM_AssembleOurs)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Runs a peer assembler as a process on the same program written to a file.
-void runPeer(benchmark::State& state, Dialect d) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vorlix-asm-bench";
-    std::filesystem::create_directories(dir);
-    const std::string p = dir.string() + "/";
-    std::ofstream(dir / "in.s") << generate(d);
-    std::ofstream(dir / "flat.cfg") << "MEMORY { M: start = $1000, size = $F000, file = %O; }\n"
-                                       "SEGMENTS { CODE: load = M, type = rw; }\n";
-    const std::string cmd = d == Ca65 ? "ca65 -t none " + p + "in.s -o " + p + "in.o && ld65 -C " + p +
-                                            "flat.cfg -o " + p + "out.bin " + p + "in.o"
-                                      : "acme -f plain -o " + p + "out.bin " + p + "in.s";
-    for (auto _ : state)
-        if (std::system(cmd.c_str()) != 0) state.SkipWithError("peer assembler failed or is missing");
-    state.counters["lines/s"] = benchmark::Counter(double(kLines), benchmark::Counter::kIsIterationInvariantRate);
-    std::ifstream out(dir / "out.bin", std::ios::binary);
-    const Bytes peer{std::istreambuf_iterator<char>(out), {}};
-    if (peer != oursBytes()) state.SkipWithError("peer output differs from ours");
+    const std::string dir = dirTemplate;
+    std::ofstream(dir + "/ours.s") << generate(Ours, lines, segment);
+    std::ofstream(dir + "/peer.s") << generate(peer, lines, segment);
+    const std::vector<std::string> ours = {VORLIX_ASM_DRIVER, dir + "/ours.s", dir + "/ours.bin"};
+    const std::vector<std::string> other =
+        peer == Acme ? std::vector<std::string>{"acme", "-f", "plain", "-o", dir + "/peer.bin", dir + "/peer.s"}
+                     : std::vector<std::string>{"xa", "-o", dir + "/peer.bin", dir + "/peer.s"};
+    std::vector<double> oursMs, peerMs;
+    if (run(ours) < 0 || run(other) < 0) {
+        state.SkipWithError("an assembler failed or is missing");
+    } else if (readAll(dir + "/ours.bin") != readAll(dir + "/peer.bin")) {
+        state.SkipWithError("the peer's program differs from ours");
+    } else {
+        for (auto _ : state) {
+            oursMs.push_back(run(ours));
+            peerMs.push_back(run(other));
+            state.SetIterationTime(oursMs.back() / 1000);
+        }
+        const double o = median(oursMs), p = median(peerMs);
+        state.counters["ours_ms"] = o;
+        state.counters[peer == Acme ? "acme_ms" : "xa_ms"] = p;
+        state.counters["ratio"] = p / o;
+        char label[80];
+        std::snprintf(label, sizeof label, "medians: ours %.2f ms, %s %.2f ms", o, peer == Acme ? "acme" : "xa", p);
+        state.SetLabel(label);
+    }
     std::filesystem::remove_all(dir);
 }
-void BM_AssembleCa65Process(benchmark::State& state) { runPeer(state, Ca65); }
-void BM_AssembleAcmeProcess(benchmark::State& state) { runPeer(state, Acme); }
-BENCHMARK(BM_AssembleCa65Process)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_AssembleAcmeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Assemble100kLinesOursVsAcme(benchmark::State& state) { compare(state, Acme, 100000, 10000); }
+void BM_Assemble10kLinesOursVsXa(benchmark::State& state) { compare(state, Xa, 10000, 0); }
+void BM_Assemble10kLinesOursVsAcme(benchmark::State& state) { compare(state, Acme, 10000, 0); }
+BENCHMARK(BM_Assemble100kLinesOursVsAcme)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
+BENCHMARK(BM_Assemble10kLinesOursVsXa)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(31);
+BENCHMARK(BM_Assemble10kLinesOursVsAcme)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(31);
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "cpu/Assembler.h"
 
-#include <cctype>
-#include <string_view>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -21,46 +23,24 @@ bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isNameChar(char c) { return isLetter(c) || isDigit(c) || c == '_' || c == '.'; }
 
-View trimView(View s) {
+[[gnu::always_inline]] inline View trimView(View s) {
     size_t b = 0, e = s.size();
     while (b < e && isSpace(s[b])) ++b;
     while (e > b && isSpace(s[e - 1])) --e;
     return s.substr(b, e - b);
 }
 
-// Bit m set when the mnemonic has a row of mode m; 0 for a word that is no mnemonic.
-// Looked up in a table of all three-letter words, so a line costs no table scans.
-int modeMask(View word) {
-    static const std::vector<u16> masks = [] {
-        std::vector<u16> t(26 * 26 * 26, 0);
-        for (const CPU6502::Op& op : CPU6502::ops) {
-            const char* m = op.mnemonic;
-            if (op.mode != 0) t[(m[0] - 'A') * 676 + (m[1] - 'A') * 26 + (m[2] - 'A')] |= u16(1 << op.mode);
-        }
-        return t;
-    }();
-    if (word.size() != 3) return 0;
-    int index = 0;
-    for (char c : word) {
-        c = upperChar(c);
-        if (c < 'A' || c > 'Z') return 0;
-        index = index * 26 + (c - 'A');
-    }
-    return masks[size_t(index)];
-}
+// A character constant starts at i: a quote, any one character, a quote. Its
+// character is taken as it stands, blank, case, ";" and "," included.
+bool quotedChar(View s, size_t i) { return s[i] == '\'' && i + 2 < s.size() && s[i + 2] == '\''; }
 
 bool hasMode(int modes, int mode) { return (modes >> mode) & 1; }
 
-// "$" and the value in that many upper-case hex digits.
-std::string hex(int value, int digits) {
-    std::string s(size_t(digits + 1), '$');
-    for (int i = digits; i > 0; --i, value >>= 4) s[size_t(i)] = "0123456789ABCDEF"[value & 15];
+std::string hexAddress(int value) {
+    char s[16];
+    std::snprintf(s, sizeof s, "$%04X", value);
     return s;
 }
-
-// A value below 256 in the text that the line assembler reads as a byte, so it
-// picks the zero-page form wherever the instruction has one.
-std::string byteText(int value) { return hex(value, value < 16 ? 1 : 2); }
 
 // Splits at the first blank or tab (and "=" when asked); the rest is trimmed.
 void splitWord(View s, bool atEquals, View& word, View& rest) {
@@ -70,26 +50,55 @@ void splitWord(View s, bool atEquals, View& word, View& rest) {
     rest = trimView(s.substr(i));
 }
 
-// Text before the first ";" that is not inside double quotes.
-View cutComment(View s) {
+// Text before the first ";" that is neither inside double quotes nor a character
+// constant; currency is set when that text holds the first byte of a UTF-8 "¤".
+View cutComment(View s, bool& currency) {
+    // Most of a line is plain text: skip it a byte at a time by one table look-up.
+    static const auto special = [] {
+        std::array<bool, 256> t{};
+        for (u8 c : {u8(';'), u8('"'), u8('\''), u8(0xC2)}) t[c] = true;
+        return t;
+    }();
     bool quoted = false;
     for (size_t i = 0; i < s.size(); ++i) {
+        while (i < s.size() && !special[u8(s[i])]) ++i;
+        if (i == s.size()) break;
+        currency = currency || s[i] == '\xC2';
         if (s[i] == '"') quoted = !quoted;
-        else if (s[i] == ';' && !quoted) return s.substr(0, i);
+        else if (quoted) continue;
+        else if (quotedChar(s, i)) i += 2;
+        else if (s[i] == ';') return s.substr(0, i);
     }
     return s;
 }
 
-// The UTF-8 currency sign stands for "$".
-std::string readCurrency(View s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        const bool sign = s[i] == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA4';
-        out += sign ? '$' : s[i];
-        i += sign;
-    }
-    return out;
+// The next item of a list at pos, up to a "," outside a character constant; pos moves past the ",".
+View nextItem(View s, size_t& pos) {
+    const size_t start = pos;
+    while (pos < s.size() && s[pos] != ',') pos += quotedChar(s, pos) ? 3 : 1;
+    const View item = s.substr(start, std::min(pos, s.size()) - start);
+    ++pos;
+    return trimView(item);
+}
+
+bool sameWord(View word, View upperName) {
+    if (word.size() != upperName.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (upperChar(word[i]) != upperName[i]) return false;
+    return true;
+}
+
+// The multiplications carry only upwards: mix the high bits into the low ones the table uses.
+u32 finishHash(u32 h) {
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    return h ^ (h >> 12);
+}
+
+u32 hashName(std::string_view upperName) {
+    u32 h = 2166136261u;
+    for (char c : upperName) h = (h ^ u8(c)) * 16777619u;
+    return finishHash(h);
 }
 
 int selectByte(int value, int byteSel) {
@@ -98,55 +107,174 @@ int selectByte(int value, int byteSel) {
 
 }  // namespace
 
-void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
-
-void Assembler::emit(u8 byte) {
-    if (writePass) machine.ram[pc] = byte;
-    pc = u16(pc + 1);
+const int* Assembler::findSymbol(View text) {
+    if (slots.empty()) {
+        const auto it = symbols.find(upper(text));
+        return it == symbols.end() ? nullptr : &it->second;
+    }
+    const std::string key = upper(text);
+    return lookUp(key.data(), key.size(), hashName(key));
 }
 
-bool Assembler::assemble(const std::string& source) {
+const int* Assembler::lookUp(const char* key, size_t length, u32 hash) const {
+    if (slots.empty()) return nullptr;
+    char padded[16] = {};
+    if (length <= sizeof padded) std::copy_n(key, length, padded);
+    for (size_t i = hash & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1)) {
+        const Slot& slot = slots[i];
+        if (!slot.name) return nullptr;
+        if (slot.hash != hash) continue;
+        if (length <= sizeof padded ? std::memcmp(slot.text, padded, sizeof padded) == 0
+                                    : *slot.name == View(key, length))
+            return &slot.value;
+    }
+}
+
+bool Assembler::addSymbol(const std::string& nameText, int value) {
+    const auto [it, added] = symbols.try_emplace(nameText, value);
+    if (!added) return false;
+    auto place = [this](const Slot& slot) {
+        size_t i = slot.hash & (slots.size() - 1);
+        while (slots[i].name) i = (i + 1) & (slots.size() - 1);
+        slots[i] = slot;
+    };
+    if (symbols.size() * 2 > slots.size()) {
+        // Twice the size, so at most half the slots are in use.
+        std::vector<Slot> old(std::max<size_t>(64, slots.size() * 2));
+        old.swap(slots);
+        for (const Slot& slot : old)
+            if (slot.name) place(slot);
+    }
+    Slot slot{hashName(it->first), value, &it->first, {}};
+    if (it->first.size() <= sizeof slot.text) std::copy(it->first.begin(), it->first.end(), slot.text);
+    else slot.text[0] = '\xFF';
+    place(slot);
+    return true;
+}
+
+bool Assembler::markedForward(int lineNo) {
+    if (forwardNext != forwardRef.begin() && std::prev(forwardNext)->first >= lineNo)
+        forwardNext = forwardRef.lower_bound(lineNo);  // asked out of order
+    while (forwardNext != forwardRef.end() && forwardNext->first < lineNo) ++forwardNext;
+    return forwardNext != forwardRef.end() && forwardNext->first == lineNo;
+}
+
+void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
+
+void Assembler::advance(int count) {
+    const int next = pc + count;
+    pc = u16(next);
+    full = full || next > 0xFFFF;
+    lineBytes += count;
+}
+
+bool Assembler::fits(int lineNo, int count) {
+    if (!full && pc + count <= 0x10000) [[likely]]
+        return true;
+    if ((full ? 0x10000 : pc) + count <= 0x10000) return true;
+    error(lineNo, "Runs past $FFFF: " + std::string(lineText));
+    return false;
+}
+
+void Assembler::emit(u8 byte) {
+    if (writePass && !full) machine.ram[pc] = byte;
+    advance(1);
+}
+
+bool Assembler::assemble(View text) {
+    const View source = text;
     messages.clear();
     symbols.clear();
+    slots.clear();
     forwardRef.clear();
-
-    std::vector<std::string> lines;
-    for (size_t start = 0;;) {
-        const size_t end = source.find('\n', start);
-        View l = View(source).substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
-        lines.emplace_back(l);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    forwardNext = forwardRef.end();
+    shapes.clear();
+    shapes.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
+    shapeBase = text.data();
 
     bool ok = true;
     for (int pass = 0; pass < 2 && ok; ++pass) {
         pc = 0xC000;
+        full = false;
         codeStart = -1;
         writePass = pass == 1;
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (!line(int(i + 1), lines[i])) ok = false;
+        forwardNext = forwardRef.begin();
+        int lineNo = 0;
+        for (size_t start = 0;;) {
+            size_t end = source.find('\n', start);
+            if (end == View::npos) end = source.size();
+            View l = source.substr(start, end - start);
+            if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+            const u16 pcBefore = pc;
+            const bool fullBefore = full;
+            bool lineOk;
+            if (!writePass) {
+                shape = Shape{};
+                lineOk = line(++lineNo, l);
+                shape.size = lineBytes;
+                shapes.push_back(shape);
+            } else {
+                const Shape& sh = shapes[size_t(lineNo++)];
+                lineBytes = 0;
+                lineText = l;
+                const View rest(source.data() + sh.restAt, sh.restLength);
+                switch (sh.kind) {
+                case Shape::Nothing: lineOk = true; break;
+                case Shape::Instruction: lineOk = instruction(lineNo, l, sh.mnemonic, rest); break;
+                case Shape::Data: {
+                    const char* word = rest.data() - sh.wordBack;
+                    size_t length = 0;
+                    while (word + length < source.data() + source.size() && !isBlank(word[length])) ++length;
+                    lineOk = data(lineNo, View(word, length), rest);
+                    break;
+                }
+                default: lineOk = line(lineNo, l); break;
+                }
+                if (!lineOk) {
+                    // Whatever failed, the lines after it stay where pass 1 put their labels.
+                    pc = pcBefore, full = fullBefore;
+                    advance(sh.size);
+                }
+            }
+            ok = ok && lineOk;
+            if (end == source.size()) break;
+            start = end + 1;
+        }
     }
-    finalAddr = pc;
+    finalAddr = full ? 0x10000 : pc;
+    shapeBase = nullptr;
 
     if (!ok) {
         messages.push_back({0, "Compile failed!", true});
         return false;
     }
     messages.push_back({0, "Compiled OK!", false});
-    messages.push_back({0, codeStart < 0 ? "No code start" : "Code start address: " + hex(codeStart, 4), false});
-    messages.push_back({0, "Final address: " + hex(finalAddr, 4), false});
+    messages.push_back({0, codeStart < 0 ? "No code start" : "Code start address: " + hexAddress(codeStart), false});
+    messages.push_back({0, "Final address: " + hexAddress(finalAddr), false});
     return true;
 }
 
-bool Assembler::line(int lineNo, const std::string& text) {
-    const View uncommented = cutComment(text);
-    std::string converted;
-    View s = uncommented;
-    if (uncommented.find('\xC2') != View::npos) s = converted = readCurrency(uncommented);
+bool Assembler::line(int lineNo, View text) {
+    lineBytes = 0;
+    lineText = text;
+    bool currency = false;
+    View s = cutComment(text, currency);
+    lineConverted = currency;
+    if (currency) {
+        // The UTF-8 currency sign stands for "$".
+        converted.clear();
+        for (size_t i = 0; i < s.size(); ++i) {
+            const bool sign = s[i] == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA4';
+            converted += sign ? '$' : s[i];
+            i += sign;
+        }
+        s = converted;
+    }
     s = trimView(s);
-    if (s.empty()) return true;
+    if (s.empty()) {
+        noteShape(Shape::Nothing, {}, {}, 0);
+        return true;
+    }
 
     if (s[0] == '*') {
         const View rest = trimView(s.substr(1));
@@ -156,11 +284,12 @@ bool Assembler::line(int lineNo, const std::string& text) {
         }
         int value;
         bool undefined = false;
-        if (!evalView(rest.substr(1), value, undefined) || undefined) {
+        if (!evalExpr(rest.substr(1), value, undefined) || undefined) {
             error(lineNo, "Bad address");
             return false;
         }
         pc = u16(value);
+        full = false;
         return true;
     }
 
@@ -172,74 +301,112 @@ bool Assembler::line(int lineNo, const std::string& text) {
     }
 
     if (!rest.empty() && rest[0] == '=') {
-        const std::string name = upper(word);
         int value;
         bool undefined = false;
-        if (!evalView(rest.substr(1), value, undefined)) {
-            error(lineNo, "Bad value for " + name);
+        if (!evalExpr(rest.substr(1), value, undefined)) {
+            error(lineNo, "Bad value for " + upper(word));
             return false;
         }
         if (writePass) return true;
-        if (symbols.count(name)) {
-            error(lineNo, "Duplicate variable: " + name);
-            return false;
-        }
         if (undefined) {
-            error(lineNo, "Variable uses an unknown symbol: " + name);
+            const std::string var = upper(word);
+            error(lineNo, (findSymbol(var) ? "Duplicate variable: " : "Variable uses an unknown symbol: ") + var);
             return false;
         }
-        symbols[name] = value;
+        const std::string var = upper(word);
+        if (!addSymbol(var, value)) {
+            error(lineNo, "Duplicate variable: " + var);
+            return false;
+        }
+        noteShape(Shape::Nothing, {}, {}, 0);  // pass 2 finds the same value
         return true;
     }
 
-    if (word[0] == '.') return data(lineNo, std::string(word), std::string(rest));
-    if (modeMask(word) != 0) return instruction(lineNo, text, word, rest);
-
-    std::string label = upper(word);
-    if (label.back() == ':') label.pop_back();
-    if (label.empty() || !(isLetter(label[0]) || label[0] == '_')) {
-        error(lineNo, "Syntax error");
-        return false;
-    }
-    for (char c : label) {
-        if (!isNameChar(c)) {
-            error(lineNo, "Bad label: " + label);
-            return false;
-        }
-    }
     bool ok = true;
-    if (!writePass) {
-        if (symbols.count(label)) {
-            error(lineNo, "Duplicate label: " + label);
-            ok = false;  // the rest still counts, so later labels keep their places
-        } else {
-            symbols[label] = pc;
+    if (word[0] != '.' && CPU6502::mnemonicId(word) == 0) {
+        if (!label(lineNo, word, ok)) return false;
+        if (rest.empty()) {
+            noteShape(Shape::Nothing, {}, {}, 0);
+            return ok;
         }
+        splitWord(rest, false, word, rest);
     }
-    if (rest.empty()) return ok;
-
-    splitWord(rest, false, word, rest);
-    if (word[0] == '.') return data(lineNo, std::string(word), std::string(rest)) && ok;
-    if (modeMask(word) == 0) {
+    if (word[0] == '.') {
+        noteShape(Shape::Data, word, rest, 0);
+        return data(lineNo, word, rest) && ok;
+    }
+    const int mnemonic = CPU6502::mnemonicId(word);
+    if (mnemonic == 0) {
         error(lineNo, "Unknown mnemonic: " + std::string(word));
         return false;
     }
-    return instruction(lineNo, text, word, rest) && ok;
+    noteShape(Shape::Instruction, word, rest, mnemonic);
+    return instruction(lineNo, text, mnemonic, rest) && ok;
 }
 
-bool Assembler::instruction(int lineNo, const std::string& text, View mnemonicWord, View rest) {
-    std::string operand;
-    operand.reserve(rest.size());
-    for (char c : rest)
-        if (!isBlank(c)) operand += upperChar(c);
+// Kept only for lines that are views of the source being assembled (not of a
+// line whose currency signs were replaced); any other line runs again whole.
+void Assembler::noteShape(Shape::Kind kind, View word, View rest, int mnemonic) {
+    if (writePass || !shapeBase || lineConverted || rest.size() > 0xFFFF) return;
+    // An empty rest stands right after its word.
+    const char* restAt = rest.data() ? rest.data() : word.data() ? word.data() + word.size() : shapeBase;
+    if (word.data() && restAt - word.data() > 0xFF) return;
+    shape.kind = kind;
+    shape.mnemonic = u8(mnemonic) & 63;
+    shape.restAt = u32(restAt - shapeBase);
+    shape.restLength = u16(rest.size());
+    shape.wordBack = u8(word.data() ? restAt - word.data() : 0);
+}
 
-    std::string asmLine = upper(mnemonicWord);
-    const int modes = modeMask(asmLine);
-    asmLine += ' ';
-    if (operand.empty() || operand == "A") {
-        asmLine += operand;
+// A label: false when its form is bad, which ends the line; a duplicate only
+// clears ok, so the rest still counts and later labels keep their places.
+bool Assembler::label(int lineNo, View word, bool& ok) {
+    View l = word;
+    if (l.back() == ':') l.remove_suffix(1);
+    if (l.empty() || !(isLetter(l[0]) || l[0] == '_')) {
+        error(lineNo, "Syntax error");
+        return false;
+    }
+    for (char c : l) {
+        if (!isNameChar(c)) {
+            error(lineNo, "Bad label: " + upper(l));
+            return false;
+        }
+    }
+    if (writePass) return true;
+    const std::string name = upper(l);
+    if (!addSymbol(name, pc)) {
+        error(lineNo, "Duplicate label: " + name);
+        ok = false;
+    }
+    return true;
+}
+
+bool Assembler::instruction(int lineNo, View text, int mnemonic, View rest) {
+    const int modes = CPU6502::modesOf(mnemonic);
+
+    // The operand without blanks, upper-cased but for character constants; in a
+    // stack buffer unless it is long.
+    char small[128];
+    if (rest.size() > sizeof small) operand.resize(rest.size());
+    char* const out = rest.size() > sizeof small ? operand.data() : small;
+    size_t used = 0;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (quotedChar(rest, i)) {
+            out[used++] = rest[i], out[used++] = rest[i + 1], out[used++] = rest[i + 2];
+            i += 2;
+        } else if (!isBlank(rest[i])) {
+            out[used++] = upperChar(rest[i]);
+        }
+    }
+
+    int mode = CPU6502::ModeNone, value = 0;
+    const View op(out, used);
+    if (op.empty()) {
+        mode = hasMode(modes, CPU6502::ModeAccumulator) ? CPU6502::ModeAccumulator : CPU6502::ModeImplied;
+    } else if (op == "A") {
+        mode = CPU6502::ModeAccumulator;
     } else {
-        const View op = operand;
         View prefix, expr, suffix;
         if (op[0] == '#') {
             prefix = op.substr(0, 1);
@@ -266,101 +433,111 @@ bool Assembler::instruction(int lineNo, const std::string& text, View mnemonicWo
             expr = op;
         }
 
-        const bool immediate = prefix == "#";
+        const bool immediate = !prefix.empty() && prefix[0] == '#';
         const int byteSel = !immediate || expr.empty() ? 0 : expr[0] == '<' ? 1 : expr[0] == '>' ? 2 : 0;
-        int value;
         bool undefined = false;
-        if (!evalView(expr.substr(byteSel ? 1 : 0), value, undefined)) {
+        if (!evalExpr(expr.substr(byteSel ? 1 : 0), value, undefined)) {
             error(lineNo, (writePass ? "Unknown symbol or bad value: " : "Bad value: ") + std::string(expr));
             return false;
         }
         value = selectByte(value, byteSel);
         const bool unresolved = undefined && !writePass;
-        if (unresolved) forwardRef[lineNo] = true;
-        const bool forward = !forwardRef.empty() && forwardRef.count(lineNo) > 0;
+        if (unresolved) forwardRef.emplace_hint(forwardRef.end(), lineNo, true);
+        const bool forward = unresolved || (writePass && markedForward(lineNo));
 
-        asmLine += prefix;
         if (immediate) {
             if (value >= 256 && !unresolved) {
                 error(lineNo, "Immediate value out of range");
                 return false;
             }
-            asmLine += hex(value & 0xFF, 2);
+            value &= 0xFF;
+            mode = CPU6502::ModeImmediate;
         } else {
             // Forward lines keep one form in both passes: absolute where the instruction
             // has it, else the zero-page form (the indirect modes and STX zp,Y / STY zp,X),
             // for which pass 1 only needs a stand-in byte.
             bool zeroPageOnly = suffix == ",X)" || suffix.substr(0, 3) == "),Y";
-            if (forward && prefix.empty() && !hasMode(modes, CPU6502::ModeRelative)) {
-                const int index = suffix == ",X" ? 1 : suffix == ",Y" ? 2 : 0;
+            const int index = suffix == ",X" ? 1 : suffix == ",Y" ? 2 : 0;
+            if (forward && prefix.empty() && !hasMode(modes, CPU6502::ModeRelative))
                 zeroPageOnly = !hasMode(modes, CPU6502::absoluteModes[index]) &&
                                hasMode(modes, CPU6502::zeroPageModes[index]);
-            }
             if (zeroPageOnly && unresolved) value &= 0xFF;
-            asmLine += value >= 256 || (forward && !zeroPageOnly) ? hex(value, 4) : byteText(value);
+            const bool word = value >= 256 || (forward && !zeroPageOnly);
+            if (!prefix.empty()) {
+                // The indirect forms, told apart by what follows the value.
+                const size_t indexX = suffix.find(",X)"), indexY = suffix.find("),Y");
+                if (indexX == 0 || (indexX == View::npos && indexY == 0))
+                    mode = value >= 256 ? -1 : indexX == 0 ? CPU6502::ModeIndirectX : CPU6502::ModeIndirectY;
+                else if (indexX != View::npos || indexY != View::npos) mode = -1;
+                else if (suffix == ")") mode = CPU6502::ModeIndirect;
+            } else if (index == 0 && hasMode(modes, CPU6502::ModeRelative)) {
+                mode = CPU6502::ModeRelative;
+            } else if (word || !hasMode(modes, CPU6502::zeroPageModes[index])) {
+                mode = CPU6502::absoluteModes[index];
+            } else {
+                mode = CPU6502::zeroPageModes[index];
+            }
         }
-        asmLine += suffix;
     }
 
+    const bool room = (full ? 0x10000 : pc) + CPU6502::instrLength(mode) <= 0x10000;
     std::string err;
-    int length = cpu.assemble(pc, asmLine, writePass, &err);
+    // Mode -1: a bad zero page address; mode 0: an indirect form with more after its ")".
+    int length = mode == -1 ? (err = "Bad zero page address", 0)
+                 : mode == CPU6502::ModeNone ? (err = "Syntax error", 0)
+                 : cpu.encode(pc, mnemonic, mode, value, writePass && room, &err);
     if (length == 0) {
         if (writePass || !hasMode(modes, CPU6502::ModeRelative)) {
-            error(lineNo, err + ": " + text);
+            error(lineNo, err + ": " + std::string(text));
             return false;
         }
         length = 2;  // a branch whose target comes later
     }
+    if (!fits(lineNo, length)) return false;
     if (codeStart < 0) codeStart = pc;
-    pc = u16(pc + length);
+    advance(length);
     return true;
 }
 
-bool Assembler::data(int lineNo, const std::string& directive, const std::string& rest) {
-    const std::string kind = upper(directive);
-    if (kind == ".TEXT") {
+bool Assembler::data(int lineNo, View directive, View rest) {
+    if (sameWord(directive, ".TEXT")) {
         const size_t first = rest.find('"'), last = rest.rfind('"');
-        if (first == std::string::npos || first == last) {
+        if (first == View::npos || first == last) {
             error(lineNo, "Syntax error in .text");
             return false;
         }
+        if (!fits(lineNo, int(last - first - 1))) return false;
         for (size_t i = first + 1; i < last; ++i) emit(u8(rest[i]));
         return true;
     }
-    const bool bytes = kind == ".BYTE" || kind == ".DATA";
-    const bool words = kind == ".WORD", wordsHighFirst = kind == ".WORDHL";
+    const bool bytes = sameWord(directive, ".BYTE") || sameWord(directive, ".DATA");
+    const bool words = sameWord(directive, ".WORD"), wordsHighFirst = sameWord(directive, ".WORDHL");
     if (!bytes && !words && !wordsHighFirst) {
-        error(lineNo, "Unknown directive " + directive);
+        error(lineNo, "Unknown directive " + std::string(directive));
         return false;
     }
-
-    std::vector<View> items;
-    for (size_t start = 0;;) {
-        const size_t comma = rest.find(',', start);
-        const View item = trimView(View(rest).substr(start, comma == std::string::npos ? View::npos : comma - start));
-        if (!item.empty()) items.push_back(item);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    if (items.empty()) {
+    if (rest.find_first_not_of(", \t\n\r\v\f") == View::npos) {
         error(lineNo, "Missing data");
         return false;
     }
 
-    for (const View item : items) {
+    for (size_t pos = 0; pos <= rest.size();) {
+        const View item = nextItem(rest, pos);
+        if (item.empty()) continue;
         const int byteSel = item[0] == '<' ? 1 : item[0] == '>' ? 2 : 0;
         int value;
         bool undefined = false;
-        if (!evalView(item.substr(byteSel ? 1 : 0), value, undefined)) {
+        if (!evalExpr(item.substr(byteSel ? 1 : 0), value, undefined)) {
             error(lineNo, "Bad value: " + std::string(item));
             return false;
         }
         value = selectByte(value, byteSel);
+        if (bytes && value >= 256 && !(undefined && !writePass)) {
+            error(lineNo, "Byte value out of range: " + std::string(item));
+            return false;
+        }
+        if (!fits(lineNo, bytes ? 1 : 2)) return false;
         if (bytes) {
-            if (value >= 256 && !(undefined && !writePass)) {
-                error(lineNo, "Byte value out of range: " + std::string(item));
-                return false;
-            }
             emit(u8(value));
         } else if (words) {
             emit(u8(value));
@@ -373,11 +550,7 @@ bool Assembler::data(int lineNo, const std::string& directive, const std::string
     return true;
 }
 
-bool Assembler::evalExpr(const std::string& text, int& value, bool& undefinedUsed) {
-    return evalView(text, value, undefinedUsed);
-}
-
-bool Assembler::evalView(View text, int& value, bool& undefinedUsed) {
+bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
     const View s = trimView(text);
     const size_t n = s.size();
     int sum = 0, sign = 1;
@@ -400,20 +573,36 @@ bool Assembler::evalView(View text, int& value, bool& undefinedUsed) {
             term = pc;
             ++i;
         } else if (c == '$' || c == '%' || isDigit(c)) {
+            // The line assembler's number rules, on a run with no blanks in it.
+            const int base = c == '$' ? 16 : c == '%' ? 2 : 10;
             size_t j = isDigit(c) ? i : i + 1;
-            while (j < n && (isLetter(s[j]) || isDigit(s[j]))) ++j;
-            if (!cpu.parseNumber(std::string(s.substr(i, j - i)), term, nullptr)) return false;
+            if (j >= n || !(isLetter(s[j]) || isDigit(s[j]))) return false;
+            term = 0;
+            for (; j < n && (isLetter(s[j]) || isDigit(s[j])); ++j) {
+                const char u = upperChar(s[j]);
+                const int digit = isDigit(u) ? u - '0' : u <= 'F' ? u - 'A' + 10 : 99;
+                if (digit >= base) return false;
+                term = term * base + digit;
+                if (term >= 0x1000000) return false;
+            }
             i = j;
         } else if (c == '\'') {
-            if (i + 2 >= n || s[i + 2] != '\'') return false;
+            if (!quotedChar(s, i)) return false;
             term = static_cast<unsigned char>(s[i + 1]);
             i += 3;
         } else if (isLetter(c) || c == '_' || c == '.') {
+            // Upper-cased and hashed as it is read, for one look-up in the index.
+            char key[64];
+            u32 h = 2166136261u;
             size_t j = i;
-            while (j < n && isNameChar(s[j])) ++j;
-            const auto it = symbols.find(upper(s.substr(i, j - i)));
-            if (it != symbols.end()) {
-                term = it->second;
+            for (; j < n && isNameChar(s[j]); ++j) {
+                const char u = upperChar(s[j]);
+                if (j - i < sizeof key) key[j - i] = u;
+                h = (h ^ u8(u)) * 16777619u;
+            }
+            const int* symbol = j - i <= sizeof key ? lookUp(key, j - i, finishHash(h)) : findSymbol(s.substr(i, j - i));
+            if (symbol) {
+                term = *symbol;
             } else {
                 if (writePass) return false;
                 term = 0xFFFF;

@@ -1,6 +1,7 @@
 #pragma once
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "core/Machine.h"
 #include "core/Types.h"
@@ -90,8 +91,14 @@ struct CPU6502 {
 
     // Opcode table queries.
     static int instrLength(int mode);
-    static bool isMnemonic(const std::string& text);
-    static int findOpcode(const std::string& mnemonic, int mode);
+    static bool isMnemonic(std::string_view text);
+    static int findOpcode(std::string_view mnemonic, int mode);
+    // A mnemonic in either case as a number 1-56 for the queries below; 0 for no mnemonic.
+    static int mnemonicId(std::string_view word);
+    static int findOpcode(int mnemonicId, int mode);
+    // Bit m set when the mnemonic has a row of mode m; 0 for no mnemonic.
+    static int modesOf(int mnemonicId);
+    static int modesOf(std::string_view mnemonic) { return modesOf(mnemonicId(mnemonic)); }
 
     // Disassembler; reads plain RAM.
     std::string disassembleInstr(u16 address, int* length = nullptr) const;
@@ -102,10 +109,13 @@ struct CPU6502 {
 
     // "$" hex, "%" binary or decimal, below $1000000. isWord tells the line
     // assembler to take the absolute form even for a value below 256.
-    static bool parseNumber(const std::string& text, int& value, bool* isWord = nullptr);
+    static bool parseNumber(std::string_view text, int& value, bool* isWord = nullptr);
     // Assembles one line at pc; writes the bytes to RAM when write is set.
     // Returns the length, or 0 with the reason in error.
     int assemble(u16 pc, const std::string& line, bool write, std::string* error = nullptr);
+    // The bytes of a mnemonic (its number) in a chosen mode with its operand value
+    // (a branch target for mode 10): the last steps of both assemblers.
+    int encode(u16 pc, int mnemonicId, int mode, int value, bool write, std::string* error = nullptr);
 
 private:
     // Stops on the instruction at `at`; kept out of step's hot path.

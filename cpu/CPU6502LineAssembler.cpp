@@ -10,9 +10,9 @@ char upperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
 
 }  // namespace
 
-bool CPU6502::parseNumber(const std::string& text, int& value, bool* isWord) {
+bool CPU6502::parseNumber(std::string_view text, int& value, bool* isWord) {
     size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return false;
+    if (begin == std::string_view::npos) return false;
     const size_t end = text.find_last_not_of(" \t\r\n") + 1;
 
     int base = 10;
@@ -47,7 +47,7 @@ bool CPU6502::parseNumber(const std::string& text, int& value, bool* isWord) {
 
 namespace {
 
-bool hasMode(const std::string& mnemonic, int mode) { return CPU6502::findOpcode(mnemonic, mode) >= 0; }
+bool hasMode(const std::string& mnemonic, int mode) { return (CPU6502::modesOf(mnemonic) >> mode) & 1; }
 
 int fail(std::string* error, const char* text) {
     if (error) *error = text;
@@ -132,6 +132,10 @@ int CPU6502::assemble(u16 pc, const std::string& line, bool write, std::string* 
             mode = absoluteModes[index];
     }
 
+    return encode(pc, mnemonicId(mnemonic), mode, value, write, error);
+}
+
+int CPU6502::encode(u16 pc, int mnemonic, int mode, int value, bool write, std::string* error) {
     int opcode = findOpcode(mnemonic, mode);
     if (opcode < 0 && mode == ModeAccumulator) {
         mode = ModeImplied;

@@ -1,5 +1,3 @@
-#include <vector>
-
 #include "cpu/CPU6502.h"
 
 // The documented NMOS 6502 instruction set; every other opcode is "---".
@@ -49,53 +47,69 @@ int CPU6502::instrLength(int mode) {
 namespace {
 
 // Index of a word of three upper-case letters; -1 for any other text.
-int wordIndex(const char* w, size_t size) {
-    if (size != 3) return -1;
+int wordIndex(std::string_view w) {
+    if (w.size() != 3) return -1;
     int index = 0;
-    for (size_t i = 0; i < 3; i++) {
-        if (w[i] < 'A' || w[i] > 'Z') return -1;
-        index = index * 26 + (w[i] - 'A');
+    for (char c : w) {
+        if (c < 'A' || c > 'Z') return -1;
+        index = index * 26 + (c - 'A');
     }
     return index;
 }
 
-// Lowest opcode of each three-letter word and mode, so the assemblers look
-// mnemonics up instead of scanning the table on every line.
+// The same for either case.
+int anyCaseWordIndex(std::string_view w) {
+    if (w.size() != 3) return -1;
+    char upper[3];
+    for (int i = 0; i < 3; i++) upper[i] = w[size_t(i)] >= 'a' && w[size_t(i)] <= 'z' ? char(w[size_t(i)] - 32) : w[size_t(i)];
+    return wordIndex(std::string_view(upper, 3));
+}
+
+// Each mnemonic's lowest opcode per mode and its modes, reached from the word
+// in one step, so the assemblers look mnemonics up instead of scanning the table.
 struct OpcodeIndex {
-    std::vector<short> opcode = std::vector<short>(26 * 26 * 26 * 14, -1);
+    static constexpr int Mnemonics = 57;  // 56 documented, and 0 for no mnemonic
+    u8 id[26 * 26 * 26] = {};
+    short opcode[Mnemonics][14];
+    u16 modes[Mnemonics] = {};
     OpcodeIndex() {
+        for (auto& row : opcode)
+            for (short& o : row) o = -1;
+        int next = 1;
         for (int i = 255; i >= 0; i--) {
-            const int w = wordIndex(CPU6502::ops[i].mnemonic, 3);
-            if (w >= 0) opcode[size_t(w * 14 + CPU6502::ops[i].mode)] = short(i);
+            const CPU6502::Op& op = CPU6502::ops[i];
+            const int w = wordIndex(op.mnemonic);
+            if (w < 0 || op.mode == 0) continue;
+            if (id[w] == 0) id[w] = u8(next++);
+            opcode[id[w]][op.mode] = short(i);
+            modes[id[w]] |= u16(1 << op.mode);
         }
     }
 };
 
-const OpcodeIndex& opcodeIndex() {
-    static const OpcodeIndex index;
-    return index;
-}
+// Built before main (the opcode table is constant data), so no lookup pays for a guard.
+const OpcodeIndex index;
+
+const OpcodeIndex& opcodeIndex() { return index; }
 
 }  // namespace
 
-bool CPU6502::isMnemonic(const std::string& text) {
-    if (text.size() != 3) return false;
-    char upper[3];
-    for (int i = 0; i < 3; i++) {
-        const char c = text[i];
-        upper[i] = c >= 'a' && c <= 'z' ? char(c - 32) : c;
-    }
-    const int w = wordIndex(upper, 3);
-    if (w < 0) return false;
-    // Mode 0 rows are "---", so any other row makes a mnemonic.
-    for (int mode = ModeAccumulator; mode <= ModeIndirect; mode++)
-        if (opcodeIndex().opcode[size_t(w * 14 + mode)] >= 0) return true;
-    return false;
+int CPU6502::mnemonicId(std::string_view word) {
+    const int w = anyCaseWordIndex(word);
+    return w < 0 ? 0 : index.id[w];
 }
 
-int CPU6502::findOpcode(const std::string& mnemonic, int mode) {
-    const int w = wordIndex(mnemonic.data(), mnemonic.size());
-    if (w >= 0) return mode >= 0 && mode < 14 ? opcodeIndex().opcode[size_t(w * 14 + mode)] : -1;
+int CPU6502::modesOf(int mnemonicId) { return index.modes[mnemonicId]; }
+
+int CPU6502::findOpcode(int mnemonicId, int mode) {
+    return mode >= 0 && mode < 14 && mnemonicId > 0 ? index.opcode[mnemonicId][mode] : -1;
+}
+
+bool CPU6502::isMnemonic(std::string_view text) { return modesOf(text) != 0; }
+
+int CPU6502::findOpcode(std::string_view mnemonic, int mode) {
+    const int w = wordIndex(mnemonic);
+    if (w >= 0) return mode >= 0 && mode < 14 && opcodeIndex().id[w] ? opcodeIndex().opcode[opcodeIndex().id[w]][mode] : -1;
     for (int i = 0; i < 256; i++)
         if (ops[i].mode == mode && mnemonic == ops[i].mnemonic) return i;
     return -1;

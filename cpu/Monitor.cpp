@@ -137,24 +137,25 @@ void Monitor::editKey(EditKey key, bool shift) {
     }
 }
 
-void Monitor::listLine(int mode) {
-    if (mode == 1) disBody();
-    else if (mode == 2) memBody();
+void Monitor::listLine(ListMode mode) {
+    if (mode == ListMode::Disassembly) disBody();
+    else if (mode == ListMode::Memory) memBody();
     else asciiBody();
 }
 
 void Monitor::smartUp() {
-    if (listMode < 1 || listMode > 3) return;
+    if (!listModeValid()) return;
     std::string text = rowText(0);
-    bool match = listMode == 1 ? text.compare(0, 2, ".A") == 0 || text.compare(0, 2, ".>") == 0
-                               : text.compare(0, 2, listMode == 2 ? ".:" : ".,") == 0;
+    bool match = listMode == ListMode::Disassembly
+                     ? text.compare(0, 2, ".A") == 0 || text.compare(0, 2, ".>") == 0
+                     : text.compare(0, 2, listMode == ListMode::Memory ? ".:" : ".,") == 0;
     size_t pos = 2;
     int addr = match ? getHex(4, text, pos) : -1;
     // A prefix without a number after it is no match either.
     if (addr >= 0) topAddr = addr;
     scrollDown();
-    if (listMode == 1) topAddr = cpu.backStep(u16(topAddr));
-    else topAddr = (topAddr - (listMode == 2 ? 8 : 32)) & 0xFFFF;
+    if (listMode == ListMode::Disassembly) topAddr = cpu.backStep(u16(topAddr));
+    else topAddr = (topAddr - (listMode == ListMode::Memory ? 8 : 32)) & 0xFFFF;
     nextAddr = topAddr;
     endAddr = -1;
     row = 0;
@@ -165,19 +166,20 @@ void Monitor::smartUp() {
 }
 
 void Monitor::smartDown() {
-    if (listMode < 1 || listMode > 3) {
+    if (!listModeValid()) {
         scrollUp();
         return;
     }
     std::string text = rowText(Rows - 1);
-    bool match = listMode == 1 ? text.compare(0, 2, ".A") == 0 || text.compare(0, 2, ".>") == 0
-                               : text.compare(0, 2, listMode == 2 ? ".:" : ".,") == 0;
+    bool match = listMode == ListMode::Disassembly
+                     ? text.compare(0, 2, ".A") == 0 || text.compare(0, 2, ".>") == 0
+                     : text.compare(0, 2, listMode == ListMode::Memory ? ".:" : ".,") == 0;
     size_t pos = 2;
     int addr = match ? getHex(4, text, pos) : -1;
     if (addr >= 0) {
         int len = 32;
-        if (listMode == 2) len = 8;
-        else if (listMode == 1) cpu.disassembleInstr(u16(addr), &len);
+        if (listMode == ListMode::Memory) len = 8;
+        else if (listMode == ListMode::Disassembly) cpu.disassembleInstr(u16(addr), &len);
         nextAddr = (addr + len) & 0xFFFF;
     }
     endAddr = -1;

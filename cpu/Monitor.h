@@ -14,6 +14,9 @@ struct UndoBuffer;
 // screen of screen codes with a cursor, where Return executes the row under
 // the cursor as a command and output is printed onto the same screen.
 struct Monitor {
+    // Kind of the last listing line, which Up and Down on the edge rows continue.
+    enum class ListMode { Off = 0, Disassembly = 1, Memory = 2, Text = 3 };
+
     int col = 0;  // cursor column 0-39
     int row = 0;  // cursor row 0-24
 
@@ -27,7 +30,7 @@ struct Monitor {
     CPU6502& cpu;
     u8* screen;  // the machine's monitor screen, row r column c at r * 40 + c
 
-    int listMode = 0;  // last listing line: 0 none, 1 disassembly, 2 memory, 3 text
+    ListMode listMode = ListMode::Off;
     bool listing = false;
     int nextAddr = 0;
     int endAddr = -1;
@@ -79,7 +82,8 @@ private:
     void disBody();
     void memBody();
     void asciiBody();
-    void listLine(int mode);
+    void listLine(ListMode mode);
+    bool listModeValid() const { return listMode >= ListMode::Disassembly && listMode <= ListMode::Text; }
     void printNum(const char* fmt, int value);
     void syntaxErrorAtCursor();
     void recordUndo(int address, int length, const char* name);

@@ -101,7 +101,7 @@ void Monitor::disBody() {
     print(".>" + cpu.disassemble(a));
     nextAddr = a;
     col = 7;
-    listMode = 1;
+    listMode = ListMode::Disassembly;
 }
 
 void Monitor::memBody() {
@@ -110,7 +110,7 @@ void Monitor::memBody() {
     for (int i = 0; i < 8; ++i) screen[row * 40 + 31 + i] = machine.ram[(nextAddr + i) & 0xFFFF];
     nextAddr = (nextAddr + 8) & 0xFFFF;
     col = 7;
-    listMode = 2;
+    listMode = ListMode::Memory;
 }
 
 void Monitor::asciiBody() {
@@ -118,7 +118,7 @@ void Monitor::asciiBody() {
     for (int i = 0; i < 32; ++i) screen[row * 40 + 7 + i] = machine.ram[(nextAddr + i) & 0xFFFF];
     nextAddr = (nextAddr + 32) & 0xFFFF;
     col = 7;
-    listMode = 3;
+    listMode = ListMode::Text;
 }
 
 void Monitor::disLine() {
@@ -138,7 +138,7 @@ void Monitor::asciiLine() {
 
 void Monitor::tick() {
     if (!listing) return;
-    if (listMode < 1 || listMode > 3) {
+    if (!listModeValid()) {
         listing = false;
         return;
     }
@@ -195,8 +195,9 @@ bool Monitor::executeRow() {
             while (pos < text.size() && text[pos] == ' ') ++pos;
             if (pos >= limit) break;
             int v = getHex(2, text, pos);
-            // A value running into more characters is the instruction text, not a byte.
-            if (v < 0 || (pos < text.size() && text[pos] != ' ')) break;
+            // Memory bytes may run together; in a code row a value running into more
+            // characters is the instruction text, not a byte.
+            if (v < 0 || (code && pos < text.size() && text[pos] != ' ')) break;
             bytes[n++] = u8(v);
         }
         if (n == 0) {
@@ -225,7 +226,7 @@ bool Monitor::executeRow() {
         print(".A" + cpu.disassemble(next));
         printNum("\n.A%04X ", next);
         col = 7;
-        listMode = 1;
+        listMode = ListMode::Disassembly;
         nextAddr = next;
         return true;
     }

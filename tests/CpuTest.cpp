@@ -11,6 +11,7 @@
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
+#include "tests/TestData.h"
 
 namespace {
 
@@ -85,9 +86,10 @@ TEST(CPU6502, LineAssembler) {
 
 // The public functional test of the documented instruction set, decimal mode included.
 TEST(CPU6502, FunctionalTestReachesSuccessTrap) {
+    REQUIRE_TEST_DATA(data, "6502/6502_functional_test.bin");
     auto m = std::make_unique<Machine>();
     CPU6502 cpu(*m);
-    const Bytes image = readBytes(VORLIX_TESTDATA_DIR "/6502/6502_functional_test.bin");
+    const Bytes image = readBytes(data.path);
     ASSERT_EQ(image.size(), 65536u);
     std::memcpy(m->ram, image.data(), 65536);
     cpu.pc = 0x0400;
@@ -107,6 +109,26 @@ TEST(CPU6502, FunctionalTestReachesSuccessTrap) {
         if (cpu.pc == before) break;
     }
     EXPECT_EQ(cpu.pc, 0x3469) << "trap at $" << std::hex << cpu.pc;
+}
+
+// Where the shared test data is found, and what a missing file does: skip, or fail under CI.
+TEST(TestData, FoundBesideTheCheckoutOrWhereTheVariablePoints) {
+    TempDir a, b;
+    writeText(a.path / "6502/x.bin");
+    const std::string withFile = a.path.string(), without = b.path.string();
+    // Variable, default folder, CI -> the folder used ("" none), and whether absence fails.
+    const std::tuple<const char*, std::string, const char*, std::string, bool> cases[] = {
+        {withFile.c_str(), without, nullptr, withFile, false}, {without.c_str(), withFile, nullptr, withFile, false},
+        {nullptr, withFile, "true", withFile, false},           {nullptr, without, nullptr, "", false},
+        {without.c_str(), without, "false", "", false},          {"", without, "true", "", true},
+    };
+    for (const auto& [env, defaultDir, ci, found, required] : cases) {
+        const TestDataFile f = lookUpTestData("6502/x.bin", env, defaultDir, ci);
+        EXPECT_EQ(f.path, found.empty() ? "" : found + "/6502/x.bin") << defaultDir;
+        EXPECT_EQ(f.required, required);
+        EXPECT_EQ(f.missing.find("VORLIX_TESTDATA") != std::string::npos && f.missing.find(defaultDir) != std::string::npos,
+                  found.empty());
+    }
 }
 
 // 64 KB of random bytes, led by every documented opcode with the operands $00, $0F, $10, $FF, $0100 and
@@ -281,6 +303,8 @@ fwd     .byte 0
     {"lower", 0x2000, "*=\xC2\xA4" "2000\n\tlda #\xC2\xA4" "10\nbase = $3000\noff = base+$10\n"
                       "\tsta off\n\tsta off,x\n\tldy base-1,X\n\tlda count2 ; later\ncount2 = 7\n"
                       "lbl_1:  rts\n\tbvc lbl_1\n"},
+    // A quoted character keeps its blank and case, and a ";" or "," in quotes is that character.
+    {"quotes", 0x3000, "*=$3000\n LDA #' '\n CMP #'a'\n cpx # 'z'+1\n LDA #';' ; a comment\n .BYTE ' ', 'a', ',', ';'\n"},
 };
 
 TEST(AssemblerPeer, SameBytesAsCa65) {
@@ -315,6 +339,7 @@ TEST(Assembler, Messages) {
         {"", "0:Compiled OK!|0:No code start|0:Final address: $C000"},
         {"*=$1000\n.byte 1\n\tNOP", "0:Compiled OK!|0:Code start address: $1001|0:Final address: $1002"},
         {"LDA #300", "1:Immediate value out of range|0:Compile failed!"},
+        {"LDA #256", "1:Immediate value out of range|0:Compile failed!"},
         {" .BYTE 1,300", "1:Byte value out of range: 300|0:Compile failed!"},
         {"a\nA: nop", "2:Duplicate label: A|0:Compile failed!"}, {"x=1\nx = 2", "2:Duplicate variable: X|0:Compile failed!"},
         {"v = later+1\nlater=2", "1:Variable uses an unknown symbol: V|0:Compile failed!"},
@@ -338,6 +363,39 @@ TEST(Assembler, Messages) {
         for (const Assembler::Message& msg : as.messages)
             got += (got.empty() ? "" : "|") + std::to_string(msg.line) + ":" + msg.text;
         EXPECT_EQ(got, expected) << source;
+    }
+}
+
+// Where the bytes land around a failed line and at the end of memory: the four bytes at an address
+// (EE untouched, wrapping past $FFFF) and the messages.
+TEST(Assembler, PlacesAndEndOfMemory) {
+    const std::tuple<const char*, u16, const char*, const char*> kCases[] = {
+        {"*=$2000\n BNE far\n .TEXT \"AB\"\nnext LDA #<next\n*=$3000\nfar RTS", 0x2000, "EE EE 41 42",
+         "2:Branch out of range:  BNE far|0:Compile failed!"},
+        {"*=$2000\n .BYTE 1, later\n LDA #<next\nnext\n*=$3000\nlater = 300", 0x2002, "A9 04 EE EE",
+         "2:Byte value out of range: later|0:Compile failed!"},
+        {"*= $FFFC\nSTART LDA #$01\n STA $D020\n JMP START", 0xFFFE, "EE EE EE EE",
+         "3:Runs past $FFFF:  STA $D020|4:Runs past $FFFF:  JMP START|0:Compile failed!"},
+        {"*=$FFFD\n JMP $1234", 0xFFFD, "4C 34 12 EE", "0:Compiled OK!|0:Code start address: $FFFD|0:Final address: $10000"},
+        {"*=$FFFD\n JMP $1234\n NOP", 0xFFFD, "EE EE EE EE", "3:Runs past $FFFF:  NOP|0:Compile failed!"},
+        {"*=$FFFE\n .BYTE 1,2,3\n*=$FFFF\n .TEXT \"AB\"\n*=$FFFF\n .WORD 1", 0xFFFE, "EE EE EE EE",
+         "2:Runs past $FFFF:  .BYTE 1,2,3|4:Runs past $FFFF:  .TEXT \"AB\"|6:Runs past $FFFF:  .WORD 1|0:Compile failed!"},
+        {"*=$FFFF\n .BYTE 7\n*=$1000\n NOP", 0xFFFF, "07 EE EE EE",
+         "0:Compiled OK!|0:Code start address: $1000|0:Final address: $1001"},
+    };
+    for (const auto& [source, address, bytes, expected] : kCases) {
+        auto m = std::make_unique<Machine>();
+        std::memset(m->ram, 0xEE, sizeof m->ram);
+        Assembler as(*m);
+        as.assemble(source);
+        std::string got;
+        for (const Assembler::Message& msg : as.messages)
+            got += (got.empty() ? "" : "|") + std::to_string(msg.line) + ":" + msg.text;
+        char hex[12];
+        std::snprintf(hex, sizeof hex, "%02X %02X %02X %02X", m->ram[address], m->ram[u16(address + 1)],
+                      m->ram[u16(address + 2)], m->ram[u16(address + 3)]);
+        EXPECT_EQ(got, expected) << source;
+        EXPECT_EQ(std::string(hex), bytes) << source;
     }
 }
 
@@ -398,6 +456,8 @@ TEST_F(MonitorTest, Commands) {
         {". ANYTHING", "|."}, {"HELLO", "?|."}, {".Q", "?|."}, {".:C000", "|."}, {".:", "?|."}, {".,", "?|."},
         {".:C000 01 02", mem.substr(1) + "|.:C008", 0xC000, {1, 2, 0}, "monitor bytes"},
         {".:C000 05 1 ZZ 4", ".:C000 05 01 00 00 00 00 00 00 EA@@@@@@|.:C008", 0xC000, {5, 1, 0}, "monitor bytes"},
+        {".:C000 0506", ".:C000 05 06 00 00 00 00 00 00 EF@@@@@@|.:C008", 0xC000, {5, 6, 0}, "monitor bytes"},
+        {".:C000 05 0607", ".:C000 05 06 07 00 00 00 00 00 EFG@@@@@|.:C008", 0xC000, {5, 6, 7, 0}, "monitor bytes"},
         {".:FFFC 01 02 03 04 05 06 07 08", ".:FFFC 01 02 03 04 05 06 07 08 ABCDEFGH|.:0004", 0, {5, 6, 7, 8},
          "monitor bytes"},
         {".,C000 HELLO", "|.,C020", 0xC000, {8, 5, 12, 12, 15, 32}, "monitor text"},
@@ -523,7 +583,7 @@ TEST_F(MonitorTest, EditingKeysAndScrolling) {
     for (const auto& [at, key, shift, want, screen] : cases) {
         mon.clear();
         mon.print(".F C001 C000\nKL");
-        mon.listMode = 0;
+        mon.listMode = Monitor::ListMode::Off;
         mon.col = at / 100, mon.row = at % 100;
         mon.editKey(key, shift);
         EXPECT_EQ(shown(), screen == "-" ? "" : screen.empty() ? ".F C001 C000|KL" : screen) << int(key);

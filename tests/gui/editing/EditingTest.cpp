@@ -646,6 +646,15 @@ Script drives(App& a) {
 }
 
 // A pixel in the sprite editor, a register typed in, sprites saved through the dialog.
+// How a register edit ends and the value it leaves; outside the coroutine, as
+// GCC 12 can crash on a coroutine that declares its own types.
+enum End { Return, ClickD001, ClickTitle, Escape, Hide };
+struct RegisterEdit {
+    const char* typed;
+    End end;
+    int value;
+};
+
 Script spritesAndRegisters(App& a) {
     a.spriteBlock = 13;
     std::fill(a.machine.ram + 0x340, a.machine.ram + 0x380, 0);
@@ -665,8 +674,7 @@ Script spritesAndRegisters(App& a) {
     const std::string table = childName("Registers", "regs", regs);
     auto field = [regs](int row) { return ImHashStr("##v", 0, ImHashData(&row, sizeof row, regs)); };
     a.machine.vic[1] = 0x34;
-    enum End { Return, ClickD001, ClickTitle, Escape, Hide };
-    const struct { const char* typed; End end; int value; } rows[] = {{"", ClickD001, 0x66}, {"9", Hide, 0x66},       {"5", Escape, 0x66},
+    const RegisterEdit rows[] = {{"", ClickD001, 0x66}, {"9", Hide, 0x66},       {"5", Escape, 0x66},
                 {"fff", Return, 0xFF}, {"7", ClickD001, 0x07}, {"ab", ClickTitle, 0xAB}};
     for (const auto& r : rows) {
         a.machine.vic[0] = 0x12;
