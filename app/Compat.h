@@ -34,19 +34,34 @@ bool BeginSideBar(const char* name, ImGuiDir dir, float size, ImGuiWindowFlags f
 
 // Stands in for the dock space: the default layout gives every open window a
 // tile of its own (see DefaultWindowRect), as docked tabs never overlap. Call before
-// ImGui::Begin of every such window; it places the window on first use and
-// again after ResetLayout. A window still where the default layout put it
-// follows the area (main window size, UI scale); one the user moved is kept
-// inside it. Nothing moves while the area is empty (a minimised window).
-// A window whose title changes passes its "###id" part.
+// ImGui::Begin of every such window. A window takes its tile of the current
+// tiling whenever it opens and follows it (other windows opening or closing,
+// the main window's size, the UI scale), unless the user moved or resized it
+// in this layout: then it keeps its place inside the area. Nothing moves while
+// the area is empty (a minimised window). A window whose title changes passes
+// its "###id" part.
 void PlaceWindow(const char* name);
-// The default layout applies to every window again from the next frame on.
+// Once after the GUI context is made and before the layout file is read: the
+// layout file also keeps which windows the user placed.
+void InitLayout();
+// Every window takes its tile again, the ones opened later too.
 void ResetLayout();
 // Frame-loop hook: call once per frame after the bars and before the windows.
 void BeginLayoutFrame();
 // Where a window of that name goes in the default layout, inside the area
-// left by the bars (x, y, w, h).
+// left by the bars (x, y, w, h), with the windows open now.
 ImVec4 DefaultWindowRect(const char* name, ImVec4 area);
+
+// Ends the row with the last item unless an item of that width still fits
+// before the right edge of the content region: long rows wrap.
+void SameLineIfFits(float width);
+// Text wraps at the window's visible right edge. Plain wrapping follows the
+// content's width in a window that scrolls sideways, which wrapped text itself
+// widens: it would never narrow again. Pair with ImGui::PopTextWrapPos.
+void PushWrapAtEdge();
+// The widths of a button and a check box with that label.
+float ButtonWidth(const char* label);
+float CheckboxWidth(const char* label);
 
 // A font at a pixel size (12 is its loaded size); later releases push both at
 // once. A null font keeps the current one. Pair each push with a pop.

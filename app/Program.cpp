@@ -284,6 +284,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     ImGuiIO& io = ImGui::GetIO();
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     io.IniFilename = nullptr;  // the layout is kept by hand in the configuration directory
+    Compat::InitLayout();
     Classic::ApplyStyle();
 
     ImFontConfig cfg;

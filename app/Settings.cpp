@@ -32,14 +32,15 @@ bool parseScale(const std::string& s, float& out) {
     return true;
 }
 
-// A whole decimal int; atoi would wrap "4294967297" into 1.
-bool parseInt(const char* begin, int& out, const char** rest = nullptr) {
+// A decimal int read as atoi reads it (text that is no number gives 0), except
+// that a number too large for an int is refused: atoi would wrap "4294967297" into 1.
+bool parseInt(const char* begin, int& out) {
     char* end = nullptr;
     errno = 0;
     long v = std::strtol(begin, &end, 10);
-    if (end == begin || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    if (end == begin) v = 0;
+    else if (errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
     out = int(v);
-    if (rest) *rest = end;
     return true;
 }
 
@@ -64,8 +65,7 @@ void App::applySettingsText(const std::string& text) {
             if (!parseScale(value, uiScale)) uiScale = 1.0f;
         } else if (key.size() >= 7 && key.compare(0, 7, "Custom_") == 0) {
             int i = -1;
-            const char* rest = nullptr;
-            if (!parseInt(key.c_str() + 7, i, &rest) || *rest != '_' || i < 0 || i > 15) continue;
+            if (!parseInt(key.c_str() + 7, i) || i < 0 || i > 15) continue;
             char channel = key.back();
             palette.custom[i][channel == 'R' ? 0 : channel == 'G' ? 1 : 2] = u8(v);
         } else {

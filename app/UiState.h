@@ -18,6 +18,7 @@ struct AssemblerState {
     std::vector<Assembler::Message> messages;  // of the last compile
     int lastStart = -1;
     int fontSize = 12;
+    std::string shown;  // the source as its editor showed it last
 };
 
 struct BitmapMemState {

@@ -116,6 +116,8 @@ struct Editor {
     // The colour editor's result: every slot of cellColors' layout that is not
     // -1, as one step "color change" that also brings back the VIC registers.
     void setCellColors(int x, int y, const int colours[4]);
+    // Steps a used colour slot of the cell by +1 or -1 (wrapping in 0-15) as one such step.
+    void cycleCellColor(int slot, int x, int y, int step);
 
     // Internal pieces, public for the tests and the benchmarks.
     void _TakeUndo();

@@ -226,3 +226,13 @@ void Editor::setCellColors(int x, int y, const int colours[4]) {
     for (int slot = 0; slot < 4; ++slot)
         if (colours[slot] >= 0) setCellColor(slot, x, y, colours[slot]);
 }
+
+void Editor::cycleCellColor(int slot, int x, int y, int step) {
+    if (slot < 0 || slot > 3) return;
+    int cols[4];
+    cellColors(x, y, cols);
+    if (cols[slot] < 0) return;
+    int colours[4] = {-1, -1, -1, -1};
+    colours[slot] = (cols[slot] + step) & 15;
+    setCellColors(x, y, colours);
+}

@@ -27,6 +27,23 @@ std::string lower(std::string s) {
     return s;
 }
 
+// The one ".prg" file of dir whose name equals name ignoring case: the monitor
+// types upper case, while host files are often lower case. Empty when none is
+// found; ambiguous when more than one matches, as none may be chosen then.
+std::string matchIgnoringCase(const std::string& dir, const std::string& name, bool& ambiguous) {
+    ambiguous = false;
+    const std::string want = lower(name + ".prg");
+    std::string found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string file = it->path().filename().string();
+        if (lower(file) != want) continue;
+        if (!found.empty()) ambiguous = true;
+        found = it->path().string();
+    }
+    return found;
+}
+
 }  // namespace
 
 const char* DiskDrive::typeName(int type) {
@@ -170,6 +187,12 @@ bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out, int
                 break;
             }
         }
+    }
+    if (!exists(file)) {
+        bool ambiguous = false;
+        std::string other = matchIgnoringCase(path, name, ambiguous);
+        if (ambiguous) return fail("More than one file matches ignoring case");
+        if (!other.empty()) file = other;
     }
     // A FIFO or device under a .prg name would block the read.
     if (!exists(file)) return fail("File not found");

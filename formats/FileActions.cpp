@@ -218,6 +218,14 @@ void openDropped(App& app, const std::string& path) {
                 drive = &d;
                 break;
             }
+        // Tried on a drive of its own first: a refused image must not cost the
+        // drive the disk it holds.
+        DiskDrive probe;
+        if (!probe.mountD64(path)) {
+            app.message("Error", "Could not mount D64-file: " + probe.error);
+            return;
+        }
+        probe.unmount();
         if (drive->mountD64(path)) app.showMountDisk = true;
         else app.message("Error", "Could not mount D64-file: " + drive->error);
         return;

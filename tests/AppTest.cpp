@@ -80,11 +80,14 @@ TEST_F(AppTest, Settings) {
         {"Zoom=30\nUiScale=0.25\n", {"Zoom=2", "UiScale=1"}}, {"Zoom=7\nUiScale=abc\n", {"Zoom=7", "UiScale=1"}},
         {"UiScale=nan\n", {"UiScale=1"}}, {"UiScale=2\n", {"UiScale=2"}}, {"UiScale=1.25\n", {"UiScale=1.25"}},
         {"GridColor=18\nShowGrid=yes\nShowGrid = 1\nNoSuchKey=5\nwithout equals\nPalette=4294967297\n"
-         "ShowActiveChar=0\nwin.monitor=1\nwin.calc=2\n",
-         {"ShowGrid=0", "GridColor=2", "ShowActiveChar=0", "Palette=0", "win.monitor=1", "win.calc=1", "win.sprites=0"}},
+         "ShowActiveChar=yes\nwin.monitor=1\nwin.calc=2\nZoom= 5x\n",
+         {"ShowGrid=0", "GridColor=2", "ShowActiveChar=0", "Palette=0", "win.monitor=1", "win.calc=1", "win.sprites=0",
+          "Zoom=5"}},
         {"DontReplaceColors=1\n", {"DontReplaceColors=1"}, [](App& a) { return a.editor.pixels.noNewColours; }},
-        {"Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\nCustom_4294967299_R=77\n",
-         {"Custom_3_G=44", "Custom_2_B=9", "Custom_0_R=17", "!Custom_3_R=77"}},
+        {"Custom_3_G=300\nCustom_16_R=5\nCustom_2_X=9\nCustom_0_R=17\nCustom_4294967299_R=77\nCustom_1_R=abc\n"
+         "Custom_5G=77\nCustom_6=55\nCustom_7_R=4294967297\n",
+         {"Custom_3_G=44", "Custom_2_B=9", "Custom_0_R=17", "!Custom_3_R=77", "Custom_1_R=0", "Custom_5_G=77",
+          "Custom_6_B=55", "!Custom_7_R=1"}},
         // The index is kept as written until a palette is chosen.
         {"Palette=12\n", {"Palette=12"}, [](App& a) { return a.palette.index == 0; }},
     };
@@ -252,7 +255,8 @@ TEST_F(AppTest, FileOutcomes) {
         // With every drive in use a disk image replaces drive 8's disk; a refused one opens no window.
         {"DISK.D64", DiskDrive::blankD64("x", "y"), nullptr, nullptr, "", nullptr,
          [](App& a) { return a.drives[0].mode == 1 && a.showMountDisk; }},
-        {"BAD.D64", Bytes(100, 0), nullptr, nullptr, "Error|Could not mount D64-file: Unknown D64-disk format", nullptr},
+        {"BAD.D64", Bytes(100, 0), nullptr, nullptr, "Error|Could not mount D64-file: Unknown D64-disk format", nullptr,
+         [](App& a) { return a.drives[0].mode == 1 && !a.showMountDisk; }},
         {"pic.png", Bytes(50, 0), nullptr, nullptr, "Error|Couldn't read the image: ", nullptr},
         {"folder/", {}, nullptr, nullptr, "Error|Couldn't open " + (root / "folder/").string(), nullptr},
         {"nodir/missing.prg", {}, nullptr, nullptr, "Error|Couldn't open missing.prg", nullptr},  // never written

@@ -236,7 +236,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     fs::create_directory(d.path / "host");
     const std::pair<const char*, Bytes> hostFiles[] = {
         {"GAME.PRG", Bytes(300, 7)}, {"demo.prg", Bytes(254, 1)}, {"empty.prg", {}}, {"notes.txt", Bytes(10, 0)}, {"\xC1.prg", {1, 2, 3}},
-        {"pic..v2.prg", {1, 2, 3, 4}}, {"b\\s.prg", {1, 2, 3, 4, 5}}};
+        {"pic..v2.prg", {1, 2, 3, 4}}, {"b\\s.prg", {1, 2, 3, 4, 5}}, {"zz.prg", {1, 2, 3}}, {"zZ.prg", {1, 2, 3}}};
     for (const auto& [name, bytes] : hostFiles) writeBytes(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
     writeBytes(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
@@ -251,8 +251,10 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
         {&host, 'r', "GAME", {}, "300"}, {&host, 'i', "1", {}, "5"}, {&host, 'r', "pic..v2", {}, "4"},
         {&host, 'r', "..", {}, "Invalid file name"}, {&host, 'r', "/etc/passwd", {}, "Invalid file name"}, {&host, 'r', "empty", {}, "Cannot read file"},
         {&host, 'r', "fifo", {}, "Cannot read file"}, {&host, 'r', "nothere", {}, "File not found"},
+        {&host, 'r', "DEMO", {}, "254"}, {&host, 'r', "ZZ", {}, "More than one file matches ignoring case"},
         {&host, 'r', "../host/demo", {}, "Invalid file name"}, {&host, 'w', "x", {1}, "Nothing to save"},
         {&host, 'w', "new", {1, 2, 3}, "ok"}, {&host, 'w', "new", {1, 2, 3}, "File already exists"},
+        {&host, 'w', "Demo", {1, 2, 3}, "ok"},
         {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name"}, {&host, 'w', "a\\b", {1, 2, 3}, "ok"},
         {&host, 'w', "a\x01", {1, 2, 3}, "Invalid file name"}, {&image, 'w', "X", {1}, "Nothing to save"},
         {&image, 'w', "P", {0, 0x10}, "ok"}, {&image, 'w', "@:P", {0, 0x10, 9}, "ok"}, {&image, 'r', "P", {}, "3"},
@@ -271,7 +273,7 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     std::string listed;
     for (auto* drive : {&host, &image})
         for (auto& e : drive->list()) listed += e.name + " " + std::to_string(e.blocks) + ",";
-    EXPECT_EQ(listed, "GAME 2,a\\b 1,b\\s 1,demo 1,empty 0,fifo 0,new 1,pic..v2 1,\xC1 1,P 1,HI 17,E 1,");
+    EXPECT_EQ(listed, "Demo 1,GAME 2,a\\b 1,b\\s 1,demo 1,empty 0,fifo 0,new 1,pic..v2 1,zZ 1,zz 1,\xC1 1,P 1,HI 17,E 1,");
 
     // The same image on a second drive must not write its own BAM over the first's.
     DiskDrive second;

@@ -78,7 +78,7 @@ struct EditorFixture : ::testing::Test {
     // Runs what a user does, as words: @col,row (text cursor) t<hex code> (type) Up Down Left Right
     // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush>
     // m<gfx mode> bank<n> v<register>=<value> w<address>=<value> (hex: a VIC register, a write from outside);
-    // col<slot>,<colour> (of cell (0, 0)) cls<clear mode>,<hex value>; blocks sel<x0>,<y0>,<x1>,<y1>
+    // col<slot>,<colour> and cyc<slot>,<step> (of cell (0, 0)) cls<clear mode>,<hex value>; blocks sel<x0>,<y0>,<x1>,<y1>
     // (cells) nosel all copy cut clr fx fy inv paste commit cancel; cc pc (character clipboard);
     // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>; nonew (refuse new multicolour
     // slots) warned (the pixel warning is up; a row ending with one not taken fails); fill shift (for shapes);
@@ -127,6 +127,7 @@ struct EditorFixture : ::testing::Test {
             else if (std::sscanf(c, "w%x=%x", &h, &v) == 2) m->ram[h & 0xFFFF] = u8(v);
             else if (int s[4]; std::sscanf(c, "cols%d,%d,%d,%d", &s[0], &s[1], &s[2], &s[3]) == 4) e.setCellColors(0, 0, s);
             else if (std::sscanf(c, "col%d,%d", &a, &b) == 2) e.setCellColor(a, 0, 0, b);
+            else if (std::sscanf(c, "cyc%d,%d", &a, &b) == 2) e.cycleCellColor(a, 0, 0, b);
             else if (std::sscanf(c, "cls%d,%x", &a, &h) == 2) e.clearScreen(ClearMode(a), int(h));
             else if (std::sscanf(c, "tool%d", &a) == 1) e.tool = a;
             else if (std::sscanf(c, "bank%d", &a) == 1) m->bank = u16(a);

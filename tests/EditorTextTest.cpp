@@ -206,6 +206,12 @@ TEST_F(EditorTextTest, CellColours) {
         {"multicolour bitmap", 4, cell, "col1,21 col2,7 col3,42 col0,3",
          {{0x0400, 0x57}, {0xD800, 0x0A}, {vic(0x21), 3}, {vic(0x22), 2}}, "", 0},
         {"multicolour text", 1, cell, "col1,5 col2,6", {{vic(0x22), 5}, {vic(0x23), 6}, {vic(0x21), 1}, {0xD800, 0}}, "", 0},
+        // Stepped from the keys or the status bar: one undo step each, which brings the colours back.
+        {"stepped", 4, cell, "cyc0,1 cyc3,-1 cyc1,1 cyc2,-1",
+         {{0x0400, 0x90}, {0xD800, 15}, {vic(0x21), 2}}, "multicolor color change", 4},
+        {"stepped and undone", 4, cell, "cyc0,1 cyc3,-1 cyc1,-1 undo undo undo",
+         {{0x0400, 0x81}, {0xD800, 0}, {vic(0x21), 1}}, "", 0},
+        {"stepping a slot the mode lacks", 0, cell, "cyc1,1", {{vic(0x22), 2}}, "", 0},
     });
 }
 

@@ -1,4 +1,5 @@
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include "app/App.h"
 #include "app/Compat.h"
@@ -22,8 +23,19 @@ void drawAbout(App& app) {
         zelk.loadFile(Platform::assetDir() + "/zelk.bmp");
         limit.loadFile(Platform::assetDir() + "/limit.bmp");
     }
-    Compat::PlaceWindow("About Vorlix");
-    if (!ImGui::Begin("About Vorlix", &app.showAbout)) {
+    // Not a tile: sized to its content and centred over the others when it
+    // opens, and again when its size follows a new UI scale.
+    static int lastFrame = -2;
+    static ImVec2 centredSize;
+    const bool opening = ImGui::GetFrameCount() != lastFrame + 1;
+    lastFrame = ImGui::GetFrameCount();
+    ImGuiWindow* w = ImGui::FindWindowByName("About Vorlix");
+    if (opening || !w || w->Size.x != centredSize.x || w->Size.y != centredSize.y) {
+        ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+        if (w) centredSize = w->Size;
+    }
+    if (opening) ImGui::SetNextWindowFocus();
+    if (!ImGui::Begin("About Vorlix", &app.showAbout, ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings)) {
         ImGui::End();
         return;
     }

@@ -1,4 +1,5 @@
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -41,7 +42,7 @@ void drawAssembler(App& app) {
     int& fontSize = app.ui.assembler.fontSize;
 
     Compat::PlaceWindow("Assembler");
-    if (!ImGui::Begin("Assembler", &app.showAssembler)) {
+    if (!ImGui::Begin("Assembler", &app.showAssembler, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
@@ -51,23 +52,26 @@ void drawAssembler(App& app) {
                          app.asmSource.assign(bytes.begin(), bytes.end());
                      });
     }
-    ImGui::SameLine();
+    // The buttons wrap in a narrow window.
+    Compat::SameLineIfFits(Compat::ButtonWidth("Save..."));
     if (ImGui::Button("Save..."))
         FileIO::save(app.ui.fileDialog, "Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("Compile"));
     if (ImGui::Button("Compile")) {
         CpuActions::Compiled c = CpuActions::compile(app);
         messages = std::move(c.messages);
         lastStart = c.start;
     }
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("Run in processor"));
     ImGui::BeginDisabled(lastStart < 0);
     if (ImGui::Button("Run in processor")) CpuActions::runCompiled(app, lastStart);
     ImGui::EndDisabled();
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("New"));
     if (ImGui::Button("New"))
         app.confirm("New source", "Remove all source code?", [&app] { app.asmSource.clear(); });
-    ImGui::SameLine();
+    const ImGuiStyle& st = ImGui::GetStyle();
+    Compat::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + 70 +
+                           2 * (ImGui::GetFrameHeight() + st.ItemInnerSpacing.x));
     ImGui::TextUnformatted("Font size:");
     ImGui::SameLine();
     ImGui::SetNextItemWidth(70);
@@ -75,18 +79,29 @@ void drawAssembler(App& app) {
     fontSize = std::clamp(fontSize, 8, 32);
 
     ImGui::TextDisabled("Code");
+    // A source replaced from outside (a drop, Load...) while the editor has the
+    // keyboard: the field would write its own copy back over it. It lets go and
+    // takes the keyboard again, which reads the new text.
+    std::string& shown = app.ui.assembler.shown;
+    const ImGuiID srcId = ImGui::GetID("##src");
+    if (app.asmSource != shown && ImGui::GetActiveID() == srcId) {
+        ImGui::ClearActiveID();
+        ImGui::SetKeyboardFocusHere();
+    }
     if (g_jumpLine > 0) ImGui::SetKeyboardFocusHere();
     float line = ImGui::GetTextLineHeightWithSpacing();
-    float height = ImGui::GetContentRegionAvail().y - 7 * line;
+    // Both keep a few lines in a low window, which then scrolls.
+    float height = std::max(ImGui::GetContentRegionAvail().y - 7 * line, 4 * line);
     Compat::PushFontSize(Classic::MonoFont, float(fontSize));
     ImGui::InputTextMultiline("##src", app.asmSource.data(), app.asmSource.capacity() + 1, ImVec2(-1, height),
                               ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
                                   ImGuiInputTextFlags_CallbackAlways,
                               resizeCallback, &app.asmSource);
+    shown = app.asmSource;
     Compat::PopFontSize(Classic::MonoFont);
 
     ImGui::TextDisabled("Messages (click an error to go to the line)");
-    ImGui::BeginChild("##msgs", ImVec2(0, 0), true);
+    ImGui::BeginChild("##msgs", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, 4 * line)), true, ImGuiWindowFlags_HorizontalScrollbar);
     for (size_t i = 0; i < messages.size(); ++i) {
         const Assembler::Message& msg = messages[i];
         char label[512];

@@ -1,10 +1,12 @@
 #include <imgui.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
 
 #include "app/App.h"
+#include "app/Classic.h"
 #include "app/Compat.h"
 #include "app/windows/Windows.h"
 #include "core/Calc.h"
@@ -23,11 +25,14 @@ void drawCalcConverter(App& app) {
     static const int opc[4] = {Calc::Add, Calc::Sub, Calc::Mul, Calc::Div};
 
     Compat::PlaceWindow("Calc converter");
-    if (!ImGui::Begin("Calc converter", &app.showCalc)) {
+    if (!ImGui::Begin("Calc converter", &app.showCalc, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
-    float fieldW = ImGui::GetWindowWidth() - 40;
+    // The fields leave room for their labels at any UI scale.
+    const float s = Classic::Scale();
+    float fieldW = std::max(ImGui::GetContentRegionAvail().x - ImGui::CalcTextSize("Dec").x -
+                                ImGui::GetStyle().ItemInnerSpacing.x, 120 * s);
 
     char dec[32], hex[24], bin[40];
     std::snprintf(dec, sizeof dec, "%" PRId64, calc.value);
@@ -44,7 +49,7 @@ void drawCalcConverter(App& app) {
         calc.setBinary(bin);
 
     ImGui::TextDisabled("Hex keypad");
-    const ImVec2 key(56, 0);
+    const ImVec2 key(56 * s, 0);
     static const int digitRows[4][4] = {{12, 13, 14, 15}, {8, 9, 10, 11}, {4, 5, 6, 7}, {0, 1, 2, 3}};
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {

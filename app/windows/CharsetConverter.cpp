@@ -26,13 +26,15 @@ void drawCharsetConverter(App& app) {
             }
     }
     Compat::PlaceWindow("Convert bitmap to charset");
-    if (!ImGui::Begin("Convert bitmap to charset", &app.showCharsetConverter)) {
+    if (!ImGui::Begin("Convert bitmap to charset", &app.showCharsetConverter, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
-    ImGui::TextWrapped(
+    Compat::PushWrapAtEdge();
+    ImGui::TextUnformatted(
         "Turns the bitmap on screen into a character set and a text screen. Hires becomes normal text mode, "
         "multicolor becomes multicolor text mode. Identical 8x8 cells share a character.");
+    ImGui::PopTextWrapPos();
     int base = m.bankBase();
     char preview[64];
     std::snprintf(preview, sizeof preview, "%d: $%04X-$%04X", slot + 1, base + slot * 0x800, base + slot * 0x800 + 0x7FF);
@@ -47,8 +49,15 @@ void drawCharsetConverter(App& app) {
         }
         ImGui::EndCombo();
     }
-    ImGui::Checkbox("Merge similar characters when more than 256 are needed", &merge);
-    ImGui::TextDisabled("The video matrix stays at $%04X. Color memory is rewritten.", m.screenAddr());
+    // The long labels wrap in a narrow window.
+    ImGui::Checkbox("##merge", &merge);
+    ImGui::SameLine();
+    Compat::PushWrapAtEdge();
+    ImGui::TextUnformatted("Merge similar characters when more than 256 are needed");
+    ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
+    ImGui::Text("The video matrix stays at $%04X. Color memory is rewritten.", m.screenAddr());
+    ImGui::PopStyleColor();
+    ImGui::PopTextWrapPos();
     bool bitmap = (m.vic[0x11] & 0x20) != 0;
     // The bank or layout may have changed since the slot was chosen.
     bool slotOk = problems[slot].empty();
@@ -75,6 +84,10 @@ void drawCharsetConverter(App& app) {
             result = buf;
         }
     }
-    if (!result.empty()) ImGui::TextWrapped("%s", result.c_str());
+    if (!result.empty()) {
+        Compat::PushWrapAtEdge();
+        ImGui::TextUnformatted(result.c_str());
+        ImGui::PopTextWrapPos();
+    }
     ImGui::End();
 }

@@ -70,7 +70,7 @@ void drawCharsetView(App& app) {
     static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Character set");
-    bool visible = ImGui::Begin("Character set", &app.showCharset, ImGuiWindowFlags_MenuBar);
+    bool visible = ImGui::Begin("Character set", &app.showCharset, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar);
     if (!visible) {
         ImGui::End();
         return;
@@ -281,7 +281,7 @@ void drawCharEditor(App& app) {
     std::snprintf(title, sizeof title, "Character editor - $%04X%s%s%s###Character editor", ca, d.empty() ? "" : " (",
                   d.c_str(), d.empty() ? "" : ")");
     Compat::PlaceWindow(title);
-    bool visible = ImGui::Begin(title, &app.showCharEditor, ImGuiWindowFlags_MenuBar);
+    bool visible = ImGui::Begin(title, &app.showCharEditor, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar);
     if (!visible) {
         stroke.active = false;
         ImGui::End();

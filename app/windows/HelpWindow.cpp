@@ -29,6 +29,8 @@ void drawHelp(App& app) {
         ImGui::End();
         return;
     }
+    // Lines wrap at the window's edge, whatever its width.
+    ImGui::PushTextWrapPos(0.0f);
     for (const std::string& line : lines) {
         if (line.size() > 2 && line.compare(0, 3, "## ") == 0) {
             ImGui::Spacing();
@@ -39,5 +41,6 @@ void drawHelp(App& app) {
             ImGui::TextUnformatted(line.c_str());
         }
     }
+    ImGui::PopTextWrapPos();
     ImGui::End();
 }

@@ -13,7 +13,7 @@ void drawImportCharset(App& app) {
 
     Compat::PlaceWindow("Import charset from font");
     bool open = true, ok = false, cancel = false;
-    if (ImGui::Begin("Import charset from font", &open)) {
+    if (ImGui::Begin("Import charset from font", &open, ImGuiWindowFlags_HorizontalScrollbar)) {
         if (ImGui::Button("Choose font..."))
             FileIO::open(app.ui.fileDialog, "Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, Actions::allFiles},
                          [&app](const std::string& name, Bytes& bytes) {

@@ -39,7 +39,7 @@ void drawMonitor(App& app) {
     Monitor& mon = app.monitor;
 
     Compat::PlaceWindow("Monitor");
-    if (!ImGui::Begin("Monitor", &app.showMonitor)) {
+    if (!ImGui::Begin("Monitor", &app.showMonitor, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
@@ -64,7 +64,8 @@ void drawMonitor(App& app) {
     avail.y -= ImGui::GetTextLineHeightWithSpacing();
     ImVec2 a, b;
     int scale = 1;
-    Widgets::ImageFit(texture, avail, a, b, scale, false);
+    // Whole multiples only: a fraction would drop columns of the letters.
+    Widgets::ImageFit(texture, avail, a, b, scale, true);
     if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
         ImVec2 mp = ImGui::GetIO().MousePos;
         int c = int(std::floor((mp.x - a.x) / (b.x - a.x) * 40)), r = int(std::floor((mp.y - a.y) / (b.y - a.y) * 25));

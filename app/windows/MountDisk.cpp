@@ -167,7 +167,7 @@ void driveTab(App& app, MountState& st, int d) {
 void drawMountDisk(App& app) {
     MountState& st = app.ui.mountDisk;
     Compat::PlaceWindow("Mount disk");
-    if (!ImGui::Begin("Mount disk", &app.showMountDisk)) {
+    if (!ImGui::Begin("Mount disk", &app.showMountDisk, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }

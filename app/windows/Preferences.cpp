@@ -7,7 +7,7 @@
 
 void drawPreferences(App& app) {
     Compat::PlaceWindow("Preferences");
-    if (!ImGui::Begin("Preferences", &app.showPreferences)) {
+    if (!ImGui::Begin("Preferences", &app.showPreferences, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }

@@ -1,6 +1,8 @@
 #include <imgui.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "app/App.h"
 #include "app/Classic.h"
@@ -36,7 +38,7 @@ void drawProcessor(App& app) {
     char title[64];
     std::snprintf(title, sizeof title, "Processor%s###Processor", app.cpuRunning ? " - Running" : "");
     Compat::PlaceWindow("###Processor");
-    if (!ImGui::Begin(title, &app.showProcessor)) {
+    if (!ImGui::Begin(title, &app.showProcessor, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
@@ -60,22 +62,29 @@ void drawProcessor(App& app) {
     u16 selected = viewTop;
     for (int i = 0; i < selRow; ++i) selected = nextInstr(cpu, selected);
 
-    ImGui::SameLine();
+    // The rows wrap in a narrow window rather than hiding their ends.
+    Compat::SameLineIfFits(Compat::ButtonWidth("Breakpoint (F5)"));
     if (ImGui::Button("Breakpoint (F5)") || key(Compat::KeyF(5), live, false)) toggleBreakpoint(cpu, selected);
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("PC here (G)"));
     if (ImGui::Button("PC here (G)") || key(Compat::KeyLetter('G'), live, false)) cpu.pc = selected;
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::ButtonWidth("Reset regs"));
     if (ImGui::Button("Reset regs")) {
         cpu.reset();
         cpu.stopped = false;
     }
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::CheckboxWidth("Follow PC"));
     ImGui::Checkbox("Follow PC", &followPc);
     if (cpu.stopped && !cpu.stopReason.empty()) {
-        ImGui::SameLine();
-        ImGui::TextColored(ImVec4(0.7f, 0.3f, 0.0f, 1.0f), "Stopped: %s", cpu.stopReason.c_str());
+        const std::string stop = "Stopped: " + cpu.stopReason;
+        Compat::SameLineIfFits(ImGui::CalcTextSize(stop.c_str()).x);
+        ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(0.7f, 0.3f, 0.0f, 1.0f));
+        Compat::PushWrapAtEdge();
+        ImGui::TextUnformatted(stop.c_str());
+        ImGui::PopTextWrapPos();
+        ImGui::PopStyleColor();
     }
 
+    const float s = Classic::Scale();
     int v = cpu.pc;
     ImGui::TextUnformatted("PC");
     ImGui::SameLine();
@@ -89,7 +98,7 @@ void drawProcessor(App& app) {
         u8* value;
     } regs[] = {{"A", "##a", &cpu.a}, {"X", "##x", &cpu.x}, {"Y", "##y", &cpu.y}, {"SP", "##sp", &cpu.sp}};
     for (const Reg& r : regs) {
-        ImGui::SameLine();
+        Compat::SameLineIfFits(ImGui::CalcTextSize(r.label).x + ImGui::GetStyle().ItemSpacing.x + 32 * s);
         ImGui::TextUnformatted(r.label);
         ImGui::SameLine();
         v = *r.value;
@@ -100,7 +109,7 @@ void drawProcessor(App& app) {
         int bit;
     } flags[] = {{"N", 7}, {"V", 6}, {"B", 4}, {"D", 3}, {"I", 2}, {"Z", 1}, {"C", 0}};
     for (const auto& f : flags) {
-        ImGui::SameLine();
+        Compat::SameLineIfFits(Compat::CheckboxWidth(f.label));
         bool on = (cpu.p >> f.bit) & 1;
         if (ImGui::Checkbox(f.label, &on)) cpu.toggleFlag(f.bit);
     }
@@ -129,23 +138,35 @@ void drawProcessor(App& app) {
 
     if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont);
     float lineH = ImGui::GetTextLineHeightWithSpacing();
-    float childH = ImGui::GetWindowHeight() - 9 * lineH - ImGui::GetFrameHeight();
-    ImGui::BeginChild("##dis", ImVec2(ImGui::GetWindowWidth() - 130, childH), true, ImGuiWindowFlags_NoScrollWithMouse);
+    // The memory rows below keep their room; wrapped rows above take it from the listing.
+    const ImGuiStyle& st = ImGui::GetStyle();
+    const float memH = ImGui::GetFrameHeightWithSpacing() + 8 * ImGui::GetTextLineHeight() + 7 * st.ItemSpacing.y +
+                       2 * st.WindowPadding.y + 2;
+    float childH = std::max(ImGui::GetContentRegionAvail().y - memH - st.ItemSpacing.y, 5 * lineH);
+    const float stackW = ImGui::CalcTextSize("$01FF FF").x + 2 * st.WindowPadding.x + st.ScrollbarSize;
+    ImGui::BeginChild("##dis", ImVec2(std::max(ImGui::GetContentRegionAvail().x - stackW - st.ItemSpacing.x, 100 * s), childH),
+                      true, ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
     if (ImGui::IsWindowHovered()) {
         float wheel = ImGui::GetIO().MouseWheel;
         if (wheel > 0) viewTop = cpu.backStep(viewTop);
         else if (wheel < 0) viewTop = nextInstr(cpu, viewTop);
     }
     u16 a = viewTop;
+    // The selection's colour covers a line's background: a marker column beside
+    // the lines keeps breakpoints and the PC visible on the selected line too.
+    const float mark = ImGui::GetTextLineHeight() * 0.5f;
+    ImDrawList* dl = ImGui::GetWindowDrawList();
     for (int i = 0; i < 25; ++i) {
         u16 lineAddr = a;
         std::string text = cpu.disassemble(a);
         ImVec2 p = ImGui::GetCursorScreenPos();
         ImVec2 q(p.x + ImGui::GetContentRegionAvail().x, p.y + ImGui::GetTextLineHeight());
-        if (cpu.breakpoints.count(lineAddr))
-            ImGui::GetWindowDrawList()->AddRectFilled(p, q, IM_COL32(150, 30, 30, 255));
-        else if (lineAddr == cpu.pc)
-            ImGui::GetWindowDrawList()->AddRectFilled(p, q, IM_COL32(150, 140, 30, 200));
+        const bool bp = cpu.breakpoints.count(lineAddr), atPc = lineAddr == cpu.pc;
+        if (bp) dl->AddRectFilled(p, q, IM_COL32(150, 30, 30, 255));
+        else if (atPc) dl->AddRectFilled(p, q, IM_COL32(150, 140, 30, 200));
+        if (bp) dl->AddRectFilled(p, ImVec2(p.x + mark, q.y), IM_COL32(150, 30, 30, 255));
+        if (atPc) dl->AddRectFilled(ImVec2(p.x + mark, p.y), ImVec2(p.x + 2 * mark, q.y), IM_COL32(150, 140, 30, 255));
+        ImGui::SetCursorScreenPos(ImVec2(p.x + 2.5f * mark, p.y));
         ImGui::PushID(i);
         if (ImGui::Selectable(text.c_str(), i == selRow, ImGuiSelectableFlags_AllowDoubleClick)) {
             selRow = i;
@@ -167,7 +188,7 @@ void drawProcessor(App& app) {
     if (ImGui::SmallButton("PC")) memAddr = cpu.pc;
     ImGui::SameLine();
     if (ImGui::SmallButton("Stack")) memAddr = 0x0100 | ((cpu.sp + 1) & 0xF8);
-    ImGui::BeginChild("##mem", ImVec2(0, 0), true, ImGuiWindowFlags_NoScrollWithMouse);
+    ImGui::BeginChild("##mem", ImVec2(0, 0), true, ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
     if (ImGui::IsWindowHovered()) memAddr = (memAddr - int(ImGui::GetIO().MouseWheel) * 8) & 0xFFFF;
     for (int line = 0; line < 8; ++line) {
         int base = (memAddr + line * 8) & 0xFFFF;

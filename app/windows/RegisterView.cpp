@@ -11,7 +11,7 @@
 void drawRegisterView(App& app) {
     Machine& m = app.machine;
     Compat::PlaceWindow("Registers");
-    if (!ImGui::Begin("Registers", &app.showRegisters)) {
+    if (!ImGui::Begin("Registers", &app.showRegisters, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }

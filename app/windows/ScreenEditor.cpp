@@ -162,10 +162,7 @@ void handleKeys(App& app) {
     io.InputQueueCharacters.resize(0);
 
     for (int slot = 0; slot < 4; ++slot) {
-        if (!keyPressed(Compat::KeyF(5 + slot), true)) continue;
-        int cols[4];
-        ed.cellColors(app.mouseX, app.mouseY, cols);
-        if (cols[slot] >= 0) ed.setCellColor(slot, app.mouseX, app.mouseY, (cols[slot] + (shift ? -1 : 1)) & 15);
+        if (keyPressed(Compat::KeyF(5 + slot), true)) ed.cycleCellColor(slot, app.mouseX, app.mouseY, shift ? -1 : 1);
     }
     if (keyPressed(Compat::KeyF(9), false)) app.ui.colorEditor.open = true;
 }

@@ -90,20 +90,21 @@ void blockLine(App& app) {
     if (ImGui::ArrowButton("##next", ImGuiDir_Right)) block = (block + 1) & 0xFF;
     app.spriteBlock = block;
 
-    std::string text;
+    // Each piece goes on to the next line when the window is too narrow for it.
     char buf[24];
     std::snprintf(buf, sizeof buf, "$%04X", Sprites::blockAddress(m, block));
-    text = buf;
+    Compat::SameLineIfFits(ImGui::CalcTextSize(buf).x);
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted(buf);
     const int pointers = m.spritePointerAddr();
     for (int n = 0; n < 8; ++n)
         if (m.ram[u16(pointers + n)] == block) {
-            std::snprintf(buf, sizeof buf, " (SPRITE %d)", n);
-            text += buf;
+            std::snprintf(buf, sizeof buf, "(SPRITE %d)", n);
+            Compat::SameLineIfFits(ImGui::CalcTextSize(buf).x);
+            ImGui::AlignTextToFramePadding();
+            ImGui::TextUnformatted(buf);
         }
-    ImGui::SameLine();
-    ImGui::AlignTextToFramePadding();
-    ImGui::TextUnformatted(text.c_str());
-    ImGui::SameLine();
+    Compat::SameLineIfFits(Compat::CheckboxWidth("Multicolor"));
     // The mode belongs to the sprites that show the block: with none there is nothing to set.
     bool multicolor = Sprites::blockIsMulticolor(m, block);
     ImGui::BeginDisabled(Sprites::firstUser(m, block) < 0);
@@ -121,7 +122,7 @@ void drawSpriteEditor(App& app) {
     static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Sprite editor");
-    if (!ImGui::Begin("Sprite editor", &app.showSpriteEditor, ImGuiWindowFlags_MenuBar)) {
+    if (!ImGui::Begin("Sprite editor", &app.showSpriteEditor, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar)) {
         stroke.active = false;
         ImGui::End();
         return;

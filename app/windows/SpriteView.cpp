@@ -18,7 +18,7 @@ void drawSpriteView(App& app) {
     static ChangeWatch watch;
     Machine& m = app.machine;
     Compat::PlaceWindow("Sprites");
-    if (!ImGui::Begin("Sprites", &app.showSprites)) {
+    if (!ImGui::Begin("Sprites", &app.showSprites, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }

@@ -87,64 +87,51 @@ void drawToolbar(App& app) {
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;
     float ctrlY = wp.y + ((21 - ImGui::GetFrameHeight() / s) * 0.5f + 8) * s;
-    // Nothing beyond the right edge: in a narrow window (or at a large UI scale) the
-    // controls move left, down to the end of the window buttons, then the combos narrow.
-    const float gap = 8 * s, modeLabel = ImGui::CalcTextSize("GfxMode:").x, zoomLabel = ImGui::CalcTextSize("Zoom:").x;
-    const float insertW = ImGui::CalcTextSize("Insert").x;
-    float modeW = 181 * s, zoomW = 77 * s;
-    const float helpW = 23 * s;
-    const float fixedW = modeLabel + zoomLabel + insertW + helpW + 6 * gap;
-    float left = std::min(412 * s, ws.x - 4 - fixedW - modeW - zoomW);
-    if (left < 248 * s) {
-        left = 248 * s;
-        float k = std::max(0.2f, (ws.x - 4 - left - fixedW) / (modeW + zoomW));
-        if (k < 1) {
-            modeW *= k;
-            zoomW *= k;
-        }
-    }
-    float x = wp.x + left;
-    ImGui::SetCursorScreenPos(ImVec2(x, textY));
-    ImGui::TextUnformatted("GfxMode:");
-    x += modeLabel + gap;
-    ImGui::SetCursorScreenPos(ImVec2(x, ctrlY));
-    ImGui::SetNextItemWidth(modeW);
-    int gm = app.machine.gfxMode();
-    if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
-        for (int i = 0; i < 5; ++i) {
-            if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
-            app.focusScreen = true;
-            BankSelect::gfxMode(app.editor, i);
-        }
-        ImGui::EndCombo();
-    }
-    x += modeW + 2 * gap;
-    ImGui::SetCursorScreenPos(ImVec2(x, textY));
-    ImGui::TextUnformatted("Zoom:");
-    x += zoomLabel + gap;
-    ImGui::SetCursorScreenPos(ImVec2(x, ctrlY));
-    ImGui::SetNextItemWidth(zoomW);
-    char preview[16];
-    std::snprintf(preview, sizeof preview, "%dx", app.zoom);
-    if (ImGui::BeginCombo("##zoom", preview)) {
-        for (int z = 1; z <= 24; ++z) {
-            char item[16];
-            std::snprintf(item, sizeof item, "%dx", z);
-            if (ImGui::Selectable(item, z == app.zoom)) {
-                app.setZoom(z, -1, -1);
+    const ScreenView::ToolbarRow row = ScreenView::toolbarRow(ws.x, s, ImGui::CalcTextSize("GfxMode:").x,
+                                                              ImGui::CalcTextSize("Zoom:").x, ImGui::CalcTextSize("Insert").x);
+    if (row.mode) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.modeX, textY));
+        ImGui::TextUnformatted("GfxMode:");
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.modeComboX, ctrlY));
+        ImGui::SetNextItemWidth(row.modeW);
+        int gm = app.machine.gfxMode();
+        if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
+            for (int i = 0; i < 5; ++i) {
+                if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
                 app.focusScreen = true;
+                BankSelect::gfxMode(app.editor, i);
             }
+            ImGui::EndCombo();
         }
-        ImGui::EndCombo();
+    }
+    if (row.zoom) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.zoomX, textY));
+        ImGui::TextUnformatted("Zoom:");
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.zoomComboX, ctrlY));
+        ImGui::SetNextItemWidth(row.zoomW);
+        char preview[16];
+        std::snprintf(preview, sizeof preview, "%dx", app.zoom);
+        if (ImGui::BeginCombo("##zoom", preview)) {
+            for (int z = 1; z <= 24; ++z) {
+                char item[16];
+                std::snprintf(item, sizeof item, "%dx", z);
+                if (ImGui::Selectable(item, z == app.zoom)) {
+                    app.setZoom(z, -1, -1);
+                    app.focusScreen = true;
+                }
+            }
+            ImGui::EndCombo();
+        }
     }
     ImGui::PopStyleVar();
-    x += zoomW + gap;
-    if (app.editor.insert) {
-        ImGui::SetCursorScreenPos(ImVec2(x, textY));
+    if (app.editor.insert && row.insert) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.insertX, textY));
         ImGui::TextUnformatted("Insert");
     }
-    ImGui::SetCursorScreenPos(ImVec2(wp.x + std::min(832 * s, ws.x - 4 - helpW), wp.y + 8 * s));
-    if (IconButton("hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
+    if (row.help) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.helpX, wp.y + 8 * s));
+        if (IconButton("hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
+    }
     ImGui::End();
 }
 
@@ -165,17 +152,27 @@ void drawStatusBar(App& app) {
 
         float fx = wp.x;
         int field = 0;
-        // The fields narrow rather than run past the right edge (a narrow window, a large UI scale).
-        const float fixedWidth = 890, lastWidth = ImGui::CalcTextSize("Overwrite").x + 8;
-        const float k = std::max(0.1f, std::min(s, (ws.x - 2 - lastWidth) / fixedWidth));
-        // Draws one field's frame and text, returns its rectangle.
-        auto fieldRect = [&](float width, ImVec2& a, ImVec2& b) {
+        // Each field at least as wide as its longest text; the fields that do not
+        // fit the bar are left out, the last first.
+        const char* const longest[11] = {"Pos: 319 x 199", "Mem: 0xFFFF", "Data: %00000000  0x00  000", "", "", "", "",
+                                         "Edit colors - F9", "No free colors!", "Click to drop the block, Esc cancels",
+                                         "Overwrite"};
+        float fw[11];
+        for (int i = 0; i < 11; ++i)
+            fw[i] = std::max((i < 8 ? widths[i] : i == 8 ? 100 : i == 9 ? 200 : 0) * s,
+                             *longest[i] ? ImGui::CalcTextSize(longest[i]).x + 8 : 0.0f);
+        const int kept = ScreenView::statusFieldsShown(fw, 11, ws.x - 2);
+        // Draws one field's frame and gives its rectangle; false when it is left out.
+        auto fieldRect = [&](ImVec2& a, ImVec2& b) {
+            const int i = field++;
+            if (i >= kept) return false;
             a = ImVec2(fx, top);
-            b = ImVec2(width < 0 ? right - 2 : fx + width * k - 2, bottom);
+            b = ImVec2(i == 10 ? right - 2 : fx + fw[i] - 2, bottom);
             Classic::ThinBevel(dl, a, b, false);
             ImGui::SetCursorScreenPos(a);
             ImGui::Dummy(ImVec2(std::max(b.x - a.x, 1.0f), std::max(b.y - a.y, 1.0f)));
-            if (width >= 0) fx += width * k;
+            fx += fw[i];
+            return true;
         };
         auto text = [&](ImVec2 a, ImVec2 b, const char* t) {
             float ty = a.y + ((b.y - a.y) - ImGui::GetTextLineHeight()) * 0.5f;
@@ -185,23 +182,26 @@ void drawStatusBar(App& app) {
         char buf[96];
         ImVec2 a, b;
 
-        fieldRect(widths[field++], a, b);
-        std::snprintf(buf, sizeof buf, "Pos: %d x %d", cell.shownX, cell.shownY);
-        text(a, b, buf);
-        fieldRect(widths[field++], a, b);
-        std::snprintf(buf, sizeof buf, "Mem: 0x%04X", cell.address);
-        text(a, b, buf);
-        fieldRect(widths[field++], a, b);
-        char bits[9];
-        for (int i = 0; i < 8; ++i) bits[i] = (v & (0x80 >> i)) ? '1' : '0';
-        bits[8] = 0;
-        std::snprintf(buf, sizeof buf, "Data: %%%s  0x%02X  %d", bits, v, v);
-        text(a, b, buf);
+        if (fieldRect(a, b)) {
+            std::snprintf(buf, sizeof buf, "Pos: %d x %d", cell.shownX, cell.shownY);
+            text(a, b, buf);
+        }
+        if (fieldRect(a, b)) {
+            std::snprintf(buf, sizeof buf, "Mem: 0x%04X", cell.address);
+            text(a, b, buf);
+        }
+        if (fieldRect(a, b)) {
+            char bits[9];
+            for (int i = 0; i < 8; ++i) bits[i] = (v & (0x80 >> i)) ? '1' : '0';
+            bits[8] = 0;
+            std::snprintf(buf, sizeof buf, "Data: %%%s  0x%02X  %d", bits, v, v);
+            text(a, b, buf);
+        }
 
         int cols[4];
         ed.cellColors(x, y, cols);
         for (int slot = 0; slot < 4; ++slot) {
-            fieldRect(widths[field++], a, b);
+            if (!fieldRect(a, b)) continue;
             if (cols[slot] >= 0) {
                 dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), app.palette.pixel(cols[slot]));
             }
@@ -212,19 +212,15 @@ void drawStatusBar(App& app) {
             bool l = ImGui::IsItemClicked(ImGuiMouseButton_Left), r = ImGui::IsItemClicked(ImGuiMouseButton_Right);
             if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", tips[slot]);
             ImGui::PopID();
-            if ((l || r) && cols[slot] >= 0) ed.setCellColor(slot, x, y, (cols[slot] + (l ? 1 : -1)) & 15);
+            if (l || r) ed.cycleCellColor(slot, x, y, l ? 1 : -1);
         }
-        fieldRect(widths[field++], a, b);
-        text(a, b, "Edit colors - F9");
-        fieldRect(100, a, b);
-        if (ImGui::GetTime() < app.noColorsUntil) {
+        if (fieldRect(a, b)) text(a, b, "Edit colors - F9");
+        if (fieldRect(a, b) && ImGui::GetTime() < app.noColorsUntil) {
             dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), IM_COL32(255, 0, 0, 255));
             text(a, b, "No free colors!");
         }
-        fieldRect(200, a, b);
-        if (ed.pasting) text(a, b, "Click to drop the block, Esc cancels");
-        fieldRect(-1, a, b);
-        text(a, b, ed.insert ? "Insert" : "Overwrite");
+        if (fieldRect(a, b) && ed.pasting) text(a, b, "Click to drop the block, Esc cancels");
+        if (fieldRect(a, b)) text(a, b, ed.insert ? "Insert" : "Overwrite");
     }
     ImGui::End();
     drawClearDialog(app);

@@ -1,4 +1,5 @@
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <cstdio>
 
@@ -38,17 +39,21 @@ void drawTools(App& app) {
     Editor& ed = app.editor;
     Machine& m = app.machine;
     float s = Classic::Scale();
-    bool open = Classic::BeginBar("##tools", ImGuiDir_Left, 61 * s);
+    // Taller than its space (a large UI scale, a low window), the tools scroll with
+    // a scroll bar of the usual width, for which the bar widens.
+    static bool scrolls = false;
+    const float scrollW = ImGui::GetStyle().ScrollbarSize * s;
+    bool open = Classic::BeginBar("##tools", ImGuiDir_Left, 61 * s + (scrolls ? scrollW : 0));
     if (!open) {
         ImGui::End();
         return;
     }
     ImVec2 barPos = ImGui::GetWindowPos(), barSize = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), barPos, ImVec2(barPos.x + barSize.x, barPos.y + barSize.y), true);
-    // Taller than its space (a large UI scale, a low window): the tools scroll.
-    ImGui::PushStyleVar(ImGuiStyleVar_ScrollbarSize, 5 * s);
+    ImGui::PushStyleVar(ImGuiStyleVar_ScrollbarSize, scrollW);
     ImGui::BeginChild("##toolsScroll", ImVec2(0, 0), false);
     ImGui::PopStyleVar();
+    scrolls = ImGui::GetCurrentWindow()->ScrollbarY;
     ImVec2 wp = ImGui::GetCursorScreenPos();
     ImDrawList* dl = ImGui::GetWindowDrawList();
     auto at = [&](float x, float y) { return ImVec2(wp.x + x * s, wp.y + y * s); };

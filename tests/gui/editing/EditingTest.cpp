@@ -19,6 +19,7 @@
 #include <coroutine>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -212,6 +213,46 @@ Script findItem(std::string window, std::string label, bool alongBar) {
     }
 }
 
+// The sizes of the pictures a window draws: each is one quad whose first and third corners span it.
+std::vector<std::pair<int, int>> pictureSizes(const ImGuiWindow* w) {
+    std::vector<std::pair<int, int>> images;
+    const ImDrawList* dl = w->DrawList;
+    for (const ImDrawCmd& c : dl->CmdBuffer) {
+        if (c.TextureId == ImGui::GetIO().Fonts->TexID || c.ElemCount != 6) continue;
+        ImVec2 lo = dl->VtxBuffer[c.VtxOffset + dl->IdxBuffer[c.IdxOffset]].pos;
+        ImVec2 hi = dl->VtxBuffer[c.VtxOffset + dl->IdxBuffer[c.IdxOffset + 2]].pos;
+        images.push_back({int(hi.x - lo.x + 0.5f), int(hi.y - lo.y + 0.5f)});
+    }
+    return images;
+}
+// Pixels of exactly that colour (0xRRGGBB) drawn inside a rectangle of the window, in this frame.
+int pixelsOf(ImRect r, u32 rgb) {
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(programWindow(), &dw, &dh);
+    const int x0 = std::max(0, int(r.Min.x)), y0 = std::max(0, int(r.Min.y));
+    const int w = std::min(dw, int(r.Max.x)) - x0, h = std::min(dh, int(r.Max.y)) - y0;
+    if (w <= 0 || h <= 0) return 0;
+    std::vector<u8> px(size_t(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x0, dh - y0 - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    int n = 0;
+    for (size_t i = 0; i < px.size(); i += 4) n += u32(px[i] << 16 | px[i + 1] << 8 | px[i + 2]) == rgb;
+    return n;
+}
+// The middle of a window's close box in its title bar.
+ImVec2 closeBox(const char* window) {
+    ImGuiWindow* w = findWindow(window);
+    const ImGuiStyle& st = ImGui::GetStyle();
+    return ImVec2(w->Pos.x + w->Size.x - st.FramePadding.x - ImGui::GetFontSize() * 0.5f,
+                  w->Pos.y + w->TitleBarHeight() * 0.5f);
+}
+// The area the bars leave, where the windows are tiled.
+ImVec4 workArea() {
+    ImGuiWindow *bar = findWindow("##toolbar"), *status = findWindow("##statusbar"), *tools = findWindow("##tools");
+    const float left = tools->Rect().Max.x, top = bar->Rect().Max.y;
+    return ImVec4(left, top, ImGui::GetIO().DisplaySize.x - left, status->Pos.y - top);
+}
+
 ImVec2 titleBar(const char* window) {
     ImGuiWindow* w = ImGui::FindWindowByName(window);
     return w ? ImVec2(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight() / 2) : ImVec2(-1, -1);
@@ -281,8 +322,9 @@ void setAllWindows(App& a, bool open) {
 void checkLayout(float scale) {
     SCOPED_TRACE("scale " + std::to_string(scale));
     std::vector<const char*> names = {"##MainMenuBar", "##toolbar", "##statusbar", "##tools", "Screen"};
+    // The About window is no tile: it lies on top.
     for (const WindowRow& row : kWindows)
-        if (row.title) names.push_back(row.title);
+        if (row.title && row.flag != &App::showAbout) names.push_back(row.title);
     std::vector<ImRect> r;
     for (const char* n : names) {
         ImGuiWindow* w = findWindow(n);
@@ -298,6 +340,11 @@ void checkLayout(float scale) {
     ImGuiWindow* tools = ImGui::FindWindowByName("##tools");
     ImGuiWindow* w = tools->DC.ChildWindows.Size ? tools->DC.ChildWindows[0] : tools;
     EXPECT_LE(w->DC.CursorMaxPos.y, w->Pos.y + w->Size.y + w->ScrollMax.y - w->Scroll.y + 0.5f) << "tools content";
+    // Its scroll bar as wide as any at this scale, and beside the tools rather than over them.
+    if (w->ScrollbarY) {
+        EXPECT_NEAR(w->ScrollbarSizes.x, ImGui::GetStyle().ScrollbarSize * scale, 0.5f) << "tools scroll bar";
+        EXPECT_LE(w->DC.CursorMaxPos.x, w->InnerRect.Max.x + 0.5f) << "tools under the scroll bar";
+    }
     // The screen window follows the scale and the main window's size.
     const ImRect &bar = r[1], &status = r[2], &left = r[3], &scr = r[4];
     const float width = ImGui::GetIO().DisplaySize.x - left.Max.x;
@@ -309,6 +356,68 @@ void checkLayout(float scale) {
     for (size_t i = 0; i < r.size(); ++i)
         for (size_t j = i + 1; j < r.size(); ++j)
             EXPECT_FALSE(r[i].Overlaps(r[j])) << names[i] << " overlaps " << names[j];
+}
+
+// What a window holds can be reached: where its content, or a child's, is larger than the room, that
+// way it has a scroll bar.
+void checkReachable(ImGuiWindow* w) {
+    SCOPED_TRACE(w->Name);
+    EXPECT_TRUE(w->ScrollMax.x <= 0.5f || w->ScrollbarX) << "content cut at the right: " << w->ContentSize.x << " in " << w->Size.x;
+    EXPECT_TRUE(w->ScrollMax.y <= 0.5f || w->ScrollbarY) << "content cut at the bottom: " << w->ContentSize.y << " in " << w->Size.y;
+    // A text editor scrolls to its cursor instead.
+    for (ImGuiWindow* c : w->DC.ChildWindows)
+        if (c->WasActive && !strstr(c->Name, "/##src_")) checkReachable(c);
+}
+void checkReachable() {
+    for (const WindowRow& row : kWindows)
+        if (ImGuiWindow* w = row.title ? findWindow(row.title) : nullptr; w && w->WasActive) checkReachable(w);
+}
+
+// Each window opened alone beside the screen: a tile at least as large as its content, so nothing
+// to scroll in it (only the help text is longer than any screen; its lines wrap). The About window is
+// no tile: it is centred on top, as large as its content.
+Script eachWindowAlone(App& a) {
+    for (const WindowRow& row : kWindows) {
+        if (!row.title) continue;
+        setAllWindows(a, false);
+        a.*row.flag = true;
+        co_await frames(4);
+        ImGuiWindow* w = findWindow(row.title);
+        if (!w || !w->WasActive) {
+            ADD_FAILURE() << row.title << " not drawn";
+            continue;
+        }
+        SCOPED_TRACE(row.title);
+        checkReachable(w);
+        EXPECT_LE(w->ScrollMax.x, 0.5f) << "content " << w->ContentSize.x << " in " << w->Size.x;
+        EXPECT_LE(a.showHelp ? 0 : w->ScrollMax.y, 0.5f) << "content " << w->ContentSize.y << " in " << w->Size.y;
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        if (a.showAbout) {
+            EXPECT_NEAR(w->Pos.x + w->Size.x * 0.5f, display.x * 0.5f, 1);
+            EXPECT_NEAR(w->Pos.y + w->Size.y * 0.5f, display.y * 0.5f, 1);
+        } else {
+            ImRect screen = findWindow("Screen")->Rect();
+            screen.Expand(-0.25f);
+            EXPECT_FALSE(screen.Overlaps(w->Rect())) << "beside the screen";
+        }
+    }
+    setAllWindows(a, false);
+    co_await frames(2);
+}
+
+// The window's one picture is drawn at a whole multiple of 320 x 200, so no column of a letter is lost.
+void expectWholeMultiple(const ImGuiWindow* w) {
+    const auto pictures = pictureSizes(w);
+    EXPECT_EQ(pictures.size(), 1u);
+    for (auto [pw, ph] : pictures) EXPECT_TRUE(pw >= 320 && pw % 320 == 0 && pw / 320 * 200 == ph) << pw << " x " << ph;
+}
+
+// A window lies in its tile of the current tiling.
+void expectInTile(const char* name) {
+    const ImVec4 tile = Compat::DefaultWindowRect(name, workArea());
+    const ImRect r = findWindow(name)->Rect();
+    for (float d : {r.Min.x - tile.x, r.Min.y - tile.y, r.Max.x - tile.x - tile.z, r.Max.y - tile.y - tile.w})
+        EXPECT_NEAR(d, 0, 1.5f) << name << " in its tile";
 }
 
 // Compares the screen area as drawn with the renderer's frame at the same zoom.
@@ -340,15 +449,19 @@ void checkHelpAndAbout() {
     ImGuiWindow* about = findWindow("About Vorlix");
     ASSERT_TRUE(help && hw && about);
     EXPECT_GE(hw->ContentSize.y / ImGui::GetFontSize(), lines * 0.9f);
-    // Each picture is one quad: its first and third corners span it.
-    std::vector<std::pair<int, int>> images;
-    const ImDrawList* dl = about->DrawList;
-    for (const ImDrawCmd& c : dl->CmdBuffer) {
-        if (c.TextureId == ImGui::GetIO().Fonts->TexID || c.ElemCount != 6) continue;
-        ImVec2 lo = dl->VtxBuffer[c.VtxOffset + dl->IdxBuffer[c.IdxOffset]].pos;
-        ImVec2 hi = dl->VtxBuffer[c.VtxOffset + dl->IdxBuffer[c.IdxOffset + 2]].pos;
-        images.push_back({int(hi.x - lo.x + 0.5f), int(hi.y - lo.y + 0.5f)});
+    // Its sections name what the windows offer, and nothing they lack.
+    std::ifstream again(VORLIX_ASSET_DIR "/help.txt");
+    const std::string text{std::istreambuf_iterator<char>(again), {}};
+    const struct { const char *section, *offered, *lacking; } sections[] = {
+        {"### Sprite editor", "cut, copy, paste, clear, invert, flip and mirror", "shift"},
+        {"### Memory bitmap", "\"8 bit\" shows each byte as a grey level, \"1 bit\" each bit", "picture of bits"}};
+    for (const auto& sec : sections) {
+        const size_t at = text.find(sec.section), end = text.find("###", at + 4);
+        const std::string part = at == text.npos ? "" : text.substr(at, end - at);
+        EXPECT_NE(part.find(sec.offered), part.npos) << part;
+        EXPECT_EQ(part.find(sec.lacking), part.npos) << part;
     }
+    const std::vector<std::pair<int, int>> images = pictureSizes(about);
     for (const char* name : {"zelk.bmp", "limit.bmp"}) {
         int w = 0, h = 0, n = 0;
         ASSERT_TRUE(stbi_info((std::string(VORLIX_ASSET_DIR "/") + name).c_str(), &w, &h, &n));
@@ -429,6 +542,7 @@ Script openByPointer(App& a) {
         a.uiScale = ImGui::GetIO().FontGlobalScale = scale;
         a.machine.setGfxMode(3);  // the converter is offered in a bitmap mode only
         co_await frames(5);
+        co_await eachWindowAlone(a);
         for (const WindowRow& w : kWindows) {
             if (!w.menu) continue;
             co_await findItem("##MainMenuBar", w.menu, true);
@@ -454,6 +568,17 @@ Script openByPointer(App& a) {
         a.showImportCharset = true;
         co_await frames(5);
         checkLayout(scale);
+        checkReachable();
+        // In a small main window too.
+        SDL_SetWindowSize(programWindow(), 1000, 650);
+        co_await frames(6);
+        checkLayout(scale);
+        checkReachable();
+        if (scale == 1) co_await eachWindowAlone(a);
+        SDL_SetWindowSize(programWindow(), 1400, 900);
+        setAllWindows(a, true);
+        a.showImportPicture = false;
+        co_await frames(6);
     }
 }
 
@@ -470,6 +595,12 @@ Script charEditorHelpAbout(App& a) {
     EXPECT_EQ(Memory(a.machine.ram + 0x3008, a.machine.ram + 0x3010), expected);
     EXPECT_EQ(a.undoBuffer.undoName(), "edit character");
     checkHelpAndAbout();
+    // The font import's close box closes it.
+    a.showAbout = false;
+    co_await frames(3);
+    EXPECT_TRUE(a.showImportCharset);
+    co_await clickAt(closeBox("Import charset from font"));
+    EXPECT_FALSE(a.showImportCharset) << "font window after its close box";
     setAllWindows(a, false);
     co_await frames(5);
 }
@@ -602,6 +733,7 @@ Script monitorCommand(std::string text) {
 Script monitor(App& a) {
     a.showMonitor = true;
     co_await frames(5);
+    expectWholeMultiple(findWindow("Monitor"));
     co_await monitorCommand(".f c000 c0ff 42");  // lower case: shown and read as upper case
     EXPECT_EQ(a.machine.ram[0xC000], 0x42);
     EXPECT_EQ(a.monitor.rowText(0).substr(0, 15), ".F C000 C0FF 42");
@@ -618,26 +750,40 @@ Script monitor(App& a) {
     EXPECT_TRUE(a.monitor.listing);
     co_await keys(XK_Escape);
     EXPECT_FALSE(a.monitor.listing) << "listing after Escape";
+    EXPECT_TRUE(a.showMonitor) << "Escape that stopped a listing closed the window";
     co_await keys(XK_Escape);
     EXPECT_FALSE(a.showMonitor) << "open after two Escapes";
 }
 
-// Assembler: "Run in processor" works only after a compile that succeeded.
+// The button right of an item on its row, clicked where it lies, whether it takes clicks or not: keyboard
+// navigation skips a disabled one.
+Script clickRightOf(std::string window, ImGuiID left, const char* label) {
+    ImGuiWindow* w = findWindow(window);
+    ImGui::SetFocusID(left, w);
+    co_await frames(3);
+    ImRect r = w->NavRectRel[0];
+    r.Translate(w->DC.CursorStartPos);
+    co_await clickAt(ImVec2(r.Max.x + ImGui::GetStyle().ItemSpacing.x + Compat::ButtonWidth(label) * 0.5f, r.GetCenter().y));
+}
+
+// Assembler: "Run in processor" works only after a compile that succeeded; the processor's breakpoint and PC
+// marks show on the selected line; a source dropped while the code editor has the keyboard replaces its text.
 Script assembler(App& a) {
     a.showAssembler = true;
     a.asmSource = "*=$C000\n LDA #$1G\n";
     co_await frames(5);
-    const ImGuiID compile = idIn("Assembler", "Compile"), run = idIn("Assembler", "Run in processor");
-    co_await clickItem("Assembler", run);
+    const ImGuiID compile = idIn("Assembler", "Compile");
+    co_await clickRightOf("Assembler", compile, "Run in processor");
     EXPECT_FALSE(a.showProcessor) << "processor before a compile";
     co_await clickItem("Assembler", compile);
-    co_await clickItem("Assembler", run);
+    co_await clickRightOf("Assembler", compile, "Run in processor");
     EXPECT_FALSE(a.showProcessor) << "processor after a failed compile";
     a.asmSource = "*=$C000\n LDX #$05\n LDY #$00\nloop INY\n DEX\n BNE loop\n LDA #$42\n STA $C100\n BRK\n";
     a.machine.ram[0xC100] = 0;
     co_await frames(2);
     co_await clickItem("Assembler", compile);
-    co_await clickItem("Assembler", run);
+    co_await clickRightOf("Assembler", compile, "Run in processor");
+    EXPECT_TRUE(a.showProcessor) << "processor after a compile";
     // The processor window opened on top: a click on its title bar gives it the keys.
     co_await clickAt(titleBar("Processor###Processor"));
     for (KeySym k : {XK_Down, XK_Down, XK_Down, XK_Down, XK_Down, XK_Down, XK_F5, XK_F9}) co_await keys(k);
@@ -645,7 +791,28 @@ Script assembler(App& a) {
     EXPECT_EQ((std::vector<int>{a.cpu.pc, a.cpu.a, a.cpu.x, a.cpu.y, a.machine.ram[0xC100],
                                 int(a.cpu.breakpoints.size()), a.cpuRunning}),
               (std::vector<int>{0xC00A, 0x42, 0, 5, 0, 1, 0}));
-    a.showProcessor = a.showAssembler = false;
+    // Stopped at the breakpoint, which is the selected line: both marks in their own colours.
+    ImGuiWindow* listing = nullptr;
+    for (ImGuiWindow* c : findWindow("Processor###Processor")->DC.ChildWindows)
+        if (strstr(c->Name, "/##dis_")) listing = c;
+    const ImRect shown = listing ? listing->Rect() : ImRect();
+    EXPECT_GT(pixelsOf(shown, 0x961E1E), 0) << "breakpoint mark on the selected line";
+    EXPECT_GT(pixelsOf(shown, 0x968C1E), 0) << "PC mark on the selected line";
+    a.showProcessor = false;
+    // Typing in the code editor, then a source dropped on the window.
+    const ImGuiID src = idIn("Assembler", "##src");
+    co_await clickItem("Assembler", src);
+    co_await type("abc");
+    EXPECT_EQ(GImGui->ActiveId, src) << "the code editor has the keyboard";
+    TempDir dir{"vorlix-drop"};
+    const std::string dropped = "*=$C000\n NOP\n";
+    Platform::writeFile((dir.path / "drop.s").string(), Bytes(dropped.begin(), dropped.end()));
+    SDL_Event e{.drop = {SDL_DROPFILE, 0, SDL_strdup((dir.path / "drop.s").c_str()), SDL_GetWindowID(programWindow())}};
+    SDL_PushEvent(&e);
+    co_await frames(6);
+    EXPECT_EQ(a.asmSource, dropped) << "source dropped while the editor had the keyboard";
+    EXPECT_EQ(GImGui->ActiveId == src ? std::string(GImGui->InputTextState.TextA.Data) : dropped, dropped) << "editor text";
+    a.showAssembler = false;
     co_await frames(2);
 }
 
@@ -688,6 +855,33 @@ Script layoutAndTiming(App& a) {
     setHidden(false);
     co_await frames(6);
     checkLayout(1);
+    // A window the user moves keeps its place while others open and close; "Reset window layout" puts it,
+    // and the windows opened after, back into the tiling.
+    FileIO::cancel(a.ui.fileDialog);  // the picture import's picker, which would take the pointer
+    co_await frames(3);
+    const ImVec2 from = titleBar("Calc converter");
+    moveTo(from);
+    co_await frames(2);
+    button(1, true);
+    co_await frames(2);
+    for (int k = 1; k <= 6; ++k) {
+        moveTo(ImVec2(from.x + k * 10, from.y + k * 6));
+        co_await frames(1);
+    }
+    button(1, false);
+    co_await frames(3);
+    const ImVec2 moved = findWindow("Calc converter")->Pos;
+    a.showRegisters = false;
+    co_await frames(4);
+    EXPECT_GT(moved.x - from.x + 30, 30) << "dragged";
+    EXPECT_TRUE(std::abs(findWindow("Calc converter")->Pos.x - moved.x) + std::abs(findWindow("Calc converter")->Pos.y - moved.y) < 1)
+        << "a moved window kept its place";
+    a.resetLayout = true;
+    co_await frames(3);
+    a.showRegisters = true;
+    co_await frames(4);
+    expectInTile("Calc converter");
+    expectInTile("Registers");
     a.showGrid = true;
     a.setZoom(8, -1, -1);
     co_await frames(10);
