@@ -26,8 +26,6 @@ const MaskTable maskTable;
 
 inline u8& screenByte(Machine& m, int cell) { return m.ram[u16(m.screenAddr() + cell)]; }
 inline u8& colourByte(Machine& m, int cell) { return m.ram[u16(Machine::colorRamAddr + cell)]; }
-inline u8 screenByte(const Machine& m, int cell) { return m.ram[u16(m.screenAddr() + cell)]; }
-inline u8 colourByte(const Machine& m, int cell) { return m.ram[u16(Machine::colorRamAddr + cell)]; }
 
 inline u16 bitmapCellAddr(const Machine& m, int cellX, int cellY) {
     return u16(m.bitmapAddr() + cellY * 320 + cellX * 8);

@@ -25,6 +25,24 @@ Bytes font(const char* name) { return readBytes(std::string(VORLIX_ASSET_DIR) + 
 
 u32 grey(int v) { return u32(v) * 0x10101u | 0xFF000000u; }
 
+// An App with the built assets and its settings in a scratch folder, for as long as the test runs.
+struct ScratchApp {
+    TempDir dir;
+    std::unique_ptr<App> app;
+    ScratchApp() {
+        setenv("APPDATA", dir.path.c_str(), 1);
+        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+        Platform::initWithBasePath("");
+        app = std::make_unique<App>();
+    }
+    ~ScratchApp() {
+        app.reset();
+        unsetenv("APPDATA");
+        unsetenv("VORLIX_ASSETS");
+        Platform::initWithBasePath("");
+    }
+};
+
 struct Glyph {
     u8 p[8];
     Glyph(ImportFontState& s, int cp) { renderGlyph(s, p, cp); }
@@ -144,12 +162,8 @@ TEST(FontImport, DamagedFontsAreRefused) {
 
 // Groups go to their slots; Cancel gives back only the slots the window still holds.
 TEST(FontImport, CharsetOpeningAndCancel) {
-    TempDir dir;
-    setenv("APPDATA", dir.path.c_str(), 1);
-    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
-    Platform::initWithBasePath("");
-    auto owner = std::make_unique<App>();
-    App& app = *owner;
+    ScratchApp scratch;
+    App& app = *scratch.app;
     u8* set = app.machine.ram + 0x2800;
     ImportFontState& s = app.ui.importFont;
     EXPECT_FALSE(beginFontImport(app, s));  // the reset VIC sees the ROM
@@ -179,10 +193,6 @@ TEST(FontImport, CharsetOpeningAndCancel) {
     std::memset(&want[4 * 8], 0x42, 8);
     EXPECT_EQ(Bytes(set, set + 2048), want);
     EXPECT_FALSE(app.showImportCharset);
-    owner.reset();
-    unsetenv("APPDATA");
-    unsetenv("VORLIX_ASSETS");
-    Platform::initWithBasePath("");
 }
 
 // A screen drawn from characters of a set in known colours converts back to them (the lowest code of a repeated
@@ -501,12 +511,8 @@ namespace {
 // the result is what a fresh conversion gives, acceptance applies the palette the preview used, and closing lets
 // the decoded picture go.
 TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalette) {
-    TempDir dir;
-    setenv("APPDATA", dir.path.c_str(), 1);
-    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
-    Platform::initWithBasePath("");
-    auto owner = std::make_unique<App>();
-    App& app = *owner;
+    ScratchApp scratch;
+    App& app = *scratch.app;
     app.setPalette(0);
     std::vector<u32> pic(100 * 70);
     for (size_t i = 0; i < pic.size(); ++i) pic[i] = u32(i * 2654435761u) | 0xFF000000u;
@@ -547,10 +553,6 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
     EXPECT_EQ(app.undoBuffer.undoName(), "import image");
     EXPECT_FALSE(app.showImportPicture);
     EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels.capacity(), 0u);
-    owner.reset();
-    unsetenv("APPDATA");
-    unsetenv("VORLIX_ASSETS");
-    Platform::initWithBasePath("");
 }
 
 }  // namespace
