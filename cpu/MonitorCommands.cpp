@@ -344,7 +344,7 @@ bool Monitor::parseFileCmd(const std::string& row, std::string& name, int& devic
 
 DiskDrive* Monitor::mountedDrive(int device) {
     DiskDrive* d = getDrive ? getDrive(device) : nullptr;
-    if (!d || d->mode == 0) {
+    if (!d || d->mode == DiskDrive::NoDisk) {
         print("\nDEVICE NOT PRESENT ERROR\n.");
         return nullptr;
     }

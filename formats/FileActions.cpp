@@ -214,7 +214,7 @@ void openDropped(App& app, const std::string& path) {
         // The first empty drive of 8-11; drive 8's disk is replaced when all hold one.
         DiskDrive* drive = &app.drives[0];
         for (DiskDrive& d : app.drives)
-            if (d.mode == 0) {
+            if (d.mode == DiskDrive::NoDisk) {
                 drive = &d;
                 break;
             }

@@ -210,7 +210,7 @@ void monitorAndDrops() {
     });
     add("drop d64", 4, [](App& app) {
         dropScratch(app, "drop.d64", DiskDrive::blankD64("DROPPED", "AB"), "write temp d64");
-        check(app.drives[0].mode != 0 && app.drives[0].diskName().rfind("DROPPED", 0) == 0,
+        check(app.drives[0].mode != DiskDrive::NoDisk && app.drives[0].diskName().rfind("DROPPED", 0) == 0,
               "dropped d64 mounted on drive 8");
         check(app.showMountDisk, "disk window opened");
     });

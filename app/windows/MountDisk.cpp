@@ -37,14 +37,14 @@ void mountButtons(App& app, MountState& st, int d) {
     }
     ImGui::SameLine();
     if (ImGui::Button("New D64...")) ImGui::OpenPopup("New D64");
-    if (drive.mode != 0) {
+    if (drive.mode != DiskDrive::NoDisk) {
         ImGui::SameLine();
         if (ImGui::Button("Unmount")) {
             drive.unmount();
             st.selected[d] = -1;
         }
     }
-    if (drive.mode == 1) {
+    if (drive.mode == DiskDrive::D64Image) {
         ImGui::SameLine();
         if (ImGui::Button("Save copy...")) {
             std::vector<uint8_t> bytes;
@@ -147,7 +147,7 @@ void driveTab(App& app, MountState& st, int d) {
     mountButtons(app, st, d);
     newImagePopup(app, st);
     ImGui::Separator();
-    if (drive.mode == 0) {
+    if (drive.mode == DiskDrive::NoDisk) {
         ImGui::TextDisabled("Not mounted");
         return;
     }
