@@ -131,7 +131,10 @@ bool followLinks(const std::string& path, std::string& target, std::string* why)
 bool writeTemp(const fs::path& target, const Bytes& bytes, mode_t mode, const struct stat* owner, int& fd,
                std::string& tmp) {
     removeLeftovers(target);
-    tmp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string leaf = ".";
+    leaf += target.filename().string();
+    leaf += ".XXXXXX";
+    tmp = (target.parent_path() / leaf).string();
     fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
     ::flock(fd, LOCK_EX);
