@@ -57,6 +57,14 @@ bool strokeTo(Stroke& s, Machine& m, UndoBuffer& u, u16 address, bool multicolor
     return true;
 }
 
+bool fillSet(Editor& ed, const u8* from, const std::string& name) {
+    Machine& m = ed.machine;
+    if (m.charsetIsRom()) return false;
+    ed.undo.TakeUndo(UndoBuffer::KindCharset, name);
+    for (int i = 0; i < 2048; ++i) m.ram[u16(m.charsetAddr() + i)] = from ? from[i] : 0;
+    return true;
+}
+
 bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name) {
     u8* at = ed.machine.ram + address;
     // A character starts on an 8-byte boundary, so its bytes never wrap.
@@ -166,6 +174,11 @@ bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
     ed.undo.TakeUndo(UndoBuffer::KindVic, name);
     ed.machine.vic[reg] = v;
     return true;
+}
+
+void flipCharsetHalf(Editor& ed) {
+    ed.commitPendingEdits();
+    ed.machine.vic[0x18] ^= 2;
 }
 
 }  // namespace BankSelect

@@ -48,6 +48,11 @@ int multiPen(const Machine& m, int picked);
 // the code goes into the bitmap cell), as one undo step "text" of its own.
 void typeFromCharset(Editor& ed, u8 code);
 
+// Fills the RAM character set the VIC sees with the 2048 bytes at `from`, or
+// with zeros when it is null, as one charset undo step `name`. Refused (false)
+// while the VIC sees the character ROM.
+bool fillSet(Editor& ed, const u8* from, const std::string& name);
+
 }  // namespace CharEdit
 
 // VIC layout changes from the menus; each takes one undo step of the VIC
@@ -61,5 +66,8 @@ bool charsetSlot(Editor& ed, int slot);             // 0-7, "change charset"
 bool multicolor(Editor& ed, bool on);               // $D016 bit 4, "multicolor"
 bool setRegister(Editor& ed, int reg, int value, const std::string& name);  // $D000 + reg
 bool gfxMode(Editor& ed, int mode);                  // 0-4, "gfx mode change"
+// Ctrl+Shift in the text tool: the other half of the character set ($D018
+// bit 1), with no undo step; pending edits end first, under the old half.
+void flipCharsetHalf(Editor& ed);
 
 }  // namespace BankSelect

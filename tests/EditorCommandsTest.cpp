@@ -33,6 +33,16 @@ TEST_F(EditorCommandsTest, Scenarios) {
         {"T starts a typing step of its own", 0, {}, "@0,0 keyT t1 keyS keyT t2", {{0x0400, 1}, {0x0401, 2}}, "textmode text", 2},
         {"C and V copy and paste the cursor's character", 0, {{0x0400, 0x41}, {0xD800, 5}}, "@0,0 keyC @3,0 keyV",
          {{0x0403, 0x41}, {0xD803, 5}}, "textmode paste", 1},
+        {"a RAM set filled from elsewhere", 0, {{vic(0x18), 0x1C}, {0x5000, 0x77}, {0x57FF, 0x99}}, "set5000",
+         {{0x3000, 0x77}, {0x37FF, 0x99}}, "ROM charset", 1},
+        {"a RAM set cleared, and back in one undo", 0, {{vic(0x18), 0x1C}, {0x3000, 0x42}, {0x37FF, 0x43}}, "setz",
+         {{0x3000, 0}, {0x37FF, 0}}, "clear charset", 1},
+        {"", 0, {{vic(0x18), 0x1C}, {0x3000, 0x42}, {0x37FF, 0x43}}, "setz undo", {{0x3000, 0x42}, {0x37FF, 0x43}}, "", 0},
+        {"the ROM set is not filled", 0, {}, "setz set5000", {}, "", 0},
+        {"Ctrl+Shift flips the half and back, with no step", 0, {}, "half", {{vic(0x18), 0x16}}, "", 0},
+        {"", 0, {}, "half half", {{vic(0x18), 0x14}}, "", 0},
+        {"the tools bar's background, one step for the same colour twice", 0, {}, "reg21=6 reg21=6", {{vic(0x21), 6}},
+         "background color", 1},
     });
     EXPECT_EQ(e.brush, 1);
 }

@@ -86,7 +86,8 @@ struct EditorFixture : ::testing::Test {
     // bank menu: vb<VIC bank> cb<0/1 second half> slot<charset slot> mc<0/1 multicolour>; the toolbar's gm<gfx
     // mode>; the colour editor's cols<slot 0>,<1>,<2>,<3> (-1 leaves a slot; cell (0, 0)); a plain letter key
     // key<letter>; the character editor's stroke ks<hex address>,<0/1 erasing> then kp<hex address>,<x>,<y>
-    // in the pen and $D016's mode.
+    // in the pen and $D016's mode; the charset menu's set<hex address> (fill the set from there) setz (clear it);
+    // Ctrl+Shift's half; reg<hex register>=<hex value> (the tools bar's background pick on $D021).
     CharEdit::Stroke stroke;
     void letter(char l) {
         auto k = std::find_if(ScreenKeys::letters.begin(), ScreenKeys::letters.end(),
@@ -109,7 +110,9 @@ struct EditorFixture : ::testing::Test {
             {"undo", call(&Editor::undoLast)}, {"redo", call(&Editor::redoLast)}, {"settle", call(&Editor::commitPendingEdits)},
             {"nosel", op([&] { e.hasSelection = false; })}, {"nonew", op([&] { e.pixels.noNewColours = true; })},
             {"fill", op([&] { e.filled = true; })},         {"shift", op([&] { e.shift = true; })},
-            {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })}};
+            {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })},
+            {"setz", op([&] { CharEdit::fillSet(e, nullptr, "clear charset"); })},
+            {"half", op([&] { BankSelect::flipCharsetHalf(e); })}};
         std::istringstream in(script);
         for (std::string w; in >> w;) {
             const bool shift = w[0] == '^';
@@ -144,6 +147,8 @@ struct EditorFixture : ::testing::Test {
                 CharEdit::strokeTo(stroke, *m, u, u16(h), m->vic[0x16] & 0x10, m->pen, x, y);
             else if (k.size() == 4 && k.compare(0, 3, "key") == 0) letter(k[3]);
             else if (std::sscanf(c, "gm%d", &a) == 1) BankSelect::gfxMode(e, a);
+            else if (std::sscanf(c, "set%x", &h) == 1) CharEdit::fillSet(e, m->ram + (h & 0xF800), "ROM charset");
+            else if (std::sscanf(c, "reg%x=%x", &h, &v) == 2) BankSelect::setRegister(e, int(h), int(v), "background color");
             else if (std::sscanf(c, "k%d", &a) == 1) e.editKey(EditKey(a), shift);
             else if (std::sscanf(c, "p%d", &a) == 1) m->pen = a;
             else if (std::sscanf(c, "m%d", &a) == 1) m->setGfxMode(a);

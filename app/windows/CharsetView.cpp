@@ -154,16 +154,12 @@ void drawCharsetView(App& app) {
 
 namespace {
 
-void charsetMenu(App& app, bool rom, u16 setAddr) {
+void charsetMenu(App& app, bool rom) {
     if (!ImGui::BeginMenu("Charset")) return;
     Machine& m = app.machine;
     bankMenus(app);
     ImGui::Separator();
-    auto fillSet = [&](const u8* from, const char* name) {
-        app.undoBuffer.TakeUndo(UndoBuffer::KindCharset, name);
-        if (from) std::memcpy(m.ram + setAddr, from, 2048);
-        else std::memset(m.ram + setAddr, 0, 2048);
-    };
+    auto fillSet = [&](const u8* from, const char* name) { CharEdit::fillSet(app.editor, from, name); };
     if (ImGui::MenuItem("Clear charset", nullptr, false, !rom)) fillSet(nullptr, "clear charset");
     if (ImGui::MenuItem("Load charset...")) Actions::loadCharset(app);
     if (ImGui::BeginMenu("Save charset")) {
@@ -289,7 +285,7 @@ void drawCharEditor(App& app) {
     }
     bool multi = (m.vic[0x16] & 0x10) != 0;
     if (ImGui::BeginMenuBar()) {
-        charsetMenu(app, rom, setAddr);
+        charsetMenu(app, rom);
         charMenu(app, rom, ca, multi);
         multiCheckbox(app);
         ImGui::EndMenuBar();

@@ -11,6 +11,7 @@
 #include "app/Widgets.h"
 #include "app/windows/Windows.h"
 #include "core/ChangeWatch.h"
+#include "core/CharEdit.h"
 #include "core/ScreenCodes.h"
 #include "core/ScreenKeys.h"
 #include "core/ScreenView.h"
@@ -101,7 +102,6 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
 
 void handleKeys(App& app) {
     Editor& ed = app.editor;
-    Machine& m = app.machine;
     ImGuiIO& io = ImGui::GetIO();
     bool ctrl = io.KeyCtrl, shift = io.KeyShift, alt = io.KeyAlt;
 
@@ -114,10 +114,7 @@ void handleKeys(App& app) {
         // repeat: a held pair would otherwise flicker between them.
         bool shiftNow = keyPressed(Compat::Key_LeftShift, false) || keyPressed(Compat::Key_RightShift, false);
         bool ctrlNow = keyPressed(Compat::Key_LeftCtrl, false) || keyPressed(Compat::Key_RightCtrl, false);
-        if (!alt && ((shiftNow && ctrl) || (ctrlNow && shift))) {
-            ed.commitPendingEdits();
-            m.vic[0x18] ^= 2;
-        }
+        if (!alt && ((shiftNow && ctrl) || (ctrlNow && shift))) BankSelect::flipCharsetHalf(ed);
         for (EditKey k : Widgets::EditKeysPressed()) ed.editKey(k, shift);
         if (ctrl && !alt) {
             for (const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "; *k; ++k) {

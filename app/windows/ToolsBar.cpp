@@ -8,6 +8,7 @@
 #include "app/Compat.h"
 #include "app/Icons.h"
 #include "app/windows/Windows.h"
+#include "core/CharEdit.h"
 #include "core/ScreenView.h"
 
 namespace {
@@ -110,8 +111,7 @@ void drawTools(App& app) {
             if (left) {
                 m.pen = colour;
             } else {
-                app.undoBuffer.TakeUndo(UndoBuffer::KindVic, "background color");
-                m.vic[0x21] = u8(colour);
+                BankSelect::setRegister(app.editor, 0x21, colour, "background color");
             }
         }
     }
