@@ -93,6 +93,7 @@ void D64::_release() {
     image.clear();
     path.clear();
     stamp = {};
+    unreadable = {};
     diskType = 0;
     readOnly = true;
     lastStartAddress = 0;
@@ -161,6 +162,11 @@ int D64::refresh(bool force) {
                        std::equal(image.begin(), image.end(), bytes.begin())))
             return 1;
     }
+    // The mount window lists every frame: a broken image is not read again until it changes.
+    if (!force && now == unreadable) {
+        lastError = unreadableError;
+        return 0;
+    }
     // Someone else changed the image, in place or by putting another file under its name.
     const bool replaced = now.device != stamp.device || now.inode != stamp.inode;
     FILE* fp = mount_fp;
@@ -193,7 +199,8 @@ int D64::refresh(bool force) {
         bam = std::move(oldBam);
         stamp = oldStamp;
         diskType = oldType;
-        lastError = err;
+        unreadable = now;
+        unreadableError = lastError = err;
         return 0;
     }
     if (replaced) std::fclose(oldFp);

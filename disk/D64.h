@@ -74,6 +74,9 @@ public:
     std::string path;            // as mounted
     Platform::FileStamp stamp;   // of the file the blocks were read from
     std::vector<uint8_t> image;  // its 683 blocks
+    // A version of the file that could not be read, and why: not read again until it changes.
+    Platform::FileStamp unreadable;
+    D64Error unreadableError = D64Error::NoError;
 
     // Byte offset of sector 0 of each track, sectors per track, offset of each sector.
     static const uint32_t track[44];

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <map>
 
 #include "disk/DiskDrive.h"
@@ -468,5 +469,53 @@ TEST(D64, NameEqualsStaysInBounds) {
         std::vector<char> exact(name.begin(), name.end());
         exact.resize(std::max<size_t>(name.size() + 1, 17), 0);  // zeros after the NUL are no part of the name
         EXPECT_EQ(_name_equals(exact.data(), reinterpret_cast<const uint8_t*>(entry.data())), equal) << name;
+    }
+}
+
+namespace {
+
+// Bytes this process has read from files so far; -1 where the host does not count them.
+long long bytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long n = -1;
+    while (io >> key >> n)
+        if (key == "rchar:") return n;
+    return -1;
+}
+
+}  // namespace
+
+// A broken image another program leaves in place of a mounted one is read once: the listing, drawn every frame,
+// keeps what was held and reads the file again only when it changes once more.
+TEST(D64, BrokenChangeIsNotReadOnEveryListing) {
+    if (bytesRead() < 0) GTEST_SKIP() << "no read counts on this host";
+    for (bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "put in place by rename" : "written in place");
+        TempDir d;
+        const fs::path p = makeImage(d, {{"X", 500}});
+        const Bytes good = readBytes(p);
+        DiskDrive drive;
+        ASSERT_TRUE(drive.mountD64(p));
+        // Written a second apart at least, so every version has a time of its own.
+        int version = 0;
+        auto put = [&](const Bytes& im) {
+            const fs::path to = rename ? d.path / "n.d64" : p;
+            writeBytes(to, im);
+            fs::last_write_time(to, fs::file_time_type::clock::now() + std::chrono::seconds(++version));
+            if (rename) fs::rename(to, p);
+        };
+        Bytes broken = good;
+        broken[size_t(offset(18, 1))] = 18, broken[size_t(offset(18, 1)) + 1] = 1;  // the directory links to itself
+        put(broken);
+        ASSERT_EQ(drive.list().size(), 1u);
+        const long long before = bytesRead();
+        for (int frame = 0; frame < 10; frame++) EXPECT_EQ(drive.list().size(), 1u);
+        EXPECT_LT(bytesRead() - before, D64::kImageSize);
+        EXPECT_EQ(drive.d64.refresh(), 0);
+        EXPECT_EQ(drive.d64.lastError, D64Error::BamNotValid);
+        TempDir other;
+        put(readBytes(makeImage(other, {{"X", 500}, {"Y", 10}})));
+        EXPECT_EQ(drive.list().size(), 2u);
     }
 }
