@@ -74,7 +74,7 @@ double micros(std::chrono::steady_clock::time_point since) {
 // the same 320x200 pixels, in turns.
 void BM_FloodFillVsPlainFill(benchmark::State& state) {
     Rig r(3);
-    r.e.tool = 7;
+    r.e.tool = Editor::ToolFill;
     r.m->pen = 1;
     std::vector<u8> grid(320 * 200);
     double ours = 0, plain = 0;

@@ -61,8 +61,6 @@ struct PixelOperator {
     static const u8 sptab[8];
     static const u8 mcerasetab[4];
     static const u8 mcsettab[4][4];
-    static const u8 mcpixtab[4];
-    static const u8 mcshifttab[4];
     static const u8 textpixtab[16];
 
     // Quadrant mask of a text cell's screen code; 0 for codes that are no block character.

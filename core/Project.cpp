@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "core/ByteOrder.h"
 #include "core/Machine.h"
 
 namespace {
@@ -18,9 +19,7 @@ void put32(u8* p, u32 v) {
     for (int k = 0; k < 4; ++k) p[k] = u8(v >> (8 * k));
 }
 
-i32 get32(const u8* p) {
-    return i32(u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24);
-}
+i32 get32(const u8* p) { return i32(ByteOrder::le32(p)); }
 
 }  // namespace
 

@@ -26,7 +26,7 @@ void copyVic(const Machine& m, UndoBuffer::Item& step, bool withVic) {
 // Moves the newest step of one stack to the other as the state it replaces.
 template <class From, class To>
 void replay(UndoBuffer& u, From& from, To& to) {
-    if (u.beforeChange) u.beforeChange();
+    u.settle();
     if (from.empty()) return;
     ++u.serial;
     UndoBuffer::Item step = std::move(from.back());

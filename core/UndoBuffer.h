@@ -50,6 +50,9 @@ struct UndoBuffer {
     // whatever the editor shows over its backup (a floating paste, a rubber
     // band, a stroke) is settled before memory changes underneath it.
     std::function<void()> beforeChange;
+    void settle() const {
+        if (beforeChange) beforeChange();
+    }
 
     explicit UndoBuffer(Machine& m) : machine(&m) {}
 
@@ -80,7 +83,4 @@ struct UndoBuffer {
 
 private:
     void push(Item&& step);
-    void settle() const {
-        if (beforeChange) beforeChange();
-    }
 };

@@ -375,4 +375,19 @@ TEST_F(PixelOperatorTest, SetAndErase) {
     for (u8 code : {0x01, 0x20}) EXPECT_EQ(PixelOperator::textMask(code), 0) << int(code);
 }
 
+// Outside the mode's grid reads 255 and writes nothing.
+TEST_F(PixelOperatorTest, OutsideTheGrid) {
+    const int w[5] = {80, 80, 80, 320, 160}, h[5] = {50, 50, 50, 200, 200};
+    for (int mode : {0, 3, 4}) {
+        m->setGfxMode(mode);
+        const Bytes before = ram();
+        for (auto [x, y] : {std::pair{w[mode], 0}, {0, h[mode]}, {-1, 3}, {0, -1}}) {
+            probe.SetPixel(x, y, false);
+            probe.SetPixel(x, y, true);
+            EXPECT_EQ(px(x, y), 255) << mode << " " << x << "," << y;
+        }
+        EXPECT_EQ(ram(), before) << mode;
+    }
+}
+
 }  // namespace

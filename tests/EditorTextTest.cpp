@@ -213,6 +213,11 @@ TEST_F(EditorTextTest, CellColours) {
          {{0x0400, 0x81}, {0xD800, 0}, {vic(0x21), 1}}, "", 0},
         {"stepping a slot the mode lacks", 0, cell, "cyc1,1", {{vic(0x22), 2}}, "", 0},
     });
+    // The pen the character window's Multi mode picks.
+    m->setGfxMode(1);
+    EXPECT_EQ(CharEdit::multiPen(*m, 2), 10);
+    m->setGfxMode(4);
+    EXPECT_EQ(CharEdit::multiPen(*m, 12), 12);
 }
 
 }  // namespace
