@@ -182,18 +182,23 @@ const Tile* findTile(const char* name) {
     return nullptr;
 }
 
+// A tile's least width (across) or height at that UI scale.
+float least(const Tile& t, float scale, bool across) {
+    return across ? t.minW * scale + t.fixedW : t.minH * scale + t.fixedH;
+}
+
 // Splits length among open tiles: each its least size while they all fit,
 // the rest by weight; when even the least sizes do not fit, in their proportion.
 float share(const Tile* tile, int column, float length, float scale, bool across, float* offset) {
     float mins = 0, weights = 0;
     for (const Tile& t : kTiles) {
         if (t.column != column || (&t != tile && !isOpen(t.title))) continue;
-        mins += across ? t.minW * scale + t.fixedW : t.minH * scale + t.fixedH;
+        mins += least(t, scale, across);
         weights += t.weight;
     }
     const float spare = length - mins;
     auto size = [&](const Tile& t) {
-        const float m = across ? t.minW * scale + t.fixedW : t.minH * scale + t.fixedH;
+        const float m = least(t, scale, across);
         return spare >= 0 ? m + spare * t.weight / weights : length * m / mins;
     };
     float before = 0;
@@ -205,12 +210,13 @@ float share(const Tile* tile, int column, float length, float scale, bool across
     return size(*tile);
 }
 
-// The least width a right-hand column needs for its open windows (and the one asked about).
-float columnNeed(int column, const Tile* tile, float scale) {
-    float w = 0;
+// The least width a right-hand column (or height the strip) needs for its open
+// windows and the one asked about.
+float columnNeed(int column, const Tile* tile, float scale, bool across) {
+    float need = 0;
     for (const Tile& t : kTiles)
-        if (t.column == column && (&t == tile || isOpen(t.title))) w = std::max(w, t.minW * scale + t.fixedW);
-    return w;
+        if (t.column == column && (&t == tile || isOpen(t.title))) need = std::max(need, least(t, scale, across));
+    return need;
 }
 
 }  // namespace
@@ -222,8 +228,7 @@ ImVec4 DefaultWindowRect(const char* name, ImVec4 area) {
     const Tile* tile = findTile(name);
     // The right-hand columns: 40 % of the area, or what their windows need, as
     // long as the screen keeps a quarter of it.
-    const float need0 = columnNeed(0, tile && tile->column == 0 ? tile : nullptr, scale);
-    const float need1 = columnNeed(1, tile && tile->column == 1 ? tile : nullptr, scale);
+    const float need0 = columnNeed(0, tile, scale, true), need1 = columnNeed(1, tile, scale, true);
     const bool both = need0 > 0 && need1 > 0;
     const float rightW = std::min(std::max(area.z * 0.4f, need0 + need1), area.z * 0.75f);
     float col0W = rightW, col1W = rightW;
@@ -235,9 +240,7 @@ ImVec4 DefaultWindowRect(const char* name, ImVec4 area) {
     }
     const float screenW = area.z - rightW;
     // The strip under the screen: 30 % of the height, or what its windows need, up to 60 %.
-    float stripNeed = 0;
-    for (const Tile& t : kTiles)
-        if (t.column == 2 && (&t == tile || isOpen(t.title))) stripNeed = std::max(stripNeed, t.minH * scale);
+    const float stripNeed = columnNeed(2, tile, scale, false);
     const float stripH = stripNeed > 0 ? std::min(std::max(area.w * 0.3f, stripNeed), area.w * 0.6f) : area.w * 0.3f;
     const float screenH = area.w - stripH;
     if (strcmp(name, "Screen") == 0) return ImVec4(area.x, area.y, screenW, screenH);

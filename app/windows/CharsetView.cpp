@@ -159,8 +159,7 @@ void charsetMenu(App& app, bool rom) {
     Machine& m = app.machine;
     bankMenus(app);
     ImGui::Separator();
-    auto fillSet = [&](const u8* from, const char* name) { CharEdit::fillSet(app.editor, from, name); };
-    if (ImGui::MenuItem("Clear charset", nullptr, false, !rom)) fillSet(nullptr, "clear charset");
+    if (ImGui::MenuItem("Clear charset", nullptr, false, !rom)) CharEdit::fillSet(app.editor, nullptr, "clear charset");
     if (ImGui::MenuItem("Load charset...")) Actions::loadCharset(app);
     if (ImGui::BeginMenu("Save charset")) {
         if (ImGui::MenuItem("PRG file (with load address)...")) Actions::saveCharset(app, true);
@@ -169,8 +168,8 @@ void charsetMenu(App& app, bool rom) {
     }
     ImGui::Separator();
     if (ImGui::BeginMenu("Load charset from ROM", !rom)) {
-        if (ImGui::MenuItem("Charset 1")) fillSet(m.charRom, "ROM charset");
-        if (ImGui::MenuItem("Charset 2")) fillSet(m.charRom + 2048, "ROM charset");
+        if (ImGui::MenuItem("Charset 1")) CharEdit::fillSet(app.editor, m.charRom, "ROM charset");
+        if (ImGui::MenuItem("Charset 2")) CharEdit::fillSet(app.editor, m.charRom + 2048, "ROM charset");
         ImGui::EndMenu();
     }
     if (ImGui::MenuItem("Import charset from font...", nullptr, false, !rom)) app.showImportCharset = true;
