@@ -108,10 +108,6 @@ int selectByte(int value, int byteSel) {
 }  // namespace
 
 const int* Assembler::findSymbol(View text) {
-    if (slots.empty()) {
-        const auto it = symbols.find(upper(text));
-        return it == symbols.end() ? nullptr : &it->second;
-    }
     const std::string key = upper(text);
     return lookUp(key.data(), key.size(), hashName(key));
 }
@@ -308,12 +304,11 @@ bool Assembler::line(int lineNo, View text) {
             return false;
         }
         if (writePass) return true;
+        const std::string var = upper(word);
         if (undefined) {
-            const std::string var = upper(word);
             error(lineNo, (findSymbol(var) ? "Duplicate variable: " : "Variable uses an unknown symbol: ") + var);
             return false;
         }
-        const std::string var = upper(word);
         if (!addSymbol(var, value)) {
             error(lineNo, "Duplicate variable: " + var);
             return false;
