@@ -95,9 +95,13 @@ u32 finishHash(u32 h) {
     return h ^ (h >> 12);
 }
 
+// One character of an upper-case name into the hash; finishHash ends it.
+constexpr u32 hashSeed = 2166136261u;
+u32 hashStep(u32 h, char c) { return (h ^ u8(c)) * 16777619u; }
+
 u32 hashName(std::string_view upperName) {
-    u32 h = 2166136261u;
-    for (char c : upperName) h = (h ^ u8(c)) * 16777619u;
+    u32 h = hashSeed;
+    for (char c : upperName) h = hashStep(h, c);
     return finishHash(h);
 }
 
@@ -108,10 +112,6 @@ int selectByte(int value, int byteSel) {
 }  // namespace
 
 const int* Assembler::findSymbol(View text) {
-    if (slots.empty()) {
-        const auto it = symbols.find(upper(text));
-        return it == symbols.end() ? nullptr : &it->second;
-    }
     const std::string key = upper(text);
     return lookUp(key.data(), key.size(), hashName(key));
 }
@@ -308,12 +308,11 @@ bool Assembler::line(int lineNo, View text) {
             return false;
         }
         if (writePass) return true;
+        const std::string var = upper(word);
         if (undefined) {
-            const std::string var = upper(word);
             error(lineNo, (findSymbol(var) ? "Duplicate variable: " : "Variable uses an unknown symbol: ") + var);
             return false;
         }
-        const std::string var = upper(word);
         if (!addSymbol(var, value)) {
             error(lineNo, "Duplicate variable: " + var);
             return false;
@@ -593,12 +592,12 @@ bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
         } else if (isLetter(c) || c == '_' || c == '.') {
             // Upper-cased and hashed as it is read, for one look-up in the index.
             char key[64];
-            u32 h = 2166136261u;
+            u32 h = hashSeed;
             size_t j = i;
             for (; j < n && isNameChar(s[j]); ++j) {
                 const char u = upperChar(s[j]);
                 if (j - i < sizeof key) key[j - i] = u;
-                h = (h ^ u8(u)) * 16777619u;
+                h = hashStep(h, u);
             }
             const int* symbol = j - i <= sizeof key ? lookUp(key, j - i, finishHash(h)) : findSymbol(s.substr(i, j - i));
             if (symbol) {

@@ -90,8 +90,6 @@ struct OpcodeIndex {
 // Built before main (the opcode table is constant data), so no lookup pays for a guard.
 const OpcodeIndex index;
 
-const OpcodeIndex& opcodeIndex() { return index; }
-
 }  // namespace
 
 int CPU6502::mnemonicId(std::string_view word) {
@@ -109,7 +107,7 @@ bool CPU6502::isMnemonic(std::string_view text) { return modesOf(text) != 0; }
 
 int CPU6502::findOpcode(std::string_view mnemonic, int mode) {
     const int w = wordIndex(mnemonic);
-    if (w >= 0) return mode >= 0 && mode < 14 && opcodeIndex().id[w] ? opcodeIndex().opcode[opcodeIndex().id[w]][mode] : -1;
+    if (w >= 0) return findOpcode(index.id[w], mode);
     for (int i = 0; i < 256; i++)
         if (ops[i].mode == mode && mnemonic == ops[i].mnemonic) return i;
     return -1;
