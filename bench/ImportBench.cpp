@@ -22,6 +22,7 @@
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
+#include "tests/ResizeReference.h"
 
 namespace fs = std::filesystem;
 
@@ -177,32 +178,11 @@ void BM_ImportOptionChange(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportOptionChange)->Args({320, 200})->Args({8000, 6000})->Args({8192, 8192})->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The resampling as first written, every box summed pixel by pixel: the reference for the one in use.
-std::vector<u32> resizeFirstWritten(const u32* src, int w, int h, int dstW) {
-    std::vector<u32> out(size_t(dstW) * 200, 0xFF000000u);
-    const double step = 320.0 / dstW;
-    for (int y = 0; y < 200; ++y) {
-        const int sy0 = std::max(0, int(y * double(h) / 200)), sy1 = std::min(std::max(sy0 + 1, int(std::ceil((y + 1) * double(h) / 200))), h);
-        for (int x = 0; x < dstW; ++x) {
-            const int sx0 = std::max(0, int(x * step * w / 320)), sx1 = std::min(std::max(sx0 + 1, int(std::ceil((x + 1) * step * w / 320))), w);
-            unsigned long long r = 0, g = 0, b = 0;
-            for (int sy = sy0; sy < sy1; ++sy)
-                for (int sx = sx0; sx < sx1; ++sx) {
-                    const u32 v = src[size_t(sy) * w + sx], al = v >> 24;
-                    r += (v & 0xFF) * al / 255, g += (v >> 8 & 0xFF) * al / 255, b += (v >> 16 & 0xFF) * al / 255;
-                }
-            const unsigned long long n = (unsigned long long)(sy1 - sy0) * (sx1 - sx0);
-            out[size_t(y) * dstW + x] = u32(r / n) | u32(g / n) << 8 | u32(b / n) << 16 | 0xFF000000u;
-        }
-    }
-    return out;
-}
-
 void BM_Resample(benchmark::State& state, bool firstWritten) {
     const int w = int(state.range(0)), h = int(state.range(1)), dstW = int(state.range(2));
     const std::vector<u32> pic = photo(w, h);
     for (auto _ : state)
-        benchmark::DoNotOptimize(firstWritten ? resizeFirstWritten(pic.data(), w, h, dstW)
+        benchmark::DoNotOptimize(firstWritten ? resizeReference(pic, w, h, dstW, true, false)
                                               : ColorReducer::Resize(pic.data(), w, h, dstW, true, false));
 }
 BENCHMARK_CAPTURE(BM_Resample, Vorlix, false)->Args({1920, 1080, 320})->Args({4000, 3000, 160})->Args({8192, 8192, 160})->Unit(benchmark::kMillisecond);

@@ -132,15 +132,13 @@ bool gifCutShort(const Bytes& b) {
 
 // The decoder reads zeros past the end of some kinds instead of failing:
 // uncompressed BMP and TGA must hold all their rows, a GIF its blocks up to
-// the trailer.
-bool cutShort(Kind kind, const Bytes& b) {
+// the trailer. w and h are the header's size.
+bool cutShort(Kind kind, const Bytes& b, long long w, long long h) {
     const size_t n = b.size();
     if (kind == Kind::Bmp && n >= 30) {
         const bool os2 = le32(&b[14]) == 12;
         const u32 compression = os2 || n < 34 ? 0 : le32(&b[30]);
         if (compression != 0 && compression != 3) return false;
-        long long w = 0, h = 0;
-        headerSize(kind, b, w, h);
         const long long bits = le16(&b[os2 ? 24 : 28]);
         const long long row = (bits * std::llabs(w) + 31) / 32 * 4;
         return (long long)le32(&b[10]) + row * h > (long long)n;
@@ -149,7 +147,7 @@ bool cutShort(Kind kind, const Bytes& b) {
     if (kind == Kind::Psd && n >= 26) {
         auto be16at = [&](size_t p) { return be16(&b[p]); };
         auto be32at = [&](size_t p) { return be32(&b[p]); };
-        const long long channels = be16at(12), h = be32at(14), w = be32at(18), depth = be16at(22);
+        const long long channels = be16at(12), depth = be16at(22);
         unsigned long long pos = 26;
         for (int section = 0; section < 3; ++section) {
             if (pos + 4 > n) return true;
@@ -168,7 +166,7 @@ bool cutShort(Kind kind, const Bytes& b) {
     }
     if (kind == Kind::Tga && (b[2] == 1 || b[2] == 2 || b[2] == 3)) {
         const long long cmap = b[1] ? (long long)le16(&b[5]) * ((b[7] + 7) / 8) : 0;
-        const long long px = (long long)le16(&b[12]) * le16(&b[14]) * ((b[16] + 7) / 8);
+        const long long px = w * h * ((b[16] + 7) / 8);
         return 18 + b[0] + cmap + px > (long long)n;
     }
     return false;
@@ -214,7 +212,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
         error = tooLarge(iw, ih);
         return false;
     }
-    if (cutShort(kind, bytes)) {
+    if (cutShort(kind, bytes, hw, hh)) {
         error = "the file is cut short";
         return false;
     }
