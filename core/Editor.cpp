@@ -408,46 +408,25 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
 namespace {
 
 // The fill of one graphics mode: get reads a pixel, set draws one. Points are packed
-// as x | y << 16; only points inside the grid are ever pushed.
+// as x | y << 16; only points inside the grid are ever pushed. Neighbours are pushed
+// from the popped pixel alone: a pen that takes over a multicolour slot recolours
+// other pixels of the cell, but the fill does not spread from them.
 template <class Get, class Set>
-void floodFill(const PixelReader& r, int x, int y, u8 seed, int maxPops, bool multi, Get get, Set set) {
+void floodFill(int x, int y, u8 seed, int maxPops, Get get, Set set) {
     std::vector<u32> stack;
     stack.reserve(4096);
     stack.push_back(u32(x | y << 16));
-    auto pushNeighbours = [&](int nx, int ny) __attribute__((always_inline)) {
-        if (get(nx, ny - 1) == seed) stack.push_back(u32(nx | (ny - 1) << 16));
-        if (get(nx - 1, ny) == seed) stack.push_back(u32((nx - 1) | ny << 16));
-        if (get(nx + 1, ny) == seed) stack.push_back(u32((nx + 1) | ny << 16));
-        if (get(nx, ny + 1) == seed) stack.push_back(u32(nx | (ny + 1) << 16));
-    };
     for (int pops = 0; !stack.empty() && pops < maxPops; ++pops) {
         const int px = int(stack.back() & 0xFFFF), py = int(stack.back() >> 16);
         stack.pop_back();
         if (get(px, py) != seed) continue;
-        if (!multi) {
-            set(px, py);
-            if (get(px, py) != seed) pushNeighbours(px, py);
-            continue;
-        }
-        const int cell = (px >> 2) + (py >> 3) * 40;
-        const u8& screen = r.ram[u16(r.screen + cell)];
-        const u8& colour = r.ram[Machine::colorRamAddr + cell];
-        const u8 oldScreen = screen, oldColour = colour;
         set(px, py);
         // A refused multicolour pixel keeps the seed colour and spreads no further.
         if (get(px, py) == seed) continue;
-        pushNeighbours(px, py);
-        if (screen == oldScreen && ((colour ^ oldColour) & 15) == 0) continue;
-        // The pen took over a slot: every pixel of the cell that showed the seed changed with it,
-        // and the fill goes on from each of them.
-        const u8 was[4] = {r.background, u8(oldScreen >> 4), u8(oldScreen & 15), u8(oldColour & 15)};
-        const u16 bytes = u16(r.bitmap + (py >> 3) * 320 + (px >> 2) * 8);
-        for (int row = 0; row < 8; ++row)
-            for (int col = 0; col < 4; ++col) {
-                int pair = (r.ram[u16(bytes + row)] >> (6 - 2 * col)) & 3;
-                int cx = (px & ~3) + col, cy = (py & ~7) + row;
-                if (was[pair] == seed && get(cx, cy) != seed) pushNeighbours(cx, cy);
-            }
+        if (get(px, py - 1) == seed) stack.push_back(u32(px | (py - 1) << 16));
+        if (get(px - 1, py) == seed) stack.push_back(u32((px - 1) | py << 16));
+        if (get(px + 1, py) == seed) stack.push_back(u32((px + 1) | py << 16));
+        if (get(px, py + 1) == seed) stack.push_back(u32(px | (py + 1) << 16));
     }
 }
 
@@ -514,7 +493,7 @@ void Editor::_FloodFill(int x, int y) {
         const u16 bitmap = r.bitmap, screen = r.screen;
         const u8 ink = u8((m.pen << 4) | r.background);
         constexpr int stride = ColourGrid<3>::Stride;
-        floodFill(r, x, y, seed, maxFillPops, false,
+        floodFill(x, y, seed, maxFillPops,
                   [cells](int gx, int gy) __attribute__((always_inline)) { return cells[(gy + 1) * stride + gx + 1]; },
                   [&g, cells, ram, bitmap, screen, ink](int gx, int gy) __attribute__((always_inline)) {
                       ram[u16(bitmap + (gy >> 3) * 320 + (gx & 0x1F8) + (gy & 7))] |= u8(0x80 >> (gx & 7));
@@ -528,7 +507,7 @@ void Editor::_FloodFill(int x, int y) {
                   });
     } else if (mode == 4 && bitmapApart && screenApart) {
         ColourGrid<4> g(r);
-        floodFill(r, x, y, seed, maxFillPops, true, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
+        floodFill(x, y, seed, maxFillPops, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
                   [&](int gx, int gy) __attribute__((always_inline)) {
                       const int cell = (gx >> 2) + (gy >> 3) * 40;
                       const int was = colours(cell);
@@ -537,14 +516,14 @@ void Editor::_FloodFill(int x, int y) {
                   });
     } else if (mode < 3 && screenApart) {
         ColourGrid<0> g(r);
-        floodFill(r, x, y, seed, maxFillPops, false, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
+        floodFill(x, y, seed, maxFillPops, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
                   [&](int gx, int gy) __attribute__((always_inline)) {
                       p.SetPixelTextMode(gx, gy, false);
                       g.refresh(gx, gy, true);
                   });
     } else {
         // Overlapping memories: every test reads memory.
-        floodFill(r, x, y, seed, maxFillPops, mode == 4, [&](int gx, int gy) { return p.GetPixel(gx, gy); },
+        floodFill(x, y, seed, maxFillPops, [&](int gx, int gy) { return p.GetPixel(gx, gy); },
                   [&](int gx, int gy) { p.SetPixel(gx, gy, false); });
     }
 }
