@@ -80,7 +80,6 @@ int multiPen(const Machine& m, int picked) {
 }
 
 void typeFromCharset(Editor& ed, u8 code) {
-    Machine& m = ed.machine;
     ed.undo.TakeScreenUndo("text");
     // The typing must not take a second step; the keyboard's own typing state comes back after.
     bool pending = ed.textUndoPending;
@@ -89,29 +88,10 @@ void typeFromCharset(Editor& ed, u8 code) {
     ed.textStep = ed.undo.serial;
     int tool = ed.tool;
     ed.tool = Editor::ToolText;
-    struct Restore {
-        Editor& e;
-        bool pending;
-        u32 step;
-        int tool;
-        ~Restore() {
-            e.textUndoPending = pending;
-            e.textStep = step;
-            e.tool = tool;
-        }
-    } restore{ed, pending, step, tool};
-    if (m.gfxMode() < 3) {
-        ed.typeChar(code);
-        return;
-    }
-    // Taken before typing: the character data may lie in the bitmap itself.
-    u8 glyph[8];
-    std::memcpy(glyph, m.charData(code), 8);
-    ed.cursorCol = std::clamp(ed.cursorCol, 0, 39);
-    ed.cursorRow = std::clamp(ed.cursorRow, 0, 24);
-    u16 at = u16(m.bitmapAddr() + ed.cursorRow * 320 + ed.cursorCol * 8);
     ed.typeChar(code);
-    for (int i = 0; i < 8; ++i) m.ram[u16(at + i)] = glyph[i];
+    ed.textUndoPending = pending;
+    ed.textStep = step;
+    ed.tool = tool;
 }
 
 }  // namespace CharEdit

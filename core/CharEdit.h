@@ -43,9 +43,8 @@ bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name);
 // the pick keeps its low three bits and sets bit 3; other modes keep all 16.
 int multiPen(const Machine& m, int picked);
 
-// Types the character `code` at the text cursor with the glyph the character
-// set window shows for it (in the bitmap modes the pattern the VIC sees for
-// the code goes into the bitmap cell), as one undo step "text" of its own.
+// Types the character `code` at the text cursor as the keyboard does, as one
+// undo step "text" of its own.
 void typeFromCharset(Editor& ed, u8 code);
 
 // Fills the RAM character set the VIC sees with the 2048 bytes at `from`, or

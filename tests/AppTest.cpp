@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "app/App.h"
+#include "app/CharsetActions.h"
 #include "app/CpuActions.h"
 #include "core/Vic.h"
 #include "cpu/CPU6502.h"
@@ -865,6 +866,62 @@ TEST_F(AppTest, ProcessorAndCompileUndo) {
         if (!row.start) continue;
         CpuActions::runCompiled(*app, c.start);
         EXPECT_EQ(std::pair(int(app->cpu.pc), app->showProcessor), std::pair(c.start < 0 ? 0xC000 : c.start, c.start >= 0));
+    }
+}
+
+// Clicks in the character set window and palette picks in the character editor. The ROM pattern of code 1
+// is typed into hires cell (0, 0), though the VIC's set lies in the bitmap at $3000.
+TEST_F(AppTest, CharacterWindowCommands) {
+    auto hires = [](App& a) { a.machine.setGfxMode(3), a.machine.vic[0x18] = 0x1C, a.editor.cursorCol = a.editor.cursorRow = 0; };
+    auto multi = [](App& a) { a.machine.setGfxMode(4), a.machine.vic[0x21] = 1; };
+    const std::string refused = "Information|Foreground color can only be 0-7 in multicolor, sorry!";
+    const struct {
+        const char* name;
+        void (*setup)(App&);
+        std::function<void(App&)> act;
+        std::array<int, 5> want;  // pen, $D021, $D022, $D023, the editor's character
+        std::string popup;        // "title|text"
+        const char* undoName;
+        size_t steps;
+    } rows[] = {
+        {"the text tool types", hires, [](App& a) { CharsetActions::clickChar(a, 1); }, {5, 6, 1, 2, 0}, "", "hires text", 1},
+        {"the open character editor takes the code", hires,
+         [](App& a) { a.showCharEditor = true, CharsetActions::clickChar(a, 0x141); }, {5, 6, 1, 2, 0x41}, "", "", 0},
+        {"another tool does nothing", hires, [](App& a) { a.editor.tool = Editor::ToolFill, CharsetActions::clickChar(a, 1); },
+         {5, 6, 1, 2, 0}, "", "", 0},
+        {"pen 3 in multicolour refuses colour 12", multi, [](App& a) { CharsetActions::pickColour(a, 12, false); },
+         {5, 1, 1, 2, 0}, refused, "", 0},
+        {"pen 3 in multicolour takes colour 7", multi, [](App& a) { CharsetActions::pickColour(a, 7, false); },
+         {7, 1, 1, 2, 0}, "", "", 0},
+        {"pen 1 in multicolour takes colour 12", multi, [](App& a) { a.charPen = 1, CharsetActions::pickColour(a, 12, false); },
+         {5, 1, 12, 2, 0}, "", "char color", 1},
+        {"pen 2 in multicolour takes colour 12", multi, [](App& a) { a.charPen = 2, CharsetActions::pickColour(a, 12, false); },
+         {5, 1, 1, 12, 0}, "", "char color", 1},
+        {"hires takes colour 12", hires, [](App& a) { CharsetActions::pickColour(a, 12, false); }, {12, 6, 1, 2, 0}, "", "", 0},
+        {"the right button sets the background", multi, [](App& a) { CharsetActions::pickColour(a, 12, true); },
+         {5, 12, 1, 2, 0}, "", "background color", 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        app = makeApp();
+        m().pen = 5;
+        m().vic[0x21] = 6;
+        m().vic[0x22] = 1;
+        m().vic[0x23] = 2;
+        app->editor.tool = Editor::ToolText;
+        row.setup(*app);
+        const Bytes before(m().ram, m().ram + 0x10000);
+        row.act(*app);
+        Machine& mm = m();
+        EXPECT_EQ((std::array{int(mm.pen), mm.vic[0x21] & 15, mm.vic[0x22] & 15, mm.vic[0x23] & 15, app->charEditorChar}), row.want);
+        EXPECT_EQ(app->popups.empty() ? "" : lastPopup().title + "|" + lastPopup().text, row.popup);
+        EXPECT_EQ(std::pair(app->undoBuffer.undoName(), app->undoBuffer.undo.size()), std::pair(std::string(row.undoName), row.steps));
+        Bytes want = before;
+        if (row.steps && std::string(row.undoName) == "hires text") {
+            std::copy_n(mm.charRom + 8, 8, want.begin() + 0x2000);
+            want[0x0400] = 0x56;
+        }
+        EXPECT_EQ(Bytes(mm.ram, mm.ram + 0x10000), want);
     }
 }
 

@@ -38,8 +38,8 @@ TEST_F(EditorTextTest, ScreenEdits) {
         }
     play({
         // The character window: one step per store, bank or slot change, none for the current choice; the
-        // Multi switch keeps the pen multicolour (colour RAM 8-15 in text); typing from the set takes the
-        // glyph the VIC shows, here RAM at $2800 inside the bitmap.
+        // Multi switch keeps the pen multicolour (colour RAM 8-15 in text); typing from the set types as the
+        // keyboard does, the ROM pattern, though the VIC's set lies in the bitmap at $3000.
         {"a character stored once", 0, {}, "cs3008 cs3008", glyph(0x3008, counting), "paste char", 1},
         {"a bank change", 0, {}, "vb2", {}, "change bank", 1},
         {"bank and charset changes", 0, {}, "vb0 vb4 vb2 slot4 slot4 cb1 cb1 @0,0 t41", {{0x8400, 0x41}, {vic(0x18), 0x1A}},
@@ -48,8 +48,8 @@ TEST_F(EditorTextTest, ScreenEdits) {
          {{0x0400, 0x41}, {vic(0x18), 0x14}}, "textmode text", 1},
         {"the Multi switch in text", 0, {}, "p3 mc1", {{vic(0x16), 0x18}}, "multicolor", 1, {-1, -1}, 11},
         {"the Multi switch in a bitmap", 3, {}, "p14 mc1", {{vic(0x16), 0x18}}, "multicolor", 1, {-1, -1}, 14},
-        {"typing from the set in hires", 3, glyph(0x2808, shown, {{vic(0x18), 0x1A}}), "@0,0 tc1", glyph(0x2000, shown),
-         "hires text", 1, {1, 0}},
+        {"typing from the set in hires", 3, glyph(0x3008, shown, {{vic(0x18), 0x1C}}), "@0,0 tc1",
+         glyph(0x2000, m->charRom + 8, {{0x0400, 0}}), "hires text", 1, {1, 0}},
         {"typing from the set with another tool", 0, {}, "tool3 @0,0 tc1", {{0x0400, 1}}, "textmode text", 1, {1, 0}},
         {"paste with nothing copied", 0, abcd, "paste mv80,80 commit", {}, "", 0},
         {"a backwards selection copied and pasted at (0, 0)", 0, numbered,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "app/CharsetActions.h"
 #include "app/Compat.h"
 #include "app/Texture.h"
 #include "app/Widgets.h"
@@ -135,13 +136,7 @@ void drawCharsetView(App& app) {
             bool has = !d.empty();
             ImGui::SetTooltip("Charcode: $%02X%s%s%s\nMemory position: $%04X", c, has ? " (" : "", d.c_str(),
                               has ? ")" : "", (m.charsetAddr() + c * 8) & 0xFFFF);
-            if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
-                if (app.showCharEditor) {
-                    app.charEditorChar = c;
-                } else if (app.editor.tool == Editor::ToolText) {
-                    CharEdit::typeFromCharset(app.editor, u8(c));
-                }
-            }
+            if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) CharsetActions::clickChar(app, c);
         }
     }
     if (app.showCharEditor) {
@@ -230,16 +225,8 @@ void charColorsPanel(App& app, bool multi) {
     int mark = multi && pen == 2 ? (m.vic[0x23] & 15) : multi && pen == 1 ? (m.vic[0x22] & 15) : (m.pen & 15);
     int picked = -1;
     bool right = false;
-    if (Widgets::PaletteGrid("cepal", app, mark, m.vic[0x21] & 15, picked, right, 16, 2)) {
-        if (right)
-            BankSelect::setRegister(app.editor, 0x21, picked, "background color");
-        else if (multi && pen == 2)
-            BankSelect::setRegister(app.editor, 0x23, picked, "char color");
-        else if (multi && pen == 1)
-            BankSelect::setRegister(app.editor, 0x22, picked, "char color");
-        else
-            pickPen(app, picked, multi);
-    }
+    if (Widgets::PaletteGrid("cepal", app, mark, m.vic[0x21] & 15, picked, right, 16, 2))
+        CharsetActions::pickColour(app, picked, right);
     if (multi) {
         static const char* const labels[3] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
         int shown[3] = {m.vic[0x22] & 15, m.vic[0x23] & 15, m.pen & 7};
