@@ -6,8 +6,6 @@
 #include "platform/Platform.h"
 
 App::App(bool selfTest) : selfTest(selfTest) {
-    // Every change that takes an undo step first ends what the editor shows over its backup.
-    undoBuffer.beforeChange = [this] { editor.commitPendingEdits(); };
     wireMonitor();
     machine.loadAssets(Platform::assetDir());
     loadSettings();

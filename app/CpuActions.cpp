@@ -4,21 +4,32 @@
 
 namespace CpuActions {
 
+namespace {
+
+// The processor for running: a program writes anywhere, so what the editor shows over its backup is
+// settled first. Every step and slice runs through here.
+CPU6502& processor(App& app) {
+    app.editor.write();
+    return app.cpu;
+}
+
+}  // namespace
+
 void step(App& app) {
     if (app.undoBuffer.undoName() != "cpu step") app.undoBuffer.TakeUndo(UndoBuffer::KindAll, "cpu step");
     app.cpu.stopped = false;
-    app.cpu.step();
+    processor(app).step();
 }
 
 void run(App& app) {
     app.undoBuffer.TakeUndo(UndoBuffer::KindAll, "cpu run");
     app.cpu.stopped = false;
-    app.cpu.step();
+    processor(app).step();
     app.cpuRunning = !app.cpu.stopped;
 }
 
 bool runFrame(App& app) {
-    if (!app.cpuRunning || !RunSlice(app.cpu, frameBudget)) return false;
+    if (!app.cpuRunning || !RunSlice(processor(app), frameBudget)) return false;
     app.cpuRunning = false;
     return true;
 }

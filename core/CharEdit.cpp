@@ -157,8 +157,7 @@ bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
 }
 
 void flipCharsetHalf(Editor& ed) {
-    ed.commitPendingEdits();
-    ed.machine.vic[0x18] ^= 2;
+    ed.write().vic[0x18] ^= 2;
 }
 
 }  // namespace BankSelect

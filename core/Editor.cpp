@@ -16,7 +16,11 @@ constexpr int maxFillPops = 1000000;
 
 }  // namespace
 
-Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pixels(m) {}
+Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pixels(m) {
+    undo.beforeChange = [this] { commitPendingEdits(); };
+}
+
+Editor::~Editor() { undo.beforeChange = nullptr; }
 
 int Editor::gridWidth() const {
     if (machine.gfxMode() < 3) return 80;
@@ -104,8 +108,9 @@ void Editor::commitPendingEdits() {
     _ClearBackup();
 }
 
-void Editor::_SettleBeforeWrite() {
+Machine& Editor::write() {
     if (pasting || !savedScreen.empty()) commitPendingEdits();
+    return machine;
 }
 
 void Editor::undoLast() {

@@ -73,7 +73,12 @@ struct Editor {
     u8 charClipCode = 0x20;
     u8 charClipColour = 0;
 
+    // Binds the undo buffer's settle hook to this editor, so every step stored,
+    // undo, redo and clear ends what is pending first (commitPendingEdits).
     Editor(Machine& m, UndoBuffer& u);
+    ~Editor();
+    Editor(const Editor&) = delete;
+    Editor& operator=(const Editor&) = delete;
 
     // Mouse, in screen pixels; button 0 draws, 1 erases, 2 picks a colour.
     void mouseDown(int x, int y, int button);
@@ -83,10 +88,15 @@ struct Editor {
     bool takePixelWarning();
 
     // Ends a floating paste (placed where it is shown) and any stroke, shape
-    // or selection drag in progress, and drops the backup. Call it before
-    // anything changes memory or the VIC layout underneath the editor:
-    // undo, redo, New, loads, graphics mode, bank and $D018 changes.
+    // or selection drag in progress, and drops the backup. The undo buffer
+    // calls it before every step it stores and every undo, redo and clear.
     void commitPendingEdits();
+    // Write access for a change that is not the editor's own drawing and may
+    // take no undo step of its own (typing on in a step already taken, a cell
+    // colour, the processor's runs): a floating paste or a shape shown over the
+    // backup is settled first, so the backup is never written back over the
+    // change. Whatever writes that way takes its machine from here.
+    Machine& write();
     // Undo and redo that first end what is pending.
     void undoLast();
     void redoLast();
@@ -126,9 +136,6 @@ struct Editor {
     void _SaveLineStart();
     void _RestoreLineStart();
     void _ClearBackup();
-    // Commits a floating paste or a shape held over its backup, whose next
-    // restore would otherwise wipe the write about to happen.
-    void _SettleBeforeWrite();
     bool _BackupFitsLayout() const;
     void _DrawShape(int x0, int y0, int x1, int y1);
     void _SetBrush(int x, int y);

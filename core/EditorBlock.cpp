@@ -18,9 +18,9 @@ u8 mirrorPairs(u8 b) {
 // Clearing and inverting differ only in what they do to a byte: each selected
 // cell's 8 bitmap bytes in a bitmap mode, its screen code in a text mode.
 void rewriteSelection(Editor& e, const char* undoName, u8 (*bitmapByte)(u8), u8 (*screenByte)(u8)) {
-    e._SettleBeforeWrite();
+    // Taken before the selection is read: placing a floating paste makes it the selection.
+    Machine& m = e.write();
     if (!e.hasSelection) return;
-    Machine& m = e.machine;
     int x0, y0, x1, y1;
     e.selRect(x0, y0, x1, y1);
     e.undo.TakeScreenUndo(undoName);
@@ -43,14 +43,14 @@ void rewriteSelection(Editor& e, const char* undoName, u8 (*bitmapByte)(u8), u8 
 // Mirrors the selection left-right (cells and the pixels in their bytes) or
 // top-bottom (cells and the order of their 8 rows).
 void flipSelection(Editor& e, bool horizontal) {
-    e._SettleBeforeWrite();
+    Machine& m = e.write();
     if (!e.hasSelection) return;
     int x0, y0, x1, y1;
     e.selRect(x0, y0, x1, y1);
     e.undo.TakeScreenUndo("flip block");
     const Editor::Block b = e._Grab(x0, y0, x1, y1);
     Editor::Block f = b;
-    const bool multi = e.machine.vic[0x16] & 0x10;
+    const bool multi = m.vic[0x16] & 0x10;
     for (int r = 0; r < b.h; ++r)
         for (int c = 0; c < b.w; ++c) {
             const size_t from = size_t(r) * b.w + c;
@@ -140,8 +140,8 @@ bool Editor::copyBlock() {
 }
 
 bool Editor::cutBlock() {
-    // Settled first so the copy and the clear see the same selection.
-    _SettleBeforeWrite();
+    // Taken first so the copy and the clear see the same selection.
+    write();
     if (!copyBlock()) return false;
     clearBlock();
     return true;

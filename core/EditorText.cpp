@@ -5,14 +5,14 @@
 #include <cstring>
 
 void Editor::_PokeCharNormal(unsigned char code) {
-    Machine& m = machine;
+    Machine& m = write();
     int cell = cursorRow * 40 + cursorCol;
     m.ram[u16(m.screenAddr() + cell)] = code;
     m.ram[Machine::colorRamAddr + cell] = u8(m.pen);
 }
 
 void Editor::_PokeCharBitmap(unsigned char code) {
-    Machine& m = machine;
+    Machine& m = write();
     const u8* pattern = m.charRom + ((m.vic[0x18] & 2) ? 0x800 : 0) + code * 8;
     u16 at = u16(m.bitmapAddr() + cursorRow * 320 + cursorCol * 8);
     for (int i = 0; i < 8; ++i) m.ram[u16(at + i)] = pattern[i];
@@ -20,7 +20,7 @@ void Editor::_PokeCharBitmap(unsigned char code) {
 }
 
 void Editor::_PushRow() {
-    Machine& m = machine;
+    Machine& m = write();
     u8* screen = m.ram + m.screenAddr() + cursorRow * 40;
     u8* colour = m.ram + Machine::colorRamAddr + cursorRow * 40;
     for (int c = 39; c > cursorCol; --c) {
@@ -30,7 +30,7 @@ void Editor::_PushRow() {
 }
 
 void Editor::_BackRow() {
-    Machine& m = machine;
+    Machine& m = write();
     u8* screen = m.ram + m.screenAddr() + cursorRow * 40;
     u8* colour = m.ram + Machine::colorRamAddr + cursorRow * 40;
     for (int c = cursorCol; c < 39; ++c) {
@@ -51,7 +51,6 @@ void Editor::typeChar(unsigned char code) {
     // The cursor may have been set from outside.
     cursorCol = std::clamp(cursorCol, 0, 39);
     cursorRow = std::clamp(cursorRow, 0, 24);
-    _SettleBeforeWrite();
     _TextUndo();
     const bool bm = machine.gfxMode() >= 3;
     if (insert && !bm && cursorCol < 39) _PushRow();
@@ -72,7 +71,6 @@ void Editor::editKey(EditKey key, bool withShift) {
     auto del = [&] {
         // In a bitmap mode Delete changes nothing, so it records nothing either.
         if (machine.gfxMode() >= 3) return;
-        _SettleBeforeWrite();
         _TextUndo();
         _BackRow();
     };
@@ -187,8 +185,7 @@ void Editor::cellColors(int x, int y, int* out) const {
 
 void Editor::setCellColor(int slot, int x, int y, int colour) {
     if (slot < 0 || slot > 3) return;
-    _SettleBeforeWrite();
-    Machine& m = machine;
+    Machine& m = write();
     x = std::clamp(x, 0, 319);
     y = std::clamp(y, 0, 199);
     int cell = (y >> 3) * 40 + (x >> 3);

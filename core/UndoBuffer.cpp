@@ -26,7 +26,6 @@ void copyVic(const Machine& m, UndoBuffer::Item& step, bool withVic) {
 // Moves the newest step of one stack to the other as the state it replaces.
 template <class From, class To>
 void replay(UndoBuffer& u, From& from, To& to) {
-    u.settle();
     if (from.empty()) return;
     ++u.serial;
     UndoBuffer::Item step = std::move(from.back());
@@ -50,7 +49,6 @@ void UndoBuffer::Clear() {
 }
 
 UndoBuffer::Item UndoBuffer::capture(int kind, const std::string& name) const {
-    settle();
     const Machine& m = *machine;
     Item step;
     step.name = name;
@@ -113,6 +111,10 @@ void UndoBuffer::restore(const Item& step) {
     }
 }
 
+void UndoBuffer::settle() {
+    if (beforeChange) beforeChange();
+}
+
 void UndoBuffer::push(Item&& step) {
     undo.push_back(std::move(step));
     while (undo.size() > maxSteps) undo.pop_front();
@@ -149,9 +151,15 @@ void UndoBuffer::TakeScreenUndo(const std::string& name) {
     }
 }
 
-void UndoBuffer::MakeUndo() { replay(*this, undo, redo); }
+void UndoBuffer::MakeUndo() {
+    settle();
+    replay(*this, undo, redo);
+}
 
-void UndoBuffer::MakeRedo() { replay(*this, redo, undo); }
+void UndoBuffer::MakeRedo() {
+    settle();
+    replay(*this, redo, undo);
+}
 
 void UndoBuffer::MergeLast() {
     if (undo.size() < 2) return;

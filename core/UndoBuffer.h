@@ -46,13 +46,11 @@ struct UndoBuffer {
     // frames can tell that an undo or redo happened underneath it.
     u32 serial = 0;
 
-    // Called before a step is taken, undone, redone or the history cleared, so
-    // whatever the editor shows over its backup (a floating paste, a rubber
-    // band, a stroke) is settled before memory changes underneath it.
+    // Set by the editor drawing on this machine: called before a step is
+    // stored, undone or redone and before the history is cleared, so whatever
+    // the editor shows over its backup (a floating paste, a rubber band, a
+    // stroke) is settled before memory changes underneath it.
     std::function<void()> beforeChange;
-    void settle() const {
-        if (beforeChange) beforeChange();
-    }
 
     explicit UndoBuffer(Machine& m) : machine(&m) {}
 
@@ -82,5 +80,6 @@ struct UndoBuffer {
     const std::string& redoName() const;
 
 private:
+    void settle();
     void push(Item&& step);
 };

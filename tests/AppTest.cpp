@@ -794,15 +794,24 @@ void runToEnd(App& a) {
     ASSERT_FALSE(a.cpuRunning);
 }
 
-// A write that takes an undo step while a copied block floats over the text screen: moving the pointer
-// afterwards must not put back the bytes the paste was shown over.
+// A write while a copied block floats over the text screen, with an undo step or in a run started before
+// the paste: moving the pointer afterwards must not put back the bytes the paste was shown over.
 TEST_F(AppTest, WritesSettleAFloatingPaste) {
+    // $C000: INC $0500, JMP $C000; the run's first step counts once, a frame's slice 2500 times more.
+    auto endless = [](App& a) {
+        const u8 code[] = {0xEE, 0x00, 0x05, 0x4C, 0x00, 0xC0};
+        std::copy(std::begin(code), std::end(code), a.machine.ram + 0xC000);
+        a.cpu.pc = 0xC000;
+        CpuActions::run(a);
+    };
     const struct {
         const char* name;
         void (*write)(App&);
         Bytes at0500;
         const char* undoName;
+        void (*before)(App&) = nullptr;
     } rows[] = {
+        {"a run going on", [](App& a) { CpuActions::runFrame(a); }, {u8(0x20 + 1 + 2500)}, "textmode paste block", endless},
         {"monitor fill", [](App& a) { a.monitor.clear(), a.monitor.print(".F 0500 0600 02"), a.monitor.enter(); },
          Bytes(256, 2), "monitor fill"},
         {"processor step", [](App& a) { loadFillProgram(a), CpuActions::step(a), CpuActions::step(a), CpuActions::step(a); },
@@ -819,6 +828,7 @@ TEST_F(AppTest, WritesSettleAFloatingPaste) {
         m().ram[0x0400] = 1;
         ed.hasSelection = true;
         ed.selX0 = ed.selY0 = ed.selX1 = ed.selY1 = 0;
+        if (row.before) row.before(*app);
         ASSERT_TRUE(ed.copyBlock() && ed.startPaste());
         row.write(*app);
         ed.mouseMove(30 * 8, 20 * 8);

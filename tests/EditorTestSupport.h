@@ -49,7 +49,6 @@ struct EditorFixture : ::testing::Test {
     PixelOperator probe{*m};
 
     void SetUp() override {
-        u.beforeChange = [this] { e.commitPendingEdits(); };  // as the application wires it
         m->reset();
         for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3 + (i >> 8));  // the two halves differ
         mode(0);
@@ -112,7 +111,8 @@ struct EditorFixture : ::testing::Test {
             {"fill", op([&] { e.filled = true; })},         {"shift", op([&] { e.shift = true; })},
             {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })},
             {"setz", op([&] { CharEdit::fillSet(e, nullptr, "clear charset"); })},
-            {"half", op([&] { BankSelect::flipCharsetHalf(e); })}};
+            {"half", op([&] { BankSelect::flipCharsetHalf(e); })},
+            {"capture", op([&] { u.capture(UndoBuffer::KindAll, "capture"); })}};
         std::istringstream in(script);
         for (std::string w; in >> w;) {
             const bool shift = w[0] == '^';

@@ -130,6 +130,8 @@ TEST_F(EditorTextTest, ScreenEdits) {
         {"cut over a float", 0, cell0, floating + "cut" + moveOn, {{0x0400 + 410, 0x20}}},
         {"a second paste over a float", 0, cell0, floating + "paste" + moveOn, {{0x0400 + 410, 0x51}, {0x0400 + 420, 0x20}}},
         {"undo over a float", 0, cell0, floating + "undo" + moveOn, {{0x0400 + 410, 0x20}}},
+        {"a step captured but not stored leaves the float", 0, cell0, floating + "capture" + moveOn,
+         {{0x0400, 0x51}, {0x0400 + 410, 0x20}}},
         {"a load over a settled float", 0, cell0, floating + "settle w400=66 w59A=66" + moveOn,
          {{0x0400, 0x66}, {0x0400 + 410, 0x66}}},
         {"the screen moved under a float", 0, cell0, floating + "v18=24" + moveOn, {{0x0800 + 410, 0x33}, {0x0800 + 420, 0x33}}},
