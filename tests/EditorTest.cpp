@@ -17,57 +17,68 @@ TEST_F(EditorDrawTest, Shapes) {
     const Want checker = [](int x, int y) { return int(std::abs(x - 4) <= 2 && std::abs(y - 4) <= 2 && ((x + y) & 1)); };
     const struct { int mode; const char* script; Want want; } rows[] = {
         // The dot tool leaves gaps, freehand joins.
-        {3, "tool2 md10,10,0 mv20,10 mu20,10,0", [](int x, int y) { return int(y == 10 && (x == 10 || x == 20)); }},
-        {3, "tool3 md10,10,0 mv20,10 mu20,10,0", [](int x, int y) { return int(y == 10 && x >= 10 && x <= 20); }},
+        {3, "tool 2 press 10,10,0 move 20,10 release 20,10,0",
+         [](int x, int y) { return int(y == 10 && (x == 10 || x == 20)); }},
+        {3, "tool 3 press 10,10,0 move 20,10 release 20,10,0",
+         [](int x, int y) { return int(y == 10 && x >= 10 && x <= 20); }},
         // Brushes: a 3x3 square, a 13-point diamond, a 12-point checker on even coordinates.
-        {3, "tool2 b2 md10,10,0 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
-        {3, "tool2 b3 md10,10,0 mu10,10,0", [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
-        {3, "tool2 b4 md3,3,0 mu3,3,0", checker},
-        {3, "tool2 b4 md4,4,0 mu4,4,0", checker},
+        {3, "tool 2 brush 2 press 10,10,0 release 10,10,0",
+         [](int x, int y) { return int(std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1); }},
+        {3, "tool 2 brush 3 press 10,10,0 release 10,10,0",
+         [](int x, int y) { return int(std::abs(x - 10) + std::abs(y - 10) <= 2); }},
+        {3, "tool 2 brush 4 press 3,3,0 release 3,3,0", checker},
+        {3, "tool 2 brush 4 press 4,4,0 release 4,4,0", checker},
         // Lines step along the long axis, the other coordinate truncated toward zero.
-        {3, "tool4 md0,0,0 mu2,5,0", [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
-        {3, "tool4 md10,10,0 mu4,8,0", [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
+        {3, "tool 4 press 0,0,0 release 2,5,0", [](int x, int y) { return int(y <= 5 && x == (y * 2) / 5); }},
+        {3, "tool 4 press 10,10,0 release 4,8,0",
+         [](int x, int y) { return int(x >= 4 && x <= 10 && y == 10 + ((10 - x) * -2) / 6); }},
         // The right button erases with the brush.
-        {3, "fill tool6 md0,0,0 mu319,199,0 tool4 b2 md50,50,1 mu60,50,1",
+        {3, "filled tool 6 press 0,0,0 release 319,199,0 tool 4 brush 2 press 50,50,1 release 60,50,1",
          [](int x, int y) { return int(!(x >= 49 && x <= 61 && y >= 49 && y <= 51)); }},
         // Circles: the drag length rounded to the radius (5; 2.83 to 3), halved across in multicolour,
         // a quarter on the text grid.
-        {3, "tool5 md100,100,0 mu103,104,0", [](int x, int y) {
+        {3, "tool 5 press 100,100,0 release 103,104,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 5) ? 1 : near(std::hypot(x - 100, y - 100), 5, 0.8);
          }},
-        {3, "tool5 md100,100,0 mu102,102,0", [](int x, int y) {
+        {3, "tool 5 press 100,100,0 release 102,102,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 3) || (y == 100 && std::abs(x - 100) == 3) ? 1 : near(std::hypot(x - 100, y - 100), 3, 0.8);
          }},
-        {4, "tool5 md100,100,0 mu103,104,0", [](int x, int y) {
+        {4, "tool 5 press 100,100,0 release 103,104,0", [](int x, int y) {
              return (x == 50 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 50) == 2) ? 1 : (x == 53 || y == 106) ? 0 : -1;
          }},
-        {0, "tool5 md100,100,0 mu103,104,0", [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
+        {0, "tool 5 press 100,100,0 release 103,104,0",
+         [](int x, int y) { return int(std::abs(x - 25) + std::abs(y - 25) == 1); }},
         // Shift: an ellipse through the drag point; a zero radius gives a line or a single point.
-        {3, "shift tool5 md100,100,0 mu110,100,0", [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
-        {3, "shift tool5 md100,100,0 mu100,100,0", [](int x, int y) { return int(x == 100 && y == 100); }},
-        {3, "shift tool5 md100,100,0 mu120,105,0", [](int x, int y) {
+        {3, "shift tool 5 press 100,100,0 release 110,100,0",
+         [](int x, int y) { return int(y == 100 && x >= 90 && x <= 110); }},
+        {3, "shift tool 5 press 100,100,0 release 100,100,0", [](int x, int y) { return int(x == 100 && y == 100); }},
+        {3, "shift tool 5 press 100,100,0 release 120,105,0", [](int x, int y) {
              return (x == 100 && std::abs(y - 100) == 5) || (y == 100 && std::abs(x - 100) == 20) ? 1 : (x == 121 || y == 106) ? 0 : -1;
          }},
-        {3, "fill tool5 md160,100,0 mu170,100,0", [](int x, int y) {
+        {3, "filled tool 5 press 160,100,0 release 170,100,0", [](int x, int y) {
              const double d = std::hypot(x - 160, y - 100);
              return d < 9 ? 1 : d > 11 ? 0 : -1;
          }},
         // Rectangles: filled ones use single pixels whatever the brush and reach the last column of every grid.
-        {3, "fill tool6 b3 md20,30,0 mu10,25,0", [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
-        {3, "tool6 md20,30,0 mu10,25,0", [](int x, int y) {
+        {3, "filled tool 6 brush 3 press 20,30,0 release 10,25,0",
+         [](int x, int y) { return int(x >= 10 && x <= 20 && y >= 25 && y <= 30); }},
+        {3, "tool 6 press 20,30,0 release 10,25,0", [](int x, int y) {
              return int(x >= 10 && x <= 20 && y >= 25 && y <= 30 && (x == 10 || x == 20 || y == 25 || y == 30));
          }},
-        {3, "fill tool6 md300,40,0 mu330,60,0", [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
-        {4, "fill tool6 md300,40,0 mu330,60,0", [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
-        {0, "fill tool6 md300,40,0 mu330,60,0", [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
+        {3, "filled tool 6 press 300,40,0 release 330,60,0",
+         [](int x, int y) { return int(x >= 300 && y >= 40 && y <= 60); }},
+        {4, "filled tool 6 press 300,40,0 release 330,60,0",
+         [](int x, int y) { return int(x >= 150 && y >= 40 && y <= 60); }},
+        {0, "filled tool 6 press 300,40,0 release 330,60,0",
+         [](int x, int y) { return int(x >= 75 && y >= 10 && y <= 15); }},
         // A square dragged left of the screen keeps its corner at (-10, 30): no left side, no stray column 0.
-        {3, "shift tool6 b2 md10,10,0 mu4,30,0", [](int x, int y) {
+        {3, "shift tool 6 brush 2 press 10,10,0 release 4,30,0", [](int x, int y) {
              if (x <= 1 && y >= 13 && y <= 27) return 0;
              if ((x == 10 && y >= 9 && y <= 31) || ((y == 10 || y == 30) && x <= 11)) return 1;
              return x == 12 && y == 20 ? 0 : -1;
          }},
         // On the text grid the corner becomes -3; brush 2 reaches rows 1-3 and 6-8 only.
-        {0, "shift tool6 b2 md10,10,0 mu4,30,0", [](int x, int y) {
+        {0, "shift tool 6 brush 2 press 10,10,0 release 4,30,0", [](int x, int y) {
              return x == 0 && (y == 4 || y == 5) ? 0 : (x == 0 && y == 6) || (x == 2 && y == 2) ? 1 : -1;
          }},
     };
@@ -152,35 +163,42 @@ TEST_F(EditorDrawTest, Scenarios) {
     };
     // Cell 0: colours 6 and 7 but for two colour-5 pixels at (0, 7) and (3, 7), apart; cell 1 all colour 5.
     Pokes apartFives{{0x0400, 0x56}, {0x0401, 0x56}, {0xD800, 7}, {0xD801, 7}, {0x2007, 0x7D}};
-    for (int i = 0; i < 8; ++i) apartFives.insert(apartFives.end(), {{0x2000 + i, i < 7 ? 0xAF : 0x7D}, {0x2008 + i, 0x55}});
+    for (int i = 0; i < 8; ++i) apartFives.insert(apartFives.end(),
+        {{0x2000 + i, i < 7 ? 0xAF : 0x7D}, {0x2008 + i, 0x55}});
     play({
         // The pen takes over slot 1, which recolours (3, 7) too; the fill goes on only from the pixels it sets.
-        {"a multicolour fill stays in its own area", 4, apartFives, "p9 tool7 md0,7,0",
+        {"a multicolour fill stays in its own area", 4, apartFives, "pen 9 tool 7 press 0,7,0",
          {{0x0400, 0x96}, {0x0401, 0x56}, {0xD800, 7}, {0xD801, 7}, {0x2007, 0x7D}, {0x2008, 0x55}, {0x200F, 0x55}},
          "multicolor floodfill", 1},
-        {"the rubber band shows only the latest line", 3, {}, "p1 tool4 md0,0,0 mv100,0 mv0,100 mv30,30 settle", diagonal(30),
-         "hires drawing", 1},
-        {"the rubber band keeps only the final line", 3, {}, "p1 tool4 md0,0,0 mv100,0 mv0,100 mv30,30 mu50,50,0",
-         diagonal(50), "hires drawing", 1},
-        {"a fill with a refused pen stops with one warning", 4, allFive, "nonew p9 tool7 md10,10,0 warned", {}},
-        {"fill over a text screen of spaces", 0, {}, "p5 tool7 md100,100,0", spaces, "textmode floodfill", 1},
-        {"fill that changes nothing, outside, or with button 1", 3, {}, "p0 tool7 md5,5,0 md-1,5,0 md320,5,0 p1 md5,5,1", {},
-         "", 0},
+        {"the rubber band shows only the latest line", 3, {},
+         "pen 1 tool 4 press 0,0,0 move 100,0 move 0,100 move 30,30 settle", diagonal(30), "hires drawing", 1},
+        {"the rubber band keeps only the final line", 3, {},
+         "pen 1 tool 4 press 0,0,0 move 100,0 move 0,100 move 30,30 release 50,50,0", diagonal(50), "hires drawing", 1},
+        {"a fill with a refused pen stops with one warning", 4, allFive,
+         "no-new-colours pen 9 tool 7 press 10,10,0 warned", {}},
+        {"fill over a text screen of spaces", 0, {}, "pen 5 tool 7 press 100,100,0", spaces, "textmode floodfill", 1},
+        {"fill that changes nothing, outside, or with button 1", 3, {},
+         "pen 0 tool 7 press 5,5,0 press -1,5,0 press 320,5,0 pen 1 press 5,5,1", {}, "", 0},
         // Row 0: 5 7 2 7, row 1: 2; slot 1 (colour 5) is strictly least used. Its one pixel changes
         // with it, and the rest of the 3x3 stamp reuses it.
         {"a multicolour stamp reuses the slot it took", 4, {{0x0400, 0x57}, {0xD800, 2}, {0x2000, 0x6E}, {0x2001, 0xC0}},
-         "p9 tool2 b2 md2,1,0 mu2,1,0", {{0x0400, 0x97}, {0xD800, 2}, {0x2000, 0x56}, {0x2001, 0x54}, {0x2002, 0x54}},
-         "multicolor drawing", 1},
+         "pen 9 tool 2 brush 2 press 2,1,0 release 2,1,0",
+         {{0x0400, 0x97}, {0xD800, 2}, {0x2000, 0x56}, {0x2001, 0x54}, {0x2002, 0x54}}, "multicolor drawing", 1},
         // A load (or undo) arrives mid-drag: the editor settles first and leaves the loaded bytes.
-        {"a pending shape is settled", 3, {}, "p1 tool6 md10,10,0 mv50,50 settle w2000=AA mv100,100 mu100,100,0",
+        {"a pending shape is settled", 3, {},
+         "pen 1 tool 6 press 10,10,0 move 50,50 settle poke 2000=AA move 100,100 release 100,100,0",
          {{0x2000, 0xAA}, {0x23F6, 0x20}, {0x2426, 0}}, "hires drawing", 1},
-        {"a shape drag stops when the mode changes under it", 3, {}, "p1 tool4 md10,10,0 mv20,10 m0 w400=41 w429=41 w42A=41 "
-         "mv30,10 mu30,10,0", {{0x0400, 0x41}, {0x0429, 0x41}, {0x042A, 0x41}, {0x042B, 0x10}}, "hires drawing", 1},
+        {"a shape drag stops when the mode changes under it", 3, {},
+         "pen 1 tool 4 press 10,10,0 move 20,10 mode 0 poke 400=41 poke 429=41 poke 42A=41 "
+         "move 30,10 release 30,10,0",
+         {{0x0400, 0x41}, {0x0429, 0x41}, {0x042A, 0x41}, {0x042B, 0x10}}, "hires drawing", 1},
         // A select, freehand, line or rectangle drag while a tool key goes down: no more than the press.
-        {"tool key mid-select", 3, {}, "tool9 md10,10,0 tool2 mv60,40 mu90,50,0", {}, "", 0},
-        {"tool key mid-freehand", 3, {}, "tool3 md10,10,0 tool4 mv60,40 mu90,50,0", midDrag, "hires drawing", 1},
-        {"tool key mid-line", 3, {}, "tool4 md10,10,0 tool3 mv60,40 mu90,50,0", midDrag, "hires drawing", 1},
-        {"tool key mid-rectangle", 3, {}, "tool6 md10,10,0 tool5 mv60,40 mu90,50,0", midDrag, "hires drawing", 1},
+        {"tool key mid-select", 3, {}, "tool 9 press 10,10,0 tool 2 move 60,40 release 90,50,0", {}, "", 0},
+        {"tool key mid-freehand", 3, {}, "tool 3 press 10,10,0 tool 4 move 60,40 release 90,50,0", midDrag,
+         "hires drawing", 1},
+        {"tool key mid-line", 3, {}, "tool 4 press 10,10,0 tool 3 move 60,40 release 90,50,0", midDrag, "hires drawing", 1},
+        {"tool key mid-rectangle", 3, {}, "tool 6 press 10,10,0 tool 5 move 60,40 release 90,50,0", midDrag,
+         "hires drawing", 1},
     });
 }
 
@@ -260,7 +278,8 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
                     ASSERT_EQ(now, region[i] ? r.pen : was) << r.mode << " " << x << "," << y;
                     if (was != r.seedColour || now == r.seedColour) continue;
                     for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
-                        ASSERT_NE(px(std::clamp(x + dx, 0, w - 1), std::clamp(y + dy, 0, h - 1)), r.seedColour) << x << "," << y;
+                        ASSERT_NE(px(std::clamp(x + dx, 0, w - 1), std::clamp(y + dy, 0, h - 1)),
+                            r.seedColour) << x << "," << y;
                 }
             for (int i = 0; r.mode == 3 && i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x10);
         }
@@ -272,18 +291,21 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
 TEST_F(EditorDrawTest, PickAndClick) {
     const Pokes cell{{0x0429, 0x3A}, {0xD829, 0xF6}, {0x2148, 0x80}};  // ink 3 on paper 10, (8, 8) lit
     play({
-        {"pick the ink", 3, cell, "p1 tool4 md8,8,2 mv20,20 mu20,20,2", {}, "", 0, {-1, -1}, 3},
-        {"pick the paper", 3, cell, "tool4 md9,8,2", {}, "", 0, {-1, -1}, 10},
-        {"pick outside the text grid", 0, {}, "p7 tool4 md-1,8,2 md8,-1,2 md320,8,2 md8,200,2", {}, "", 0, {-1, -1}, 7},
-        {"pick outside the hires grid", 3, cell, "p7 tool4 md-1,8,2 md8,-1,2 md320,8,2 md8,200,2", {}, "", 0, {-1, -1}, 7},
-        {"pick outside the multicolour grid", 4, {}, "p7 tool4 md-1,8,2 md8,-1,2 md320,8,2 md8,200,2", {}, "", 0, {-1, -1}, 7},
-        {"pick with the text tool", 3, cell, "tool1 md9,8,2", {}, "", 0, {-1, -1}, 6},
-        {"pick outside with the text tool", 3, cell, "p7 tool1 md320,8,2", {}, "", 0, {-1, -1}, 7},
-        {"the dot tool moves the text cursor with the pointer", 0, {}, "tool2 md44,20,0 mu44,20,0", {{0x0400 + 85, 0x6C}},
-         "textmode drawing", 1, {5, 2}},
-        {"a text click on the cursor's cell", 0, {}, "@0,6 t41 @0,6 md0,48,0 t42", {{0x0400 + 240, 0x42}}, "textmode text", 1,
-         {1, 6}},
-        {"a text click elsewhere, held to the screen", 0, {}, "@0,6 t41 md-50,5000,0 t42",
+        {"pick the ink", 3, cell, "pen 1 tool 4 press 8,8,2 move 20,20 release 20,20,2", {}, "", 0, {-1, -1}, 3},
+        {"pick the paper", 3, cell, "tool 4 press 9,8,2", {}, "", 0, {-1, -1}, 10},
+        {"pick outside the text grid", 0, {}, "pen 7 tool 4 press -1,8,2 press 8,-1,2 press 320,8,2 press 8,200,2", {}, "",
+         0, {-1, -1}, 7},
+        {"pick outside the hires grid", 3, cell, "pen 7 tool 4 press -1,8,2 press 8,-1,2 press 320,8,2 press 8,200,2", {},
+         "", 0, {-1, -1}, 7},
+        {"pick outside the multicolour grid", 4, {}, "pen 7 tool 4 press -1,8,2 press 8,-1,2 press 320,8,2 press 8,200,2",
+         {}, "", 0, {-1, -1}, 7},
+        {"pick with the text tool", 3, cell, "tool 1 press 9,8,2", {}, "", 0, {-1, -1}, 6},
+        {"pick outside with the text tool", 3, cell, "pen 7 tool 1 press 320,8,2", {}, "", 0, {-1, -1}, 7},
+        {"the dot tool moves the text cursor with the pointer", 0, {}, "tool 2 press 44,20,0 release 44,20,0",
+         {{0x0400 + 85, 0x6C}}, "textmode drawing", 1, {5, 2}},
+        {"a text click on the cursor's cell", 0, {}, "cursor 0,6 type 41 cursor 0,6 press 0,48,0 type 42",
+         {{0x0400 + 240, 0x42}}, "textmode text", 1, {1, 6}},
+        {"a text click elsewhere, held to the screen", 0, {}, "cursor 0,6 type 41 press -50,5000,0 type 42",
          {{0x0400 + 240, 0x41}, {0x0400 + 960, 0x42}}, "textmode text", 2, {1, 24}},
     });
 }
@@ -337,57 +359,70 @@ Pokes cell0(int n1, int n2, int n3, Pokes more) {
 // high nibble, low nibble, colour RAM; a full cell replaces its least used slot, ties going to
 // colour RAM, unless new colours are refused, which raises a warning that stays up.
 TEST_F(PixelOperatorTest, SetAndErase) {
-    const std::string four = "p7 tool2 md0,0,0 md4,0,0 md0,4,0 md4,4,0 ";
+    const std::string four = "pen 7 tool 2 press 0,0,0 press 4,0,0 press 0,4,0 press 4,4,0 ";
     const Pokes mc57{{0x0400, 0x57}, {0xD800, 0xF2}}, full{{0x0400, 0x57}, {0xD800, 2}, {0x2000, 0x6C}};
     play({
-        {"one quadrant of a letter", 0, {{0x0400, 1}}, "p7 tool2 md0,0,0 mu0,0,0", {{0x0400, 0x7E}, {0xD800, 7}}},
-        {"two quadrants", 0, {{0x0400, 1}}, "p7 tool2 md0,0,0 md4,0,0 mu4,0,0", {{0x0400, 0xE2}, {0xD800, 7}}},
-        {"four quadrants", 0, {{0x0400, 1}}, four + "mu4,4,0", {{0x0400, 0xE0}, {0xD800, 7}}},
-        {"erased to one", 0, {{0x0400, 1}}, four + "md0,0,1 md4,0,1 md0,4,1 mu0,4,1", {{0x0400, 0x6C}, {0xD800, 7}}},
-        {"erased to none", 0, {}, four + "md0,0,1 md4,0,1 md0,4,1 p3 md4,4,1 mu4,4,1", {{0x0400, 0x20}, {0xD800, 3}}},
-        {"extended background: the last cell", 2, {}, "p9 tool2 md316,196,0 mu316,196,0 p0 tool4 md316,196,2",
+        {"one quadrant of a letter", 0, {{0x0400, 1}}, "pen 7 tool 2 press 0,0,0 release 0,0,0",
+         {{0x0400, 0x7E}, {0xD800, 7}}},
+        {"two quadrants", 0, {{0x0400, 1}}, "pen 7 tool 2 press 0,0,0 press 4,0,0 release 4,0,0",
+         {{0x0400, 0xE2}, {0xD800, 7}}},
+        {"four quadrants", 0, {{0x0400, 1}}, four + "release 4,4,0", {{0x0400, 0xE0}, {0xD800, 7}}},
+        {"erased to one", 0, {{0x0400, 1}}, four + "press 0,0,1 press 4,0,1 press 0,4,1 release 0,4,1",
+         {{0x0400, 0x6C}, {0xD800, 7}}},
+        {"erased to none", 0, {}, four + "press 0,0,1 press 4,0,1 press 0,4,1 pen 3 press 4,4,1 release 4,4,1",
+         {{0x0400, 0x20}, {0xD800, 3}}},
+        {"extended background: the last cell", 2, {},
+         "pen 9 tool 2 press 316,196,0 release 316,196,0 pen 0 tool 4 press 316,196,2",
          {{0x07E7, 0x6C}, {0xDBE7, 9}}, nullptr, 0, {-1, -1}, 9},
-        {"read in multicolour text", 2, {}, "p9 tool2 md316,196,0 mu316,196,0 m1 p0 tool4 md316,196,2",
+        {"read in multicolour text", 2, {},
+         "pen 9 tool 2 press 316,196,0 release 316,196,0 mode 1 pen 0 tool 4 press 316,196,2",
          {{0x07E7, 0x6C}, {0xDBE7, 9}}, nullptr, 0, {-1, -1}, 9},
         // The register's high bits are ignored; the pen inks the cell even when erasing.
-        {"hires ink", 3, {{0x0429, 0}, {vic(0x21), 0x36}}, "p2 tool2 md9,10,0 mu9,10,0 p0 md8,10,2",
+        {"hires ink", 3, {{0x0429, 0}, {vic(0x21), 0x36}}, "pen 2 tool 2 press 9,10,0 release 9,10,0 pen 0 press 8,10,2",
          {{0x214A, 0x40}, {0x0429, 0x26}}, nullptr, 0, {-1, -1}, 6},
         {"hires erase", 3, {{0x0429, 0x26}, {0x214A, 0x40}, {vic(0x21), 0x36}},
-         "p11 tool2 md9,10,1 mu9,10,1 md319,199,0 mu319,199,0", {{0x214A, 0}, {0x0429, 0xB6}, {0x3F3F, 1}}},
+         "pen 11 tool 2 press 9,10,1 release 9,10,1 press 319,199,0 release 319,199,0",
+         {{0x214A, 0}, {0x0429, 0xB6}, {0x3F3F, 1}}},
         {"multicolour erase clears the pair, keeps the colours", 4, {{0x3F3F, 0xFF}, {0x07E7, 0x12}, {0xDBE7, 3}},
-         "p9 tool2 md318,199,1 mu318,199,1 tool4 md316,199,2", {{0x3F3F, 0xFC}, {0x07E7, 0x12}, {0xDBE7, 3}}, nullptr, 0,
+         "pen 9 tool 2 press 318,199,1 release 318,199,1 tool 4 press 316,199,2",
+             {{0x3F3F, 0xFC}, {0x07E7, 0x12}, {0xDBE7, 3}}, nullptr, 0,
          {-1, -1}, 3},
         // Screen $C000, bitmap $E000; pair %01 is the screen byte's high nibble.
         {"the grid follows the registers", 3, {{0xC027, 0}, {0xE138, 0}},
-         "bank3 v18=8 p1 tool2 md319,0,0 mu319,0,0 m4 p0 tool4 md318,0,2", {{0xE138, 1}, {0xC027, 0x10}}, nullptr, 0,
+         "bank 3 vic 18=8 pen 1 tool 2 press 319,0,0 release 319,0,0 mode 4 pen 0 tool 4 press 318,0,2",
+             {{0xE138, 1}, {0xC027, 0x10}}, nullptr, 0,
          {-1, -1}, 1},
         {"the background needs no slot", 4, {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xFF}, {vic(0x21), 0x14}},
-         "nonew p4 tool2 md2,0,0 mu2,0,0", {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xCF}}},
-        {"colour RAM reused", 4, mc57, "p2 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x0C}}},
-        {"the high nibble reused", 4, mc57, "p5 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x04}}},
-        {"the low nibble reused", 4, mc57, "p7 tool2 md4,3,0 mu4,3,0", {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x08}}},
+         "no-new-colours pen 4 tool 2 press 2,0,0 release 2,0,0", {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xCF}}},
+        {"colour RAM reused", 4, mc57, "pen 2 tool 2 press 4,3,0 release 4,3,0",
+         {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x0C}}},
+        {"the high nibble reused", 4, mc57, "pen 5 tool 2 press 4,3,0 release 4,3,0",
+         {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x04}}},
+        {"the low nibble reused", 4, mc57, "pen 7 tool 2 press 4,3,0 release 4,3,0",
+         {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x08}}},
         // All four bits of colour RAM count: 9 is not colour 1, so pen 1 takes the free high nibble.
-        {"colour RAM 9 is not colour 1", 4, {{0x0400, 0x57}, {0xD800, 9}}, "p1 tool2 md0,0,0 mu0,0,0",
+        {"colour RAM 9 is not colour 1", 4, {{0x0400, 0x57}, {0xD800, 9}}, "pen 1 tool 2 press 0,0,0 release 0,0,0",
          {{0x0400, 0x17}, {0xD800, 9}, {0x2000, 0x40}}},
-        {"colour RAM before the high nibble", 4, {{0x0400, 0x33}, {0xD800, 3}}, "p3 tool2 md0,0,0 mu0,0,0",
+        {"colour RAM before the high nibble", 4, {{0x0400, 0x33}, {0xD800, 3}}, "pen 3 tool 2 press 0,0,0 release 0,0,0",
          {{0x0400, 0x33}, {0xD800, 3}, {0x2000, 0xC0}}},
-        {"the high nibble before the low", 4, {{0x0400, 0x33}, {0xD800, 1}}, "p3 tool2 md0,0,0 mu0,0,0",
+        {"the high nibble before the low", 4, {{0x0400, 0x33}, {0xD800, 1}}, "pen 3 tool 2 press 0,0,0 release 0,0,0",
          {{0x0400, 0x33}, {0xD800, 1}, {0x2000, 0x40}}},
-        {"a free high nibble taken first", 4, {{0x0400, 0x11}, {0xD800, 1}}, "p5 tool2 md0,0,0 mu0,0,0",
+        {"a free high nibble taken first", 4, {{0x0400, 0x11}, {0xD800, 1}}, "pen 5 tool 2 press 0,0,0 release 0,0,0",
          {{0x0400, 0x51}, {0xD800, 1}, {0x2000, 0x40}}},
         {"then the low nibble, then colour RAM", 4, {{0x0400, 0x11}, {0xD800, 1}},
-         "p5 tool2 md0,0,0 p7 md2,0,0 p2 md4,0,0 mu4,0,0", full},
-        {"a new colour refused in a full cell", 4, full, "nonew p9 tool2 md6,0,0 mu6,0,0 warned", {}},
-        {"an existing one goes, the warning stays up", 4, full, "nonew p9 tool2 md6,0,0 p5 md6,0,0 mu6,0,0 warned",
-         {{0x2000, 0x6D}}},
+         "pen 5 tool 2 press 0,0,0 pen 7 press 2,0,0 pen 2 press 4,0,0 release 4,0,0", full},
+        {"a new colour refused in a full cell", 4, full, "no-new-colours pen 9 tool 2 press 6,0,0 release 6,0,0 warned",
+         {}},
+        {"an existing one goes, the warning stays up", 4, full,
+         "no-new-colours pen 9 tool 2 press 6,0,0 pen 5 press 6,0,0 release 6,0,0 warned", {{0x2000, 0x6D}}},
         {"the least used slot replaced: high nibble", 4, cell0(3, 10, 19, {{0x0400, 0x57}, {0xD800, 2}}),
-         "p9 tool2 md6,7,0 mu6,7,0", {{0x0400, 0x97}, {0xD800, 2}, {0x2007, 0xFD}, {0x2000, 0x56}}},
+         "pen 9 tool 2 press 6,7,0 release 6,7,0", {{0x0400, 0x97}, {0xD800, 2}, {0x2007, 0xFD}, {0x2000, 0x56}}},
         {"the least used slot replaced: low nibble", 4, cell0(10, 3, 19, {{0x0400, 0x57}, {0xD800, 2}}),
-         "p9 tool2 md6,7,0 mu6,7,0", {{0x0400, 0x59}, {0xD800, 2}, {0x2007, 0xFE}}},
+         "pen 9 tool 2 press 6,7,0 release 6,7,0", {{0x0400, 0x59}, {0xD800, 2}, {0x2007, 0xFE}}},
         {"the least used slot replaced: colour RAM", 4, cell0(10, 19, 3, {{0x0400, 0x57}, {0xD800, 2}}),
-         "p9 tool2 md0,0,0 mu0,0,0", {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
-        {"a tie goes to colour RAM", 4, cell0(5, 5, 22, {{0x0400, 0x57}, {0xD800, 2}}), "p9 tool2 md0,0,0 mu0,0,0",
-         {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
+         "pen 9 tool 2 press 0,0,0 release 0,0,0", {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
+        {"a tie goes to colour RAM", 4, cell0(5, 5, 22, {{0x0400, 0x57}, {0xD800, 2}}),
+         "pen 9 tool 2 press 0,0,0 release 0,0,0", {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
     });
     // Every mask of the table reads back quadrant by quadrant: cell (1, 1) covers mode pixels (2..3, 2..3).
     mode(0);

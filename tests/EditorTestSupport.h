@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -38,7 +39,7 @@ struct Scenario {
     int pen = -1;
 };
 
-// The rows the word cs stores.
+// The rows the word store-char stores.
 constexpr u8 counting[8] = {1, 2, 3, 4, 5, 6, 7, 8};
 
 // A reset machine with its undo buffer and editor, and helpers to set up the screen.
@@ -74,87 +75,141 @@ struct EditorFixture : ::testing::Test {
     }
     Bytes ram() const { return Bytes(m->ram, m->ram + 65536); }
     u8 px(int x, int y) const { return probe.GetPixel(x, y); }
-    // Runs what a user does, as words: @col,row (text cursor) t<hex code> (type) Up Down Left Right
-    // Ret Home Ins Del Bs k<key number>, each key with ^ before it for shift; p<pen> tool<n> b<brush>
-    // m<gfx mode> bank<n> v<register>=<value> w<address>=<value> (hex: a VIC register, a write from outside);
-    // col<slot>,<colour> and cyc<slot>,<step> (of cell (0, 0)) cls<clear mode>,<hex value>; blocks sel<x0>,<y0>,<x1>,<y1>
-    // (cells) nosel all copy cut clr fx fy inv paste commit cancel; cc pc (character clipboard);
-    // undo redo settle; mouse md<x>,<y>,<button> mv<x>,<y> mu<x>,<y>,<button>; nonew (refuse new multicolour
-    // slots) warned (the pixel warning is up; a row ending with one not taken fails); fill shift (for shapes);
-    // the character window's tc<hex> (type from the set) cs<hex address> (store `counting` there) and its
-    // bank menu: vb<VIC bank> cb<0/1 second half> slot<charset slot> mc<0/1 multicolour>; the toolbar's gm<gfx
-    // mode>; the colour editor's cols<slot 0>,<1>,<2>,<3> (-1 leaves a slot; cell (0, 0)); a plain letter key
-    // key<letter>; the character editor's stroke ks<hex address>,<0/1 erasing> then kp<hex address>,<x>,<y>
-    // in the pen and $D016's mode; the charset menu's set<hex address> (fill the set from there) setz (clear it);
-    // Ctrl+Shift's half; reg<hex register>=<hex value> (the tools bar's background pick on $D021).
+
+    // What a user does, as words, some followed by one argument: numbers joined by "," or "=", in the
+    // base the word gives, or a letter.
+    struct Word {
+        int count;  // numbers in the argument; 0: the word stands alone; -1: a letter
+        int base;
+        std::function<void(const std::vector<int>&)> act;
+    };
     CharEdit::Stroke stroke;
+    std::map<std::string, Word> words() {
+        using Args = const std::vector<int>&;
+        auto plain = [](std::function<void()> f) { return Word{0, 10, [f](Args) { f(); }}; };
+        auto call = [&](auto method) { return plain([this, method] { (e.*method)(); }); };
+        std::map<std::string, Word> w = {
+            // The text cursor, typing and the editing keys (below, each also as shift+<key>).
+            {"cursor", {2, 10, [&](Args a) { e.cursorCol = a[0], e.cursorRow = a[1]; }}},
+            {"type", {1, 16, [&](Args a) { e.typeChar(u8(a[0])); }}},
+            {"editkey", {1, 10, [&](Args a) { e.editKey(EditKey(a[0]), false); }}},
+            {"shift+editkey", {1, 10, [&](Args a) { e.editKey(EditKey(a[0]), true); }}},
+            // The drawing state: pen, tool, brush, filled shapes, the Shift key held, refusing new
+            // multicolour colours, and the pixel warning that must be up (a row ending with one not taken fails).
+            {"pen", {1, 10, [&](Args a) { m->pen = a[0]; }}},
+            {"tool", {1, 10, [&](Args a) { e.tool = a[0]; }}},
+            {"brush", {1, 10, [&](Args a) { e.brush = a[0]; }}},
+            {"filled", plain([&] { e.filled = true; })},
+            {"shift", plain([&] { e.shift = true; })},
+            {"no-new-colours", plain([&] { e.pixels.noNewColours = true; })},
+            {"warned", plain([&] { EXPECT_TRUE(e.takePixelWarning()); })},
+            // The mouse on the screen, in screen pixels: x,y,button and x,y.
+            {"press", {3, 10, [&](Args a) { e.mouseDown(a[0], a[1], a[2]); }}},
+            {"move", {2, 10, [&](Args a) { e.mouseMove(a[0], a[1]); }}},
+            {"release", {3, 10, [&](Args a) { e.mouseUp(a[0], a[1], a[2]); }}},
+            // Changes from outside the editor, as a load makes them: graphics mode, VIC bank, a VIC
+            // register and a byte of memory (register=value, address=value).
+            {"mode", {1, 10, [&](Args a) { m->setGfxMode(a[0]); }}},
+            {"bank", {1, 10, [&](Args a) { m->bank = u16(a[0]); }}},
+            {"vic", {2, 16, [&](Args a) { m->vic[a[0]] = u8(a[1]); }}},
+            {"poke", {2, 16, [&](Args a) { m->ram[a[0] & 0xFFFF] = u8(a[1]); }}},
+            // Cell (0, 0)'s colours: slot,colour and slot,step; the colour editor's four slots (-1 leaves one).
+            {"cell-colour", {2, 10, [&](Args a) { e.setCellColor(a[0], 0, 0, a[1]); }}},
+            {"cycle-colour", {2, 10, [&](Args a) { e.cycleCellColor(a[0], 0, 0, a[1]); }}},
+            {"colour-editor", {4, 10, [&](Args a) { e.setCellColors(0, 0, a.data()); }}},
+            // Clearing the screen: way,value.
+            {"clear", {2, 16, [&](Args a) { e.clearScreen(ClearMode(a[0]), a[1]); }}},
+            // Blocks: a selection x0,y0,x1,y1 in cells, and what is done with it.
+            {"select", {4, 10, [&](Args a) {
+                 e.selX0 = a[0], e.selY0 = a[1], e.selX1 = a[2], e.selY1 = a[3], e.hasSelection = true;
+             }}},
+            {"deselect", plain([&] { e.hasSelection = false; })},
+            {"select-all", call(&Editor::selectAll)},
+            {"copy", call(&Editor::copyBlock)},
+            {"cut", call(&Editor::cutBlock)},
+            {"clear-block", call(&Editor::clearBlock)},
+            {"flip-x", call(&Editor::flipBlockX)},
+            {"flip-y", call(&Editor::flipBlockY)},
+            {"invert", call(&Editor::invertBlock)},
+            {"paste", call(&Editor::startPaste)},
+            {"commit", call(&Editor::commitPaste)},
+            {"cancel", call(&Editor::cancelPaste)},
+            // The character clipboard.
+            {"copy-char", call(&Editor::copyChar)},
+            {"paste-char", call(&Editor::pasteChar)},
+            // Undo and redo, ending what is pending, and a step captured but not stored.
+            {"undo", call(&Editor::undoLast)},
+            {"redo", call(&Editor::redoLast)},
+            {"settle", call(&Editor::commitPendingEdits)},
+            {"capture", plain([&] { u.capture(UndoBuffer::KindAll, "capture"); })},
+            // The character set window: typing a code from the set, storing `counting` at an address, and
+            // its menus: VIC bank, the second half of the set (0/1), the set's slot and Multi (0/1).
+            {"type-from-set", {1, 16, [&](Args a) { CharEdit::typeFromCharset(e, u8(a[0])); }}},
+            {"store-char", {1, 16, [&](Args a) { CharEdit::store(e, u16(a[0]), counting, "paste char"); }}},
+            {"vic-bank", {1, 10, [&](Args a) { BankSelect::vicBank(e, a[0]); }}},
+            {"char-half", {1, 10, [&](Args a) { BankSelect::charBank(e, a[0]); }}},
+            {"charset-slot", {1, 10, [&](Args a) { BankSelect::charsetSlot(e, a[0]); }}},
+            {"multi", {1, 10, [&](Args a) { BankSelect::multicolor(e, a[0]); }}},
+            // The character editor: a stroke on the character at an address (address,erasing), painting its
+            // pixel (address,x,y) in the pen and $D016's mode; filling the set from an address, clearing it.
+            {"stroke", {2, 16, [&](Args a) { CharEdit::beginStroke(stroke, u, u16(a[0]), a[1]); }}},
+            {"paint", {3, 16, [&](Args a) {
+                 CharEdit::strokeTo(stroke, *m, u, u16(a[0]), m->vic[0x16] & 0x10, m->pen, a[1], a[2]);
+             }}},
+            {"fill-set", {1, 16, [&](Args a) { CharEdit::fillSet(e, m->ram + (a[0] & 0xF800), "ROM charset"); }}},
+            {"clear-set", plain([&] { CharEdit::fillSet(e, nullptr, "clear charset"); })},
+            // The toolbar's graphics mode, the tools bar's background pick (register=value), Ctrl+Shift's
+            // half of the set, and a letter key of the screen editor.
+            {"toolbar-mode", {1, 10, [&](Args a) { BankSelect::gfxMode(e, a[0]); }}},
+            {"register", {2, 16, [&](Args a) { BankSelect::setRegister(e, a[0], a[1], "background color"); }}},
+            {"flip-half", plain([&] { BankSelect::flipCharsetHalf(e); })},
+            {"letter", {-1, 0, [&](Args a) { letter(char(a[0])); }}},
+        };
+        const std::pair<const char*, EditKey> keys[] = {
+            {"up", EditKey::Up},         {"down", EditKey::Down},     {"left", EditKey::Left},
+            {"right", EditKey::Right},   {"return", EditKey::Return}, {"home", EditKey::Home},
+            {"insert", EditKey::Insert}, {"delete", EditKey::Delete}, {"backspace", EditKey::Backspace}};
+        for (auto [name, key] : keys)
+            for (bool shift : {false, true})
+                w[(shift ? "shift+" : "") + std::string(name)] = plain([this, key, shift] { e.editKey(key, shift); });
+        return w;
+    }
     void letter(char l) {
         auto k = std::find_if(ScreenKeys::letters.begin(), ScreenKeys::letters.end(),
                               [l](const ScreenKeys::Key& key) { return key.letter == l; });
         ASSERT_NE(k, ScreenKeys::letters.end()) << l;
         ScreenKeys::apply(e, *k);
     }
-    void run(const std::string& script) {
-        auto key = [this](EditKey k) { return [this, k](bool shift) { e.editKey(k, shift); }; };
-        auto call = [this](auto method) { return [this, method](bool) { (e.*method)(); }; };
-        auto op = [](std::function<void()> f) { return [f](bool) { f(); }; };
-        const std::map<std::string, std::function<void(bool shift)>> words = {
-            {"Up", key(EditKey::Up)},     {"Down", key(EditKey::Down)},  {"Left", key(EditKey::Left)},
-            {"Right", key(EditKey::Right)}, {"Ret", key(EditKey::Return)}, {"Home", key(EditKey::Home)},
-            {"Ins", key(EditKey::Insert)}, {"Del", key(EditKey::Delete)}, {"Bs", key(EditKey::Backspace)},
-            {"all", call(&Editor::selectAll)}, {"copy", call(&Editor::copyBlock)}, {"cut", call(&Editor::cutBlock)},
-            {"clr", call(&Editor::clearBlock)}, {"fx", call(&Editor::flipBlockX)}, {"fy", call(&Editor::flipBlockY)},
-            {"inv", call(&Editor::invertBlock)}, {"paste", call(&Editor::startPaste)}, {"cc", call(&Editor::copyChar)},
-            {"commit", call(&Editor::commitPaste)}, {"cancel", call(&Editor::cancelPaste)}, {"pc", call(&Editor::pasteChar)},
-            {"undo", call(&Editor::undoLast)}, {"redo", call(&Editor::redoLast)}, {"settle", call(&Editor::commitPendingEdits)},
-            {"nosel", op([&] { e.hasSelection = false; })}, {"nonew", op([&] { e.pixels.noNewColours = true; })},
-            {"fill", op([&] { e.filled = true; })},         {"shift", op([&] { e.shift = true; })},
-            {"warned", op([&] { EXPECT_TRUE(e.takePixelWarning()); })},
-            {"setz", op([&] { CharEdit::fillSet(e, nullptr, "clear charset"); })},
-            {"half", op([&] { BankSelect::flipCharsetHalf(e); })},
-            {"capture", op([&] { u.capture(UndoBuffer::KindAll, "capture"); })}};
+    // Runs a script; what is wrong with it, naming the word, or "" when nothing. Nothing after a fault runs.
+    std::string tryRun(const std::string& script) {
+        const std::map<std::string, Word> table = words();
         std::istringstream in(script);
         for (std::string w; in >> w;) {
-            const bool shift = w[0] == '^';
-            const std::string k = shift ? w.substr(1) : w;
-            const char* c = k.c_str();
-            int a = 0, b = 0, x = 0, y = 0;
-            unsigned h = 0, v = 0;
-            if (auto it = words.find(k); it != words.end()) it->second(shift);
-            else if (std::sscanf(c, "@%d,%d", &a, &b) == 2) e.cursorCol = a, e.cursorRow = b;
-            else if (std::sscanf(c, "sel%d,%d,%d,%d", &e.selX0, &e.selY0, &e.selX1, &e.selY1) == 4) e.hasSelection = true;
-            else if (std::sscanf(c, "md%d,%d,%d", &x, &y, &b) == 3) e.mouseDown(x, y, b);
-            else if (std::sscanf(c, "mu%d,%d,%d", &x, &y, &b) == 3) e.mouseUp(x, y, b);
-            else if (std::sscanf(c, "mv%d,%d", &x, &y) == 2) e.mouseMove(x, y);
-            else if (std::sscanf(c, "v%x=%x", &h, &v) == 2) m->vic[h] = u8(v);
-            else if (std::sscanf(c, "w%x=%x", &h, &v) == 2) m->ram[h & 0xFFFF] = u8(v);
-            else if (int s[4]; std::sscanf(c, "cols%d,%d,%d,%d", &s[0], &s[1], &s[2], &s[3]) == 4) e.setCellColors(0, 0, s);
-            else if (std::sscanf(c, "col%d,%d", &a, &b) == 2) e.setCellColor(a, 0, 0, b);
-            else if (std::sscanf(c, "cyc%d,%d", &a, &b) == 2) e.cycleCellColor(a, 0, 0, b);
-            else if (std::sscanf(c, "cls%d,%x", &a, &h) == 2) e.clearScreen(ClearMode(a), int(h));
-            else if (std::sscanf(c, "tool%d", &a) == 1) e.tool = a;
-            else if (std::sscanf(c, "bank%d", &a) == 1) m->bank = u16(a);
-            else if (std::sscanf(c, "b%d", &a) == 1) e.brush = a;
-            else if (std::sscanf(c, "tc%x", &h) == 1) CharEdit::typeFromCharset(e, u8(h));
-            else if (std::sscanf(c, "t%x", &h) == 1) e.typeChar(u8(h));
-            else if (std::sscanf(c, "cs%x", &h) == 1) CharEdit::store(e, u16(h), counting, "paste char");
-            else if (std::sscanf(c, "vb%d", &a) == 1) BankSelect::vicBank(e, a);
-            else if (std::sscanf(c, "cb%d", &a) == 1) BankSelect::charBank(e, a);
-            else if (std::sscanf(c, "slot%d", &a) == 1) BankSelect::charsetSlot(e, a);
-            else if (std::sscanf(c, "mc%d", &a) == 1) BankSelect::multicolor(e, a);
-            else if (std::sscanf(c, "ks%x,%d", &h, &a) == 2) CharEdit::beginStroke(stroke, u, u16(h), a);
-            else if (std::sscanf(c, "kp%x,%d,%d", &h, &x, &y) == 3)
-                CharEdit::strokeTo(stroke, *m, u, u16(h), m->vic[0x16] & 0x10, m->pen, x, y);
-            else if (k.size() == 4 && k.compare(0, 3, "key") == 0) letter(k[3]);
-            else if (std::sscanf(c, "gm%d", &a) == 1) BankSelect::gfxMode(e, a);
-            else if (std::sscanf(c, "set%x", &h) == 1) CharEdit::fillSet(e, m->ram + (h & 0xF800), "ROM charset");
-            else if (std::sscanf(c, "reg%x=%x", &h, &v) == 2) BankSelect::setRegister(e, int(h), int(v), "background color");
-            else if (std::sscanf(c, "k%d", &a) == 1) e.editKey(EditKey(a), shift);
-            else if (std::sscanf(c, "p%d", &a) == 1) m->pen = a;
-            else if (std::sscanf(c, "m%d", &a) == 1) m->setGfxMode(a);
-            else ADD_FAILURE() << "unknown word " << w;
+            const auto it = table.find(w);
+            if (it == table.end()) return "unknown word " + w;
+            const Word& word = it->second;
+            std::vector<int> args;
+            std::string arg;
+            if (word.count != 0 && !(in >> arg)) return "no argument after " + w;
+            if (word.count < 0) {
+                if (arg.size() != 1) return "not one letter after " + w + ": " + arg;
+                args.push_back(arg[0]);
+            }
+            for (size_t at = 0; word.count > 0 && at <= arg.size();) {
+                const size_t end = std::min(arg.find_first_of(",=", at), arg.size());
+                const std::string number = arg.substr(at, end - at);
+                char* stop = nullptr;
+                args.push_back(int(std::strtol(number.c_str(), &stop, word.base)));
+                if (number.empty() || *stop) return "not a number after " + w + ": " + arg;
+                at = end + 1;
+            }
+            if (word.count > 0 && int(args.size()) != word.count)
+                return "not " + std::to_string(word.count) + " numbers after " + w + ": " + arg;
+            word.act(args);
         }
+        return "";
     }
+    void run(const std::string& script) { EXPECT_EQ(tryRun(script), "") << script; }
     // Each from a fresh undo history, the text tool, no selection and the default registers of the
     // mode; the clipboards carry over.
     void play(const std::vector<Scenario>& rows) {
