@@ -163,6 +163,14 @@ TEST(D64, CorruptAndUnusualImages) {
          nullptr, 12, true},
         {"directory leaves track 18 through a free block", [&](Bytes& im) { at(im, 18, 1, 0) = 20, at(im, 18, 1, 1) = 18; },
          'x', nullptr, 5, nullptr, 2, true},
+        // A chain through a file's block (of zeros, so it reads as empty entries) leaves it to the file.
+        {"directory runs through a file's block",
+         [&](Bytes& im) {
+             const int t = at(im, 18, 1, 35), s = at(im, 18, 1, 36);
+             std::fill_n(&at(im, t, s, 2), 254, 0);
+             at(im, 18, 1, 0) = uint8_t(t), at(im, 18, 1, 1) = uint8_t(s);
+         },
+         's', nullptr, 3, nullptr, 2, true},
         {"full directory with a scratched entry", [&](Bytes& im) { freeChain(im, &at(im, 18, 1, 64)), at(im, 18, 1, 66) = 0; },
          's', nullptr, 144, nullptr, 144, true},
         {"no name", [](Bytes&) {}, 'e', "SYNTAX ERROR", 12},
