@@ -424,6 +424,11 @@ void Monitor::hostLoadDone(const Bytes* file) {
     pendFrom = pendTo = -1;
 }
 
+size_t Monitor::hostLoadBytes(int fileAddress) const {
+    const int start = pendFrom >= 0 ? pendFrom : fileAddress;
+    return 2 + size_t(std::max(0, (pendTo >= 0 ? pendTo : 0x10000) - start));
+}
+
 void Monitor::hostSaveDone(bool ok, int count) {
     if (!ok) print("\nFILE ERROR\n.");
     else printNum("\n$%04X BYTES SAVED\n.", count);

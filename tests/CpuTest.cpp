@@ -662,11 +662,23 @@ TEST(MonitorInApp, CallbacksReachTheProcessorTheWindowsAndTheFileDialog) {
     EXPECT_EQ(app->ui.fileDialog.title + " " + app->ui.fileDialog.name, "Monitor save pic.prg");
     row(".L\"PIC\",6", 0);
     EXPECT_EQ(app->ui.fileDialog.title, "Monitor load: PIC");
-    Bytes file{0x00, 0x20, 7};
-    app->ui.fileDialog.onOpen("pic.prg", file);
+    writeBytes(tmp.path / "pic.prg", {0x00, 0x20, 7});
+    app->ui.fileDialog.onPath((tmp.path / "pic.prg").string());
     EXPECT_EQ(mon.rowText(2).substr(0, 36), "$0001 BYTES READ FROM $2000 TO $2001");
     // The load is an undo step of its own: a processor step cannot merge over it.
     EXPECT_EQ(app->undoBuffer.undoName(), "monitor load");
+    // Of a big file only what lands is read: up to TO, or up to the end of memory.
+    Bytes big(4 << 20, 0x33);
+    big[0] = 0x00, big[1] = 0xC0;
+    writeBytes(tmp.path / "big.prg", big);
+    for (const auto& [command, report] : {std::pair<const char*, const char*>{".L\"BIG\",6,1000,1010", "$0010 BYTES READ FROM $1000 TO $1010"},
+                                          {".L\"BIG\",6", "$4000 BYTES READ FROM $C000 TO $10000"}}) {
+        row(command, 0);
+        const long long before = bytesRead();
+        app->ui.fileDialog.onPath((tmp.path / "big.prg").string());
+        EXPECT_LE(bytesRead() - before, 0x4100) << command;
+        EXPECT_EQ(mon.rowText(2).substr(0, std::strlen(report)), report);
+    }
     row(".X", 0);
     EXPECT_FALSE(app->showMonitor);
     unsetenv("APPDATA");
