@@ -89,8 +89,9 @@ Bytes prg(int start, size_t len, unsigned seed = 1) {
 }
 
 // A blank image with files saved by the drive, then files F<n> of `len` bytes up to `count` files.
-fs::path makeImage(const TempDir& d, std::vector<std::pair<std::string, size_t>> files, size_t count = 0, size_t len = 1) {
-    fs::path p = d.path / "t.d64";
+fs::path makeImage(const TempDir& d, std::vector<std::pair<std::string, size_t>> files, size_t count = 0, size_t len = 1,
+                   const std::string& image = "t.d64") {
+    fs::path p = d.path / image;
     writeBytes(p, DiskDrive::blankD64("test", "1"));
     DiskDrive drive;
     drive.mountD64(p);
@@ -376,15 +377,18 @@ TEST(D64, SavesSurviveFailuresAndKills) {
         size_t count;
         std::string name;
         size_t length;
+        std::string image = "t.d64";
     } cases[] = {
         {"new file", {{"A", 600}, {"B", 10}}, 0, "C", 3000},
         {"9th file", {}, 8, "F8", 100},
         {"@: on a nearly full disk", {{"BIG1", 65000}, {"BIG2", 65000}, {"X", 35000}}, 0, "@:X", 35000},
+        // A name so long that the temporary's name must be shorter than ".NAME.XXXXXX".
+        {"long image name", {{"A", 600}}, 0, "C", 3000, std::string(251, 'i') + ".d64"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir d;
-        const fs::path p = makeImage(d, c.files, c.count, 100);
+        const fs::path p = makeImage(d, c.files, c.count, 100, c.image);
         const Bytes before = readBytes(p);
         const std::map<std::string, Bytes> old = filesOn(p);
         const Bytes bytes = prg(0x4000, c.length, 99);
