@@ -47,7 +47,7 @@ struct MountState {
     unsigned long long disk[4] = {};  // the drive's disk the selection was made on
     // The selected row of drive d: none once the drive's disk changed (a mount, a drop, an unmount).
     int selection(int d, const DiskDrive& drive) {
-        if (disk[d] != drive.disk) disk[d] = drive.disk, selected[d] = -1;
+        if (disk[d] != drive.diskChanges) disk[d] = drive.diskChanges, selected[d] = -1;
         return selected[d];
     }
     int formatIdx = 0;

@@ -67,7 +67,7 @@ bool DiskDrive::fail(const std::string& text) {
 }
 
 void DiskDrive::unmount() {
-    disk++;
+    diskChanges++;
     d64.unmount();
     mode = NoDisk;
     path.clear();

@@ -20,7 +20,7 @@ public:
 
     Mode mode = NoDisk;
     // Counts the changes of disk (every mount and unmount), so that what was chosen on the old one ends.
-    unsigned long long disk = 0;
+    unsigned long long diskChanges = 0;
     D64 d64;
     std::string path;
     std::string error;
