@@ -26,8 +26,14 @@ void App::wireMonitor() {
     };
     monitor.exit = [this] { showMonitor = false; };
     monitor.hostLoad = [this](const std::string& name) {
-        FileIO::open(ui.fileDialog, "Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
-                     [this](const std::string&, Bytes& bytes) { monitor.hostLoadDone(&bytes); });
+        FileIO::openPath(ui.fileDialog, "Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
+                         [this](const std::string& path) {
+                             // Only what lands is read: the load address, then up to TO or the end of memory.
+                             Bytes bytes;
+                             if (Platform::readFileHead(path, bytes, 2) && bytes.size() == 2)
+                                 Platform::readFileHead(path, bytes, monitor.hostLoadBytes(bytes[0] | bytes[1] << 8));
+                             monitor.hostLoadDone(&bytes);
+                         });
     };
     monitor.hostSave = [this](const std::string& name, const Bytes& bytes) {
         std::string n = name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;

@@ -10,6 +10,7 @@
 #include "core/Sprites.h"
 #include "core/Types.h"
 #include "cpu/Assembler.h"
+#include "disk/DiskDrive.h"
 #include "import/FontImport.h"
 #include "import/PictureImport.h"
 #include "platform/FileIO.h"
@@ -43,6 +44,12 @@ struct CharEditorState {
 
 struct MountState {
     int selected[4] = {-1, -1, -1, -1};
+    unsigned long long disk[4] = {};  // the drive's disk the selection was made on
+    // The selected row of drive d: none once the drive's disk changed (a mount, a drop, an unmount).
+    int selection(int d, const DiskDrive& drive) {
+        if (disk[d] != drive.diskChanges) disk[d] = drive.diskChanges, selected[d] = -1;
+        return selected[d];
+    }
     int formatIdx = 0;
     char saveName[17] = "PICTURE";
     int saveStart = 0x2000, saveEnd = 0x3F40;

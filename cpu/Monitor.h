@@ -73,6 +73,9 @@ struct Monitor {
     void save(const std::string& name, int device, int from, int to);
     void finishLoad(const Bytes& file, int from, int to);
     void hostLoadDone(const Bytes* file);
+    // How much of the pending host file to read, the two address bytes included, when the file
+    // loads at fileAddress: only what lands, up to TO or the end of memory.
+    size_t hostLoadBytes(int fileAddress) const;
     void hostSaveDone(bool ok, int count);
 
 private:

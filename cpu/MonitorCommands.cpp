@@ -45,14 +45,9 @@ std::string upper(std::string s) {
     return s;
 }
 
-// A C64 file name that can go to a drive: 1-16 characters after an optional
-// leading "@:", and nothing that could reach outside a mounted directory.
-bool validFileName(const std::string& name) {
-    std::string n = name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;
-    if (n.empty() || n.size() > 16) return false;
-    if (n.find_first_of("/\\:") != std::string::npos) return false;
-    return n.find("..") == std::string::npos;
-}
+// A file name at all: something after an optional leading "@:". What else a name may hold
+// is for the drive it goes to.
+bool validFileName(const std::string& name) { return name.size() > (name.compare(0, 2, "@:") == 0 ? 2u : 0u); }
 
 // The end of a listing command: a number, "-" for $FFFF, or none (-1).
 int listEnd(const std::string& text, size_t pos) {
@@ -365,9 +360,13 @@ void Monitor::load(const std::string& name, int device, int from, int to) {
     }
     DiskDrive* d = mountedDrive(device);
     if (!d) return;
+    if (!d->acceptsName(name)) {
+        syntaxErrorAtCursor();
+        return;
+    }
     Bytes file;
-    // Read for the address the bytes go to, so a relocated load fits where it lands.
-    if (d->readFile(name, file, from)) {
+    // Read for the address the bytes go to and only what lands, up to TO or the end of memory.
+    if (d->readFile(name, file, from, to >= 0 ? to : 0x10000)) {
         finishLoad(file, from, to);
     } else {
         print("\nERROR: " + upper(d->error) + "\n.");
@@ -406,6 +405,10 @@ void Monitor::save(const std::string& name, int device, int from, int to) {
     }
     DiskDrive* d = mountedDrive(device);
     if (!d) return;
+    if (!d->acceptsName(name)) {
+        syntaxErrorAtCursor();
+        return;
+    }
     if (d->writeFile(name, file)) {
         char buf[80];
         std::snprintf(buf, sizeof buf, "\n$%04X BYTES SAVED FROM $%04X TO $%04X\n.", to - from, from, to);
@@ -419,6 +422,11 @@ void Monitor::hostLoadDone(const Bytes* file) {
     if (!file) print("\nFILE NOT FOUND ERROR\n.");
     else finishLoad(*file, pendFrom, pendTo);
     pendFrom = pendTo = -1;
+}
+
+size_t Monitor::hostLoadBytes(int fileAddress) const {
+    const int start = pendFrom >= 0 ? pendFrom : fileAddress;
+    return 2 + size_t(std::max(0, (pendTo >= 0 ? pendTo : 0x10000) - start));
 }
 
 void Monitor::hostSaveDone(bool ok, int count) {

@@ -80,6 +80,8 @@ D64::~D64() { _release(); }
 
 const char* D64::error_text(D64Error id) {
     const int n = int(id);
+    if (id == D64Error::SyntaxError) return "SYNTAX ERROR";
+    if (id == D64Error::FileTypeMismatch) return "FILE TYPE MISMATCH";
     return n >= 0 && n <= 27 ? kErrors[n] : kErrors[1];
 }
 
@@ -302,6 +304,12 @@ const char* D64::get_file_name(int index) {
     }
     fileName[n] = 0;
     return fileName;
+}
+
+std::string D64::file_name(int index) {
+    if (!get_file_name(index)) return "";
+    const uint8_t* name = dir->entries + 32 * index + 5;
+    return std::string(name, std::find(name, name + 16, 0xA0));
 }
 
 bool D64::is_scratched(int index) {
@@ -531,16 +539,34 @@ int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16
     return total;
 }
 
+std::vector<bool> D64::_file_blocks() {
+    std::vector<bool> held(kBlocks);
+    const D64Error err = lastError;
+    int blocks[kBlocks], count = 0;
+    for (int i = 0; i < dir->count; i++) {
+        const uint8_t* e = dir->entries + 32 * i;
+        // A broken chain still holds the blocks found before the break.
+        if (e[2] != 0) _chain(e[3], e[4], blocks, count);
+        for (int b = 0; e[2] != 0 && b < count; b++) held[size_t(block_index(blocks[b] >> 8, blocks[b] & 255))] = true;
+    }
+    lastError = err;
+    return held;
+}
+
 // Frees the chain from 18/1 and chooses the new directory blocks in the BAM;
 // builds their bytes. Nothing is written.
-bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks) {
+bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks, const std::vector<bool>& fileBlocks) {
     int chain[kBlocks], chainLength = 0;
     if (!_chain(kDirTrack, 1, chain, chainLength)) return false;
-    for (int i = 0; i < chainLength; i++)
-        if (!_free(chain[i] >> 8, chain[i] & 255)) {
+    for (int i = 0; i < chainLength; i++) {
+        const int t = chain[i] >> 8, s = chain[i] & 255;
+        // A damaged chain that runs through a file's block leaves that block to the file.
+        if (t != kDirTrack && fileBlocks[size_t(block_index(t, s))]) continue;
+        if (!_free(t, s)) {
             lastError = D64Error::BamNotValid;
             return false;
         }
+    }
     nBlocks = dir->count == 0 ? 1 : (dir->count + 7) / 8;
     int sec = 1;
     for (int b = 0; b < nBlocks; b++) {
@@ -594,6 +620,11 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     lastError = D64Error::NoError;
     const bool replace = name[0] == '@' && name[1] == ':';
     if (replace) name += 2;
+    // A 1541 refuses a save without a name.
+    if (!name[0]) {
+        lastError = D64Error::SyntaxError;
+        return 0;
+    }
     int found = -1;
     for (int i = 0; i < dir->count && found < 0; i++) {
         const uint8_t* e = dir->entries + 32 * i;
@@ -602,6 +633,11 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     }
     if (found >= 0 && !replace) {
         lastError = D64Error::FileExists;
+        return 0;
+    }
+    // PRG bytes in a SEQ, USR, REL or DEL entry would no longer load; a 1541 refuses this too.
+    if (found >= 0 && (dir->entries[32 * found + 2] & 7) != 2) {
+        lastError = D64Error::FileTypeMismatch;
         return 0;
     }
     if (!_bam_valid()) {
@@ -623,6 +659,20 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         return 0;
     };
 
+    // The directory's blocks are in use whatever the BAM says, so no file block is taken from them; the BAM
+    // written with this save marks them. A block found free is recorded as error 18 and the save goes on.
+    bool dirBlockWasFree = false;
+    {
+        int blocks[kBlocks], count = 0;
+        if (!_chain(kDirTrack, 1, blocks, count)) return fail(lastError);
+        for (int i = 0; i < count; i++)
+            if (_is_free(blocks[i] >> 8, blocks[i] & 255)) {
+                _allocate(blocks[i] >> 8, blocks[i] & 255);
+                dirBlockWasFree = true;
+            }
+    }
+    const std::vector<bool> fileBlocks = _file_blocks();
+
     const int need = (int(length) + 2 + 253) / 254;
     const int freeBlocks = _free_outside_dir_track();
     // Free space counts track 18 too: a disk with room there only fails in the block choice.
@@ -638,9 +688,15 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         // blocks' bytes alone; else into them.
         beside = freeBlocks >= need;
         if (!beside && freeAll + oldCount < need) return fail(D64Error::DiskFull);
-    } else {
+    }
+    // A full directory takes the new entry into its first scratched slot, as a 1541 would; scratched
+    // entries are kept while there is room.
+    int slot = -1;
+    if (found < 0) {
         if (freeAll < need) return fail(D64Error::DiskFull);
-        if (dir->count >= kMaxEntries) return fail(D64Error::DirectoryFull);
+        for (int i = 0; dir->count >= kMaxEntries && i < dir->count && slot < 0; i++)
+            if (dir->entries[32 * i + 2] == 0) slot = i;
+        if (dir->count >= kMaxEntries && slot < 0) return fail(D64Error::DirectoryFull);
     }
     lastStartAddress = start;
 
@@ -661,12 +717,14 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     if (found >= 0) {
         e = dir->entries + 32 * found;
     } else {
-        e = dir->entries + 32 * dir->count;
+        e = dir->entries + 32 * (slot >= 0 ? slot : dir->count);
         std::memset(e, 0, 32);
         std::memset(e + 5, 0xA0, 16);
         for (int i = 0; i < 16 && name[i]; i++) e[5 + i] = uint8_t(name[i]);
-        if (dir->count > 0) e[-32] = e[-31] = 0;
-        dir->count++;
+        if (slot < 0) {
+            if (dir->count > 0) e[-32] = e[-31] = 0;
+            dir->count++;
+        }
         e[2] = 0x82;
     }
     // A replaced entry keeps its type byte (SEQ stays SEQ, locked stays locked).
@@ -678,7 +736,7 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     uint8_t dirBlocks[kMaxEntries / 8][256];
     int dirSectors[kMaxEntries / 8];
     int nDir = 0;
-    if (!_plan_directory(dirBlocks, dirSectors, nDir)) return fail(lastError);
+    if (!_plan_directory(dirBlocks, dirSectors, nDir, fileBlocks)) return fail(lastError);
 
     std::vector<uint8_t> next = image;
     std::vector<uint8_t> file(size_t(length) + 2);
@@ -702,5 +760,6 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     std::memcpy(next.data() + block_offset(kDirTrack, 0), bam.get(), kBamBytes);
     if (!Platform::replaceLocked(path, next, mount_fp, stamp)) return fail(D64Error::WriteFailed);
     image = std::move(next);
+    if (dirBlockWasFree) lastError = D64Error::AlreadyFreed;
     return length;
 }

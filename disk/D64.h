@@ -41,6 +41,9 @@ enum class D64Error : int {
     ReadOnly = 25,
     BufferOverrun = 26,
     NotLoadable = 27,
+    // The drive's own numbers for what a 1541 refuses the same way.
+    SyntaxError = 34,
+    FileTypeMismatch = 64,
 };
 
 // One 35-track 1541 disk image, kept open and locked while mounted, with its
@@ -93,6 +96,8 @@ public:
 
     int get_file_count();
     const char* get_file_name(int index);
+    // Every byte of the name up to its $A0 padding, a $00 too.
+    std::string file_name(int index);
     int get_file_type(int index);
     // A scratched entry (type byte $00) is no file: it is kept but never listed or looked up.
     bool is_scratched(int index);
@@ -136,8 +141,10 @@ private:
     bool _read_image();
     // Collects the blocks of a chain; false with lastError on a loop or a short read.
     bool _chain(int t, int s, int* blocks, int& count);
-    // Frees the old directory chain and lays the entries out anew, all in memory.
-    bool _plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks);
+    // Frees the old directory chain, except blocks files hold, and lays the entries out anew, all in memory.
+    bool _plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks, const std::vector<bool>& fileBlocks);
+    // The blocks the files' chains run through, by block_index.
+    std::vector<bool> _file_blocks();
 };
 
 // A NUL-terminated name against a 16-byte $A0-padded directory name; case

@@ -1,6 +1,7 @@
 #include "disk/DiskDrive.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,15 @@ bool exists(const fs::path& p) {
     std::error_code ec;
     return fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec;
 }
+
+// What a directory drive's file can be called: nothing that leaves the directory or can't be typed.
+bool validHostName(const std::string& name) {
+    bool bad = name.empty() || name == "." || name == "..";
+    for (unsigned char c : name) bad = bad || c == '/' || c < 32 || c == 127;
+    return !bad;
+}
+
+std::string withoutReplace(const std::string& name) { return name.compare(0, 2, "@:") == 0 ? name.substr(2) : name; }
 
 std::string lower(std::string s) {
     for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -57,6 +67,7 @@ bool DiskDrive::fail(const std::string& text) {
 }
 
 void DiskDrive::unmount() {
+    diskChanges++;
     d64.unmount();
     mode = NoDisk;
     path.clear();
@@ -89,6 +100,8 @@ void DiskDrive::rescanDirectory() {
         const std::string file = it->path().filename().string();
         const size_t dot = file.rfind('.');
         if (dot == std::string::npos || lower(file.substr(dot)) != ".prg") continue;
+        // Only what can be read is listed ("...prg" would show as "..").
+        if (!validHostName(file.substr(0, file.size() - 4))) continue;
         std::error_code sizeError;
         // Only a regular file has a size; anything else lists as 0 blocks.
         uintmax_t size = isRegular(it->path()) ? fs::file_size(it->path(), sizeError) : 0;
@@ -126,7 +139,7 @@ std::vector<DiskDrive::Entry> DiskDrive::list() {
     std::vector<Entry> out;
     if (mode == D64Image) {
         for (int i : listedEntries())
-            out.push_back({d64.get_file_name(i), d64.get_file_size(i, D64_SIZETYPE_BLOCK), d64.get_file_type(i)});
+            out.push_back({d64.file_name(i), d64.get_file_size(i, D64_SIZETYPE_BLOCK), d64.get_file_type(i)});
     } else if (mode == HostDirectory) {
         out = entries;
     }
@@ -136,17 +149,55 @@ std::vector<DiskDrive::Entry> DiskDrive::list() {
 bool DiskDrive::hostName(const std::string& name, std::string& file) {
     // Names come from the monitor and the save field: only what would leave the directory is
     // refused; anything listed can be read.
-    bool bad = name == "." || name == "..";
-    for (unsigned char c : name) bad = bad || c == '/' || c < 32 || c == 127;
-    if (bad) return fail("Invalid file name");
+    if (!validHostName(name)) return fail("Invalid file name");
     file = (fs::path(path) / (name + ".prg")).string();
     return true;
 }
 
-bool DiskDrive::readEntry(int entry, std::vector<uint8_t>& out, int loadAt) {
+bool DiskDrive::acceptsName(const std::string& name) const {
+    const std::string n = withoutReplace(name);
+    if (mode == D64Image) return !n.empty() && n.size() <= 16;
+    return mode != HostDirectory || validHostName(n);
+}
+
+bool DiskDrive::findHost(const std::string& name, std::string& file) {
+    if (!hostName(name, file)) return false;
+    if (!exists(file) && std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; })) {
+        for (const char* ext : {".PRG", ".Prg"}) {
+            std::string other = (fs::path(path) / (name + ext)).string();
+            if (exists(other)) {
+                file = other;
+                break;
+            }
+        }
+    }
+    if (!exists(file)) {
+        bool ambiguous = false;
+        std::string other = matchIgnoringCase(path, name, ambiguous);
+        if (ambiguous) return fail("More than one file matches ignoring case");
+        if (!other.empty()) file = other;
+    }
+    return true;
+}
+
+bool DiskDrive::readEntry(int entry, std::vector<uint8_t>& out, int loadAt, int endAt) {
     std::vector<uint8_t> buffer(0x10200);
-    const bool own = loadAt < 0;
-    const int n = d64.load_data(entry, buffer.data(), int(buffer.size()), uint16_t(own ? 0 : loadAt), 0, own);
+    bool own = loadAt < 0;
+    int length = 0;
+    if (endAt >= 0) {
+        // Only the bytes that land count: the load address first, then at most up to endAt.
+        if (own && d64.load_data(entry, buffer.data(), int(buffer.size()), 0, 1, true) < 1 &&
+            d64.lastError != D64Error::NoError)
+            return fail(d64.get_last_error());
+        const int start = own ? d64.get_last_start_address() : loadAt;
+        length = std::max(0, std::min(endAt, 0x10000) - start);
+        own = false;
+        loadAt = start;
+    }
+    // A length of 0 would read the whole file: one byte is read and dropped.
+    int n = d64.load_data(entry, buffer.data(), int(buffer.size()), uint16_t(own ? 0 : loadAt),
+                          uint16_t(endAt >= 0 ? std::max(length, 1) : 0), own);
+    if (endAt >= 0) n = std::min(n, length);
     // A file of nothing but its load address reads as no data bytes at that address.
     if (n < 1 && d64.lastError != D64Error::NoError) return fail(d64.get_last_error());
     const int start = d64.get_last_start_address();
@@ -169,39 +220,33 @@ bool DiskDrive::readFile(int index, std::vector<uint8_t>& out) {
     return readEntry(rows[size_t(index)], out, -1);
 }
 
-bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out, int loadAt) {
+bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out, int loadAt, int endAt) {
     out.clear();
     if (mode == D64Image) {
+        // Every byte of the name counts, a $00 in it too.
         for (int i : listedEntries())
-            if (name == d64.get_file_name(i)) return readEntry(i, out, loadAt);
+            if (name == d64.file_name(i)) return readEntry(i, out, loadAt, endAt);
         return fail("File not found");
     }
     if (mode != HostDirectory) return fail("Disk is not mounted");
     std::string file;
-    if (!hostName(name, file)) return false;
-    if (!exists(file) && std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; })) {
-        for (const char* ext : {".PRG", ".Prg"}) {
-            std::string other = (fs::path(path) / (name + ext)).string();
-            if (exists(other)) {
-                file = other;
-                break;
-            }
-        }
-    }
-    if (!exists(file)) {
-        bool ambiguous = false;
-        std::string other = matchIgnoringCase(path, name, ambiguous);
-        if (ambiguous) return fail("More than one file matches ignoring case");
-        if (!other.empty()) file = other;
-    }
+    if (!findHost(name, file)) return false;
     // A FIFO or device under a .prg name would block the read.
     if (!exists(file)) return fail("File not found");
     if (!isRegular(file)) return fail("Cannot read file");
     FILE* f = std::fopen(file.c_str(), "rb");
     if (!f) return fail("File not found");
     uint8_t piece[4096];
-    size_t n;
-    while ((n = std::fread(piece, 1, sizeof piece, f)) > 0) out.insert(out.end(), piece, piece + n);
+    // Without an end, the whole file; with one, the load address and then only what lands before the end.
+    size_t want = endAt >= 0 ? 2 : SIZE_MAX;
+    if (endAt >= 0) std::setvbuf(f, nullptr, _IONBF, 0);
+    for (size_t n; out.size() < want && (n = std::fread(piece, 1, std::min(sizeof piece, want - out.size()), f)) > 0;) {
+        out.insert(out.end(), piece, piece + n);
+        if (endAt >= 0 && want == 2 && out.size() == 2) {
+            const int start = loadAt >= 0 ? loadAt : out[0] | out[1] << 8;
+            want = 2 + size_t(std::max(0, std::min(endAt, 0x10000) - start));
+        }
+    }
     std::fclose(f);
     if (out.size() < 2) return fail("Cannot read file");
     return true;
@@ -211,7 +256,19 @@ bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& b
     if (bytes.size() < 2) return fail("Nothing to save");
     if (mode == HostDirectory) {
         std::string file;
-        if (!hostName(name, file)) return false;
+        const bool replace = name.compare(0, 2, "@:") == 0;
+        if (replace) {
+            // The file that the name reads is the one replaced, all at once.
+            if (!findHost(name.substr(2), file)) return false;
+            if (exists(file)) {
+                std::string why;
+                if (!Platform::replaceFile(file, bytes, &why)) return fail(why.empty() ? "Cannot create file" : why);
+                rescanDirectory();
+                return true;
+            }
+        } else if (!hostName(name, file)) {
+            return false;
+        }
         if (exists(file)) return fail("File already exists");
         // Whole or not at all, and never over whatever appeared under the name meanwhile.
         switch (Platform::createFile(file, bytes)) {
@@ -229,7 +286,10 @@ bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& b
     std::vector<uint8_t> buffer(0x10000);
     std::memcpy(buffer.data() + start, bytes.data() + 2, size_t(length));
     const int n = d64.save_data(name.c_str(), buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length));
-    if (n != length || d64.lastError != D64Error::NoError) return fail(d64.get_last_error());
+    // Errors 17 and 18 (a damaged BAM mended on the way) are recorded, but the save went through.
+    const D64Error err = d64.lastError;
+    const bool mended = err == D64Error::AlreadyAllocated || err == D64Error::AlreadyFreed;
+    if (n != length || (err != D64Error::NoError && !mended)) return fail(d64.get_last_error());
     return true;
 }
 

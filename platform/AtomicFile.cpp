@@ -82,7 +82,12 @@ FileStamp stampOfStat(const struct stat& st) {
     return s;
 }
 
-bool isTempName(const std::string& entry, const std::string& name) {
+// The part of a target's name that its temporaries carry: ".PART.XXXXXX" must fit the host's
+// limit on a name (255 bytes), so a long name gives only its beginning.
+std::string tempPart(const std::string& name) { return name.substr(0, std::min<size_t>(name.size(), NAME_MAX - 8)); }
+
+bool isTempName(const std::string& entry, const std::string& target) {
+    const std::string name = tempPart(target);
     if (entry.size() != name.size() + 8 || entry[0] != '.' || entry.compare(1, name.size(), name) != 0 ||
         entry[name.size() + 1] != '.')
         return false;
@@ -132,7 +137,7 @@ bool writeTemp(const fs::path& target, const Bytes& bytes, mode_t mode, const st
                std::string& tmp) {
     removeLeftovers(target);
     std::string leaf = ".";
-    leaf += target.filename().string();
+    leaf += tempPart(target.filename().string());
     leaf += ".XXXXXX";
     tmp = (target.parent_path() / leaf).string();
     fd = ::mkstemp(tmp.data());
@@ -188,9 +193,12 @@ OpenResult openLocked(const std::string& path, bool allowWrite, FILE*& fp, bool&
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return OpenResult::Missing;
     if (!S_ISREG(st.st_mode)) return OpenResult::NotRegular;
-    // A save replaces the file beside itself, so its directory must be writable too.
-    const fs::path dir = fs::path(path).parent_path();
-    writable = allowWrite && ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
+    // A save replaces the file beside itself, so its directory must be writable too: the directory of
+    // the file that the links lead to, where the save goes.
+    std::string target;
+    const bool followed = followLinks(path, target, nullptr);
+    const fs::path dir = fs::path(target).parent_path();
+    writable = allowWrite && followed && ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
     int fd = writable ? ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
     if (fd < 0) {
         writable = false;

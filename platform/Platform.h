@@ -18,6 +18,8 @@ std::string configDir();
 
 // Regular files only, up to kMaxFileSize; false (bytes untouched) otherwise.
 bool readFile(const std::string& path, Bytes& bytes);
+// The first bytes of a regular file of any size, at most limit of them; false (bytes untouched) otherwise.
+bool readFileHead(const std::string& path, Bytes& bytes, size_t limit);
 // Writes beside the target and renames over it, so a failed or killed write keeps the old file.
 // Refuses a target the user may not write; keeps its mode; writes through a symlink, but not
 // through links that loop (why then tells the user).

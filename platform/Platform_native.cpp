@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -70,16 +72,19 @@ void initWithBasePath(const std::string& basePath) {
 std::string assetDir() { return g_assetDir; }
 std::string configDir() { return g_configDir; }
 
-bool readFile(const std::string& path, Bytes& bytes) {
+namespace {
+
+// Up to limit bytes of a regular file no larger than maxSize (negative: any size).
+bool readHead(const std::string& path, Bytes& bytes, size_t limit, long long maxSize) {
     // Non-blocking open so that a FIFO cannot stall us before the type check.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (maxSize >= 0 && st.st_size > maxSize)) {
         ::close(fd);
         return false;
     }
-    Bytes data(size_t(st.st_size));
+    Bytes data(std::min(size_t(st.st_size), limit));
     size_t got = 0;
     while (got < data.size()) {
         ssize_t n = ::read(fd, data.data() + got, data.size() - got);
@@ -92,6 +97,12 @@ bool readFile(const std::string& path, Bytes& bytes) {
     bytes = std::move(data);
     return true;
 }
+
+}  // namespace
+
+bool readFile(const std::string& path, Bytes& bytes) { return readHead(path, bytes, SIZE_MAX, kMaxFileSize); }
+
+bool readFileHead(const std::string& path, Bytes& bytes, size_t limit) { return readHead(path, bytes, limit, -1); }
 
 bool writeFile(const std::string& path, const Bytes& bytes, std::string* why) {
     return replaceFile(path, bytes, why);

@@ -328,6 +328,19 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
         DiskActions::loadFile(*app, *from, 0);
         EXPECT_EQ(lastPopup().title + ": " + lastPopup().text, "Info: $0000 bytes written from $0801 to $0801");
     }
+    // The name is saved upper-cased.
+    DiskActions::saveRange(*app, app->drives[2], "pic", 0x2000, 0x2010);
+    EXPECT_EQ(readBytes(root / "dir" / "PIC.prg"), prgOf(m(), 0x2000, 16));
+    // A disk dropped on drive 8 (every drive holds one) ends the row chosen on its old disk; the others keep theirs.
+    writeBytes(root / "v.d64", DiskDrive::blankD64("v", "v"));
+    for (int k : {0, 3}) ASSERT_TRUE(app->drives[k].mountD64((root / "t.d64").string()));
+    MountState& st = app->ui.mountDisk;
+    for (int k = 0; k < 4; k++) st.selection(k, app->drives[k]), st.selected[k] = 0;
+    Actions::openDropped(*app, (root / "v.d64").string());
+    EXPECT_EQ(app->drives[0].diskName(), "V");
+    const int rows[4] = {st.selection(0, app->drives[0]), st.selection(1, app->drives[1]), st.selection(2, app->drives[2]),
+                         st.selection(3, app->drives[3])};
+    EXPECT_EQ(std::vector<int>(rows, rows + 4), (std::vector<int>{-1, 0, 0, 0}));
     // New images and copies never go over a mounted one; elsewhere they do.
     const Bytes image = readBytes(root / "t.d64");
     for (const char* name : {"t.d64", "u.d64"}) {
@@ -743,14 +756,19 @@ int writeAsStranger(const fs::path& dir) {
 // one still being written.
 TEST(Platform, FailedAndKilledWritesLeaveNoPartialFile) {
     TempDir t;
+    const std::string longKoa = std::string(251, 'k') + ".koa", longName(251, 'L');
     DiskDrive drive;
     ASSERT_TRUE(drive.mountDirectory(t.path.string()));
     const Bytes old(3, 'o'), bytes(5000, 'n');
     const long long steps = 5000 + 3;  // the bytes, a sync, the rename (or link), the directory's sync
     // Each kind: the file, its old contents (empty: none) and the save.
-    const std::tuple<const char*, Bytes, std::function<bool()>> kinds[] = {
+    const std::tuple<std::string, Bytes, std::function<bool()>> kinds[] = {
         {"pic.koa", old, [&] { return Platform::writeFile((t.path / "pic.koa").string(), bytes); }},
         {"NAME.prg", {}, [&] { return drive.writeFile("NAME", bytes); }},
+        {"OLD.prg", old, [&] { return drive.writeFile("@:OLD", bytes); }},
+        // Names so long that the temporary's name must be shorter than ".NAME.XXXXXX".
+        {longKoa, old, [&] { return Platform::writeFile((t.path / longKoa).string(), bytes); }},
+        {longName + ".prg", {}, [&] { return drive.writeFile(longName, bytes); }},
     };
     for (const auto& [file, before, save] : kinds)
         for (long long at : {0LL, 1LL, 4096LL, steps - 3, steps - 2, steps - 1, steps})
@@ -769,10 +787,13 @@ TEST(Platform, FailedAndKilledWritesLeaveNoPartialFile) {
     ASSERT_EQ(flock(fd, LOCK_EX), 0);
     ASSERT_TRUE(Platform::writeFile((t.path / "pic.koa").string(), bytes));
     ASSERT_TRUE(drive.writeFile("NEXT", bytes));
+    ASSERT_TRUE(Platform::writeFile((t.path / longKoa).string(), bytes));
+    ASSERT_TRUE(drive.writeFile("@:" + longName, bytes));
     close(fd);
     std::set<std::string> left;
     for (auto& e : fs::directory_iterator(t.path)) left.insert(e.path().filename().string());
-    EXPECT_EQ(left, (std::set<std::string>{".pic.koa.Busy01", "pic.koa", "NAME.prg", "NEXT.prg"}));
+    EXPECT_EQ(left, (std::set<std::string>{".pic.koa.Busy01", "pic.koa", "NAME.prg", "NEXT.prg", "OLD.prg", longKoa,
+                                           longName + ".prg"}));
 }
 
 TEST(Platform, WriteFile) {

@@ -455,7 +455,16 @@ TEST_F(MonitorTest, Commands) {
     Bytes hi{0x00, 0xFF};
     for (int i = 0; i < 0x400; i++) hi.push_back(u8(i * 3 + 7));
     writeBytes(tmp.path / "hi.prg", hi);
-    ASSERT_EQ(std::system(("cd " + tmp.path.string() + " && cc1541 -f hi -w hi.prg disk.d64 >/dev/null").c_str()), 0);
+    // Names the drives take though they hold ".." or ":", and 8 KB saved at $2000.
+    Bytes big{0x00, 0x20};
+    for (int i = 0; i < 0x2000; i++) big.push_back(u8(i * 5 + 1));
+    writeBytes(tmp.path / "big.prg", big);
+    writeBytes(tmp.path / "three.prg", {0x00, 0x30, 4, 5, 6});
+    ASSERT_EQ(std::system(("cd " + tmp.path.string() + " && cc1541 -f hi -w hi.prg -f big -w big.prg -f a..b -w three.prg "
+                           "-f a:b -w three.prg disk.d64 >/dev/null").c_str()), 0);
+    for (const char* name : {"BIG", "PIC..V2", "ABCDEFGHIJKLMNOPQR"})
+        std::filesystem::copy_file(tmp.path / (name == std::string("BIG") ? "big.prg" : "three.prg"),
+                                   tmp.path / "dir" / (name + std::string(".prg")));
     const Bytes none{0xEE}, prg{0x00, 0x20, 7, 8, 9};  // none: the host load is cancelled
     struct Case {
         std::string command, screen;
@@ -500,12 +509,20 @@ TEST_F(MonitorTest, Commands) {
         {".S\"@:PIC\",6,1000,2000,X", "|SAVING @:PIC|FILE ERROR|."},
         {".L\"@:ABCDEFGHIJKLMNOP\",8", "|ERROR: FILE NOT FOUND|."},
         {".L\"HI\",8,1000", "|$0400 BYTES READ FROM $1000 TO $1400|.", 0x1000, {7, 10, 13}, "monitor load"},
-        {".L\"HI\",8", "|ERROR: BUFFER OVERRUN PROTECTION|."},
+        // What lands ends at the end of memory or at TO, on every kind of drive.
+        {".L\"HI\",8", "|$0100 BYTES READ FROM $FF00 TO $10000|.", 0xFF00, {7, 10, 13}, "monitor load"},
+        {".L\"A..B\",8", "|$0003 BYTES READ FROM $3000 TO $3003|.", 0x3000, {4, 5, 6}, "monitor load"},
+        {".L\"A:B\",8", "|$0003 BYTES READ FROM $3000 TO $3003|.", 0x3000, {4, 5, 6}, "monitor load"},
+        {".L\"PIC..V2\",10", "|$0003 BYTES READ FROM $3000 TO $3003|.", 0x3000, {4, 5, 6}, "monitor load"},
+        {".L\"ABCDEFGHIJKLMNOPQR\",10", "|$0003 BYTES READ FROM $3000 TO $3003|.", 0x3000, {4, 5, 6}, "monitor load"},
+        {".L\"ABCDEFGHIJKLMNOPQ\",8", "?|."}, {".L\"A/B\",10", "?|."}, {".L\"A/B\",8", "|ERROR: FILE NOT FOUND|."},
     };
+    for (std::string d : {"8", "10"})
+        cases.push_back({".L\"BIG\"," + d + ",F000,F100", "|$0100 BYTES READ FROM $F000 TO $F100|.", 0xF000, {1, 6, 11},
+                         "monitor load"});
     // Lines the file command parser refuses.
     for (const char* bad : {".L\"PIC\",", ".L\"PIC\",X", ".L\"PIC\",99999999999", ".L\"PIC\",8,C0000", ".L\"PIC\",8,1000,XYZ",
-                            ".L\"PIC\"8", ".L\"PIC\"", ".L\"PIC", ".L PIC,8", ".L", ".L\"\",8", ".L\"@:\",8", ".L\"ABCDEFGHIJKLMNOPQ\",8",
-                            ".L\"A/B\",8", ".L\"A:B\",8", ".L\"A@:B\",8", ".L\"..\",8"})
+                            ".L\"PIC\"8", ".L\"PIC\"", ".L\"PIC", ".L PIC,8", ".L", ".L\"\",8", ".L\"@:\",8", ".L\"..\",10"})
         cases.push_back({bad, "?|."});
     for (std::string d : {"8", "10"}) {
         cases.push_back({".S\"PIC\"," + d + ",C000,C003", "|$0003 BYTES SAVED FROM $C000 TO $C003|."});
@@ -535,6 +552,28 @@ TEST_F(MonitorTest, Commands) {
     }
     // Past $FFFF the bytes wrapped to $0000, never into the character ROM behind the RAM.
     EXPECT_EQ(m->charRom[0], 0);
+}
+
+// A load reads the load address and what lands in memory, up to its end or TO, and no more of a big host file.
+TEST_F(MonitorTest, LoadReadsOnlyWhatLands) {
+    if (bytesRead() < 0) GTEST_SKIP() << "no read counts on this host";
+    Bytes huge(4 << 20, 0x5A);
+    huge[0] = 0x01, huge[1] = 0x08;
+    writeBytes(tmp.path / "dir" / "HUGE.prg", huge);
+    drives[2].rescanDirectory();
+    const std::tuple<const char*, const char*, long long> cases[] = {
+        {".L\"HUGE\",10", "$F7FF BYTES READ FROM $0801 TO $10000", 0x10000},
+        {".L\"HUGE\",10,1000,1100", "$0100 BYTES READ FROM $1000 TO $1100", 0x1000},
+        {".L\"HUGE\",10,,C000", "$B7FF BYTES READ FROM $0801 TO $C000", 0xC000},
+    };
+    for (const auto& [command, report, most] : cases) {
+        SCOPED_TRACE(command);
+        const long long before = bytesRead();
+        run(command);
+        EXPECT_LE(bytesRead() - before, most);
+        EXPECT_EQ(mon.rowText(1).substr(0, std::strlen(report)), report);
+        EXPECT_EQ(m->ram[0xBFFF], 0x5A);
+    }
 }
 
 // Listings: the command prints the first line, each tick one more, until the end or the wrap.
@@ -623,11 +662,23 @@ TEST(MonitorInApp, CallbacksReachTheProcessorTheWindowsAndTheFileDialog) {
     EXPECT_EQ(app->ui.fileDialog.title + " " + app->ui.fileDialog.name, "Monitor save pic.prg");
     row(".L\"PIC\",6", 0);
     EXPECT_EQ(app->ui.fileDialog.title, "Monitor load: PIC");
-    Bytes file{0x00, 0x20, 7};
-    app->ui.fileDialog.onOpen("pic.prg", file);
+    writeBytes(tmp.path / "pic.prg", {0x00, 0x20, 7});
+    app->ui.fileDialog.onPath((tmp.path / "pic.prg").string());
     EXPECT_EQ(mon.rowText(2).substr(0, 36), "$0001 BYTES READ FROM $2000 TO $2001");
     // The load is an undo step of its own: a processor step cannot merge over it.
     EXPECT_EQ(app->undoBuffer.undoName(), "monitor load");
+    // Of a big file only what lands is read: up to TO, or up to the end of memory.
+    Bytes big(4 << 20, 0x33);
+    big[0] = 0x00, big[1] = 0xC0;
+    writeBytes(tmp.path / "big.prg", big);
+    for (const auto& [command, report] : {std::pair<const char*, const char*>{".L\"BIG\",6,1000,1010", "$0010 BYTES READ FROM $1000 TO $1010"},
+                                          {".L\"BIG\",6", "$4000 BYTES READ FROM $C000 TO $10000"}}) {
+        row(command, 0);
+        const long long before = bytesRead();
+        app->ui.fileDialog.onPath((tmp.path / "big.prg").string());
+        EXPECT_LE(bytesRead() - before, 0x4100) << command;
+        EXPECT_EQ(mon.rowText(2).substr(0, std::strlen(report)), report);
+    }
     row(".X", 0);
     EXPECT_FALSE(app->showMonitor);
     unsetenv("APPDATA");

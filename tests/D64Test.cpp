@@ -1,6 +1,7 @@
 #include <chrono>
 #include <map>
 
+#include "disk/DiskActions.h"
 #include "disk/DiskDrive.h"
 #include "platform/FileIO.h"
 #include "tests/FileTestSupport.h"
@@ -28,6 +29,14 @@ inline std::vector<int> chain(const Bytes& im, int t, int s) {
 }
 
 inline bool isFree(const Bytes& im, int t, int s) { return im[size_t(offset(18, 0) + 1 + 4 * t + s / 8)] >> (s % 8) & 1; }
+
+// The blocks of a directory entry's file marked free in the BAM, as a scratch leaves them.
+inline void freeChain(Bytes& im, const uint8_t* e) {
+    for (int b : chain(im, e[3], e[4])) {
+        im[size_t(offset(18, 0) + 4 * (b >> 8))]++;
+        im[size_t(offset(18, 0) + 4 * (b >> 8) + 1 + (b & 255) / 8)] |= uint8_t(1 << (b & 7));
+    }
+}
 
 // The free-block total of the BAM, track 18 left out.
 inline int freeBlocks(const Bytes& im) {
@@ -80,8 +89,9 @@ Bytes prg(int start, size_t len, unsigned seed = 1) {
 }
 
 // A blank image with files saved by the drive, then files F<n> of `len` bytes up to `count` files.
-fs::path makeImage(const TempDir& d, std::vector<std::pair<std::string, size_t>> files, size_t count = 0, size_t len = 1) {
-    fs::path p = d.path / "t.d64";
+fs::path makeImage(const TempDir& d, std::vector<std::pair<std::string, size_t>> files, size_t count = 0, size_t len = 1,
+                   const std::string& image = "t.d64") {
+    fs::path p = d.path / image;
     writeBytes(p, DiskDrive::blankD64("test", "1"));
     DiskDrive drive;
     drive.mountD64(p);
@@ -124,7 +134,8 @@ TEST(D64, CorruptAndUnusualImages) {
     const char* const readError = "Could not read D64-file (premature end of file or readsize to small)";
     auto at = [](Bytes& im, int t, int s, int i) -> uint8_t& { return im[size_t(offset(t, s) + i)]; };
     // The damage done to an image of A (600 bytes), B and files F2... up to `files`; m mount, r read A, s save C,
-    // S replace A; the error; the files listed after mounting again; a path opened in place of the image.
+    // S replace A, e save without a name, x save FIRST and two big files and read FIRST back; the error; the files
+    // listed after mounting again; a path opened in place of the image; whether the saved image validates.
     struct Case {
         const char* what;
         std::function<void(Bytes&)> damage;
@@ -133,6 +144,7 @@ TEST(D64, CorruptAndUnusualImages) {
         int listed;
         const char* path = nullptr;
         int files = 12;
+        bool validates = false;
     } cases[] = {
         {"one byte more", [](Bytes& im) { im.push_back(0); }, 'm', "Unknown D64-disk format", 0},
         {"40 tracks", [](Bytes& im) { im.resize(196608); }, 'm', "40 Track disk with no error bytes is not supported", 0},
@@ -147,7 +159,22 @@ TEST(D64, CorruptAndUnusualImages) {
         {"SEQ file", [&](Bytes& im) { at(im, 18, 1, 2) = 0x81; }, 'r', "Filetype is not loadable", 12},
         {"count disagrees", [&](Bytes& im) { at(im, 18, 0, 4 * 30)++; }, 's', "BAM not valid", 12},
         {"file block marked free", [&](Bytes& im) { at(im, 18, 0, 77) |= 1, at(im, 18, 0, 76)++; }, 'S', "BAM not valid", 12},
-        {"directory block marked free", [&](Bytes& im) { at(im, 18, 0, 73) |= 2, at(im, 18, 0, 72)++; }, 's', "BAM not valid", 12},
+        // Its blocks are taken as used: the save goes on and the BAM written marks them.
+        {"directory block marked free", [&](Bytes& im) { at(im, 18, 0, 73) |= 2, at(im, 18, 0, 72)++; }, 's', nullptr, 13,
+         nullptr, 12, true},
+        {"directory leaves track 18 through a free block", [&](Bytes& im) { at(im, 18, 1, 0) = 20, at(im, 18, 1, 1) = 18; },
+         'x', nullptr, 5, nullptr, 2, true},
+        // A chain through a file's block (of zeros, so it reads as empty entries) leaves it to the file.
+        {"directory runs through a file's block",
+         [&](Bytes& im) {
+             const int t = at(im, 18, 1, 35), s = at(im, 18, 1, 36);
+             std::fill_n(&at(im, t, s, 2), 254, 0);
+             at(im, 18, 1, 0) = uint8_t(t), at(im, 18, 1, 1) = uint8_t(s);
+         },
+         's', nullptr, 3, nullptr, 2, true},
+        {"full directory with a scratched entry", [&](Bytes& im) { freeChain(im, &at(im, 18, 1, 64)), at(im, 18, 1, 66) = 0; },
+         's', nullptr, 144, nullptr, 144, true},
+        {"no name", [](Bytes&) {}, 'e', "SYNTAX ERROR", 12},
         {"only track 18 free",
          [&](Bytes& im) { for (int t = 1; t <= 35; t++) std::fill_n(&at(im, 18, 0, 4 * t), t == 18 ? 0 : 4, 0); }, 's',
          "No more free sectors found on track. Maybe disk or BAM is damaged", 12},
@@ -176,11 +203,18 @@ TEST(D64, CorruptAndUnusualImages) {
         if (c.op == 'r') ok = drive.readFile("A", out);
         if (c.op == 's') ok = drive.writeFile("C", prg(0x1000, 100));
         if (c.op == 'S') ok = drive.writeFile("@:A", prg(0x1000, 100));
+        if (c.op == 'e') ok = drive.writeFile("", prg(0x1000, 100)) || drive.error != "SYNTAX ERROR" || drive.writeFile("@:", prg(0x1000, 100));
+        for (auto [name, length] : {std::pair<const char*, size_t>{"FIRST", 20000}, {"BIG1", 60000}, {"BIG2", 60000}})
+            ok = ok && (c.op != 'x' || drive.writeFile(name, prg(0x0801, length, 3)));
+        if (c.op == 'x' && ok) ok = drive.readFile("FIRST", out) && out == prg(0x0801, 20000, 3);
         // Names longer than 16 never match and are stored cut; names compare with case.
         for (const char* name : {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ", "a"})
             ok = ok && (c.op != 'l' || drive.writeFile(name, {0, 0}));
         EXPECT_EQ(ok ? "ok" : drive.error, c.error ? c.error : "ok");
         EXPECT_TRUE(ok || readBytes(p) == im);
+        if (c.validates) {
+            EXPECT_EQ(validate(readBytes(p)), "");
+        }
         drive.mountD64(image);
         EXPECT_EQ(int(drive.list().size()), c.listed);
     }
@@ -237,7 +271,8 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     fs::create_directory(d.path / "host");
     const std::pair<const char*, Bytes> hostFiles[] = {
         {"GAME.PRG", Bytes(300, 7)}, {"demo.prg", Bytes(254, 1)}, {"empty.prg", {}}, {"notes.txt", Bytes(10, 0)}, {"\xC1.prg", {1, 2, 3}},
-        {"pic..v2.prg", {1, 2, 3, 4}}, {"b\\s.prg", {1, 2, 3, 4, 5}}, {"zz.prg", {1, 2, 3}}, {"zZ.prg", {1, 2, 3}}};
+        {"pic..v2.prg", {1, 2, 3, 4}}, {"b\\s.prg", {1, 2, 3, 4, 5}}, {"zz.prg", {1, 2, 3}}, {"zZ.prg", {1, 2, 3}},
+        {"PIC.PRG", Bytes(5, 1)}, {"pic.prg", Bytes(6, 2)}, {"...prg", {1, 2}}, {"..prg", {1, 2}}, {".prg", {1, 2}}};
     for (const auto& [name, bytes] : hostFiles) writeBytes(d.path / "host" / name, bytes);
     mkfifo((d.path / "host" / "fifo.prg").c_str(), 0644);
     writeBytes(d.path / "t.d64", DiskDrive::blankD64("my disk", "q"));
@@ -255,7 +290,12 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
         {&host, 'r', "DEMO", {}, "254"}, {&host, 'r', "ZZ", {}, "More than one file matches ignoring case"},
         {&host, 'r', "../host/demo", {}, "Invalid file name"}, {&host, 'w', "x", {1}, "Nothing to save"},
         {&host, 'w', "new", {1, 2, 3}, "ok"}, {&host, 'w', "new", {1, 2, 3}, "File already exists"},
-        {&host, 'w', "Demo", {1, 2, 3}, "ok"},
+        {&host, 'w', "Demo", {1, 2, 3}, "ok"}, {&host, 'r', "PIC", {}, "5"}, {&host, 'r', "pic", {}, "6"},
+        {&host, 'r', "Pic", {}, "More than one file matches ignoring case"}, {&host, 'w', "@:demo", Bytes(7, 4), "ok"},
+        {&host, 'r', "demo", {}, "7"}, {&host, 'w', "@:DEMO", {1, 2, 3}, "More than one file matches ignoring case"},
+        {&host, 'w', "@:fresh", {1, 2, 3}, "ok"}, {&host, 'w', "", {1, 2, 3}, "Invalid file name"},
+        {&host, 'w', "@:", {1, 2, 3}, "Invalid file name"}, {&image, 'w', "", {1, 2, 3}, "SYNTAX ERROR"},
+        {&image, 'w', "@:", {1, 2, 3}, "SYNTAX ERROR"},
         {&host, 'w', "../evil", {1, 2, 3}, "Invalid file name"}, {&host, 'w', "a\\b", {1, 2, 3}, "ok"},
         {&host, 'w', "a\x01", {1, 2, 3}, "Invalid file name"}, {&image, 'w', "X", {1}, "Nothing to save"},
         {&image, 'w', "P", {0, 0x10}, "ok"}, {&image, 'w', "@:P", {0, 0x10, 9}, "ok"}, {&image, 'r', "P", {}, "3"},
@@ -274,7 +314,10 @@ TEST(DiskDrive, OperationsOnEveryKindOfDrive) {
     std::string listed;
     for (auto* drive : {&host, &image})
         for (auto& e : drive->list()) listed += e.name + " " + std::to_string(e.blocks) + ",";
-    EXPECT_EQ(listed, "Demo 1,GAME 2,a\\b 1,b\\s 1,demo 1,empty 0,fifo 0,new 1,pic..v2 1,zZ 1,zz 1,\xC1 1,P 1,HI 17,E 1,");
+    // Only what can be read is listed: no "..", "." or nameless file.
+    EXPECT_EQ(listed, "Demo 1,GAME 2,PIC 1,a\\b 1,b\\s 1,demo 1,empty 0,fifo 0,fresh 1,new 1,pic 1,pic..v2 1,zZ 1,zz 1,\xC1 1,P 1,"
+                      "HI 17,E 1,");
+    EXPECT_EQ(readBytes(d.path / "host" / "demo.prg"), Bytes(7, 4));
 
     // The same image on a second drive must not write its own BAM over the first's.
     DiskDrive second;
@@ -334,15 +377,18 @@ TEST(D64, SavesSurviveFailuresAndKills) {
         size_t count;
         std::string name;
         size_t length;
+        std::string image = "t.d64";
     } cases[] = {
         {"new file", {{"A", 600}, {"B", 10}}, 0, "C", 3000},
         {"9th file", {}, 8, "F8", 100},
         {"@: on a nearly full disk", {{"BIG1", 65000}, {"BIG2", 65000}, {"X", 35000}}, 0, "@:X", 35000},
+        // A name so long that the temporary's name must be shorter than ".NAME.XXXXXX".
+        {"long image name", {{"A", 600}}, 0, "C", 3000, std::string(251, 'i') + ".d64"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir d;
-        const fs::path p = makeImage(d, c.files, c.count, 100);
+        const fs::path p = makeImage(d, c.files, c.count, 100, c.image);
         const Bytes before = readBytes(p);
         const std::map<std::string, Bytes> old = filesOn(p);
         const Bytes bytes = prg(0x4000, c.length, 99);
@@ -404,27 +450,39 @@ TEST(D64, ChangesByOthersAreReadFirst) {
 }
 
 // Directories as cc1541 and directory editors leave them: an emptied slot before live entries, a scratched
-// entry (type $00, name kept, blocks freed) of the name being saved, a SEQ and a locked file replaced with "@:".
+// entry (type $00, name kept, blocks freed) of the name being saved, a SEQ, DEL and a locked file replaced with
+// "@:", a name holding $00. Scratched entries stay on disk as they were; a refused save changes nothing.
 TEST(D64, DirectoriesAsOtherToolsLeaveThem) {
     auto entry = [](Bytes& im, int i) { return &im[size_t(offset(18, 1) + 32 * i)]; };
-    auto freeChain = [](Bytes& im, const uint8_t* e) {
-        for (int b : chain(im, e[3], e[4])) {
-            im[size_t(offset(18, 0) + 4 * (b >> 8))]++;
-            im[size_t(offset(18, 0) + 4 * (b >> 8) + 1 + (b & 255) / 8)] |= uint8_t(1 << (b & 7));
-        }
+    // The scratched entries of the directory on disk, bytes 2-31 each.
+    auto scratched = [](const Bytes& im) {
+        std::vector<Bytes> out;
+        for (int b : chain(im, 18, 1))
+            for (int j = 0; j < 8; j++) {
+                const auto e = im.begin() + offset(b >> 8, b & 255) + 32 * j;
+                if (e[2] == 0 && e[5] != 0) out.emplace_back(e + 2, e + 32);
+            }
+        return out;
     };
+    const std::string before = "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,";
     struct Case {
         const char* what;
         std::function<void(Bytes&)> damage;
         const char* save;
-        const char* listed;  // name, type and type byte of each listed file after the save
+        std::string listed;  // name, type and type byte of each listed file after the save
+        const char* error = nullptr;
     } cases[] = {
         {"empty slot", [&](Bytes& im) { freeChain(im, entry(im, 1)), std::fill_n(entry(im, 1), 32, 0); }, "D",
          "A PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,D PRG 82,"},
         {"scratched PIC", [&](Bytes& im) { freeChain(im, entry(im, 3)), entry(im, 3)[2] = 0; }, "PIC",
          "A PRG 82,B PRG 82,C PRG 82,S SEQ 81,L PRG C2,PIC PRG 82,"},
-        {"@: SEQ", [](Bytes&) {}, "@:S", "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,"},
-        {"@: locked", [](Bytes&) {}, "@:L", "A PRG 82,B PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,"},
+        {"scratched PIC, another save", [&](Bytes& im) { freeChain(im, entry(im, 3)), entry(im, 3)[2] = 0; }, "D",
+         "A PRG 82,B PRG 82,C PRG 82,S SEQ 81,L PRG C2,D PRG 82,"},
+        {"@: SEQ", [](Bytes&) {}, "@:S", before, "FILE TYPE MISMATCH"},
+        {"@: DEL", [&](Bytes& im) { entry(im, 0)[2] = 0x80; }, "@:A", "A DEL 80" + before.substr(8), "FILE TYPE MISMATCH"},
+        {"@: locked", [](Bytes&) {}, "@:L", before},
+        {"name holding $00", [&](Bytes& im) { std::copy_n("D\0E", 3, entry(im, 1) + 5); }, "D",
+         "A PRG 82,D?E PRG 82,C PRG 82,PIC PRG 82,S SEQ 81,L PRG C2,D PRG 82,"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -436,24 +494,28 @@ TEST(D64, DirectoriesAsOtherToolsLeaveThem) {
         Bytes im = readBytes(p);
         c.damage(im);
         writeBytes(p, im);
+        const std::vector<Bytes> kept = scratched(im);
         DiskDrive drive;
         ASSERT_TRUE(drive.mountD64(p));
         const Bytes bytes = prg(0x2000, 400, 9);
-        EXPECT_TRUE(drive.writeFile(c.save, bytes)) << drive.error;
+        const bool ok = drive.writeFile(c.save, bytes);
+        EXPECT_EQ(ok ? "ok" : drive.error, c.error ? c.error : "ok");
+        EXPECT_TRUE(ok || readBytes(p) == im);
         im = readBytes(p);
         EXPECT_EQ(validate(im), "");
+        EXPECT_EQ(scratched(im), kept);
         std::string listed;
         const std::vector<DiskDrive::Entry> list = drive.list();
         for (size_t i = 0, slot = 0; i < list.size(); i++, slot++) {
             while (entry(im, int(slot))[2] == 0) slot++;
             char byte[4];
             std::snprintf(byte, sizeof byte, "%02X", entry(im, int(slot))[2]);
-            listed += list[i].name + " " + DiskDrive::typeName(list[i].type) + " " + byte + ",";
+            listed += DiskActions::printable(list[i].name) + " " + DiskDrive::typeName(list[i].type) + " " + byte + ",";
         }
         EXPECT_EQ(listed, c.listed);
         Bytes out;
         const std::string name = std::string(c.save).substr(std::string(c.save).find(':') + 1);
-        EXPECT_TRUE(drive.readFile(name, out) ? out == bytes : drive.error == "Filetype is not loadable");
+        EXPECT_TRUE(!ok || (drive.readFile(name, out) ? out == bytes : drive.error == "Filetype is not loadable"));
         EXPECT_TRUE(drive.readFile("C", out) && out == prg(0x0801, 610, 2));
     }
 }
@@ -471,20 +533,6 @@ TEST(D64, NameEqualsStaysInBounds) {
         EXPECT_EQ(_name_equals(exact.data(), reinterpret_cast<const uint8_t*>(entry.data())), equal) << name;
     }
 }
-
-namespace {
-
-// Bytes this process has read from files so far; -1 where the host does not count them.
-long long bytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    long long n = -1;
-    while (io >> key >> n)
-        if (key == "rchar:") return n;
-    return -1;
-}
-
-}  // namespace
 
 // A broken image another program leaves in place of a mounted one is read once: the listing, drawn every frame,
 // keeps what was held and reads the file again only when it changes once more.
@@ -518,4 +566,36 @@ TEST(D64, BrokenChangeIsNotReadOnEveryListing) {
         put(readBytes(makeImage(other, {{"X", 500}, {"Y", 10}})));
         EXPECT_EQ(drive.list().size(), 2u);
     }
+}
+
+namespace {
+
+// As a user without root (when started as root, so that permissions count): an image reached through a link
+// is writable when the folder of the file it leads to is, whatever the link's own folder allows. The failures.
+int mountThroughLinks(const fs::path& dir) {
+    if (getuid() == 0 && (chown(dir.c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        return 99;
+    for (const char* sub : {"ro", "rw"}) fs::create_directory(dir / sub);
+    writeBytes(dir / "ro" / "t.d64", DiskDrive::blankD64("ro", "1"));
+    writeBytes(dir / "rw" / "t.d64", DiskDrive::blankD64("rw", "1"));
+    fs::create_symlink("ro/t.d64", dir / "to-ro.d64");
+    fs::create_symlink("../rw/t.d64", dir / "ro" / "to-rw.d64");
+    chmod((dir / "ro").c_str(), 0555);
+    const std::pair<fs::path, const char*> rows[] = {{dir / "to-ro.d64", "Disk is mounted as read only"},
+                                                      {dir / "ro" / "to-rw.d64", "ok"}};
+    int failures = 0;
+    for (const auto& [link, want] : rows) {
+        DiskDrive drive;
+        const bool ok = drive.mountD64(link) && drive.writeFile("X", prg(0x1000, 10));
+        failures += (ok ? std::string("ok") : drive.error) != want;
+    }
+    return failures;
+}
+
+}  // namespace
+
+TEST(D64, ImageBehindALinkFollowsItsTargetsFolder) {
+    TempDir t;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(mountThroughLinks(t.path)), testing::ExitedWithCode(0), "");
 }

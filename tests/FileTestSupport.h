@@ -57,6 +57,16 @@ inline std::string commandOutput(const std::string& command) {
     return out;
 }
 
+// Bytes this process has read from files so far; -1 where the host does not count them.
+inline long long bytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long n = -1;
+    while (io >> key >> n)
+        if (key == "rchar:") return n;
+    return -1;
+}
+
 // RGBA pixels of a decoded picture, empty when it does not decode.
 inline std::vector<u32> decode(const Bytes& file, int& w, int& h) {
     int n = 0;

@@ -144,6 +144,7 @@ void saveRow(App& app, MountState& st, int d) {
 
 void driveTab(App& app, MountState& st, int d) {
     DiskDrive& drive = app.drives[d];
+    st.selection(d, drive);
     mountButtons(app, st, d);
     newImagePopup(app, st);
     ImGui::Separator();
