@@ -42,6 +42,7 @@ Compiled compile(App& app) {
     c.messages = std::move(as.messages);
     // A failed compile must not point the processor at old bytes.
     c.start = c.ok ? as.codeStart : -1;
+    c.end = c.ok ? as.finalAddr : -1;
     return c;
 }
 

@@ -23,6 +23,7 @@ bool runFrame(App& app);
 struct Compiled {
     bool ok = false;
     int start = -1;  // the code start when ok, else -1
+    int end = -1;    // the final address when ok, else -1
     std::vector<Assembler::Message> messages;
 };
 

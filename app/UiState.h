@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SourceWatch.h"
 #include "core/Calc.h"
 #include "core/CharEdit.h"
 #include "core/Sprites.h"
@@ -19,7 +20,7 @@ struct AssemblerState {
     std::vector<Assembler::Message> messages;  // of the last compile
     int lastStart = -1;
     int fontSize = 12;
-    std::string shown;  // the source as its editor showed it last
+    SourceWatch watch;  // whether the source changed behind its editor
 };
 
 struct BitmapMemState {

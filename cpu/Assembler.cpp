@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -104,6 +105,16 @@ u32 hashName(std::string_view upperName) {
     for (char c : upperName) h = hashStep(h, c);
     return finishHash(h);
 }
+
+// The first ")" or needle of an operand that is not inside a character constant; npos when none.
+size_t findOutside(View op, View needle) {
+    for (size_t i = 0; i < op.size(); i += quotedChar(op, i) ? 3 : 1)
+        if (op.compare(i, needle.size(), needle) == 0) return i;
+    return View::npos;
+}
+
+// A sixteen-bit field takes $0000-$FFFF, and a negative value down to -$8000 as its two's complement.
+bool fitsWord(int value) { return value >= -0x8000 && value <= 0xFFFF; }
 
 int selectByte(int value, int byteSel) {
     return byteSel == 1 ? value & 0xFF : byteSel == 2 ? (value >> 8) & 0xFF : value;
@@ -284,7 +295,7 @@ bool Assembler::line(int lineNo, View text) {
         }
         int value;
         bool undefined = false;
-        if (!evalExpr(rest.substr(1), value, undefined) || undefined) {
+        if (!evalExpr(rest.substr(1), value, undefined) || undefined || !fitsWord(value)) {
             error(lineNo, "Bad address");
             return false;
         }
@@ -374,7 +385,7 @@ bool Assembler::label(int lineNo, View word, bool& ok) {
     }
     if (writePass) return true;
     const std::string name = upper(l);
-    if (!addSymbol(name, pc)) {
+    if (!addSymbol(name, here())) {
         error(lineNo, "Duplicate label: " + name);
         ok = false;
     }
@@ -412,12 +423,13 @@ bool Assembler::instruction(int lineNo, View text, int mnemonic, View rest) {
             expr = op.substr(1);
         } else if (op[0] == '(') {
             prefix = op.substr(0, 1);
-            const size_t close = op.find(')');
+            // A ")" or "," in a character constant is that character.
+            const size_t close = findOutside(op, ")");
             if (close == View::npos) {
                 error(lineNo, "Missing )");
                 return false;
             }
-            const size_t comma = op.find(",X)");
+            const size_t comma = findOutside(op, ",X)");
             if (comma < close) {
                 expr = op.substr(1, comma - 1);
                 suffix = ",X)";
@@ -445,13 +457,19 @@ bool Assembler::instruction(int lineNo, View text, int mnemonic, View rest) {
         const bool forward = unresolved || (writePass && markedForward(lineNo));
 
         if (immediate) {
-            if (value >= 256 && !unresolved) {
+            if ((value < 0 || value >= 256) && !unresolved) {
                 error(lineNo, "Immediate value out of range");
                 return false;
             }
             value &= 0xFF;
             mode = CPU6502::ModeImmediate;
         } else {
+            // A forward line's stand-in may run past $FFFF in pass 1; its real value is checked in pass 2.
+            if (!unresolved && !fitsWord(value)) {
+                error(lineNo, "Address out of range: " + std::string(text));
+                return false;
+            }
+            value &= 0xFFFF;
             // Forward lines keep one form in both passes: absolute where the instruction
             // has it, else the zero-page form (the indirect modes and STX zp,Y / STY zp,X),
             // for which pass 1 only needs a stand-in byte.
@@ -531,8 +549,13 @@ bool Assembler::data(int lineNo, View directive, View rest) {
             return false;
         }
         value = selectByte(value, byteSel);
-        if (bytes && value >= 256 && !(undefined && !writePass)) {
+        const bool unresolved = undefined && !writePass;
+        if (bytes && (value < 0 || value >= 256) && !unresolved) {
             error(lineNo, "Byte value out of range: " + std::string(item));
+            return false;
+        }
+        if (!bytes && !fitsWord(value) && !unresolved) {
+            error(lineNo, "Word value out of range: " + std::string(item));
             return false;
         }
         if (!fits(lineNo, bytes ? 1 : 2)) return false;
@@ -552,7 +575,9 @@ bool Assembler::data(int lineNo, View directive, View rest) {
 bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
     const View s = trimView(text);
     const size_t n = s.size();
-    int sum = 0, sign = 1;
+    // The exact sum: whether it fits is for the field that takes it to say.
+    long long sum = 0;
+    int sign = 1;
     bool wantTerm = true;
     for (size_t i = 0; i < n;) {
         const char c = s[i];
@@ -569,7 +594,7 @@ bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
         }
         int term;
         if (c == '*') {
-            term = pc;
+            term = here();
             ++i;
         } else if (c == '$' || c == '%' || isDigit(c)) {
             // The line assembler's number rules, on a run with no blanks in it.
@@ -611,10 +636,10 @@ bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
         } else {
             return false;
         }
-        sum = (sum + sign * term) & 0xFFFF;
+        sum += sign * term;
         wantTerm = false;
     }
-    if (wantTerm) return false;
-    value = sum;
+    if (wantTerm || sum < INT_MIN || sum > INT_MAX) return false;
+    value = int(sum);
     return true;
 }

@@ -46,6 +46,8 @@ private:
     bool label(int lineNo, std::string_view word, bool& ok);
     // Moves pc on; reaching $10000 leaves pc at 0 with `full` set.
     void advance(int count);
+    // The address the next byte would take: $10000 after a byte at $FFFF.
+    int here() const { return full ? 0x10000 : pc; }
     // False, with the message, when count more bytes would run past $FFFF.
     bool fits(int lineNo, int count);
 

@@ -33,6 +33,23 @@ constexpr size_t MemFieldEnd = 31;
 
 bool isHexDigit(char c) { return HexDigit(c) >= 0; }
 
+// Up to `most` hex bytes from pos, before column `limit`: apart or run together in pairs ("A9 01" or
+// "A901"), a lone digit a byte of its own. In a code row a run of three or more digits that is not pairs
+// (ADC, BCC) or one that runs into other characters is the instruction text and ends the bytes.
+int readBytes(const std::string& text, size_t& pos, size_t limit, int most, bool code, u8* bytes) {
+    int n = 0;
+    while (n < most) {
+        while (pos < text.size() && text[pos] == ' ') ++pos;
+        size_t end = pos;
+        while (end < text.size() && isHexDigit(text[end])) ++end;
+        const size_t digits = end - pos;
+        if (pos >= limit || digits == 0) break;
+        if (code && ((digits > 1 && digits % 2) || (end < text.size() && text[end] != ' '))) break;
+        while (pos < end && pos < limit && n < most) bytes[n++] = u8(Monitor::getHex(2, text, pos));
+    }
+    return n;
+}
+
 std::string trim(const std::string& s) {
     size_t a = s.find_first_not_of(' ');
     if (a == std::string::npos) return "";
@@ -183,18 +200,8 @@ bool Monitor::executeRow() {
             print("?\n.");
             return true;
         }
-        size_t limit = code ? ByteFieldEnd : MemFieldEnd;
         u8 bytes[8];
-        int n = 0;
-        while (n < (code ? 3 : 8)) {
-            while (pos < text.size() && text[pos] == ' ') ++pos;
-            if (pos >= limit) break;
-            int v = getHex(2, text, pos);
-            // Memory bytes may run together; in a code row a value running into more
-            // characters is the instruction text, not a byte.
-            if (v < 0 || (code && pos < text.size() && text[pos] != ' ')) break;
-            bytes[n++] = u8(v);
-        }
+        const int n = readBytes(text, pos, code ? ByteFieldEnd : MemFieldEnd, code ? 3 : 8, code, bytes);
         if (n == 0) {
             print("\n.");
             return true;

@@ -252,6 +252,7 @@ void openDropped(App& app, const std::string& path) {
 
     if (ext == "s" || ext == "asm" || ext == "a65" || ext == "src") {
         app.asmSource.assign(bytes.begin(), bytes.end());
+        app.ui.assembler.watch.replaced();
         app.showAssembler = true;
         return;
     }

@@ -958,6 +958,41 @@ TEST_F(AppTest, CharacterWindowCommands) {
 
 // A slice ends at its budget, at a stop or on a breakpoint, tested after each step: $C000 holds five NOPs, then
 // an RTS with nothing to return to.
+// The assembler window's watch on its source: what each change tells it, once the editor has shown the text.
+// It never reads the text, so an unchanged source costs no copy or compare, however long.
+TEST_F(AppTest, SourceWatchSeesChangesWithoutReadingTheText) {
+    std::string& src = app->asmSource;
+    SourceWatch& watch = app->ui.assembler.watch;
+    EXPECT_TRUE(watch.changedSinceShown(src)) << "never shown";
+    const std::string sameLength(src.size(), ';');
+    writeText(root / "same.s", sameLength);
+    const std::pair<const char*, std::function<void()>> kSteps[] = {
+        {"nothing", [] {}},
+        {"a byte changed in place, unannounced (the watch does not look)", [&] { src[0] = ' '; }},
+        {"a byte changed in place and announced", [&] { src[0] = ';', watch.replaced(); }},
+        {"a longer text", [&] { src += ';'; }},
+        {"a shorter text", [&] { src.pop_back(); }},
+        {"a dropped source of the same length", [&] { Actions::openDropped(*app, (root / "same.s").string()); }},
+        {"the same text again, dropped", [&] { Actions::openDropped(*app, (root / "same.s").string()); }},
+        {"the text moved", [&] { std::string moved = src; moved.reserve(src.capacity() * 2 + 64); src.swap(moved); }},
+    };
+    std::string seen;
+    for (const auto& [what, step] : kSteps) {
+        watch.shown(src);
+        step();
+        seen += std::string(what) + (watch.changedSinceShown(src) ? ": changed\n" : ": unchanged\n");
+    }
+    EXPECT_EQ(seen, "nothing: unchanged\n"
+                    "a byte changed in place, unannounced (the watch does not look): unchanged\n"
+                    "a byte changed in place and announced: changed\n"
+                    "a longer text: changed\n"
+                    "a shorter text: changed\n"
+                    "a dropped source of the same length: changed\n"
+                    "the same text again, dropped: changed\n"
+                    "the text moved: changed\n");
+    EXPECT_EQ(src, sameLength);
+}
+
 TEST(CpuRunSlice, BudgetStopAndBreakpoints) {
     const struct {
         const char* name;

@@ -15,6 +15,12 @@
 
 namespace {
 
+std::string hexByte(u8 b) {
+    char s[4];
+    std::snprintf(s, sizeof s, "%02X", b);
+    return s;
+}
+
 std::string replaceAll(std::string text, const std::vector<std::pair<std::regex, const char*>>& rules) {
     for (const auto& [re, with] : rules) text = std::regex_replace(text, re, with);
     return text;
@@ -320,28 +326,107 @@ fwd     .byte 0
     {"quotes", 0x3000, "*=$3000\n LDA #' '\n CMP #'a'\n cpx # 'z'+1\n LDA #';' ; a comment\n .BYTE ' ', 'a', ',', ';'\n"},
 };
 
-TEST(AssemblerPeer, SameBytesAsCa65) {
+// A source in this assembler's syntax as ca65 reads it.
+std::string toCa65(const std::string& source) {
+    return replaceAll(source, {
+        {std::regex("\xC2\xA4"), "$"},
+        {std::regex("^\\*\\s*=", std::regex::multiline), ".org "},
+        {std::regex("^([A-Za-z_]\\w*):?(?=\\s|$)(?!\\s*=)", std::regex::multiline), "$1:"},
+        {std::regex("\\.(text|data)", std::regex::icase), ".byte"},
+        {std::regex("\\.wordhl", std::regex::icase), ".dbyt"},
+        {std::regex("([#,]\\s*|\\.byte\\s+)([<>])([^,;\\s]+)", std::regex::icase), "$1$2($3)"},
+        {std::regex(",\\s*,"), ","},
+    });
+}
+
+// What ca65 + ld65 make of a source: its bytes, or "line N" for its first error.
+std::string ca65Result(const std::string& source) {
     TempDir dir;
     const std::string d = dir.path.string() + "/";
     writeText(d + "flat.cfg", "MEMORY { M: start = 0, size = $10000, file = %O; }\nSEGMENTS { CODE: load = M, type = rw; }\n");
+    writeText(d + "in.s", toCa65(source));
+    const std::string out = commandOutput("cd " + d + " && { ca65 -t none in.s -o in.o && ld65 -C flat.cfg -o out.bin in.o; } "
+                                          ">said 2>&1 && echo OK && cat out.bin || cat said");
+    std::smatch line;
+    if (out.compare(0, 3, "OK\n") == 0) return out.substr(3);
+    return std::regex_search(out, line, std::regex("in\\.s\\((\\d+)\\): Error")) ? "line " + line[1].str() : "refused: " + out;
+}
+
+TEST(AssemblerPeer, SameBytesAsCa65) {
     for (const PeerCase& c : kPeerCases) {
         auto m = std::make_unique<Machine>();
         Assembler as(*m);
         ASSERT_TRUE(as.assemble(c.source)) << c.name << ": " << as.messages[0].text;
-        const std::string ca65 = replaceAll(c.source, {
-            {std::regex("\xC2\xA4"), "$"},
-            {std::regex("^\\*\\s*=", std::regex::multiline), ".org "},
-            {std::regex("^([A-Za-z_]\\w*):?(?=\\s|$)(?!\\s*=)", std::regex::multiline), "$1:"},
-            {std::regex("\\.(text|data)", std::regex::icase), ".byte"},
-            {std::regex("\\.wordhl", std::regex::icase), ".dbyt"},
-            {std::regex("([#,]\\s*|\\.byte\\s+)([<>])([^,;\\s]+)", std::regex::icase), "$1$2($3)"},
-            {std::regex(",\\s*,"), ","},
-        });
-        writeText(d + "in.s", ca65);
-        const std::string peer = commandOutput("ca65 -t none " + d + "in.s -o " + d + "in.o 2>/dev/null && ld65 -C " + d +
-                                               "flat.cfg -o " + d + "out.bin " + d + "in.o && cat " + d + "out.bin");
-        ASSERT_FALSE(peer.empty()) << c.name << ": ca65 refused\n" << ca65;
-        EXPECT_EQ(Bytes(m->ram + c.origin, m->ram + as.finalAddr), Bytes(peer.begin(), peer.end())) << c.name;
+        const std::string peer = ca65Result(c.source);
+        EXPECT_EQ(Bytes(m->ram + c.origin, m->ram + as.finalAddr), Bytes(peer.begin(), peer.end())) << c.name << "\n" << peer;
+    }
+}
+
+// The same source through acme: its bytes from the lowest address written, or "line N" for its first error.
+std::string acmeResult(const std::string& source) {
+    TempDir dir;
+    const std::string d = dir.path.string() + "/";
+    writeText(d + "in.a", replaceAll(source, {
+        {std::regex("\\.(byte|data|text)", std::regex::icase), "!byte"},
+        {std::regex("\\.wordhl", std::regex::icase), "!be16"},
+        {std::regex("\\.word", std::regex::icase), "!word"},
+    }));
+    const std::string out = commandOutput("cd " + d + " && acme -f plain -o out.bin in.a >said 2>&1 && echo OK && cat out.bin || cat said");
+    std::smatch line;
+    if (out.compare(0, 3, "OK\n") == 0) return out.substr(3);
+    return std::regex_search(out, line, std::regex("line (\\d+)")) ? "line " + line[1].str() : "refused: " + out;
+}
+
+// Values past a field and ")" as a character constant: this assembler, ca65 and (unless a row says ca65 only,
+// where acme wraps at $10000) acme agree on the bytes or refuse the same line.
+TEST(AssemblerPeer, RefusesAndAcceptsLikeCa65AndAcme) {
+    struct Case { const char* source; const char* expected; bool ca65Only = false; };
+    const Case kCases[] = {
+        {"START=$C000\n LDA START+$4000", "line 2"},
+        {" JMP $12345", "line 1"},
+        {" .WORD 70000", "line 1"},
+        {" .WORDHL 1, $10000", "line 1"},
+        {" LDA $10005,X", "line 1"},
+        {" LDA ($10005),Y", "line 1"},
+        {" STA ($10005,X)", "line 1"},
+        {" JMP ($10000)", "line 1"},
+        {" LDA #$10005", "line 1"},
+        {" .BYTE $10005", "line 1"},
+        {" LDA 0-$9000", "line 1"},
+        {" .WORD 0-$9000", "line 1"},
+        {"*=$1000\n BNE $10000", "line 2"},
+        {"*=$FFFD\n JMP $1234\nEND\n*=$1000\n JMP END", "line 5", true},
+        {"*=$1000\n JMP END\n*=$FFFD\n JMP $1234\nEND", "line 2", true},
+        {"*=$1000\n LDA #<END\n .WORD END-1\n LDA #>END-1\n*=$FFFF\n NOP\nEND", "A9 00 FF FF A9 FF", true},
+        {"*=$C000\n LDA #<$12345\n LDA #>$12345\n .BYTE <70000, >70000\n .WORD $FFFF+1-1\nSTART=$C000\n LDX START+$3FFF",
+         "A9 45 A9 23 70 11 FF FF AE FF FF"},
+        {"*=$C000\n STA (')',X)\n JMP (AB2+')')\n LDA (')'),Y\n STA (',',X)\n LDA (')'+1,X)\nAB2 = $1000",
+         "81 29 6C 29 10 B1 29 81 2C A1 2A"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.source);
+        auto m = std::make_unique<Machine>();
+        Assembler as(*m);
+        // Bytes from the code start, as many as expected: a peer may write more after them.
+        const std::string expected = c.expected;
+        const size_t count = expected.compare(0, 5, "line ") == 0 ? 0 : (expected.size() + 1) / 3;
+        auto asHex = [count](const u8* bytes, size_t size) {
+            std::string hex;
+            for (size_t i = 0; i < std::min(count, size); ++i) hex += (hex.empty() ? "" : " ") + hexByte(bytes[i]);
+            return hex;
+        };
+        auto peerHex = [&](const std::string& peer) {
+            return peer.compare(0, 5, "line ") == 0 || peer.compare(0, 8, "refused:") == 0
+                       ? peer : asHex(reinterpret_cast<const u8*>(peer.data()), peer.size());
+        };
+        const bool ok = as.assemble(c.source);
+        const int start = std::max(as.codeStart, 0);
+        EXPECT_EQ(!ok ? "line " + std::to_string(as.messages.at(0).line)
+                      : count ? asHex(m->ram + start, size_t(0x10000 - start)) : "compiled", expected);
+        EXPECT_EQ(peerHex(ca65Result(c.source)), expected) << "ca65";
+        if (!c.ca65Only) {
+            EXPECT_EQ(peerHex(acmeResult(c.source)), expected) << "acme";
+        }
     }
 }
 // Every message of a compile, as "line:text|...".
@@ -367,6 +452,11 @@ TEST(Assembler, Messages) {
                                          "2:Illegal addressing mode:  STX $1234,Y|0:Compile failed!"},
         {" LDA (far),Y\n BNE far ; too far\n*=$D000\nfar RTS",
          "1:Bad zero page address:  LDA (far),Y|2:Branch out of range:  BNE far ; too far|0:Compile failed!"},
+        {" JMP $12345\n .WORD 1, 70000\n .WORDHL 0-$8001\n*=$10000\n LDA #$100FF",
+         "1:Address out of range:  JMP $12345|2:Word value out of range: 70000|3:Word value out of range: 0-$8001|"
+         "4:Bad address|5:Immediate value out of range|0:Compile failed!"},
+        {"*=$FFFF\n NOP\nEND\n*=$1000\n JMP END\n LDA END,X ; one past\n LDA #<END", "5:Address out of range:  JMP END|"
+         "6:Address out of range:  LDA END,X ; one past|0:Compile failed!"},
     };
     for (const auto& [source, expected] : kCases) {
         auto m = std::make_unique<Machine>();
@@ -395,6 +485,9 @@ TEST(Assembler, PlacesAndEndOfMemory) {
          "2:Runs past $FFFF:  .BYTE 1,2,3|4:Runs past $FFFF:  .TEXT \"AB\"|6:Runs past $FFFF:  .WORD 1|0:Compile failed!"},
         {"*=$FFFF\n .BYTE 7\n*=$1000\n NOP", 0xFFFF, "07 EE EE EE",
          "0:Compiled OK!|0:Code start address: $1000|0:Final address: $1001"},
+        // Negative values that fit sixteen bits stand for their two's complement.
+        {"*=0-16\n .WORD 0-1, 0-$8000\n JMP 0-1", 0xFFF0, "FF FF 00 80",
+         "0:Compiled OK!|0:Code start address: $FFF4|0:Final address: $FFF7"},
     };
     for (const auto& [source, address, bytes, expected] : kCases) {
         auto m = std::make_unique<Machine>();
@@ -496,6 +589,13 @@ TEST_F(MonitorTest, Commands) {
         {".>FFF0 D0 7F", ".>FFF0 D0 7F     BNE $0071|.>FFF2", 0xFFF0, {0xD0, 0x7F}, "monitor code bytes"},
         {".>C000 02", ".>C000 02        ---|.>C001", 0xC000, {2}, "monitor code bytes"},
         {".>C000 0A", ".>C000 0A        ASL|.>C001", 0xC000, {0xA}, "monitor code bytes"},
+        // Code bytes may run together in pairs; an odd run of three or more is the instruction text.
+        {".>C000 A901", ".>C000 A9 01     LDA #$01|.>C002", 0xC000, {0xA9, 1, 0}, "monitor code bytes"},
+        {".>C000 A9 0102", ".>C000 A9 01     LDA #$01|.>C002", 0xC000, {0xA9, 1, 2}, "monitor code bytes"},
+        {".>C000 8D20D0EA", ".>C000 8D 20 D0  STA $D020|.>C003", 0xC000, {0x8D, 0x20, 0xD0, 0}, "monitor code bytes"},
+        {".>C000 A9 7", ".>C000 A9 07     LDA #$07|.>C002", 0xC000, {0xA9, 7, 0}, "monitor code bytes"},
+        {".>C000 EA ADC #1", ".>C000 EA        NOP|.>C001", 0xC000, {0xEA, 2}, "monitor code bytes"},
+        {".>C000 ADC #1", "|."}, {".>C000 A9#1", "|."},
         // Host files (device 6), a D64 image (8), an empty drive (9), a directory (10).
         {".L\"PIC\",6,FFFF", searching + "$0001 BYTES READ FROM $FFFF TO $10000|.", 0xFFFF, {7}, "monitor load", prg},
         {".L\"PIC\",6", searching + "$0000 BYTES READ FROM $2000 TO $2000|.", 0, {}, "", {0x00, 0x20}},

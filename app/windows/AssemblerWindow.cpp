@@ -50,6 +50,7 @@ void drawAssembler(App& app) {
         FileIO::open(app.ui.fileDialog, "Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
                      [&app](const std::string&, std::vector<uint8_t>& bytes) {
                          app.asmSource.assign(bytes.begin(), bytes.end());
+                         app.ui.assembler.watch.replaced();
                      });
     }
     // The buttons wrap in a narrow window.
@@ -68,7 +69,10 @@ void drawAssembler(App& app) {
     ImGui::EndDisabled();
     Compat::SameLineIfFits(Compat::ButtonWidth("New"));
     if (ImGui::Button("New"))
-        app.confirm("New source", "Remove all source code?", [&app] { app.asmSource.clear(); });
+        app.confirm("New source", "Remove all source code?", [&app] {
+            app.asmSource.clear();
+            app.ui.assembler.watch.replaced();
+        });
     const ImGuiStyle& st = ImGui::GetStyle();
     Compat::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + 70 +
                            2 * (ImGui::GetFrameHeight() + st.ItemInnerSpacing.x));
@@ -82,9 +86,9 @@ void drawAssembler(App& app) {
     // A source replaced from outside (a drop, Load...) while the editor has the
     // keyboard: the field would write its own copy back over it. It lets go and
     // takes the keyboard again, which reads the new text.
-    std::string& shown = app.ui.assembler.shown;
+    SourceWatch& watch = app.ui.assembler.watch;
     const ImGuiID srcId = ImGui::GetID("##src");
-    if (app.asmSource != shown && ImGui::GetActiveID() == srcId) {
+    if (ImGui::GetActiveID() == srcId && watch.changedSinceShown(app.asmSource)) {
         ImGui::ClearActiveID();
         ImGui::SetKeyboardFocusHere();
     }
@@ -97,7 +101,7 @@ void drawAssembler(App& app) {
                               ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
                                   ImGuiInputTextFlags_CallbackAlways,
                               resizeCallback, &app.asmSource);
-    shown = app.asmSource;
+    watch.shown(app.asmSource);
     Compat::PopFontSize(Classic::MonoFont);
 
     ImGui::TextDisabled("Messages (click an error to go to the line)");

@@ -805,7 +805,9 @@ Script assembler(App& a) {
     co_await type("abc");
     EXPECT_EQ(GImGui->ActiveId, src) << "the code editor has the keyboard";
     TempDir dir{"vorlix-drop"};
-    const std::string dropped = "*=$C000\n NOP\n";
+    // As long as the edited text, so only the drop itself can tell the editor that it changed.
+    std::string dropped = "*=$C000\n NOP\n";
+    dropped.resize(a.asmSource.size(), ' ');
     Platform::writeFile((dir.path / "drop.s").string(), Bytes(dropped.begin(), dropped.end()));
     SDL_Event e{.drop = {SDL_DROPFILE, 0, SDL_strdup((dir.path / "drop.s").c_str()), SDL_GetWindowID(programWindow())}};
     SDL_PushEvent(&e);
