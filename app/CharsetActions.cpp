@@ -14,7 +14,7 @@ void clickChar(App& app, int code) {
 
 void pickColour(App& app, int picked, bool right) {
     Machine& m = app.machine;
-    const bool multi = (m.vic[0x16] & 0x10) != 0;
+    const bool multi = (m.vic[VicReg::Control2] & VicReg::Control2Mcm) != 0;
     picked &= 15;
     if (right)
         BankSelect::setRegister(app.editor, 0x21, picked, "background color");

@@ -14,7 +14,7 @@ namespace {
 std::unique_ptr<Machine> distinctPicture() {
     auto m = std::make_unique<Machine>();
     m->reset();
-    m->setGfxMode(3);
+    m->setGfxMode(GfxMode::Bitmap);
     u32 s = 777;
     for (int i = 0; i < 8000; ++i) {
         s = s * 1664525u + 1013904223u;

@@ -23,7 +23,7 @@ struct Rig {
     void blank() {
         std::memset(m->ram + 0x2000, 0, 8000);
         // Bitmap cells in white on the background, so an empty screen is one colour.
-        std::memset(m->ram + 0x0400, mode() == 0 ? 0x20 : 0x10 | (m->vic[0x21] & 15), 1000);
+        std::memset(m->ram + 0x0400, mode() == GfxMode::Text ? 0x20 : 0x10 | (m->vic[VicReg::Background0] & 15), 1000);
         std::memset(m->ram + 0xD800, 0, 1000);
     }
     int mode() const { return m->gfxMode(); }

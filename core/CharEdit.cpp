@@ -76,7 +76,7 @@ bool store(Editor& ed, u16 address, const u8 rows[8], const std::string& name) {
 
 int multiPen(const Machine& m, int picked) {
     picked &= 15;
-    return m.gfxMode() == 1 ? ((picked & 7) | 8) : picked;
+    return m.gfxMode() == GfxMode::MulticolorText ? ((picked & 7) | 8) : picked;
 }
 
 void typeFromCharset(Editor& ed, u8 code) {
@@ -86,7 +86,7 @@ void typeFromCharset(Editor& ed, u8 code) {
     u32 step = ed.textStep;
     ed.textUndoPending = false;
     ed.textStep = ed.undo.serial;
-    int tool = ed.tool;
+    const auto tool = ed.tool;
     ed.tool = Editor::ToolText;
     ed.typeChar(code);
     ed.textUndoPending = pending;
@@ -115,40 +115,46 @@ bool vicBank(Editor& ed, int bank) {
 }
 
 bool charBank(Editor& ed, bool second) {
-    bool now = (ed.machine.vic[0x18] & 0x02) != 0;
+    bool now = (ed.machine.vic[VicReg::MemoryPointers] & 0x02) != 0;
     return change(
         ed, "change bank", now != second,
-        [](Machine& m, int s) { m.vic[0x18] = u8(s ? (m.vic[0x18] | 0x02) : (m.vic[0x18] & ~0x02)); }, second);
+        [](Machine& m, int s) {
+            m.vic[VicReg::MemoryPointers] =
+                u8(s ? (m.vic[VicReg::MemoryPointers] | 0x02) : (m.vic[VicReg::MemoryPointers] & ~0x02));
+        },
+        second);
 }
 
 bool charsetSlot(Editor& ed, int slot) {
     if (slot < 0 || slot > 7) return false;
-    return change(ed, "change charset", ((ed.machine.vic[0x18] >> 1) & 7) != slot,
-                  [](Machine& m, int s) { m.vic[0x18] = u8((m.vic[0x18] & 0xF1) | (s * 2)); }, slot);
+    return change(
+        ed, "change charset", ((ed.machine.vic[VicReg::MemoryPointers] >> 1) & 7) != slot,
+        [](Machine& m, int s) { m.vic[VicReg::MemoryPointers] = u8((m.vic[VicReg::MemoryPointers] & 0xF1) | (s * 2)); },
+        slot);
 }
 
 bool multicolor(Editor& ed, bool on) {
-    bool now = (ed.machine.vic[0x16] & 0x10) != 0;
+    bool now = (ed.machine.vic[VicReg::Control2] & VicReg::Control2Mcm) != 0;
     return change(ed, "multicolor", now != on,
                   [](Machine& m, int o) {
                       if (o) {
-                          m.vic[0x16] |= 0x10;
+                          m.vic[VicReg::Control2] |= VicReg::Control2Mcm;
                           m.pen = CharEdit::multiPen(m, m.pen);
                       } else {
-                          m.vic[0x16] &= u8(~0x10);
+                          m.vic[VicReg::Control2] &= u8(~VicReg::Control2Mcm);
                       }
                   },
                   on);
 }
 
 bool gfxMode(Editor& ed, int mode) {
-    if (mode < 0 || mode > 4) return false;
+    if (mode < 0 || mode >= GfxMode::count) return false;
     return change(ed, "gfx mode change", ed.machine.gfxMode() != mode, [](Machine& m, int n) { m.setGfxMode(n); },
                   mode);
 }
 
 bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
-    if (reg < 0 || reg >= 47) return false;
+    if (reg < 0 || reg >= VicReg::count) return false;
     u8 v = u8(value);
     if (ed.machine.vic[reg] == v) return false;
     ed.undo.TakeUndo(UndoBuffer::KindVic, name);
@@ -157,7 +163,7 @@ bool setRegister(Editor& ed, int reg, int value, const std::string& name) {
 }
 
 void flipCharsetHalf(Editor& ed) {
-    ed.write().vic[0x18] ^= 2;
+    ed.write().vic[VicReg::MemoryPointers] ^= 2;
 }
 
 }  // namespace BankSelect

@@ -77,7 +77,7 @@ int mapHires(std::vector<Pattern>& cells, const u8* scr, u8* colour, i32& inexac
 // the shared ones; each cell may keep one own colour 0-7.
 void mapMulticolour(const Machine& m, const Palette& pal, std::vector<Pattern>& cells, const u8* scr,
                     const u8* cram, u8* colour, int& bg, int& m1, int& m2, i32& inexact) {
-    bg = m.vic[0x21] & 15;
+    bg = m.vic[VicReg::Background0] & 15;
     long long counts[16] = {};
     for (int i = 0; i < 1000; ++i) {
         const int shows[4] = {bg, scr[i] >> 4, scr[i] & 15, cram[i] & 15};
@@ -162,7 +162,7 @@ std::vector<Pair> sortedPairs(const std::vector<u64>& pats, bool multicolor) {
 
 CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, int slot, bool merge) {
     CharsetConversionResult r;
-    if (m.gfxMode() < 3) {
+    if (!m.bitmapMode()) {
         r.error = "The screen has to be in a bitmap mode.";
         return r;
     }
@@ -178,7 +178,7 @@ CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, i
         r.error = "Can't convert: the video matrix overlaps the color RAM.";
         return r;
     }
-    const bool multicolor = m.gfxMode() == 4;
+    const bool multicolor = m.gfxMode() == GfxMode::MulticolorBitmap;
 
     // Everything is read before anything is written.
     std::vector<Pattern> cells(1000);
@@ -251,11 +251,11 @@ CharsetConversionResult ConvertBitmapToCharset(Machine& m, const Palette& pal, i
         m.ram[Machine::colorRamAddr + i] = colour[i];
     }
     m.setGfxMode(multicolor ? 1 : 0);
-    m.vic[0x18] = u8((m.vic[0x18] & 0xF1) | (slot << 1));
-    m.vic[0x21] = u8(bg);
+    m.vic[VicReg::MemoryPointers] = u8((m.vic[VicReg::MemoryPointers] & 0xF1) | (slot << 1));
+    m.vic[VicReg::Background0] = u8(bg);
     if (multicolor) {
-        m.vic[0x22] = u8(m1);
-        m.vic[0x23] = u8(m2);
+        m.vic[VicReg::Background1] = u8(m1);
+        m.vic[VicReg::Background2] = u8(m2);
     }
     r.charCount = i32(chars.size());
     r.ok = true;

@@ -23,18 +23,18 @@ Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pixels(m) {
 Editor::~Editor() { undo.beforeChange = nullptr; }
 
 int Editor::gridWidth() const {
-    if (machine.gfxMode() < 3) return 80;
-    return machine.gfxMode() == 4 ? 160 : 320;
+    if (!machine.bitmapMode()) return 80;
+    return machine.gfxMode() == GfxMode::MulticolorBitmap ? 160 : 320;
 }
 
-int Editor::gridHeight() const { return machine.gfxMode() >= 3 ? 200 : 50; }
+int Editor::gridHeight() const { return machine.bitmapMode() ? 200 : 50; }
 
 void Editor::toGrid(int& x, int& y) const {
-    if (machine.gfxMode() < 3) {
+    if (!machine.bitmapMode()) {
         x = x < 0 ? -1 : x >> 2;
         y = y < 0 ? -1 : y >> 2;
     } else {
-        if (machine.gfxMode() == 4) x = x < 0 ? -1 : x >> 1;
+        if (machine.gfxMode() == GfxMode::MulticolorBitmap) x = x < 0 ? -1 : x >> 1;
         if (x < 0) x = -1;
         if (y < 0) y = -1;
     }
@@ -69,7 +69,7 @@ void Editor::_SaveLineStart() {
     const Machine& m = machine;
     savedBitmapAddr = m.bitmapAddr();
     savedScreenAddr = m.screenAddr();
-    if (m.gfxMode() >= 3)
+    if (m.bitmapMode())
         savedBitmap.assign(m.ram + savedBitmapAddr, m.ram + savedBitmapAddr + 8000);
     else
         savedBitmap.clear();
@@ -96,7 +96,7 @@ bool Editor::_BackupFitsLayout() const {
     const Machine& m = machine;
     if (savedScreen.empty()) return false;
     if (m.screenAddr() != savedScreenAddr) return false;
-    if ((m.gfxMode() >= 3) != !savedBitmap.empty()) return false;
+    if (m.bitmapMode() != !savedBitmap.empty()) return false;
     return savedBitmap.empty() || m.bitmapAddr() == savedBitmapAddr;
 }
 
@@ -379,12 +379,12 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
     const int dx = x1 - x0, dy = y1 - y0;
     // Arithmetic shifts: a square corner left of the screen stays left of it.
     int gx0 = x0, gy0 = y0, gx1 = x1, gy1 = y1;
-    if (machine.gfxMode() < 3) {
+    if (!machine.bitmapMode()) {
         gx0 >>= 2;
         gy0 >>= 2;
         gx1 >>= 2;
         gy1 >>= 2;
-    } else if (machine.gfxMode() == 4) {
+    } else if (machine.gfxMode() == GfxMode::MulticolorBitmap) {
         gx0 >>= 1;
         gx1 >>= 1;
     }
@@ -396,10 +396,10 @@ void Editor::_DrawShape(int x0, int y0, int x1, int y1) {
             int r = int(std::sqrt(double(dx) * dx + double(dy) * dy) + 0.5);
             rx = ry = r;
         }
-        if (machine.gfxMode() < 3) {
+        if (!machine.bitmapMode()) {
             rx /= 4;
             ry /= 4;
-        } else if (machine.gfxMode() == 4) {
+        } else if (machine.gfxMode() == GfxMode::MulticolorBitmap) {
             rx /= 2;
         }
         _Ellipse(gx0, gy0, rx, ry, filled);
@@ -438,9 +438,10 @@ void floodFill(int x, int y, u8 seed, int maxPops, Get get, Set set) {
 // The colour of every mode pixel with a border of 255 around them, kept in step with memory while a
 // fill runs, so that testing a pixel is one load. Valid only while the bitmap, the screen and colour
 // RAM lie apart: then a pixel's bitmap bits change that pixel alone and a cell's colours that cell.
-template <int Mode>  // 3 hires, 4 multicolour, else the text grid
+template <int Mode>  // hires, multicolour bitmap, else the text grid
 struct ColourGrid {
-    static constexpr int W = Mode == 3 ? 320 : Mode == 4 ? 160 : 80, H = Mode == 3 || Mode == 4 ? 200 : 50;
+    static constexpr bool hires = Mode == GfxMode::Bitmap, multicolor = Mode == GfxMode::MulticolorBitmap;
+    static constexpr int W = hires ? 320 : multicolor ? 160 : 80, H = hires || multicolor ? 200 : 50;
     static constexpr int CellW = W / 40, CellH = H / 25, Stride = W + 2;
     const PixelReader& r;
     std::vector<u8> c;
@@ -450,7 +451,7 @@ struct ColourGrid {
             for (int cx = 0; cx < 40; ++cx) decodeCell(cx, cy);
     }
     u8 at(int x, int y) const { return c[size_t((y + 1) * Stride + x + 1)]; }
-    u8 read(int x, int y) const { return Mode == 3 ? r.hires(x, y) : Mode == 4 ? r.multicolor(x, y) : r.text(x, y); }
+    u8 read(int x, int y) const { return hires ? r.hires(x, y) : multicolor ? r.multicolor(x, y) : r.text(x, y); }
     void decodeCell(int cx, int cy) {
         const int cell = cx + cy * 40;
         const u8 s = r.ram[u16(r.screen + cell)];
@@ -459,9 +460,9 @@ struct ColourGrid {
             u8* out = &c[size_t((cy * CellH + row + 1) * Stride + cx * CellW + 1)];
             const u8 b = r.ram[u16(r.bitmap + cy * 320 + cx * 8 + row)];
             for (int col = 0; col < CellW; ++col)
-                out[col] = Mode == 3   ? ((b << col) & 0x80 ? colours[1] : colours[2])
-                           : Mode == 4 ? colours[(b >> (6 - 2 * col)) & 3]
-                                       : r.text(cx * CellW + col, cy * CellH + row);
+                out[col] = hires        ? ((b << col) & 0x80 ? colours[1] : colours[2])
+                           : multicolor ? colours[(b >> (6 - 2 * col)) & 3]
+                                        : r.text(cx * CellW + col, cy * CellH + row);
         }
     }
     // After a pixel was set: its cell again when the cell's colours moved, else the pixel.
@@ -490,14 +491,14 @@ void Editor::_FloodFill(int x, int y) {
     const bool bitmapApart = apart(r.bitmap, 8000, r.screen, 1000) && apart(r.bitmap, 8000, Machine::colorRamAddr, 1000);
     const bool screenApart = apart(r.screen, 1000, Machine::colorRamAddr, 1000);
     auto colours = [&](int cell) { return m.ram[u16(r.screen + cell)] | m.ram[u16(Machine::colorRamAddr + cell)] << 8; };
-    if (mode == 3 && bitmapApart) {
+    if (mode == GfxMode::Bitmap && bitmapApart) {
         // A hires pixel set takes the pen, and its cell the pen over the background.
-        ColourGrid<3> g(r);
+        ColourGrid<GfxMode::Bitmap> g(r);
         u8* const cells = g.c.data();
         u8* const ram = m.ram;
         const u16 bitmap = r.bitmap, screen = r.screen;
         const u8 ink = u8((m.pen << 4) | r.background);
-        constexpr int stride = ColourGrid<3>::Stride;
+        constexpr int stride = ColourGrid<GfxMode::Bitmap>::Stride;
         floodFill(x, y, seed, maxFillPops,
                   [cells](int gx, int gy) __attribute__((always_inline)) { return cells[(gy + 1) * stride + gx + 1]; },
                   [&g, cells, ram, bitmap, screen, ink](int gx, int gy) __attribute__((always_inline)) {
@@ -510,8 +511,8 @@ void Editor::_FloodFill(int x, int y) {
                           g.decodeCell(gx >> 3, gy >> 3);
                       }
                   });
-    } else if (mode == 4 && bitmapApart && screenApart) {
-        ColourGrid<4> g(r);
+    } else if (mode == GfxMode::MulticolorBitmap && bitmapApart && screenApart) {
+        ColourGrid<GfxMode::MulticolorBitmap> g(r);
         floodFill(x, y, seed, maxFillPops, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
                   [&](int gx, int gy) __attribute__((always_inline)) {
                       const int cell = (gx >> 2) + (gy >> 3) * 40;
@@ -519,8 +520,8 @@ void Editor::_FloodFill(int x, int y) {
                       p.SetPixelMulticolor(gx, gy, false);
                       g.refresh(gx, gy, colours(cell) != was);
                   });
-    } else if (mode < 3 && screenApart) {
-        ColourGrid<0> g(r);
+    } else if (mode < GfxMode::Bitmap && screenApart) {
+        ColourGrid<GfxMode::Text> g(r);
         floodFill(x, y, seed, maxFillPops, [&](int gx, int gy) __attribute__((always_inline)) { return g.at(gx, gy); },
                   [&](int gx, int gy) __attribute__((always_inline)) {
                       p.SetPixelTextMode(gx, gy, false);

@@ -25,7 +25,7 @@ void rewriteSelection(Editor& e, const char* undoName, u8 (*bitmapByte)(u8), u8 
     e.selRect(x0, y0, x1, y1);
     e.undo.TakeScreenUndo(undoName);
     const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
-    const bool bm = m.gfxMode() >= 3;
+    const bool bm = m.bitmapMode();
     for (int r = y0; r <= y1; ++r)
         for (int c = x0; c <= x1; ++c) {
             if (bm) {
@@ -50,7 +50,7 @@ void flipSelection(Editor& e, bool horizontal) {
     e.undo.TakeScreenUndo("flip block");
     const Editor::Block b = e._Grab(x0, y0, x1, y1);
     Editor::Block f = b;
-    const bool multi = m.vic[0x16] & 0x10;
+    const bool multi = m.vic[VicReg::Control2] & VicReg::Control2Mcm;
     for (int r = 0; r < b.h; ++r)
         for (int c = 0; c < b.w; ++c) {
             const size_t from = size_t(r) * b.w + c;
@@ -94,7 +94,7 @@ Editor::Block Editor::_Grab(int x0, int y0, int x1, int y1) const {
     Block b;
     b.w = x1 - x0 + 1;
     b.h = y1 - y0 + 1;
-    b.bitmap = m.gfxMode() >= 3;
+    b.bitmap = m.bitmapMode();
     if (b.w <= 0 || b.h <= 0) return Block{};
     const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
     for (int r = y0; r <= y1; ++r) {
@@ -113,7 +113,7 @@ Editor::Block Editor::_Grab(int x0, int y0, int x1, int y1) const {
 
 void Editor::_Stamp(const Block& block, int x, int y) {
     Machine& m = machine;
-    const bool withBitmap = block.bitmap && m.gfxMode() >= 3 &&
+    const bool withBitmap = block.bitmap && m.bitmapMode() &&
                             block.bitmapBytes.size() >= size_t(block.w) * block.h * 8;
     const u16 bitmap = m.bitmapAddr(), screen = m.screenAddr();
     for (int r = 0; r < block.h; ++r) {

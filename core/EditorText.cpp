@@ -13,10 +13,10 @@ void Editor::_PokeCharNormal(unsigned char code) {
 
 void Editor::_PokeCharBitmap(unsigned char code) {
     Machine& m = write();
-    const u8* pattern = m.charRom + ((m.vic[0x18] & 2) ? 0x800 : 0) + code * 8;
+    const u8* pattern = m.charRom + ((m.vic[VicReg::MemoryPointers] & 2) ? 0x800 : 0) + code * 8;
     u16 at = u16(m.bitmapAddr() + cursorRow * 320 + cursorCol * 8);
     for (int i = 0; i < 8; ++i) m.ram[u16(at + i)] = pattern[i];
-    m.ram[u16(m.screenAddr() + cursorRow * 40 + cursorCol)] = u8((m.pen << 4) | (m.vic[0x21] & 15));
+    m.ram[u16(m.screenAddr() + cursorRow * 40 + cursorCol)] = u8((m.pen << 4) | (m.vic[VicReg::Background0] & 15));
 }
 
 void Editor::_PushRow() {
@@ -52,7 +52,7 @@ void Editor::typeChar(unsigned char code) {
     cursorCol = std::clamp(cursorCol, 0, 39);
     cursorRow = std::clamp(cursorRow, 0, 24);
     _TextUndo();
-    const bool bm = machine.gfxMode() >= 3;
+    const bool bm = machine.bitmapMode();
     if (insert && !bm && cursorCol < 39) _PushRow();
     if (bm)
         _PokeCharBitmap(code);
@@ -70,7 +70,7 @@ void Editor::editKey(EditKey key, bool withShift) {
     auto right = [&] { cursorCol = cursorCol == 39 ? 0 : cursorCol + 1; };
     auto del = [&] {
         // In a bitmap mode Delete changes nothing, so it records nothing either.
-        if (machine.gfxMode() >= 3) return;
+        if (machine.bitmapMode()) return;
         _TextUndo();
         _BackRow();
     };
@@ -105,7 +105,7 @@ void Editor::editKey(EditKey key, bool withShift) {
 void Editor::copyChar() {
     const Machine& m = machine;
     int cell = std::clamp(cursorRow, 0, 24) * 40 + std::clamp(cursorCol, 0, 39);
-    if (m.gfxMode() >= 3) {
+    if (m.bitmapMode()) {
         u16 at = u16(m.bitmapAddr() + (cell / 40) * 320 + (cell % 40) * 8);
         for (int i = 0; i < 8; ++i) charClip[i] = m.ram[u16(at + i)];
     }
@@ -117,7 +117,7 @@ void Editor::pasteChar() {
     Machine& m = machine;
     undo.TakeScreenUndo("paste");
     int cell = std::clamp(cursorRow, 0, 24) * 40 + std::clamp(cursorCol, 0, 39);
-    if (m.gfxMode() >= 3) {
+    if (m.bitmapMode()) {
         u16 at = u16(m.bitmapAddr() + (cell / 40) * 320 + (cell % 40) * 8);
         for (int i = 0; i < 8; ++i) m.ram[u16(at + i)] = charClip[i];
     }
@@ -126,21 +126,20 @@ void Editor::pasteChar() {
 }
 
 void Editor::clearScreen(ClearMode mode, int value) {
-    const int modeNumber = int(mode);
-    if (modeNumber < 0 || modeNumber > 3) return;
+    if (int(mode) < int(ClearMode::Background) || int(mode) > int(ClearMode::Value)) return;
     Machine& m = machine;
     undo.TakeScreenUndo("clear");
     const u8 v = u8(value);
-    const u8 fill = modeNumber == 1 ? 0x00 : modeNumber == 2 ? 0xFF : modeNumber == 3 ? v : 0x00;
+    const u8 fill = mode == ClearMode::Ones ? 0xFF : mode == ClearMode::Value ? v : 0x00;
     const u16 screen = m.screenAddr();
-    if (m.gfxMode() < 3) {
-        std::memset(m.ram + screen, modeNumber == 0 ? 0x20 : fill, 1000);
+    if (!m.bitmapMode()) {
+        std::memset(m.ram + screen, mode == ClearMode::Background ? 0x20 : fill, 1000);
         std::memset(m.ram + Machine::colorRamAddr, fill, 1000);
     } else {
-        u8 screenFill = modeNumber == 0 ? u8((m.pen << 4) | (m.vic[0x21] & 15)) : fill;
+        u8 screenFill = mode == ClearMode::Background ? u8((m.pen << 4) | (m.vic[VicReg::Background0] & 15)) : fill;
         std::memset(m.ram + screen, screenFill, 1000);
         std::memset(m.ram + m.bitmapAddr(), fill, 8192);
-        if (m.vic[0x16] & 0x10) std::memset(m.ram + Machine::colorRamAddr, fill, 1000);
+        if (m.vic[VicReg::Control2] & VicReg::Control2Mcm) std::memset(m.ram + Machine::colorRamAddr, fill, 1000);
     }
     cursorCol = 0;
     cursorRow = 0;
@@ -152,13 +151,13 @@ std::string Editor::clearDescription() const {
     std::string text = "This will erase:\n";
     std::snprintf(line, sizeof line, "Videomem at $%04X - $%04X (1000 bytes)\n", m.screenAddr(), m.screenAddr() + 999);
     text += line;
-    const bool bm = m.gfxMode() >= 3;
+    const bool bm = m.bitmapMode();
     if (bm) {
         std::snprintf(line, sizeof line, "Bitmapmem at $%04X - $%04X (8192 bytes)\n", m.bitmapAddr(),
                       m.bitmapAddr() + 8191);
         text += line;
     }
-    if (!bm || (m.vic[0x16] & 0x10)) text += "Colormem at $D800 - $DBE7 (1000 bytes)\n";
+    if (!bm || (m.vic[VicReg::Control2] & VicReg::Control2Mcm)) text += "Colormem at $D800 - $DBE7 (1000 bytes)\n";
     return text;
 }
 
@@ -169,17 +168,18 @@ void Editor::cellColors(int x, int y, int* out) const {
     int cell = (y >> 3) * 40 + (x >> 3);
     int s = m.ram[u16(m.screenAddr() + cell)];
     int k = m.ram[Machine::colorRamAddr + cell] & 15;
-    const bool bm = m.gfxMode() >= 3, multi = m.vic[0x16] & 0x10, ecm = m.vic[0x11] & 0x40;
+    const bool bm = m.bitmapMode(), multi = m.vic[VicReg::Control2] & VicReg::Control2Mcm,
+               ecm = m.vic[VicReg::Control1] & VicReg::Control1Ecm;
     if (bm) {
-        out[0] = multi ? (m.vic[0x21] & 15) : -1;
+        out[0] = multi ? (m.vic[VicReg::Background0] & 15) : -1;
         out[1] = s >> 4;
         out[2] = s & 15;
         out[3] = multi ? k : -1;
         return;
     }
-    out[0] = (ecm ? m.vic[0x21 + (s >> 6)] : m.vic[0x21]) & 15;
-    out[1] = multi ? (m.vic[0x22] & 15) : -1;
-    out[2] = multi ? (m.vic[0x23] & 15) : -1;
+    out[0] = (ecm ? m.vic[VicReg::Background0 + (s >> 6)] : m.vic[VicReg::Background0]) & 15;
+    out[1] = multi ? (m.vic[VicReg::Background1] & 15) : -1;
+    out[2] = multi ? (m.vic[VicReg::Background2] & 15) : -1;
     out[3] = k;
 }
 
@@ -191,25 +191,26 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
     int cell = (y >> 3) * 40 + (x >> 3);
     u8& s = m.ram[u16(m.screenAddr() + cell)];
     const u8 c = u8(colour & 15);
-    const bool bm = m.gfxMode() >= 3, multi = m.vic[0x16] & 0x10, ecm = m.vic[0x11] & 0x40;
+    const bool bm = m.bitmapMode(), multi = m.vic[VicReg::Control2] & VicReg::Control2Mcm,
+               ecm = m.vic[VicReg::Control1] & VicReg::Control1Ecm;
     switch (slot) {
     case 0:
         if (ecm && !bm)
-            m.vic[0x21 + (s >> 6)] = c;
+            m.vic[VicReg::Background0 + (s >> 6)] = c;
         else
-            m.vic[0x21] = c;
+            m.vic[VicReg::Background0] = c;
         break;
     case 1:
         if (bm)
             s = u8((c << 4) | (s & 15));
         else if (multi)
-            m.vic[0x22] = c;
+            m.vic[VicReg::Background1] = c;
         break;
     case 2:
         if (bm)
             s = u8((s & 0xF0) | c);
         else if (multi)
-            m.vic[0x23] = c;
+            m.vic[VicReg::Background2] = c;
         break;
     case 3: m.ram[Machine::colorRamAddr + cell] = c; break;
     default: break;

@@ -35,16 +35,16 @@ int PixelOperator::textMask(u8 code) { return maskTable.mask[code]; }
 
 void PixelOperator::SetPixel(int x, int y, bool erase) {
     switch (machine->gfxMode()) {
-    case 3: SetPixelHires(x, y, erase); break;
-    case 4: SetPixelMulticolor(x, y, erase); break;
+    case GfxMode::Bitmap: SetPixelHires(x, y, erase); break;
+    case GfxMode::MulticolorBitmap: SetPixelMulticolor(x, y, erase); break;
     default: SetPixelTextMode(x, y, erase); break;
     }
 }
 
 u8 PixelOperator::GetPixel(int x, int y) const {
     switch (machine->gfxMode()) {
-    case 3: return GetPixelHires(x, y);
-    case 4: return GetPixelMulticolor(x, y);
+    case GfxMode::Bitmap: return GetPixelHires(x, y);
+    case GfxMode::MulticolorBitmap: return GetPixelMulticolor(x, y);
     default: return GetPixelTextMode(x, y);
     }
 }
@@ -68,7 +68,7 @@ void PixelOperator::SetPixelHires(int x, int y, bool erase) {
         b &= u8(~sptab[x & 7]);
     else
         b |= sptab[x & 7];
-    screenByte(m, (x >> 3) + (y >> 3) * 40) = u8((m.pen << 4) | (m.vic[0x21] & 15));
+    screenByte(m, (x >> 3) + (y >> 3) * 40) = u8((m.pen << 4) | (m.vic[VicReg::Background0] & 15));
 }
 
 void PixelOperator::SetPixelMulticolor(int x, int y, bool erase) {
@@ -95,7 +95,7 @@ int PixelOperator::_AllocMultiColor(int colour, int cellX, int cellY, unsigned c
     int index = cellX + cellY * 40;
     u8& s = screenByte(m, index);
     u8& k = colourByte(m, index);
-    if (c == (m.vic[0x21] & 15)) return 0;
+    if (c == (m.vic[VicReg::Background0] & 15)) return 0;
     if (c == (k & 15)) return 3;
     if (c == (s >> 4)) return 1;
     if (c == (s & 15)) return 2;

@@ -10,7 +10,7 @@ struct PixelReader {
     u8 background;
 
     explicit PixelReader(const Machine& m)
-        : ram(m.ram), bitmap(m.bitmapAddr()), screen(m.screenAddr()), background(u8(m.vic[0x21] & 15)) {}
+        : ram(m.ram), bitmap(m.bitmapAddr()), screen(m.screenAddr()), background(u8(m.vic[VicReg::Background0] & 15)) {}
 
     // Colour 0-15 of a mode pixel, 255 outside the grid.
     u8 hires(int x, int y) const {

@@ -10,7 +10,7 @@ constexpr size_t magicSize = 14;
 constexpr size_t ramOffset = 22;
 constexpr size_t screenOffset = ramOffset + 65536;
 constexpr size_t vicOffset = screenOffset + 1000;
-constexpr size_t penOffset = vicOffset + 47;
+constexpr size_t penOffset = vicOffset + VicReg::count;
 constexpr size_t bankOffset = penOffset + 4;
 constexpr size_t projectSize = bankOffset + 2;
 static_assert(projectSize == 66611);

@@ -12,7 +12,7 @@ enum class Action { BrushDown, BrushUp, CopyChar, PasteChar, ToggleGrid, Tool, R
 struct Key {
     char letter;  // 'A'-'Z'
     Action action;
-    i32 tool = 0;  // the tool Action::Tool picks
+    Editor::Tool tool{};  // the tool Action::Tool picks
 };
 
 // The letters pressed without Ctrl, Shift or Alt in every tool but Text, in

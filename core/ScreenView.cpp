@@ -68,14 +68,14 @@ float wheelZoomScroll(float mouse, float origin, float childPos, int zOld, int z
 
 StatusCell statusCell(const Machine& m, int x, int y) {
     StatusCell c{};
-    if (m.gfxMode() < 3) {
+    if (!m.bitmapMode()) {
         int col = x / 8, row = y / 8;
         c.address = u16(m.screenAddr() + row * 40 + col);
         c.shownX = col;
         c.shownY = row;
     } else {
         c.address = u16(m.bitmapAddr() + (y / 8) * 320 + (x & ~7) + (y % 8));
-        c.shownX = m.gfxMode() == 4 ? x / 2 : x;
+        c.shownX = m.gfxMode() == GfxMode::MulticolorBitmap ? x / 2 : x;
         c.shownY = y;
     }
     return c;

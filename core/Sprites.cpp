@@ -38,7 +38,7 @@ int firstUser(const Machine& m, int block) {
 
 bool blockIsMulticolor(const Machine& m, int block) {
     const int n = firstUser(m, block);
-    return n >= 0 && (m.vic[0x1C] >> n & 1);
+    return n >= 0 && (m.vic[VicReg::SpriteMulticolor] >> n & 1);
 }
 
 void pointerRange(const Machine& m, int& lowest, int& highest) {
@@ -149,21 +149,24 @@ bool assign(Machine& m, UndoBuffer& u, int sprite, int block, int color, bool mu
     if (sprite < 0 || sprite > 7) return false;
     const u16 a = u16(m.spritePointerAddr() + sprite);
     const u8 bit = u8(1 << sprite);
-    const u8 flags = multicolor ? u8(m.vic[0x1C] | bit) : u8(m.vic[0x1C] & ~bit);
-    if (m.ram[a] == (block & 0xFF) && m.vic[0x27 + sprite] == (color & 15) && m.vic[0x1C] == flags) return false;
+    const u8 flags =
+        multicolor ? u8(m.vic[VicReg::SpriteMulticolor] | bit) : u8(m.vic[VicReg::SpriteMulticolor] & ~bit);
+    if (m.ram[a] == (block & 0xFF) && m.vic[VicReg::SpriteColor0 + sprite] == (color & 15) &&
+        m.vic[VicReg::SpriteMulticolor] == flags)
+        return false;
     u.TakeUndo(UndoBuffer::KindSprites, "Sprite pointer change");
     m.ram[a] = u8(block);
-    m.vic[0x27 + sprite] = u8(color & 15);
-    m.vic[0x1C] = flags;
+    m.vic[VicReg::SpriteColor0 + sprite] = u8(color & 15);
+    m.vic[VicReg::SpriteMulticolor] = flags;
     return true;
 }
 
 bool setMulticolor(Machine& m, UndoBuffer& u, int block, bool on) {
     const int mask = usersMask(m, block);
-    const u8 flags = on ? u8(m.vic[0x1C] | mask) : u8(m.vic[0x1C] & ~mask);
-    if (flags == m.vic[0x1C]) return false;
+    const u8 flags = on ? u8(m.vic[VicReg::SpriteMulticolor] | mask) : u8(m.vic[VicReg::SpriteMulticolor] & ~mask);
+    if (flags == m.vic[VicReg::SpriteMulticolor]) return false;
     u.TakeUndo(UndoBuffer::KindVic, "sprite multicolor");
-    m.vic[0x1C] = flags;
+    m.vic[VicReg::SpriteMulticolor] = flags;
     return true;
 }
 
@@ -173,16 +176,16 @@ bool pickColor(Machine& m, UndoBuffer& u, int block, int pen, int& spriteColor, 
     u8 vic[sizeof m.vic];
     std::memcpy(vic, m.vic, sizeof vic);
     if (right) {
-        vic[0x21] = u8(color);
+        vic[VicReg::Background0] = u8(color);
     } else if (multicolor && pen == 1) {
-        vic[0x25] = u8(color);
+        vic[VicReg::SpriteMulticolor0] = u8(color);
     } else if (multicolor && pen == 3) {
-        vic[0x26] = u8(color);
+        vic[VicReg::SpriteMulticolor1] = u8(color);
     } else {
         spriteColor = color;
         const int mask = usersMask(m, block);
         for (int n = 0; n < 8; ++n)
-            if (mask & (1 << n)) vic[0x27 + n] = u8(color);
+            if (mask & (1 << n)) vic[VicReg::SpriteColor0 + n] = u8(color);
     }
     if (std::memcmp(vic, m.vic, sizeof vic) == 0) return false;
     u.TakeUndo(UndoBuffer::KindVic, "sprite color");

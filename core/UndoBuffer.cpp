@@ -48,7 +48,7 @@ void UndoBuffer::Clear() {
     ++serial;
 }
 
-UndoBuffer::Item UndoBuffer::capture(int kind, const std::string& name) const {
+UndoBuffer::Item UndoBuffer::capture(Kind kind, const std::string& name) const {
     const Machine& m = *machine;
     Item step;
     step.name = name;
@@ -129,7 +129,7 @@ bool UndoBuffer::Store(Item step) {
     return true;
 }
 
-void UndoBuffer::TakeUndo(int kind, const std::string& name) {
+void UndoBuffer::TakeUndo(Kind kind, const std::string& name) {
     Store(capture(kind, name));
 }
 
@@ -145,8 +145,8 @@ void UndoBuffer::TakeUndoRange(int address, int length, const std::string& name)
 
 void UndoBuffer::TakeScreenUndo(const std::string& name) {
     switch (machine->gfxMode()) {
-    case 3: TakeUndo(KindHires, "hires " + name); break;
-    case 4: TakeUndo(KindMulticolor, "multicolor " + name); break;
+    case GfxMode::Bitmap: TakeUndo(KindHires, "hires " + name); break;
+    case GfxMode::MulticolorBitmap: TakeUndo(KindMulticolor, "multicolor " + name); break;
     default: TakeUndo(KindText, "textmode " + name); break;
     }
 }

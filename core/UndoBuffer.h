@@ -19,14 +19,14 @@ struct UndoBuffer {
         std::string name;
         std::vector<Region> regions;  // restored in this order
         bool hasVic = false;
-        u8 vic[47] = {};
+        u8 vic[VicReg::count] = {};
         u16 bank = 0;  // recorded always, restored only with hasVic
 
         // A step that restores nothing is never stored.
         bool isEmpty() const { return regions.empty() && !hasVic; }
     };
 
-    // What TakeUndo and capture record.
+    // What TakeUndo and capture record; any other value records nothing.
     enum Kind : int {
         KindText = 1,        // screen and colour RAM
         KindHires = 2,       // bitmap, screen and colour RAM
@@ -57,7 +57,7 @@ struct UndoBuffer {
     void Clear();
 
     // Builds a step of the given kind without storing it.
-    Item capture(int kind, const std::string& name) const;
+    Item capture(Kind kind, const std::string& name) const;
     // The same ranges (and VIC copy when step has one) filled with the current state.
     Item snapshotOf(const Item& step) const;
     void restore(const Item& step);
@@ -68,7 +68,7 @@ struct UndoBuffer {
     // Returns whether it was stored.
     bool Store(Item step);
 
-    void TakeUndo(int kind, const std::string& name);
+    void TakeUndo(Kind kind, const std::string& name);
     void TakeUndoRange(int address, int length, const std::string& name);
     void TakeScreenUndo(const std::string& name);
     void MakeUndo();

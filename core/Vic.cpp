@@ -16,20 +16,20 @@ void cellWith(const Machine& m, const u32* pal, int col, int row, u32* out, int 
     const u8* vic = m.vic;
     const u8 code = m.ram[u16(m.screenAddr() + i)];
     const u8 cram = m.ram[0xD800 + i];
-    const bool mcm = vic[0x16] & 0x10;
+    const bool mcm = vic[VicReg::Control2] & VicReg::Control2Mcm;
     u32 colors[4];
 
-    if (!(vic[0x11] & 0x20)) {
+    if (!(vic[VicReg::Control1] & VicReg::Control1Bmm)) {
         if (mcm && (cram & 15) >= 8) {
-            colors[0] = pal[vic[0x21] & 15];
-            colors[1] = pal[vic[0x22] & 15];
-            colors[2] = pal[vic[0x23] & 15];
+            colors[0] = pal[vic[VicReg::Background0] & 15];
+            colors[1] = pal[vic[VicReg::Background1] & 15];
+            colors[2] = pal[vic[VicReg::Background2] & 15];
             colors[3] = pal[cram & 7];
             renderCharData(m.charData(code), true, colors, out, stride);
             return;
         }
-        const bool ecm = vic[0x11] & 0x40;
-        colors[0] = pal[vic[ecm ? 0x21 + (code >> 6) : 0x21] & 15];
+        const bool ecm = vic[VicReg::Control1] & VicReg::Control1Ecm;
+        colors[0] = pal[vic[VicReg::Background0 + (ecm ? code >> 6 : 0)] & 15];
         colors[1] = pal[cram & 15];
         renderCharData(m.charData(ecm ? u8(code & 63) : code), false, colors, out, stride);
         return;
@@ -43,7 +43,7 @@ void cellWith(const Machine& m, const u32* pal, int col, int row, u32* out, int 
         colors[1] = pal[scr >> 4];
         renderCharData(data, false, colors, out, stride);
     } else {
-        colors[0] = pal[vic[0x21] & 15];
+        colors[0] = pal[vic[VicReg::Background0] & 15];
         colors[1] = pal[scr >> 4];
         colors[2] = pal[scr & 15];
         colors[3] = pal[cram & 15];
@@ -94,7 +94,7 @@ void renderScreen(const Machine& m, const Palette& pal, u32* out, int stride) {
 
 void renderFrame(const Machine& m, const Palette& pal, u32* out) {
     const Colours c(pal);
-    const u32 border = c.c[m.vic[0x20] & 15];
+    const u32 border = c.c[m.vic[VicReg::Border] & 15];
     for (int i = 0; i < FrameWidth * FrameHeight; ++i) out[i] = border;
     screenWith(m, c.c, out + ScreenY * FrameWidth + ScreenX, FrameWidth);
 }
@@ -122,7 +122,8 @@ void renderSprite(const Machine& m, const Palette& pal, u8 pointer, u8 color, u8
                   bool multicolor, u32* out, int stride) {
     // Pointer 255 in bank 3 ends at $FFFE, so 63 bytes never pass the end of memory.
     renderSpriteData(m.ram + u16(m.bankBase() + pointer * 64), multicolor, pal.pixel(color), pal.pixel(background),
-                     pal.pixel(m.vic[0x25]), pal.pixel(m.vic[0x26]), out, stride);
+                     pal.pixel(m.vic[VicReg::SpriteMulticolor0]), pal.pixel(m.vic[VicReg::SpriteMulticolor1]), out,
+                     stride);
 }
 
 }  // namespace Vic

@@ -72,10 +72,10 @@ struct CPU6502 {
 
     // The processor's view of memory: $D000-$D02E reach the VIC registers.
     u8 rd(u16 address) const {
-        return u16(address + 0x3000) < 47 ? machine.vic[address & 63] : machine.ram[address];
+        return u16(address + 0x3000) < VicReg::count ? machine.vic[address & 63] : machine.ram[address];
     }
     void wr(u16 address, u8 value) {
-        if (u16(address + 0x3000) < 47)
+        if (u16(address + 0x3000) < VicReg::count)
             machine.vic[address & 63] = value;
         else
             machine.ram[address] = value;

@@ -180,10 +180,10 @@ long CPU6502::execute(long limit, const u8* breakAt) {
     setStatus(this->p);
 
     auto rd = [&](u16 address) __attribute__((always_inline)) -> u8 {
-        return u16(address + 0x3000) < 47 ? vic[address & 63] : ram[address];
+        return u16(address + 0x3000) < VicReg::count ? vic[address & 63] : ram[address];
     };
     auto wr = [&](u16 address, u8 value) __attribute__((always_inline)) {
-        if (u16(address + 0x3000) < 47)
+        if (u16(address + 0x3000) < VicReg::count)
             vic[address & 63] = value;
         else
             ram[address] = value;

@@ -308,7 +308,7 @@ void saveExecutable(App& app) {
         app.message("Error", "Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.");
         return;
     }
-    if (app.machine.gfxMode() < 3) {
+    if (!app.machine.bitmapMode()) {
         app.message("Sorry", "Text modes can not yet be saved as executables.");
         return;
     }
@@ -317,12 +317,12 @@ void saveExecutable(App& app) {
         [&app, viewer](const std::string&) {
             const Machine& m = app.machine;
             Bytes out = viewer;
-            out[23] = m.vic[0x20];
-            out[28] = m.vic[0x21];
-            out[33] = m.vic[0x22];
-            out[38] = m.vic[0x23];
+            out[23] = m.vic[VicReg::Border];
+            out[28] = m.vic[VicReg::Background0];
+            out[33] = m.vic[VicReg::Background1];
+            out[38] = m.vic[VicReg::Background2];
             // The register as it is now: the mode may have changed while the dialog was open.
-            if (!(m.vic[0x16] & 0x10)) out[69] = 0;
+            if (!(m.vic[VicReg::Control2] & VicReg::Control2Mcm)) out[69] = 0;
             out.reserve(out.size() + 10240);
             const int bitmap = m.bitmapAddr(), screen = m.screenAddr();
             out.insert(out.end(), m.ram + bitmap, m.ram + bitmap + 8192);

@@ -149,8 +149,8 @@ bool load(Machine& m, int fmt, const Bytes& data) {
     if (data.size() < 3) return false;
 
     const long n = long(data.size()) - 2;
-    const int bitmapOff = (m.vic[0x18] & 8) * 1024;
-    const int screenOff = (m.vic[0x18] >> 4) * 1024;
+    const int bitmapOff = (m.vic[VicReg::MemoryPointers] & VicReg::MemoryBitmapHalf) * 1024;
+    const int screenOff = (m.vic[VicReg::MemoryPointers] >> 4) * 1024;
     const int base = m.bankBase();
     for (const Chunk& c : f.chunks) {
         if (c.type == End) break;
@@ -162,8 +162,8 @@ bool load(Machine& m, int fmt, const Bytes& data) {
         case Screen: copyClipped(m, base + screenOff, src, len); break;
         case ColorRam: copyClipped(m, Machine::colorRamAddr, src, len); break;
         case ColorFill: std::memset(m.ram + Machine::colorRamAddr, src[0], 1000); break;
-        case Background: m.vic[0x21] = src[0]; break;
-        case Border: m.vic[0x20] = src[0]; break;
+        case Background: m.vic[VicReg::Background0] = src[0]; break;
+        case Border: m.vic[VicReg::Border] = src[0]; break;
         case Bitmap1: copyClipped(m, bitmapOff, src, len); break;
         case Screen1: copyClipped(m, screenOff, src, len); break;
         case Bitmap2: copyClipped(m, 0x4000 + bitmapOff, src, len); break;
@@ -191,7 +191,7 @@ Bytes saveKoala(const Machine& m) {
     appendRam(out, m, m.bitmapAddr(), 8000);
     appendRam(out, m, m.screenAddr(), 1000);
     appendRam(out, m, Machine::colorRamAddr, 1000);
-    out.push_back(m.vic[0x21]);
+    out.push_back(m.vic[VicReg::Background0]);
     return out;
 }
 

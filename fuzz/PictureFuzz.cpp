@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static Machine m;
     m.bank = data[3] & 3;
-    m.vic[0x18] = data[4];
+    m.vic[VicReg::MemoryPointers] = data[4];
     FileFormats::load(m, fmt, file);
     Fuzz::renderCorners(m);
     return 0;

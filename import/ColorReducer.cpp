@@ -333,5 +333,5 @@ void ColorReducer::Store(Machine& m) const {
             }
         }
     }
-    if (multi) m.vic[0x21] = u8(bg);
+    if (multi) m.vic[VicReg::Background0] = u8(bg);
 }

@@ -218,21 +218,21 @@ std::vector<u32> PetsciiConverter::Preview() const {
 }
 
 void PetsciiConverter::Store(Machine& m, int which) const {
-    const u8 d018 = m.vic[0x18];
-    m.setGfxMode(0);
+    const u8 d018 = m.vic[VicReg::MemoryPointers];
+    m.setGfxMode(GfxMode::Text);
     if (which != 2) {
         m.bank = u16(m.bank & 2);
         u8 screenNibble = std::int8_t(d018) < 64 ? u8(d018 & 0xF0) : u8(0x10);
-        m.vic[0x18] = u8((which == 1 ? 2 : 0) | (d018 & 1) | 4 | screenNibble);
+        m.vic[VicReg::MemoryPointers] = u8((which == 1 ? 2 : 0) | (d018 & 1) | 4 | screenNibble);
     } else {
         // The codes were matched against the set at this $D018; leaving text mode
         // must not move it (bit 3 selects the set's address in text mode).
-        m.vic[0x18] = d018;
+        m.vic[VicReg::MemoryPointers] = d018;
     }
     const u16 scr = m.screenAddr();
     for (int n = 0; n < 1000; ++n) {
         m.ram[u16(scr + n)] = screen[n];
         m.ram[Machine::colorRamAddr + n] = color[n];
     }
-    m.vic[0x21] = u8(bg);
+    m.vic[VicReg::Background0] = u8(bg);
 }

@@ -105,7 +105,7 @@ void drawingAndBlocks() {
     add("prepare hires", 3, [](App& app) {
         app.newProject();
         Machine& m = app.machine;
-        m.setGfxMode(3);
+        m.setGfxMode(GfxMode::Bitmap);
         std::fill_n(m.ram + m.bitmapAddr(), 8000, u8(0));
         std::fill_n(m.ram + m.screenAddr(), 1000, u8(0x10));
         app.undoBuffer.Clear();
@@ -217,7 +217,7 @@ void monitorAndDrops() {
     add("drop png", 6, [](App& app) {
         dropScratch(app, "drop.png", scratchPng(), "write temp png");
         check(app.showImportPicture, "import dialog opened with the dropped picture");
-        app.machine.setGfxMode(4);
+        app.machine.setGfxMode(GfxMode::MulticolorBitmap);
         app.ui.importPicture.resolution = 2;
         app.ui.importPicture.dirty = true;
     });
@@ -226,9 +226,9 @@ void monitorAndDrops() {
     add("check petscii import", 1, [](App& app) {
         const Machine& m = app.machine;
         check(!app.showImportPicture, "PETSCII import accepted");
-        check(m.gfxMode() == 0 && m.charsetIsRom(), "text mode with the ROM charset");
+        check(m.gfxMode() == GfxMode::Text && m.charsetIsRom(), "text mode with the ROM charset");
         u8 s = screen(app)[500];
-        check((s == 0x20 && m.vic[0x21] == 1) || (s == 0xA0 && (m.ram[0xD800 + 500] & 15) == 1),
+        check((s == 0x20 && m.vic[VicReg::Background0] == 1) || (s == 0xA0 && (m.ram[0xD800 + 500] & 15) == 1),
               "white square became solid white cells");
         check(app.undoBuffer.undoName() == "import image", "import can be undone");
     });
@@ -247,7 +247,7 @@ void init(App&) {
     monitorAndDrops();
     add("all windows again", 10, [](App& app) {
         setSixteenWindows(app, true);
-        app.machine.setGfxMode(4);
+        app.machine.setGfxMode(GfxMode::MulticolorBitmap);
     });
     add("done", 1, [](App& app) {
         setSixteenWindows(app, false);

@@ -128,7 +128,7 @@ TEST_F(AppTest, WindowStateIsTheApps) {
         {"file dialog", Actions::loadProject, [](const App& a) { return a.ui.fileDialog.open; }},
         {"font import",
          [](App& a) {
-             a.machine.vic[0x18] = 0x1A;
+             a.machine.vic[VicReg::MemoryPointers] = 0x1A;
              beginFontImport(a, a.ui.importFont);
          },
          [](const App& a) { return a.ui.importFont.started; }},
@@ -167,7 +167,7 @@ TEST_F(AppTest, SetZoom) {
 
 TEST_F(AppTest, NewProject) {
     m().ram[0x0400] = 0x99;
-    app->undoBuffer.TakeUndo(7, "test");
+    app->undoBuffer.TakeUndo(UndoBuffer::KindAll, "test");
     app->editor.selectAll();
     app->newProject();
     EXPECT_TRUE(!app->editor.hasSelection && app->undoBuffer.undo.empty() && app->editor.textUndoPending);
@@ -187,7 +187,7 @@ TEST_F(AppTest, FileOutcomes) {
     const auto projectState = std::make_unique<Machine>(m());
     auto ramIs = [](int addr, u8 value) { return [=](App& a) { return a.machine.ram[addr] == value; }; };
     auto anyImage = [](App& a) { Actions::loadImageFormat(a, -1); };
-    auto ramCharset = [](App& a) { a.machine.vic[0x18] = 0x1C; };
+    auto ramCharset = [](App& a) { a.machine.vic[VicReg::MemoryPointers] = 0x1C; };
     fs::create_directory(root / "folder");
     for (DiskDrive& drive : app->drives) drive.mountDirectory(root.string());
     const struct {
@@ -205,14 +205,14 @@ TEST_F(AppTest, FileOutcomes) {
         {"pic.xyz", Bytes(100, 1), anyImage, nullptr, "Error|Couldn't determine file format!", nullptr},
         // A file too short still switches the mode, so the step stays.
         {"a.hir", {1, 2}, anyImage, nullptr, "Error|Couldn't load the file!", "load image",
-         [](App& a) { return a.machine.gfxMode() == 3; }},
+         [](App& a) { return a.machine.gfxMode() == GfxMode::Bitmap; }},
         {"bad.koa", {1, 2}, Actions::loadKoala, "Load Koala image", "", "load image"},
         {"row.raw", Bytes(320, 1), Actions::loadRaw, "Load RAW image", "", "load image",
          [](App& a) { return a.machine.ram[a.machine.bitmapAddr() + 39 * 8] == 0xFF; }},
-        {"PIC.KOA", koala, anyImage, nullptr, "", "load image", [](App& a) { return a.machine.vic[0x21] == 0x35; }},
+        {"PIC.KOA", koala, anyImage, nullptr, "", "load image", [](App& a) { return a.machine.vic[VicReg::Background0] == 0x35; }},
         // A chosen format wins over the extension.
         {"pic.koa", doodle, [](App& a) { Actions::loadImageFormat(a, 8); }, nullptr, "", "load image",
-         [](App& a) { return a.machine.gfxMode() == 3; }},
+         [](App& a) { return a.machine.gfxMode() == GfxMode::Bitmap; }},
         // Raw sprites go to the editor's block; a PRG selects its own block when it lies in the VIC bank.
         {"s.bin", two, Actions::loadSprites, nullptr, "Load sprites|2 sprites loaded to $0340 (sprite $0D)", "load sprites",
          [](App& a) { return a.machine.ram[0x03BF] == 0x11 && a.machine.ram[0x03C0] != 0x11; }},
@@ -236,7 +236,7 @@ TEST_F(AppTest, FileOutcomes) {
          [](App& a) { return a.machine.ram[0x3000] == 0x5A && a.machine.ram[0x37FF] == 0x5A && a.machine.ram[0x3800] != 0x5A; },
          ramCharset},
         {"c.64c", {0x00, 0x28, 1, 2, 3, 4}, Actions::loadCharset, nullptr, "Load charset|$0004 bytes read from $2800 to $2804",
-         "load charset", [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[0x18] == 0x1C; }, ramCharset},
+         "load charset", [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[VicReg::MemoryPointers] == 0x1C; }, ramCharset},
         {"notes.TXT", {0x00, 0x10, 0x77}, nullptr, nullptr, "Success!|notes.TXT:\n$0001 bytes read from $1000 to $1001",
          "load memory", ramIs(0x1000, 0x77)},
         {"x.prg", {0x42}, nullptr, nullptr, "Success!|x.prg:\n$0000 bytes read from $0000 to $0000", "load memory"},
@@ -246,7 +246,7 @@ TEST_F(AppTest, FileOutcomes) {
         {"demo.s", Bytes(source.begin(), source.end()), nullptr, nullptr, "", nullptr,
          [&](App& a) { return a.asmSource == source && a.showAssembler; }},
         {"x.raw", Bytes(8, 0xFF), nullptr, nullptr, "", "load image",
-         [](App& a) { return a.machine.gfxMode() == 3 && a.machine.ram[a.machine.bitmapAddr()] == 0xFF; }},
+         [](App& a) { return a.machine.gfxMode() == GfxMode::Bitmap && a.machine.ram[a.machine.bitmapAddr()] == 0xFF; }},
         {"short.hir", {1, 2}, nullptr, nullptr, "Error|Couldn't load short.hir", "load image"},
         // A project replaces everything, empties the undo buffer and edits the sprite of pointer 0.
         {"p.vpr", project, nullptr, nullptr, "", "",
@@ -267,11 +267,11 @@ TEST_F(AppTest, FileOutcomes) {
         SCOPED_TRACE(r.file);
         app->popups.clear();
         app->undoBuffer.Clear();
-        app->undoBuffer.TakeUndo(7, "earlier");
+        app->undoBuffer.TakeUndo(UndoBuffer::KindAll, "earlier");
         app->spriteBlock = 13;
         app->showAssembler = app->showMountDisk = false;
         m().bank = 0;
-        m().vic[0x18] = 0x14;
+        m().vic[VicReg::MemoryPointers] = 0x14;
         if (r.setup) r.setup(*app);
         const fs::path path = root / r.file;
         if (!fs::exists(path) || fs::is_regular_file(path)) writeBytes(path, r.bytes);
@@ -309,7 +309,7 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
     EXPECT_EQ(DiskActions::mountedAt(*app, (root / "." / "t.d64").string()), &drive);
     // Bank 0 and $D018 = $18: the character set lies at ($18 AND $0E) x $400.
     m().bank = 0;
-    m().vic[0x18] = 0x18;
+    m().vic[VicReg::MemoryPointers] = 0x18;
     const std::pair<int, int> want[4] = {{0x2000, 0x3F40}, {0x0400, 0x07E8}, {0xD800, 0xDBE8}, {0x2000, 0x2800}};
     for (int k = 0; k < 4; k++) {
         std::pair<int, int> range;
@@ -394,7 +394,7 @@ TEST_F(AppTest, SaveOutcomes) {
     auto inMode = [&](int mode) {
         return [&, mode](App& a) {
             a.machine.bank = 1;
-            a.machine.vic[0x18] = 0x38;
+            a.machine.vic[VicReg::MemoryPointers] = 0x38;
             std::copy(colours, colours + 4, a.machine.vic + 0x20);
             a.machine.setGfxMode(mode);
         };
@@ -404,9 +404,9 @@ TEST_F(AppTest, SaveOutcomes) {
             ASSERT_EQ(file.size(), viewer.size() + 10240);
             const auto c64 = runProgram(file);
             EXPECT_EQ(0, std::memcmp(c64->vic + 0x20, colours, 4));
-            EXPECT_EQ(c64->vic[0x11] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
-            EXPECT_EQ((c64->vic[0x16] & 0x10) != 0, multi);
-            const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[0x18];
+            EXPECT_EQ(c64->vic[VicReg::Control1] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
+            EXPECT_EQ((c64->vic[VicReg::Control2] & VicReg::Control2Mcm) != 0, multi);
+            const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[VicReg::MemoryPointers];
             EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 8) * 1024, m().ram + bitmap, 8000));
             EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 0xF0) * 64, m().ram + 0x4C00, 1000));
             EXPECT_EQ(0, std::memcmp(c64->ram + 0xD800, m().ram + 0xD800, 1000));
@@ -455,7 +455,7 @@ TEST_F(AppTest, SaveOutcomes) {
         {Actions::saveProject, nullptr, "project.vpr", "mine", "mine.vpr", [](const Machine& m) { return m.saveProject(); }, ""},
         {Actions::exportPng, "Export PNG", "screen.png", "screen.png", "screen.png", nullptr, "",
          [](App& a) {
-             a.machine.setGfxMode(3);
+             a.machine.setGfxMode(GfxMode::Bitmap);
              a.zoom = 5;
          },
          nullptr, screenPng},
@@ -464,14 +464,14 @@ TEST_F(AppTest, SaveOutcomes) {
          shows(0x6000, true)},
         {Actions::saveExecutable, nullptr, nullptr, "3.prg", "3.prg", nullptr, "", inMode(3), nullptr, shows(0x6000, false)},
         {Actions::saveExecutable, nullptr, nullptr, "1.prg", "1.prg", nullptr, "", inMode(3),
-         [](App& a) { a.machine.setGfxMode(1); }, shows(0x4000, true)},
+         [](App& a) { a.machine.setGfxMode(GfxMode::MulticolorText); }, shows(0x4000, true)},
         // A viewer of 70 bytes is enough, one of 69 is refused; text modes are refused.
         {Actions::saveExecutable, nullptr, nullptr, "p.prg", "p.prg", nullptr, "", viewerOf(70), nullptr,
          [](const Bytes& file) { EXPECT_EQ(file.size(), 10310u); }},
         {Actions::saveExecutable, nullptr, nullptr, nullptr, nullptr, nullptr,
          "Error|Vorlix is missing the file \"bmpview.prg\".\nOperation could not be completed.", viewerOf(69)},
         {Actions::saveExecutable, nullptr, nullptr, nullptr, nullptr, nullptr,
-         "Sorry|Text modes can not yet be saved as executables.", [](App& a) { a.machine.setGfxMode(2); }},
+         "Sorry|Text modes can not yet be saved as executables.", [](App& a) { a.machine.setGfxMode(GfxMode::ExtendedText); }},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file ? r.file : r.popup.c_str());
@@ -480,8 +480,8 @@ TEST_F(AppTest, SaveOutcomes) {
         useAssets(VORLIX_ASSET_DIR);
         for (int a = 0; a < 65536; ++a) m().ram[a] = u8(a * 5 + (a >> 8));
         m().bank = 0;
-        m().setGfxMode(4);
-        m().vic[0x18] = 0x14;
+        m().setGfxMode(GfxMode::MulticolorBitmap);
+        m().vic[VicReg::MemoryPointers] = 0x14;
         if (r.setup) r.setup(*app);
         const Bytes want = r.want ? r.want(m()) : Bytes{};
         r.command(*app);
@@ -882,7 +882,7 @@ TEST_F(AppTest, ProcessorAndCompileUndo) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         app = makeApp();
-        m().setGfxMode(3);
+        m().setGfxMode(GfxMode::Bitmap);
         for (int i = 0; i < 8000; ++i) m().ram[0x2000 + i] = u8(i * 13 + 5);  // the picture
         loadFillProgram(*app);
         const Bytes before(m().ram, m().ram + 0x10000);
@@ -903,8 +903,8 @@ TEST_F(AppTest, ProcessorAndCompileUndo) {
 // Clicks in the character set window and palette picks in the character editor. The ROM pattern of code 1
 // is typed into hires cell (0, 0), though the VIC's set lies in the bitmap at $3000.
 TEST_F(AppTest, CharacterWindowCommands) {
-    auto hires = [](App& a) { a.machine.setGfxMode(3), a.machine.vic[0x18] = 0x1C, a.editor.cursorCol = a.editor.cursorRow = 0; };
-    auto multi = [](App& a) { a.machine.setGfxMode(4), a.machine.vic[0x21] = 1; };
+    auto hires = [](App& a) { a.machine.setGfxMode(GfxMode::Bitmap), a.machine.vic[VicReg::MemoryPointers] = 0x1C, a.editor.cursorCol = a.editor.cursorRow = 0; };
+    auto multi = [](App& a) { a.machine.setGfxMode(GfxMode::MulticolorBitmap), a.machine.vic[VicReg::Background0] = 1; };
     const std::string refused = "Information|Foreground color can only be 0-7 in multicolor, sorry!";
     const struct {
         const char* name;
@@ -936,15 +936,15 @@ TEST_F(AppTest, CharacterWindowCommands) {
         SCOPED_TRACE(row.name);
         app = makeApp();
         m().pen = 5;
-        m().vic[0x21] = 6;
-        m().vic[0x22] = 1;
-        m().vic[0x23] = 2;
+        m().vic[VicReg::Background0] = 6;
+        m().vic[VicReg::Background1] = 1;
+        m().vic[VicReg::Background2] = 2;
         app->editor.tool = Editor::ToolText;
         row.setup(*app);
         const Bytes before(m().ram, m().ram + 0x10000);
         row.act(*app);
         Machine& mm = m();
-        EXPECT_EQ((std::array{int(mm.pen), mm.vic[0x21] & 15, mm.vic[0x22] & 15, mm.vic[0x23] & 15, app->charEditorChar}), row.want);
+        EXPECT_EQ((std::array{int(mm.pen), mm.vic[VicReg::Background0] & 15, mm.vic[VicReg::Background1] & 15, mm.vic[VicReg::Background2] & 15, app->charEditorChar}), row.want);
         EXPECT_EQ(app->popups.empty() ? "" : lastPopup().title + "|" + lastPopup().text, row.popup);
         EXPECT_EQ(std::pair(app->undoBuffer.undoName(), app->undoBuffer.undo.size()), std::pair(std::string(row.undoName), row.steps));
         Bytes want = before;

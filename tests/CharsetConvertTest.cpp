@@ -18,7 +18,7 @@ struct Picture {
         for (u8& b : m->ram) b = u8(r());
         m->bank = u16(bank);
         m->setGfxMode(multicolor ? 4 : 3);
-        m->vic[0x18] = d018;  // keep the bitmap half exactly as asked
+        m->vic[VicReg::MemoryPointers] = d018;  // keep the bitmap half exactly as asked
         screen = u32(bank) * 0x4000 + (d018 >> 4) * 0x400u;
         bitmap = u32(bank) * 0x4000 + ((d018 & 8) ? 0x2000u : 0u);
     }
@@ -66,7 +66,7 @@ std::vector<Bytes> randomPatterns(std::mt19937& r, int n, u8 top = 0) {
 void exactPicture(Picture& s, bool multi, int distinct, u32 seed) {
     std::mt19937 r(seed);
     auto pats = randomPatterns(r, distinct);
-    s.m->vic[0x21] = 0xF0;  // junk high nibble, black
+    s.m->vic[VicReg::Background0] = 0xF0;  // junk high nibble, black
     const u8 own[6] = {1, 2, 3, 4, 6, 7};
     for (int i = 0; i < 1000; ++i) {
         std::memcpy(s.cell(i), pats[i < distinct ? i : r() % distinct].data(), 8);
@@ -88,7 +88,7 @@ void invertedAndInexact(Picture& s) {
 
 // Pair 01 white and 10 light blue are the shared colours; cells 1 and 2 also show red and light red.
 void foreignColours(Picture& s) {
-    s.m->vic[0x21] = 0;
+    s.m->vic[VicReg::Background0] = 0;
     s.fill(0x55, 0x1E, 2);
     for (int i = 0; i < 100; ++i) std::memset(s.cell(i), i < 3 ? 0x1B : 0xAA, 8);
     std::memset(s.cell(0), 0x5A, 8);  // 01 01 10 10
@@ -146,7 +146,7 @@ TEST(CharsetConvert, Conversions) {
         // Orange is neither shared colour and above 7; yellow is the highest colour a cell can own.
         {"multicolour own colour only 0-7", 0, 0x18, true,
          [](Picture& s) {
-             s.m->vic[0x21] = 6;
+             s.m->vic[VicReg::Background0] = 6;
              s.fill(0x1B, 0x12, 3);
              s.cram(7) = 8;
              s.cram(8) = 7;
@@ -155,8 +155,8 @@ TEST(CharsetConvert, Conversions) {
         // Which slots are refused is the slot check's own test.
         {"slot on the character ROM, merging", 0, 0x18, false, asItIs, 3, true,
          "Can't put the charset there: The VIC sees the character ROM there."},
-        {"text mode", 0, 0x18, false, [](Picture& s) { s.m->setGfxMode(0); }, 1, false, bitmap},
-        {"multicolour text", 0, 0x18, false, [](Picture& s) { s.m->setGfxMode(2); }, 8, false, bitmap},
+        {"text mode", 0, 0x18, false, [](Picture& s) { s.m->setGfxMode(GfxMode::Text); }, 1, false, bitmap},
+        {"extended background text", 0, 0x18, false, [](Picture& s) { s.m->setGfxMode(GfxMode::ExtendedText); }, 8, false, bitmap},
         // Screen $D800.
         {"screen on colour RAM", 3, 0x68, false, asItIs, 5, false, "Can't convert: the video matrix overlaps the color RAM."},
         {"300 patterns without merging", 0, 0x18, false, patterns300, 1, false,
@@ -187,8 +187,8 @@ TEST(CharsetConvert, Conversions) {
         Picture s(c.bank, c.d018, c.multi, 12);
         c.paint(s);
         UndoBuffer undo(*s.m);
-        undo.TakeUndo(7, "first");
-        undo.TakeUndo(7, "second");
+        undo.TakeUndo(UndoBuffer::KindAll, "first");
+        undo.TakeUndo(UndoBuffer::KindAll, "second");
         undo.MakeUndo();
         const auto before = std::make_unique<Machine>(*s.m);
         const auto shown = s.render();
@@ -206,10 +206,10 @@ TEST(CharsetConvert, Conversions) {
         EXPECT_EQ(r.charCount, std::min(r.uniqueCells, 256));
         EXPECT_EQ(r.mergedCells > 0, r.uniqueCells > 256);
         EXPECT_EQ(s.m->gfxMode(), c.multi ? 1 : 0);
-        EXPECT_EQ(s.m->vic[0x18], u8((c.d018 & 0xF0) | c.slot << 1));
+        EXPECT_EQ(s.m->vic[VicReg::MemoryPointers], u8((c.d018 & 0xF0) | c.slot << 1));
         const int colours[3] = {c.bg, c.m1, c.m2};
         for (int k = 0; k < 3; ++k)
-            if (colours[k] >= 0) { EXPECT_EQ(s.m->vic[0x21 + k], colours[k]) << k; }
+            if (colours[k] >= 0) { EXPECT_EQ(s.m->vic[VicReg::Background0 + k], colours[k]) << k; }
         // Characters numbered in order of first appearance, none twice, the rest of the slot cleared.
         const u8* set = s.m->ram + c.bank * 0x4000 + c.slot * 2048;
         std::set<Bytes> chars;

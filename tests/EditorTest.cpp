@@ -88,7 +88,7 @@ TEST_F(EditorDrawTest, Shapes) {
         e.brush = m->pen = 1;
         e.filled = e.shift = false;
         run(r.script);
-        const int w = r.mode == 0 ? 80 : r.mode == 4 ? 160 : 320, h = r.mode == 0 ? 50 : 200;
+        const int w = r.mode == GfxMode::Text ? 80 : r.mode == GfxMode::MulticolorBitmap ? 160 : 320, h = r.mode == GfxMode::Text ? 50 : 200;
         int wrong = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
@@ -113,7 +113,8 @@ TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
                           {319, 199, -10000, 5},          {-5, 10000, 400, -400},           {160, 100, 10000, 10000},
                           {0, 199, 0, -10000},            {319, 0, 10000, 0}};
     for (int mode : {0, 3, 4})
-        for (int tool : {2, 3, 4, 5, 6, 7})
+        for (Editor::Tool tool : {Editor::ToolDot, Editor::ToolFreehand, Editor::ToolLine, Editor::ToolCircle,
+                                  Editor::ToolRect, Editor::ToolFill})
             for (int variant = 0; variant < 4; ++variant) {
                 this->mode(mode);
                 e.tool = tool;
@@ -241,15 +242,15 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
     const struct { int mode, pen, seedColour, rounds; } rows[] = {{3, 1, 0, 4}, {0, 7, 0, 4}, {4, 2, 5, 4}, {4, 3, 5, 8}};
     for (const auto& r : rows)
         for (int round = 0; round < r.rounds; ++round) {
-            const int w = r.mode == 0 ? 80 : r.mode == 4 ? 160 : 320, h = r.mode == 0 ? 50 : 200;
+            const int w = r.mode == GfxMode::Text ? 80 : r.mode == GfxMode::MulticolorBitmap ? 160 : 320, h = r.mode == GfxMode::Text ? 50 : 200;
             mode(r.mode);
-            for (int i = 0; r.mode == 0 && i < 1000; ++i) {
+            for (int i = 0; r.mode == GfxMode::Text && i < 1000; ++i) {
                 const int k = int(rng() % 20);  // block characters, and letters that count as empty cells
                 m->ram[0x0400 + i] = k < 16 ? PixelOperator::textpixtab[k] : u8(1 + k);
                 m->ram[0xD800 + i] = 7;
             }
-            for (int i = 0; r.mode && i < 8000; ++i) m->ram[0x2000 + i] = u8(r.mode == 4 ? rng() : rng() & rng());
-            for (int i = 0; r.mode == 4 && i < 1000; ++i) {
+            for (int i = 0; r.mode && i < 8000; ++i) m->ram[0x2000 + i] = u8(r.mode == GfxMode::MulticolorBitmap ? rng() : rng() & rng());
+            for (int i = 0; r.mode == GfxMode::MulticolorBitmap && i < 1000; ++i) {
                 m->ram[0x0400 + i] = (rng() & 1) ? 0x57 : 0x75;
                 m->ram[0xD800 + i] = 2;
             }
@@ -265,8 +266,8 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
             m->pen = r.pen;
             const auto plain = std::make_unique<Machine>(*m);
             plainFill(*plain, sx, sy);
-            e.tool = 7;
-            e.mouseDown(r.mode == 0 ? sx * 4 + 2 : r.mode == 4 ? sx * 2 + 1 : sx, r.mode == 0 ? sy * 4 + 3 : sy, 0);
+            e.tool = Editor::ToolFill;
+            e.mouseDown(r.mode == GfxMode::Text ? sx * 4 + 2 : r.mode == GfxMode::MulticolorBitmap ? sx * 2 + 1 : sx, r.mode == GfxMode::Text ? sy * 4 + 3 : sy, 0);
             if (r.pen == 3) {
                 ASSERT_EQ(ram(), Bytes(plain->ram, plain->ram + 65536)) << round;
                 continue;
@@ -281,7 +282,7 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
                         ASSERT_NE(px(std::clamp(x + dx, 0, w - 1), std::clamp(y + dy, 0, h - 1)),
                             r.seedColour) << x << "," << y;
                 }
-            for (int i = 0; r.mode == 3 && i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x10);
+            for (int i = 0; r.mode == GfxMode::Bitmap && i < 1000; ++i) ASSERT_EQ(m->ram[0x0400 + i], 0x10);
         }
 }
 
@@ -323,13 +324,13 @@ TEST_F(EditorDrawTest, RandomSessionsUndoToStart) {
             if (r == 3) e.editKey(rng() & 1 ? EditKey::Delete : EditKey::Insert, false);
             if (r == 4) {
                 e.commitPendingEdits();
-                u.TakeUndo(6, "vic");
+                u.TakeUndo(UndoBuffer::KindVic, "vic");
                 m->bank = u16(rng() & 3);
-                m->vic[0x18] = u8(rng());
+                m->vic[VicReg::MemoryPointers] = u8(rng());
                 m->setGfxMode(int(rng() % 5));
             }
             if (r == 5) {
-                e.tool = int(1 + rng() % 7);
+                e.tool = Editor::Tool(1 + rng() % 7);
                 e.mouseDown(x, y, int(rng() % 2));
                 e.mouseUp(x, y, 0);
             }
@@ -378,9 +379,9 @@ TEST_F(PixelOperatorTest, SetAndErase) {
          "pen 9 tool 2 press 316,196,0 release 316,196,0 mode 1 pen 0 tool 4 press 316,196,2",
          {{0x07E7, 0x6C}, {0xDBE7, 9}}, nullptr, 0, {-1, -1}, 9},
         // The register's high bits are ignored; the pen inks the cell even when erasing.
-        {"hires ink", 3, {{0x0429, 0}, {vic(0x21), 0x36}}, "pen 2 tool 2 press 9,10,0 release 9,10,0 pen 0 press 8,10,2",
+        {"hires ink", 3, {{0x0429, 0}, {vic(VicReg::Background0), 0x36}}, "pen 2 tool 2 press 9,10,0 release 9,10,0 pen 0 press 8,10,2",
          {{0x214A, 0x40}, {0x0429, 0x26}}, nullptr, 0, {-1, -1}, 6},
-        {"hires erase", 3, {{0x0429, 0x26}, {0x214A, 0x40}, {vic(0x21), 0x36}},
+        {"hires erase", 3, {{0x0429, 0x26}, {0x214A, 0x40}, {vic(VicReg::Background0), 0x36}},
          "pen 11 tool 2 press 9,10,1 release 9,10,1 press 319,199,0 release 319,199,0",
          {{0x214A, 0}, {0x0429, 0xB6}, {0x3F3F, 1}}},
         {"multicolour erase clears the pair, keeps the colours", 4, {{0x3F3F, 0xFF}, {0x07E7, 0x12}, {0xDBE7, 3}},
@@ -392,7 +393,7 @@ TEST_F(PixelOperatorTest, SetAndErase) {
          "bank 3 vic 18=8 pen 1 tool 2 press 319,0,0 release 319,0,0 mode 4 pen 0 tool 4 press 318,0,2",
              {{0xE138, 1}, {0xC027, 0x10}}, nullptr, 0,
          {-1, -1}, 1},
-        {"the background needs no slot", 4, {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xFF}, {vic(0x21), 0x14}},
+        {"the background needs no slot", 4, {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xFF}, {vic(VicReg::Background0), 0x14}},
          "no-new-colours pen 4 tool 2 press 2,0,0 release 2,0,0", {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xCF}}},
         {"colour RAM reused", 4, mc57, "pen 2 tool 2 press 4,3,0 release 4,3,0",
          {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x0C}}},
@@ -427,7 +428,7 @@ TEST_F(PixelOperatorTest, SetAndErase) {
     // Every mask of the table reads back quadrant by quadrant: cell (1, 1) covers mode pixels (2..3, 2..3).
     mode(0);
     m->ram[0xD800 + 41] = 5;
-    m->vic[0x21] = 6;
+    m->vic[VicReg::Background0] = 6;
     for (int mask = 0; mask < 16; ++mask) {
         EXPECT_EQ(PixelOperator::textMask(PixelOperator::textpixtab[mask]), mask);
         m->ram[0x0400 + 41] = PixelOperator::textpixtab[mask];

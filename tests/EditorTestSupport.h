@@ -62,7 +62,7 @@ struct EditorFixture : ::testing::Test {
         std::memset(m->ram + 0x2000, 0, 8192);
         std::memset(m->ram + 0x0400, n >= 3 ? screenFill : 0x20, 1000);
         std::memset(m->ram + 0xD800, 0, 1000);
-        m->vic[0x21] = 0;
+        m->vic[VicReg::Background0] = 0;
     }
     u8& at(int address) const { return address >= vic(0) ? m->vic[address - vic(0)] : m->ram[address]; }
     void poke(const Pokes& bytes) {
@@ -97,7 +97,7 @@ struct EditorFixture : ::testing::Test {
             // The drawing state: pen, tool, brush, filled shapes, the Shift key held, refusing new
             // multicolour colours, and the pixel warning that must be up (a row ending with one not taken fails).
             {"pen", {1, 10, [&](Args a) { m->pen = a[0]; }}},
-            {"tool", {1, 10, [&](Args a) { e.tool = a[0]; }}},
+            {"tool", {1, 10, [&](Args a) { e.tool = Editor::Tool(a[0]); }}},
             {"brush", {1, 10, [&](Args a) { e.brush = a[0]; }}},
             {"filled", plain([&] { e.filled = true; })},
             {"shift", plain([&] { e.shift = true; })},
@@ -154,7 +154,7 @@ struct EditorFixture : ::testing::Test {
             // pixel (address,x,y) in the pen and $D016's mode; filling the set from an address, clearing it.
             {"stroke", {2, 16, [&](Args a) { CharEdit::beginStroke(stroke, u, u16(a[0]), a[1]); }}},
             {"paint", {3, 16, [&](Args a) {
-                 CharEdit::strokeTo(stroke, *m, u, u16(a[0]), m->vic[0x16] & 0x10, m->pen, a[1], a[2]);
+                 CharEdit::strokeTo(stroke, *m, u, u16(a[0]), m->vic[VicReg::Control2] & VicReg::Control2Mcm, m->pen, a[1], a[2]);
              }}},
             {"fill-set", {1, 16, [&](Args a) { CharEdit::fillSet(e, m->ram + (a[0] & 0xF800), "ROM charset"); }}},
             {"clear-set", plain([&] { CharEdit::fillSet(e, nullptr, "clear charset"); })},
@@ -217,9 +217,9 @@ struct EditorFixture : ::testing::Test {
             SCOPED_TRACE(r.name);
             mode(r.mode);
             m->bank = 0;
-            m->vic[0x18] = r.mode >= 3 ? 0x18 : 0x14;
+            m->vic[VicReg::MemoryPointers] = r.mode >= GfxMode::Bitmap ? 0x18 : 0x14;
             u.Clear();
-            e.tool = e.brush = 1;
+            e.tool = Editor::ToolText, e.brush = 1;
             e.insert = e.hasSelection = e.filled = e.shift = false;
             e.textUndoPending = true;
             e.pixels.noNewColours = false;

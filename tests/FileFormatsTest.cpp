@@ -58,7 +58,7 @@ std::unique_ptr<Machine> filledMachine(u32 seed, u16 bank = 3, u8 d018 = 0x14) {
     for (u8& b : m->charRom) b = u8(r());
     for (u8& b : m->vic) b = u8(r());
     for (u8& b : m->monitorScreen) b = u8(r());
-    m->vic[0x18] = d018;
+    m->vic[VicReg::MemoryPointers] = d018;
     m->bank = bank;
     m->pen = 11;
     m->powerOnImage.assign(10, 0x5A);
@@ -70,10 +70,10 @@ std::unique_ptr<Machine> expectLoad(const Machine& before, const Layout& l, cons
     auto e = std::make_unique<Machine>(before);
     if (file.empty()) return e;
     // Mode bits after the load: bitmap on, multicolour by mode, extended colour off, bitmap at +$2000.
-    e->vic[0x11] = u8((e->vic[0x11] & ~0x40) | 0x20);
-    e->vic[0x16] = l.mode == 4 ? u8(e->vic[0x16] | 0x10) : u8(e->vic[0x16] & ~0x10);
-    e->vic[0x18] |= 0x08;
-    const long base = before.bank * 0x4000L, bitmapOff = 0x2000, screenOff = (e->vic[0x18] >> 4) * 0x400L;
+    e->vic[VicReg::Control1] = u8((e->vic[VicReg::Control1] & ~VicReg::Control1Ecm) | VicReg::Control1Bmm);
+    e->vic[VicReg::Control2] = l.mode == GfxMode::MulticolorBitmap ? u8(e->vic[VicReg::Control2] | VicReg::Control2Mcm) : u8(e->vic[VicReg::Control2] & ~VicReg::Control2Mcm);
+    e->vic[VicReg::MemoryPointers] |= VicReg::MemoryBitmapHalf;
+    const long base = before.bank * 0x4000L, bitmapOff = 0x2000, screenOff = (e->vic[VicReg::MemoryPointers] >> 4) * 0x400L;
     // Raw rows: a pixel is set when its bits are not all zero; pixels past the end stay.
     const size_t perByte = l.rawBits ? size_t(8 / l.rawBits) : 1;
     for (size_t k = 0; l.rawBits && k < 64000 && k / perByte < file.size(); ++k) {
@@ -88,7 +88,7 @@ std::unique_ptr<Machine> expectLoad(const Machine& before, const Layout& l, cons
         const size_t pos = size_t(2 + off);
         if (pos >= file.size()) continue;
         if (type == 4) std::memset(e->ram + 0xD800, file[pos], 1000);
-        if (type == 5 || type == 6) e->vic[type == 5 ? 0x21 : 0x20] = file[pos];
+        if (type == 5 || type == 6) e->vic[type == 5 ? VicReg::Background0 : VicReg::Border] = file[pos];
         for (int i = 0; type != 4 && lengthOf(type) > 1 && i < lengthOf(type) && pos + size_t(i) < file.size(); ++i)
             if (dest[type] + i <= 0xFFFF) e->ram[size_t(dest[type] + i)] = file[pos + size_t(i)];
     }
@@ -138,7 +138,7 @@ TEST(FileFormats, EveryFormatLoadsWholeAndCut) {
                 EXPECT_EQ(saved[0] | saved[1] << 8, l.saveAddress);
                 for (auto [type, off] : l.chunks)
                     EXPECT_EQ(0, std::memcmp(&saved[size_t(2 + off)], &file[size_t(2 + off)], size_t(lengthOf(type))));
-                m->setGfxMode(0);
+                m->setGfxMode(GfxMode::Text);
                 EXPECT_EQ(0, std::memcmp(&l.save(*m)[size_t(2 + l.chunks[0].second)], m->ram + bank * 0x4000, 8000));
             }
     }
@@ -178,7 +178,7 @@ TEST(FileFormats, Projects) {
     layout.insert(layout.end(), {1, 0, 0, 0, 1, 0, 0, 0});
     layout.insert(layout.end(), src->ram, src->ram + 65536);
     layout.insert(layout.end(), src->monitorScreen, src->monitorScreen + 1000);
-    layout.insert(layout.end(), src->vic, src->vic + 47);
+    layout.insert(layout.end(), src->vic, src->vic + VicReg::count);
     layout.insert(layout.end(), {7, 0, 0, 0, 1, 0});
     ASSERT_EQ(good, layout);
     const size_t pen = good.size() - 6;

@@ -170,7 +170,7 @@ TEST(FontImport, CharsetOpeningAndCancel) {
     EXPECT_FALSE(beginFontImport(app, s));  // the reset VIC sees the ROM
     EXPECT_EQ(app.popups.at(0).text, "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
 
-    app.machine.vic[0x18] = 0x1A;
+    app.machine.vic[VicReg::MemoryPointers] = 0x1A;
     for (int i = 0; i < 2048; ++i) set[i] = u8(i * 7);
     Bytes want(set, set + 2048);
     ASSERT_TRUE(beginFontImport(app, s));
@@ -231,7 +231,7 @@ TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
         for (int a = 0; a < 65536; ++a) m->ram[a] = u8(rng());
         m->setGfxMode(c.mode);
         m->bank = u16(c.bank);
-        m->vic[0x18] = u8(c.d018);
+        m->vic[VicReg::MemoryPointers] = u8(c.d018);
         conv.SetCharset(*m, c.set);
         u8 code[1000], col[1000];
         std::vector<u32> pic(320 * 200), shown(320 * 200);
@@ -253,8 +253,8 @@ TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
             ASSERT_TRUE(c.code == 32 || conv.color[n] == col[n]) << n;
         }
         conv.Store(*m, c.set);
-        EXPECT_EQ(m->gfxMode() * 10000 + m->bank * 1000 + m->vic[0x18], c.wantBank * 1000 + c.wantD018);
-        EXPECT_EQ(m->vic[0x21], conv.bg);
+        EXPECT_EQ(m->gfxMode() * 10000 + m->bank * 1000 + m->vic[VicReg::MemoryPointers], c.wantBank * 1000 + c.wantD018);
+        EXPECT_EQ(m->vic[VicReg::Background0], conv.bg);
         Vic::renderScreen(*m, pal, shown.data(), 320);
         EXPECT_EQ(shown, conv.Preview());
     }
@@ -280,7 +280,7 @@ TEST(ColorReducer, ResizePlacesAndAverages) {
 TEST(ColorReducer, KnownResults) {
     // Multicolour: columns 0-29 of colour 6 make it the background; the other cells are solid 2 or 9.
     Reduced multi(160, 2, 3, -1, [](const Palette& p, int x, int y) { return p.pixel(x < 120 ? 6 : y / 8 % 2 ? 2 : 9); });
-    EXPECT_EQ(multi.m->vic[0x21], 6);
+    EXPECT_EQ(multi.m->vic[VicReg::Background0], 6);
     for (int n = 0; n < 1000; ++n) {
         int c = n % 40 < 30 ? 6 : n / 40 % 2 ? 2 : 9;
         // Bitmap, screen and colour RAM bytes of the cell.

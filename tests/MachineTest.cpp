@@ -14,12 +14,12 @@ TEST(Machine, ResetTakesThePowerOnImage) {
     for (size_t size : {65536u, 70000u, 100u}) {
         m->powerOnImage.resize(size);
         for (size_t i = 0; i < size; ++i) m->powerOnImage[i] = u8(i * 7 + (i >> 8) + 1);
-        m->vic[0x05] = 0x99;
+        m->vic[VicReg::SpriteY0 + 4] = 0x99;
         m->bank = 3;
         m->pen = 5;
         m->reset();
         for (size_t a = 0; a < 65536; ++a) ASSERT_EQ(m->ram[a], a < size ? m->powerOnImage[a] : 0) << a;
-        EXPECT_TRUE(m->vic[0x05] == 0 && m->gfxMode() == 0 && m->pen == 0 && m->bank == 0);
+        EXPECT_TRUE(m->vic[VicReg::SpriteY0 + 4] == 0 && m->gfxMode() == GfxMode::Text && m->pen == 0 && m->bank == 0);
     }
 }
 
@@ -27,19 +27,19 @@ TEST(Machine, CharacterDataAndModes) {
     auto m = std::make_unique<Machine>();
     m->reset();
     m->bank = 0;
-    m->vic[0x18] = 0x14;
+    m->vic[VicReg::MemoryPointers] = 0x14;
     m->setGfxMode(7);
     m->setGfxMode(-1);
-    EXPECT_EQ(m->vic[0x18], 0x14);
+    EXPECT_EQ(m->vic[VicReg::MemoryPointers], 0x14);
     for (int mode : {0, 1, 2, 3, 4, 0}) {
         m->setGfxMode(mode);
         // Other bits stay.
-        EXPECT_EQ((std::array{m->gfxMode(), m->vic[0x11] & 0x1F, m->vic[0x16] & 0xEF, m->vic[0x18] & 8}),
-                  (std::array{mode, 0x1B, 0x08, mode >= 3 ? 8 : 0}));
+        EXPECT_EQ((std::array{m->gfxMode(), m->vic[VicReg::Control1] & 0x1F, m->vic[VicReg::Control2] & 0xEF, m->vic[VicReg::MemoryPointers] & VicReg::MemoryBitmapHalf}),
+                  (std::array{mode, 0x1B, 0x08, mode >= GfxMode::Bitmap ? 8 : 0}));
     }
     // Multicolour outranks extended background in text mode.
-    m->vic[0x11] = 0x5B;
-    m->vic[0x16] = 0x18;
+    m->vic[VicReg::Control1] = 0x5B;
+    m->vic[VicReg::Control2] = 0x18;
     EXPECT_EQ(m->gfxMode(), 1);
 }
 
@@ -87,8 +87,8 @@ struct UndoBufferTest : ::testing::Test {
             else if (w == "m") u.MergeLast();
             else if (w == "e") EXPECT_FALSE(u.Store(UndoBuffer::Item{}));
             else if (std::sscanf(w.c_str(), "b%i", &a) == 1) m->bank = u16(a);
-            else if (std::sscanf(w.c_str(), "d%i", &a) == 1) m->vic[0x18] = u8(a);
-            else if (std::sscanf(w.c_str(), "t%i:%31s", &a, name) == 2) u.TakeUndo(a, name);
+            else if (std::sscanf(w.c_str(), "d%i", &a) == 1) m->vic[VicReg::MemoryPointers] = u8(a);
+            else if (std::sscanf(w.c_str(), "t%i:%31s", &a, name) == 2) u.TakeUndo(UndoBuffer::Kind(a), name);
             else if (std::sscanf(w.c_str(), "r%i,%i:%31s", &a, &b, name) == 3) u.TakeUndoRange(a, b, name);
             else ADD_FAILURE() << "unknown word " << w;
         }
@@ -138,7 +138,7 @@ TEST_F(UndoBufferTest, Steps) {
         SCOPED_TRACE(r.name);
         u.Clear();
         m->bank = 0;
-        m->vic[0x18] = 0x14;
+        m->vic[VicReg::MemoryPointers] = 0x14;
         const Bytes before(m->ram, m->ram + 65536);
         run(r.script);
         EXPECT_EQ(stacks(), r.want);
@@ -162,7 +162,7 @@ TEST_F(UndoBufferTest, UndoPutsBackWhatWasSaved) {
         const auto changed = std::make_unique<Machine>(*m);
         u.MakeUndo();
         for (int a = 0; a < 65536; ++a) ASSERT_EQ(m->ram[a], saved[a] ? old->ram[a] : changed->ram[a]) << a;
-        EXPECT_EQ(0, std::memcmp(m->vic, (vic ? old : changed)->vic, 47));
+        EXPECT_EQ(0, std::memcmp(m->vic, (vic ? old : changed)->vic, VicReg::count));
         EXPECT_EQ(m->bank, (vic ? old : changed)->bank);
         u.MakeRedo();
         EXPECT_TRUE(sameMachine(*m, *changed));
@@ -174,7 +174,7 @@ TEST_F(UndoBufferTest, UndoPutsBackWhatWasSaved) {
 // registers where both saved them; at most 256 steps, the oldest go.
 TEST_F(UndoBufferTest, StoredLaterMergedAndCapped) {
     const auto start = std::make_unique<Machine>(*m);
-    UndoBuffer::Item step = u.capture(7, "convert to charset");
+    UndoBuffer::Item step = u.capture(UndoBuffer::KindAll, "convert to charset");
     EXPECT_TRUE(u.undo.empty());
     for (auto& b : m->ram) b = 0;
     EXPECT_TRUE(u.Store(std::move(step)));
@@ -184,15 +184,15 @@ TEST_F(UndoBufferTest, StoredLaterMergedAndCapped) {
     m->ram[0x2001] = 1;
     m->ram[0x2002] = 2;
     run("r0x2001,4:newer t6:vic");
-    m->vic[0x21] ^= 9;
+    m->vic[VicReg::Background0] ^= 9;
     run("t6:vic2 m m m");
     m->ram[0x2001] = m->ram[0x2004] = 9;
-    m->vic[0x20] = 0x55;
+    m->vic[VicReg::Border] = 0x55;
     m->bank = 3;
     u.MakeUndo();
     EXPECT_TRUE(sameMachine(*m, *start));
     u.Clear();
-    for (int i = 0; i < 300; ++i) u.TakeUndo(6, std::to_string(i));
+    for (int i = 0; i < 300; ++i) u.TakeUndo(UndoBuffer::KindVic, std::to_string(i));
     ASSERT_EQ(u.undo.size(), 256u);
     EXPECT_EQ(u.undo.front().name + " " + u.undo.back().name, "44 299");
     for (int i = 0; i < 256; ++i) u.MakeUndo();

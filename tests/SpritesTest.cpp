@@ -14,10 +14,10 @@ struct Fixture {
     explicit Fixture(bool multicolor = false) {
         m->reset();
         m->bank = 3;
-        m->vic[0x18] = 0x10;
+        m->vic[VicReg::MemoryPointers] = 0x10;
         for (int n = 0; n < 8; ++n) m->ram[0xC7F8 + n] = u8(n ? 10 + n : 0xFF);
-        m->vic[0x1C] = multicolor;
-        m->vic[0x27] = 1;
+        m->vic[VicReg::SpriteMulticolor] = multicolor;
+        m->vic[VicReg::SpriteColor0] = 1;
         m->ram[0xFFBF] = 0x5A;
     }
     u8* block() { return m->ram + 0xFFC0; }

@@ -475,18 +475,18 @@ Script drawing(App& a) {
     SDL_SetWindowInputFocus(programWindow());
     EXPECT_TRUE(swapYZ()) << "the chords must press the keys of a QWERTZ layout";
     a.editor.brush = 1;
-    a.editor.tool = 2;
+    a.editor.tool = Editor::ToolDot;
     co_await frames(10);
     const Memory before = snapshot(a.machine);
     // Background colour 2: right click on the tools bar's palette cell (row 1, left).
     co_await clickAt(inBar("##tools", 9 + 12, 345 + 40 + 19 * 1 + 7), 3);
-    EXPECT_EQ(std::pair(a.machine.vic[0x21] & 15, int(a.machine.pen)), std::pair(2, 14)) << "background, pen kept";
+    EXPECT_EQ(std::pair(a.machine.vic[VicReg::Background0] & 15, int(a.machine.pen)), std::pair(2, 14)) << "background, pen kept";
     const Memory afterBg = snapshot(a.machine);
     // The click on the tools bar handed the keyboard back to the screen.
     co_await keys(XK_l);
-    EXPECT_EQ(a.editor.tool, 4) << "L key after the palette click";
+    EXPECT_EQ(a.editor.tool, Editor::ToolLine) << "L key after the palette click";
     co_await clickAt(inBar("##tools", 18 + 12, 62 + 12));
-    EXPECT_EQ(a.editor.tool, 3) << "freehand button";
+    EXPECT_EQ(a.editor.tool, Editor::ToolFreehand) << "freehand button";
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
     EXPECT_TRUE(snapshot(a.machine) == before) << "Ctrl+Alt+Z";
     co_await keys(XK_Control_L, XK_Alt_L, XK_y);
@@ -501,7 +501,7 @@ Script drawing(App& a) {
     a.focusScreen = true;
     co_await frames(3);
     co_await keys(XK_b);
-    EXPECT_EQ(a.editor.tool, 6) << "B key";
+    EXPECT_EQ(a.editor.tool, Editor::ToolRect) << "B key";
     // Every character, its colour changing along the rows, for the comparison with the renderer.
     for (int i = 0; i < 1000; ++i) {
         a.machine.ram[a.machine.screenAddr() + i] = u8(i);
@@ -510,7 +510,7 @@ Script drawing(App& a) {
     co_await frames(3);
     compareScreen(a);
     // A wheel step zooms also while a button is held on the canvas.
-    a.editor.tool = 8;
+    a.editor.tool = Editor::ToolMoveView;
     moveTo(ImVec2(160.5f * a.screenZoom + a.screenOriginX, 100.5f * a.screenZoom + a.screenOriginY));
     co_await frames(3);
     EXPECT_EQ(a.mouseX, 160) << "pixel under the pointer";
@@ -522,7 +522,7 @@ Script drawing(App& a) {
     EXPECT_EQ(a.zoom, zoom + 1) << "wheel zoom with a button held";
     co_await frames(3);
     // Escape during a floating paste cancels the paste only; the next one drops the selection.
-    a.editor.tool = 9;
+    a.editor.tool = Editor::ToolSelect;
     a.editor.selectAll();
     a.editor.copyBlock();
     a.editor.startPaste();
@@ -673,15 +673,15 @@ Script spritesAndRegisters(App& a) {
     const ImGuiID regs = idIn("Registers", "regs");
     const std::string table = childName("Registers", "regs", regs);
     auto field = [regs](int row) { return ImHashStr("##v", 0, ImHashData(&row, sizeof row, regs)); };
-    a.machine.vic[1] = 0x34;
+    a.machine.vic[VicReg::SpriteY0] = 0x34;
     const RegisterEdit rows[] = {{"", ClickD001, 0x66}, {"9", Hide, 0x66},       {"5", Escape, 0x66},
                 {"fff", Return, 0xFF}, {"7", ClickD001, 0x07}, {"ab", ClickTitle, 0xAB}};
     for (const auto& r : rows) {
-        a.machine.vic[0] = 0x12;
+        a.machine.vic[VicReg::SpriteX0] = 0x12;
         co_await clickItem(table, field(0));
         co_await type(r.typed);
-        EXPECT_EQ(a.machine.vic[0], 0x12) << r.typed << ": nothing commits while typing";
-        a.machine.vic[0] = 0x66;
+        EXPECT_EQ(a.machine.vic[VicReg::SpriteX0], 0x12) << r.typed << ": nothing commits while typing";
+        a.machine.vic[VicReg::SpriteX0] = 0x66;
         if (r.end == Return || r.end == Escape) co_await keys(r.end == Return ? XK_Return : XK_Escape);
         if (r.end == ClickD001) co_await clickItem(table, field(1));
         if (r.end == ClickTitle) co_await clickAt(titleBar("Registers"));
@@ -689,10 +689,10 @@ Script spritesAndRegisters(App& a) {
         co_await frames(3);
         a.showRegisters = true;
         co_await frames(3);
-        EXPECT_EQ(a.machine.vic[0], r.value) << r.typed;
+        EXPECT_EQ(a.machine.vic[VicReg::SpriteX0], r.value) << r.typed;
         EXPECT_EQ(a.undoBuffer.undoName(), r.value == 0x66 ? "Edit sprite" : "register change") << r.typed;
     }
-    EXPECT_EQ(a.machine.vic[1], 0x34);
+    EXPECT_EQ(a.machine.vic[VicReg::SpriteY0], 0x34);
     a.showRegisters = false;
     // Sprites 0-3 of bank 1 saved through the dialog.
     a.machine.bank = 1;
@@ -739,11 +739,11 @@ Script monitor(App& a) {
     EXPECT_EQ(a.monitor.rowText(0).substr(0, 15), ".F C000 C0FF 42");
     const Memory shown(a.machine.monitorScreen, a.machine.monitorScreen + 1000);
     a.focusScreen = true;
-    a.editor.tool = 1;
+    a.editor.tool = Editor::ToolText;
     co_await frames(4);
     co_await type("xx");  // typed on the screen while it has the keyboard
     EXPECT_TRUE(std::equal(shown.begin(), shown.end(), a.machine.monitorScreen)) << "monitor kept off the typing";
-    a.editor.tool = 3;
+    a.editor.tool = Editor::ToolFreehand;
     co_await frames(1);
     co_await monitorCommand(".m 0000 ffff");
     co_await timeFrames(120, g_monitorCpuMs, g_monitorWallMs);
