@@ -26,7 +26,7 @@ void App::wireMonitor() {
     };
     monitor.exit = [this] { showMonitor = false; };
     monitor.hostLoad = [this](const std::string& name) {
-        FileIO::openPath(ui.fileDialog, "Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
+        FileIO::openPath(ui.fileDialog, "Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, FileIO::allFiles},
                          [this](const std::string& path) {
                              // Only what lands is read: the load address, then up to TO or the end of memory.
                              Bytes bytes;
@@ -36,9 +36,8 @@ void App::wireMonitor() {
                          });
     };
     monitor.hostSave = [this](const std::string& name, const Bytes& bytes) {
-        std::string n = name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;
         int count = int(bytes.size()) - 2;
-        FileIO::save(ui.fileDialog, "Monitor save", FileIO::lowerCase(n) + ".prg", bytes,
+        FileIO::save(ui.fileDialog, "Monitor save", LowerCase(withoutReplacePrefix(name)) + ".prg", bytes,
                      [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
     };
 }

@@ -6,17 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/TextCase.h"
+
 namespace {
 
 using View = std::string_view;
-
-char upperChar(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
-
-std::string upper(View s) {
-    std::string u(s);
-    for (char& c : u) c = upperChar(c);
-    return u;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isSpace(char c) { return isBlank(c) || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -85,7 +79,7 @@ View nextItem(View s, size_t& pos) {
 bool sameWord(View word, View upperName) {
     if (word.size() != upperName.size()) return false;
     for (size_t i = 0; i < word.size(); ++i)
-        if (upperChar(word[i]) != upperName[i]) return false;
+        if (UpperAscii(word[i]) != upperName[i]) return false;
     return true;
 }
 
@@ -123,7 +117,7 @@ int selectByte(int value, int byteSel) {
 }  // namespace
 
 const int* Assembler::findSymbol(View text) {
-    const std::string key = upper(text);
+    const std::string key = UpperCase(text);
     return lookUp(key.data(), key.size(), hashName(key));
 }
 
@@ -315,11 +309,11 @@ bool Assembler::line(int lineNo, View text) {
         int value;
         bool undefined = false;
         if (!evalExpr(rest.substr(1), value, undefined)) {
-            error(lineNo, "Bad value for " + upper(word));
+            error(lineNo, "Bad value for " + UpperCase(word));
             return false;
         }
         if (writePass) return true;
-        const std::string var = upper(word);
+        const std::string var = UpperCase(word);
         if (undefined) {
             error(lineNo, (findSymbol(var) ? "Duplicate variable: " : "Variable uses an unknown symbol: ") + var);
             return false;
@@ -379,12 +373,12 @@ bool Assembler::label(int lineNo, View word, bool& ok) {
     }
     for (char c : l) {
         if (!isNameChar(c)) {
-            error(lineNo, "Bad label: " + upper(l));
+            error(lineNo, "Bad label: " + UpperCase(l));
             return false;
         }
     }
     if (writePass) return true;
-    const std::string name = upper(l);
+    const std::string name = UpperCase(l);
     if (!addSymbol(name, here())) {
         error(lineNo, "Duplicate label: " + name);
         ok = false;
@@ -406,7 +400,7 @@ bool Assembler::instruction(int lineNo, View text, int mnemonic, View rest) {
             out[used++] = rest[i], out[used++] = rest[i + 1], out[used++] = rest[i + 2];
             i += 2;
         } else if (!isBlank(rest[i])) {
-            out[used++] = upperChar(rest[i]);
+            out[used++] = UpperAscii(rest[i]);
         }
     }
 
@@ -603,7 +597,7 @@ bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
             if (j >= n || !(isLetter(s[j]) || isDigit(s[j]))) return false;
             term = 0;
             for (; j < n && (isLetter(s[j]) || isDigit(s[j])); ++j) {
-                const char u = upperChar(s[j]);
+                const char u = UpperAscii(s[j]);
                 const int digit = isDigit(u) ? u - '0' : u <= 'F' ? u - 'A' + 10 : 99;
                 if (digit >= base) return false;
                 term = term * base + digit;
@@ -620,7 +614,7 @@ bool Assembler::evalExpr(View text, int& value, bool& undefinedUsed) {
             u32 h = hashSeed;
             size_t j = i;
             for (; j < n && isNameChar(s[j]); ++j) {
-                const char u = upperChar(s[j]);
+                const char u = UpperAscii(s[j]);
                 if (j - i < sizeof key) key[j - i] = u;
                 h = hashStep(h, u);
             }

@@ -1,14 +1,9 @@
 #include <vector>
 
 #include "core/Hex.h"
+#include "core/TextCase.h"
 #include "cpu/CPU6502.h"
 
-namespace {
-
-// Plain ASCII upper case: no locale lookup per character.
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
-
-}  // namespace
 
 bool CPU6502::parseNumber(std::string_view text, int& value, bool* isWord) {
     size_t begin = text.find_first_not_of(" \t\r\n");
@@ -57,8 +52,7 @@ int fail(std::string* error, const char* text) {
 }  // namespace
 
 int CPU6502::assemble(u16 pc, const std::string& line, bool write, std::string* error) {
-    std::string upper = line;
-    for (char& c : upper) c = upperAscii(c);
+    const std::string upper = UpperCase(line);
 
     // Words before the mnemonic (an address, say) are skipped.
     std::vector<std::string> words;

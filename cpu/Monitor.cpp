@@ -143,15 +143,19 @@ void Monitor::listLine(ListMode mode) {
     else asciiBody();
 }
 
-void Monitor::smartUp() {
-    if (!listModeValid()) return;
-    std::string text = rowText(0);
+int Monitor::listedAddress(int r) const {
+    const std::string text = rowText(r);
     bool match = listMode == ListMode::Disassembly
                      ? text.compare(0, 2, ".A") == 0 || text.compare(0, 2, ".>") == 0
                      : text.compare(0, 2, listMode == ListMode::Memory ? ".:" : ".,") == 0;
     size_t pos = 2;
-    int addr = match ? getHex(4, text, pos) : -1;
     // A prefix without a number after it is no match either.
+    return match ? getHex(4, text, pos) : -1;
+}
+
+void Monitor::smartUp() {
+    if (!listModeValid()) return;
+    int addr = listedAddress(0);
     if (addr >= 0) topAddr = addr;
     scrollDown();
     if (listMode == ListMode::Disassembly) topAddr = cpu.backStep(u16(topAddr));
@@ -170,12 +174,7 @@ void Monitor::smartDown() {
         scrollUp();
         return;
     }
-    std::string text = rowText(Rows - 1);
-    bool match = listMode == ListMode::Disassembly
-                     ? text.compare(0, 2, ".A") == 0 || text.compare(0, 2, ".>") == 0
-                     : text.compare(0, 2, listMode == ListMode::Memory ? ".:" : ".,") == 0;
-    size_t pos = 2;
-    int addr = match ? getHex(4, text, pos) : -1;
+    int addr = listedAddress(Rows - 1);
     if (addr >= 0) {
         int len = 32;
         if (listMode == ListMode::Memory) len = 8;

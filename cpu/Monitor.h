@@ -60,6 +60,8 @@ struct Monitor {
     void pushRow();
     void smartUp();
     void smartDown();
+    // The address a line of the current listing starts with; -1 when row r holds none.
+    int listedAddress(int r) const;
 
     // Commands.
     bool executeRow();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Hex.h"
+#include "core/TextCase.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
 #include "cpu/Monitor.h"
@@ -57,14 +58,9 @@ std::string trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // A file name at all: something after an optional leading "@:". What else a name may hold
 // is for the drive it goes to.
-bool validFileName(const std::string& name) { return name.size() > (name.compare(0, 2, "@:") == 0 ? 2u : 0u); }
+bool validFileName(const std::string& name) { return !withoutReplacePrefix(name).empty(); }
 
 // The end of a listing command: a number, "-" for $FFFF, or none (-1).
 int listEnd(const std::string& text, size_t pos) {
@@ -376,7 +372,7 @@ void Monitor::load(const std::string& name, int device, int from, int to) {
     if (d->readFile(name, file, from, to >= 0 ? to : 0x10000)) {
         finishLoad(file, from, to);
     } else {
-        print("\nERROR: " + upper(d->error) + "\n.");
+        print("\nERROR: " + UpperCase(d->error) + "\n.");
     }
 }
 
@@ -421,7 +417,7 @@ void Monitor::save(const std::string& name, int device, int from, int to) {
         std::snprintf(buf, sizeof buf, "\n$%04X BYTES SAVED FROM $%04X TO $%04X\n.", to - from, from, to);
         print(buf);
     } else {
-        print("\nERROR: " + upper(d->error) + "\n.");
+        print("\nERROR: " + UpperCase(d->error) + "\n.");
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/App.h"
+#include "core/TextCase.h"
 #include "formats/FileFormats.h"
 #include "platform/FileIO.h"
 
@@ -53,9 +54,7 @@ void saveRange(App& app, DiskDrive& drive, const std::string& name, int start, i
         app.message("Error", "The end address must be after the start address.");
         return;
     }
-    std::string upper = name;
-    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
-    if (!drive.writeFile(upper, FileFormats::savePrg(app.machine, start, end - start))) app.message("Error", drive.error);
+    if (!drive.writeFile(UpperCase(name), FileFormats::savePrg(app.machine, start, end - start))) app.message("Error", drive.error);
 }
 
 void presetRange(const Machine& m, int which, int& start, int& end) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/TextCase.h"
 #include "platform/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -30,24 +31,18 @@ bool validHostName(const std::string& name) {
     return !bad;
 }
 
-std::string withoutReplace(const std::string& name) { return name.compare(0, 2, "@:") == 0 ? name.substr(2) : name; }
-
-std::string lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The one ".prg" file of dir whose name equals name ignoring case: the monitor
 // types upper case, while host files are often lower case. Empty when none is
 // found; ambiguous when more than one matches, as none may be chosen then.
 std::string matchIgnoringCase(const std::string& dir, const std::string& name, bool& ambiguous) {
     ambiguous = false;
-    const std::string want = lower(name + ".prg");
+    const std::string want = LowerCase(name + ".prg");
     std::string found;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string file = it->path().filename().string();
-        if (lower(file) != want) continue;
+        if (LowerCase(file) != want) continue;
         if (!found.empty()) ambiguous = true;
         found = it->path().string();
     }
@@ -99,7 +94,7 @@ void DiskDrive::rescanDirectory() {
     for (; !ec && it != end; it.increment(ec)) {
         const std::string file = it->path().filename().string();
         const size_t dot = file.rfind('.');
-        if (dot == std::string::npos || lower(file.substr(dot)) != ".prg") continue;
+        if (dot == std::string::npos || LowerCase(file.substr(dot)) != ".prg") continue;
         // Only what can be read is listed ("...prg" would show as "..").
         if (!validHostName(file.substr(0, file.size() - 4))) continue;
         std::error_code sizeError;
@@ -155,7 +150,7 @@ bool DiskDrive::hostName(const std::string& name, std::string& file) {
 }
 
 bool DiskDrive::acceptsName(const std::string& name) const {
-    const std::string n = withoutReplace(name);
+    const std::string n = withoutReplacePrefix(name);
     if (mode == D64Image) return !n.empty() && n.size() <= 16;
     return mode != HostDirectory || validHostName(n);
 }
@@ -256,7 +251,7 @@ bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& b
     if (bytes.size() < 2) return fail("Nothing to save");
     if (mode == HostDirectory) {
         std::string file;
-        const bool replace = name.compare(0, 2, "@:") == 0;
+        const bool replace = hasReplacePrefix(name);
         if (replace) {
             // The file that the name reads is the one replaced, all at once.
             if (!findHost(name.substr(2), file)) return false;
@@ -310,9 +305,9 @@ std::vector<uint8_t> DiskDrive::blankD64(const std::string& name, const std::str
     bam[164] = 0xA0;
     std::memset(bam + 167, 0xA0, 4);
     for (size_t i = 0; i < name.size() && i < 16; i++)
-        bam[144 + i] = uint8_t(std::toupper(static_cast<unsigned char>(name[i])));
+        bam[144 + i] = uint8_t(UpperAscii(name[i]));
     for (size_t i = 0; i < 2; i++)
-        bam[162 + i] = i < id.size() ? uint8_t(std::toupper(static_cast<unsigned char>(id[i]))) : '0';
+        bam[162 + i] = i < id.size() ? uint8_t(UpperAscii(id[i])) : '0';
     bam[165] = '2';
     bam[166] = 'A';
     uint8_t* dir = image.data() + D64::block_offset(18, 1);

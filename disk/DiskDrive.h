@@ -5,6 +5,12 @@
 
 #include "disk/D64.h"
 
+// A leading "@:" on a save replaces the file of that name on a D64 image.
+inline bool hasReplacePrefix(const std::string& name) { return name.compare(0, 2, "@:") == 0; }
+inline std::string withoutReplacePrefix(const std::string& name) {
+    return hasReplacePrefix(name) ? name.substr(2) : name;
+}
+
 // One of the drives 8-11: empty, a mounted D64 image, or a host directory whose
 // .prg files are its files. Files pass in and out as PRG bytes (load address
 // first). Failures return false and leave their text in error.

@@ -15,8 +15,6 @@
 
 namespace Actions {
 
-const FileIO::Filter allFiles{"All files", {}};
-
 namespace {
 
 std::string format(const char* fmt, int a, int b, int c) {

@@ -9,7 +9,7 @@ struct App;
 // the user accepts; also dropped files and the two exports.
 namespace Actions {
 
-extern const FileIO::Filter allFiles;
+using FileIO::allFiles;
 
 void loadProject(App& app);
 void saveProject(App& app);

@@ -133,7 +133,7 @@ std::vector<std::string> extensions(int i) {
 
 int findByExtension(const std::string& ext) {
     if (ext.empty()) return -1;
-    const std::string lower = FileIO::lowerCase(ext);
+    const std::string lower = LowerCase(ext);
     for (int i = 0; i < count(); ++i) {
         for (const std::string& e : extensions(i))
             if (e == lower) return i;

@@ -20,8 +20,6 @@ namespace FileIO {
 
 namespace {
 
-char lower(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
-
 bool isSep(char c) { return c == '/' || c == '\\'; }
 
 void setName(Dialog& d, const std::string& text) {
@@ -81,7 +79,7 @@ void open(Dialog& d, const std::string& title, const std::vector<Filter>& filter
           std::function<void(const std::string& name, std::vector<uint8_t>& bytes)> onOpen) {
     begin(d, title);
     d.filters = filters;
-    if (d.filters.empty()) d.filters.push_back({"All files", {}});
+    if (d.filters.empty()) d.filters.push_back(allFiles);
     d.onOpen = std::move(onOpen);
 }
 
@@ -104,7 +102,7 @@ void saveWith(Dialog& d, const std::string& title, const std::string& defaultNam
     d.save = true;
     d.defaultExt = extension(defaultName);
     if (!d.defaultExt.empty()) d.filters.push_back({"*." + d.defaultExt, {d.defaultExt}});
-    d.filters.push_back({"All files", {}});
+    d.filters.push_back(allFiles);
     setName(d, defaultName);
     d.producer = std::move(producer);
     d.onSaved = std::move(onSaved);
@@ -131,12 +129,7 @@ std::string extension(const std::string& path) {
     if (dot == std::string::npos) return "";
     size_t sep = path.find_last_of("/\\");
     if (sep != std::string::npos && dot < sep) return "";
-    return lowerCase(path.substr(dot + 1));
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = lower(c);
-    return text;
+    return LowerCase(path.substr(dot + 1));
 }
 
 std::string baseName(const std::string& path) {
@@ -167,7 +160,7 @@ std::vector<Entry> list(const std::string& dir, const Filter& filter) {
     std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {
         if (a.isDir != b.isDir) return a.isDir;
         return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                            [](char x, char y) { return lower(x) < lower(y); });
+                                            [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
     });
     return out;
 }

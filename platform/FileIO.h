@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/TextCase.h"
+
 // The built-in file dialog: asynchronous requests that fill its record,
 // the acceptance of a chosen name, and the path helpers used everywhere.
 namespace FileIO {
@@ -12,6 +14,9 @@ struct Filter {
     std::string name;
     std::vector<std::string> extensions;  // lower case, no dot; empty matches every file
 };
+
+// Shown alone when an open asks for no filter, and last in every save's list.
+inline const Filter allFiles{"All files", {}};
 
 struct Dialog {
     bool open = false;
@@ -59,8 +64,7 @@ std::string startDir(const Dialog& d);
 
 std::string extension(const std::string& path);
 std::string baseName(const std::string& path);
-// Bytes taken as unsigned, so names in any 8-bit encoding are safe.
-std::string lowerCase(std::string text);
+inline std::string lowerCase(std::string text) { return LowerCase(text); }
 
 // The dialog's acceptance (its window is drawn by the GUI).
 void accept(Dialog& d);

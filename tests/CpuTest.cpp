@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "app/App.h"
+#include "core/TextCase.h"
 #include "core/UndoBuffer.h"
 #include "cpu/Assembler.h"
 #include "cpu/CPU6502.h"
@@ -173,7 +174,7 @@ TEST(CPU6502Peer, DisassemblyMatchesDa65AndAssemblesBack) {
         {std::regex(" +$"), ""}, {std::regex(" A$|A:| "), ""}, {std::regex("L([0-9A-F]{4})"), "$$$1"},
         {std::regex("\\$0+([0-9A-F])"), "$$$1"}};
     auto canonical = [&](std::string text) {
-        for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+        text = UpperCase(text);
         return text.rfind(".BYTE", 0) == 0 ? "---" : replaceAll(text, rules);
     };
     std::istringstream listing(commandOutput("da65 --comments 4 -i " + info + " " + bin));

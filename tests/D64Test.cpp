@@ -263,7 +263,7 @@ TEST(D64, RandomSavesKeepTheImageValid) {
     EXPECT_EQ(std::system((list + "'^" + std::to_string(freeBlocks(readBytes(p))) + " blocks free'").c_str()), 0);
     fs::create_directory(d.path / "out");
     ASSERT_EQ(std::system(("cd " + (d.path / "out").string() + " && cbmconvert -N -d ../t.d64 >/dev/null 2>&1").c_str()), 0);
-    for (auto& [name, bytes] : files) EXPECT_EQ(readBytes(d.path / "out" / FileIO::lowerCase(name + ".prg")), bytes) << name;
+    for (auto& [name, bytes] : files) EXPECT_EQ(readBytes(d.path / "out" / LowerCase(name + ".prg")), bytes) << name;
 }
 
 TEST(DiskDrive, OperationsOnEveryKindOfDrive) {

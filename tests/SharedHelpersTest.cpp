@@ -5,8 +5,11 @@
 #include "core/ByteOrder.h"
 #include "core/Hex.h"
 #include "core/ScreenCodes.h"
+#include "core/TextCase.h"
 #include "cpu/CPU6502.h"
 #include "cpu/Monitor.h"
+#include "disk/DiskDrive.h"
+#include "platform/FileIO.h"
 
 namespace {
 
@@ -53,6 +56,29 @@ TEST(SharedHelpers, HexDigits) {
         int v = -1;
         if (!CPU6502::parseNumber(std::string("$") + r.text, v)) v = -1;
         EXPECT_EQ(v, r.assembler);
+    }
+}
+
+// One letter case for file and disk names, extensions and assembler words: ASCII letters
+// only, the characters beside them and 8-bit bytes unchanged; "@:" comes off a name once.
+TEST(SharedHelpers, LetterCaseAndReplacePrefix) {
+    const struct {
+        std::string text, upper, lower, extension, withoutPrefix;
+    } rows[] = {
+        {"Pic.Koa", "PIC.KOA", "pic.koa", "koa", "Pic.Koa"},
+        {"@[`{az]AZ", "@[`{AZ]AZ", "@[`{az]az", "", "@[`{az]AZ"},
+        {"@:x.PRG", "@:X.PRG", "@:x.prg", "prg", "x.PRG"},
+        {"@:", "@:", "@:", "", ""},
+        {"@:@:a", "@:@:A", "@:@:a", "", "@:a"},
+        {"x@:\\b.\xC4\xE4", "X@:\\B.\xC4\xE4", "x@:\\b.\xC4\xE4", "\xC4\xE4", "x@:\\b.\xC4\xE4"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        EXPECT_EQ(UpperCase(r.text), r.upper);
+        EXPECT_EQ(LowerCase(r.text), r.lower);
+        EXPECT_EQ(FileIO::extension(r.text), r.extension);
+        EXPECT_EQ(withoutReplacePrefix(r.text), r.withoutPrefix);
+        EXPECT_EQ(hasReplacePrefix(r.text), r.withoutPrefix != r.text);
     }
 }
 
