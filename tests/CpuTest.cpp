@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "app/App.h"
+#include "core/ScreenCodes.h"
 #include "core/TextCase.h"
 #include "core/UndoBuffer.h"
 #include "cpu/Assembler.h"
@@ -720,6 +721,37 @@ TEST_F(MonitorTest, Listings) {
         mon.editKey(up ? EditKey::Up : EditKey::Down, false);
         EXPECT_EQ(mon.rowText(mon.row).substr(0, 6) + std::to_string(mon.col), line + "7") << edge;
     }
+}
+
+// Commands as typed after the prompt's ".", and Return on a line already on the screen: a
+// command typed over a listed line runs, and a listed line's bytes are edited in place.
+TEST_F(MonitorTest, ReturnRunsTheLineUnderTheCursor) {
+    const struct {
+        std::string line;  // on the screen before typing, the cursor at col
+        int col;
+        std::string typed, after;  // rows 0 and 1 afterwards, joined by "|"
+    } cases[] = {
+        {".", 1, "M C000", ".M C000|.:C000 01 02 00 00 00 00 00 00 AB@@@@@@"},
+        {".", 1, "m c000", ".M C000|.:C000 01 02 00 00 00 00 00 00 AB@@@@@@"},
+        {".", 1, "D C000", ".D C000|.>C000 01 02     ORA ($02,X)"},
+        {".", 1, ".M C000", "..M C000?|."},
+        {".", 1, "?", "VORLIX - MONITOR HELP|"},
+        {".:C000 01 02 00 00 00 00 00 00 AB@@@@@@", 11, "7", ".:C000 01 07 00 00 00 00 00 00 AG@@@@@@|.:C008"},
+        {".:C000 01 02 00 00 00 00 00 00 AB@@@@@@", 1, "M 1008",
+         ".M 100801 02 00 00 00 00 00 00 AB@@@@@@|.:1008 08 09 0A 0B 0C 0D 0E 0F HIJKLMNO"},
+    };
+    for (const auto& c : cases) {
+        preset();
+        mon.clear();
+        mon.print(c.line);
+        mon.col = c.col;
+        for (char ch : c.typed) mon.typeChar(u8(CharToUpperScreenCode(u8(ch))));
+        mon.editKey(EditKey::Return, false);
+        std::string got;
+        for (int r = 0; r < 2; ++r) got += (r ? "|" : "") + mon.rowText(r).substr(0, mon.rowText(r).find_last_not_of(' ') + 1);
+        EXPECT_EQ(got, c.after) << c.line << " + " << c.typed;
+    }
+    EXPECT_EQ(m->ram[0xC001], 2) << "the last case ran a command, it did not write the line's bytes";
 }
 
 TEST_F(MonitorTest, EditingKeysAndScrolling) {
