@@ -19,6 +19,8 @@
 #include "platform/Platform.h"
 #include "tests/FileTestSupport.h"
 
+using namespace VicReg;
+
 namespace {
 
 // A fresh configuration directory, the built assets and an application.
@@ -128,7 +130,7 @@ TEST_F(AppTest, WindowStateIsTheApps) {
         {"file dialog", Actions::loadProject, [](const App& a) { return a.ui.fileDialog.open; }},
         {"font import",
          [](App& a) {
-             a.machine.vic[VicReg::MemoryPointers] = 0x1A;
+             a.machine.vic[MemoryPointers] = 0x1A;
              beginFontImport(a, a.ui.importFont);
          },
          [](const App& a) { return a.ui.importFont.started; }},
@@ -187,7 +189,7 @@ TEST_F(AppTest, FileOutcomes) {
     const auto projectState = std::make_unique<Machine>(m());
     auto ramIs = [](int addr, u8 value) { return [=](App& a) { return a.machine.ram[addr] == value; }; };
     auto anyImage = [](App& a) { Actions::loadImageFormat(a, -1); };
-    auto ramCharset = [](App& a) { a.machine.vic[VicReg::MemoryPointers] = 0x1C; };
+    auto ramCharset = [](App& a) { a.machine.vic[MemoryPointers] = 0x1C; };
     fs::create_directory(root / "folder");
     for (DiskDrive& drive : app->drives) drive.mountDirectory(root.string());
     const struct {
@@ -209,7 +211,7 @@ TEST_F(AppTest, FileOutcomes) {
         {"bad.koa", {1, 2}, Actions::loadKoala, "Load Koala image", "", "load image"},
         {"row.raw", Bytes(320, 1), Actions::loadRaw, "Load RAW image", "", "load image",
          [](App& a) { return a.machine.ram[a.machine.bitmapAddr() + 39 * 8] == 0xFF; }},
-        {"PIC.KOA", koala, anyImage, nullptr, "", "load image", [](App& a) { return a.machine.vic[VicReg::Background0] == 0x35; }},
+        {"PIC.KOA", koala, anyImage, nullptr, "", "load image", [](App& a) { return a.machine.vic[Background0] == 0x35; }},
         // A chosen format wins over the extension.
         {"pic.koa", doodle, [](App& a) { Actions::loadImageFormat(a, 8); }, nullptr, "", "load image",
          [](App& a) { return a.machine.gfxMode() == GfxMode::Bitmap; }},
@@ -236,7 +238,7 @@ TEST_F(AppTest, FileOutcomes) {
          [](App& a) { return a.machine.ram[0x3000] == 0x5A && a.machine.ram[0x37FF] == 0x5A && a.machine.ram[0x3800] != 0x5A; },
          ramCharset},
         {"c.64c", {0x00, 0x28, 1, 2, 3, 4}, Actions::loadCharset, nullptr, "Load charset|$0004 bytes read from $2800 to $2804",
-         "load charset", [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[VicReg::MemoryPointers] == 0x1C; }, ramCharset},
+         "load charset", [](App& a) { return a.machine.ram[0x2803] == 4 && a.machine.vic[MemoryPointers] == 0x1C; }, ramCharset},
         {"notes.TXT", {0x00, 0x10, 0x77}, nullptr, nullptr, "Success!|notes.TXT:\n$0001 bytes read from $1000 to $1001",
          "load memory", ramIs(0x1000, 0x77)},
         {"x.prg", {0x42}, nullptr, nullptr, "Success!|x.prg:\n$0000 bytes read from $0000 to $0000", "load memory"},
@@ -271,7 +273,7 @@ TEST_F(AppTest, FileOutcomes) {
         app->spriteBlock = 13;
         app->showAssembler = app->showMountDisk = false;
         m().bank = 0;
-        m().vic[VicReg::MemoryPointers] = 0x14;
+        m().vic[MemoryPointers] = 0x14;
         if (r.setup) r.setup(*app);
         const fs::path path = root / r.file;
         if (!fs::exists(path) || fs::is_regular_file(path)) writeBytes(path, r.bytes);
@@ -309,7 +311,7 @@ TEST_F(AppTest, MountDiskRangesAndRefusals) {
     EXPECT_EQ(DiskActions::mountedAt(*app, (root / "." / "t.d64").string()), &drive);
     // Bank 0 and $D018 = $18: the character set lies at ($18 AND $0E) x $400.
     m().bank = 0;
-    m().vic[VicReg::MemoryPointers] = 0x18;
+    m().vic[MemoryPointers] = 0x18;
     const std::pair<int, int> want[4] = {{0x2000, 0x3F40}, {0x0400, 0x07E8}, {0xD800, 0xDBE8}, {0x2000, 0x2800}};
     for (int k = 0; k < 4; k++) {
         std::pair<int, int> range;
@@ -394,7 +396,7 @@ TEST_F(AppTest, SaveOutcomes) {
     auto inMode = [&](int mode) {
         return [&, mode](App& a) {
             a.machine.bank = 1;
-            a.machine.vic[VicReg::MemoryPointers] = 0x38;
+            a.machine.vic[MemoryPointers] = 0x38;
             std::copy(colours, colours + 4, a.machine.vic + 0x20);
             a.machine.setGfxMode(mode);
         };
@@ -404,9 +406,9 @@ TEST_F(AppTest, SaveOutcomes) {
             ASSERT_EQ(file.size(), viewer.size() + 10240);
             const auto c64 = runProgram(file);
             EXPECT_EQ(0, std::memcmp(c64->vic + 0x20, colours, 4));
-            EXPECT_EQ(c64->vic[VicReg::Control1] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
-            EXPECT_EQ((c64->vic[VicReg::Control2] & VicReg::Control2Mcm) != 0, multi);
-            const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[VicReg::MemoryPointers];
+            EXPECT_EQ(c64->vic[Control1] & 0x70, 0x30) << "bitmap mode, no extended colour, display on";
+            EXPECT_EQ((c64->vic[Control2] & Control2Mcm) != 0, multi);
+            const int base = (3 - (c64->ram[0xDD00] & 3)) * 0x4000, d018 = c64->vic[MemoryPointers];
             EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 8) * 1024, m().ram + bitmap, 8000));
             EXPECT_EQ(0, std::memcmp(c64->ram + base + (d018 & 0xF0) * 64, m().ram + 0x4C00, 1000));
             EXPECT_EQ(0, std::memcmp(c64->ram + 0xD800, m().ram + 0xD800, 1000));
@@ -481,7 +483,7 @@ TEST_F(AppTest, SaveOutcomes) {
         for (int a = 0; a < 65536; ++a) m().ram[a] = u8(a * 5 + (a >> 8));
         m().bank = 0;
         m().setGfxMode(GfxMode::MulticolorBitmap);
-        m().vic[VicReg::MemoryPointers] = 0x14;
+        m().vic[MemoryPointers] = 0x14;
         if (r.setup) r.setup(*app);
         const Bytes want = r.want ? r.want(m()) : Bytes{};
         r.command(*app);
@@ -903,8 +905,11 @@ TEST_F(AppTest, ProcessorAndCompileUndo) {
 // Clicks in the character set window and palette picks in the character editor. The ROM pattern of code 1
 // is typed into hires cell (0, 0), though the VIC's set lies in the bitmap at $3000.
 TEST_F(AppTest, CharacterWindowCommands) {
-    auto hires = [](App& a) { a.machine.setGfxMode(GfxMode::Bitmap), a.machine.vic[VicReg::MemoryPointers] = 0x1C, a.editor.cursorCol = a.editor.cursorRow = 0; };
-    auto multi = [](App& a) { a.machine.setGfxMode(GfxMode::MulticolorBitmap), a.machine.vic[VicReg::Background0] = 1; };
+    auto hires = [](App& a) {
+        a.machine.setGfxMode(GfxMode::Bitmap), a.machine.vic[MemoryPointers] = 0x1C;
+        a.editor.cursorCol = a.editor.cursorRow = 0;
+    };
+    auto multi = [](App& a) { a.machine.setGfxMode(GfxMode::MulticolorBitmap), a.machine.vic[Background0] = 1; };
     const std::string refused = "Information|Foreground color can only be 0-7 in multicolor, sorry!";
     const struct {
         const char* name;
@@ -936,15 +941,17 @@ TEST_F(AppTest, CharacterWindowCommands) {
         SCOPED_TRACE(row.name);
         app = makeApp();
         m().pen = 5;
-        m().vic[VicReg::Background0] = 6;
-        m().vic[VicReg::Background1] = 1;
-        m().vic[VicReg::Background2] = 2;
+        m().vic[Background0] = 6;
+        m().vic[Background1] = 1;
+        m().vic[Background2] = 2;
         app->editor.tool = Editor::ToolText;
         row.setup(*app);
         const Bytes before(m().ram, m().ram + 0x10000);
         row.act(*app);
         Machine& mm = m();
-        EXPECT_EQ((std::array{int(mm.pen), mm.vic[VicReg::Background0] & 15, mm.vic[VicReg::Background1] & 15, mm.vic[VicReg::Background2] & 15, app->charEditorChar}), row.want);
+        EXPECT_EQ((std::array{int(mm.pen), mm.vic[Background0] & 15, mm.vic[Background1] & 15, mm.vic[Background2] & 15,
+                              app->charEditorChar}),
+                  row.want);
         EXPECT_EQ(app->popups.empty() ? "" : lastPopup().title + "|" + lastPopup().text, row.popup);
         EXPECT_EQ(std::pair(app->undoBuffer.undoName(), app->undoBuffer.undo.size()), std::pair(std::string(row.undoName), row.steps));
         Bytes want = before;

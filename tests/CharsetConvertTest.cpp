@@ -205,7 +205,7 @@ TEST(CharsetConvert, Conversions) {
         }
         EXPECT_EQ(r.charCount, std::min(r.uniqueCells, 256));
         EXPECT_EQ(r.mergedCells > 0, r.uniqueCells > 256);
-        EXPECT_EQ(s.m->gfxMode(), c.multi ? 1 : 0);
+        EXPECT_EQ(s.m->gfxMode(), c.multi ? GfxMode::MulticolorText : GfxMode::Text);
         EXPECT_EQ(s.m->vic[VicReg::MemoryPointers], u8((c.d018 & 0xF0) | c.slot << 1));
         const int colours[3] = {c.bg, c.m1, c.m2};
         for (int k = 0; k < 3; ++k)

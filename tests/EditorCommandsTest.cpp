@@ -1,5 +1,7 @@
 #include "tests/EditorTestSupport.h"
 
+using namespace VicReg;
+
 namespace {
 
 using EditorCommandsTest = EditorFixture;
@@ -7,19 +9,19 @@ using EditorCommandsTest = EditorFixture;
 // The commands the toolbar, the colour editor, the character editor's grid and the screen editor's letter keys
 // give the editor.
 TEST_F(EditorCommandsTest, Scenarios) {
-    const Pokes hires = {{vic(VicReg::Control1), 0x3B}, {vic(VicReg::Control2), 0x08}, {vic(VicReg::MemoryPointers), 0x1C}};
+    const Pokes hires = {{vic(Control1), 0x3B}, {vic(Control2), 0x08}, {vic(MemoryPointers), 0x1C}};
     play({
         {"text to hires", 0, {}, "toolbar-mode 3", hires, "gfx mode change", 1},
         {"the mode it has already", 0, {}, "toolbar-mode 0", {}, "", 0},
         {"no such mode", 0, {}, "toolbar-mode 5 toolbar-mode -1", {}, "", 0},
         {"a mode change undoes whole", 0, {}, "toolbar-mode 4 undo",
-         {{vic(VicReg::Control1), 0x1B}, {vic(VicReg::Control2), 0x08}, {vic(VicReg::MemoryPointers), 0x14}}, "", 0},
-        {"background and colour RAM", 0, {}, "colour-editor 6,-1,-1,3", {{vic(VicReg::Background0), 6}, {0xD800, 3}},
+         {{vic(Control1), 0x1B}, {vic(Control2), 0x08}, {vic(MemoryPointers), 0x14}}, "", 0},
+        {"background and colour RAM", 0, {}, "colour-editor 6,-1,-1,3", {{vic(Background0), 6}, {0xD800, 3}},
          "textmode color change", 1},
-        {"one undo brings back the colour RAM and the register", 0, {{0xD800, 9}, {vic(VicReg::Background0), 2}},
-         "colour-editor 6,-1,-1,3 undo", {{vic(VicReg::Background0), 2}, {0xD800, 9}}, "", 0},
+        {"one undo brings back the colour RAM and the register", 0, {{0xD800, 9}, {vic(Background0), 2}},
+         "colour-editor 6,-1,-1,3 undo", {{vic(Background0), 2}, {0xD800, 9}}, "", 0},
         {"hires cell colours", 3, {}, "colour-editor -1,7,2,-1", {{0x0400, 0x72}}, "hires color change", 1},
-        {"multicolour cell and background", 4, {}, "colour-editor 5,-1,-1,4 undo redo", {{vic(VicReg::Background0), 5}, {0xD800, 4}},
+        {"multicolour cell and background", 4, {}, "colour-editor 5,-1,-1,4 undo redo", {{vic(Background0), 5}, {0xD800, 4}},
          "multicolor color change", 1},
         {"a stroke takes one step at its first change", 0, {}, "stroke 3000,0 paint 3000,0,0 paint 3000,1,0 paint 3000,1,2",
          {{0x3000, 0xC0}, {0x3002, 0x40}}, "edit character", 1},
@@ -27,7 +29,7 @@ TEST_F(EditorCommandsTest, Scenarios) {
         {"an undo ends the stroke", 0, {}, "stroke 3000,0 paint 3000,0,0 undo paint 3000,1,0", {{0x3000, 0}}, "", 0},
         {"another character ends the stroke", 0, {}, "stroke 3000,0 paint 3000,0,0 paint 3008,0,0",
          {{0x3000, 0x80}, {0x3008, 0}}, "edit character", 1},
-        {"multicolour pen 2, then erasing", 0, {{vic(VicReg::Control2), 0x18}},
+        {"multicolour pen 2, then erasing", 0, {{vic(Control2), 0x18}},
          "pen 2 stroke 3000,0 paint 3000,2,0 paint 3000,7,7 stroke 3000,1 paint 3000,7,7",
          {{0x3000, 0x20}, {0x3007, 0}}, "edit character", 2},
         {"brush keys stay within 1-4", 3, {}, "letter A letter Z letter Z letter Z letter Z", {}, "", 0},
@@ -37,17 +39,17 @@ TEST_F(EditorCommandsTest, Scenarios) {
          {{0x0400, 1}, {0x0401, 2}}, "textmode text", 2},
         {"C and V copy and paste the cursor's character", 0, {{0x0400, 0x41}, {0xD800, 5}},
          "cursor 0,0 letter C cursor 3,0 letter V", {{0x0403, 0x41}, {0xD803, 5}}, "textmode paste", 1},
-        {"a RAM set filled from elsewhere", 0, {{vic(VicReg::MemoryPointers), 0x1C}, {0x5000, 0x77}, {0x57FF, 0x99}}, "fill-set 5000",
+        {"a RAM set filled from elsewhere", 0, {{vic(MemoryPointers), 0x1C}, {0x5000, 0x77}, {0x57FF, 0x99}}, "fill-set 5000",
          {{0x3000, 0x77}, {0x37FF, 0x99}}, "ROM charset", 1},
-        {"a RAM set cleared, and back in one undo", 0, {{vic(VicReg::MemoryPointers), 0x1C}, {0x3000, 0x42}, {0x37FF, 0x43}}, "clear-set",
+        {"a RAM set cleared, and back in one undo", 0, {{vic(MemoryPointers), 0x1C}, {0x3000, 0x42}, {0x37FF, 0x43}}, "clear-set",
          {{0x3000, 0}, {0x37FF, 0}}, "clear charset", 1},
-        {"", 0, {{vic(VicReg::MemoryPointers), 0x1C}, {0x3000, 0x42}, {0x37FF, 0x43}}, "clear-set undo", {{0x3000, 0x42}, {0x37FF, 0x43}},
+        {"", 0, {{vic(MemoryPointers), 0x1C}, {0x3000, 0x42}, {0x37FF, 0x43}}, "clear-set undo", {{0x3000, 0x42}, {0x37FF, 0x43}},
          "", 0},
         {"the ROM set is not filled", 0, {}, "clear-set fill-set 5000", {}, "", 0},
-        {"Ctrl+Shift flips the half and back, with no step", 0, {}, "flip-half", {{vic(VicReg::MemoryPointers), 0x16}}, "", 0},
-        {"", 0, {}, "flip-half flip-half", {{vic(VicReg::MemoryPointers), 0x14}}, "", 0},
+        {"Ctrl+Shift flips the half and back, with no step", 0, {}, "flip-half", {{vic(MemoryPointers), 0x16}}, "", 0},
+        {"", 0, {}, "flip-half flip-half", {{vic(MemoryPointers), 0x14}}, "", 0},
         {"the tools bar's background, one step for the same colour twice", 0, {}, "register 21=6 register 21=6",
-         {{vic(VicReg::Background0), 6}}, "background color", 1},
+         {{vic(Background0), 6}}, "background color", 1},
     });
     EXPECT_EQ(e.brush, 1);
 }
@@ -66,7 +68,7 @@ TEST_F(EditorCommandsTest, ScriptFaultsNameTheWord) {
         {"cursor 0,0 Up type 41", "unknown word Up", 0x20},
     };
     for (const auto& r : rows) {
-        mode(0);
+        mode(GfxMode::Text);
         EXPECT_EQ(tryRun(r.script), r.fault) << r.script;
         EXPECT_EQ(m->ram[0x0400], r.typed) << r.script;
     }

@@ -4,6 +4,8 @@
 
 #include "tests/EditorTestSupport.h"
 
+using namespace VicReg;
+
 namespace {
 
 using EditorDrawTest = EditorFixture;
@@ -88,7 +90,8 @@ TEST_F(EditorDrawTest, Shapes) {
         e.brush = m->pen = 1;
         e.filled = e.shift = false;
         run(r.script);
-        const int w = r.mode == GfxMode::Text ? 80 : r.mode == GfxMode::MulticolorBitmap ? 160 : 320, h = r.mode == GfxMode::Text ? 50 : 200;
+        const bool text = r.mode == GfxMode::Text, multi = r.mode == GfxMode::MulticolorBitmap;
+        const int w = text ? 80 : multi ? 160 : 320, h = text ? 50 : 200;
         int wrong = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
@@ -132,7 +135,7 @@ TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
                 EXPECT_EQ(ram(), screenOnly(before, mode)) << "mode " << mode << " tool " << tool;
                 EXPECT_FALSE(e.drawing);
             }
-    mode(3);
+    mode(GfxMode::Bitmap);
     m->pen = 1;
     const Bytes before = ram();
     e.brush = 4;
@@ -242,15 +245,16 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
     const struct { int mode, pen, seedColour, rounds; } rows[] = {{3, 1, 0, 4}, {0, 7, 0, 4}, {4, 2, 5, 4}, {4, 3, 5, 8}};
     for (const auto& r : rows)
         for (int round = 0; round < r.rounds; ++round) {
-            const int w = r.mode == GfxMode::Text ? 80 : r.mode == GfxMode::MulticolorBitmap ? 160 : 320, h = r.mode == GfxMode::Text ? 50 : 200;
+            const bool text = r.mode == GfxMode::Text, multi = r.mode == GfxMode::MulticolorBitmap;
+            const int w = text ? 80 : multi ? 160 : 320, h = text ? 50 : 200;
             mode(r.mode);
-            for (int i = 0; r.mode == GfxMode::Text && i < 1000; ++i) {
+            for (int i = 0; text && i < 1000; ++i) {
                 const int k = int(rng() % 20);  // block characters, and letters that count as empty cells
                 m->ram[0x0400 + i] = k < 16 ? PixelOperator::textpixtab[k] : u8(1 + k);
                 m->ram[0xD800 + i] = 7;
             }
-            for (int i = 0; r.mode && i < 8000; ++i) m->ram[0x2000 + i] = u8(r.mode == GfxMode::MulticolorBitmap ? rng() : rng() & rng());
-            for (int i = 0; r.mode == GfxMode::MulticolorBitmap && i < 1000; ++i) {
+            for (int i = 0; !text && i < 8000; ++i) m->ram[0x2000 + i] = u8(multi ? rng() : rng() & rng());
+            for (int i = 0; multi && i < 1000; ++i) {
                 m->ram[0x0400 + i] = (rng() & 1) ? 0x57 : 0x75;
                 m->ram[0xD800 + i] = 2;
             }
@@ -267,7 +271,7 @@ TEST_F(EditorDrawTest, FillMatchesReference) {
             const auto plain = std::make_unique<Machine>(*m);
             plainFill(*plain, sx, sy);
             e.tool = Editor::ToolFill;
-            e.mouseDown(r.mode == GfxMode::Text ? sx * 4 + 2 : r.mode == GfxMode::MulticolorBitmap ? sx * 2 + 1 : sx, r.mode == GfxMode::Text ? sy * 4 + 3 : sy, 0);
+            e.mouseDown(text ? sx * 4 + 2 : multi ? sx * 2 + 1 : sx, text ? sy * 4 + 3 : sy, 0);
             if (r.pen == 3) {
                 ASSERT_EQ(ram(), Bytes(plain->ram, plain->ram + 65536)) << round;
                 continue;
@@ -326,7 +330,7 @@ TEST_F(EditorDrawTest, RandomSessionsUndoToStart) {
                 e.commitPendingEdits();
                 u.TakeUndo(UndoBuffer::KindVic, "vic");
                 m->bank = u16(rng() & 3);
-                m->vic[VicReg::MemoryPointers] = u8(rng());
+                m->vic[MemoryPointers] = u8(rng());
                 m->setGfxMode(int(rng() % 5));
             }
             if (r == 5) {
@@ -379,9 +383,9 @@ TEST_F(PixelOperatorTest, SetAndErase) {
          "pen 9 tool 2 press 316,196,0 release 316,196,0 mode 1 pen 0 tool 4 press 316,196,2",
          {{0x07E7, 0x6C}, {0xDBE7, 9}}, nullptr, 0, {-1, -1}, 9},
         // The register's high bits are ignored; the pen inks the cell even when erasing.
-        {"hires ink", 3, {{0x0429, 0}, {vic(VicReg::Background0), 0x36}}, "pen 2 tool 2 press 9,10,0 release 9,10,0 pen 0 press 8,10,2",
+        {"hires ink", 3, {{0x0429, 0}, {vic(Background0), 0x36}}, "pen 2 tool 2 press 9,10,0 release 9,10,0 pen 0 press 8,10,2",
          {{0x214A, 0x40}, {0x0429, 0x26}}, nullptr, 0, {-1, -1}, 6},
-        {"hires erase", 3, {{0x0429, 0x26}, {0x214A, 0x40}, {vic(VicReg::Background0), 0x36}},
+        {"hires erase", 3, {{0x0429, 0x26}, {0x214A, 0x40}, {vic(Background0), 0x36}},
          "pen 11 tool 2 press 9,10,1 release 9,10,1 press 319,199,0 release 319,199,0",
          {{0x214A, 0}, {0x0429, 0xB6}, {0x3F3F, 1}}},
         {"multicolour erase clears the pair, keeps the colours", 4, {{0x3F3F, 0xFF}, {0x07E7, 0x12}, {0xDBE7, 3}},
@@ -393,7 +397,7 @@ TEST_F(PixelOperatorTest, SetAndErase) {
          "bank 3 vic 18=8 pen 1 tool 2 press 319,0,0 release 319,0,0 mode 4 pen 0 tool 4 press 318,0,2",
              {{0xE138, 1}, {0xC027, 0x10}}, nullptr, 0,
          {-1, -1}, 1},
-        {"the background needs no slot", 4, {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xFF}, {vic(VicReg::Background0), 0x14}},
+        {"the background needs no slot", 4, {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xFF}, {vic(Background0), 0x14}},
          "no-new-colours pen 4 tool 2 press 2,0,0 release 2,0,0", {{0x0400, 0x12}, {0xD800, 3}, {0x2000, 0xCF}}},
         {"colour RAM reused", 4, mc57, "pen 2 tool 2 press 4,3,0 release 4,3,0",
          {{0x0400, 0x57}, {0xD800, 0xF2}, {0x2003, 0x0C}}},
@@ -426,9 +430,9 @@ TEST_F(PixelOperatorTest, SetAndErase) {
          "pen 9 tool 2 press 0,0,0 release 0,0,0", {{0x0400, 0x57}, {0xD800, 9}, {0x2000, 0xD5}}},
     });
     // Every mask of the table reads back quadrant by quadrant: cell (1, 1) covers mode pixels (2..3, 2..3).
-    mode(0);
+    mode(GfxMode::Text);
     m->ram[0xD800 + 41] = 5;
-    m->vic[VicReg::Background0] = 6;
+    m->vic[Background0] = 6;
     for (int mask = 0; mask < 16; ++mask) {
         EXPECT_EQ(PixelOperator::textMask(PixelOperator::textpixtab[mask]), mask);
         m->ram[0x0400 + 41] = PixelOperator::textpixtab[mask];

@@ -52,7 +52,7 @@ struct EditorFixture : ::testing::Test {
     void SetUp() override {
         m->reset();
         for (int i = 0; i < 4096; ++i) m->charRom[i] = u8(i * 7 + 3 + (i >> 8));  // the two halves differ
-        mode(0);
+        mode(GfxMode::Text);
     }
 
     // Mode n with screen $0400 of spaces in text, of screenFill in a bitmap; bitmap $2000 cleared,
@@ -60,7 +60,7 @@ struct EditorFixture : ::testing::Test {
     void mode(int n, u8 screenFill = 0x10) {
         m->setGfxMode(n);
         std::memset(m->ram + 0x2000, 0, 8192);
-        std::memset(m->ram + 0x0400, n >= 3 ? screenFill : 0x20, 1000);
+        std::memset(m->ram + 0x0400, n >= GfxMode::Bitmap ? screenFill : 0x20, 1000);
         std::memset(m->ram + 0xD800, 0, 1000);
         m->vic[VicReg::Background0] = 0;
     }
@@ -154,7 +154,8 @@ struct EditorFixture : ::testing::Test {
             // pixel (address,x,y) in the pen and $D016's mode; filling the set from an address, clearing it.
             {"stroke", {2, 16, [&](Args a) { CharEdit::beginStroke(stroke, u, u16(a[0]), a[1]); }}},
             {"paint", {3, 16, [&](Args a) {
-                 CharEdit::strokeTo(stroke, *m, u, u16(a[0]), m->vic[VicReg::Control2] & VicReg::Control2Mcm, m->pen, a[1], a[2]);
+                 CharEdit::strokeTo(stroke, *m, u, u16(a[0]), m->vic[VicReg::Control2] & VicReg::Control2Mcm,
+                                    m->pen, a[1], a[2]);
              }}},
             {"fill-set", {1, 16, [&](Args a) { CharEdit::fillSet(e, m->ram + (a[0] & 0xF800), "ROM charset"); }}},
             {"clear-set", plain([&] { CharEdit::fillSet(e, nullptr, "clear charset"); })},

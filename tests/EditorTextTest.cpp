@@ -2,6 +2,8 @@
 
 #include "tests/EditorTestSupport.h"
 
+using namespace VicReg;
+
 namespace {
 
 using EditorTextTest = EditorFixture;
@@ -45,13 +47,13 @@ TEST_F(EditorTextTest, ScreenEdits) {
         {"a bank change", 0, {}, "vic-bank 2", {}, "change bank", 1},
         {"bank and charset changes", 0, {},
          "vic-bank 0 vic-bank 4 vic-bank 2 charset-slot 4 charset-slot 4 char-half 1 char-half 1 cursor 0,0 type 41",
-         {{0x8400, 0x41}, {vic(VicReg::MemoryPointers), 0x1A}}, "textmode text", 4},
+         {{0x8400, 0x41}, {vic(MemoryPointers), 0x1A}}, "textmode text", 4},
         {"bank and charset changes undone", 0, {},
          "vic-bank 2 charset-slot 4 char-half 1 undo undo undo cursor 0,0 type 41",
-         {{0x0400, 0x41}, {vic(VicReg::MemoryPointers), 0x14}}, "textmode text", 1},
-        {"the Multi switch in text", 0, {}, "pen 3 multi 1", {{vic(VicReg::Control2), 0x18}}, "multicolor", 1, {-1, -1}, 11},
-        {"the Multi switch in a bitmap", 3, {}, "pen 14 multi 1", {{vic(VicReg::Control2), 0x18}}, "multicolor", 1, {-1, -1}, 14},
-        {"typing from the set in hires", 3, glyph(0x3008, shown, {{vic(VicReg::MemoryPointers), 0x1C}}), "cursor 0,0 type-from-set 1",
+         {{0x0400, 0x41}, {vic(MemoryPointers), 0x14}}, "textmode text", 1},
+        {"the Multi switch in text", 0, {}, "pen 3 multi 1", {{vic(Control2), 0x18}}, "multicolor", 1, {-1, -1}, 11},
+        {"the Multi switch in a bitmap", 3, {}, "pen 14 multi 1", {{vic(Control2), 0x18}}, "multicolor", 1, {-1, -1}, 14},
+        {"typing from the set in hires", 3, glyph(0x3008, shown, {{vic(MemoryPointers), 0x1C}}), "cursor 0,0 type-from-set 1",
          glyph(0x2000, m->charRom + 8, {{0x0400, 0}}), "hires text", 1, {1, 0}},
         {"typing from the set with another tool", 0, {}, "tool 3 cursor 0,0 type-from-set 1", {{0x0400, 1}},
          "textmode text", 1, {1, 0}},
@@ -195,7 +197,7 @@ TEST_F(EditorTextTest, ClearScreen) {
     for (const auto& d : descriptions) {
         m->setGfxMode(d.mode);
         m->bank = u16(d.bank);
-        m->vic[VicReg::MemoryPointers] = d.d018;
+        m->vic[MemoryPointers] = d.d018;
         EXPECT_EQ(e.clearDescription(), "This will erase:\n" + std::string(d.text));
     }
 }
@@ -204,7 +206,7 @@ TEST_F(EditorTextTest, CellColours) {
     m->ram[0x0400 + 41] = 0xC1;  // cell (1, 1)
     m->ram[0xD800 + 41] = 0xF9;
     m->ram[0xD800 + 960] = 5;  // cell (0, 24)
-    for (int r = 0; r < 4; ++r) m->vic[VicReg::Background0 + r] = u8(0xF0 | (r + 1));
+    for (int r = 0; r < 4; ++r) m->vic[Background0 + r] = u8(0xF0 | (r + 1));
     // Mode 2 with the multicolour bit also set shows the multicolour slots; -1: no such slot. Pointer
     // positions outside the screen are clamped, here to cell (0, 24).
     const struct { int mode; bool multicolourBit; int x, y; std::array<int, 4> want; } rows[] = {
@@ -213,28 +215,29 @@ TEST_F(EditorTextTest, CellColours) {
         {0, false, -100, 5000, {1, -1, -1, 5}}};
     for (const auto& r : rows) {
         m->setGfxMode(r.mode);
-        if (r.multicolourBit) m->vic[VicReg::Control2] |= VicReg::Control2Mcm;
+        if (r.multicolourBit) m->vic[Control2] |= Control2Mcm;
         std::array<int, 4> out;
         e.cellColors(r.x, r.y, out.data());
         EXPECT_EQ(out, r.want) << r.mode << " " << r.x;
     }
     // Setting them: the cell's background register in extended background mode, screen nibbles and
     // colour RAM in multicolour, nothing for a slot the mode lacks; no undo step of their own.
-    const Pokes cell{{0x0400, 0x81}, {vic(VicReg::Background0), 1}, {vic(VicReg::Background1), 2}, {vic(VicReg::Background2), 3}};  // 0x81: background register 2
+    // 0x81: background register 2.
+    const Pokes cell{{0x0400, 0x81}, {vic(Background0), 1}, {vic(Background1), 2}, {vic(Background2), 3}};
     play({
-        {"extended background", 2, cell, "cell-colour 0,9", {{vic(VicReg::Background2), 9}, {vic(VicReg::Background0), 1}}, "", 0},
+        {"extended background", 2, cell, "cell-colour 0,9", {{vic(Background2), 9}, {vic(Background0), 1}}, "", 0},
         {"no such slots", 2, cell, "cell-colour 1,5 cell-colour 2,6 cell-colour 4,5 cell-colour -1,5",
-         {{0x0400, 0x81}, {0xD800, 0}, {vic(VicReg::Background0), 1}, {vic(VicReg::Background1), 2}, {vic(VicReg::Background2), 3}}, "", 0},
+         {{0x0400, 0x81}, {0xD800, 0}, {vic(Background0), 1}, {vic(Background1), 2}, {vic(Background2), 3}}, "", 0},
         {"multicolour bitmap", 4, cell, "cell-colour 1,21 cell-colour 2,7 cell-colour 3,42 cell-colour 0,3",
-         {{0x0400, 0x57}, {0xD800, 0x0A}, {vic(VicReg::Background0), 3}, {vic(VicReg::Background1), 2}}, "", 0},
+         {{0x0400, 0x57}, {0xD800, 0x0A}, {vic(Background0), 3}, {vic(Background1), 2}}, "", 0},
         {"multicolour text", 1, cell, "cell-colour 1,5 cell-colour 2,6",
-         {{vic(VicReg::Background1), 5}, {vic(VicReg::Background2), 6}, {vic(VicReg::Background0), 1}, {0xD800, 0}}, "", 0},
+         {{vic(Background1), 5}, {vic(Background2), 6}, {vic(Background0), 1}, {0xD800, 0}}, "", 0},
         // Stepped from the keys or the status bar: one undo step each, which brings the colours back.
         {"stepped", 4, cell, "cycle-colour 0,1 cycle-colour 3,-1 cycle-colour 1,1 cycle-colour 2,-1",
-         {{0x0400, 0x90}, {0xD800, 15}, {vic(VicReg::Background0), 2}}, "multicolor color change", 4},
+         {{0x0400, 0x90}, {0xD800, 15}, {vic(Background0), 2}}, "multicolor color change", 4},
         {"stepped and undone", 4, cell, "cycle-colour 0,1 cycle-colour 3,-1 cycle-colour 1,-1 undo undo undo",
-         {{0x0400, 0x81}, {0xD800, 0}, {vic(VicReg::Background0), 1}}, "", 0},
-        {"stepping a slot the mode lacks", 0, cell, "cycle-colour 1,1", {{vic(VicReg::Background1), 2}}, "", 0},
+         {{0x0400, 0x81}, {0xD800, 0}, {vic(Background0), 1}}, "", 0},
+        {"stepping a slot the mode lacks", 0, cell, "cycle-colour 1,1", {{vic(Background1), 2}}, "", 0},
     });
     // The pen the character window's Multi mode picks.
     m->setGfxMode(GfxMode::MulticolorText);

@@ -1,6 +1,8 @@
 #include "formats/FileFormats.h"
 #include "tests/FileTestSupport.h"
 
+using namespace VicReg;
+
 namespace {
 
 // The built assets as the program reads them.
@@ -58,7 +60,7 @@ std::unique_ptr<Machine> filledMachine(u32 seed, u16 bank = 3, u8 d018 = 0x14) {
     for (u8& b : m->charRom) b = u8(r());
     for (u8& b : m->vic) b = u8(r());
     for (u8& b : m->monitorScreen) b = u8(r());
-    m->vic[VicReg::MemoryPointers] = d018;
+    m->vic[MemoryPointers] = d018;
     m->bank = bank;
     m->pen = 11;
     m->powerOnImage.assign(10, 0x5A);
@@ -70,10 +72,11 @@ std::unique_ptr<Machine> expectLoad(const Machine& before, const Layout& l, cons
     auto e = std::make_unique<Machine>(before);
     if (file.empty()) return e;
     // Mode bits after the load: bitmap on, multicolour by mode, extended colour off, bitmap at +$2000.
-    e->vic[VicReg::Control1] = u8((e->vic[VicReg::Control1] & ~VicReg::Control1Ecm) | VicReg::Control1Bmm);
-    e->vic[VicReg::Control2] = l.mode == GfxMode::MulticolorBitmap ? u8(e->vic[VicReg::Control2] | VicReg::Control2Mcm) : u8(e->vic[VicReg::Control2] & ~VicReg::Control2Mcm);
-    e->vic[VicReg::MemoryPointers] |= VicReg::MemoryBitmapHalf;
-    const long base = before.bank * 0x4000L, bitmapOff = 0x2000, screenOff = (e->vic[VicReg::MemoryPointers] >> 4) * 0x400L;
+    e->vic[Control1] = u8((e->vic[Control1] & ~Control1Ecm) | Control1Bmm);
+    e->vic[Control2] = l.mode == GfxMode::MulticolorBitmap ? u8(e->vic[Control2] | Control2Mcm)
+                                                           : u8(e->vic[Control2] & ~Control2Mcm);
+    e->vic[MemoryPointers] |= MemoryBitmapHalf;
+    const long base = before.bank * 0x4000L, bitmapOff = 0x2000, screenOff = (e->vic[MemoryPointers] >> 4) * 0x400L;
     // Raw rows: a pixel is set when its bits are not all zero; pixels past the end stay.
     const size_t perByte = l.rawBits ? size_t(8 / l.rawBits) : 1;
     for (size_t k = 0; l.rawBits && k < 64000 && k / perByte < file.size(); ++k) {
@@ -88,7 +91,7 @@ std::unique_ptr<Machine> expectLoad(const Machine& before, const Layout& l, cons
         const size_t pos = size_t(2 + off);
         if (pos >= file.size()) continue;
         if (type == 4) std::memset(e->ram + 0xD800, file[pos], 1000);
-        if (type == 5 || type == 6) e->vic[type == 5 ? VicReg::Background0 : VicReg::Border] = file[pos];
+        if (type == 5 || type == 6) e->vic[type == 5 ? Background0 : Border] = file[pos];
         for (int i = 0; type != 4 && lengthOf(type) > 1 && i < lengthOf(type) && pos + size_t(i) < file.size(); ++i)
             if (dest[type] + i <= 0xFFFF) e->ram[size_t(dest[type] + i)] = file[pos + size_t(i)];
     }

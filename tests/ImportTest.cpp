@@ -253,7 +253,8 @@ TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
             ASSERT_TRUE(c.code == 32 || conv.color[n] == col[n]) << n;
         }
         conv.Store(*m, c.set);
-        EXPECT_EQ(m->gfxMode() * 10000 + m->bank * 1000 + m->vic[VicReg::MemoryPointers], c.wantBank * 1000 + c.wantD018);
+        EXPECT_EQ((std::array{m->gfxMode(), int(m->bank), int(m->vic[VicReg::MemoryPointers])}),
+                  (std::array{int(GfxMode::Text), c.wantBank, c.wantD018}));
         EXPECT_EQ(m->vic[VicReg::Background0], conv.bg);
         Vic::renderScreen(*m, pal, shown.data(), 320);
         EXPECT_EQ(shown, conv.Preview());

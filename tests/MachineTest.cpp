@@ -6,6 +6,8 @@
 #include "core/UndoBuffer.h"
 #include "tests/FileTestSupport.h"
 
+using namespace VicReg;
+
 namespace {
 
 TEST(Machine, ResetTakesThePowerOnImage) {
@@ -14,12 +16,12 @@ TEST(Machine, ResetTakesThePowerOnImage) {
     for (size_t size : {65536u, 70000u, 100u}) {
         m->powerOnImage.resize(size);
         for (size_t i = 0; i < size; ++i) m->powerOnImage[i] = u8(i * 7 + (i >> 8) + 1);
-        m->vic[VicReg::SpriteY0 + 4] = 0x99;
+        m->vic[SpriteY0 + 4] = 0x99;
         m->bank = 3;
         m->pen = 5;
         m->reset();
         for (size_t a = 0; a < 65536; ++a) ASSERT_EQ(m->ram[a], a < size ? m->powerOnImage[a] : 0) << a;
-        EXPECT_TRUE(m->vic[VicReg::SpriteY0 + 4] == 0 && m->gfxMode() == GfxMode::Text && m->pen == 0 && m->bank == 0);
+        EXPECT_TRUE(m->vic[SpriteY0 + 4] == 0 && m->gfxMode() == GfxMode::Text && m->pen == 0 && m->bank == 0);
     }
 }
 
@@ -27,20 +29,21 @@ TEST(Machine, CharacterDataAndModes) {
     auto m = std::make_unique<Machine>();
     m->reset();
     m->bank = 0;
-    m->vic[VicReg::MemoryPointers] = 0x14;
+    m->vic[MemoryPointers] = 0x14;
     m->setGfxMode(7);
     m->setGfxMode(-1);
-    EXPECT_EQ(m->vic[VicReg::MemoryPointers], 0x14);
+    EXPECT_EQ(m->vic[MemoryPointers], 0x14);
     for (int mode : {0, 1, 2, 3, 4, 0}) {
         m->setGfxMode(mode);
         // Other bits stay.
-        EXPECT_EQ((std::array{m->gfxMode(), m->vic[VicReg::Control1] & 0x1F, m->vic[VicReg::Control2] & 0xEF, m->vic[VicReg::MemoryPointers] & VicReg::MemoryBitmapHalf}),
+        EXPECT_EQ((std::array{m->gfxMode(), m->vic[Control1] & 0x1F, m->vic[Control2] & 0xEF,
+                              m->vic[MemoryPointers] & MemoryBitmapHalf}),
                   (std::array{mode, 0x1B, 0x08, mode >= GfxMode::Bitmap ? 8 : 0}));
     }
     // Multicolour outranks extended background in text mode.
-    m->vic[VicReg::Control1] = 0x5B;
-    m->vic[VicReg::Control2] = 0x18;
-    EXPECT_EQ(m->gfxMode(), 1);
+    m->vic[Control1] = 0x5B;
+    m->vic[Control2] = 0x18;
+    EXPECT_EQ(m->gfxMode(), GfxMode::MulticolorText);
 }
 
 // Each file counts on its own: a short character set fills only the start of
@@ -87,7 +90,7 @@ struct UndoBufferTest : ::testing::Test {
             else if (w == "m") u.MergeLast();
             else if (w == "e") EXPECT_FALSE(u.Store(UndoBuffer::Item{}));
             else if (std::sscanf(w.c_str(), "b%i", &a) == 1) m->bank = u16(a);
-            else if (std::sscanf(w.c_str(), "d%i", &a) == 1) m->vic[VicReg::MemoryPointers] = u8(a);
+            else if (std::sscanf(w.c_str(), "d%i", &a) == 1) m->vic[MemoryPointers] = u8(a);
             else if (std::sscanf(w.c_str(), "t%i:%31s", &a, name) == 2) u.TakeUndo(UndoBuffer::Kind(a), name);
             else if (std::sscanf(w.c_str(), "r%i,%i:%31s", &a, &b, name) == 3) u.TakeUndoRange(a, b, name);
             else ADD_FAILURE() << "unknown word " << w;
@@ -138,7 +141,7 @@ TEST_F(UndoBufferTest, Steps) {
         SCOPED_TRACE(r.name);
         u.Clear();
         m->bank = 0;
-        m->vic[VicReg::MemoryPointers] = 0x14;
+        m->vic[MemoryPointers] = 0x14;
         const Bytes before(m->ram, m->ram + 65536);
         run(r.script);
         EXPECT_EQ(stacks(), r.want);
@@ -184,10 +187,10 @@ TEST_F(UndoBufferTest, StoredLaterMergedAndCapped) {
     m->ram[0x2001] = 1;
     m->ram[0x2002] = 2;
     run("r0x2001,4:newer t6:vic");
-    m->vic[VicReg::Background0] ^= 9;
+    m->vic[Background0] ^= 9;
     run("t6:vic2 m m m");
     m->ram[0x2001] = m->ram[0x2004] = 9;
-    m->vic[VicReg::Border] = 0x55;
+    m->vic[Border] = 0x55;
     m->bank = 3;
     u.MakeUndo();
     EXPECT_TRUE(sameMachine(*m, *start));

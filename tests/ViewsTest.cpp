@@ -16,6 +16,8 @@
 #include "core/Vic.h"
 #include "tests/FileTestSupport.h"
 
+using namespace VicReg;
+
 // The renderer, the palettes and the logic behind the tool windows, without a window.
 namespace {
 
@@ -25,14 +27,14 @@ std::unique_ptr<Machine> randomMachine(u32 seed) {
     for (u8& b : m->ram) b = next();
     for (u8& b : m->charRom) b = next();
     // Colour registers with junk in the high nibble: only the low four bits count.
-    for (int reg = VicReg::Border; reg < VicReg::count; ++reg) m->vic[reg] = next();
+    for (int reg = Border; reg < VicReg::count; ++reg) m->vic[reg] = next();
     return m;
 }
 
 // Pattern byte as the VIC fetches it, from first principles.
 u8 refCharByte(const Machine& m, int code, int line) {
     const int base = m.bank * 0x4000;
-    const int off = ((m.vic[VicReg::MemoryPointers] >> 1) & 7) * 0x800;
+    const int off = ((m.vic[MemoryPointers] >> 1) & 7) * 0x800;
     if ((m.bank == 0 || m.bank == 2) && (off == 0x1000 || off == 0x1800))
         return m.charRom[off - 0x1000 + code * 8 + line];
     return m.ram[base + off + code * 8 + line];
@@ -42,25 +44,25 @@ u8 refCharByte(const Machine& m, int code, int line) {
 int refColour(const Machine& m, int x, int y) {
     const int col = x / 8, row = y / 8, line = y % 8, i = row * 40 + col;
     const int base = m.bank * 0x4000;
-    const int screen = base + (m.vic[VicReg::MemoryPointers] >> 4) * 0x400;
-    const bool ecm = m.vic[VicReg::Control1] & VicReg::Control1Ecm, bmm = m.vic[VicReg::Control1] & VicReg::Control1Bmm, mcm = m.vic[VicReg::Control2] & VicReg::Control2Mcm;
+    const int screen = base + (m.vic[MemoryPointers] >> 4) * 0x400;
+    const bool ecm = m.vic[Control1] & Control1Ecm, bmm = m.vic[Control1] & Control1Bmm, mcm = m.vic[Control2] & Control2Mcm;
     const int code = m.ram[screen + i];
     const int cram = m.ram[0xD800 + i] & 15;
     if (!bmm) {
         if (mcm && cram >= 8) {
             const int pair = (refCharByte(m, code, line) >> (6 - (x % 8) / 2 * 2)) & 3;
-            const int table[4] = {m.vic[VicReg::Background0], m.vic[VicReg::Background1], m.vic[VicReg::Background2], cram & 7};
+            const int table[4] = {m.vic[Background0], m.vic[Background1], m.vic[Background2], cram & 7};
             return table[pair] & 15;
         }
         const int bit = (refCharByte(m, ecm ? code % 64 : code, line) >> (7 - x % 8)) & 1;
         if (bit) return cram;
-        return (ecm ? m.vic[VicReg::Background0 + code / 64] : m.vic[VicReg::Background0]) & 15;
+        return (ecm ? m.vic[Background0 + code / 64] : m.vic[Background0]) & 15;
     }
-    const int bitmap = base + ((m.vic[VicReg::MemoryPointers] & VicReg::MemoryBitmapHalf) ? 0x2000 : 0);
+    const int bitmap = base + ((m.vic[MemoryPointers] & MemoryBitmapHalf) ? 0x2000 : 0);
     const int b = m.ram[bitmap + i * 8 + line];
     if (!mcm) return (b >> (7 - x % 8)) & 1 ? code >> 4 : code & 15;
     const int pair = (b >> (6 - (x % 8) / 2 * 2)) & 3;
-    const int table[4] = {m.vic[VicReg::Background0] & 15, code >> 4, code & 15, cram};
+    const int table[4] = {m.vic[Background0] & 15, code >> 4, code & 15, cram};
     return table[pair];
 }
 
@@ -83,9 +85,9 @@ TEST(Vic, ScreenFrameAndCellMatchDecoderInEveryMode) {
         SCOPED_TRACE(testing::Message() << r.bank << " " << int(r.d011) << " " << int(r.d016) << " " << int(r.d018));
         auto m = randomMachine(seed++);
         m->bank = u16(r.bank);
-        m->vic[VicReg::Control1] = r.d011;
-        m->vic[VicReg::Control2] = r.d016;
-        m->vic[VicReg::MemoryPointers] = r.d018;
+        m->vic[Control1] = r.d011;
+        m->vic[Control2] = r.d016;
+        m->vic[MemoryPointers] = r.d018;
         Palette p;
         p.set(r.palette);
         std::vector<u32> screen(320 * 200, 0), frame(384 * 264, 0), cell(20 * 10, 7);
@@ -98,7 +100,7 @@ TEST(Vic, ScreenFrameAndCellMatchDecoderInEveryMode) {
         for (int y = 0; y < 264; ++y)
             for (int x = 0; x < 384; ++x) {
                 const bool inside = x >= 32 && x < 352 && y >= 32 && y < 232;
-                const int want = inside ? refColour(*m, x - 32, y - 32) : m->vic[VicReg::Border];
+                const int want = inside ? refColour(*m, x - 32, y - 32) : m->vic[Border];
                 const bool wrong = frame[y * 384 + x] != p.pixel(want) ||
                                    (inside && screen[(y - 32) * 320 + x - 32] != p.pixel(want));
                 if (wrong && bad++ < 5) ADD_FAILURE() << "pixel " << x - 32 << "," << y - 32 << " colour " << want;
@@ -116,8 +118,8 @@ TEST(Vic, ScreenFrameAndCellMatchDecoderInEveryMode) {
 TEST(Vic, SpritesFromMemoryAndData) {
     auto m = randomMachine(12);
     m->bank = 3;
-    m->vic[VicReg::SpriteMulticolor0] = 0x1D;
-    m->vic[VicReg::SpriteMulticolor1] = 0x09;
+    m->vic[SpriteMulticolor0] = 0x1D;
+    m->vic[SpriteMulticolor1] = 0x09;
     Palette p;
     for (bool mc : {false, true}) {
         std::vector<u32> fromMemory(24 * 21, 0), fromData(25 * 22, 5);
@@ -328,7 +330,7 @@ TEST(ScreenView, StatusCellPaletteAndValueTexts) {
     auto m = std::make_unique<Machine>();
     for (const auto& r : rows) {
         m->bank = u16(r.bank);
-        m->vic[VicReg::Control1] = r.d011, m->vic[VicReg::Control2] = r.d016, m->vic[VicReg::MemoryPointers] = r.d018;
+        m->vic[Control1] = r.d011, m->vic[Control2] = r.d016, m->vic[MemoryPointers] = r.d018;
         const ScreenView::StatusCell c = ScreenView::statusCell(*m, r.x, r.y);
         EXPECT_EQ(std::vector<int>({c.address, c.shownX, c.shownY}), std::vector<int>({r.address, r.shownX, r.shownY}));
     }
@@ -376,7 +378,7 @@ TEST(CharsetSlot, Problems) {
     m->reset();
     for (const auto& [bank, d018, want] : rows) {
         m->bank = bank;
-        m->vic[VicReg::MemoryPointers] = d018;
+        m->vic[MemoryPointers] = d018;
         std::string got;
         for (int s = 0; s < 8; ++s) got += letters.at(CharsetSlotProblem(*m, s));
         EXPECT_EQ(got, want) << bank << " " << int(d018);
