@@ -64,7 +64,7 @@ bool charBank(Editor& ed, bool second);             // $D018 bit 1, "change bank
 bool charsetSlot(Editor& ed, int slot);             // 0-7, "change charset"
 bool multicolor(Editor& ed, bool on);               // $D016 bit 4, "multicolor"
 bool setRegister(Editor& ed, int reg, int value, const std::string& name);  // $D000 + reg
-bool gfxMode(Editor& ed, int mode);                  // 0-4, "gfx mode change"
+bool gfxMode(Editor& ed, int mode);                  // a GfxMode, "gfx mode change"
 // Ctrl+Shift in the text tool: the other half of the character set ($D018
 // bit 1), with no undo step; pending edits end first, under the old half.
 void flipCharsetHalf(Editor& ed);

@@ -47,7 +47,7 @@ enum : int {
     SpriteColor0 = 0x27,  // sprite n's colour at SpriteColor0 + n
     count = 47,
 };
-// The mode bits.
+// The bits that choose the graphics mode, and the bitmap's half of the bank.
 constexpr u8 Control1Ecm = 0x40;
 constexpr u8 Control1Bmm = 0x20;
 constexpr u8 Control2Mcm = 0x10;
