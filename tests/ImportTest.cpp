@@ -358,29 +358,42 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
     const auto png = dir.path / "pic.png";
     ASSERT_TRUE(stbi_write_png(png.c_str(), 64, 40, 4, pic.data(), 64 * 4));
     const std::string ihdr = "89504e470d0a1a0a0000000d49484452";  // then width, height, 8-bit RGBA; nothing after it
-    std::vector<std::pair<std::string, Bytes>> refused = {
-        {"empty", {}}, {"too wide", fromHex(ihdr + "00004e200000000a080600000000000000")},
-        {"too large", fromHex(ihdr + "0000271000002710080600000000000000")},
-        {"too large: 20000 x 20000", fromHex(ihdr + "00004e2000004e20080600000000000000")},
+    // What is refused, and words the reason must hold ("" for any reason).
+    struct Refused {
+        std::string what;
+        Bytes bytes;
+        std::string words;
+    };
+    std::vector<Refused> refused = {
+        {"empty", {}, ""}, {"too wide", fromHex(ihdr + "00004e200000000a080600000000000000"), ""},
+        {"too large", fromHex(ihdr + "0000271000002710080600000000000000"), ""},
+        {"too large: 20000 x 20000", fromHex(ihdr + "00004e2000004e20080600000000000000"), ""},
         // 16-bit binary PNM, which the decoder would read past its buffer: no kind the import takes.
-        {"not a picture: big16.png", Bytes{'P', '6', '\n', '4', '0', '9', '6', ' ', '4', '0', '9', '6', '\n', '6', '5', '5', '3', '5', '\n'}},
+        {"not a picture: big16.png", Bytes{'P', '6', '\n', '4', '0', '9', '6', ' ', '4', '0', '9', '6', '\n', '6', '5', '5', '3', '5', '\n'}, ""},
         // A small PNG whose end chunk was damaged: the decoder failed with an empty reason.
         {"found: broken end chunk",
          fromHex("89504e470d0a1a0a0000000d4948445200000008000000080806000000c40fbe8b0000007149444154785e63646060f8"
                  "7fe14e212bc39a29990c6f2cd31924aedb33fcb2776770dcb18cc1a5631203e38478d5ffd23e6d0c93dbbe33e4ed7cc6"
                  "702f468de134ff720693d70f192eb39f6260de71f15d4375bb0cc3d757810c57fe4c6060e7e46410088d65b0faf19ea1"
-                 "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082")},
+                 "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082"), "damaged"},
+        // A run-length TGA header alone that claims 16384 x 4096 pixels.
+        {"RLE TGA header only", fromHex("00000a000000000000000000004000102018"), "the file is cut short"},
+        // A GIF whose logical screen is 0 pixels wide.
+        {"GIF 0 wide", fromHex("474946383961000028000000002c000000000100010000020244010003b"), "the picture has no size (0 x 40 pixels)"},
     };
-    // ImageMagick's format prefix, the extension, bytes appended, the tolerance; bmp2 has the 12-byte OS/2 header.
-    for (auto [format, ext, tail, tolerance] :
-         {std::tuple{"", "png", "", 0}, {"png64:", "png", "", 0}, {"", "bmp", "", 0}, {"-type TrueColor bmp2:", "bmp", "", 0},
-          {"", "gif", "", 0}, {"", "gif", "after the trailer", 0}, {"", "tga", "", 0}, {"", "psd", "", 0}, {"-quality 100 ", "jpg", "", 12}}) {
-        SCOPED_TRACE(std::string(format) + ext + tail);
+    // ImageMagick's format prefix, the extension, bytes appended or dropped at the end, the tolerance; bmp2 has the
+    // 12-byte OS/2 header. A GIF without its final trailer byte is read as stb, ImageMagick and Pillow read it.
+    for (auto [format, ext, tail, drop, tolerance] :
+         {std::tuple{"", "png", "", 0, 0}, {"png64:", "png", "", 0, 0}, {"", "bmp", "", 0, 0}, {"-type TrueColor bmp2:", "bmp", "", 0, 0},
+          {"", "gif", "", 0, 0}, {"", "gif", "after the trailer", 0, 0}, {"", "gif", "", 1, 0}, {"", "tga", "", 0, 0},
+          {"-compress RLE ", "tga", "", 0, 0}, {"", "psd", "", 0, 0}, {"-quality 100 ", "jpg", "", 0, 12}}) {
+        SCOPED_TRACE(std::string(format) + ext + tail + std::to_string(drop));
         const auto file = dir.path / (std::string("out.") + ext);
         // This ImageMagick writes the rows of a bottom-up TGA top first: ask for top-down.
         ASSERT_EQ(std::system(("/usr/bin/convert " + png.string() + " -alpha off -orient TopLeft " + format + file.string()).c_str()), 0);
         Bytes bytes = readBytes(file);
         bytes.insert(bytes.end(), tail, tail + std::strlen(tail));
+        bytes.resize(bytes.size() - size_t(drop));
         int w = 0, h = 0;
         std::string error;
         ASSERT_TRUE(decodePicture(bytes, px, w, h, error)) << error;
@@ -390,15 +403,24 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
                 ASSERT_LE(std::abs(int(px[i] >> k & 255) - int(pic[i] >> k & 255)), tolerance) << i;
         Bytes bad = bytes;
         for (size_t i = 0; i < 4; ++i) bad[i] ^= 0x5A;
-        if (*tail) continue;
-        refused.push_back({format + std::string(ext) + " cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() / 2))});
-        refused.push_back({format + std::string(ext) + " damaged", bad});
+        if (*tail || drop) continue;
+        const std::string name = format + std::string(ext);
+        refused.push_back({name + " cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)), "the file is cut short"});
+        refused.push_back({name + " damaged", bad, ""});
+        // Cut inside the header: the BMPs at 28 bytes, the others where their header's size field ends.
+        const size_t header = ext == std::string("bmp") ? 28 : 18;
+        refused.push_back({name + " header cut", Bytes(bytes.begin(), bytes.begin() + long(header)), "the file is cut short"});
     }
-    for (const auto& [what, bytes] : refused) {
+    // ImageMagick writes palette pictures as run-length BMPs, which the decoder does not read.
+    const auto rle = dir.path / "rle.bmp";
+    ASSERT_EQ(std::system(("/usr/bin/convert " + png.string() + " -type Palette -compress RLE bmp3:" + rle.string()).c_str()), 0);
+    refused.push_back({"RLE BMP", readBytes(rle), "compression"});
+    for (const auto& [what, bytes, words] : refused) {
         int w = 0, h = 0;
         std::string error;
         EXPECT_FALSE(decodePicture(bytes, px, w, h, error)) << what;
         EXPECT_FALSE(error.empty()) << what;
+        EXPECT_NE(error.find(words), std::string::npos) << what << ": " << error;
         EXPECT_TRUE(what.rfind("too", 0) != 0 || error.find("too large") != std::string::npos) << what << ": " << error;
         // The size reason names the size the header gives and the limit.
         if (const size_t colon = what.find(": "); what.rfind("too", 0) == 0 && colon != std::string::npos) {
