@@ -45,20 +45,23 @@ void recomputeImport(const App& app, ImportPicState& s) {
 
     s.reducer.SetPalette(pal.rgb);
     ResampledPicture& r = s.resampled;
-    if (r.picture != s.pictureId || r.zoomToFit != s.zoomToFit || r.keepAspect != s.keepAspect || r.width != dstW) {
-        r.pixels = ColorReducer::Resize(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect);
+    if (r.picture != s.pictureId || r.zoomToFit != s.zoomToFit || r.keepAspect != s.keepAspect) {
+        for (std::vector<u32>& p : r.pixels) std::vector<u32>().swap(p);
         r.picture = s.pictureId;
         r.zoomToFit = s.zoomToFit;
         r.keepAspect = s.keepAspect;
-        r.width = dstW;
+    }
+    std::vector<u32>& resized = r.pixels[dstW == 320];
+    if (resized.empty()) {
+        resized = ColorReducer::Resize(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect);
         ++r.runs;
     }
-    const std::vector<u32>& resized = r.pixels;
     fill(s.sourcePreview, dstW, resized);
 
     if (s.resolution == 2) {
         s.options.colors = s.colors;
         s.options.background = s.background;
+        s.detailPercent = std::clamp(s.detailPercent, 0, 100);
         s.options.detail = float(s.detailPercent) / 100.0f;
         s.converter.SetPalette(pal.rgb);
         s.converter.SetCharset(app.machine, s.options.charset);
@@ -95,8 +98,11 @@ void closeImport(App& app, ImportPicState& s) {
     s.pickerShown = false;
     // A big picture holds hundreds of megabytes: not kept for a window that is closed.
     std::vector<u32>().swap(s.pixels);
-    std::vector<u32>().swap(s.resampled.pixels);
+    for (std::vector<u32>& p : s.resampled.pixels) std::vector<u32>().swap(p);
     s.resampled.picture = -1;
+    // Nor are its previews, which a window reopened without a picture would show.
+    s.sourcePreview = ImportPreview{};
+    s.resultPreview = ImportPreview{};
     s.width = s.height = 0;
     s.name.clear();
 }

@@ -11,13 +11,12 @@ struct ImportPreview {
     int w = 0, h = 0;
 };
 
-// The resampled picture for the inputs it was made from: options that only
-// change the reduction reuse it.
+// The resampled picture at both widths for the inputs it was made from:
+// options that only change the reduction, and mode switches, reuse it.
 struct ResampledPicture {
     long long picture = -1;  // which decoded picture (ImportPicState::pictureId)
     bool zoomToFit = false, keepAspect = false;
-    int width = 0;
-    std::vector<u32> pixels;
+    std::vector<u32> pixels[2];  // 160 and 320 wide; empty until made
     int runs = 0;  // resamplings done, for the tests
 };
 

@@ -523,6 +523,9 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
         {[&] { s.background = 6; }, false},
         {[&] { s.palette = 4; }, false},
         {[&] { s.resolution = 0; }, true},
+        // Both widths stay resampled: a mode switch only reduces.
+        {[&] { s.resolution = 1; }, false},
+        {[&] { s.resolution = 0; }, false},
         {[&] { s.zoomToFit = false; }, true},
         {[&] { s.keepAspect = true; }, true},
         {[&] { s.dithering = 1; }, false},
@@ -545,7 +548,27 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
     EXPECT_EQ(app.palette.index, 4);
     EXPECT_EQ(app.undoBuffer.undoName(), "import image");
     EXPECT_FALSE(app.showImportPicture);
-    EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels.capacity(), 0u);
+    EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels[0].capacity() + s.resampled.pixels[1].capacity(), 0u);
+    // Nothing of the closed picture stays on show: reopened without one, the window shows no previews.
+    EXPECT_TRUE(s.sourcePreview.pixels.empty() && s.resultPreview.pixels.empty());
+}
+
+// A typed Detail value comes back into the slider's range before it is used.
+TEST(PictureImport, DetailStaysInItsRange) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    std::vector<u32> pic(32 * 20, 0xFF336699u);
+    Bytes png;
+    stbi_write_png_to_func(Actions::pngWrite, &png, 32, 20, 4, pic.data(), 32 * 4);
+    ImportPicState& s = app.ui.importPicture;
+    openImportPicture(app, "flat.png", png);
+    s.resolution = 2;
+    for (auto [typed, kept, detail] : {std::tuple{500, 100, 1.0f}, {-20, 0, 0.0f}, {37, 37, 0.37f}}) {
+        s.detailPercent = typed;
+        recomputeImport(app, s);
+        EXPECT_EQ(s.detailPercent, kept);
+        EXPECT_FLOAT_EQ(s.options.detail, detail);
+    }
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ void options(App& app, ImportPicState& s, float scale) {
         dirty |= ImGui::Checkbox("Reversed characters", &s.options.reversed);
         dirty |= ImGui::Checkbox("No letters or digits", &s.options.noLettersOrDigits);
         ImGui::SetNextItemWidth(120);
-        ImGui::SliderInt("Detail", &s.detailPercent, 0, 100, "%d%%");
+        ImGui::SliderInt("Detail", &s.detailPercent, 0, 100, "%d%%", ImGuiSliderFlags_AlwaysClamp);
         if (ImGui::IsItemDeactivatedAfterEdit()) dirty = true;
         if (Compat::IsItemHoveredShort())
             ImGui::SetTooltip("Low: match the tone of areas. High: match the pixels exactly.");
@@ -155,7 +155,7 @@ void drawImportPicture(App& app) {
 
         ImGui::SameLine();
         ImGui::BeginGroup();
-        if (g_sourceTexture.id) {
+        if (g_sourceTexture.id && !s.sourcePreview.pixels.empty()) {
             ImGui::Image(Compat::TexId(g_sourceTexture), ImVec2(320, 200));
             ImGui::SameLine();
             ImGui::Image(Compat::TexId(g_resultTexture), ImVec2(320, 200));
