@@ -9,6 +9,7 @@
 
 #include "core/ByteOrder.h"
 #include "import/PngRows.h"
+#include "import/RowDecoder.h"
 
 namespace {
 
@@ -258,25 +259,65 @@ bool fits(long long w, long long h) {
     return w <= maxPictureSide && h <= maxPictureSide && w * h <= maxPicturePixels;
 }
 
-}  // namespace
-
-bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+// The checks every picture passes before its decoder sees it.
+bool checkHeader(const Bytes& bytes, Kind& kind, long long& hw, long long& hh, std::string& error) {
     if (bytes.empty() || bytes.size() > size_t(INT_MAX)) {
         error = bytes.empty() ? "the file is empty" : "the file is too large";
         return false;
     }
-    const Kind kind = kindOf(bytes);
+    kind = kindOf(bytes);
     if (kind == Kind::None) {
         error = "it is not a PNG, JPEG, BMP, GIF, TGA or PSD picture";
         return false;
     }
-    long long hw = 0, hh = 0;
     if (headerSize(kind, bytes, hw, hh) && (hw < 1 || hh < 1 || !fits(hw, hh))) {
         error = tooLarge(hw, hh);
         return false;
     }
+    if (kind == Kind::Png && cutShort(kind, bytes, hw, hh)) {
+        error = "the file is cut short";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool pictureHeaderSize(const Bytes& bytes, long long& w, long long& h) {
+    return headerSize(kindOf(bytes), bytes, w, h);
+}
+
+bool decodesInBands(const Bytes& bytes) {
+    const Kind kind = kindOf(bytes);
+    long long w = 0, h = 0;
+    return (kind == Kind::Png || kind == Kind::Jpeg) && headerSize(kind, bytes, w, h) && w * h > maxPixelsAtOnce;
+}
+
+std::unique_ptr<RowDecoder> startBandedDecode(const Bytes& bytes, std::string& error) {
+    Kind kind = Kind::None;
+    long long hw = 0, hh = 0;
+    if (!checkHeader(bytes, kind, hw, hh, error)) return nullptr;
+    if (kind == Kind::Png) return startPngRows(bytes, error);
+    if (kind == Kind::Jpeg) return startJpegRows(bytes, error);
+    error = "it is not a PNG or JPEG picture";
+    return nullptr;
+}
+
+bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+    Kind kind = Kind::None;
+    long long hw = 0, hh = 0;
+    if (!checkHeader(bytes, kind, hw, hh, error)) return false;
     const int len = int(bytes.size());
     int iw = 0, ih = 0, n = 0;
+    if (kind == Kind::Jpeg) {
+        // The library's reader checks what the other decoder trusted (its Huffman tables).
+        std::unique_ptr<RowDecoder> d = startJpegRows(bytes, error);
+        if (!d || !readAllRows(*d, error)) return false;
+        pixels = std::move(d->pixels);
+        w = d->width;
+        h = d->height;
+        return true;
+    }
     if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
         // Read row by row to 8 bits: no full copy at 16 bits.
         if (!decodePngRows(bytes, pixels, iw, ih, error)) return false;

@@ -609,3 +609,104 @@ TEST(PictureImport, SixteenBitPicturesDecodeWithinTheirEightBitSize) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<u32> stbDecode(const Bytes& bytes, int& w, int& h) {
+    int n = 0;
+    stbi_uc* data = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &n, 4);
+    std::vector<u32> px;
+    if (data) px.assign(reinterpret_cast<u32*>(data), reinterpret_cast<u32*>(data) + size_t(w) * h);
+    stbi_image_free(data);
+    return px;
+}
+
+// A PNG or JPEG over 1920 x 1080 is read a band of rows per call, across frames: the picture, and both widths
+// resampled as the rows arrived, come out as the whole-file decode and resampling give them, so the first preview
+// only reduces. Until it ends, the window keeps its picture; Cancel and a cut file leave it as it was.
+TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    TempDir dir;
+    ImportPicState& s = app.ui.importPicture;
+    std::vector<u32> small(40 * 30, 0xFF204080u);
+    Bytes smallPng;
+    stbi_write_png_to_func(Actions::pngWrite, &smallPng, 40, 30, 4, small.data(), 40 * 4);
+    openImportPicture(app, "small.png", smallPng);
+    ASSERT_FALSE(importLoading(s));
+    long long smallId = s.pictureId;
+    auto unchanged = [&](bool open) {
+        EXPECT_EQ(s.name + " " + std::to_string(s.pictureId - smallId) + " " + std::to_string(app.showImportPicture),
+                  "small.png 0 " + std::to_string(open));
+        EXPECT_EQ(s.pixels, small);
+    };
+    // ImageMagick's options, the extension, and how far the whole-file decoder's pixels may lie from the others'.
+    for (auto [options, ext, rounding] :
+         {std::tuple{"", "png", 0}, {"-interlace PNG ", "png", 0}, {"-depth 16 ", "png", 0},
+          {"-quality 90 ", "jpg", 3}, {"-interlace JPEG -quality 90 ", "jpg", 3}}) {
+        SCOPED_TRACE(std::string(options) + ext);
+        const auto file = dir.path / (std::string("big.") + ext);
+        ASSERT_EQ(std::system(("/usr/bin/convert -size 2000x1100 gradient:red-blue -fill yellow -draw 'circle 700,500 700,90' "
+                               "-alpha off " + std::string(options) + file.string()).c_str()), 0);
+        const Bytes bytes = readBytes(file);
+        ASSERT_TRUE(decodesInBands(bytes));
+        int w = 0, h = 0;
+        const std::vector<u32> stb = stbDecode(bytes, w, h);
+        ASSERT_EQ(w * 10000 + h, 20001100);
+
+        // Cancel part way: nothing changes.
+        openImportPicture(app, "big", bytes);
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(stepImportLoad(app, s, 0));
+        EXPECT_GT(importLoadProgress(s), 0.0);
+        EXPECT_LT(importLoadProgress(s), 1.0);
+        cancelImportLoad(app, s);
+        unchanged(true);
+
+        // Cut to two thirds: refused at the end, nothing changes.
+        openImportPicture(app, "cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)));
+        while (stepImportLoad(app, s, 0)) {
+        }
+        unchanged(true);
+        ASSERT_FALSE(app.popups.empty());
+        EXPECT_EQ(app.popups.back().text, "Couldn't read the image: the file is cut short");
+        app.popups.clear();
+
+        // Whole, from a closed window.
+        closeImport(app, s);
+        openImportPicture(app, "big", bytes);
+        EXPECT_TRUE(app.showImportPicture && importLoading(s) && s.pixels.empty());
+        int calls = 1;
+        while (stepImportLoad(app, s, 0)) ++calls;
+        EXPECT_GT(calls, 20);
+        ASSERT_EQ(s.width * 10000 + s.height, 20001100);
+        std::vector<u32> whole;
+        std::string error;
+        ASSERT_TRUE(decodePicture(bytes, whole, w, h, error)) << error;
+        ASSERT_EQ(s.pixels, whole);
+        for (size_t i = 0; i < whole.size(); ++i)
+            for (int k = 0; k < 24; k += 8)
+                ASSERT_LE(std::abs(int(whole[i] >> k & 255) - int(stb[i] >> k & 255)), rounding) << i;
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(s.resampled.pixels[i], ColorReducer::Resize(whole.data(), w, h, 160 << i, s.zoomToFit, s.keepAspect));
+        const int runs = s.resampled.runs;
+        recomputeImport(app, s);
+        EXPECT_EQ(s.resampled.runs, runs);
+
+        // Back to the small picture, and the window open, for the next kind.
+        openImportPicture(app, "small.png", smallPng);
+        smallId = s.pictureId;
+    }
+    // Closed before the reading began: Cancel leaves it closed.
+    closeImport(app, s);
+    openImportPicture(app, "small.png", smallPng);
+    const Bytes big = readBytes(dir.path / "big.png");
+    app.showImportPicture = false;
+    openImportPicture(app, "big", big);
+    EXPECT_TRUE(app.showImportPicture);
+    stepImportLoad(app, s, 0);
+    cancelImportLoad(app, s);
+    EXPECT_FALSE(app.showImportPicture);
+    EXPECT_FALSE(importLoading(s));
+}
+
+}  // namespace

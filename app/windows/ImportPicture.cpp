@@ -129,6 +129,9 @@ void upload(const ImportPreview& p, Texture& texture) {
 void drawImportPicture(App& app) {
     ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
+    // A large picture is read over many frames, a share of each.
+    if (importLoading(s)) stepImportLoad(app, s, 20.0);
+    if (!app.showImportPicture) return;
     if (s.pixels.empty() && !s.pickerShown) {
         s.pickerShown = true;
         pickPicture(app);
@@ -144,6 +147,11 @@ void drawImportPicture(App& app) {
         if (ImGui::Button("Open image...")) pickPicture(app);
         ImGui::SameLine();
         ImGui::TextDisabled("%s", s.name.empty() ? "(no image)" : s.name.c_str());
+        if (importLoading(s)) {
+            ImGui::ProgressBar(float(importLoadProgress(s)), ImVec2(300 * scale, 0));
+            ImGui::SameLine();
+            if (ImGui::Button("Cancel##reading")) cancelImportLoad(app, s);
+        }
 
         options(app, s, scale);
 
@@ -164,10 +172,10 @@ void drawImportPicture(App& app) {
         }
         ImGui::Dummy(ImVec2(0, 4));
 
-        ImGui::BeginDisabled(s.pixels.empty());
+        ImGui::BeginDisabled(s.pixels.empty() || importLoading(s));
         accept = ImGui::Button("OK", ImVec2(100, 0));
         ImGui::EndDisabled();
-        if (s.autoAccept && !s.dirty) {
+        if (s.autoAccept && !s.dirty && !importLoading(s)) {
             s.autoAccept = false;
             accept = true;
         }
