@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Bytes bytes(data, data + size);
     // Pictures of a million pixels and more only make the runs slow: the size bound has its own tests.
     long long iw = 0, ih = 0;
-    if (pictureHeaderSize(bytes, iw, ih) && iw * ih > (1 << 20)) return 0;
+    if (pictureHeaderSize(bytes, iw, ih) && (iw > (1 << 20) || ih > (1 << 20) || iw * ih > (1 << 20))) return 0;
     // The band-by-band reader of PNG and JPEG, to its end.
     if (std::unique_ptr<RowDecoder> d = startBandedDecode(bytes, error)) {
         if (!readAllRows(*d, error) && error.empty()) abort();

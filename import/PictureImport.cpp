@@ -290,7 +290,9 @@ bool pictureHeaderSize(const Bytes& bytes, long long& w, long long& h) {
 bool decodesInBands(const Bytes& bytes) {
     const Kind kind = kindOf(bytes);
     long long w = 0, h = 0;
-    return (kind == Kind::Png || kind == Kind::Jpeg) && headerSize(kind, bytes, w, h) && w * h > maxPixelsAtOnce;
+    if ((kind != Kind::Png && kind != Kind::Jpeg) || !headerSize(kind, bytes, w, h)) return false;
+    // A side alone over the bound says it, before the product can overflow.
+    return w > maxPixelsAtOnce || h > maxPixelsAtOnce || w * h > maxPixelsAtOnce;
 }
 
 std::unique_ptr<RowDecoder> startBandedDecode(const Bytes& bytes, std::string& error) {

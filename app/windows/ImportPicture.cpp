@@ -130,7 +130,7 @@ void drawImportPicture(App& app) {
     ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
     // A large picture is read over many frames, a share of each.
-    if (importLoading(s)) stepImportLoad(app, s, 20.0);
+    if (importLoading(s)) stepImportLoad(app, s, 15.0);
     if (!app.showImportPicture) return;
     if (s.pixels.empty() && !s.pickerShown) {
         s.pickerShown = true;
