@@ -378,6 +378,8 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
                  "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082"), "damaged"},
         // A run-length TGA header alone that claims 16384 x 4096 pixels.
         {"RLE TGA header only", fromHex("00000a000000000000000000004000102018"), "the file is cut short"},
+        // A Huffman table of 16 x 255 codes, which the other decoder wrote past its table.
+        {"JPEG with 4080 Huffman codes", fromHex("ffd8ffc4100300" + std::string(32, 'f') + std::string(8160, '0') + "ffd9"), "damaged"},
         // A GIF whose logical screen is 0 pixels wide.
         {"GIF 0 wide", fromHex("474946383961000028000000002c000000000100010000020244010003b"), "the picture has no size (0 x 40 pixels)"},
     };

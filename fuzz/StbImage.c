@@ -1,4 +1,0 @@
-// The picture decoder compiled into the fuzz targets with the sanitizers on, in place of
-// the system's uninstrumented library, so that a read past a buffer inside it is reported.
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>
