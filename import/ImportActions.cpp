@@ -28,6 +28,7 @@ void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
         app.message("Error", "Couldn't read the image: " + error);
         return;
     }
+    s.load = PictureLoad{};  // the picture opened last is the one shown
     s.pixels = std::move(pixels);
     ++s.pictureId;
     s.width = w;

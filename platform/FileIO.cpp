@@ -180,8 +180,7 @@ const std::vector<Entry>& cachedList(ListingCache& c, const std::string& dir, co
     // Folder times are coarse: one read in the same tick as a change may miss it, so such a
     // listing, and one whose time cannot be read, is checked again about once a second.
     const bool recheck = (c.racy || ec) && (now - c.readAt >= 1.0 || now < c.readAt);
-    if (same && !ec && modified == c.modified && !recheck) return c.entries;
-    if (same && ec && !recheck) return c.entries;
+    if (same && (ec || modified == c.modified) && !recheck) return c.entries;
     c.entries = list(dir, filter);
     c.dir = dir;
     c.extensions = filter.extensions;

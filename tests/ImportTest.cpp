@@ -663,6 +663,13 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
         EXPECT_LT(importLoadProgress(s), 1.0);
         cancelImportLoad(app, s);
         unchanged(true);
+        // A small picture opened while a large one is read takes its place.
+        openImportPicture(app, "big", bytes);
+        ASSERT_TRUE(stepImportLoad(app, s, 0));
+        openImportPicture(app, "small.png", smallPng);
+        EXPECT_FALSE(importLoading(s));
+        smallId = s.pictureId;
+        unchanged(true);
 
         // Cut to two thirds: refused at the end, nothing changes.
         openImportPicture(app, "cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)));
