@@ -132,7 +132,7 @@ void drawImportPicture(App& app) {
     // A large picture is read over many frames, a share of each.
     if (importLoading(s)) stepImportLoad(app, s, 15.0);
     if (!app.showImportPicture) return;
-    if (s.pixels.empty() && !s.pickerShown) {
+    if (s.pixels.empty() && !s.pickerShown && !importLoading(s)) {
         s.pickerShown = true;
         pickPicture(app);
     }
