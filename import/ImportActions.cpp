@@ -53,8 +53,9 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     PictureLoad& l = s.load;
     if (!l.decoder) return false;
     RowDecoder& d = *l.decoder;
+    // The decoder's memory goes when the picture is taken, in a frame that reads nothing.
     const auto start = std::chrono::steady_clock::now();
-    do {
+    while (!d.finished) {
         if (!d.read(32)) {
             const std::string error = d.error;
             cancelImportLoad(app, s);
@@ -69,9 +70,10 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
                                          l.resampledRows, ready, l.resampled[i].data());
             l.resampledRows = ready;
         }
-    } while (!d.finished &&
-             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() < budgetMs);
-    if (!d.finished) return true;
+        if (d.finished ||
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() >= budgetMs)
+            return true;
+    }
 
     s.pixels = std::move(d.pixels);
     s.width = d.width;

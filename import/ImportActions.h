@@ -14,9 +14,9 @@ struct App;
 void openImportPicture(App& app, const std::string& name, const Bytes& bytes);
 
 // A large PNG or JPEG is read across frames: each call reads bands of rows for
-// about budgetMs (at least one band) and resamples the rows that arrived. At
-// the end the picture takes the window's place, or a failure gives a message
-// and changes nothing. True while reading goes on.
+// about budgetMs (at least one band) and resamples the rows that arrived; the
+// call after the last band puts the picture in the window's place. A failure
+// gives a message and changes nothing. True while reading goes on.
 bool stepImportLoad(App& app, ImportPicState& s, double budgetMs);
 bool importLoading(const ImportPicState& s);
 double importLoadProgress(const ImportPicState& s);

@@ -129,8 +129,9 @@ void upload(const ImportPreview& p, Texture& texture) {
 void drawImportPicture(App& app) {
     ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
-    // A large picture is read over many frames, a share of each.
-    if (importLoading(s)) stepImportLoad(app, s, 15.0);
+    // A large picture is read over many frames, a share of each; its first preview waits for the next.
+    const bool reading = importLoading(s);
+    if (reading) stepImportLoad(app, s, 15.0);
     if (!app.showImportPicture) return;
     if (s.pixels.empty() && !s.pickerShown && !importLoading(s)) {
         s.pickerShown = true;
@@ -155,7 +156,7 @@ void drawImportPicture(App& app) {
 
         options(app, s, scale);
 
-        if (s.dirty && !s.pixels.empty()) {
+        if (s.dirty && !s.pixels.empty() && !reading) {
             recomputeImport(app, s);
             upload(s.sourcePreview, g_sourceTexture);
             upload(s.resultPreview, g_resultTexture);
