@@ -53,7 +53,12 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     PictureLoad& l = s.load;
     if (!l.decoder) return false;
     RowDecoder& d = *l.decoder;
-    // The decoder's memory goes when the picture is taken, in a frame that reads nothing.
+    // Large blocks of memory go one to a frame: the decoder's after the last band, the
+    // previous picture when the new one takes its place.
+    if (d.finished && !d.released) {
+        d.release();
+        return true;
+    }
     const auto start = std::chrono::steady_clock::now();
     while (!d.finished) {
         if (!d.read(32)) {

@@ -56,8 +56,11 @@ struct JpegDecoder : RowDecoder {
     bool outputStarted = false;
     bool cmyk = false;
 
-    ~JpegDecoder() override {
+    ~JpegDecoder() override { release(); }
+    void release() override {
         if (created) jpeg_destroy_decompress(&info);
+        created = false;
+        released = true;
     }
     // Both call the library, which leaves by longjmp: nothing in them has a destructor.
     bool open();

@@ -18,7 +18,11 @@ struct PngDecoder : RowDecoder {
     png_infop info = nullptr;
     int passes = 1, pass = 0, row = 0;
 
-    ~PngDecoder() override { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+    ~PngDecoder() override { release(); }
+    void release() override {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        released = true;
+    }
     bool open();
     bool read(int work) override;
     bool readRows(int work);

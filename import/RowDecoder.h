@@ -12,12 +12,15 @@ struct RowDecoder {
     // Decodes about `work` more rows (or their share of a multi-pass file).
     // False on failure, with error set; the pixels are then of no use.
     virtual bool read(int work) = 0;
+    // Lets the library's own memory go once finished; the pixels stay.
+    virtual void release() = 0;
 
     int width = 0, height = 0;
     std::vector<u32> pixels;
     int rowsComplete = 0;  // rows from the top whose pixels are final
     double progress = 0;   // share of the work done, 0 to 1
     bool finished = false;
+    bool released = false;
     std::string error;
 };
 
