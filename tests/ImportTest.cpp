@@ -705,6 +705,15 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
         openImportPicture(app, "small.png", smallPng);
         smallId = s.pictureId;
     }
+    // Headers too large for reading, in bands or at once, are refused before either starts; sides of 2^32 - 1
+    // must not overflow the pixel count.
+    for (const char* size : {"00004e2000004e20", "ffffffffffffffff"}) {
+        openImportPicture(app, "huge", fromHex("89504e470d0a1a0a0000000d49484452" + std::string(size) + "080600000000000000"));
+        EXPECT_FALSE(importLoading(s));
+        ASSERT_FALSE(app.popups.empty());
+        EXPECT_NE(app.popups.back().text.find("too large"), std::string::npos) << app.popups.back().text;
+        app.popups.clear();
+    }
     // Closed before the reading began: Cancel leaves it closed.
     closeImport(app, s);
     openImportPicture(app, "small.png", smallPng);
