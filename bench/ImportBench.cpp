@@ -178,6 +178,36 @@ void BM_ImportOptionChange(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportOptionChange)->Args({320, 200})->Args({8000, 6000})->Args({8192, 8192})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Hires <-> multicolour: one reduction from the cached widths, beside the same switch when it must resample (as it
+// did while the cache held one width).
+void BM_ImportModeSwitch(benchmark::State& state, bool resamples) {
+    App& app = benchApp();
+    ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
+    recomputeImport(app, s);
+    for (auto _ : state) {
+        s.resolution = s.resolution == 1 ? 0 : 1;
+        if (resamples) s.resampled.picture = -1;
+        recomputeImport(app, s);
+    }
+    if (s.width > 320) closeImport(app, s);
+}
+BENCHMARK_CAPTURE(BM_ImportModeSwitch, Cached, false)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ImportModeSwitch, ResamplingEachTime, true)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Zoom to fit toggled: one resampling of the shown width and one reduction.
+void BM_ImportFitChange(benchmark::State& state) {
+    App& app = benchApp();
+    ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
+    recomputeImport(app, s);
+    for (auto _ : state) {
+        s.zoomToFit = !s.zoomToFit;
+        recomputeImport(app, s);
+    }
+    s.zoomToFit = true;
+    if (s.width > 320) closeImport(app, s);
+}
+BENCHMARK(BM_ImportFitChange)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_Resample(benchmark::State& state, bool firstWritten) {
     const int w = int(state.range(0)), h = int(state.range(1)), dstW = int(state.range(2));
     const std::vector<u32> pic = photo(w, h);

@@ -6,6 +6,11 @@ SECONDS_EACH=${2:-60}
 PARALLEL=${3:-3}
 OUT=${4:-$BUILD/fuzz}
 set -e
+# The picture decoder must be the copy built with the sanitizers, not the system's uninstrumented library.
+if ! objdump -d --disassemble=stbi__parse_png_file "$BUILD/fuzz/fuzz_import" | grep -q '__asan_report'; then
+    echo "fuzz_import: the picture decoder is not compiled in with AddressSanitizer" >&2
+    exit 1
+fi
 "$BUILD/fuzz/vorlix_fuzz_seeds" "$BUILD/fuzz-seeds"
 mkdir -p "$BUILD/fuzz-seeds/font"
 /usr/bin/python3 "$(dirname "$0")/font_seed.py" "$BUILD/fuzz-seeds/font/seed.ttf"

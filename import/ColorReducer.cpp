@@ -50,12 +50,14 @@ std::vector<int> ColorReducer::allowedColors(int colorMode) {
 
 void ColorReducer::SetPalette(const u8 (*rgb)[3]) { std::memcpy(palette, rgb, sizeof palette); }
 
-std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bool zoomToFit,
-                                      bool keepAspect) {
-    if (dstW < 1) dstW = 320;
-    std::vector<u32> out(size_t(dstW) * 200, 0xFF000000u);
-    if (!src || w < 1 || h < 1) return out;
+namespace {
 
+// Where the picture lies in the 320 x 200 space.
+struct Placement {
+    double dw, dh, offX, offY;
+};
+
+Placement place(int w, int h, bool zoomToFit, bool keepAspect) {
     double dw = w, dh = h;
     if (zoomToFit && !keepAspect) {
         dw = 320;
@@ -67,6 +69,42 @@ std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bo
     }
     double offX = zoomToFit && !keepAspect ? 0 : (320 - dw) / 2;
     double offY = zoomToFit && !keepAspect ? 0 : (200 - dh) / 2;
+    return {dw, dh, offX, offY};
+}
+
+// The source rows of output row y; false when the row stays black.
+bool sourceRows(const Placement& pl, int h, int y, int& sy0, int& sy1) {
+    double a = (y - pl.offY) * h / pl.dh, b = (y + 1 - pl.offY) * h / pl.dh;
+    if (b <= 0 || a >= h) return false;
+    sy0 = std::max(0, int(a));
+    sy1 = std::min(std::max(sy0 + 1, int(std::ceil(b))), h);
+    return true;
+}
+
+}  // namespace
+
+std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bool zoomToFit,
+                                      bool keepAspect) {
+    if (dstW < 1) dstW = 320;
+    std::vector<u32> out(size_t(dstW) * 200, 0xFF000000u);
+    ResizeRows(src, w, h, dstW, zoomToFit, keepAspect, 0, 200, out.data());
+    return out;
+}
+
+int ColorReducer::ResizeRowsReady(int w, int h, bool zoomToFit, bool keepAspect, int rows) {
+    if (w < 1 || h < 1) return 200;
+    const Placement pl = place(w, h, zoomToFit, keepAspect);
+    int y = 0;
+    for (int sy0 = 0, sy1 = 0; y < 200; ++y)
+        if (sourceRows(pl, h, y, sy0, sy1) && sy1 > rows) break;
+    return y;
+}
+
+void ColorReducer::ResizeRows(const u32* src, int w, int h, int dstW, bool zoomToFit, bool keepAspect, int y0,
+                              int y1, u32* out) {
+    if (!src || w < 1 || h < 1 || dstW < 1) return;
+    const Placement pl = place(w, h, zoomToFit, keepAspect);
+    const double dw = pl.dw, offX = pl.offX;
     double step = 320.0 / dstW;
 
     // The source column range of every output column, computed once.
@@ -84,7 +122,7 @@ std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bo
     int used0 = w, used1 = 0;
     for (int x = 0; x < dstW; ++x)
         if (cx0[x] >= 0) used0 = std::min(used0, cx0[x]), used1 = std::max(used1, cx1[x]);
-    if (used0 >= used1) return out;
+    if (used0 >= used1) return;
 
     // Per source column, the alpha-weighted sums of the box's rows: each row is
     // read once, in order. The rows are added packed, R, B and G in 16-bit
@@ -101,11 +139,9 @@ std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bo
             packed[sx] = 0;
         }
     };
-    for (int y = 0; y < 200; ++y) {
-        double a = (y - offY) * h / dh, b = (y + 1 - offY) * h / dh;
-        if (b <= 0 || a >= h) continue;
-        int sy0 = std::max(0, int(a));
-        int sy1 = std::min(std::max(sy0 + 1, int(std::ceil(b))), h);
+    for (int y = std::max(0, y0); y < std::min(y1, 200); ++y) {
+        int sy0 = 0, sy1 = 0;
+        if (!sourceRows(pl, h, y, sy0, sy1)) continue;
         std::fill(colR.begin() + used0, colR.begin() + used1, 0ull);
         std::fill(colG.begin() + used0, colG.begin() + used1, 0ull);
         std::fill(colB.begin() + used0, colB.begin() + used1, 0ull);
@@ -141,7 +177,6 @@ std::vector<u32> ColorReducer::Resize(const u32* src, int w, int h, int dstW, bo
             row[x] = u32(r / n) | u32(g / n) << 8 | u32(bl / n) << 16 | 0xFF000000u;
         }
     }
-    return out;
 }
 
 void ColorReducer::quantize(const std::vector<u32>& src, int dither, bool perCell) {

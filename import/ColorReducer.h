@@ -22,6 +22,11 @@ struct ColorReducer {
     // The picture (w x h, row-major) resampled to dstW x 200.
     static std::vector<u32> Resize(const u32* pixels, int w, int h, int dstW, bool zoomToFit,
                                    bool keepAspect);
+    // Output rows y0 to y1 - 1 of Resize into out (dstW x 200, black at first).
+    static void ResizeRows(const u32* pixels, int w, int h, int dstW, bool zoomToFit, bool keepAspect, int y0,
+                           int y1, u32* out);
+    // How many output rows from the top can be made from the picture's first rows.
+    static int ResizeRowsReady(int w, int h, bool zoomToFit, bool keepAspect, int rows);
     // pixels: width x 200 from Resize; background -1 chooses it (multicolour only).
     void Reduce(const std::vector<u32>& pixels, int width, int colorMode, int dither, int background);
     std::vector<u32> Preview() const;

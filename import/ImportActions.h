@@ -13,6 +13,16 @@ struct App;
 // and changes nothing.
 void openImportPicture(App& app, const std::string& name, const Bytes& bytes);
 
+// A large PNG or JPEG is read across frames: each call reads bands of rows for
+// about budgetMs (at least one band) and resamples the rows that arrived; the
+// call after the last band puts the picture in the window's place. A failure
+// gives a message and changes nothing. True while reading goes on.
+bool stepImportLoad(App& app, ImportPicState& s, double budgetMs);
+bool importLoading(const ImportPicState& s);
+double importLoadProgress(const ImportPicState& s);
+// Stops the reading: the window's picture, and whether it shows, stay as before.
+void cancelImportLoad(App& app, ImportPicState& s);
+
 // Recomputes both previews' pixels from the picture and options.
 void recomputeImport(const App& app, ImportPicState& s);
 // Writes the result into memory as one undo step and closes the window.

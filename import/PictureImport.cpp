@@ -2,12 +2,14 @@
 
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/ByteOrder.h"
 #include "import/PngRows.h"
+#include "import/RowDecoder.h"
 
 namespace {
 
@@ -98,7 +100,8 @@ bool headerSize(Kind kind, const Bytes& b, long long& w, long long& h) {
     return false;
 }
 
-// The GIF's blocks up to its trailer; bytes after it do not matter.
+// The GIF's blocks up to its trailer; bytes after it do not matter, and a file
+// that ends after a whole image without its trailer is read as it is.
 bool gifCutShort(const Bytes& b) {
     const size_t n = b.size();
     size_t p = 13;
@@ -110,6 +113,7 @@ bool gifCutShort(const Bytes& b) {
         ++p;
         return true;
     };
+    bool image = false;
     while (p < n) {
         const u8 block = b[p];
         if (block == 0x3B) return false;
@@ -123,11 +127,36 @@ bool gifCutShort(const Bytes& b) {
             if (flags & 0x80) p += 3u << ((flags & 7) + 1);
             ++p;  // the LZW code size
             if (!subBlocks()) return true;
+            image = true;
         } else {
             return false;  // not a block: the decoder decides
         }
     }
-    return true;
+    return !image;
+}
+
+// Run-length TGA data must hold a packet for every pixel the header gives.
+bool tgaRleCutShort(const Bytes& b, long long w, long long h) {
+    const size_t n = b.size();
+    const long long cmap = b[1] ? (long long)le16(&b[5]) * ((b[7] + 7) / 8) : 0;
+    unsigned long long p = 18ull + b[0] + (unsigned long long)cmap;
+    const unsigned long long bpp = (b[16] + 7) / 8;
+    for (long long left = w * h; left > 0;) {
+        if (p >= n) return true;
+        const u8 head = b[size_t(p)];
+        const unsigned long long count = (head & 0x7F) + 1u;
+        p += 1 + (head & 0x80 ? bpp : bpp * count);
+        if (p > n) return true;
+        left -= (long long)count;
+    }
+    return false;
+}
+
+// A BMP must hold its whole header and reach the offset of its pixels.
+bool bmpHeaderCutShort(const Bytes& b) {
+    const size_t n = b.size();
+    if (n < 18) return true;
+    return 14ull + le32(&b[14]) > n || le32(&b[10]) > n;
 }
 
 // The decoder reads zeros past the end of some kinds instead of failing:
@@ -135,7 +164,10 @@ bool gifCutShort(const Bytes& b) {
 // the trailer. w and h are the header's size.
 bool cutShort(Kind kind, const Bytes& b, long long w, long long h) {
     const size_t n = b.size();
-    if (kind == Kind::Bmp && n >= 30) {
+    if (kind == Kind::Bmp && bmpHeaderCutShort(b)) return true;
+    // Signature and size fields: a PNG's whole IHDR chunk, a PSD's header.
+    if ((kind == Kind::Png && n < 33) || (kind == Kind::Psd && n < 26)) return true;
+    if (kind == Kind::Bmp && (n >= 30 || le32(&b[14]) == 12)) {
         const bool os2 = le32(&b[14]) == 12;
         const u32 compression = os2 || n < 34 ? 0 : le32(&b[30]);
         if (compression != 0 && compression != 3) return false;
@@ -169,38 +201,125 @@ bool cutShort(Kind kind, const Bytes& b, long long w, long long h) {
         const long long px = w * h * ((b[16] + 7) / 8);
         return 18 + b[0] + cmap + px > (long long)n;
     }
+    if (kind == Kind::Tga && b[2] >= 9) return tgaRleCutShort(b, w, h);
     return false;
 }
 
 std::string tooLarge(long long w, long long h) {
+    if (w < 1 || h < 1)
+        return "the picture has no size (" + std::to_string(w) + " x " + std::to_string(h) + " pixels)";
     return "the picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + " pixels; at most " +
            std::to_string(maxPictureSide) + " a side and " + std::to_string(maxPicturePixels / (1024 * 1024)) +
            " million pixels)";
+}
+
+// No end marker after the last scan's start: the decoder's reason for such a
+// file says only what it stumbled on.
+bool jpegLacksEnd(const Bytes& b) {
+    static const u8 sos[] = {0xFF, 0xDA}, eoi[] = {0xFF, 0xD9};
+    const auto scan = std::find_end(b.begin(), b.end(), std::begin(sos), std::end(sos));
+    return scan == b.end() || std::search(scan, b.end(), std::begin(eoi), std::end(eoi)) == b.end();
+}
+
+// The decoder's short reasons in words a user understands.
+std::string readable(const char* why) {
+    static const struct {
+        const char* reason;
+        const char* words;
+    } table[] = {
+        {"outofdata", "the file is cut short"},
+        {"read past buffer", "the file is cut short"},
+        {"not enough pixels", "the file is cut short"},
+        {"no IDAT", "the file is cut short"},
+        {"BMP RLE", "it uses a compression the import does not read (run-length BMP)"},
+        {"BMP JPEG/PNG", "it uses a compression the import does not read (JPEG or PNG inside a BMP)"},
+        {"bad compression", "it uses a compression the import does not read"},
+        {"unsupported bit depth", "it uses a colour depth the import does not read"},
+        {"1/2/4/8/16-bit only", "it uses a colour depth the import does not read"},
+        {"bad bits_per_channel", "it uses a colour depth the import does not read"},
+        {"only 8-bit", "it uses a colour depth the import does not read"},
+        {"wrong color format", "it uses a colour format the import does not read"},
+        {"wrong channel count", "it uses a colour format the import does not read"},
+        {"wrong version", "it uses a version of the format the import does not read"},
+        {"unknown BMP", "it uses a kind of BMP the import does not read"},
+        {"no header height", "it uses a kind of JPEG the import does not read"},
+        {"0 width", "the picture has no size"},
+        {"0-pixel image", "the picture has no size"},
+        {"invalid width", "the picture has no size"},
+        {"outofmem", "there is not enough memory"},
+        {"too large", "the picture is too large"},
+    };
+    if (!why || !*why) return "the file is damaged";
+    for (const auto& t : table)
+        if (std::strcmp(why, t.reason) == 0) return t.words;
+    return "the file is damaged";
 }
 
 bool fits(long long w, long long h) {
     return w <= maxPictureSide && h <= maxPictureSide && w * h <= maxPicturePixels;
 }
 
-}  // namespace
-
-bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+// The checks every picture passes before its decoder sees it.
+bool checkHeader(const Bytes& bytes, Kind& kind, long long& hw, long long& hh, std::string& error) {
     if (bytes.empty() || bytes.size() > size_t(INT_MAX)) {
         error = bytes.empty() ? "the file is empty" : "the file is too large";
         return false;
     }
-    const Kind kind = kindOf(bytes);
+    kind = kindOf(bytes);
     if (kind == Kind::None) {
         error = "it is not a PNG, JPEG, BMP, GIF, TGA or PSD picture";
         return false;
     }
-    long long hw = 0, hh = 0;
-    if (headerSize(kind, bytes, hw, hh) && !fits(hw, hh)) {
+    if (headerSize(kind, bytes, hw, hh) && (hw < 1 || hh < 1 || !fits(hw, hh))) {
         error = tooLarge(hw, hh);
         return false;
     }
+    if (kind == Kind::Png && cutShort(kind, bytes, hw, hh)) {
+        error = "the file is cut short";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool pictureHeaderSize(const Bytes& bytes, long long& w, long long& h) {
+    return headerSize(kindOf(bytes), bytes, w, h);
+}
+
+bool decodesInBands(const Bytes& bytes) {
+    const Kind kind = kindOf(bytes);
+    long long w = 0, h = 0;
+    if ((kind != Kind::Png && kind != Kind::Jpeg) || !headerSize(kind, bytes, w, h)) return false;
+    // A side alone over the bound says it, before the product can overflow.
+    return w > maxPixelsAtOnce || h > maxPixelsAtOnce || w * h > maxPixelsAtOnce;
+}
+
+std::unique_ptr<RowDecoder> startBandedDecode(const Bytes& bytes, std::string& error) {
+    Kind kind = Kind::None;
+    long long hw = 0, hh = 0;
+    if (!checkHeader(bytes, kind, hw, hh, error)) return nullptr;
+    if (kind == Kind::Png) return startPngRows(bytes, error);
+    if (kind == Kind::Jpeg) return startJpegRows(bytes, error);
+    error = "it is not a PNG or JPEG picture";
+    return nullptr;
+}
+
+bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+    Kind kind = Kind::None;
+    long long hw = 0, hh = 0;
+    if (!checkHeader(bytes, kind, hw, hh, error)) return false;
     const int len = int(bytes.size());
     int iw = 0, ih = 0, n = 0;
+    if (kind == Kind::Jpeg) {
+        // The library's reader checks what the other decoder trusted (its Huffman tables).
+        std::unique_ptr<RowDecoder> d = startJpegRows(bytes, error);
+        if (!d || !readAllRows(*d, error)) return false;
+        pixels = std::move(d->pixels);
+        w = d->width;
+        h = d->height;
+        return true;
+    }
     if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
         // Read row by row to 8 bits: no full copy at 16 bits.
         if (!decodePngRows(bytes, pixels, iw, ih, error)) return false;
@@ -219,8 +338,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     stbi_uc* data = stbi_load_from_memory(bytes.data(), len, &iw, &ih, &n, 4);
     if (!data) {
         // The decoder leaves an empty reason for some broken files.
-        const char* why = stbi_failure_reason();
-        error = why && *why ? why : "unknown error";
+        error = kind == Kind::Jpeg && jpegLacksEnd(bytes) ? "the file is cut short" : readable(stbi_failure_reason());
         return false;
     }
     if (iw < 1 || ih < 1 || !fits(iw, ih)) {

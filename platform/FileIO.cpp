@@ -165,6 +165,26 @@ std::vector<Entry> list(const std::string& dir, const Filter& filter) {
     return out;
 }
 
+const std::vector<Entry>& cachedList(ListingCache& c, const std::string& dir, const Filter& filter, unsigned serial,
+                                     double now) {
+    std::error_code ec;
+    const fs::file_time_type modified = fs::last_write_time(dir, ec);
+    const bool same = c.reads > 0 && c.dir == dir && c.extensions == filter.extensions && c.serial == serial;
+    // Folder times are coarse: one read in the same tick as a change may miss it, so such a
+    // listing, and one whose time cannot be read, is checked again about once a second.
+    const bool recheck = (c.racy || ec) && (now - c.readAt >= 1.0 || now < c.readAt);
+    if (same && (ec || modified == c.modified) && !recheck) return c.entries;
+    c.entries = list(dir, filter);
+    c.dir = dir;
+    c.extensions = filter.extensions;
+    c.serial = serial;
+    c.modified = modified;
+    c.racy = ec || fs::file_time_type::clock::now() - modified < std::chrono::seconds(2);
+    c.readAt = now;
+    ++c.reads;
+    return c.entries;
+}
+
 void goUp(Dialog& d) {
     fs::path p(d.dir);
     if (p.has_relative_path()) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -77,6 +78,22 @@ void useThisDirectory(Dialog& d);
 
 // Directories first, then files of the filter, each group sorted case-blind.
 std::vector<Entry> list(const std::string& dir, const Filter& filter);
+
+// The listing as last read: a large folder costs too much to read every frame.
+struct ListingCache {
+    std::string dir;
+    std::vector<std::string> extensions;
+    unsigned serial = 0;
+    std::filesystem::file_time_type modified{};  // the folder's, when read
+    bool racy = true;  // changed so near the read that a later change may keep the same time
+    double readAt = 0;
+    std::vector<Entry> entries;
+    int reads = 0;
+};
+// The listing of dir, read again only when the folder, the filter or the request
+// (serial) changed; now is the caller's clock in seconds.
+const std::vector<Entry>& cachedList(ListingCache& cache, const std::string& dir, const Filter& filter,
+                                     unsigned serial, double now);
 
 // Moves of the dialog; each drops a pending overwrite warning.
 void goUp(Dialog& d);

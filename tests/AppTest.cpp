@@ -538,6 +538,42 @@ TEST_F(AppTest, ListingSortsAndFilters) {
     EXPECT_TRUE(FileIO::list((root / "missing").string(), {"All files", {}}).empty());
 }
 
+// The dialog lists a folder again only when it changed (its modification time), the filter or the request
+// changed: an unchanged folder is read once however many frames show it.
+TEST_F(AppTest, ListingIsReadAgainOnlyWhenTheFolderChanges) {
+    writeText(root / "a.prg");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(root, old);
+    FileIO::ListingCache cache;
+    const FileIO::Filter all{"All files", {}}, prg{"*.prg", {"prg"}};
+    auto show = [&](double now, const FileIO::Filter& filter = {"All files", {}}, unsigned serial = 1) {
+        std::string out;
+        for (auto& e : FileIO::cachedList(cache, root.string(), filter, serial, now)) out += e.name + " ";
+        return out + std::to_string(cache.reads);
+    };
+    // Each step: a frame's time, what changed before it, and the listing with the count of reads so far.
+    const struct {
+        double now;
+        std::function<void()> change;
+        const FileIO::Filter* filter;
+        unsigned serial;
+        std::string want;
+    } steps[] = {
+        {0.0, [] {}, &all, 1, "config a.prg 1"},
+        {0.5, [] {}, &all, 1, "config a.prg 1"},
+        {30.0, [] {}, &all, 1, "config a.prg 1"},
+        {31.0, [] {}, &prg, 1, "config a.prg 2"},
+        {32.0, [] {}, &prg, 2, "config a.prg 3"},
+        {33.0, [&] { writeText(root / "b.prg"); }, &prg, 2, "config a.prg b.prg 4"},
+        {40.0, [&] { fs::last_write_time(root, old); }, &prg, 2, "config a.prg b.prg 5"},
+        {90.0, [] {}, &prg, 2, "config a.prg b.prg 5"},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(show(step.now, *step.filter, step.serial), step.want) << step.now;
+    }
+}
+
 // Each request with a name typed in a directory and accepted, as "message|open or closed|what the callback got
 // ("%" stands for root)|the file written, with its bytes|where the dialog is, or where the next one starts".
 TEST_F(AppTest, Requests) {

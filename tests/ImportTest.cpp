@@ -359,29 +359,44 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
     const auto png = dir.path / "pic.png";
     ASSERT_TRUE(stbi_write_png(png.c_str(), 64, 40, 4, pic.data(), 64 * 4));
     const std::string ihdr = "89504e470d0a1a0a0000000d49484452";  // then width, height, 8-bit RGBA; nothing after it
-    std::vector<std::pair<std::string, Bytes>> refused = {
-        {"empty", {}}, {"too wide", fromHex(ihdr + "00004e200000000a080600000000000000")},
-        {"too large", fromHex(ihdr + "0000271000002710080600000000000000")},
-        {"too large: 20000 x 20000", fromHex(ihdr + "00004e2000004e20080600000000000000")},
+    // What is refused, and words the reason must hold ("" for any reason).
+    struct Refused {
+        std::string what;
+        Bytes bytes;
+        std::string words;
+    };
+    std::vector<Refused> refused = {
+        {"empty", {}, ""}, {"too wide", fromHex(ihdr + "00004e200000000a080600000000000000"), ""},
+        {"too large", fromHex(ihdr + "0000271000002710080600000000000000"), ""},
+        {"too large: 20000 x 20000", fromHex(ihdr + "00004e2000004e20080600000000000000"), ""},
         // 16-bit binary PNM, which the decoder would read past its buffer: no kind the import takes.
-        {"not a picture: big16.png", Bytes{'P', '6', '\n', '4', '0', '9', '6', ' ', '4', '0', '9', '6', '\n', '6', '5', '5', '3', '5', '\n'}},
+        {"not a picture: big16.png", Bytes{'P', '6', '\n', '4', '0', '9', '6', ' ', '4', '0', '9', '6', '\n', '6', '5', '5', '3', '5', '\n'}, ""},
         // A small PNG whose end chunk was damaged: the decoder failed with an empty reason.
         {"found: broken end chunk",
          fromHex("89504e470d0a1a0a0000000d4948445200000008000000080806000000c40fbe8b0000007149444154785e63646060f8"
                  "7fe14e212bc39a29990c6f2cd31924aedb33fcb2776770dcb18cc1a5631203e38478d5ffd23e6d0c93dbbe33e4ed7cc6"
                  "702f468de134ff720693d70f192eb39f6260de71f15d4375bb0cc3d757810c57fe4c6060e7e46410088d65b0faf19ea1"
-                 "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082")},
+                 "64c1c9a1610200de746b0dcae8916a0000000049454e44ffffffae426082"), "damaged"},
+        // A run-length TGA header alone that claims 16384 x 4096 pixels.
+        {"RLE TGA header only", fromHex("00000a000000000000000000004000102018"), "the file is cut short"},
+        // A Huffman table of 16 x 255 codes, which the other decoder wrote past its table.
+        {"JPEG with 4080 Huffman codes", fromHex("ffd8ffc4100300" + std::string(32, 'f') + std::string(8160, '0') + "ffd9"), "damaged"},
+        // A GIF whose logical screen is 0 pixels wide.
+        {"GIF 0 wide", fromHex("474946383961000028000000002c000000000100010000020244010003b"), "the picture has no size (0 x 40 pixels)"},
     };
-    // ImageMagick's format prefix, the extension, bytes appended, the tolerance; bmp2 has the 12-byte OS/2 header.
-    for (auto [format, ext, tail, tolerance] :
-         {std::tuple{"", "png", "", 0}, {"png64:", "png", "", 0}, {"", "bmp", "", 0}, {"-type TrueColor bmp2:", "bmp", "", 0},
-          {"", "gif", "", 0}, {"", "gif", "after the trailer", 0}, {"", "tga", "", 0}, {"", "psd", "", 0}, {"-quality 100 ", "jpg", "", 12}}) {
-        SCOPED_TRACE(std::string(format) + ext + tail);
+    // ImageMagick's format prefix, the extension, bytes appended or dropped at the end, the tolerance; bmp2 has the
+    // 12-byte OS/2 header. A GIF without its final trailer byte is read as stb, ImageMagick and Pillow read it.
+    for (auto [format, ext, tail, drop, tolerance] :
+         {std::tuple{"", "png", "", 0, 0}, {"png64:", "png", "", 0, 0}, {"", "bmp", "", 0, 0}, {"-type TrueColor bmp2:", "bmp", "", 0, 0},
+          {"", "gif", "", 0, 0}, {"", "gif", "after the trailer", 0, 0}, {"", "gif", "", 1, 0}, {"", "tga", "", 0, 0},
+          {"-compress RLE ", "tga", "", 0, 0}, {"", "psd", "", 0, 0}, {"-quality 100 ", "jpg", "", 0, 12}}) {
+        SCOPED_TRACE(std::string(format) + ext + tail + std::to_string(drop));
         const auto file = dir.path / (std::string("out.") + ext);
         // This ImageMagick writes the rows of a bottom-up TGA top first: ask for top-down.
         ASSERT_EQ(std::system(("/usr/bin/convert " + png.string() + " -alpha off -orient TopLeft " + format + file.string()).c_str()), 0);
         Bytes bytes = readBytes(file);
         bytes.insert(bytes.end(), tail, tail + std::strlen(tail));
+        bytes.resize(bytes.size() - size_t(drop));
         int w = 0, h = 0;
         std::string error;
         ASSERT_TRUE(decodePicture(bytes, px, w, h, error)) << error;
@@ -391,15 +406,24 @@ TEST(PictureImport, DecodesWhatImageMagickWritesAndRefusesTheRest) {
                 ASSERT_LE(std::abs(int(px[i] >> k & 255) - int(pic[i] >> k & 255)), tolerance) << i;
         Bytes bad = bytes;
         for (size_t i = 0; i < 4; ++i) bad[i] ^= 0x5A;
-        if (*tail) continue;
-        refused.push_back({format + std::string(ext) + " cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() / 2))});
-        refused.push_back({format + std::string(ext) + " damaged", bad});
+        if (*tail || drop) continue;
+        const std::string name = format + std::string(ext);
+        refused.push_back({name + " cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)), "the file is cut short"});
+        refused.push_back({name + " damaged", bad, ""});
+        // Cut inside the header: the BMPs at 28 bytes, the others where their header's size field ends.
+        const size_t header = ext == std::string("bmp") ? 28 : 18;
+        refused.push_back({name + " header cut", Bytes(bytes.begin(), bytes.begin() + long(header)), "the file is cut short"});
     }
-    for (const auto& [what, bytes] : refused) {
+    // ImageMagick writes palette pictures as run-length BMPs, which the decoder does not read.
+    const auto rle = dir.path / "rle.bmp";
+    ASSERT_EQ(std::system(("/usr/bin/convert " + png.string() + " -type Palette -compress RLE bmp3:" + rle.string()).c_str()), 0);
+    refused.push_back({"RLE BMP", readBytes(rle), "compression"});
+    for (const auto& [what, bytes, words] : refused) {
         int w = 0, h = 0;
         std::string error;
         EXPECT_FALSE(decodePicture(bytes, px, w, h, error)) << what;
         EXPECT_FALSE(error.empty()) << what;
+        EXPECT_NE(error.find(words), std::string::npos) << what << ": " << error;
         EXPECT_TRUE(what.rfind("too", 0) != 0 || error.find("too large") != std::string::npos) << what << ": " << error;
         // The size reason names the size the header gives and the limit.
         if (const size_t colon = what.find(": "); what.rfind("too", 0) == 0 && colon != std::string::npos) {
@@ -502,6 +526,9 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
         {[&] { s.background = 6; }, false},
         {[&] { s.palette = 4; }, false},
         {[&] { s.resolution = 0; }, true},
+        // Both widths stay resampled: a mode switch only reduces.
+        {[&] { s.resolution = 1; }, false},
+        {[&] { s.resolution = 0; }, false},
         {[&] { s.zoomToFit = false; }, true},
         {[&] { s.keepAspect = true; }, true},
         {[&] { s.dithering = 1; }, false},
@@ -524,7 +551,27 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
     EXPECT_EQ(app.palette.index, 4);
     EXPECT_EQ(app.undoBuffer.undoName(), "import image");
     EXPECT_FALSE(app.showImportPicture);
-    EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels.capacity(), 0u);
+    EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels[0].capacity() + s.resampled.pixels[1].capacity(), 0u);
+    // Nothing of the closed picture stays on show: reopened without one, the window shows no previews.
+    EXPECT_TRUE(s.sourcePreview.pixels.empty() && s.resultPreview.pixels.empty());
+}
+
+// A typed Detail value comes back into the slider's range before it is used.
+TEST(PictureImport, DetailStaysInItsRange) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    std::vector<u32> pic(32 * 20, 0xFF336699u);
+    Bytes png;
+    stbi_write_png_to_func(Actions::pngWrite, &png, 32, 20, 4, pic.data(), 32 * 4);
+    ImportPicState& s = app.ui.importPicture;
+    openImportPicture(app, "flat.png", png);
+    s.resolution = 2;
+    for (auto [typed, kept, detail] : {std::tuple{500, 100, 1.0f}, {-20, 0, 0.0f}, {37, 37, 0.37f}}) {
+        s.detailPercent = typed;
+        recomputeImport(app, s);
+        EXPECT_EQ(s.detailPercent, kept);
+        EXPECT_FLOAT_EQ(s.options.detail, detail);
+    }
 }
 
 }  // namespace
@@ -562,6 +609,123 @@ TEST(PictureImport, SixteenBitPicturesDecodeWithinTheirEightBitSize) {
     waitpid(child, nullptr, 0);
     EXPECT_GE(grown, 0) << "decoded wrongly";
     EXPECT_LT(grown, 24 * 1024) << "kilobytes";
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<u32> stbDecode(const Bytes& bytes, int& w, int& h) {
+    int n = 0;
+    stbi_uc* data = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &n, 4);
+    std::vector<u32> px;
+    if (data) px.assign(reinterpret_cast<u32*>(data), reinterpret_cast<u32*>(data) + size_t(w) * h);
+    stbi_image_free(data);
+    return px;
+}
+
+// A PNG or JPEG over 1920 x 1080 is read a band of rows per call, across frames: the picture, and both widths
+// resampled as the rows arrived, come out as the whole-file decode and resampling give them, so the first preview
+// only reduces. Until it ends, the window keeps its picture; Cancel and a cut file leave it as it was.
+TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    TempDir dir;
+    ImportPicState& s = app.ui.importPicture;
+    std::vector<u32> small(40 * 30, 0xFF204080u);
+    Bytes smallPng;
+    stbi_write_png_to_func(Actions::pngWrite, &smallPng, 40, 30, 4, small.data(), 40 * 4);
+    openImportPicture(app, "small.png", smallPng);
+    ASSERT_FALSE(importLoading(s));
+    long long smallId = s.pictureId;
+    auto unchanged = [&](bool open) {
+        EXPECT_EQ(s.name + " " + std::to_string(s.pictureId - smallId) + " " + std::to_string(app.showImportPicture),
+                  "small.png 0 " + std::to_string(open));
+        EXPECT_EQ(s.pixels, small);
+    };
+    // ImageMagick's options, the extension, and how far the whole-file decoder's pixels may lie from the others'.
+    for (auto [options, ext, rounding] :
+         {std::tuple{"", "png", 0}, {"-interlace PNG ", "png", 0}, {"-depth 16 ", "png", 0},
+          {"-quality 90 ", "jpg", 3}, {"-interlace JPEG -quality 90 ", "jpg", 3}}) {
+        SCOPED_TRACE(std::string(options) + ext);
+        const auto file = dir.path / (std::string("big.") + ext);
+        ASSERT_EQ(std::system(("/usr/bin/convert -size 2000x1100 gradient:red-blue -fill yellow -draw 'circle 700,500 700,90' "
+                               "-alpha off " + std::string(options) + file.string()).c_str()), 0);
+        const Bytes bytes = readBytes(file);
+        ASSERT_TRUE(decodesInBands(bytes));
+        int w = 0, h = 0;
+        const std::vector<u32> stb = stbDecode(bytes, w, h);
+        ASSERT_EQ(w * 10000 + h, 20001100);
+
+        // Cancel part way: nothing changes.
+        openImportPicture(app, "big", bytes);
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(stepImportLoad(app, s, 0));
+        EXPECT_GT(importLoadProgress(s), 0.0);
+        EXPECT_LT(importLoadProgress(s), 1.0);
+        cancelImportLoad(app, s);
+        unchanged(true);
+        // A small picture opened while a large one is read takes its place.
+        openImportPicture(app, "big", bytes);
+        ASSERT_TRUE(stepImportLoad(app, s, 0));
+        openImportPicture(app, "small.png", smallPng);
+        EXPECT_FALSE(importLoading(s));
+        smallId = s.pictureId;
+        unchanged(true);
+
+        // Cut to two thirds: refused at the end, nothing changes.
+        openImportPicture(app, "cut", Bytes(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)));
+        while (stepImportLoad(app, s, 0)) {
+        }
+        unchanged(true);
+        ASSERT_FALSE(app.popups.empty());
+        EXPECT_EQ(app.popups.back().text, "Couldn't read the image: the file is cut short");
+        app.popups.clear();
+
+        // Whole, from a closed window.
+        closeImport(app, s);
+        openImportPicture(app, "big", bytes);
+        EXPECT_TRUE(app.showImportPicture && importLoading(s) && s.pixels.empty());
+        int calls = 1;
+        while (stepImportLoad(app, s, 0)) ++calls;
+        EXPECT_GT(calls, 20);
+        ASSERT_EQ(s.width * 10000 + s.height, 20001100);
+        std::vector<u32> whole;
+        std::string error;
+        ASSERT_TRUE(decodePicture(bytes, whole, w, h, error)) << error;
+        ASSERT_EQ(s.pixels, whole);
+        for (size_t i = 0; i < whole.size(); ++i)
+            for (int k = 0; k < 24; k += 8)
+                ASSERT_LE(std::abs(int(whole[i] >> k & 255) - int(stb[i] >> k & 255)), rounding) << i;
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(s.resampled.pixels[i], ColorReducer::Resize(whole.data(), w, h, 160 << i, s.zoomToFit, s.keepAspect));
+        const int runs = s.resampled.runs;
+        recomputeImport(app, s);
+        EXPECT_EQ(s.resampled.runs, runs);
+
+        // Back to the small picture, and the window open, for the next kind.
+        openImportPicture(app, "small.png", smallPng);
+        smallId = s.pictureId;
+    }
+    // Headers too large for reading, in bands or at once, are refused before either starts; sides of 2^32 - 1
+    // must not overflow the pixel count.
+    for (const char* size : {"00004e2000004e20", "ffffffffffffffff"}) {
+        openImportPicture(app, "huge", fromHex("89504e470d0a1a0a0000000d49484452" + std::string(size) + "080600000000000000"));
+        EXPECT_FALSE(importLoading(s));
+        ASSERT_FALSE(app.popups.empty());
+        EXPECT_NE(app.popups.back().text.find("too large"), std::string::npos) << app.popups.back().text;
+        app.popups.clear();
+    }
+    // Closed before the reading began: Cancel leaves it closed.
+    closeImport(app, s);
+    openImportPicture(app, "small.png", smallPng);
+    const Bytes big = readBytes(dir.path / "big.png");
+    app.showImportPicture = false;
+    openImportPicture(app, "big", big);
+    EXPECT_TRUE(app.showImportPicture);
+    stepImportLoad(app, s, 0);
+    cancelImportLoad(app, s);
+    EXPECT_FALSE(app.showImportPicture);
+    EXPECT_FALSE(importLoading(s));
 }
 
 }  // namespace

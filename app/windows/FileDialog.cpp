@@ -32,30 +32,7 @@ bool settle(const Dialog& d, unsigned serial) {
     return false;
 }
 
-// The listing as last read: a large directory costs too much to read every frame.
-struct Listing {
-    std::string dir;
-    std::vector<std::string> extensions;
-    unsigned serial = 0;
-    double readAt = 0;
-    std::vector<Entry> entries;
-};
-Listing g_listing;
-
-// Read again when the directory, the filter or the request changes, and about once a second otherwise.
-const std::vector<Entry>& listing(const Dialog& d, const Filter& filter, unsigned serial) {
-    Listing& l = g_listing;
-    const double now = ImGui::GetTime();
-    if (l.dir != d.dir || l.extensions != filter.extensions || l.serial != serial || now - l.readAt >= 1.0 ||
-        now < l.readAt) {
-        l.entries = list(d.dir, filter);
-        l.dir = d.dir;
-        l.extensions = filter.extensions;
-        l.serial = serial;
-        l.readAt = now;
-    }
-    return l.entries;
-}
+ListingCache g_listing;
 
 void drawDriveCombo(Dialog& d) {
     std::string root = rootName(d.dir);
@@ -117,7 +94,7 @@ void draw(Dialog& d) {
     if (d.filterIndex < 0 || d.filterIndex >= int(d.filters.size())) d.filterIndex = 0;
     static const Filter everything{"All files", {}};
     const Filter& filter = d.filters.empty() ? everything : d.filters[size_t(d.filterIndex)];
-    const std::vector<Entry>& entries = listing(d, filter, serial);
+    const std::vector<Entry>& entries = cachedList(g_listing, d.dir, filter, serial, ImGui::GetTime());
 
     float reserve = 3 * ImGui::GetFrameHeightWithSpacing();
     if (!d.error.empty()) reserve += ImGui::GetTextLineHeightWithSpacing();

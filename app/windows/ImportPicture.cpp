@@ -56,7 +56,7 @@ void options(App& app, ImportPicState& s, float scale) {
         dirty |= ImGui::Checkbox("Reversed characters", &s.options.reversed);
         dirty |= ImGui::Checkbox("No letters or digits", &s.options.noLettersOrDigits);
         ImGui::SetNextItemWidth(120);
-        ImGui::SliderInt("Detail", &s.detailPercent, 0, 100, "%d%%");
+        ImGui::SliderInt("Detail", &s.detailPercent, 0, 100, "%d%%", ImGuiSliderFlags_AlwaysClamp);
         if (ImGui::IsItemDeactivatedAfterEdit()) dirty = true;
         if (Compat::IsItemHoveredShort())
             ImGui::SetTooltip("Low: match the tone of areas. High: match the pixels exactly.");
@@ -129,7 +129,11 @@ void upload(const ImportPreview& p, Texture& texture) {
 void drawImportPicture(App& app) {
     ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
-    if (s.pixels.empty() && !s.pickerShown) {
+    // A large picture is read over many frames, a share of each; its first preview waits for the next.
+    const bool reading = importLoading(s);
+    if (reading) stepImportLoad(app, s, 15.0);
+    if (!app.showImportPicture) return;
+    if (s.pixels.empty() && !s.pickerShown && !importLoading(s)) {
         s.pickerShown = true;
         pickPicture(app);
     }
@@ -144,10 +148,15 @@ void drawImportPicture(App& app) {
         if (ImGui::Button("Open image...")) pickPicture(app);
         ImGui::SameLine();
         ImGui::TextDisabled("%s", s.name.empty() ? "(no image)" : s.name.c_str());
+        if (importLoading(s)) {
+            ImGui::ProgressBar(float(importLoadProgress(s)), ImVec2(300 * scale, 0));
+            ImGui::SameLine();
+            if (ImGui::Button("Cancel##reading")) cancelImportLoad(app, s);
+        }
 
         options(app, s, scale);
 
-        if (s.dirty && !s.pixels.empty()) {
+        if (s.dirty && !s.pixels.empty() && !reading) {
             recomputeImport(app, s);
             upload(s.sourcePreview, g_sourceTexture);
             upload(s.resultPreview, g_resultTexture);
@@ -155,7 +164,7 @@ void drawImportPicture(App& app) {
 
         ImGui::SameLine();
         ImGui::BeginGroup();
-        if (g_sourceTexture.id) {
+        if (g_sourceTexture.id && !s.sourcePreview.pixels.empty()) {
             ImGui::Image(Compat::TexId(g_sourceTexture), ImVec2(320, 200));
             ImGui::SameLine();
             ImGui::Image(Compat::TexId(g_resultTexture), ImVec2(320, 200));
@@ -164,10 +173,10 @@ void drawImportPicture(App& app) {
         }
         ImGui::Dummy(ImVec2(0, 4));
 
-        ImGui::BeginDisabled(s.pixels.empty());
+        ImGui::BeginDisabled(s.pixels.empty() || importLoading(s));
         accept = ImGui::Button("OK", ImVec2(100, 0));
         ImGui::EndDisabled();
-        if (s.autoAccept && !s.dirty) {
+        if (s.autoAccept && !s.dirty && !importLoading(s)) {
             s.autoAccept = false;
             accept = true;
         }

@@ -41,6 +41,7 @@
 #include "formats/FileActions.h"
 #include "formats/FileFormats.h"
 #include "import/ColorReducer.h"
+#include "import/ImportActions.h"
 #include "import/PictureImport.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
@@ -844,6 +845,16 @@ Script pictureImport(App& a) {
     r->Reduce(ColorReducer::Resize(pic.data(), 90, 60, 160, true, false), 160, 2, 1, -1);
     r->Store(*m);
     EXPECT_TRUE(snapshot(*m) == imported) << "import as the default conversion";
+
+    // A large PNG is read over many frames under a progress bar; its Cancel leaves the window closed, as it was.
+    const fs::path big = dir.path / "big.png";
+    EXPECT_EQ(std::system(("/usr/bin/convert -size 6000x4000 gradient:red-blue " + big.string()).c_str()), 0);
+    SDL_Event drop{.drop = {SDL_DROPFILE, 0, SDL_strdup(big.c_str()), SDL_GetWindowID(programWindow())}};
+    SDL_PushEvent(&drop);
+    co_await frames(3);
+    EXPECT_TRUE(a.showImportPicture && importLoading(a.ui.importPicture)) << "reading over frames";
+    co_await clickItem("Import PC image", idIn("Import PC image", "Cancel##reading"));
+    EXPECT_FALSE(a.showImportPicture || importLoading(a.ui.importPicture)) << "reading cancelled";
 }
 
 // Every window open: minimised and restored, the layout is as it was. Then the timed frames: zoom 8, grid on,

@@ -1,0 +1,33 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Types.h"
+
+// A picture decoded a few rows at a time into 8-bit RGBA pixels, so that a
+// large one can be read across frames. The pixels grow as rows arrive.
+struct RowDecoder {
+    virtual ~RowDecoder() = default;
+    // Decodes about `work` more rows (or their share of a multi-pass file).
+    // False on failure, with error set; the pixels are then of no use.
+    virtual bool read(int work) = 0;
+    // Lets the library's own memory go once finished; the pixels stay.
+    virtual void release() = 0;
+
+    int width = 0, height = 0;
+    std::vector<u32> pixels;
+    int rowsComplete = 0;  // rows from the top whose pixels are final
+    double progress = 0;   // share of the work done, 0 to 1
+    bool finished = false;
+    bool released = false;
+    std::string error;
+};
+
+// Each reads the header and prepares; null with error set when the file is
+// refused. The decoder keeps its own copy of the bytes.
+std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error);
+std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error);
+
+// Runs a decoder to its end.
+bool readAllRows(RowDecoder& d, std::string& error);
