@@ -3,7 +3,7 @@
 #include <stb/stb_image.h>
 
 #include "FuzzSupport.h"
-#include "import/ImportActions.h"
+#include "app/ImportActions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<u32> pixels;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/App.h"
-#include "app/Compat.h"
+#include "gui/Compat.h"
 
 namespace AutoTest {
 

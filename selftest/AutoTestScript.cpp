@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "app/App.h"
-#include "app/Compat.h"
+#include "gui/Compat.h"
 #include "disk/DiskDrive.h"
-#include "import/ImportActions.h"
+#include "app/ImportActions.h"
 #include "core/PixelOperator.h"
-#include "formats/FileActions.h"
+#include "app/FileActions.h"
 #include "selftest/AutoTest.h"
 
 namespace AutoTest {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/App.h"
-#include "app/Program.h"
+#include "gui/Program.h"
 
 namespace {
 

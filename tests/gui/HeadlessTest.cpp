@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/Compat.h"
-#include "app/Widgets.h"
-#include "app/windows/Windows.h"
+#include "gui/Compat.h"
+#include "gui/Widgets.h"
+#include "gui/windows/Windows.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "selftest/AutoTest.h"

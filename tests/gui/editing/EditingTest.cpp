@@ -34,11 +34,11 @@
 #undef None
 
 #include "app/App.h"
-#include "app/Compat.h"
-#include "app/Program.h"
+#include "gui/Compat.h"
+#include "gui/Program.h"
 #include "core/Vic.h"
 #include "disk/DiskDrive.h"
-#include "formats/FileActions.h"
+#include "app/FileActions.h"
 #include "formats/FileFormats.h"
 #include "import/ColorReducer.h"
 #include "import/PictureImport.h"

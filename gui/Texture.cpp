@@ -1,0 +1,78 @@
+#include "gui/Texture.h"
+
+#define GL_GLEXT_PROTOTYPES
+#include <SDL_opengl.h>
+#include <stb/stb_image.h>
+
+#include "platform/Platform.h"
+
+#include <cstddef>
+#include <set>
+
+namespace {
+// Names of the textures created and not yet released.
+std::set<GLuint> g_live;
+}
+
+void TextureReleaseAll() {
+    for (GLuint name : g_live) glDeleteTextures(1, &name);
+    g_live.clear();
+}
+
+void Texture::update(const unsigned int* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0) return;
+    // A record kept past TextureReleaseAll holds a dead name: start afresh.
+    if (id != 0 && !g_live.count(id)) id = 0, w = h = 0;
+    if (id == 0) {
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        id = name;
+        g_live.insert(name);
+        glBindTexture(GL_TEXTURE_2D, id);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, id);
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (width == w && height == h) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+        w = width;
+        h = height;
+    }
+}
+
+bool DecodePictureFile(const std::string& path, std::vector<unsigned int>& pixels, int& w, int& h) {
+    Bytes data;
+    if (!Platform::readFile(path, data) || data.empty()) return false;
+    int width = 0, height = 0, n = 0;
+    stbi_uc* px = stbi_load_from_memory(data.data(), int(data.size()), &width, &height, &n, 4);
+    if (!px) return false;
+    const unsigned int* p = reinterpret_cast<const unsigned int*>(px);
+    pixels.assign(p, p + size_t(width) * height);
+    w = width;
+    h = height;
+    stbi_image_free(px);
+    return true;
+}
+
+bool Texture::loadFile(const std::string& path) {
+    std::vector<unsigned int> pixels;
+    int width = 0, height = 0;
+    if (!DecodePictureFile(path, pixels, width, height)) return false;
+    update(pixels.data(), width, height);
+    return true;
+}
+
+bool Texture::live() const { return id != 0 && g_live.count(id) != 0; }
+
+void PictureCanvas::resize(int width, int height) {
+    if (width == w && height == h) return;
+    w = width;
+    h = height;
+    pixels.assign(std::size_t(w) * h, 0xFF000000u);
+}
