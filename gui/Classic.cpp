@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gui/Compat.h"
+#include <imgui_internal.h>
+
 #include "gui/Icons.h"
 
 namespace Classic {
@@ -49,6 +50,7 @@ void ApplyStyle() {
     s.GrabRounding = 0;
     s.TabRounding = 0;
     s.TabBorderSize = 1;
+    s.SeparatorTextBorderSize = 1;
     // Aliased fills, as the classic look draws them; the fringe of an anti-aliased
     // fill doubles the triangles of every radio button, arrow and circle.
     s.AntiAliasedFill = false;
@@ -98,12 +100,14 @@ void ApplyStyle() {
     c[ImGuiCol_TextSelectedBg] = rgba(0, 120, 215, 90);
     c[ImGuiCol_DragDropTarget] = rgba(0, 120, 215, 255);
     c[ImGuiCol_ModalWindowDimBg] = rgba(0, 0, 0, 40);
-    // This release names the selected, dimmed and navigation colours differently
-    // and has no overline or docking colours.
-    c[ImGuiCol_TabActive] = rgba(240, 240, 240, 255);
-    c[ImGuiCol_TabUnfocused] = rgba(225, 225, 225, 255);
-    c[ImGuiCol_TabUnfocusedActive] = rgba(240, 240, 240, 255);
-    c[ImGuiCol_NavHighlight] = rgba(0, 120, 215, 255);
+    c[ImGuiCol_TabSelected] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_TabSelectedOverline] = rgba(0, 120, 215, 255);
+    c[ImGuiCol_TabDimmed] = rgba(225, 225, 225, 255);
+    c[ImGuiCol_TabDimmedSelected] = rgba(240, 240, 240, 255);
+    c[ImGuiCol_TabDimmedSelectedOverline] = rgba(0, 0, 0, 0);
+    c[ImGuiCol_DockingPreview] = rgba(0, 120, 215, 120);
+    c[ImGuiCol_DockingEmptyBg] = rgba(171, 171, 171, 255);
+    c[ImGuiCol_NavCursor] = rgba(0, 120, 215, 255);
 }
 
 void Bevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised) {
@@ -145,19 +149,19 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
     bool clicked = ImGui::InvisibleButton(id, size);
     ImVec2 p1(p0.x + size.x, p0.y + size.y);
     bool pressed = ImGui::IsItemActive() || selected;
-    bool hovered = Compat::IsItemHoveredShort();
+    bool hovered = ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort);
 
     if (!selected) {
         dl->AddRectFilled(p0, p1, col(240, 240, 240));
     } else {
         dl->AddRectFilled(p0, p1, col(255, 236, 150));
         // One pattern pixel per screen pixel: those whose centres lie in [p0 + 2, p1 - 2).
-        const AtlasImage& dither = DitherPattern();
+        const AtlasImage dither = DitherPattern();
         ImVec2 a(std::ceil(p0.x + 1.5f), std::ceil(p0.y + 1.5f));
         ImVec2 n(std::min(std::ceil(p1.x - 2.5f) - a.x, dither.size.x), std::min(std::ceil(p1.y - 2.5f) - a.y, dither.size.y));
         if (n.x > 0 && n.y > 0) {
             ImVec2 uv = ImGui::GetIO().Fonts->TexUvScale;
-            dl->AddImage(ImGui::GetIO().Fonts->TexID, a, ImVec2(a.x + n.x, a.y + n.y), dither.uv0,
+            dl->AddImage(ImGui::GetIO().Fonts->TexRef, a, ImVec2(a.x + n.x, a.y + n.y), dither.uv0,
                          ImVec2(dither.uv0.x + n.x * uv.x, dither.uv0.y + n.y * uv.y));
         }
     }
@@ -168,7 +172,7 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
         ImVec2 isz = icon->size;
         ImVec2 tl(std::floor(p0.x + (size.x - isz.x) * 0.5f + shift),
                   std::floor(p0.y + (size.y - isz.y) * 0.5f + shift));
-        dl->AddImage(ImGui::GetIO().Fonts->TexID, tl, ImVec2(tl.x + isz.x, tl.y + isz.y), icon->uv0, icon->uv1);
+        dl->AddImage(ImGui::GetIO().Fonts->TexRef, tl, ImVec2(tl.x + isz.x, tl.y + isz.y), icon->uv0, icon->uv1);
     } else if (label) {
         ImVec2 ts = ImGui::CalcTextSize(label);
         dl->AddText(ImVec2(p0.x + (size.x - ts.x) * 0.5f + shift, p0.y + (size.y - ts.y) * 0.5f + shift),
@@ -181,7 +185,8 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
 bool BeginBar(const char* name, ImGuiDir dir, float size) {
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
-    bool open = Compat::BeginSideBar(name, dir, size, ImGuiWindowFlags_NoScrollbar);
+    bool open = ImGui::BeginViewportSideBar(name, ImGui::GetMainViewport(), dir, size,
+                                            ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
     ImGui::PopStyleVar(2);
     return open;
 }

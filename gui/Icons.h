@@ -6,21 +6,21 @@
 constexpr int IconCount = 20;
 extern const char* const iconFiles[IconCount];
 
-// A picture in the font atlas.
+// A picture in the font atlas, as it lies there now.
 struct AtlasImage {
     ImVec2 uv0, uv1;
     ImVec2 size;  // pixels
 };
 
-// Builds the font atlas (call once the fonts are added) with the icons in it,
-// each at every UI scale the menu offers, as the atlas filters when it scales,
-// and the dither pattern of a latched button.
-void BuildAtlasWithIcons(ImFontAtlas* atlas);
+// Puts the icons into the font atlas (once, after the fonts are added), each
+// at every UI scale the menu offers, as the atlas filters when it scales, and
+// the dither pattern of a latched button.
+void AddIconsToAtlas(ImFontAtlas* atlas);
 // The icon as drawn at that UI scale; size 0 when its file did not load.
 AtlasImage Icon(int icon, float scale);
 // White on every other pixel of every other row, offset by one each second
 // row, transparent between.
-const AtlasImage& DitherPattern();
+AtlasImage DitherPattern();
 
 // A speed button of (w, h) x UI scale showing icon slot `icon` when loaded,
 // else the label. Returns whether it was clicked.

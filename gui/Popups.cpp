@@ -3,14 +3,14 @@
 #include <imgui.h>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 
 void drawPopups(App& app) {
     if (app.popups.empty()) return;
     std::string id = app.popups.front().title + "##popup";
     if (!ImGui::IsPopupOpen(id.c_str())) {
         // Another modal (the file dialog, the Clear dialog) keeps its place; this one waits.
-        if (!Compat::NoPopupOpen()) return;
+        if (!Fit::NoPopupOpen()) return;
         ImGui::OpenPopup(id.c_str());
     }
     ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing,
@@ -21,9 +21,9 @@ void drawPopups(App& app) {
     App::Popup& p = app.popups.front();
     ImGui::TextUnformatted(p.text.c_str());
     ImGui::Spacing();
-    bool enter = ImGui::IsKeyPressed(Compat::Key(Compat::Key_Return), true) ||
-                 ImGui::IsKeyPressed(Compat::Key(Compat::Key_KeypadEnter), true);
-    bool escape = ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true);
+    bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, true) ||
+                 ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
+    bool escape = ImGui::IsKeyPressed(ImGuiKey_Escape, true);
     bool close = false, yes = false;
     if (p.isConfirm) {
         yes = ImGui::Button("Yes", ImVec2(90, 0)) || enter;

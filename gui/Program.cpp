@@ -1,9 +1,9 @@
 #include "gui/Program.h"
 
 #include <SDL.h>
-#include <backends/imgui_impl_opengl3.h>
-#include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
+#include <imgui_impl_opengl3.h>
+#include <imgui_impl_sdl2.h>
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
@@ -16,7 +16,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/DockLayout.h"
 #include "gui/Icons.h"
 #include "gui/Popups.h"
 #include "gui/Texture.h"
@@ -40,6 +40,7 @@ SDL_GLContext g_gl = nullptr;
 bool g_running = false;  // set: the frame loop ends
 int g_exitCode = 0;
 int g_frameNo = 0;  // frames since start, for the snapshot and the hooks
+bool g_layoutChecked = false;  // the dock layout was looked for, or built, in this run
 
 void setWindowIcon() {
     Bytes bytes;
@@ -64,8 +65,7 @@ ImFont* addFont(const std::string& path, const ImFontConfig& cfg) {
     memcpy(data, bytes.data(), bytes.size());
     ImFontConfig c = cfg;
     c.FontDataOwnedByAtlas = true;
-    ImFont* f = ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, int(bytes.size()), 12.0f, &c);
-    return f;
+    return ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, int(bytes.size()), 12.0f, &c);
 }
 
 void writeSnapshot(const char* path) {
@@ -89,12 +89,14 @@ void closeWindow() {
     SDL_Quit();
 }
 
+// The window layout goes to the configuration directory (the library's own
+// ini handling is off); the self-test leaves the user's layout as it was.
 void saveLayout() {
+    ImGui::GetIO().WantSaveIniSettings = false;
     if (AutoTest::enabled()) return;
     size_t size = 0;
     const char* text = ImGui::SaveIniSettingsToMemory(&size);
     Platform::saveText("imgui.ini", std::string(text, size));
-    ImGui::GetIO().WantSaveIniSettings = false;
 }
 
 // Pointer, key and text events, and the pointer or focus leaving the window:
@@ -168,10 +170,7 @@ void frame(const ProgramHooks* hooks) {
 
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
-    if (AutoTest::enabled()) {
-        AutoTest::inject(app);
-        Compat::ApplySynthInput();
-    }
+    if (AutoTest::enabled()) AutoTest::inject(app);
     ImGui::NewFrame();
 
     drawMainMenu(app);
@@ -179,11 +178,7 @@ void frame(const ProgramHooks* hooks) {
     drawStatusBar(app);
     drawTools(app);
 
-    if (app.resetLayout) {
-        Compat::ResetLayout();
-        app.resetLayout = false;
-    }
-    Compat::BeginLayoutFrame();
+    DockLayout::Frame(app.resetLayout, g_layoutChecked);
 
     drawScreenEditor(app);
     if (app.showSecondView) drawSecondView(app);
@@ -282,9 +277,8 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
-    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_DockingEnable;
     io.IniFilename = nullptr;  // the layout is kept by hand in the configuration directory
-    Compat::InitLayout();
     Classic::ApplyStyle();
 
     ImFontConfig cfg;
@@ -296,7 +290,8 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         io.Fonts->AddFontDefault(&def);
     }
     Classic::MonoFont = addFont(Platform::assetDir() + "/fonts/LiberationMono-Regular.ttf", cfg);
-    BuildAtlasWithIcons(io.Fonts);
+    ImGui::GetStyle().FontSizeBase = 12.0f;
+    AddIconsToAtlas(io.Fonts);
 
     bool backends = ImGui_ImplSDL2_InitForOpenGL(g_window, g_gl);
     if (backends && !ImGui_ImplOpenGL3_Init("#version 130")) {
@@ -304,9 +299,8 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         backends = false;
     }
     if (backends) {
-        // Compiling the shaders and the font atlas happens here; a failure shows as no font texture.
-        ImGui_ImplOpenGL3_NewFrame();
-        if (!io.Fonts->TexID) {
+        // The shaders are compiled here; a context that cannot run them fails now.
+        if (!ImGui_ImplOpenGL3_CreateDeviceObjects()) {
             ImGui_ImplOpenGL3_Shutdown();
             ImGui_ImplSDL2_Shutdown();
             backends = false;
@@ -326,8 +320,9 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
         std::string layout = Platform::loadText("imgui.ini");
         if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
     }
-    Compat::SetFontScale(g_app->uiScale);
+    ImGui::GetStyle().FontScaleMain = g_app->uiScale;
 
+    g_layoutChecked = false;
     g_running = false;
     g_frameNo = 0;
     while (!g_running) frame(hooks);

@@ -68,6 +68,19 @@ bool Texture::loadFile(const std::string& path) {
     return true;
 }
 
+void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 uv0, ImVec2 uv1) {
+    const ImGuiPlatformIO& io = ImGui::GetPlatformIO();
+    if (io.DrawCallback_SetSamplerNearest) dl->AddCallback(io.DrawCallback_SetSamplerNearest, nullptr);
+    dl->AddImage(tex.ref(), a, b, uv0, uv1);
+    if (io.DrawCallback_SetSamplerLinear) dl->AddCallback(io.DrawCallback_SetSamplerLinear, nullptr);
+}
+
+void ImagePixels(const Texture& tex, ImVec2 size) {
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    ImGui::Dummy(size);
+    if (ImGui::IsItemVisible()) DrawPixels(ImGui::GetWindowDrawList(), tex, at, ImVec2(at.x + size.x, at.y + size.y));
+}
+
 bool Texture::live() const { return id != 0 && g_live.count(id) != 0; }
 
 void PictureCanvas::resize(int width, int height) {

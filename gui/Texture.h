@@ -1,9 +1,11 @@
 #pragma once
+#include <imgui.h>
+
 #include <string>
 #include <vector>
 
-// An OpenGL texture held by name only, so that core records (App) can own
-// textures without seeing any GL header; the GL calls live in Texture.cpp.
+// An OpenGL texture held by name only, so that windows can own textures
+// without seeing any GL header; the GL calls live in Texture.cpp.
 
 struct Texture {
     unsigned int id = 0;  // GL texture name; 0 = none yet
@@ -22,6 +24,8 @@ struct Texture {
     bool loadFile(const std::string& path);
     // Holds a GL texture of the running program (not one released at shut-down).
     bool live() const;
+    // As the GUI library draws it.
+    ImTextureRef ref() const { return ImTextureRef(ImTextureID(id)); }
 };
 
 // A window's picture: pixels drawn by the core and the texture they go to.
@@ -34,6 +38,13 @@ struct PictureCanvas {
     void resize(int width, int height);
     void upload() { tex.update(pixels.data(), w, h); }
 };
+
+// Draws the texture pixel for pixel, scaled without blending neighbours (the
+// GUI library samples linearly unless told otherwise): into a draw list
+// between two corners, or as an item of the current window.
+void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 uv0 = ImVec2(0, 0),
+                ImVec2 uv1 = ImVec2(1, 1));
+void ImagePixels(const Texture& tex, ImVec2 size);
 
 // Decodes a picture file to w x h RGBA pixels (R in the low byte); false on
 // any failure, leaving the arguments unchanged.

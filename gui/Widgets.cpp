@@ -9,7 +9,6 @@
 #include <unordered_map>
 
 #include "app/App.h"
-#include "gui/Compat.h"
 #include "gui/Texture.h"
 #include "core/CharEdit.h"
 #include "core/Hex.h"
@@ -27,7 +26,7 @@ struct PendingEdit {
 };
 std::unordered_map<ImGuiID, PendingEdit> g_pending;
 
-bool keyPressed(ImGuiKey k) { return ImGui::IsKeyPressed(ImGui::GetKeyIndex(k), false); }
+bool keyPressed(ImGuiKey k) { return ImGui::IsKeyPressed(k, false); }
 
 // The field edits its text live (so this release never drops typed text); the
 // text is kept here between frames and committed on Enter or on focus loss.
@@ -58,7 +57,7 @@ bool hexInput(const char* label, int& value, float width, unsigned mask, const c
     if (it == g_pending.end()) return false;
     // Deactivated: by Enter, Escape (which restores the old text) or a click elsewhere.
     bool deactivated = ImGui::IsItemDeactivated();
-    bool enter = deactivated && (keyPressed(ImGuiKey_Enter) || keyPressed(ImGuiKey_KeyPadEnter));
+    bool enter = deactivated && (keyPressed(ImGuiKey_Enter) || keyPressed(ImGuiKey_KeypadEnter));
     bool escape = deactivated && keyPressed(ImGuiKey_Escape);
     bool commit = !escape && (enter || it->second.edited || changed);
     g_pending.erase(it);
@@ -79,10 +78,9 @@ void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
         dl->AddRectFilled(a, b, IM_COL32(110, 110, 110, 255));
         dl->AddLine(a, b, IM_COL32(60, 60, 60, 255), 1.0f);
     }
-    dl->AddRect(a, b, IM_COL32(0, 0, 0, 255), 0.0f, 0, 1.0f);
+    dl->AddRect(a, b, IM_COL32(0, 0, 0, 255), 0.0f, 1.0f);
     if (selected)
-        dl->AddRect(ImVec2(a.x - 2, a.y - 2), ImVec2(b.x + 2, b.y + 2), IM_COL32(255, 255, 255, 255), 0.0f, 0,
-                    2.0f);
+        dl->AddRect(ImVec2(a.x - 2, a.y - 2), ImVec2(b.x + 2, b.y + 2), IM_COL32(255, 255, 255, 255), 0.0f, 2.0f);
     ImGui::Dummy(size);
 }
 
@@ -118,8 +116,7 @@ bool PaletteGrid(const char* id, App& app, int marked1, int marked2, int& clicke
             dl->AddRectFilled(tl, br, app.palette.pixel(i));
             dl->AddRect(tl, br, IM_COL32(0, 0, 0, 255));
             if (i == marked1)
-                dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), IM_COL32(255, 255, 255, 255),
-                            0.0f, 0, 2.0f);
+                dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), IM_COL32(255, 255, 255, 255), 0.0f, 2.0f);
             else if (i == marked2)
                 dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), IM_COL32(160, 160, 160, 255));
         }
@@ -150,7 +147,7 @@ void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomR
     topLeft = ImVec2(cur.x + std::fmax(0.0f, (avail.x - size.x) * 0.5f), cur.y + std::fmax(0.0f, (avail.y - size.y) * 0.5f));
     bottomRight = ImVec2(topLeft.x + size.x, topLeft.y + size.y);
     ImGui::SetCursorScreenPos(topLeft);
-    ImGui::Image(Compat::TexId(tex), size, ImVec2(0, 0), ImVec2(1, 1));
+    ImagePixels(tex, size);
 }
 
 std::string CharDescription(int screenCode) {
@@ -190,18 +187,18 @@ std::string CharDescription(int screenCode) {
 
 std::vector<EditKey> EditKeysPressed() {
     static const struct {
-        Compat::NamedKey key;
+        ImGuiKey key;
         EditKey edit;
     } keys[] = {
-        {Compat::Key_Insert, EditKey::Insert},       {Compat::Key_Delete, EditKey::Delete},
-        {Compat::Key_Backspace, EditKey::Backspace}, {Compat::Key_Up, EditKey::Up},
-        {Compat::Key_Down, EditKey::Down},           {Compat::Key_Left, EditKey::Left},
-        {Compat::Key_Right, EditKey::Right},         {Compat::Key_Return, EditKey::Return},
-        {Compat::Key_KeypadEnter, EditKey::Return},  {Compat::Key_Home, EditKey::Home},
+        {ImGuiKey_Insert, EditKey::Insert},       {ImGuiKey_Delete, EditKey::Delete},
+        {ImGuiKey_Backspace, EditKey::Backspace}, {ImGuiKey_UpArrow, EditKey::Up},
+        {ImGuiKey_DownArrow, EditKey::Down},           {ImGuiKey_LeftArrow, EditKey::Left},
+        {ImGuiKey_RightArrow, EditKey::Right},         {ImGuiKey_Enter, EditKey::Return},
+        {ImGuiKey_KeypadEnter, EditKey::Return},  {ImGuiKey_Home, EditKey::Home},
     };
     std::vector<EditKey> pressed;
     for (const auto& k : keys)
-        if (ImGui::IsKeyPressed(Compat::Key(k.key), true)) pressed.push_back(k.edit);
+        if (ImGui::IsKeyPressed(k.key, true)) pressed.push_back(k.edit);
     return pressed;
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/ByteOrder.h"
 #include "core/Hex.h"
+#include "core/HelpText.h"
 #include "core/ScreenCodes.h"
 #include "cpu/CPU6502.h"
 #include "cpu/Monitor.h"
@@ -71,3 +72,18 @@ TEST(SharedHelpers, ByteOrder) {
 }
 
 }  // namespace
+
+// The help file's lines as the help window shows them: paragraphs joined so that they wrap anew at any width.
+TEST(SharedHelpers, HelpTextParagraphs) {
+    using L = HelpLine;
+    const struct { const char* text; std::vector<HelpLine> lines; } rows[] = {
+        {"## Title\nfirst line\nsecond  line\n\nnext", {{L::Section, "Title"}, {L::Paragraph, "first line second  line"},
+                                                      {L::Paragraph, ""}, {L::Paragraph, "next"}}},
+        {"### Head\nword \n  more\n- item\n- other\nafter", {{L::Heading, "Head"}, {L::Paragraph, "word more"},
+                                                              {L::Paragraph, "- item"}, {L::Paragraph, "- other after"}}},
+        {"##x\n## \n### \nend", {{L::Paragraph, "##x"}, {L::Section, ""}, {L::Heading, ""}, {L::Paragraph, "end"}}},
+        {"a\r\nb\n", {{L::Paragraph, "a\r b"}}},
+        {"", {}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(parseHelp(r.text), r.lines) << r.text;
+}

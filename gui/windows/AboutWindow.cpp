@@ -2,7 +2,7 @@
 #include <imgui_internal.h>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Classic.h"
 #include "gui/Texture.h"
 #include "gui/windows/Windows.h"
 #include "platform/Platform.h"
@@ -10,7 +10,8 @@
 namespace {
 
 void picture(const Texture& t) {
-    if (t.id) ImGui::Image(Compat::TexId(t), ImVec2(float(t.w), float(t.h)));
+    // At the UI scale, as the text beside it.
+    if (t.id) ImagePixels(t, ImVec2(float(t.w) * Classic::Scale(), float(t.h) * Classic::Scale()));
 }
 
 }  // namespace
@@ -23,7 +24,7 @@ void drawAbout(App& app) {
         zelk.loadFile(Platform::assetDir() + "/zelk.bmp");
         limit.loadFile(Platform::assetDir() + "/limit.bmp");
     }
-    // Not a tile: sized to its content and centred over the others when it
+    // Never docked: sized to its content and centred over the others when it
     // opens, and again when its size follows a new UI scale.
     static int lastFrame = -2;
     static ImVec2 centredSize;
@@ -35,7 +36,8 @@ void drawAbout(App& app) {
         if (w) centredSize = w->Size;
     }
     if (opening) ImGui::SetNextWindowFocus();
-    if (!ImGui::Begin("About Vorlix", &app.showAbout, ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings)) {
+    if (!ImGui::Begin("About Vorlix", &app.showAbout, ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoDocking |
+                                                  ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
@@ -58,7 +60,7 @@ void drawAbout(App& app) {
     ImGui::TextDisabled("Version 3.0 beta - Linux & browser port");
     ImGui::TextDisabled("Dear ImGui %s, SDL2", ImGui::GetVersion());
     ImGui::Spacing();
-    if (ImGui::Button("Close", ImVec2(100, 0))) app.showAbout = false;
+    if (ImGui::Button("Close", ImVec2(100 * Classic::Scale(), 0))) app.showAbout = false;
     ImGui::EndGroup();
     ImGui::End();
 }

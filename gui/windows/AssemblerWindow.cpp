@@ -8,7 +8,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "app/CpuActions.h"
 #include "gui/windows/Windows.h"
 #include "cpu/Assembler.h"
@@ -41,7 +41,7 @@ void drawAssembler(App& app) {
     int& lastStart = app.ui.assembler.lastStart;
     int& fontSize = app.ui.assembler.fontSize;
 
-    Compat::PlaceWindow("Assembler");
+    Fit::FirstUse(ImVec2(620, 560));
     if (!ImGui::Begin("Assembler", &app.showAssembler, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
@@ -53,24 +53,24 @@ void drawAssembler(App& app) {
                      });
     }
     // The buttons wrap in a narrow window.
-    Compat::SameLineIfFits(Compat::ButtonWidth("Save..."));
+    Fit::SameLineIfFits(Fit::ButtonWidth("Save..."));
     if (ImGui::Button("Save..."))
         FileIO::save(app.ui.fileDialog, "Save source", "source.asm", Bytes(app.asmSource.begin(), app.asmSource.end()), nullptr);
-    Compat::SameLineIfFits(Compat::ButtonWidth("Compile"));
+    Fit::SameLineIfFits(Fit::ButtonWidth("Compile"));
     if (ImGui::Button("Compile")) {
         CpuActions::Compiled c = CpuActions::compile(app);
         messages = std::move(c.messages);
         lastStart = c.start;
     }
-    Compat::SameLineIfFits(Compat::ButtonWidth("Run in processor"));
+    Fit::SameLineIfFits(Fit::ButtonWidth("Run in processor"));
     ImGui::BeginDisabled(lastStart < 0);
     if (ImGui::Button("Run in processor")) CpuActions::runCompiled(app, lastStart);
     ImGui::EndDisabled();
-    Compat::SameLineIfFits(Compat::ButtonWidth("New"));
+    Fit::SameLineIfFits(Fit::ButtonWidth("New"));
     if (ImGui::Button("New"))
         app.confirm("New source", "Remove all source code?", [&app] { app.asmSource.clear(); });
     const ImGuiStyle& st = ImGui::GetStyle();
-    Compat::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + 70 +
+    Fit::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + 70 +
                            2 * (ImGui::GetFrameHeight() + st.ItemInnerSpacing.x));
     ImGui::TextUnformatted("Font size:");
     ImGui::SameLine();
@@ -86,19 +86,21 @@ void drawAssembler(App& app) {
     const ImGuiID srcId = ImGui::GetID("##src");
     if (app.asmSource != shown && ImGui::GetActiveID() == srcId) {
         ImGui::ClearActiveID();
+        // The editor's text of before must not be written back over the new source.
+        GImGui->InputTextDeactivatedState.ClearFreeMemory();
         ImGui::SetKeyboardFocusHere();
     }
     if (g_jumpLine > 0) ImGui::SetKeyboardFocusHere();
     float line = ImGui::GetTextLineHeightWithSpacing();
     // Both keep a few lines in a low window, which then scrolls.
     float height = std::max(ImGui::GetContentRegionAvail().y - 7 * line, 4 * line);
-    Compat::PushFontSize(Classic::MonoFont, float(fontSize));
+    ImGui::PushFont(Classic::MonoFont, float(fontSize));
     ImGui::InputTextMultiline("##src", app.asmSource.data(), app.asmSource.capacity() + 1, ImVec2(-1, height),
                               ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
                                   ImGuiInputTextFlags_CallbackAlways,
                               resizeCallback, &app.asmSource);
     shown = app.asmSource;
-    Compat::PopFontSize(Classic::MonoFont);
+    ImGui::PopFont();
 
     ImGui::TextDisabled("Messages (click an error to go to the line)");
     ImGui::BeginChild("##msgs", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, 4 * line)), true, ImGuiWindowFlags_HorizontalScrollbar);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Texture.h"
 #include "gui/windows/Windows.h"
 #include "core/ChangeWatch.h"
@@ -15,7 +15,7 @@ void drawBitmapMemView(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
     const Machine& m = app.machine;
-    Compat::PlaceWindow("Memory bitmap");
+    Fit::FirstUse(ImVec2(680, 500));
     if (!ImGui::Begin("Memory bitmap", &app.showBitmapMem, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
@@ -37,7 +37,7 @@ void drawBitmapMemView(App& app) {
     }
 
     ImVec2 p = ImGui::GetCursorScreenPos();
-    ImGui::Image(Compat::TexId(canvas.tex), ImVec2(float(w), float(h)));
+    ImagePixels(canvas.tex, ImVec2(float(w), float(h)));
     if (ImGui::IsItemHovered()) {
         ImVec2 mouse = ImGui::GetIO().MousePos;
         std::string tip = MemoryBitmap::hoverText(m.ram, oneBit, w, (int)(mouse.x - p.x), (int)(mouse.y - p.y));

@@ -7,7 +7,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/windows/Windows.h"
 #include "core/Calc.h"
 
@@ -24,7 +24,7 @@ void drawCalcConverter(App& app) {
     static const char* const ops[4] = {"+", "-", "*", "/"};
     static const int opc[4] = {Calc::Add, Calc::Sub, Calc::Mul, Calc::Div};
 
-    Compat::PlaceWindow("Calc converter");
+    Fit::FirstUse(ImVec2(330, 330));
     if (!ImGui::Begin("Calc converter", &app.showCalc, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/windows/Windows.h"
 #include "core/CharsetConvert.h"
 #include "core/ScreenCodes.h"
@@ -25,12 +25,12 @@ void drawCharsetConverter(App& app) {
                 break;
             }
     }
-    Compat::PlaceWindow("Convert bitmap to charset");
+    Fit::FirstUse(ImVec2(440, 300));
     if (!ImGui::Begin("Convert bitmap to charset", &app.showCharsetConverter, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
-    Compat::PushWrapAtEdge();
+    Fit::PushWrapAtEdge();
     ImGui::TextUnformatted(
         "Turns the bitmap on screen into a character set and a text screen. Hires becomes normal text mode, "
         "multicolor becomes multicolor text mode. Identical 8x8 cells share a character.");
@@ -52,7 +52,7 @@ void drawCharsetConverter(App& app) {
     // The long labels wrap in a narrow window.
     ImGui::Checkbox("##merge", &merge);
     ImGui::SameLine();
-    Compat::PushWrapAtEdge();
+    Fit::PushWrapAtEdge();
     ImGui::TextUnformatted("Merge similar characters when more than 256 are needed");
     ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
     ImGui::Text("The video matrix stays at $%04X. Color memory is rewritten.", m.screenAddr());
@@ -85,7 +85,7 @@ void drawCharsetConverter(App& app) {
         }
     }
     if (!result.empty()) {
-        Compat::PushWrapAtEdge();
+        Fit::PushWrapAtEdge();
         ImGui::TextUnformatted(result.c_str());
         ImGui::PopTextWrapPos();
     }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Texture.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -69,7 +69,7 @@ void drawCharsetView(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
     Machine& m = app.machine;
-    Compat::PlaceWindow("Character set");
+    Fit::FirstUse(ImVec2(560, 260));
     bool visible = ImGui::Begin("Character set", &app.showCharset, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar);
     if (!visible) {
         ImGui::End();
@@ -275,7 +275,7 @@ void drawCharEditor(App& app) {
     char title[96];
     std::snprintf(title, sizeof title, "Character editor - $%04X%s%s%s###Character editor", ca, d.empty() ? "" : " (",
                   d.c_str(), d.empty() ? "" : ")");
-    Compat::PlaceWindow(title);
+    Fit::FirstUse(ImVec2(420, 360));
     bool visible = ImGui::Begin(title, &app.showCharEditor, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar);
     if (!visible) {
         stroke.active = false;
@@ -324,9 +324,11 @@ void drawCharEditor(App& app) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     dl->AddRectFilled(ImVec2(p.x - 2, p.y - 2), ImVec2(p.x + 8 * s + 2, p.y + 8 * s + 2),
                       app.palette.pixel(m.vic[0x20] & 15));
-    dl->AddImage(Compat::TexId(canvas.tex), p, ImVec2(p.x + 8 * s, p.y + 8 * s));
+    DrawPixels(dl, canvas.tex, p, ImVec2(p.x + 8 * s, p.y + 8 * s));
+    // Reachable by keyboard navigation, as every other control.
     ImGui::InvisibleButton("##chargrid", ImVec2(8 * s, 8 * s),
-                           ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+                           ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight |
+                               ImGuiButtonFlags_EnableNav);
     bool gridHovered = ImGui::IsItemHovered();
     for (int i = 1; i < 8; ++i) {
         int alpha = multi && (i & 1) ? 20 : 60;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/windows/Windows.h"
 #include "platform/FileIO.h"
 
@@ -87,14 +87,16 @@ void draw(Dialog& d) {
     const unsigned serial = d.serial;
     if (d.openPending) {
         // Opening over another modal would close it; wait for its turn.
-        if (!Compat::NoPopupOpen()) return;
+        if (!Fit::NoPopupOpen()) return;
         ImGui::OpenPopup("##filedialog");
         d.openPending = false;
     }
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x * 0.5f, vp->Pos.y + vp->Size.y * 0.5f), ImGuiCond_Appearing,
                             ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(620, 440), ImGuiCond_Appearing);
+    // At the UI scale, and never larger than the main window.
+    const float s = ImGui::GetFontSize() / 12.0f;
+    ImGui::SetNextWindowSize(ImVec2(std::min(620 * s, vp->WorkSize.x), std::min(440 * s, vp->WorkSize.y)), ImGuiCond_Appearing);
     bool keepOpen = true;
     if (!ImGui::BeginPopupModal("##filedialog", &keepOpen, ImGuiWindowFlags_NoSavedSettings)) {
         if (!keepOpen) d.open = false;
@@ -174,18 +176,18 @@ void draw(Dialog& d) {
 
     if (!done) {
         if (d.chooseDir) {
-            if (ImGui::Button("Use this directory", ImVec2(160, 0))) {
+            if (ImGui::Button("Use this directory", ImVec2(160 * s, 0))) {
                 useThisDirectory(d);
                 done = settle(d, serial);
             }
-        } else if (ImGui::Button(d.save ? "Save" : "Open", ImVec2(100, 0)) && d.open) {
+        } else if (ImGui::Button(d.save ? "Save" : "Open", ImVec2(100 * s, 0)) && d.open) {
             accept(d);
             done = settle(d, serial);
         }
     }
     if (!done) {
         ImGui::SameLine();
-        if (ImGui::Button("Cancel", ImVec2(100, 0)) || ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true)) {
+        if (ImGui::Button("Cancel", ImVec2(100 * s, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true)) {
             cancel(d);
             settle(d, serial);
         }

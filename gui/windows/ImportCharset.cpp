@@ -2,7 +2,7 @@
 #include <imgui.h>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/windows/Windows.h"
 #include "app/FileActions.h"
 #include "app/ImportActions.h"
@@ -11,9 +11,11 @@ void drawImportCharset(App& app) {
     ImportFontState& s = app.ui.importFont;
     if (!s.started && !beginFontImport(app, s)) return;
 
-    Compat::PlaceWindow("Import charset from font");
     bool open = true, ok = false, cancel = false;
-    if (ImGui::Begin("Import charset from font", &open, ImGuiWindowFlags_HorizontalScrollbar)) {
+    // A dialog of its own: it floats, no larger than the main window.
+    Fit::FirstUse(ImVec2(380, 330));
+    Fit::LimitFloatingWindow();
+    if (ImGui::Begin("Import charset from font", &open, ImGuiWindowFlags_HorizontalScrollbar | ImGuiWindowFlags_NoDocking)) {
         if (ImGui::Button("Choose font..."))
             FileIO::open(app.ui.fileDialog, "Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, Actions::allFiles},
                          [&app](const std::string& name, Bytes& bytes) {

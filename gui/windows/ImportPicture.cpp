@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
 #include "app/FileActions.h"
@@ -36,13 +36,13 @@ void options(App& app, ImportPicState& s, float scale) {
     static float height = 0;
     ImGui::BeginChild("##options", ImVec2(250 * scale, height), false, ImGuiWindowFlags_NoScrollbar);
 
-    Compat::SeparatorText("Resolution");
+    ImGui::SeparatorText("Resolution");
     radio("Hires 320x200", s.resolution, 0, dirty);
     radio("Multicolor 160x200", s.resolution, 1, dirty);
     radio("PETSCII text 40x25", s.resolution, 2, dirty);
 
     if (s.resolution == 2) {
-        Compat::SeparatorText("Characters");
+        ImGui::SeparatorText("Characters");
         ImGui::SetNextItemWidth(170);
         int set = s.options.charset >= 0 && s.options.charset <= 2 ? s.options.charset : 0;
         if (ImGui::BeginCombo("##charset", sets[set])) {
@@ -58,28 +58,28 @@ void options(App& app, ImportPicState& s, float scale) {
         ImGui::SetNextItemWidth(120);
         ImGui::SliderInt("Detail", &s.detailPercent, 0, 100, "%d%%");
         if (ImGui::IsItemDeactivatedAfterEdit()) dirty = true;
-        if (Compat::IsItemHoveredShort())
+        if (ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort))
             ImGui::SetTooltip("Low: match the tone of areas. High: match the pixels exactly.");
     }
 
-    Compat::SeparatorText("Resize");
+    ImGui::SeparatorText("Resize");
     dirty |= ImGui::Checkbox("Keep aspect ratio", &s.keepAspect);
     dirty |= ImGui::Checkbox("Zoom to fit", &s.zoomToFit);
 
-    Compat::SeparatorText("Colors");
+    ImGui::SeparatorText("Colors");
     radio("Mono", s.colors, 0, dirty);
     radio("Grayscale", s.colors, 1, dirty);
     radio("Color", s.colors, 2, dirty);
 
     if (s.resolution != 2) {
-        Compat::SeparatorText("Dithering");
+        ImGui::SeparatorText("Dithering");
         radio("None", s.dithering, 0, dirty);
         radio("Floyd-Steinberg", s.dithering, 1, dirty);
         radio("Jarvis", s.dithering, 2, dirty);
         radio("Stucki", s.dithering, 3, dirty);
     }
 
-    Compat::SeparatorText("Palette");
+    ImGui::SeparatorText("Palette");
     ImGui::SetNextItemWidth(170);
     if (ImGui::BeginCombo("##pal", Palette::name(s.palette))) {
         for (int i = 0; i <= 10; ++i)
@@ -135,12 +135,12 @@ void drawImportPicture(App& app) {
     }
 
     const float scale = ImGui::GetFontSize() / 12.0f;
-    Compat::PlaceWindow("Import PC image");
-    ImGui::SetNextWindowSize(ImVec2(920 * scale, 560 * scale), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSizeConstraints(ImVec2(900 * scale, 300 * scale), ImVec2(FLT_MAX, FLT_MAX));
+    // It floats, opens no larger than the main window and may be made smaller than its content, which then scrolls.
+    Fit::FirstUse(ImVec2(920 * scale, 560 * scale));
+    Fit::LimitFloatingWindow();
     bool open = true;
     bool accept = false, cancel = false;
-    if (ImGui::Begin("Import PC image", &open)) {
+    if (ImGui::Begin("Import PC image", &open, ImGuiWindowFlags_HorizontalScrollbar | ImGuiWindowFlags_NoDocking)) {
         if (ImGui::Button("Open image...")) pickPicture(app);
         ImGui::SameLine();
         ImGui::TextDisabled("%s", s.name.empty() ? "(no image)" : s.name.c_str());
@@ -156,9 +156,9 @@ void drawImportPicture(App& app) {
         ImGui::SameLine();
         ImGui::BeginGroup();
         if (g_sourceTexture.id) {
-            ImGui::Image(Compat::TexId(g_sourceTexture), ImVec2(320, 200));
+            ImagePixels(g_sourceTexture, ImVec2(320, 200));
             ImGui::SameLine();
-            ImGui::Image(Compat::TexId(g_resultTexture), ImVec2(320, 200));
+            ImagePixels(g_resultTexture, ImVec2(320, 200));
         } else {
             ImGui::Dummy(ImVec2(648, 200));
         }

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
+#include "gui/Keys.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
 #include "core/CharEdit.h"
@@ -16,23 +17,23 @@
 
 namespace {
 
-int hotkeyScancode(int key) {
-    if (key == HotkeyF1) return Compat::KeyF(1);
-    if (key >= 'A' && key <= 'Z') return Compat::KeyLetter(char(key));
-    if (key >= '0' && key <= '9') return Compat::KeyDigit(key - '0');
-    return -1;
+ImGuiKey hotkeyKey(int key) {
+    if (key == HotkeyF1) return Keys::f(1);
+    if (key >= 'A' && key <= 'Z') return Keys::letter(char(key));
+    if (key >= '0' && key <= '9') return Keys::digit(key - '0');
+    return ImGuiKey_None;
 }
 
 void handleHotkeys(App& app) {
     ImGuiIO& io = ImGui::GetIO();
     if (io.WantTextInput) return;
     // A modal popup owns the keyboard: the chords must not act behind it.
-    if (Compat::ModalOpen()) return;
+    if (Fit::ModalOpen()) return;
     KeyMods mods{io.KeyCtrl, io.KeyShift, io.KeyAlt};
     bool textTyping = app.editor.tool == Editor::ToolText && app.ui.screenEditor.focused;
     auto pressed = [](int key) {
-        int sc = hotkeyScancode(key);
-        return sc >= 0 && ImGui::IsKeyPressed(sc, false);
+        ImGuiKey k = hotkeyKey(key);
+        return k != ImGuiKey_None && ImGui::IsKeyPressed(k, false);
     };
     for (const HotkeyHit& h : matchHotkeys(pressed, mods, textTyping)) {
         switch (h.action) {
@@ -178,7 +179,7 @@ void viewMenu(App& app) {
             float v = p / 100.0f;
             if (ImGui::MenuItem(label, nullptr, std::fabs(app.uiScale - v) < 0.01f)) {
                 app.uiScale = v;
-                Compat::SetFontScale(v);
+                ImGui::GetStyle().FontScaleMain = v;
                 app.saveSettings();
             }
         }

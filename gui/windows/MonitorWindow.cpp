@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Texture.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -19,7 +19,7 @@ void handleKeys(Monitor& mon, App& app) {
     bool shift = io.KeyShift;
     for (EditKey k : Widgets::EditKeysPressed()) mon.editKey(k, shift);
     // Without repeat: a held Escape must not close the window right after stopping a listing.
-    if (ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), false)) {
+    if (ImGui::IsKeyPressed(ImGuiKey_Escape, false)) {
         if (mon.listing) mon.listing = false;
         else app.showMonitor = false;
     }
@@ -38,7 +38,7 @@ void drawMonitor(App& app) {
     static ChangeWatch watch;
     Monitor& mon = app.monitor;
 
-    Compat::PlaceWindow("Monitor");
+    Fit::FirstUse(ImVec2(680, 440));
     if (!ImGui::Begin("Monitor", &app.showMonitor, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;

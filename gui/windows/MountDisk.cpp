@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
 #include "app/DiskActions.h"
@@ -166,7 +166,7 @@ void driveTab(App& app, MountState& st, int d) {
 
 void drawMountDisk(App& app) {
     MountState& st = app.ui.mountDisk;
-    Compat::PlaceWindow("Mount disk");
+    Fit::FirstUse(ImVec2(560, 520));
     if (!ImGui::Begin("Mount disk", &app.showMountDisk, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;

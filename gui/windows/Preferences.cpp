@@ -1,18 +1,18 @@
 #include <imgui.h>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
 
 void drawPreferences(App& app) {
-    Compat::PlaceWindow("Preferences");
+    Fit::FirstUse(ImVec2(420, 460));
     if (!ImGui::Begin("Preferences", &app.showPreferences, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
     }
     bool changed = false;
-    Compat::SeparatorText("Editor");
+    ImGui::SeparatorText("Editor");
     changed |= ImGui::Checkbox("Show grid", &app.showGrid);
     ImGui::SameLine();
     ImGui::SetNextItemWidth(120);
@@ -26,7 +26,7 @@ void drawPreferences(App& app) {
         changed = true;
     }
 
-    Compat::SeparatorText("Custom palette");
+    ImGui::SeparatorText("Custom palette");
     Palette& pal = app.palette;
     for (int i = 0; i < 16; ++i) {
         ImGui::PushID(i);

@@ -6,7 +6,8 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
+#include "gui/Keys.h"
 #include "app/CpuActions.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-bool key(int scancode, bool live, bool repeat) { return live && ImGui::IsKeyPressed(scancode, repeat); }
+bool key(ImGuiKey k, bool live, bool repeat) { return live && ImGui::IsKeyPressed(k, repeat); }
 
 u16 nextInstr(CPU6502& cpu, u16 address) {
     int len = 1;
@@ -37,7 +38,7 @@ void drawProcessor(App& app) {
 
     char title[64];
     std::snprintf(title, sizeof title, "Processor%s###Processor", app.cpuRunning ? " - Running" : "");
-    Compat::PlaceWindow("###Processor");
+    Fit::FirstUse(ImVec2(620, 520));
     if (!ImGui::Begin(title, &app.showProcessor, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
@@ -46,39 +47,39 @@ void drawProcessor(App& app) {
 
     if (CpuActions::runFrame(app)) followPc = true;
     if (app.cpuRunning) {
-        if (ImGui::Button("Stop") || key(Compat::Key(Compat::Key_Escape), live, false)) {
+        if (ImGui::Button("Stop") || key(ImGuiKey_Escape, live, false)) {
             app.cpuRunning = false;
             followPc = true;
         }
     } else {
-        if (ImGui::Button("Step (F7)") || key(Compat::KeyF(7), live, true)) {
+        if (ImGui::Button("Step (F7)") || key(Keys::f(7), live, true)) {
             CpuActions::step(app);
             followPc = true;
         }
         ImGui::SameLine();
-        if (ImGui::Button("Run (F9)") || key(Compat::KeyF(9), live, false)) CpuActions::run(app);
+        if (ImGui::Button("Run (F9)") || key(Keys::f(9), live, false)) CpuActions::run(app);
     }
 
     u16 selected = viewTop;
     for (int i = 0; i < selRow; ++i) selected = nextInstr(cpu, selected);
 
     // The rows wrap in a narrow window rather than hiding their ends.
-    Compat::SameLineIfFits(Compat::ButtonWidth("Breakpoint (F5)"));
-    if (ImGui::Button("Breakpoint (F5)") || key(Compat::KeyF(5), live, false)) toggleBreakpoint(cpu, selected);
-    Compat::SameLineIfFits(Compat::ButtonWidth("PC here (G)"));
-    if (ImGui::Button("PC here (G)") || key(Compat::KeyLetter('G'), live, false)) cpu.pc = selected;
-    Compat::SameLineIfFits(Compat::ButtonWidth("Reset regs"));
+    Fit::SameLineIfFits(Fit::ButtonWidth("Breakpoint (F5)"));
+    if (ImGui::Button("Breakpoint (F5)") || key(Keys::f(5), live, false)) toggleBreakpoint(cpu, selected);
+    Fit::SameLineIfFits(Fit::ButtonWidth("PC here (G)"));
+    if (ImGui::Button("PC here (G)") || key(ImGuiKey_G, live, false)) cpu.pc = selected;
+    Fit::SameLineIfFits(Fit::ButtonWidth("Reset regs"));
     if (ImGui::Button("Reset regs")) {
         cpu.reset();
         cpu.stopped = false;
     }
-    Compat::SameLineIfFits(Compat::CheckboxWidth("Follow PC"));
+    Fit::SameLineIfFits(Fit::CheckboxWidth("Follow PC"));
     ImGui::Checkbox("Follow PC", &followPc);
     if (cpu.stopped && !cpu.stopReason.empty()) {
         const std::string stop = "Stopped: " + cpu.stopReason;
-        Compat::SameLineIfFits(ImGui::CalcTextSize(stop.c_str()).x);
+        Fit::SameLineIfFits(ImGui::CalcTextSize(stop.c_str()).x);
         ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(0.7f, 0.3f, 0.0f, 1.0f));
-        Compat::PushWrapAtEdge();
+        Fit::PushWrapAtEdge();
         ImGui::TextUnformatted(stop.c_str());
         ImGui::PopTextWrapPos();
         ImGui::PopStyleColor();
@@ -98,7 +99,7 @@ void drawProcessor(App& app) {
         u8* value;
     } regs[] = {{"A", "##a", &cpu.a}, {"X", "##x", &cpu.x}, {"Y", "##y", &cpu.y}, {"SP", "##sp", &cpu.sp}};
     for (const Reg& r : regs) {
-        Compat::SameLineIfFits(ImGui::CalcTextSize(r.label).x + ImGui::GetStyle().ItemSpacing.x + 32 * s);
+        Fit::SameLineIfFits(ImGui::CalcTextSize(r.label).x + ImGui::GetStyle().ItemSpacing.x + 32 * s);
         ImGui::TextUnformatted(r.label);
         ImGui::SameLine();
         v = *r.value;
@@ -109,7 +110,7 @@ void drawProcessor(App& app) {
         int bit;
     } flags[] = {{"N", 7}, {"V", 6}, {"B", 4}, {"D", 3}, {"I", 2}, {"Z", 1}, {"C", 0}};
     for (const auto& f : flags) {
-        Compat::SameLineIfFits(Compat::CheckboxWidth(f.label));
+        Fit::SameLineIfFits(Fit::CheckboxWidth(f.label));
         bool on = (cpu.p >> f.bit) & 1;
         if (ImGui::Checkbox(f.label, &on)) cpu.toggleFlag(f.bit);
     }
@@ -127,16 +128,16 @@ void drawProcessor(App& app) {
         }
         if (!app.cpuRunning) followPc = false;
     }
-    if (key(Compat::Key(Compat::Key_Up), live, true)) {
+    if (key(ImGuiKey_UpArrow, live, true)) {
         if (selRow > 0) --selRow;
         else viewTop = cpu.backStep(viewTop);
     }
-    if (key(Compat::Key(Compat::Key_Down), live, true)) {
+    if (key(ImGuiKey_DownArrow, live, true)) {
         if (selRow < 24) ++selRow;
         else viewTop = nextInstr(cpu, viewTop);
     }
 
-    if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont);
+    if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, 0.0f);
     float lineH = ImGui::GetTextLineHeightWithSpacing();
     // The memory rows below keep their room; wrapped rows above take it from the listing.
     const ImGuiStyle& st = ImGui::GetStyle();
@@ -188,7 +189,10 @@ void drawProcessor(App& app) {
     if (ImGui::SmallButton("PC")) memAddr = cpu.pc;
     ImGui::SameLine();
     if (ImGui::SmallButton("Stack")) memAddr = 0x0100 | ((cpu.sp + 1) & 0xF8);
-    ImGui::BeginChild("##mem", ImVec2(0, 0), true, ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
+    // Never squeezed below its eight rows: in a low window the window scrolls to them instead.
+    const float memRowsH = 8 * ImGui::GetTextLineHeight() + 7 * st.ItemSpacing.y + 2 * st.WindowPadding.y + 2 + st.ScrollbarSize;
+    ImGui::BeginChild("##mem", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, memRowsH)), true,
+                      ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
     if (ImGui::IsWindowHovered()) memAddr = (memAddr - int(ImGui::GetIO().MouseWheel) * 8) & 0xFFFF;
     for (int line = 0; line < 8; ++line) {
         int base = (memAddr + line * 8) & 0xFFFF;

@@ -2,7 +2,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
 #include "core/CharEdit.h"
@@ -10,7 +10,7 @@
 
 void drawRegisterView(App& app) {
     Machine& m = app.machine;
-    Compat::PlaceWindow("Registers");
+    Fit::FirstUse(ImVec2(420, 600));
     if (!ImGui::Begin("Registers", &app.showRegisters, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;

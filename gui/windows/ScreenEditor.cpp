@@ -1,4 +1,5 @@
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +7,8 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
+#include "gui/Keys.h"
 #include "gui/Texture.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -28,8 +30,7 @@ struct Canvas {
 Canvas g_screen;
 ChangeWatch g_screenWatch;
 
-bool keyPressed(int scancode, bool repeat) { return ImGui::IsKeyPressed(scancode, repeat); }
-bool keyPressed(Compat::NamedKey k, bool repeat) { return ImGui::IsKeyPressed(Compat::Key(k), repeat); }
+bool keyPressed(ImGuiKey key, bool repeat) { return ImGui::IsKeyPressed(key, repeat); }
 
 // Dashes 4 on, 4 off along one edge from `a` to `b`, starting at length `s`.
 void dashEdge(ImDrawList* dl, ImVec2 a, ImVec2 b, float s, ImU32 col) {
@@ -72,7 +73,7 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
             c = IM_COL32(v, v, v, 255);
         }
         ImVec2 a(L + 8.0f * z * ed.cursorCol, T + 8.0f * z * ed.cursorRow);
-        dl->AddRect(a, ImVec2(a.x + 8.0f * z, a.y + 8.0f * z), c, 0.0f, 0, z <= 2 ? 1.0f : 2.0f);
+        dl->AddRect(a, ImVec2(a.x + 8.0f * z, a.y + 8.0f * z), c, 0.0f, z <= 2 ? 1.0f : 2.0f);
     }
 
     if (ed.pasting || ed.hasSelection) {
@@ -87,7 +88,7 @@ void drawOverlay(App& app, ImDrawList* dl, ImVec2 origin, int z) {
         }
         ImVec2 a(L + 8.0f * z * x0, T + 8.0f * z * y0);
         ImVec2 b(L + (8.0f * x1 + 8.0f) * z, T + (8.0f * y1 + 8.0f) * z);
-        dl->AddRect(a, b, IM_COL32(0, 0, 0, 255), 0.0f, 0, 2.0f);
+        dl->AddRect(a, b, IM_COL32(0, 0, 0, 255), 0.0f, 2.0f);
         ImU32 c = ed.pasting ? 0xFF50DCFFu : IM_COL32(255, 255, 255, 255);
         float s = -(float)std::fmod(16.0 * t, 8.0);
         // Same path as AddRect, so the dashes lie on the black frame.
@@ -107,21 +108,21 @@ void handleKeys(App& app) {
 
     // One Escape cancels a floating paste and keeps the selection it started from.
     bool wasPasting = ed.pasting;
-    if (ed.pasting && keyPressed(Compat::Key_Escape, false)) ed.cancelPaste();
+    if (ed.pasting && keyPressed(ImGuiKey_Escape, false)) ed.cancelPaste();
 
     if (ed.tool == Editor::ToolText) {
         // Ctrl+Shift flips between the two halves of the character set. Without
         // repeat: a held pair would otherwise flicker between them.
-        bool shiftNow = keyPressed(Compat::Key_LeftShift, false) || keyPressed(Compat::Key_RightShift, false);
-        bool ctrlNow = keyPressed(Compat::Key_LeftCtrl, false) || keyPressed(Compat::Key_RightCtrl, false);
+        bool shiftNow = keyPressed(ImGuiKey_LeftShift, false) || keyPressed(ImGuiKey_RightShift, false);
+        bool ctrlNow = keyPressed(ImGuiKey_LeftCtrl, false) || keyPressed(ImGuiKey_RightCtrl, false);
         if (!alt && ((shiftNow && ctrl) || (ctrlNow && shift))) BankSelect::flipCharsetHalf(ed);
         for (EditKey k : Widgets::EditKeysPressed()) ed.editKey(k, shift);
         if (ctrl && !alt) {
             for (const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "; *k; ++k) {
                 int code = ScreenKeys::reversedCode(*k, shift);
-                int key = *k == ' '    ? Compat::Key(Compat::Key_Space)
-                          : *k <= '9' ? Compat::KeyDigit(*k - '0')
-                                      : Compat::KeyLetter(*k);
+                ImGuiKey key = *k == ' '    ? ImGuiKey_Space
+                          : *k <= '9' ? Keys::digit(*k - '0')
+                                      : Keys::letter(*k);
                 if (code >= 0 && keyPressed(key, true)) ed.typeChar((unsigned char)code);
             }
         }
@@ -131,44 +132,44 @@ void handleKeys(App& app) {
         }
     } else {
         bool ctrlOnly = ctrl && !shift && !alt;
-        if (ctrlOnly && keyPressed(Compat::KeyLetter('C'), true)) ed.copyBlock();
-        if (ctrlOnly && keyPressed(Compat::KeyLetter('X'), true)) ed.cutBlock();
-        if (ctrlOnly && keyPressed(Compat::KeyLetter('V'), true)) ed.startPaste();
-        if (ctrlOnly && keyPressed(Compat::KeyLetter('A'), true)) {
+        if (ctrlOnly && keyPressed(ImGuiKey_C, true)) ed.copyBlock();
+        if (ctrlOnly && keyPressed(ImGuiKey_X, true)) ed.cutBlock();
+        if (ctrlOnly && keyPressed(ImGuiKey_V, true)) ed.startPaste();
+        if (ctrlOnly && keyPressed(ImGuiKey_A, true)) {
             ed.tool = Editor::ToolSelect;
             ed.selectAll();
         }
-        if (ed.tool == Editor::ToolSelect && !wasPasting && keyPressed(Compat::Key_Escape, false))
+        if (ed.tool == Editor::ToolSelect && !wasPasting && keyPressed(ImGuiKey_Escape, false))
             ed.hasSelection = false;
-        if (keyPressed(Compat::Key_KeypadPlus, true) || keyPressed(Compat::Key_Equals, true))
+        if (keyPressed(ImGuiKey_KeypadAdd, true) || keyPressed(ImGuiKey_Equal, true))
             app.setZoom(app.zoom + 1, -1, -1);
-        if (keyPressed(Compat::Key_KeypadMinus, true) || keyPressed(Compat::Key_Minus, true))
+        if (keyPressed(ImGuiKey_KeypadSubtract, true) || keyPressed(ImGuiKey_Minus, true))
             app.setZoom(app.zoom - 1, -1, -1);
         if (!ctrl && !shift && !alt) {
             using ScreenKeys::Action;
             for (const ScreenKeys::Key& k : ScreenKeys::letters) {
-                if (!keyPressed(Compat::KeyLetter(k.letter), false)) continue;
+                if (!keyPressed(Keys::letter(k.letter), false)) continue;
                 if (k.action == Action::ToggleGrid) app.showGrid = !app.showGrid;
                 else if (k.action == Action::ResetZoom) app.setZoom(2, -1, -1);
                 else ScreenKeys::apply(ed, k);
             }
-            if (ed.tool == Editor::ToolSelect && ed.hasSelection && keyPressed(Compat::Key_Delete, false))
+            if (ed.tool == Editor::ToolSelect && ed.hasSelection && keyPressed(ImGuiKey_Delete, false))
                 ed.clearBlock();
         }
     }
     io.InputQueueCharacters.resize(0);
 
     for (int slot = 0; slot < 4; ++slot) {
-        if (keyPressed(Compat::KeyF(5 + slot), true)) ed.cycleCellColor(slot, app.mouseX, app.mouseY, shift ? -1 : 1);
+        if (keyPressed(Keys::f(5 + slot), true)) ed.cycleCellColor(slot, app.mouseX, app.mouseY, shift ? -1 : 1);
     }
-    if (keyPressed(Compat::KeyF(9), false)) app.ui.colorEditor.open = true;
+    if (keyPressed(Keys::f(9), false)) app.ui.colorEditor.open = true;
 }
 
 void drawColorEditor(App& app) {
     int &cx = app.ui.colorEditor.cx, &cy = app.ui.colorEditor.cy;
     int(&cols)[4] = app.ui.colorEditor.cols;
     const char* id = "Color editor##dlg";
-    if (app.ui.colorEditor.open && Compat::NoPopupOpen()) {
+    if (app.ui.colorEditor.open && Fit::NoPopupOpen()) {
         app.ui.colorEditor.open = false;
         cx = app.mouseX;
         cy = app.mouseY;
@@ -199,7 +200,7 @@ void drawColorEditor(App& app) {
         ImGui::CloseCurrentPopup();
     }
     ImGui::SameLine();
-    if (ImGui::Button("Cancel", ImVec2(90, 0)) || keyPressed(Compat::Key_Escape, false)) ImGui::CloseCurrentPopup();
+    if (ImGui::Button("Cancel", ImVec2(90, 0)) || keyPressed(ImGuiKey_Escape, false)) ImGui::CloseCurrentPopup();
     ImGui::EndPopup();
 }
 
@@ -209,7 +210,11 @@ void drawScreenEditor(App& app) {
     Editor& ed = app.editor;
     ImGuiIO& io = ImGui::GetIO();
 
-    Compat::PlaceWindow("Screen");
+    // Docked without a tab bar: the screen is the one window of its node.
+    ImGuiWindowClass cls;
+    cls.DockNodeFlagsOverrideSet = ImGuiDockNodeFlags_NoTabBar;
+    ImGui::SetNextWindowClass(&cls);
+    Fit::FirstUse(ImVec2(800, 600));
     ImGui::PushStyleColor(ImGuiCol_WindowBg, ImU32(app.palette.pixel(app.machine.vic[0x20])));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     bool visible = ImGui::Begin("Screen", nullptr, ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse);
@@ -257,7 +262,7 @@ void drawScreenEditor(App& app) {
     ImVec2 origin(cur.x + (picture.x < avail.x ? std::floor((avail.x - picture.x) * 0.5f) : 0.0f),
                   cur.y + (picture.y < avail.y ? std::floor((avail.y - picture.y) * 0.5f) : 0.0f));
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    dl->AddImage(Compat::TexId(g_screen.tex), origin, ImVec2(origin.x + picture.x, origin.y + picture.y));
+    DrawPixels(dl, g_screen.tex, origin, ImVec2(origin.x + picture.x, origin.y + picture.y));
     ImGui::SetCursorScreenPos(origin);
     ImGui::InvisibleButton("##input", picture,
                            ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight |
@@ -272,7 +277,7 @@ void drawScreenEditor(App& app) {
     }
     ed.shift = io.KeyShift;
 
-    bool panMode = ImGui::IsKeyDown(Compat::Key(Compat::Key_Space)) && ed.tool != Editor::ToolText;
+    bool panMode = ImGui::IsKeyDown(ImGuiKey_Space) && ed.tool != Editor::ToolText;
     bool moved = io.MouseDelta.x != 0 || io.MouseDelta.y != 0;
 
     if (hovered && io.MouseWheel != 0) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/App.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Texture.h"
 #include "gui/windows/Windows.h"
 #include "core/ChangeWatch.h"
@@ -19,7 +19,7 @@ void drawSecondView(App& app) {
 
     char title[64];
     std::snprintf(title, sizeof title, "Second view - %dx###Second view", zoom);
-    Compat::PlaceWindow("###Second view");
+    Fit::FirstUse(ImVec2(400, 300));
     bool shown = ImGui::Begin(title, &app.showSecondView,
                               ImGuiWindowFlags_HorizontalScrollbar | ImGuiWindowFlags_NoScrollWithMouse);
     if (!shown) {
@@ -47,7 +47,7 @@ void drawSecondView(App& app) {
     ImGui::SetCursorScreenPos(origin);
     ImGui::InvisibleButton("##sv", size);
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    dl->AddImage(Compat::TexId(canvas.tex), origin, ImVec2(origin.x + size.x, origin.y + size.y));
+    DrawPixels(dl, canvas.tex, origin, ImVec2(origin.x + size.x, origin.y + size.y));
 
     ImGuiIO& io = ImGui::GetIO();
     if (ImGui::IsItemHovered() && io.MouseWheel != 0)
@@ -59,12 +59,12 @@ void drawSecondView(App& app) {
         app.pendingScroll.y = std::max(0.0f, app.zoom * (py - app.viewArea.h / 2));
     }
     if (ImGui::IsWindowFocused()) {
-        if (ImGui::IsKeyPressed(Compat::KeyLetter('R'), true)) zoom = 1;
-        if (ImGui::IsKeyPressed(Compat::Key(Compat::Key_KeypadPlus), true) ||
-            ImGui::IsKeyPressed(Compat::Key(Compat::Key_Equals), true))
+        if (ImGui::IsKeyPressed(ImGuiKey_R, true)) zoom = 1;
+        if (ImGui::IsKeyPressed(ImGuiKey_KeypadAdd, true) ||
+            ImGui::IsKeyPressed(ImGuiKey_Equal, true))
             zoom = std::min(zoom + 1, 12);
-        if (ImGui::IsKeyPressed(Compat::Key(Compat::Key_KeypadMinus), true) ||
-            ImGui::IsKeyPressed(Compat::Key(Compat::Key_Minus), true))
+        if (ImGui::IsKeyPressed(ImGuiKey_KeypadSubtract, true) ||
+            ImGui::IsKeyPressed(ImGuiKey_Minus, true))
             zoom = std::max(zoom - 1, 1);
     }
 

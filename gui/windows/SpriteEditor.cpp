@@ -6,7 +6,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Texture.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -93,18 +93,18 @@ void blockLine(App& app) {
     // Each piece goes on to the next line when the window is too narrow for it.
     char buf[24];
     std::snprintf(buf, sizeof buf, "$%04X", Sprites::blockAddress(m, block));
-    Compat::SameLineIfFits(ImGui::CalcTextSize(buf).x);
+    Fit::SameLineIfFits(ImGui::CalcTextSize(buf).x);
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(buf);
     const int pointers = m.spritePointerAddr();
     for (int n = 0; n < 8; ++n)
         if (m.ram[u16(pointers + n)] == block) {
             std::snprintf(buf, sizeof buf, "(SPRITE %d)", n);
-            Compat::SameLineIfFits(ImGui::CalcTextSize(buf).x);
+            Fit::SameLineIfFits(ImGui::CalcTextSize(buf).x);
             ImGui::AlignTextToFramePadding();
             ImGui::TextUnformatted(buf);
         }
-    Compat::SameLineIfFits(Compat::CheckboxWidth("Multicolor"));
+    Fit::SameLineIfFits(Fit::CheckboxWidth("Multicolor"));
     // The mode belongs to the sprites that show the block: with none there is nothing to set.
     bool multicolor = Sprites::blockIsMulticolor(m, block);
     ImGui::BeginDisabled(Sprites::firstUser(m, block) < 0);
@@ -121,7 +121,7 @@ void drawSpriteEditor(App& app) {
     Sprites::Stroke& stroke = app.ui.spriteEditor.stroke;
     static ChangeWatch watch;
     Machine& m = app.machine;
-    Compat::PlaceWindow("Sprite editor");
+    Fit::FirstUse(ImVec2(460, 420));
     if (!ImGui::Begin("Sprite editor", &app.showSpriteEditor, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar)) {
         stroke.active = false;
         ImGui::End();
@@ -168,7 +168,7 @@ void drawSpriteEditor(App& app) {
         }
     }
     // Both pictures show the canvas as uploaded at the end of this function.
-    ImGui::Image(Compat::TexId(canvas.tex), ImVec2(48, 42));
+    ImagePixels(canvas.tex, ImVec2(48, 42));
     ImGui::EndGroup();
     ImGui::SameLine();
 
@@ -178,9 +178,11 @@ void drawSpriteEditor(App& app) {
     ImVec2 end(p.x + 24.0f * z, p.y + 21.0f * z);
     ImDrawList* dl = ImGui::GetWindowDrawList();
     dl->AddRectFilled(ImVec2(p.x - 2, p.y - 2), ImVec2(end.x + 2, end.y + 2), app.palette.pixel(m.vic[0x20]));
-    dl->AddImage(Compat::TexId(canvas.tex), p, end);
+    DrawPixels(dl, canvas.tex, p, end);
+    // Reachable by keyboard navigation, as every other control.
     ImGui::InvisibleButton("##sprgrid", ImVec2(24.0f * z, 21.0f * z),
-                           ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+                           ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight |
+                               ImGuiButtonFlags_EnableNav);
     for (int i = 1; i < 24; ++i) {
         float x = p.x + float(i * z);
         int alpha = multicolor && (i & 1) ? 20 : 60;

@@ -4,7 +4,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Texture.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -17,7 +17,7 @@ void drawSpriteView(App& app) {
     static PictureCanvas canvas;
     static ChangeWatch watch;
     Machine& m = app.machine;
-    Compat::PlaceWindow("Sprites");
+    Fit::FirstUse(ImVec2(640, 160));
     if (!ImGui::Begin("Sprites", &app.showSprites, ImGuiWindowFlags_HorizontalScrollbar)) {
         ImGui::End();
         return;
@@ -44,7 +44,7 @@ void drawSpriteView(App& app) {
     }
 
     ImVec2 p = ImGui::GetCursorScreenPos();
-    ImGui::Image(Compat::TexId(canvas.tex), ImVec2(220.0f * z, 21.0f * z));
+    ImagePixels(canvas.tex, ImVec2(220.0f * z, 21.0f * z));
     if (ImGui::IsItemHovered()) ImGui::SetTooltip("Click to edit the sprite");
     if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
         int n = std::clamp((int)((ImGui::GetIO().MousePos.x - p.x) / z) / 28, 0, 7);
@@ -79,7 +79,7 @@ void drawSaveSpritesDialog(App& app) {
     int& format = app.ui.saveSprites.format;
     const char* id = "Save sprites";
     // Waits while another popup shows: opening over it would close it.
-    if (app.saveSpritesOpen && Compat::NoPopupOpen()) {
+    if (app.saveSpritesOpen && Fit::NoPopupOpen()) {
         ImGui::OpenPopup(id);
         app.saveSpritesOpen = false;
     }
@@ -110,7 +110,7 @@ void drawSaveSpritesDialog(App& app) {
         ImGui::CloseCurrentPopup();
     }
     ImGui::SameLine();
-    if (ImGui::Button("Cancel", ImVec2(90 * s, 0)) || ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true))
+    if (ImGui::Button("Cancel", ImVec2(90 * s, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
         ImGui::CloseCurrentPopup();
     ImGui::EndPopup();
 }

@@ -5,7 +5,7 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
+#include "gui/Fit.h"
 #include "gui/Icons.h"
 #include "gui/windows/Windows.h"
 #include "core/CharEdit.h"
@@ -21,7 +21,7 @@ void drawClearDialog(App& app) {
     char(&value)[16] = app.ui.clearDialog.value;
     const char* id = "Clear##dlg";
     // Waits while another popup shows: opening over it would close it.
-    if (app.ui.clearDialog.open && Compat::NoPopupOpen()) {
+    if (app.ui.clearDialog.open && Fit::NoPopupOpen()) {
         ImGui::OpenPopup(id);
         app.ui.clearDialog.open = false;
     }
@@ -42,7 +42,7 @@ void drawClearDialog(App& app) {
         ImGui::CloseCurrentPopup();
     }
     ImGui::SameLine();
-    if (ImGui::Button("No", ImVec2(90, 0)) || ImGui::IsKeyPressed(Compat::Key(Compat::Key_Escape), true))
+    if (ImGui::Button("No", ImVec2(90, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
         ImGui::CloseCurrentPopup();
     ImGui::EndPopup();
 }

@@ -5,7 +5,6 @@
 
 #include "app/App.h"
 #include "gui/Classic.h"
-#include "gui/Compat.h"
 #include "gui/Icons.h"
 #include "gui/windows/Windows.h"
 #include "core/CharEdit.h"
