@@ -35,6 +35,8 @@ void Frame(bool& reset, bool& checked) {
     if (reset || (!checked && !ImGui::DockBuilderGetNode(id))) buildDefault(id);
     checked = true;
     reset = false;
+    // The docked windows cover the dock space: its own background would only be painted over.
+    ImGui::SetNextWindowBgAlpha(0.0f);
     ImGui::DockSpaceOverViewport(id, ImGui::GetMainViewport());
 }
 

@@ -75,6 +75,21 @@ void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 u
     if (io.DrawCallback_SetSamplerLinear) dl->AddCallback(io.DrawCallback_SetSamplerLinear, nullptr);
 }
 
+void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, const ImRect& around, ImU32 colour) {
+    const ImGuiPlatformIO& io = ImGui::GetPlatformIO();
+    if (io.DrawCallback_SetSamplerNearest) dl->AddCallback(io.DrawCallback_SetSamplerNearest, nullptr);
+    const ImRect pic(ImMax(a, around.Min), ImMin(b, around.Max));
+    auto fill = [&](float x0, float y0, float x1, float y1) {
+        if (x1 > x0 && y1 > y0) dl->AddRectFilled(ImVec2(x0, y0), ImVec2(x1, y1), colour);
+    };
+    fill(around.Min.x, around.Min.y, around.Max.x, pic.Min.y);
+    fill(around.Min.x, pic.Max.y, around.Max.x, around.Max.y);
+    fill(around.Min.x, ImMax(pic.Min.y, around.Min.y), pic.Min.x, ImMin(pic.Max.y, around.Max.y));
+    fill(pic.Max.x, ImMax(pic.Min.y, around.Min.y), around.Max.x, ImMin(pic.Max.y, around.Max.y));
+    dl->AddImage(tex.ref(), a, b);
+    if (io.DrawCallback_SetSamplerLinear) dl->AddCallback(io.DrawCallback_SetSamplerLinear, nullptr);
+}
+
 void ImagePixels(const Texture& tex, ImVec2 size) {
     const ImVec2 at = ImGui::GetCursorScreenPos();
     ImGui::Dummy(size);

@@ -1,5 +1,6 @@
 #pragma once
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ struct PictureCanvas {
 void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 uv0 = ImVec2(0, 0),
                 ImVec2 uv1 = ImVec2(1, 1));
 void ImagePixels(const Texture& tex, ImVec2 size);
+// The same between a and b, with the rest of `around` filled in one colour.
+void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, const ImRect& around, ImU32 colour);
 
 // Decodes a picture file to w x h RGBA pixels (R in the low byte); false on
 // any failure, leaving the arguments unchanged.

@@ -215,7 +215,9 @@ void drawScreenEditor(App& app) {
     cls.DockNodeFlagsOverrideSet = ImGuiDockNodeFlags_NoTabBar;
     ImGui::SetNextWindowClass(&cls);
     Fit::FirstUse(ImVec2(800, 600));
-    ImGui::PushStyleColor(ImGuiCol_WindowBg, ImU32(app.palette.pixel(app.machine.vic[0x20])));
+    // No background of its own: the canvas paints the border colour around the picture instead, so that no
+    // pixel is painted twice (a software renderer pays for each).
+    ImGui::PushStyleColor(ImGuiCol_WindowBg, IM_COL32(0, 0, 0, 0));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     bool visible = ImGui::Begin("Screen", nullptr, ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse);
     ImGui::PopStyleVar();
@@ -262,7 +264,8 @@ void drawScreenEditor(App& app) {
     ImVec2 origin(cur.x + (picture.x < avail.x ? std::floor((avail.x - picture.x) * 0.5f) : 0.0f),
                   cur.y + (picture.y < avail.y ? std::floor((avail.y - picture.y) * 0.5f) : 0.0f));
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    DrawPixels(dl, g_screen.tex, origin, ImVec2(origin.x + picture.x, origin.y + picture.y));
+    DrawPixels(dl, g_screen.tex, origin, ImVec2(origin.x + picture.x, origin.y + picture.y),
+               ImGui::GetCurrentWindow()->InnerRect, app.palette.pixel(app.machine.vic[0x20] & 15));
     ImGui::SetCursorScreenPos(origin);
     ImGui::InvisibleButton("##input", picture,
                            ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight |

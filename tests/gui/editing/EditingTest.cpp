@@ -422,10 +422,21 @@ void setDefaultWindows(App& a, bool open) {
 
 // A fresh configuration: the default layout, each window opened after it was built taking its node.
 Script defaultLayout(App& a) {
+    SDL_RaiseWindow(programWindow());
+    SDL_SetWindowInputFocus(programWindow());
     co_await frames(3);
     setDefaultWindows(a, true);
     co_await frames(4);
     checkDefaultLayout();
+    // The second view's zoom, in its title, changes neither its identity nor its place.
+    ImGuiWindow* second = findWindow("Second view");
+    const ImGuiID node = second ? second->DockId : 0;
+    co_await clickAt(titleBar(second ? second->Name : ""));
+    co_await keys(XK_equal);
+    second = findWindow("Second view");
+    EXPECT_TRUE(second && std::string(second->Name) == "Second view - 2x###Second view" && second->DockId == node)
+        << (second ? second->Name : "no second view");
+    co_await keys(XK_r);
     setDefaultWindows(a, false);
     co_await frames(3);
 }
