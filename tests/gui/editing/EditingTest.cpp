@@ -475,6 +475,20 @@ void checkProcessorMemory() {
     ADD_FAILURE() << "no memory pane";
 }
 
+// Each docked window brought to the front of its node in turn, as a click on its tab does: its content
+// whole or reachable by scrolling, the processor's memory rows whole.
+Script eachTabInFront() {
+    for (const WindowRow& row : kWindows) {
+        ImGuiWindow* w = row.title ? findWindow(row.title) : nullptr;
+        if (!w || !w->WasActive || !w->DockIsActive) continue;
+        ImGui::FocusWindow(w);
+        co_await frames(3);
+        SCOPED_TRACE(row.title);
+        checkReachable(w);
+        checkProcessorMemory();
+    }
+}
+
 // Each window opened alone: its content whole or reachable by scrolling; docked ones beside the screen,
 // floating ones no larger than the main window; About undocked, centred on top.
 Script eachWindowAlone(App& a) {
@@ -688,14 +702,14 @@ Script openByPointer(App& a) {
         co_await frames(5);
         checkLayout(scale);
         checkReachable();
-        checkProcessorMemory();
+        co_await eachTabInFront();
         co_await noGrowthWhilePointerMoves();
         // In a small main window too.
         SDL_SetWindowSize(programWindow(), 1000, 650);
         co_await frames(6);
         checkLayout(scale);
         checkReachable();
-        checkProcessorMemory();
+        co_await eachTabInFront();
         co_await noGrowthWhilePointerMoves();
         if (scale == 1) co_await eachWindowAlone(a);
         SDL_SetWindowSize(programWindow(), 1400, 900);
