@@ -12,6 +12,22 @@
 namespace {
 // Names of the textures created and not yet released.
 std::set<GLuint> g_live;
+
+// Pictures are drawn pixel for pixel: sampled without blending neighbours (the GUI library samples
+// linearly unless told otherwise). An opaque one is also written without blending with what lies
+// below, which a software renderer would read back for nothing.
+void beginPixels(ImDrawList* dl, bool opaque) {
+    const ImGuiPlatformIO& io = ImGui::GetPlatformIO();
+    if (!io.DrawCallback_SetSamplerNearest) return;  // no renderer: nothing is drawn
+    dl->AddCallback(io.DrawCallback_SetSamplerNearest, nullptr);
+    if (opaque) dl->AddCallback([](const ImDrawList*, const ImDrawCmd*) { glDisable(GL_BLEND); }, nullptr);
+}
+void endPixels(ImDrawList* dl, bool opaque) {
+    const ImGuiPlatformIO& io = ImGui::GetPlatformIO();
+    if (!io.DrawCallback_SetSamplerLinear) return;
+    if (opaque) dl->AddCallback([](const ImDrawList*, const ImDrawCmd*) { glEnable(GL_BLEND); }, nullptr);
+    dl->AddCallback(io.DrawCallback_SetSamplerLinear, nullptr);
+}
 }
 
 void TextureReleaseAll() {
@@ -69,15 +85,13 @@ bool Texture::loadFile(const std::string& path) {
 }
 
 void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 uv0, ImVec2 uv1) {
-    const ImGuiPlatformIO& io = ImGui::GetPlatformIO();
-    if (io.DrawCallback_SetSamplerNearest) dl->AddCallback(io.DrawCallback_SetSamplerNearest, nullptr);
+    beginPixels(dl, false);
     dl->AddImage(tex.ref(), a, b, uv0, uv1);
-    if (io.DrawCallback_SetSamplerLinear) dl->AddCallback(io.DrawCallback_SetSamplerLinear, nullptr);
+    endPixels(dl, false);
 }
 
 void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, const ImRect& around, ImU32 colour) {
-    const ImGuiPlatformIO& io = ImGui::GetPlatformIO();
-    if (io.DrawCallback_SetSamplerNearest) dl->AddCallback(io.DrawCallback_SetSamplerNearest, nullptr);
+    beginPixels(dl, true);
     const ImRect pic(ImMax(a, around.Min), ImMin(b, around.Max));
     auto fill = [&](float x0, float y0, float x1, float y1) {
         if (x1 > x0 && y1 > y0) dl->AddRectFilled(ImVec2(x0, y0), ImVec2(x1, y1), colour);
@@ -87,7 +101,7 @@ void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, const Im
     fill(around.Min.x, ImMax(pic.Min.y, around.Min.y), pic.Min.x, ImMin(pic.Max.y, around.Max.y));
     fill(pic.Max.x, ImMax(pic.Min.y, around.Min.y), around.Max.x, ImMin(pic.Max.y, around.Max.y));
     dl->AddImage(tex.ref(), a, b);
-    if (io.DrawCallback_SetSamplerLinear) dl->AddCallback(io.DrawCallback_SetSamplerLinear, nullptr);
+    endPixels(dl, true);
 }
 
 void ImagePixels(const Texture& tex, ImVec2 size) {

@@ -40,13 +40,13 @@ struct PictureCanvas {
     void upload() { tex.update(pixels.data(), w, h); }
 };
 
-// Draws the texture pixel for pixel, scaled without blending neighbours (the
-// GUI library samples linearly unless told otherwise): into a draw list
-// between two corners, or as an item of the current window.
+// Draws a picture pixel for pixel, scaled without blending neighbours: into a
+// draw list between two corners, or as an item of the current window.
 void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 uv0 = ImVec2(0, 0),
                 ImVec2 uv1 = ImVec2(1, 1));
 void ImagePixels(const Texture& tex, ImVec2 size);
-// The same between a and b, with the rest of `around` filled in one colour.
+// An opaque picture the same between a and b, with the rest of `around`
+// filled in one colour.
 void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, const ImRect& around, ImU32 colour);
 
 // Decodes a picture file to w x h RGBA pixels (R in the low byte); false on
