@@ -1,14 +1,9 @@
 #include "core/HelpText.h"
 
-std::vector<HelpLine> parseHelp(const std::string& text) {
+std::vector<HelpLine> parseHelp(const std::vector<std::string>& lines) {
     std::vector<HelpLine> out;
     bool joinable = false;  // the last line is a paragraph that the next plain line continues
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t nl = text.find('\n', start);
-        if (nl == std::string::npos) nl = text.size();
-        const std::string line = text.substr(start, nl - start);
-        start = nl + 1;
+    for (const std::string& line : lines) {
         if (line.size() > 2 && line.compare(0, 3, "## ") == 0) {
             out.push_back({HelpLine::Section, line.substr(3)});
             joinable = false;

@@ -12,7 +12,7 @@ struct HelpLine {
     bool operator==(const HelpLine&) const = default;
 };
 
-// Lines split at "\n". "## x" is a section, "### x" a heading; an empty line
+// The file's lines: "## x" is a section, "### x" a heading; an empty line
 // stays an empty paragraph; other lines in a row form one paragraph joined by
 // single spaces, except that a line beginning with "- " starts a new one.
-std::vector<HelpLine> parseHelp(const std::string& text);
+std::vector<HelpLine> parseHelp(const std::vector<std::string>& lines);

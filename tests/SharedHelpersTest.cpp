@@ -76,14 +76,15 @@ TEST(SharedHelpers, ByteOrder) {
 // The help file's lines as the help window shows them: paragraphs joined so that they wrap anew at any width.
 TEST(SharedHelpers, HelpTextParagraphs) {
     using L = HelpLine;
-    const struct { const char* text; std::vector<HelpLine> lines; } rows[] = {
-        {"## Title\nfirst line\nsecond  line\n\nnext", {{L::Section, "Title"}, {L::Paragraph, "first line second  line"},
-                                                      {L::Paragraph, ""}, {L::Paragraph, "next"}}},
-        {"### Head\nword \n  more\n- item\n- other\nafter", {{L::Heading, "Head"}, {L::Paragraph, "word more"},
-                                                              {L::Paragraph, "- item"}, {L::Paragraph, "- other after"}}},
-        {"##x\n## \n### \nend", {{L::Paragraph, "##x"}, {L::Section, ""}, {L::Heading, ""}, {L::Paragraph, "end"}}},
-        {"a\r\nb\n", {{L::Paragraph, "a\r b"}}},
-        {"", {}},
+    using Text = std::vector<std::string>;
+    const struct { Text text; std::vector<HelpLine> lines; } rows[] = {
+        {{"## Title", "first line", "second  line", "", "next"},
+         {{L::Section, "Title"}, {L::Paragraph, "first line second  line"}, {L::Paragraph, ""}, {L::Paragraph, "next"}}},
+        {{"### Head", "word ", "  more", "- item", "- other", "after"},
+         {{L::Heading, "Head"}, {L::Paragraph, "word more"}, {L::Paragraph, "- item"}, {L::Paragraph, "- other after"}}},
+        {{"##x", "## ", "### ", "end"}, {{L::Paragraph, "##x"}, {L::Section, ""}, {L::Heading, ""}, {L::Paragraph, "end"}}},
+        {{"a\r", "b"}, {{L::Paragraph, "a\r b"}}},
+        {{}, {}},
     };
-    for (const auto& r : rows) EXPECT_EQ(parseHelp(r.text), r.lines) << r.text;
+    for (const auto& r : rows) EXPECT_EQ(parseHelp(r.text), r.lines) << (r.text.empty() ? "" : r.text[0]);
 }

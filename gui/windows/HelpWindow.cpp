@@ -10,11 +10,22 @@
 #include "platform/Platform.h"
 
 void drawHelp(App& app) {
-    static std::vector<HelpLine> lines;
+    static std::vector<std::string> lines;
+    static std::vector<HelpLine> shown;
     if (lines.empty()) {
         Bytes text;
-        if (Platform::readFile(Platform::assetDir() + "/help.txt", text)) lines = parseHelp(std::string(text.begin(), text.end()));
-        if (lines.empty()) lines.push_back({HelpLine::Paragraph, "Help text not found."});
+        if (Platform::readFile(Platform::assetDir() + "/help.txt", text)) {
+            std::string all(text.begin(), text.end());
+            size_t start = 0;
+            while (start < all.size()) {
+                size_t nl = all.find('\n', start);
+                if (nl == std::string::npos) nl = all.size();
+                lines.push_back(all.substr(start, nl - start));
+                start = nl + 1;
+            }
+        }
+        if (lines.empty()) lines.push_back("Help text not found.");
+        shown = parseHelp(lines);
     }
     Fit::FirstUse(ImVec2(640, 560));
     if (!ImGui::Begin("Vorlix Help", &app.showHelp)) {
@@ -23,18 +34,14 @@ void drawHelp(App& app) {
     }
     // Paragraphs wrap at the window's edge, whatever its width.
     ImGui::PushTextWrapPos(0.0f);
-    for (const HelpLine& line : lines) {
-        switch (line.kind) {
-        case HelpLine::Section:
+    for (const HelpLine& line : shown) {
+        if (line.kind == HelpLine::Section) {
             ImGui::Spacing();
             ImGui::SeparatorText(line.text.c_str());
-            break;
-        case HelpLine::Heading:
+        } else if (line.kind == HelpLine::Heading) {
             ImGui::TextColored(ImVec4(0, 0, 140 / 255.0f, 1), "%s", line.text.c_str());
-            break;
-        case HelpLine::Paragraph:
+        } else {
             ImGui::TextUnformatted(line.text.c_str());
-            break;
         }
     }
     ImGui::PopTextWrapPos();
