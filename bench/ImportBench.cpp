@@ -18,7 +18,7 @@
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "import/ColorReducer.h"
-#include "import/ImportActions.h"
+#include "app/ImportActions.h"
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"

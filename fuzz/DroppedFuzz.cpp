@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "FuzzSupport.h"
-#include "formats/FileActions.h"
+#include "app/FileActions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const char* const extensions[] = {"koa", "hir", "iph", "raw", "hed", "dd", "mbm", "pmg", "p64", "rp",

@@ -1,7 +1,7 @@
 // PC picture import: any bytes decoded as a picture; one small picture in 64 is also taken
 // into the import and converted to hires or multicolour (the PETSCII search takes seconds a run).
 #include "FuzzSupport.h"
-#include "import/ImportActions.h"
+#include "app/ImportActions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<u32> pixels;

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/App.h"
-#include "formats/FileActions.h"
+#include "app/FileActions.h"
 #include "formats/FileFormats.h"
 #include "platform/Platform.h"
 

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need; does nothing when all are present.
 set -e
-PKGS="build-essential cmake pkg-config libsdl2-dev libgl1-mesa-dev libgl1-mesa-dri libimgui-dev libstb-dev libfreetype-dev libpng-dev libjpeg62-turbo-dev \
+PKGS="build-essential cmake pkg-config libsdl2-dev libgl1-mesa-dev libgl1-mesa-dri libstb-dev libfreetype-dev libpng-dev libjpeg62-turbo-dev \
 fonts-liberation googletest libgtest-dev libbenchmark-dev xvfb xauth libxtst-dev x11-utils \
 cc65 xa65 acme cc1541 cbmconvert imagemagick python3 python3-fonttools clang libclang-rt-14-dev"
 missing=""

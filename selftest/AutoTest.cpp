@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "app/App.h"
-#include "app/Compat.h"
 
 namespace AutoTest {
 
@@ -32,7 +31,7 @@ void setMouse(float x, float y) {
 
 void inject(App& app) {
     if (g_done) return;
-    if (g_haveMouse) Compat::SynthMousePos(g_mouseX, g_mouseY);
+    if (g_haveMouse) ImGui::GetIO().AddMousePosEvent(g_mouseX, g_mouseY);
     if (g_wait > 0) {
         --g_wait;
         return;
@@ -48,7 +47,7 @@ void inject(App& app) {
     step.action(app);
     // A step that moves the mouse takes effect in this frame.
     if (g_haveMouse && (!hadMouse || !(mx == g_mouseX) || !(my == g_mouseY)))
-        Compat::SynthMousePos(g_mouseX, g_mouseY);
+        ImGui::GetIO().AddMousePosEvent(g_mouseX, g_mouseY);
     g_wait = step.wait;
 }
 
@@ -91,23 +90,23 @@ void drag(const std::string& name, std::vector<std::pair<int, int>> points, int 
         return [p](App& app) { moveMouseTo(app, p.first, p.second); };
     };
     add(name + ": move", 2, move(points[0]));
-    add(name + ": press", 2, [button](App&) { Compat::SynthMouseButton(button, true); });
+    add(name + ": press", 2, [button](App&) { ImGui::GetIO().AddMouseButtonEvent(button, true); });
     for (size_t i = 1; i < points.size(); ++i) add(name + ": drag", 2, move(points[i]));
-    add(name + ": release", 2, [button](App&) { Compat::SynthMouseButton(button, false); });
+    add(name + ": release", 2, [button](App&) { ImGui::GetIO().AddMouseButtonEvent(button, false); });
 }
 
 void chord(const std::string& name, ImGuiKey key, bool ctrl, bool shift, bool alt) {
     add(name + ": down", 2, [=](App&) {
-        if (ctrl) Compat::SynthKey(Compat::ModCtrl, true);
-        if (alt) Compat::SynthKey(Compat::ModAlt, true);
-        if (shift) Compat::SynthKey(Compat::ModShift, true);
-        Compat::SynthKey(key, true);
+        if (ctrl) ImGui::GetIO().AddKeyEvent(ImGuiMod_Ctrl, true);
+        if (alt) ImGui::GetIO().AddKeyEvent(ImGuiMod_Alt, true);
+        if (shift) ImGui::GetIO().AddKeyEvent(ImGuiMod_Shift, true);
+        ImGui::GetIO().AddKeyEvent(key, true);
     });
     add(name + ": up", 2, [=](App&) {
-        Compat::SynthKey(key, false);
-        if (shift) Compat::SynthKey(Compat::ModShift, false);
-        if (alt) Compat::SynthKey(Compat::ModAlt, false);
-        if (ctrl) Compat::SynthKey(Compat::ModCtrl, false);
+        ImGui::GetIO().AddKeyEvent(key, false);
+        if (shift) ImGui::GetIO().AddKeyEvent(ImGuiMod_Shift, false);
+        if (alt) ImGui::GetIO().AddKeyEvent(ImGuiMod_Alt, false);
+        if (ctrl) ImGui::GetIO().AddKeyEvent(ImGuiMod_Ctrl, false);
     });
 }
 

@@ -7,11 +7,10 @@
 #include <cstdio>
 
 #include "app/App.h"
-#include "app/Compat.h"
 #include "disk/DiskDrive.h"
-#include "import/ImportActions.h"
+#include "app/ImportActions.h"
 #include "core/PixelOperator.h"
-#include "formats/FileActions.h"
+#include "app/FileActions.h"
 #include "selftest/AutoTest.h"
 
 namespace AutoTest {
@@ -118,12 +117,11 @@ void drawingAndBlocks() {
         check(anyBitmapByte(app), "freehand drew pixels");
         check(bitmap(app)[3940] != 0, "start point drawn");
     });
-    const ImGuiKey A = Compat::KeyLetterA;
-    chord("undo (Ctrl+Alt+Z)", A + 25, true, false, true);
+    chord("undo (Ctrl+Alt+Z)", ImGuiKey_Z, true, false, true);
     add("check undo", 1, [](App& app) { check(!anyBitmapByte(app), "Ctrl+Alt+Z undid the drawing"); });
-    chord("redo (Ctrl+Alt+Y)", A + 24, true, false, true);
+    chord("redo (Ctrl+Alt+Y)", ImGuiKey_Y, true, false, true);
     add("check redo", 1, [](App& app) { check(anyBitmapByte(app), "Ctrl+Alt+Y redid the drawing"); });
-    chord("undo (Ctrl+Z)", A + 25, true, false, false);
+    chord("undo (Ctrl+Z)", ImGuiKey_Z, true, false, false);
     add("check Ctrl+Z", 1, [](App& app) { check(!anyBitmapByte(app), "Ctrl+Z undid the drawing"); });
     add("line tool", 1, [](App& app) { app.editor.tool = Editor::ToolLine; });
     drag("line", {{10, 10}, {200, 50}, {300, 190}}, 0);
@@ -147,8 +145,8 @@ void drawingAndBlocks() {
         app.editor.selRect(x0, y0, x1, y1);
         check(app.editor.hasSelection && x0 == 0 && y0 == 0 && x1 == 3 && y1 == 1, "4x2 cell selection");
     });
-    chord("copy", A + 2, true, false, false);
-    chord("paste", A + 21, true, false, false);
+    chord("copy", ImGuiKey_C, true, false, false);
+    chord("paste", ImGuiKey_V, true, false, false);
     add("move paste", 2, [](App& app) {
         check(app.editor.pasting, "floating paste started");
         moveMouseTo(app, 200, 160);
@@ -170,7 +168,6 @@ void drawingAndBlocks() {
 }
 
 void text() {
-    const ImGuiKey A = Compat::KeyLetterA;
     add("prepare text", 3, [](App& app) {
         app.newProject();
         app.editor.tool = Editor::ToolText;
@@ -184,9 +181,9 @@ void text() {
         check(s[0] == 8 && s[1] == 5 && s[2] == 12 && s[3] == 12 && s[4] == 15, "\"hello\" typed at 2,10");
         check(app.editor.cursorCol == 7 && app.editor.cursorRow == 10, "cursor moved");
     });
-    chord("reverse char (Ctrl+A)", A, true, false, false);
+    chord("reverse char (Ctrl+A)", ImGuiKey_A, true, false, false);
     add("check reverse", 1, [](App& app) { check(screen(app)[407] == 0x81, "Ctrl+A typed a reversed A"); });
-    chord("text undo", A + 25, true, false, true);
+    chord("text undo", ImGuiKey_Z, true, false, true);
     add("check text undo", 1, [](App& app) { check(screen(app)[402] == 0x20, "text undone"); });
 }
 

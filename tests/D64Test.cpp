@@ -1,7 +1,7 @@
 #include <chrono>
 #include <map>
 
-#include "disk/DiskActions.h"
+#include "app/DiskActions.h"
 #include "disk/DiskDrive.h"
 #include "platform/FileIO.h"
 #include "tests/FileTestSupport.h"

@@ -4,6 +4,7 @@
 
 #include "core/ByteOrder.h"
 #include "core/Hex.h"
+#include "core/HelpText.h"
 #include "core/ScreenCodes.h"
 #include "core/TextCase.h"
 #include "cpu/CPU6502.h"
@@ -97,3 +98,19 @@ TEST(SharedHelpers, ByteOrder) {
 }
 
 }  // namespace
+
+// The help file's lines as the help window shows them: paragraphs joined so that they wrap anew at any width.
+TEST(SharedHelpers, HelpTextParagraphs) {
+    using L = HelpLine;
+    using Text = std::vector<std::string>;
+    const struct { Text text; std::vector<HelpLine> lines; } rows[] = {
+        {{"## Title", "first line", "second  line", "", "next"},
+         {{L::Section, "Title"}, {L::Paragraph, "first line second  line"}, {L::Paragraph, ""}, {L::Paragraph, "next"}}},
+        {{"### Head", "word ", "  more", "- item", "- other", "after"},
+         {{L::Heading, "Head"}, {L::Paragraph, "word more"}, {L::Paragraph, "- item"}, {L::Paragraph, "- other after"}}},
+        {{"##x", "## ", "### ", "end"}, {{L::Paragraph, "##x"}, {L::Section, ""}, {L::Heading, ""}, {L::Paragraph, "end"}}},
+        {{"a\r", "b"}, {{L::Paragraph, "a\r b"}}},
+        {{}, {}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(parseHelp(r.text), r.lines) << (r.text.empty() ? "" : r.text[0]);
+}

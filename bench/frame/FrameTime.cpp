@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/Program.h"
-#include "import/ImportActions.h"
+#include "app/ImportActions.h"
+#include "gui/Program.h"
 #include "import/PictureImport.h"
 
 namespace {

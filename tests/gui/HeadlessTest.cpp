@@ -4,8 +4,6 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
-#include <SDL_scancode.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,9 +12,8 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/Compat.h"
-#include "app/Widgets.h"
-#include "app/windows/Windows.h"
+#include "gui/Widgets.h"
+#include "gui/windows/Windows.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "selftest/AutoTest.h"
@@ -37,7 +34,7 @@ struct Headless {
         io.IniFilename = nullptr;
         io.DisplaySize = ImVec2(1400, 900);
         io.DeltaTime = 1.0f / 60;
-        io.Fonts->Build();
+        io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;  // the atlas is made as used; nothing draws it
         setenv("APPDATA", dir.path.c_str(), 1);
         Platform::initWithBasePath("");
         app = std::make_unique<App>();
@@ -47,24 +44,24 @@ struct Headless {
         ImGui::DestroyContext(ctx);
     }
 
-    // One frame of the file dialog with `key` held down.
-    void frame(int key = -1) {
+    // One frame of the file dialog with `key` pressed in it.
+    void frame(ImGuiKey key = ImGuiKey_None) {
         ImGuiIO& io = ImGui::GetIO();
-        if (key >= 0) io.KeysDown[key] = true;
+        if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
         ImGui::NewFrame();
         FileIO::draw(app->ui.fileDialog);
         dialogShown = ImGui::IsPopupOpen("##filedialog");
         ImGui::Render();
-        if (key >= 0) io.KeysDown[key] = false;
+        if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
     }
     void frames(int n) {
         while (n-- > 0) frame();
     }
     void click(ImVec2 at) {
-        ImGui::GetIO().MousePos = at;
+        ImGui::GetIO().AddMousePosEvent(at.x, at.y);
         frame();
         for (bool down : {true, false}) {
-            ImGui::GetIO().MouseDown[0] = down;
+            ImGui::GetIO().AddMouseButtonEvent(0, down);
             frame();
         }
     }
@@ -130,7 +127,7 @@ TEST(FileDialog, ListingClicksAndEnds) {
         h.frames(2);
         ASSERT_TRUE(h.dialogShown);
         if (escape) {
-            h.frame(SDL_SCANCODE_ESCAPE);
+            h.frame(ImGuiKey_Escape);
         } else {
             std::snprintf(h.app->ui.fileDialog.name, sizeof h.app->ui.fileDialog.name, "f0.prg");
             FileIO::accept(h.app->ui.fileDialog);
@@ -177,7 +174,6 @@ TEST(AutoTest, RunnerTimingAndFailures) {
     int exitCode = -1;
     for (frame = 1; frame < 60 && !AutoTest::finished(exitCode); ++frame) {
         AutoTest::inject(*h.app);
-        Compat::ApplySynthInput();
         ImGui::NewFrame();
         mouse.push_back(ImGui::GetIO().MousePos);
         ImGui::Render();

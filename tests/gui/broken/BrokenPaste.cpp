@@ -1,7 +1,7 @@
 // The program whose paste stamps nothing: a click on a floating paste takes
 // it away instead of placing it (linked with --wrap on Editor::commitPaste).
 // The self-test run of CI must fail on its paste check.
-#include "app/Program.h"
+#include "gui/Program.h"
 #include "core/Editor.h"
 
 extern "C" void __wrap__ZN6Editor11commitPasteEv(Editor* editor) { editor->cancelPaste(); }

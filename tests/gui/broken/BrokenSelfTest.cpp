@@ -1,6 +1,6 @@
 // The program with one check that cannot pass put before the script: the
 // self-test run of CI must fail on it.
-#include "app/Program.h"
+#include "gui/Program.h"
 #include "selftest/AutoTest.h"
 
 int main(int argc, char** argv) {

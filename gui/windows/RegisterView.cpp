@@ -1,0 +1,51 @@
+#include <imgui.h>
+
+#include "app/App.h"
+#include "gui/Classic.h"
+#include "gui/Fit.h"
+#include "gui/Widgets.h"
+#include "gui/windows/Windows.h"
+#include "core/CharEdit.h"
+#include "core/Registers.h"
+
+void drawRegisterView(App& app) {
+    Machine& m = app.machine;
+    Fit::FirstUse(ImVec2(420, 600));
+    if (!ImGui::Begin("Registers", &app.showRegisters, ImGuiWindowFlags_HorizontalScrollbar)) {
+        ImGui::End();
+        return;
+    }
+    float s = Classic::Scale();
+    const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_ScrollY;
+    if (ImGui::BeginTable("regs", 4, flags)) {
+        ImGui::TableSetupScrollFreeze(0, 1);
+        ImGui::TableSetupColumn("Reg", ImGuiTableColumnFlags_WidthFixed, 44 * s);
+        ImGui::TableSetupColumn("Value", ImGuiTableColumnFlags_WidthFixed, 40 * s);
+        ImGui::TableSetupColumn("Bits", ImGuiTableColumnFlags_WidthFixed, 70 * s);
+        ImGui::TableSetupColumn("Description", ImGuiTableColumnFlags_WidthStretch);
+        ImGui::TableHeadersRow();
+        for (int i = 0; i < Registers::Count; ++i) {
+            ImGui::TableNextRow();
+            ImGui::PushID(i);
+            ImGui::TableNextColumn();
+            ImGui::AlignTextToFramePadding();
+            ImGui::Text("D0%02X", i);
+            ImGui::TableNextColumn();
+            int v = m.vic[i];
+            if (Widgets::HexByteInput("##v", v, 36 * s)) BankSelect::setRegister(app.editor, i, v, "register change");
+            ImGui::TableNextColumn();
+            ImGui::AlignTextToFramePadding();
+            ImGui::TextUnformatted(Registers::bits(m.vic[i]).c_str());
+            ImGui::TableNextColumn();
+            ImGui::AlignTextToFramePadding();
+            if (i >= 0x20) {
+                Widgets::ColorSwatch(app, m.vic[i] & 15, ImVec2(14, 12), false);
+                ImGui::SameLine();
+            }
+            ImGui::TextUnformatted(Registers::description(i));
+            ImGui::PopID();
+        }
+        ImGui::EndTable();
+    }
+    ImGui::End();
+}

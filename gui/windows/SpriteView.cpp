@@ -1,0 +1,116 @@
+#include <imgui.h>
+
+#include <algorithm>
+
+#include "app/App.h"
+#include "gui/Classic.h"
+#include "gui/Fit.h"
+#include "gui/Texture.h"
+#include "gui/Widgets.h"
+#include "gui/windows/Windows.h"
+#include "core/ChangeWatch.h"
+#include "core/Sprites.h"
+#include "core/Vic.h"
+#include "app/FileActions.h"
+
+void drawSpriteView(App& app) {
+    static PictureCanvas canvas;
+    static ChangeWatch watch;
+    Machine& m = app.machine;
+    Fit::FirstUse(ImVec2(640, 160));
+    if (!ImGui::Begin("Sprites", &app.showSprites, ImGuiWindowFlags_HorizontalScrollbar)) {
+        ImGui::End();
+        return;
+    }
+    int z = std::clamp((int)(ImGui::GetContentRegionAvail().x / 224), 1, 4);
+
+    const int pointers = m.spritePointerAddr();
+    // The strip is drawn again only when the sprites or their colours changed.
+    if (watch.changed({{m.ram, sizeof m.ram},
+                       {m.vic, sizeof m.vic},
+                       {&m.bank, sizeof m.bank},
+                       {app.palette.rgb, sizeof app.palette.rgb}}) ||
+        !canvas.tex.live()) {
+        canvas.resize(220, 21);
+        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
+        for (int n = 0; n < 8; ++n) {
+            u32* cell = canvas.pixels.data() + 28 * n;
+            u32 bg = app.palette.pixel(m.vic[0x21]);
+            for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
+            Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[0x27 + n], m.vic[0x21],
+                              (m.vic[0x1C] >> n) & 1, cell, 220);
+        }
+        canvas.upload();
+    }
+
+    ImVec2 p = ImGui::GetCursorScreenPos();
+    ImagePixels(canvas.tex, ImVec2(220.0f * z, 21.0f * z));
+    if (ImGui::IsItemHovered()) ImGui::SetTooltip("Click to edit the sprite");
+    if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
+        int n = std::clamp((int)((ImGui::GetIO().MousePos.x - p.x) / z) / 28, 0, 7);
+        app.spriteBlock = m.ram[u16(pointers + n)];
+        app.spriteColor = m.vic[0x27 + n] & 15;
+        app.showSpriteEditor = true;
+    }
+
+    float s = Classic::Scale();
+    if (ImGui::BeginTable("ptrs", 4, ImGuiTableFlags_SizingStretchSame)) {
+        for (int n = 0; n < 8; ++n) {
+            ImGui::TableNextColumn();
+            ImGui::PushID(n);
+            int ptr = m.ram[u16(pointers + n)];
+            ImGui::AlignTextToFramePadding();
+            ImGui::Text("%d:", n);
+            ImGui::SameLine();
+            int v = ptr;
+            if (Widgets::HexByteInput("##ptr", v, 32 * s) && v != ptr) {
+                Sprites::setPointer(m, app.undoBuffer, n, v);
+            }
+            ImGui::SameLine();
+            ImGui::TextDisabled("$%04X", Sprites::blockAddress(m, ptr));
+            ImGui::PopID();
+        }
+        ImGui::EndTable();
+    }
+    ImGui::End();
+}
+
+void drawSaveSpritesDialog(App& app) {
+    int& format = app.ui.saveSprites.format;
+    const char* id = "Save sprites";
+    // Waits while another popup shows: opening over it would close it.
+    if (app.saveSpritesOpen && Fit::NoPopupOpen()) {
+        ImGui::OpenPopup(id);
+        app.saveSpritesOpen = false;
+    }
+    ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    if (!ImGui::BeginPopupModal(id, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+    Machine& m = app.machine;
+    int& first = app.saveSpritesFirst;
+    int& last = app.saveSpritesLast;
+    float s = Classic::Scale();
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("From sprite $");
+    ImGui::SameLine();
+    Widgets::HexByteInput("##first", first, 32 * s);
+    ImGui::SameLine();
+    ImGui::TextUnformatted("to $");
+    ImGui::SameLine();
+    Widgets::HexByteInput("##last", last, 32 * s);
+    first = std::clamp(first, 0, 255);
+    last = std::clamp(last, first, 255);
+    ImGui::TextDisabled("%s", Sprites::rangeText(m, first, last).c_str());
+    if (ImGui::SmallButton("Current")) first = last = app.spriteBlock & 0xFF;
+    ImGui::SameLine();
+    if (ImGui::SmallButton("The 8 sprites")) Sprites::pointerRange(m, first, last);
+    ImGui::RadioButton("PRG file (with load address)", &format, 0);
+    ImGui::RadioButton("Raw sprite data (.bin, 64 bytes per sprite)", &format, 1);
+    if (ImGui::Button("Save...", ImVec2(90 * s, 0))) {
+        Actions::saveSprites(app, first, last, format == 0);
+        ImGui::CloseCurrentPopup();
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("Cancel", ImVec2(90 * s, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
+        ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+}
