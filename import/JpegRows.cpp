@@ -47,7 +47,7 @@ u8 times(int x, int y) {
     return u8((t + (t >> 8)) >> 8);
 }
 
-struct JpegDecoder : RowDecoder {
+struct JpegReader {
     Bytes bytes;
     Errors err{};
     jpeg_decompress_struct info{};
@@ -56,24 +56,15 @@ struct JpegDecoder : RowDecoder {
     bool outputStarted = false;
     bool cmyk = false;
 
-    ~JpegDecoder() override { release(); }
-    void release() override {
+    ~JpegReader() {
         if (created) jpeg_destroy_decompress(&info);
-        created = false;
-        released = true;
     }
     // Both call the library, which leaves by longjmp: nothing in them has a destructor.
-    bool open();
-    bool readRows(int work);
-    bool read(int work) override {
-        if (finished) return true;
-        if (readRows(work)) return true;
-        error = err.why;
-        return false;
-    }
+    bool open(RowDecoder& d);
+    bool readRows(RowDecoder& d, int work);
 };
 
-bool JpegDecoder::open() {
+bool JpegReader::open(RowDecoder& d) {
     info.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = onError;
     err.mgr.emit_message = onMessage;
@@ -98,15 +89,15 @@ bool JpegDecoder::open() {
     buffered = jpeg_has_multiple_scans(&info);
     info.buffered_image = buffered;
     jpeg_start_decompress(&info);
-    width = int(info.output_width);
-    height = int(info.output_height);
+    d.width = int(info.output_width);
+    d.height = int(info.output_height);
     return true;
 }
 
-bool JpegDecoder::readRows(int work) {
+bool JpegReader::readRows(RowDecoder& d, int work) {
     if (setjmp(err.jump)) return false;
-    const size_t w = size_t(width);
-    for (int n = 0; n < work && !finished; ++n) {
+    const size_t w = size_t(d.width);
+    for (int n = 0; n < work && !d.finished; ++n) {
         if (buffered && !outputStarted) {
             if (jpeg_consume_input(&info) == JPEG_REACHED_EOI) {
                 jpeg_start_output(&info, info.input_scan_number);
@@ -115,35 +106,42 @@ bool JpegDecoder::readRows(int work) {
             continue;
         }
         const size_t y = info.output_scanline;
-        if (pixels.size() < (y + 1) * w) pixels.resize((y + 1) * w);
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(&pixels[y * w]);
+        if (d.pixels.size() < (y + 1) * w) d.pixels.resize((y + 1) * w);
+        JSAMPROW row = reinterpret_cast<JSAMPROW>(&d.pixels[y * w]);
         jpeg_read_scanlines(&info, &row, 1);
         if (cmyk) {
             for (size_t x = 0; x < w; ++x) {
                 const u8* p = row + x * 4;
                 const int k = p[3];
-                pixels[y * w + x] = times(p[0], k) | u32(times(p[1], k)) << 8 | u32(times(p[2], k)) << 16 | 0xFF000000u;
+                d.pixels[y * w + x] = times(p[0], k) | u32(times(p[1], k)) << 8 | u32(times(p[2], k)) << 16 | 0xFF000000u;
             }
         }
-        finished = int(info.output_scanline) >= height;
+        d.finished = int(info.output_scanline) >= d.height;
     }
-    rowsComplete = int(info.output_scanline);
-    const double rows = double(info.output_scanline) / height;
-    if (!buffered) progress = rows;
-    else if (outputStarted) progress = 0.8 + 0.2 * rows;
-    else progress = 0.8 * double(bytes.size() - info.src->bytes_in_buffer) / double(bytes.size());
+    d.rowsComplete = int(info.output_scanline);
+    const double rows = double(info.output_scanline) / d.height;
+    if (!buffered) d.progress = rows;
+    else if (outputStarted) d.progress = 0.8 + 0.2 * rows;
+    else d.progress = 0.8 * double(bytes.size() - info.src->bytes_in_buffer) / double(bytes.size());
     return true;
 }
 
 }  // namespace
 
 std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error) {
-    auto d = std::make_unique<JpegDecoder>();
-    d->bytes = std::move(bytes);
-    if (!d->open()) {
-        error = d->err.why;
+    auto r = std::make_shared<JpegReader>();
+    r->bytes = std::move(bytes);
+    auto d = std::make_unique<RowDecoder>();
+    if (!r->open(*d)) {
+        error = r->err.why;
         return nullptr;
     }
     d->pixels.reserve(size_t(d->width) * size_t(d->height));
+    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
+        if (reader->readRows(to, work)) return true;
+        to.error = reader->err.why;
+        return false;
+    };
+    d->library = std::move(r);
     return d;
 }

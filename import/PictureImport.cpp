@@ -313,12 +313,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     int iw = 0, ih = 0, n = 0;
     if (kind == Kind::Jpeg) {
         // The library's reader checks what the other decoder trusted (its Huffman tables).
-        std::unique_ptr<RowDecoder> d = startJpegRows(bytes, error);
-        if (!d || !readAllRows(*d, error)) return false;
-        pixels = std::move(d->pixels);
-        w = d->width;
-        h = d->height;
-        return true;
+        return decodeAllRows(startJpegRows(bytes, error), pixels, w, h, error);
     }
     if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
         // Read row by row to 8 bits: no full copy at 16 bits.

@@ -10,7 +10,7 @@
 
 namespace {
 
-struct PngDecoder : RowDecoder {
+struct PngReader {
     Bytes bytes;
     size_t pos = 0;
     char why[200] = "the file is damaged";
@@ -18,18 +18,13 @@ struct PngDecoder : RowDecoder {
     png_infop info = nullptr;
     int passes = 1, pass = 0, row = 0;
 
-    ~PngDecoder() override { release(); }
-    void release() override {
-        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-        released = true;
-    }
-    bool open();
-    bool read(int work) override;
-    bool readRows(int work);
+    ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+    bool open(RowDecoder& d);
+    bool readRows(RowDecoder& d, int work);
 };
 
 void readBytes(png_structp png, png_bytep out, size_t n) {
-    PngDecoder* d = static_cast<PngDecoder*>(png_get_io_ptr(png));
+    PngReader* d = static_cast<PngReader*>(png_get_io_ptr(png));
     if (n > d->bytes.size() - d->pos) png_error(png, "the file is cut short");
     std::memcpy(out, d->bytes.data() + d->pos, n);
     d->pos += n;
@@ -47,7 +42,7 @@ const char* readable(const char* msg) {
 }
 
 void onError(png_structp png, png_const_charp msg) {
-    PngDecoder* d = static_cast<PngDecoder*>(png_get_error_ptr(png));
+    PngReader* d = static_cast<PngReader*>(png_get_error_ptr(png));
     std::snprintf(d->why, sizeof d->why, "%s", readable(msg));
     png_longjmp(png, 1);
 }
@@ -55,7 +50,7 @@ void onError(png_structp png, png_const_charp msg) {
 void onWarning(png_structp, png_const_charp) {}
 
 // The functions that call libpng hold nothing with a destructor, since it leaves by longjmp.
-bool PngDecoder::open() {
+bool PngReader::open(RowDecoder& d) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, this, readBytes);
     png_set_user_limits(png, maxPictureSide, maxPictureSide);
@@ -71,53 +66,51 @@ bool PngDecoder::open() {
     passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != size_t(w) * 4) png_error(png, "unexpected pixel layout");
-    width = int(w);
-    height = int(h);
+    d.width = int(w);
+    d.height = int(h);
     return true;
 }
 
-bool PngDecoder::readRows(int work) {
+bool PngReader::readRows(RowDecoder& d, int work) {
     if (setjmp(png_jmpbuf(png))) return false;
-    const size_t w = size_t(width);
-    for (int n = 0; n < work && !finished; ++n) {
+    const size_t w = size_t(d.width);
+    for (int n = 0; n < work && !d.finished; ++n) {
         // Rows are made as the first pass reaches them; later passes fill in what they hold.
-        if (pixels.size() < (size_t(row) + 1) * w) pixels.resize((size_t(row) + 1) * w);
-        png_read_row(png, reinterpret_cast<png_bytep>(&pixels[size_t(row) * w]), nullptr);
-        if (++row == height) {
+        if (d.pixels.size() < (size_t(row) + 1) * w) d.pixels.resize((size_t(row) + 1) * w);
+        png_read_row(png, reinterpret_cast<png_bytep>(&d.pixels[size_t(row) * w]), nullptr);
+        if (++row == d.height) {
             row = 0;
-            finished = ++pass == passes;
+            d.finished = ++pass == passes;
         }
     }
-    rowsComplete = finished ? height : pass == passes - 1 ? row : 0;
-    progress = finished ? 1.0 : (double(pass) * height + row) / (double(passes) * height);
-    return true;
-}
-
-bool PngDecoder::read(int work) {
-    if (finished) return true;
-    if (!readRows(work)) {
-        error = why;
-        return false;
-    }
+    d.rowsComplete = d.finished ? d.height : pass == passes - 1 ? row : 0;
+    d.progress = d.finished ? 1.0 : (double(pass) * d.height + row) / (double(passes) * d.height);
     return true;
 }
 
 }  // namespace
 
 std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error) {
-    auto d = std::make_unique<PngDecoder>();
-    d->bytes = std::move(bytes);
-    d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, d.get(), onError, onWarning);
-    d->info = d->png ? png_create_info_struct(d->png) : nullptr;
-    if (!d->info) {
+    auto r = std::make_shared<PngReader>();
+    r->bytes = std::move(bytes);
+    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, r.get(), onError, onWarning);
+    r->info = r->png ? png_create_info_struct(r->png) : nullptr;
+    if (!r->info) {
         error = "there is not enough memory";
         return nullptr;
     }
-    if (!d->open()) {
-        error = d->why;
+    auto d = std::make_unique<RowDecoder>();
+    if (!r->open(*d)) {
+        error = r->why;
         return nullptr;
     }
     d->pixels.reserve(size_t(d->width) * size_t(d->height));
+    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
+        if (reader->readRows(to, work)) return true;
+        to.error = reader->why;
+        return false;
+    };
+    d->library = std::move(r);
     return d;
 }
 
@@ -130,11 +123,14 @@ bool readAllRows(RowDecoder& d, std::string& error) {
     return true;
 }
 
-bool decodePngRows(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
-    std::unique_ptr<RowDecoder> d = startPngRows(bytes, error);
+bool decodeAllRows(std::unique_ptr<RowDecoder> d, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
     if (!d || !readAllRows(*d, error)) return false;
     pixels = std::move(d->pixels);
     w = d->width;
     h = d->height;
     return true;
+}
+
+bool decodePngRows(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+    return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,12 +9,18 @@
 // A picture decoded a few rows at a time into 8-bit RGBA pixels, so that a
 // large one can be read across frames. The pixels grow as rows arrive.
 struct RowDecoder {
-    virtual ~RowDecoder() = default;
     // Decodes about `work` more rows (or their share of a multi-pass file).
     // False on failure, with error set; the pixels are then of no use.
-    virtual bool read(int work) = 0;
+    bool read(int work) { return finished || readRows(*this, work); }
     // Lets the library's own memory go once finished; the pixels stay.
-    virtual void release() = 0;
+    void release() {
+        library.reset();
+        released = true;
+    }
+
+    // Set by the format's start function: its reader, and the library state it reads with.
+    std::function<bool(RowDecoder&, int work)> readRows;
+    std::shared_ptr<void> library;
 
     int width = 0, height = 0;
     std::vector<u32> pixels;
@@ -31,3 +38,5 @@ std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error);
 
 // Runs a decoder to its end.
 bool readAllRows(RowDecoder& d, std::string& error);
+// Runs a started decoder (null when its start failed) to its end and takes its picture.
+bool decodeAllRows(std::unique_ptr<RowDecoder> d, std::vector<u32>& pixels, int& w, int& h, std::string& error);
