@@ -108,7 +108,7 @@ void drawCharsetView(App& app) {
     bool right = false;
     if (Widgets::PaletteGrid("cspal", app, m.pen & 15, m.vic[VicReg::Background0] & 15, picked, right, 14, 2)) {
         if (right)
-            BankSelect::setRegister(app.editor, 0x21, picked, "background color");
+            BankSelect::setRegister(app.editor, VicReg::Background0, picked, "background color");
         else
             pickPen(app, picked, multi);
     }

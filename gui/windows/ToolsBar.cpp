@@ -110,7 +110,7 @@ void drawTools(App& app) {
             if (left) {
                 m.pen = colour;
             } else {
-                BankSelect::setRegister(app.editor, 0x21, colour, "background color");
+                BankSelect::setRegister(app.editor, VicReg::Background0, colour, "background color");
             }
         }
     }
