@@ -5,6 +5,9 @@
 #include "core/ChangeWatch.h"
 #include "gui/Texture.h"
 
+struct Machine;
+struct Palette;
+
 // A window's picture: the pixels the core draws, the inputs they were drawn
 // from and the texture they go to. It is drawn again only when one of those
 // inputs changed or the texture is gone, so an idle window costs no drawing.
@@ -30,4 +33,8 @@ struct Canvas {
     // Makes the canvas w x h; refilled with opaque black only when the size changes.
     void resize(int width, int height);
     void upload() { tex.update(pixels.data(), w, h); }
+
+    // The machine's whole frame, border included, in the palette's colours:
+    // drawn again when its memory, registers, bank or the palette changed.
+    bool redrawFrame(const Machine& m, const Palette& palette);
 };

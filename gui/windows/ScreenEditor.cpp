@@ -225,15 +225,7 @@ void drawScreenEditor(App& app) {
         app.focusScreen = false;
     }
 
-    // The frame is drawn and uploaded again only when what it shows changed.
-    const Machine& shown = app.machine;
-    g_screen.redraw(Vic::FrameWidth, Vic::FrameHeight,
-                    {{shown.ram, sizeof shown.ram},
-                     {shown.charRom, sizeof shown.charRom},
-                     {shown.vic, sizeof shown.vic},
-                     {&shown.bank, sizeof shown.bank},
-                     {app.palette.rgb, sizeof app.palette.rgb}},
-                    [&](u32* pixels) { Vic::renderFrame(shown, app.palette, pixels); });
+    g_screen.redrawFrame(app.machine, app.palette);
 
     int z = std::clamp(app.zoom, 1, 24);
     ImVec2 picture(float(Vic::FrameWidth * z), float(Vic::FrameHeight * z));

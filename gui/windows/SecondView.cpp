@@ -25,14 +25,7 @@ void drawSecondView(App& app) {
         return;
     }
 
-    // The frame is drawn again only when what it shows changed.
-    canvas.redraw(Vic::FrameWidth, Vic::FrameHeight,
-                  {{m.ram, sizeof m.ram},
-                   {m.charRom, sizeof m.charRom},
-                   {m.vic, sizeof m.vic},
-                   {&m.bank, sizeof m.bank},
-                   {app.palette.rgb, sizeof app.palette.rgb}},
-                  [&](u32* pixels) { Vic::renderFrame(m, app.palette, pixels); });
+    canvas.redrawFrame(m, app.palette);
 
     ImVec2 size(float(Vic::FrameWidth * zoom), float(Vic::FrameHeight * zoom));
     ImVec2 avail = ImGui::GetContentRegionAvail();
