@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/TextCase.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 
@@ -90,4 +91,11 @@ void App::message(const std::string& title, const std::string& text) {
 
 void App::confirm(const std::string& title, const std::string& text, std::function<void()> action) {
     popups.push_back(Popup{title, text, std::move(action), true});
+}
+
+void App::askExit(std::function<void()> onYes) {
+    for (const Popup& p : popups)
+        if (p.isExitQuestion) return;
+    confirm("Exit Vorlix?", "Are you sure you want to close the program?", std::move(onYes));
+    popups.back().isExitQuestion = true;
 }

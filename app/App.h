@@ -26,6 +26,7 @@ struct App {
         std::string text;
         std::function<void()> onYes;
         bool isConfirm = false;
+        bool isExitQuestion = false;  // known by this, not by its title
     };
 
     Machine machine;
@@ -115,6 +116,8 @@ struct App {
 
     void message(const std::string& title, const std::string& text);
     void confirm(const std::string& title, const std::string& text, std::function<void()> action);
+    // Asks whether to close the program; while the question is shown, asks nothing more.
+    void askExit(std::function<void()> onYes);
 
 private:
     int spriteZeroPointer() const;

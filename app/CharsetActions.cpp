@@ -17,11 +17,11 @@ void pickColour(App& app, int picked, bool right) {
     const bool multi = (m.vic[VicReg::Control2] & VicReg::Control2Mcm) != 0;
     picked &= 15;
     if (right)
-        BankSelect::setRegister(app.editor, 0x21, picked, "background color");
+        BankSelect::setRegister(app.editor, VicReg::Background0, picked, "background color");
     else if (multi && app.charPen == 2)
-        BankSelect::setRegister(app.editor, 0x23, picked, "char color");
+        BankSelect::setRegister(app.editor, VicReg::Background2, picked, "char color");
     else if (multi && app.charPen == 1)
-        BankSelect::setRegister(app.editor, 0x22, picked, "char color");
+        BankSelect::setRegister(app.editor, VicReg::Background1, picked, "char color");
     else if (multi && picked >= 8)
         // Colour RAM gives a multicolour character only three bits of colour.
         app.message("Information", "Foreground color can only be 0-7 in multicolor, sorry!");

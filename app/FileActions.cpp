@@ -51,7 +51,7 @@ bool loadPicture(App& app, int fmt, const Bytes& bytes) {
 }  // namespace
 
 void loadProject(App& app) {
-    FileIO::open(app.ui.fileDialog, "Load project", {{"Vorlix project (*.vpr)", {"vpr"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load project", {{"Vorlix project (*.vpr)", {"vpr"}}, FileIO::allFiles},
                  [&app](const std::string&, Bytes& bytes) { loadProjectBytes(app, bytes); });
 }
 
@@ -61,7 +61,7 @@ void saveProject(App& app) {
 }
 
 void loadMemory(App& app) {
-    FileIO::open(app.ui.fileDialog, "Load memory", {{"PRG-Files (*.prg)", {"prg"}}, allFiles}, [&app](const std::string&, Bytes& bytes) {
+    FileIO::open(app.ui.fileDialog, "Load memory", {{"PRG-Files (*.prg)", {"prg"}}, FileIO::allFiles}, [&app](const std::string&, Bytes& bytes) {
         int start = 0;
         int n = loadPrgWithUndo(app, bytes, "load memory", start);
         app.message("Success!", bytesRead(n, start));
@@ -79,7 +79,7 @@ void saveArea(App& app, int start, int len, const std::string& defaultName) {
 }
 
 void loadKoala(App& app) {
-    FileIO::open(app.ui.fileDialog, "Load Koala image", {{"Koala image (*.koa)", {"koa"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load Koala image", {{"Koala image (*.koa)", {"koa"}}, FileIO::allFiles},
                  [&app](const std::string&, Bytes& bytes) { loadPicture(app, FileFormats::findByExtension("koa"), bytes); });
 }
 
@@ -96,7 +96,7 @@ void saveDoodle(App& app) {
 }
 
 void loadRaw(App& app) {
-    FileIO::open(app.ui.fileDialog, "Load RAW image", {{"RAW image (*.raw)", {"raw"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load RAW image", {{"RAW image (*.raw)", {"raw"}}, FileIO::allFiles},
                  [&app](const std::string&, Bytes& bytes) { loadPicture(app, FileFormats::findByExtension("raw"), bytes); });
 }
 
@@ -112,7 +112,7 @@ void loadImageFormat(App& app, int fmt) {
     } else {
         filters.push_back({FileFormats::name(fmt), FileFormats::extensions(fmt)});
     }
-    filters.push_back(allFiles);
+    filters.push_back(FileIO::allFiles);
     FileIO::open(app.ui.fileDialog, "Load C64 image", filters, [&app, fmt](const std::string& name, Bytes& bytes) {
         int row = fmt < 0 ? FileFormats::findByExtension(FileIO::extension(name)) : fmt;
         if (row < 0) {
@@ -139,7 +139,7 @@ void saveSprites(App& app, int first, int last, bool prg) {
 }
 
 void loadSprites(App& app) {
-    FileIO::open(app.ui.fileDialog, "Load sprites", {{"Sprite files (*.prg;*.bin;*.spr;*.raw)", {"prg", "bin", "spr", "raw"}}, allFiles},
+    FileIO::open(app.ui.fileDialog, "Load sprites", {{"Sprite files (*.prg;*.bin;*.spr;*.raw)", {"prg", "bin", "spr", "raw"}}, FileIO::allFiles},
                  [&app](const std::string& name, Bytes& bytes) {
                      Machine& m = app.machine;
                      const int base = m.bankBase();
@@ -172,7 +172,7 @@ void loadSprites(App& app) {
 
 void loadCharset(App& app) {
     FileIO::open(app.ui.fileDialog, "Load charset",
-                 {{"Charsets (*.prg;*.bin;*.chr;*.64c;*.raw)", {"prg", "bin", "chr", "64c", "raw"}}, allFiles},
+                 {{"Charsets (*.prg;*.bin;*.chr;*.64c;*.raw)", {"prg", "bin", "chr", "64c", "raw"}}, FileIO::allFiles},
                  [&app](const std::string& name, Bytes& bytes) {
                      Machine& m = app.machine;
                      std::string ext = FileIO::extension(name);

@@ -9,8 +9,6 @@ struct App;
 // the user accepts; also dropped files and the two exports.
 namespace Actions {
 
-using FileIO::allFiles;
-
 void loadProject(App& app);
 void saveProject(App& app);
 void loadMemory(App& app);

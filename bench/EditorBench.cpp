@@ -43,7 +43,7 @@ void BM_FloodFillWholeScreen(benchmark::State& state) {
         benchmark::DoNotOptimize(r.m->ram[0x2000]);
     }
 }
-BENCHMARK(BM_FloodFillWholeScreen)->Arg(0)->Arg(3)->Arg(4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FloodFillWholeScreen)->Arg(GfxMode::Text)->Arg(GfxMode::Bitmap)->Arg(GfxMode::MulticolorBitmap)->Unit(benchmark::kMicrosecond);
 
 // The reference: the same fill, same stack and neighbour order, on a plain byte grid.
 void plainFill(std::vector<u8>& grid, int w, int h, int x, int y, u8 colour) {
@@ -117,6 +117,6 @@ void BM_RubberBandLargestFilledCircle(benchmark::State& state) {
     }
     r.e.mouseUp(319, 199, 0);
 }
-BENCHMARK(BM_RubberBandLargestFilledCircle)->Arg(0)->Arg(3)->Arg(4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RubberBandLargestFilledCircle)->Arg(GfxMode::Text)->Arg(GfxMode::Bitmap)->Arg(GfxMode::MulticolorBitmap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

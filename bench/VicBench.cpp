@@ -36,7 +36,7 @@ void BM_RenderFrame(benchmark::State& state) {
     state.SetLabel(gfxModeName(int(state.range(0))));
     state.SetItemsProcessed(state.iterations() * Vic::FrameWidth * Vic::FrameHeight);
 }
-BENCHMARK(BM_RenderFrame)->DenseRange(0, 4);
+BENCHMARK(BM_RenderFrame)->DenseRange(GfxMode::Text, GfxMode::count - 1);
 
 // The floor: copying a finished frame of the same size. Both buffers start on a cache line, and
 // they lie half a page apart: copies whose source and destination are a few bytes apart modulo the

@@ -45,14 +45,14 @@ struct Editor {
         ToolSelect = 9,
     };
 
-    i32 tool = ToolText;
+    Tool tool = ToolText;
     i32 brush = 1;  // 1 pixel, 2 square, 3 diamond, 4 checker
     i32 cursorCol = 0;
     i32 cursorRow = 6;
     bool insert = false;
     bool textUndoPending = true;
     u32 textStep = 0;  // undo serial right after the typing took its step
-    i32 dragTool = 0;  // the tool a drag started with
+    Tool dragTool{};  // the tool a drag started with
     bool drawing = false;
     bool erase = false;
     bool filled = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/TextCase.h"
 #include "platform/FileIO.h"
 
 namespace FileFormats {

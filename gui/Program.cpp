@@ -161,11 +161,7 @@ void frame(const ProgramHooks* hooks) {
     if (app.quitRequested) {
         app.quitRequested = false;
         // A second click on the close box while the question is shown asks nothing more.
-        bool asking = false;
-        for (const App::Popup& p : app.popups) asking = asking || p.title == "Exit Vorlix?";
-        if (!asking)
-            app.confirm("Exit Vorlix?", "Are you sure you want to close the program?",
-                        [] { g_running = true; });
+        app.askExit([] { g_running = true; });
     }
 
     ImGui_ImplOpenGL3_NewFrame();

@@ -111,10 +111,3 @@ void ImagePixels(const Texture& tex, ImVec2 size) {
 }
 
 bool Texture::live() const { return id != 0 && g_live.count(id) != 0; }
-
-void PictureCanvas::resize(int width, int height) {
-    if (width == w && height == h) return;
-    w = width;
-    h = height;
-    pixels.assign(std::size_t(w) * h, 0xFF000000u);
-}

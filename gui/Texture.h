@@ -29,17 +29,6 @@ struct Texture {
     ImTextureRef ref() const { return ImTextureRef(ImTextureID(id)); }
 };
 
-// A window's picture: pixels drawn by the core and the texture they go to.
-struct PictureCanvas {
-    std::vector<unsigned int> pixels;
-    int w = 0, h = 0;
-    Texture tex;
-
-    // Makes the canvas w x h; refilled with opaque black only when the size changes.
-    void resize(int width, int height);
-    void upload() { tex.update(pixels.data(), w, h); }
-};
-
 // Draws a picture pixel for pixel, scaled without blending neighbours: into a
 // draw list between two corners, or as an item of the current window.
 void DrawPixels(ImDrawList* dl, const Texture& tex, ImVec2 a, ImVec2 b, ImVec2 uv0 = ImVec2(0, 0),

@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 
+#include "core/TextCase.h"
 #include "platform/Platform.h"
 
 #ifdef _WIN32

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "core/TextCase.h"
-
 // The built-in file dialog: asynchronous requests that fill its record,
 // the acceptance of a chosen name, and the path helpers used everywhere.
 namespace FileIO {
@@ -65,7 +63,6 @@ std::string startDir(const Dialog& d);
 
 std::string extension(const std::string& path);
 std::string baseName(const std::string& path);
-inline std::string lowerCase(std::string text) { return LowerCase(text); }
 
 // The dialog's acceptance (its window is drawn by the GUI).
 void accept(Dialog& d);

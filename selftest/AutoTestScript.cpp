@@ -82,7 +82,7 @@ void windowsAndDisplay() {
         app.resetLayout = true;
     });
     add("open all windows", 10, [](App& app) { setSixteenWindows(app, true); });
-    for (int i = 0; i <= 4; ++i)
+    for (int i = 0; i < GfxMode::count; ++i)
         add("gfx mode " + std::to_string(i), 3, [i](App& app) { app.machine.setGfxMode(i); });
     for (int i = 3; i >= 0; --i)
         add("vic bank " + std::to_string(i), 3, [i](App& app) { app.machine.bank = u16(i); });

@@ -167,6 +167,22 @@ TEST_F(AppTest, SetZoom) {
     }
 }
 
+// The exit question is known by what it is, not by its title: a message of the same title is not it, and while it
+// is shown a second close asks nothing more.
+TEST_F(AppTest, ExitQuestionAskedOnce) {
+    int yes = 0;
+    app->message("Exit Vorlix?", "Only a message.");
+    app->askExit([&] { ++yes; });
+    app->askExit([&] { yes += 10; });
+    ASSERT_EQ(app->popups.size(), 2u);
+    EXPECT_EQ(lastPopup().title + "|" + lastPopup().text, "Exit Vorlix?|Are you sure you want to close the program?");
+    lastPopup().onYes();
+    EXPECT_EQ(yes, 1);
+    app->popups.pop_back();
+    app->askExit(nullptr);
+    EXPECT_EQ(app->popups.size(), 2u);
+}
+
 TEST_F(AppTest, NewProject) {
     m().ram[0x0400] = 0x99;
     app->undoBuffer.TakeUndo(UndoBuffer::KindAll, "test");

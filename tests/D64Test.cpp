@@ -2,6 +2,7 @@
 #include <map>
 
 #include "app/DiskActions.h"
+#include "core/TextCase.h"
 #include "disk/DiskDrive.h"
 #include "platform/FileIO.h"
 #include "tests/FileTestSupport.h"

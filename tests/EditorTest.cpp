@@ -109,13 +109,13 @@ TEST_F(EditorDrawTest, FarCoordinatesWriteOnlyScreenMemory) {
     auto screenOnly = [&](Bytes want, int mode) {
         std::copy_n(m->ram + 0x0400, 1000, want.begin() + 0x0400);
         std::copy_n(m->ram + 0xD800, 1000, want.begin() + 0xD800);
-        std::copy_n(m->ram + 0x2000, mode ? 8000 : 0, want.begin() + 0x2000);
+        std::copy_n(m->ram + 0x2000, mode >= GfxMode::Bitmap ? 8000 : 0, want.begin() + 0x2000);
         return want;
     };
     const int far[][4] = {{-10000, -10000, 10000, 10000}, {10000, -10000, -10000, 10000}, {0, 0, 319, 199},
                           {319, 199, -10000, 5},          {-5, 10000, 400, -400},           {160, 100, 10000, 10000},
                           {0, 199, 0, -10000},            {319, 0, 10000, 0}};
-    for (int mode : {0, 3, 4})
+    for (int mode : {GfxMode::Text, GfxMode::Bitmap, GfxMode::MulticolorBitmap})
         for (Editor::Tool tool : {Editor::ToolDot, Editor::ToolFreehand, Editor::ToolLine, Editor::ToolCircle,
                                   Editor::ToolRect, Editor::ToolFill})
             for (int variant = 0; variant < 4; ++variant) {
@@ -331,7 +331,7 @@ TEST_F(EditorDrawTest, RandomSessionsUndoToStart) {
                 u.TakeUndo(UndoBuffer::KindVic, "vic");
                 m->bank = u16(rng() & 3);
                 m->vic[MemoryPointers] = u8(rng());
-                m->setGfxMode(int(rng() % 5));
+                m->setGfxMode(int(rng() % GfxMode::count));
             }
             if (r == 5) {
                 e.tool = Editor::Tool(1 + rng() % 7);
@@ -446,7 +446,7 @@ TEST_F(PixelOperatorTest, SetAndErase) {
 // Outside the mode's grid reads 255 and writes nothing.
 TEST_F(PixelOperatorTest, OutsideTheGrid) {
     const int w[5] = {80, 80, 80, 320, 160}, h[5] = {50, 50, 50, 200, 200};
-    for (int mode : {0, 3, 4}) {
+    for (int mode : {GfxMode::Text, GfxMode::Bitmap, GfxMode::MulticolorBitmap}) {
         m->setGfxMode(mode);
         const Bytes before = ram();
         for (auto [x, y] : {std::pair{w[mode], 0}, {0, h[mode]}, {-1, 3}, {0, -1}}) {

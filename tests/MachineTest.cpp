@@ -30,10 +30,11 @@ TEST(Machine, CharacterDataAndModes) {
     m->reset();
     m->bank = 0;
     m->vic[MemoryPointers] = 0x14;
-    m->setGfxMode(7);
+    m->setGfxMode(GfxMode::count);
     m->setGfxMode(-1);
     EXPECT_EQ(m->vic[MemoryPointers], 0x14);
-    for (int mode : {0, 1, 2, 3, 4, 0}) {
+    for (int mode : {GfxMode::Text, GfxMode::MulticolorText, GfxMode::ExtendedText, GfxMode::Bitmap,
+                     GfxMode::MulticolorBitmap, GfxMode::Text}) {
         m->setGfxMode(mode);
         // Other bits stay.
         EXPECT_EQ((std::array{m->gfxMode(), m->vic[Control1] & 0x1F, m->vic[Control2] & 0xEF,

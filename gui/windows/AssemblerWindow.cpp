@@ -47,7 +47,7 @@ void drawAssembler(App& app) {
         return;
     }
     if (ImGui::Button("Load...")) {
-        FileIO::open(app.ui.fileDialog, "Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}},
+        FileIO::open(app.ui.fileDialog, "Load source", {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, FileIO::allFiles},
                      [&app](const std::string&, std::vector<uint8_t>& bytes) {
                          app.asmSource.assign(bytes.begin(), bytes.end());
                          app.ui.assembler.watch.replaced();

@@ -4,16 +4,14 @@
 
 #include "app/App.h"
 #include "gui/Fit.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/MemoryBitmap.h"
 
 void drawBitmapMemView(App& app) {
     int& oneBit = app.ui.bitmapMem.oneBit;
     int& widthSel = app.ui.bitmapMem.widthSel;
-    static PictureCanvas canvas;
-    static ChangeWatch watch;
+    static Canvas canvas;
     const Machine& m = app.machine;
     Fit::FirstUse(ImVec2(680, 500));
     if (!ImGui::Begin("Memory bitmap", &app.showBitmapMem, ImGuiWindowFlags_HorizontalScrollbar)) {
@@ -29,12 +27,8 @@ void drawBitmapMemView(App& app) {
 
     const int w = MemoryBitmap::widths[widthSel], h = MemoryBitmap::height(oneBit, w);
     // Up to half a million pixels: drawn again only when memory or the settings changed.
-    bool changed = watch.changed({{m.ram, sizeof m.ram}, {&oneBit, sizeof oneBit}, {&widthSel, sizeof widthSel}});
-    if (changed || !canvas.tex.live()) {
-        canvas.resize(w, h);
-        MemoryBitmap::render(m.ram, oneBit, w, canvas.pixels.data());
-        canvas.upload();
-    }
+    canvas.redraw(w, h, {{m.ram, sizeof m.ram}, {&oneBit, sizeof oneBit}, {&widthSel, sizeof widthSel}},
+                  [&](u32* pixels) { MemoryBitmap::render(m.ram, oneBit, w, pixels); });
 
     ImVec2 p = ImGui::GetCursorScreenPos();
     ImagePixels(canvas.tex, ImVec2(float(w), float(h)));

@@ -58,7 +58,7 @@ void drawCharsetConverter(App& app) {
     ImGui::Text("The video matrix stays at $%04X. Color memory is rewritten.", m.screenAddr());
     ImGui::PopStyleColor();
     ImGui::PopTextWrapPos();
-    bool bitmap = (m.vic[0x11] & 0x20) != 0;
+    bool bitmap = m.bitmapMode();
     // The bank or layout may have changed since the slot was chosen.
     bool slotOk = problems[slot].empty();
     if (!bitmap || !slotOk) ImGui::BeginDisabled();

@@ -10,25 +10,26 @@
 #include "app/App.h"
 #include "app/CharsetActions.h"
 #include "gui/Fit.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/CharEdit.h"
 #include "core/Vic.h"
 #include "app/FileActions.h"
 
 namespace {
 
+bool multicolor(const Machine& m) { return (m.vic[VicReg::Control2] & VicReg::Control2Mcm) != 0; }
+
 // The colours a character is shown in: background, then the hires
 // foreground or the three multicolour ones.
 void charColors(const App& app, bool multi, u32 colors[4]) {
     const Machine& m = app.machine;
     const Palette& p = app.palette;
-    colors[0] = p.pixel(m.vic[0x21] & 15);
+    colors[0] = p.pixel(m.vic[VicReg::Background0] & 15);
     if (multi) {
-        colors[1] = p.pixel(m.vic[0x22] & 15);
-        colors[2] = p.pixel(m.vic[0x23] & 15);
+        colors[1] = p.pixel(m.vic[VicReg::Background1] & 15);
+        colors[2] = p.pixel(m.vic[VicReg::Background2] & 15);
         colors[3] = p.pixel(m.pen & 7);
     } else {
         colors[1] = p.pixel(m.pen & 15);
@@ -37,7 +38,7 @@ void charColors(const App& app, bool multi, u32 colors[4]) {
 }
 
 void multiCheckbox(App& app) {
-    bool multi = (app.machine.vic[0x16] & 0x10) != 0;
+    bool multi = multicolor(app.machine);
     if (ImGui::Checkbox("Multi", &multi)) BankSelect::multicolor(app.editor, multi);
 }
 
@@ -54,7 +55,7 @@ void bankMenus(App& app) {
                                          "VIC bank 4 $C000"};
     Widgets::VicBankMenu(app, "Select VIC bank", banks);
     if (ImGui::BeginMenu("Charset")) {
-        int base = m.bankBase(), current = (m.vic[0x18] >> 1) & 7;
+        int base = m.bankBase(), current = (m.vic[VicReg::MemoryPointers] >> 1) & 7;
         bool romBank = m.bank == 0 || m.bank == 2;
         for (int s = 0; s < 8; ++s) {
             char label[48];
@@ -67,8 +68,7 @@ void bankMenus(App& app) {
 }
 
 void drawCharsetView(App& app) {
-    static PictureCanvas canvas;
-    static ChangeWatch watch;
+    static Canvas canvas;
     Machine& m = app.machine;
     Fit::FirstUse(ImVec2(560, 260));
     bool visible = ImGui::Begin("Character set", &app.showCharset, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar);
@@ -84,32 +84,31 @@ void drawCharsetView(App& app) {
         multiCheckbox(app);
         ImGui::EndMenuBar();
     }
-    bool multi = (m.vic[0x16] & 0x10) != 0;
+    bool multi = multicolor(m);
 
     const int cw = 289, chh = 73;
     u32 colors[4];
     charColors(app, multi, colors);
     // The set is drawn again only when its characters or colours changed.
-    if (watch.changed({{m.ram, sizeof m.ram},
-                       {m.charRom, sizeof m.charRom},
-                       {m.vic, sizeof m.vic},
-                       {&m.bank, sizeof m.bank},
-                       {colors, sizeof colors}}) ||
-        !canvas.tex.live()) {
-        canvas.resize(cw, chh);
-        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0xFF282828u);
-        for (int c = 0; c < 256; ++c)
-            Vic::renderCharData(m.charData(u8(c)), multi, colors,
-                                canvas.pixels.data() + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
-        canvas.upload();
-    }
+    canvas.redraw(cw, chh,
+                  {{m.ram, sizeof m.ram},
+                   {m.charRom, sizeof m.charRom},
+                   {m.vic, sizeof m.vic},
+                   {&m.bank, sizeof m.bank},
+                   {colors, sizeof colors}},
+                  [&](u32* pixels) {
+                      std::fill_n(pixels, cw * chh, 0xFF282828u);
+                      for (int c = 0; c < 256; ++c)
+                          Vic::renderCharData(m.charData(u8(c)), multi, colors,
+                                              pixels + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
+                  });
 
     ImGui::BeginGroup();
     int picked = -1;
     bool right = false;
-    if (Widgets::PaletteGrid("cspal", app, m.pen & 15, m.vic[0x21] & 15, picked, right, 14, 2)) {
+    if (Widgets::PaletteGrid("cspal", app, m.pen & 15, m.vic[VicReg::Background0] & 15, picked, right, 14, 2)) {
         if (right)
-            BankSelect::setRegister(app.editor, 0x21, picked, "background color");
+            BankSelect::setRegister(app.editor, VicReg::Background0, picked, "background color");
         else
             pickPen(app, picked, multi);
     }
@@ -222,14 +221,14 @@ void charColorsPanel(App& app, bool multi) {
     Machine& m = app.machine;
     ImGui::BeginGroup();
     int pen = app.charPen;
-    int mark = multi && pen == 2 ? (m.vic[0x23] & 15) : multi && pen == 1 ? (m.vic[0x22] & 15) : (m.pen & 15);
+    int mark = multi && pen == 2 ? (m.vic[VicReg::Background2] & 15) : multi && pen == 1 ? (m.vic[VicReg::Background1] & 15) : (m.pen & 15);
     int picked = -1;
     bool right = false;
-    if (Widgets::PaletteGrid("cepal", app, mark, m.vic[0x21] & 15, picked, right, 16, 2))
+    if (Widgets::PaletteGrid("cepal", app, mark, m.vic[VicReg::Background0] & 15, picked, right, 16, 2))
         CharsetActions::pickColour(app, picked, right);
     if (multi) {
         static const char* const labels[3] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
-        int shown[3] = {m.vic[0x22] & 15, m.vic[0x23] & 15, m.pen & 7};
+        int shown[3] = {m.vic[VicReg::Background1] & 15, m.vic[VicReg::Background2] & 15, m.pen & 7};
         for (int i = 0; i < 3; ++i) {
             ImGui::PushID(i);
             ImGui::RadioButton("##mc", &app.charPen, i + 1);
@@ -246,8 +245,7 @@ void charColorsPanel(App& app, bool multi) {
 }  // namespace
 
 void drawCharEditor(App& app) {
-    static PictureCanvas canvas;
-    static ChangeWatch watch;
+    static Canvas canvas;
     CharEditorState& st = app.ui.charEditor;
     CharEdit::Stroke& stroke = st.stroke;
     double& romWarning = st.romWarning;
@@ -269,7 +267,7 @@ void drawCharEditor(App& app) {
         ImGui::End();
         return;
     }
-    bool multi = (m.vic[0x16] & 0x10) != 0;
+    bool multi = multicolor(m);
     if (ImGui::BeginMenuBar()) {
         charsetMenu(app, rom);
         charMenu(app, rom, ca, multi);
@@ -277,7 +275,7 @@ void drawCharEditor(App& app) {
         ImGui::EndMenuBar();
     }
     // The menus may have moved the set or switched the mode.
-    multi = (m.vic[0x16] & 0x10) != 0;
+    multi = multicolor(m);
     rom = m.charsetIsRom();
     ca = u16(m.charsetAddr() + app.charEditorChar * 8);
 
@@ -298,19 +296,17 @@ void drawCharEditor(App& app) {
     u32 colors[4];
     charColors(app, multi, colors);
     const u8* rows = m.charData(u8(app.charEditorChar));
-    if (watch.changed({{rows, 8}, {&multi, sizeof multi}, {colors, sizeof colors}}) || !canvas.tex.live()) {
-        canvas.resize(8, 8);
-        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0xFF000000u);
-        Vic::renderCharData(rows, multi, colors, canvas.pixels.data(), 8);
-        canvas.upload();
-    }
+    canvas.redraw(8, 8, {{rows, 8}, {&multi, sizeof multi}, {colors, sizeof colors}}, [&](u32* pixels) {
+        std::fill_n(pixels, 8 * 8, 0xFF000000u);
+        Vic::renderCharData(rows, multi, colors, pixels, 8);
+    });
 
     ImVec2 avail = ImGui::GetContentRegionAvail();
     float s = std::max(8.0f, float(int(std::min(avail.x, avail.y) / 8)));
     ImVec2 p = ImGui::GetCursorScreenPos();
     ImDrawList* dl = ImGui::GetWindowDrawList();
     dl->AddRectFilled(ImVec2(p.x - 2, p.y - 2), ImVec2(p.x + 8 * s + 2, p.y + 8 * s + 2),
-                      app.palette.pixel(m.vic[0x20] & 15));
+                      app.palette.pixel(m.vic[VicReg::Border] & 15));
     DrawPixels(dl, canvas.tex, p, ImVec2(p.x + 8 * s, p.y + 8 * s));
     // Reachable by keyboard navigation, as every other control.
     ImGui::InvisibleButton("##chargrid", ImVec2(8 * s, 8 * s),

@@ -94,8 +94,7 @@ void draw(Dialog& d) {
     ImGui::TextWrapped("%s", d.dir.c_str());
 
     if (d.filterIndex < 0 || d.filterIndex >= int(d.filters.size())) d.filterIndex = 0;
-    static const Filter everything{"All files", {}};
-    const Filter& filter = d.filters.empty() ? everything : d.filters[size_t(d.filterIndex)];
+    const Filter& filter = d.filters.empty() ? FileIO::allFiles : d.filters[size_t(d.filterIndex)];
     const std::vector<Entry>& entries = cachedList(g_listing, d.dir, filter, serial, ImGui::GetTime());
 
     float reserve = 3 * ImGui::GetFrameHeightWithSpacing();

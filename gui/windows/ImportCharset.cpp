@@ -17,7 +17,7 @@ void drawImportCharset(App& app) {
     Fit::LimitFloatingWindow();
     if (ImGui::Begin("Import charset from font", &open, ImGuiWindowFlags_HorizontalScrollbar | ImGuiWindowFlags_NoDocking)) {
         if (ImGui::Button("Choose font..."))
-            FileIO::open(app.ui.fileDialog, "Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, Actions::allFiles},
+            FileIO::open(app.ui.fileDialog, "Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, FileIO::allFiles},
                          [&app](const std::string& name, Bytes& bytes) {
                              ImportFontState& f = app.ui.importFont;
                              if (!loadFont(f, name, bytes))

@@ -17,7 +17,7 @@ namespace {
 void pickPicture(App& app) {
     FileIO::open(app.ui.fileDialog, "Import PC image",
                  {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
-                  Actions::allFiles},
+                  FileIO::allFiles},
                  [&app](const std::string& name, Bytes& bytes) { openImportPicture(app, name, bytes); });
 }
 

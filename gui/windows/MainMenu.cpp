@@ -133,7 +133,7 @@ void editMenu(App& app) {
         if (ImGui::MenuItem("Clear", "Delete", false, sel)) ed.clearBlock();
         ImGui::EndMenu();
     }
-    if (ImGui::MenuItem("Convert bitmap to charset...", nullptr, false, (app.machine.vic[0x11] & 0x20) != 0))
+    if (ImGui::MenuItem("Convert bitmap to charset...", nullptr, false, app.machine.bitmapMode()))
         app.showCharsetConverter = true;
     ImGui::Separator();
     if (ImGui::MenuItem("Preferences...", "Ctrl+Alt+P")) app.showPreferences = true;
@@ -146,7 +146,7 @@ void bankMenu(App& app) {
     static const char* const banks[4] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
     Widgets::VicBankMenu(app, "Select VIC Bank", banks);
     if (ImGui::BeginMenu("Select charbank")) {
-        bool second = (m.vic[0x18] & 0x02) != 0;
+        bool second = (m.vic[VicReg::MemoryPointers] & 0x02) != 0;
         if (ImGui::MenuItem("Charbank 1", nullptr, !second)) BankSelect::charBank(app.editor, false);
         if (ImGui::MenuItem("Charbank 2", nullptr, second)) BankSelect::charBank(app.editor, true);
         ImGui::EndMenu();

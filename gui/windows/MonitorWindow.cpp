@@ -5,10 +5,9 @@
 
 #include "app/App.h"
 #include "gui/Fit.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/ScreenCodes.h"
 #include "core/Vic.h"
 
@@ -33,9 +32,7 @@ void handleKeys(Monitor& mon, App& app) {
 }  // namespace
 
 void drawMonitor(App& app) {
-    static std::vector<u32> canvas(320 * 200);
-    static Texture texture;
-    static ChangeWatch watch;
+    static Canvas canvas;
     Monitor& mon = app.monitor;
 
     Fit::FirstUse(ImVec2(680, 440));
@@ -49,23 +46,22 @@ void drawMonitor(App& app) {
     u32 reversed[2] = {colors[1], colors[0]};
     // The screen is drawn again only when its text or colours changed.
     const u8* rom = app.machine.charRom;
-    if (watch.changed({{mon.screen, 1000}, {rom, sizeof app.machine.charRom}, {colors, sizeof colors}}) ||
-        !texture.live()) {
-        for (int r = 0; r < 25; ++r)
-            for (int c = 0; c < 40; ++c) {
-                u8 code = mon.screen[r * 40 + c];
-                Vic::renderCharData(app.machine.charRom + (code & 0x7F) * 8, false, code & 0x80 ? reversed : colors,
-                                    canvas.data() + r * 8 * 320 + c * 8, 320);
-            }
-        texture.update(canvas.data(), 320, 200);
-    }
+    canvas.redraw(320, 200, {{mon.screen, 1000}, {rom, sizeof app.machine.charRom}, {colors, sizeof colors}},
+                  [&](u32* pixels) {
+                      for (int r = 0; r < 25; ++r)
+                          for (int c = 0; c < 40; ++c) {
+                              u8 code = mon.screen[r * 40 + c];
+                              Vic::renderCharData(rom + (code & 0x7F) * 8, false, code & 0x80 ? reversed : colors,
+                                                  pixels + r * 8 * 320 + c * 8, 320);
+                          }
+                  });
 
     ImVec2 avail = ImGui::GetContentRegionAvail();
     avail.y -= ImGui::GetTextLineHeightWithSpacing();
     ImVec2 a, b;
     int scale = 1;
     // Whole multiples only: a fraction would drop columns of the letters.
-    Widgets::ImageFit(texture, avail, a, b, scale, true);
+    Widgets::ImageFit(canvas.tex, avail, a, b, scale, true);
     if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
         ImVec2 mp = ImGui::GetIO().MousePos;
         int c = int(std::floor((mp.x - a.x) / (b.x - a.x) * 40)), r = int(std::floor((mp.y - a.y) / (b.y - a.y) * 25));

@@ -12,6 +12,7 @@
 #include "app/DiskActions.h"
 #include "app/FileActions.h"
 #include "formats/FileFormats.h"
+#include "core/TextCase.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 
@@ -20,7 +21,7 @@ namespace {
 void mountButtons(App& app, MountState& st, int d) {
     DiskDrive& drive = app.drives[d];
     if (ImGui::Button("Mount D64...")) {
-        FileIO::openPath(app.ui.fileDialog, "Mount D64 image", {{"D64 image (*.d64)", {"d64"}}, Actions::allFiles},
+        FileIO::openPath(app.ui.fileDialog, "Mount D64 image", {{"D64 image (*.d64)", {"d64"}}, FileIO::allFiles},
                          [&app, &st, d](const std::string& path) {
                              DiskDrive& dr = app.drives[d];
                              if (!dr.mountD64(path)) app.message("Error", "Could not mount D64-file: " + dr.error);
@@ -64,7 +65,7 @@ void newImagePopup(App& app, MountState& st) {
     ImGui::InputText("ID", st.newId, sizeof st.newId, ImGuiInputTextFlags_CharsUppercase);
     if (ImGui::Button("Create", ImVec2(100, 0))) {
         DiskActions::saveImage(
-            app, "Create D64 image", FileIO::lowerCase(std::string(st.newName) + ".d64"),
+            app, "Create D64 image", LowerCase(std::string(st.newName) + ".d64"),
             DiskDrive::blankD64(st.newName, st.newId), [&app](const std::string&) {
                 app.message("New disk", "Disk image created. Mount it with \"Mount D64...\".");
             });

@@ -38,7 +38,7 @@ void drawRegisterView(App& app) {
             ImGui::TextUnformatted(Registers::bits(m.vic[i]).c_str());
             ImGui::TableNextColumn();
             ImGui::AlignTextToFramePadding();
-            if (i >= 0x20) {
+            if (i >= VicReg::Border) {  // the colour registers
                 Widgets::ColorSwatch(app, m.vic[i] & 15, ImVec2(14, 12), false);
                 ImGui::SameLine();
             }

@@ -9,10 +9,9 @@
 #include "gui/Classic.h"
 #include "gui/Fit.h"
 #include "gui/Keys.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/CharEdit.h"
 #include "core/ScreenCodes.h"
 #include "core/ScreenKeys.h"
@@ -21,14 +20,7 @@
 
 namespace {
 
-struct Canvas {
-    std::vector<u32> pixels;
-    int w = 0, h = 0;
-    Texture tex;
-};
-
 Canvas g_screen;
-ChangeWatch g_screenWatch;
 
 bool keyPressed(ImGuiKey key, bool repeat) { return ImGui::IsKeyPressed(key, repeat); }
 
@@ -233,22 +225,7 @@ void drawScreenEditor(App& app) {
         app.focusScreen = false;
     }
 
-    if (g_screen.w != Vic::FrameWidth || g_screen.h != Vic::FrameHeight) {
-        g_screen.w = Vic::FrameWidth;
-        g_screen.h = Vic::FrameHeight;
-        g_screen.pixels.assign(size_t(g_screen.w) * g_screen.h, 0xFF000000u);
-    }
-    // The frame is drawn and uploaded again only when what it shows changed.
-    const Machine& shown = app.machine;
-    if (g_screenWatch.changed({{shown.ram, sizeof shown.ram},
-                               {shown.charRom, sizeof shown.charRom},
-                               {shown.vic, sizeof shown.vic},
-                               {&shown.bank, sizeof shown.bank},
-                               {app.palette.rgb, sizeof app.palette.rgb}}) ||
-        !g_screen.tex.live()) {
-        Vic::renderFrame(shown, app.palette, g_screen.pixels.data());
-        g_screen.tex.update(g_screen.pixels.data(), g_screen.w, g_screen.h);
-    }
+    g_screen.redrawFrame(app.machine, app.palette);
 
     int z = std::clamp(app.zoom, 1, 24);
     ImVec2 picture(float(Vic::FrameWidth * z), float(Vic::FrameHeight * z));
@@ -265,7 +242,7 @@ void drawScreenEditor(App& app) {
                   cur.y + (picture.y < avail.y ? std::floor((avail.y - picture.y) * 0.5f) : 0.0f));
     ImDrawList* dl = ImGui::GetWindowDrawList();
     DrawPixels(dl, g_screen.tex, origin, ImVec2(origin.x + picture.x, origin.y + picture.y),
-               ImGui::GetCurrentWindow()->InnerRect, app.palette.pixel(app.machine.vic[0x20] & 15));
+               ImGui::GetCurrentWindow()->InnerRect, app.palette.pixel(app.machine.vic[VicReg::Border] & 15));
     ImGui::SetCursorScreenPos(origin);
     ImGui::InvisibleButton("##input", picture,
                            ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight |

@@ -6,14 +6,12 @@
 
 #include "app/App.h"
 #include "gui/Fit.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/Vic.h"
 
 void drawSecondView(App& app) {
-    static PictureCanvas canvas;
-    static ChangeWatch watch;
+    static Canvas canvas;
     int& zoom = app.ui.secondView.zoom;
     const Machine& m = app.machine;
 
@@ -27,17 +25,7 @@ void drawSecondView(App& app) {
         return;
     }
 
-    // The frame is drawn again only when what it shows changed.
-    bool changed = watch.changed({{m.ram, sizeof m.ram},
-                                  {m.charRom, sizeof m.charRom},
-                                  {m.vic, sizeof m.vic},
-                                  {&m.bank, sizeof m.bank},
-                                  {app.palette.rgb, sizeof app.palette.rgb}});
-    if (changed || !canvas.tex.live()) {
-        canvas.resize(Vic::FrameWidth, Vic::FrameHeight);
-        Vic::renderFrame(m, app.palette, canvas.pixels.data());
-        canvas.upload();
-    }
+    canvas.redrawFrame(m, app.palette);
 
     ImVec2 size(float(Vic::FrameWidth * zoom), float(Vic::FrameHeight * zoom));
     ImVec2 avail = ImGui::GetContentRegionAvail();

@@ -7,10 +7,9 @@
 #include "app/App.h"
 #include "gui/Classic.h"
 #include "gui/Fit.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/CharEdit.h"
 #include "core/Sprites.h"
 #include "core/Vic.h"
@@ -62,7 +61,7 @@ void selectMenus(App& app, int block, bool multicolor) {
             std::snprintf(label, sizeof label, "Sprite %d ($%02X)", n, ptr);
             if (ImGui::MenuItem(label)) {
                 app.spriteBlock = ptr;
-                app.spriteColor = m.vic[0x27 + n] & 15;
+                app.spriteColor = m.vic[VicReg::SpriteColor0 + n] & 15;
             }
         }
         ImGui::EndMenu();
@@ -117,9 +116,8 @@ void blockLine(App& app) {
 }  // namespace
 
 void drawSpriteEditor(App& app) {
-    static PictureCanvas canvas;
+    static Canvas canvas;
     Sprites::Stroke& stroke = app.ui.spriteEditor.stroke;
-    static ChangeWatch watch;
     Machine& m = app.machine;
     Fit::FirstUse(ImVec2(460, 420));
     if (!ImGui::Begin("Sprite editor", &app.showSpriteEditor, ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_HorizontalScrollbar)) {
@@ -143,19 +141,19 @@ void drawSpriteEditor(App& app) {
     block = app.spriteBlock & 0xFF;
     const int user = Sprites::firstUser(m, block);
     const bool multicolor = Sprites::blockIsMulticolor(m, block);
-    if (user >= 0) app.spriteColor = m.vic[0x27 + user] & 15;
+    if (user >= 0) app.spriteColor = m.vic[VicReg::SpriteColor0 + user] & 15;
     int& pen = app.spritePen;
     pen = std::clamp(pen, 1, 3);
 
     ImGui::BeginGroup();
-    int shown = multicolor && pen == 1 ? m.vic[0x25] & 15 : multicolor && pen == 3 ? m.vic[0x26] & 15 : app.spriteColor;
+    int shown = multicolor && pen == 1 ? m.vic[VicReg::SpriteMulticolor0] & 15 : multicolor && pen == 3 ? m.vic[VicReg::SpriteMulticolor1] & 15 : app.spriteColor;
     int clicked = 0;
     bool right = false;
-    if (Widgets::PaletteGrid("sprpal", app, shown, m.vic[0x21] & 15, clicked, right, 16, 2)) {
+    if (Widgets::PaletteGrid("sprpal", app, shown, m.vic[VicReg::Background0] & 15, clicked, right, 16, 2)) {
         Sprites::pickColor(m, app.undoBuffer, block, pen, app.spriteColor, clicked, right);
     }
     if (multicolor) {
-        const int colors[3] = {m.vic[0x25], app.spriteColor, m.vic[0x26]};
+        const int colors[3] = {m.vic[VicReg::SpriteMulticolor0], app.spriteColor, m.vic[VicReg::SpriteMulticolor1]};
         const char* const labels[3] = {"Color 1 ($D025)", "Color 2 (sprite)", "Color 3 ($D026)"};
         for (int i = 0; i < 3; ++i) {
             ImGui::PushID(i);
@@ -177,7 +175,7 @@ void drawSpriteEditor(App& app) {
     ImVec2 p = ImGui::GetCursorScreenPos();
     ImVec2 end(p.x + 24.0f * z, p.y + 21.0f * z);
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    dl->AddRectFilled(ImVec2(p.x - 2, p.y - 2), ImVec2(end.x + 2, end.y + 2), app.palette.pixel(m.vic[0x20]));
+    dl->AddRectFilled(ImVec2(p.x - 2, p.y - 2), ImVec2(end.x + 2, end.y + 2), app.palette.pixel(m.vic[VicReg::Border]));
     DrawPixels(dl, canvas.tex, p, end);
     // Reachable by keyboard navigation, as every other control.
     ImGui::InvisibleButton("##sprgrid", ImVec2(24.0f * z, 21.0f * z),
@@ -210,12 +208,11 @@ void drawSpriteEditor(App& app) {
     const u8* data = m.ram + Sprites::blockAddress(m, block);
     const int looks[2] = {app.spriteColor, multicolor};
     const Palette& pal = app.palette;
-    if (watch.changed({{data, 63}, {m.vic, sizeof m.vic}, {looks, sizeof looks}, {pal.rgb, sizeof pal.rgb}})) {
-        canvas.resize(24, 21);
-        std::fill(canvas.pixels.begin(), canvas.pixels.end(), app.palette.pixel(m.vic[0x21]));
-        Vic::renderSprite(m, app.palette, u8(block), u8(app.spriteColor), m.vic[0x21], multicolor,
-                          canvas.pixels.data(), 24);
-        canvas.upload();
-    }
+    canvas.redraw(24, 21, {{data, 63}, {m.vic, sizeof m.vic}, {looks, sizeof looks}, {pal.rgb, sizeof pal.rgb}},
+                  [&](u32* pixels) {
+                      std::fill_n(pixels, 24 * 21, pal.pixel(m.vic[VicReg::Background0]));
+                      Vic::renderSprite(m, pal, u8(block), u8(app.spriteColor), m.vic[VicReg::Background0], multicolor,
+                                        pixels, 24);
+                  });
     ImGui::End();
 }

@@ -5,17 +5,15 @@
 #include "app/App.h"
 #include "gui/Classic.h"
 #include "gui/Fit.h"
-#include "gui/Texture.h"
+#include "gui/Canvas.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
-#include "core/ChangeWatch.h"
 #include "core/Sprites.h"
 #include "core/Vic.h"
 #include "app/FileActions.h"
 
 void drawSpriteView(App& app) {
-    static PictureCanvas canvas;
-    static ChangeWatch watch;
+    static Canvas canvas;
     Machine& m = app.machine;
     Fit::FirstUse(ImVec2(640, 160));
     if (!ImGui::Begin("Sprites", &app.showSprites, ImGuiWindowFlags_HorizontalScrollbar)) {
@@ -26,22 +24,20 @@ void drawSpriteView(App& app) {
 
     const int pointers = m.spritePointerAddr();
     // The strip is drawn again only when the sprites or their colours changed.
-    if (watch.changed({{m.ram, sizeof m.ram},
-                       {m.vic, sizeof m.vic},
-                       {&m.bank, sizeof m.bank},
-                       {app.palette.rgb, sizeof app.palette.rgb}}) ||
-        !canvas.tex.live()) {
-        canvas.resize(220, 21);
-        std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
-        for (int n = 0; n < 8; ++n) {
-            u32* cell = canvas.pixels.data() + 28 * n;
-            u32 bg = app.palette.pixel(m.vic[0x21]);
-            for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
-            Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[0x27 + n], m.vic[0x21],
-                              (m.vic[0x1C] >> n) & 1, cell, 220);
-        }
-        canvas.upload();
-    }
+    const u32 bg = app.palette.pixel(m.vic[VicReg::Background0]);
+    canvas.redraw(220, 21,
+                  {{m.ram, sizeof m.ram}, {m.vic, sizeof m.vic}, {&m.bank, sizeof m.bank},
+                   {app.palette.rgb, sizeof app.palette.rgb}},
+                  [&](u32* pixels) {
+                      std::fill_n(pixels, 220 * 21, 0u);
+                      for (int n = 0; n < 8; ++n) {
+                          u32* cell = pixels + 28 * n;
+                          for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
+                          Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[VicReg::SpriteColor0 + n],
+                                            m.vic[VicReg::Background0], (m.vic[VicReg::SpriteMulticolor] >> n) & 1, cell,
+                                            220);
+                      }
+                  });
 
     ImVec2 p = ImGui::GetCursorScreenPos();
     ImagePixels(canvas.tex, ImVec2(220.0f * z, 21.0f * z));
@@ -49,7 +45,7 @@ void drawSpriteView(App& app) {
     if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
         int n = std::clamp((int)((ImGui::GetIO().MousePos.x - p.x) / z) / 28, 0, 7);
         app.spriteBlock = m.ram[u16(pointers + n)];
-        app.spriteColor = m.vic[0x27 + n] & 15;
+        app.spriteColor = m.vic[VicReg::SpriteColor0 + n] & 15;
         app.showSpriteEditor = true;
     }
 

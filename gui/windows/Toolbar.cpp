@@ -96,7 +96,7 @@ void drawToolbar(App& app) {
         ImGui::SetNextItemWidth(row.modeW);
         int gm = app.machine.gfxMode();
         if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
-            for (int i = 0; i < 5; ++i) {
+            for (int i = 0; i < GfxMode::count; ++i) {
                 if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
                 app.focusScreen = true;
                 BankSelect::gfxMode(app.editor, i);

@@ -17,7 +17,7 @@ struct ToolButton {
     const char* id;
     int icon;
     const char* label;
-    int tool;
+    Editor::Tool tool;
     const char* tip;
 };
 
@@ -83,7 +83,7 @@ void drawTools(App& app) {
     ImVec2 P = at(9, 345);
     auto pt = [&](float x, float y) { return ImVec2(P.x + x * s, P.y + y * s); };
     ImU32 black = IM_COL32(0, 0, 0, 255);
-    int bg = m.vic[0x21] & 15, pen = m.pen & 15;
+    int bg = m.vic[VicReg::Background0] & 15, pen = m.pen & 15;
     dl->AddRectFilled(pt(8, 5), pt(26, 23), app.palette.pixel(bg));
     dl->AddRect(pt(8, 5), pt(26, 23), black);
     dl->AddRectFilled(pt(16, 13), pt(34, 31), app.palette.pixel(pen));
@@ -110,13 +110,13 @@ void drawTools(App& app) {
             if (left) {
                 m.pen = colour;
             } else {
-                BankSelect::setRegister(app.editor, 0x21, colour, "background color");
+                BankSelect::setRegister(app.editor, VicReg::Background0, colour, "background color");
             }
         }
     }
     if (ImGui::IsItemHovered())
         ImGui::SetTooltip("Left click: drawing color %d\nRight click: background $D021 = %d", m.pen & 15,
-                          m.vic[0x21] & 15);
+                          m.vic[VicReg::Background0] & 15);
     ImGui::SetCursorScreenPos(at(0, 598));
     ImGui::Dummy(ImVec2(1, 1));
     // Any click here hands the keyboard back to the screen, so the tool keys keep working.

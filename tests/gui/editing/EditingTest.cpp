@@ -625,6 +625,13 @@ Script drawing(App& a) {
     }
     co_await frames(3);
     compareScreen(a);
+    // Another palette alone changes no memory: the picture is drawn again all the same.
+    const int paletteBefore = a.paletteIndex;
+    a.setPalette(paletteBefore == 1 ? 2 : 1);
+    co_await frames(3);
+    compareScreen(a);
+    a.setPalette(paletteBefore);
+    co_await frames(3);
     // A wheel step zooms also while a button is held on the canvas.
     a.editor.tool = Editor::ToolMoveView;
     moveTo(ImVec2(160.5f * a.screenZoom + a.screenOriginX, 100.5f * a.screenZoom + a.screenOriginY));
@@ -656,7 +663,7 @@ Script openByPointer(App& a) {
     for (float scale : {2.0f, 1.0f}) {
         setAllWindows(a, false);
         a.uiScale = ImGui::GetStyle().FontScaleMain = scale;
-        a.machine.setGfxMode(3);  // the converter is offered in a bitmap mode only
+        a.machine.setGfxMode(GfxMode::Bitmap);  // the converter is offered in a bitmap mode only
         co_await frames(5);
         co_await eachWindowAlone(a);
         for (const WindowRow& w : kWindows) {
