@@ -4,7 +4,6 @@
 #include <imgui.h>
 #include <imgui_impl_opengl3.h>
 #include <imgui_impl_sdl2.h>
-#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <chrono>
@@ -43,18 +42,15 @@ int g_frameNo = 0;  // frames since start, for the snapshot and the hooks
 bool g_layoutChecked = false;  // the dock layout was looked for, or built, in this run
 
 void setWindowIcon() {
-    Bytes bytes;
-    if (!Platform::readFile(Platform::assetDir() + "/icon.png", bytes) || bytes.empty()) return;
-    int w = 0, h = 0, n = 0;
-    stbi_uc* px = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &n, 4);
-    if (!px) return;
+    std::vector<unsigned int> px;
+    int w = 0, h = 0;
+    if (!DecodePictureFile(Platform::assetDir() + "/icon.png", px, w, h)) return;
     SDL_Surface* s =
-        SDL_CreateRGBSurfaceWithFormatFrom(px, w, h, 32, w * 4, SDL_PIXELFORMAT_ABGR8888);
+        SDL_CreateRGBSurfaceWithFormatFrom(px.data(), w, h, 32, w * 4, SDL_PIXELFORMAT_ABGR8888);
     if (s) {
         SDL_SetWindowIcon(g_window, s);
         SDL_FreeSurface(s);
     }
-    stbi_image_free(px);
 }
 
 // Adds a TrueType font read by us, so a missing file falls back instead of asserting.
