@@ -133,15 +133,13 @@ bool HexWordInput(const char* label, int& value, float width) {
     return hexInput(label, value, width, 0xFFFF, "%04X");
 }
 
-void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
-              bool integerScale) {
+void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, bool integerScale) {
     float s = 1.0f;
     if (tex.w > 0 && tex.h > 0) s = std::fmin(avail.x / tex.w, avail.y / tex.h);
     if (integerScale) {
         s = std::floor(s);
         if (s < 1) s = 1;
     }
-    scale = (int)s;
     ImVec2 size(s * tex.w, s * tex.h);
     ImVec2 cur = ImGui::GetCursorScreenPos();
     topLeft = ImVec2(cur.x + std::fmax(0.0f, (avail.x - size.x) * 0.5f), cur.y + std::fmax(0.0f, (avail.y - size.y) * 0.5f));

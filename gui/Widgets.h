@@ -24,8 +24,7 @@ bool HexByteInput(const char* label, int& value, float width);
 bool HexWordInput(const char* label, int& value, float width);
 
 // Draws the texture as large as fits in `avail`, centred.
-void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
-              bool integerScale);
+void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, bool integerScale);
 
 // Submenu `title` picking the VIC bank, one item per bank labelled by `names`.
 void VicBankMenu(App& app, const char* title, const char* const (&names)[4]);

@@ -116,8 +116,7 @@ void drawCharsetView(App& app) {
     ImGui::SameLine();
 
     ImVec2 tl, br;
-    int scale = 0;
-    Widgets::ImageFit(canvas.tex, ImGui::GetContentRegionAvail(), tl, br, scale, false);
+    Widgets::ImageFit(canvas.tex, ImGui::GetContentRegionAvail(), tl, br, false);
     bool hovered = ImGui::IsItemHovered();
     float f = (br.x - tl.x) / cw;
     // Without room for the picture there is nothing to point at.

@@ -59,9 +59,8 @@ void drawMonitor(App& app) {
     ImVec2 avail = ImGui::GetContentRegionAvail();
     avail.y -= ImGui::GetTextLineHeightWithSpacing();
     ImVec2 a, b;
-    int scale = 1;
     // Whole multiples only: a fraction would drop columns of the letters.
-    Widgets::ImageFit(canvas.tex, avail, a, b, scale, true);
+    Widgets::ImageFit(canvas.tex, avail, a, b, true);
     if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
         ImVec2 mp = ImGui::GetIO().MousePos;
         int c = int(std::floor((mp.x - a.x) / (b.x - a.x) * 40)), r = int(std::floor((mp.y - a.y) / (b.y - a.y) * 25));
