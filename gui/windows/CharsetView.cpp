@@ -273,10 +273,9 @@ void drawCharEditor(App& app) {
         multiCheckbox(app);
         ImGui::EndMenuBar();
     }
-    // The menus may have moved the set or switched the mode.
+    // The menus may have switched the mode or the set.
     multi = multicolor(m);
     rom = m.charsetIsRom();
-    ca = u16(m.charsetAddr() + app.charEditorChar * 8);
 
     if (ImGui::ArrowButton("##prev", ImGuiDir_Left)) app.charEditorChar = (app.charEditorChar - 1) & 0xFF;
     ImGui::SameLine();
@@ -287,6 +286,7 @@ void drawCharEditor(App& app) {
         ImGui::SameLine();
         ImGui::TextColored(ImVec4(0.7f, 0.3f, 0.0f, 1.0f), "ROM charset (read only)");
     }
+    // The menus may have moved the set, the arrows and the field picked another character.
     ca = u16(m.charsetAddr() + app.charEditorChar * 8);
 
     charColorsPanel(app, multi);
