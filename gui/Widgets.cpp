@@ -158,9 +158,8 @@ std::string CharDescription(int screenCode) {
     std::string t;
     if (n >= 1 && n <= 26)
         t = std::string(1, char(n | 0x60));
-    else if (n >= 65 && n <= 90)
-        t = std::string(1, char(n));
-    else if (n >= 48 && n <= 57)
+    // Punctuation, digits and capitals are their own ASCII.
+    else if ((n >= 33 && n <= 63) || (n >= 65 && n <= 90))
         t = std::string(1, char(n));
     else if (n == 0)
         t = "@";
@@ -176,8 +175,6 @@ std::string CharDescription(int screenCode) {
         t = "left arrow";
     else if (n == 32)
         t = "space";
-    else if ((n >= 33 && n <= 47) || (n >= 58 && n <= 63))
-        t = std::string(1, char(n));
     else
         return std::string();
     return prefix + t;
