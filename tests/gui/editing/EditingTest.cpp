@@ -549,12 +549,6 @@ void compareScreen(App& app) {
             bad += (px[size_t(h - 1 - y) * w + x] | 0xFF000000u) !=
                    frame[size_t(32 + y / z) * Vic::FrameWidth + 32 + x / z];
     EXPECT_EQ(bad, 0) << "drawn screen against the renderer";
-    if (bad) {
-        std::vector<u32> flip(px.size());
-        for (int y = 0; y < h; ++y) std::copy_n(&px[size_t(h - 1 - y) * w], w, &flip[size_t(y) * w]);
-        stbi_write_png("/tmp/dockwork/drawn.png", w, h, 4, flip.data(), w * 4);
-        stbi_write_png("/tmp/dockwork/frame.png", 384, 264, 4, frame.data(), 384 * 4);
-    }
 }
 
 // Help shows the whole of our help text; About shows both pictures.
