@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/Classic.h"
 #include "gui/Fit.h"
 #include "gui/windows/Windows.h"
 #include "platform/FileIO.h"
@@ -72,7 +73,7 @@ void draw(Dialog& d) {
     ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x * 0.5f, vp->Pos.y + vp->Size.y * 0.5f), ImGuiCond_Appearing,
                             ImVec2(0.5f, 0.5f));
     // At the UI scale, and never larger than the main window.
-    const float s = ImGui::GetFontSize() / 12.0f;
+    const float s = Classic::Scale();
     ImGui::SetNextWindowSize(ImVec2(std::min(620 * s, vp->WorkSize.x), std::min(440 * s, vp->WorkSize.y)), ImGuiCond_Appearing);
     bool keepOpen = true;
     if (!ImGui::BeginPopupModal("##filedialog", &keepOpen, ImGuiWindowFlags_NoSavedSettings)) {

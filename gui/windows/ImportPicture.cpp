@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/App.h"
+#include "gui/Classic.h"
 #include "gui/Fit.h"
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
@@ -138,7 +139,7 @@ void drawImportPicture(App& app) {
         pickPicture(app);
     }
 
-    const float scale = ImGui::GetFontSize() / 12.0f;
+    const float scale = Classic::Scale();
     // It floats, opens no larger than the main window and may be made smaller than its content, which then scrolls.
     Fit::FirstUse(ImVec2(920 * scale, 560 * scale));
     Fit::LimitFloatingWindow();
