@@ -141,8 +141,9 @@ void drawProcessor(App& app) {
     float lineH = ImGui::GetTextLineHeightWithSpacing();
     // The memory rows below keep their room; wrapped rows above take it from the listing.
     const ImGuiStyle& st = ImGui::GetStyle();
-    const float memH = ImGui::GetFrameHeightWithSpacing() + 8 * ImGui::GetTextLineHeight() + 7 * st.ItemSpacing.y +
-                       2 * st.WindowPadding.y + 2;
+    // Eight memory rows in their bordered pane, under the line of its address field.
+    const float memRowsH = 8 * ImGui::GetTextLineHeight() + 7 * st.ItemSpacing.y + 2 * st.WindowPadding.y + 2;
+    const float memH = ImGui::GetFrameHeightWithSpacing() + memRowsH;
     float childH = std::max(ImGui::GetContentRegionAvail().y - memH - st.ItemSpacing.y, 5 * lineH);
     const float stackW = ImGui::CalcTextSize("$01FF FF").x + 2 * st.WindowPadding.x + st.ScrollbarSize;
     ImGui::BeginChild("##dis", ImVec2(std::max(ImGui::GetContentRegionAvail().x - stackW - st.ItemSpacing.x, 100 * s), childH),
@@ -189,9 +190,8 @@ void drawProcessor(App& app) {
     if (ImGui::SmallButton("PC")) memAddr = cpu.pc;
     ImGui::SameLine();
     if (ImGui::SmallButton("Stack")) memAddr = 0x0100 | ((cpu.sp + 1) & 0xF8);
-    // Never squeezed below its eight rows: in a low window the window scrolls to them instead.
-    const float memRowsH = 8 * ImGui::GetTextLineHeight() + 7 * st.ItemSpacing.y + 2 * st.WindowPadding.y + 2 + st.ScrollbarSize;
-    ImGui::BeginChild("##mem", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, memRowsH)), true,
+    // Never squeezed below its eight rows and scroll bar: in a low window the window scrolls to them instead.
+    ImGui::BeginChild("##mem", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, memRowsH + st.ScrollbarSize)), true,
                       ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
     if (ImGui::IsWindowHovered()) memAddr = (memAddr - int(ImGui::GetIO().MouseWheel) * 8) & 0xFFFF;
     for (int line = 0; line < 8; ++line) {
