@@ -10,9 +10,10 @@
 #include "platform/Platform.h"
 
 void drawHelp(App& app) {
-    static std::vector<std::string> lines;
+    // Read once: the file's lines are needed only to make these.
     static std::vector<HelpLine> shown;
-    if (lines.empty()) {
+    if (shown.empty()) {
+        std::vector<std::string> lines;
         Bytes text;
         if (Platform::readFile(Platform::assetDir() + "/help.txt", text)) {
             std::string all(text.begin(), text.end());
