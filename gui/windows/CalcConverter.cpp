@@ -1,7 +1,6 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 

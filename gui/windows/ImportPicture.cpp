@@ -1,7 +1,6 @@
 // The "Import PC image" window: options, both previews, OK and Cancel.
 #include <imgui.h>
 
-#include <cfloat>
 #include <cstdio>
 
 #include "app/App.h"

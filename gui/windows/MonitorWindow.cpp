@@ -1,7 +1,6 @@
 #include <imgui.h>
 
 #include <cmath>
-#include <vector>
 
 #include "app/App.h"
 #include "gui/Fit.h"

@@ -1,7 +1,6 @@
 #include <imgui.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 

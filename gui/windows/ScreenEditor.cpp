@@ -3,10 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "app/App.h"
-#include "gui/Classic.h"
 #include "gui/Fit.h"
 #include "gui/Keys.h"
 #include "gui/Canvas.h"

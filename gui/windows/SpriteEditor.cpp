@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string>
 
 #include "app/App.h"
 #include "gui/Classic.h"
