@@ -67,7 +67,7 @@ bool hexInput(const char* label, int& value, float width, unsigned mask, const c
 
 }  // namespace
 
-void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
+void ColorSwatch(App& app, int color, ImVec2 size) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     ImVec2 a = ImGui::GetCursorScreenPos();
     ImVec2 b(a.x + size.x, a.y + size.y);
@@ -78,8 +78,6 @@ void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
         dl->AddLine(a, b, IM_COL32(60, 60, 60, 255), 1.0f);
     }
     dl->AddRect(a, b, IM_COL32(0, 0, 0, 255), 0.0f, 1.0f);
-    if (selected)
-        dl->AddRect(ImVec2(a.x - 2, a.y - 2), ImVec2(b.x + 2, b.y + 2), IM_COL32(255, 255, 255, 255), 0.0f, 2.0f);
     ImGui::Dummy(size);
 }
 

@@ -13,7 +13,7 @@ struct Texture;
 namespace Widgets {
 
 // A box in C64 colour `color` (negative: none, drawn crossed out); no input.
-void ColorSwatch(App& app, int color, ImVec2 size, bool selected);
+void ColorSwatch(App& app, int color, ImVec2 size);
 
 // 16 colours in rows of `columns`; true when a cell was clicked (left or right).
 bool PaletteGrid(const char* id, App& app, int marked1, int marked2, int& clicked, bool& rightClick,

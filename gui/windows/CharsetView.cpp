@@ -231,7 +231,7 @@ void charColorsPanel(App& app, bool multi) {
             ImGui::PushID(i);
             ImGui::RadioButton("##mc", &app.charPen, i + 1);
             ImGui::SameLine();
-            Widgets::ColorSwatch(app, shown[i], ImVec2(18, 14), false);
+            Widgets::ColorSwatch(app, shown[i], ImVec2(18, 14));
             ImGui::SameLine();
             ImGui::TextUnformatted(labels[i]);
             ImGui::PopID();

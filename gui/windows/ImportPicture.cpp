@@ -111,7 +111,7 @@ void options(App& app, ImportPicState& s, float scale) {
         }
         ImGui::TextUnformatted("Used background:");
         ImGui::SameLine();
-        Widgets::ColorSwatch(app, s.resolution == 2 ? s.converter.bg : s.reducer.bg, ImVec2(20, 14), false);
+        Widgets::ColorSwatch(app, s.resolution == 2 ? s.converter.bg : s.reducer.bg, ImVec2(20, 14));
     }
     height = ImGui::GetCursorPosY();
     ImGui::EndChild();

@@ -19,7 +19,7 @@ void drawPreferences(App& app) {
     changed |= ImGui::SliderInt("Grid color", &app.gridColor, 0, 15, "%d");
     app.gridColor &= 15;
     ImGui::SameLine();
-    Widgets::ColorSwatch(app, app.gridColor, ImVec2(18, 14), false);
+    Widgets::ColorSwatch(app, app.gridColor, ImVec2(18, 14));
     changed |= ImGui::Checkbox("Show active char when drawing", &app.showActiveChar);
     if (ImGui::Checkbox("Don't replace colors in multicolor cells", &app.dontReplaceColors)) {
         app.editor.pixels.noNewColours = app.dontReplaceColors;

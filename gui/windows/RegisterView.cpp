@@ -39,7 +39,7 @@ void drawRegisterView(App& app) {
             ImGui::TableNextColumn();
             ImGui::AlignTextToFramePadding();
             if (i >= VicReg::Border) {  // the colour registers
-                Widgets::ColorSwatch(app, m.vic[i] & 15, ImVec2(14, 12), false);
+                Widgets::ColorSwatch(app, m.vic[i] & 15, ImVec2(14, 12));
                 ImGui::SameLine();
             }
             ImGui::TextUnformatted(Registers::description(i));

@@ -177,7 +177,7 @@ void drawColorEditor(App& app) {
         ImGui::AlignTextToFramePadding();
         ImGui::TextUnformatted(labels[i]);
         ImGui::SameLine(90);
-        Widgets::ColorSwatch(app, cols[i], ImVec2(24, 18), false);
+        Widgets::ColorSwatch(app, cols[i], ImVec2(24, 18));
         ImGui::SameLine();
         int v = absent ? 0 : cols[i];
         ImGui::SetNextItemWidth(160);

@@ -158,7 +158,7 @@ void drawSpriteEditor(App& app) {
             ImGui::PushID(i);
             if (ImGui::RadioButton("##mc", pen == i + 1)) pen = i + 1;
             ImGui::SameLine();
-            Widgets::ColorSwatch(app, colors[i] & 15, ImVec2(18, 14), false);
+            Widgets::ColorSwatch(app, colors[i] & 15, ImVec2(18, 14));
             ImGui::SameLine();
             ImGui::TextUnformatted(labels[i]);
             ImGui::PopID();
