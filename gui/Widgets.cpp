@@ -81,6 +81,18 @@ void ColorSwatch(App& app, int color, ImVec2 size) {
     ImGui::Dummy(size);
 }
 
+void PenChoices(App& app, int& pen, const int colors[3], const char* const labels[3]) {
+    for (int i = 0; i < 3; ++i) {
+        ImGui::PushID(i);
+        ImGui::RadioButton("##mc", &pen, i + 1);
+        ImGui::SameLine();
+        ColorSwatch(app, colors[i], ImVec2(18, 14));
+        ImGui::SameLine();
+        ImGui::TextUnformatted(labels[i]);
+        ImGui::PopID();
+    }
+}
+
 bool PaletteGrid(const char* id, App& app, int marked1, int marked2, int& clicked, bool& rightClick,
                  float cellSize, int columns) {
     bool result = false;

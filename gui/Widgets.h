@@ -15,6 +15,10 @@ namespace Widgets {
 // A box in C64 colour `color` (negative: none, drawn crossed out); no input.
 void ColorSwatch(App& app, int color, ImVec2 size);
 
+// The three multicolour pens, one row each: a radio button setting `pen` to
+// 1..3, the pen's colour and its label.
+void PenChoices(App& app, int& pen, const int colors[3], const char* const labels[3]);
+
 // 16 colours in rows of `columns`; true when a cell was clicked (left or right).
 bool PaletteGrid(const char* id, App& app, int marked1, int marked2, int& clicked, bool& rightClick,
                  float cellSize, int columns);

@@ -226,16 +226,8 @@ void charColorsPanel(App& app, bool multi) {
         CharsetActions::pickColour(app, picked, right);
     if (multi) {
         static const char* const labels[3] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
-        int shown[3] = {m.vic[VicReg::Background1] & 15, m.vic[VicReg::Background2] & 15, m.pen & 7};
-        for (int i = 0; i < 3; ++i) {
-            ImGui::PushID(i);
-            ImGui::RadioButton("##mc", &app.charPen, i + 1);
-            ImGui::SameLine();
-            Widgets::ColorSwatch(app, shown[i], ImVec2(18, 14));
-            ImGui::SameLine();
-            ImGui::TextUnformatted(labels[i]);
-            ImGui::PopID();
-        }
+        const int shown[3] = {m.vic[VicReg::Background1] & 15, m.vic[VicReg::Background2] & 15, m.pen & 7};
+        Widgets::PenChoices(app, app.charPen, shown, labels);
     }
     ImGui::EndGroup();
 }

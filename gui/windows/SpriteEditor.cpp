@@ -152,17 +152,10 @@ void drawSpriteEditor(App& app) {
         Sprites::pickColor(m, app.undoBuffer, block, pen, app.spriteColor, clicked, right);
     }
     if (multicolor) {
-        const int colors[3] = {m.vic[VicReg::SpriteMulticolor0], app.spriteColor, m.vic[VicReg::SpriteMulticolor1]};
-        const char* const labels[3] = {"Color 1 ($D025)", "Color 2 (sprite)", "Color 3 ($D026)"};
-        for (int i = 0; i < 3; ++i) {
-            ImGui::PushID(i);
-            if (ImGui::RadioButton("##mc", pen == i + 1)) pen = i + 1;
-            ImGui::SameLine();
-            Widgets::ColorSwatch(app, colors[i] & 15, ImVec2(18, 14));
-            ImGui::SameLine();
-            ImGui::TextUnformatted(labels[i]);
-            ImGui::PopID();
-        }
+        const int colors[3] = {m.vic[VicReg::SpriteMulticolor0] & 15, app.spriteColor & 15,
+                               m.vic[VicReg::SpriteMulticolor1] & 15};
+        static const char* const labels[3] = {"Color 1 ($D025)", "Color 2 (sprite)", "Color 3 ($D026)"};
+        Widgets::PenChoices(app, pen, colors, labels);
     }
     // Both pictures show the canvas as uploaded at the end of this function.
     ImagePixels(canvas.tex, ImVec2(48, 42));
