@@ -70,8 +70,7 @@ void draw(Dialog& d) {
         d.openPending = false;
     }
     const ImGuiViewport* vp = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x * 0.5f, vp->Pos.y + vp->Size.y * 0.5f), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowPos(vp->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
     // At the UI scale, and never larger than the main window.
     const float s = Classic::Scale();
     ImGui::SetNextWindowSize(ImVec2(std::min(620 * s, vp->WorkSize.x), std::min(440 * s, vp->WorkSize.y)), ImGuiCond_Appearing);
