@@ -11,14 +11,14 @@
 #include "gui/Texture.h"
 #include "platform/Platform.h"
 
+namespace {
+
 const char* const iconFiles[IconCount] = {
     "BtnCharset.bmp",   "BtnEditCharset.bmp", "SpeedButton1.bmp",  "SpeedButton2.bmp", "DrawDotTool.bmp",
     "DrawTool.bmp",     "BtnEditSprites.bmp", "FloodFillTool.bmp", "BtnHelp.bmp",      "LineTool.bmp",
     "BtnMonitor.bmp",   "BtnSecondView.bmp",  "BtnSprites.bmp",    "TextTool.bmp",     "Select.bmp",
     "Move.bmp",         "brush1.bmp",         "brush2.bmp",        "brush3.bmp",       "Brush4.bmp",
 };
-
-namespace {
 
 // The menu's UI scales; another one (from a hand-edited settings file) scales
 // the 100 % picture.

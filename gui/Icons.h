@@ -4,7 +4,6 @@
 #include <imgui.h>
 
 constexpr int IconCount = 20;
-extern const char* const iconFiles[IconCount];
 
 // A picture in the font atlas, as it lies there now.
 struct AtlasImage {
