@@ -1,5 +1,7 @@
 #include "gui/Texture.h"
 
+#include <imgui_internal.h>
+
 #define GL_GLEXT_PROTOTYPES
 #include <SDL_opengl.h>
 #include <stb/stb_image.h>

@@ -1,9 +1,10 @@
 #pragma once
 #include <imgui.h>
-#include <imgui_internal.h>
 
 #include <string>
 #include <vector>
+
+struct ImRect;
 
 // An OpenGL texture held by name only, so that windows can own textures
 // without seeing any GL header; the GL calls live in Texture.cpp.
