@@ -1,5 +1,5 @@
 #pragma once
-// Small controls shared by many windows; none keeps state between frames.
+// Small controls shared by many windows; only a hex field being edited keeps its text between frames.
 #include <imgui.h>
 
 #include <string>
