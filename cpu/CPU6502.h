@@ -74,16 +74,8 @@ struct CPU6502 {
     u8 rd(u16 address) const {
         return u16(address + 0x3000) < VicReg::count ? machine.vic[address & 63] : machine.ram[address];
     }
-    void wr(u16 address, u8 value) {
-        if (u16(address + 0x3000) < VicReg::count)
-            machine.vic[address & 63] = value;
-        else
-            machine.ram[address] = value;
-    }
     // The stack is page 1 of RAM.
     void push(u8 v) { machine.ram[0x100 + sp--] = v; }
-    u8 pull() { return machine.ram[0x100 + ++sp]; }
-    void setNZ(u8 v) { p = u8((p & ~(FlagN | FlagZ)) | (v & FlagN) | (v == 0 ? FlagZ : 0)); }
     void toggleFlag(int bit) { p ^= u8(1 << bit); }
 
     // Executes the instruction at pc. Looks at neither stopped nor breakpoints.

@@ -4,7 +4,6 @@
 #include "core/TextCase.h"
 #include "cpu/CPU6502.h"
 
-
 bool CPU6502::parseNumber(std::string_view text, int& value, bool* isWord) {
     size_t begin = text.find_first_not_of(" \t\r\n");
     if (begin == std::string_view::npos) return false;

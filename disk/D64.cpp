@@ -289,25 +289,13 @@ int D64::get_file_count() {
     return dir->count;
 }
 
-const char* D64::get_file_name(int index) {
-    if (!_is_mounted()) return nullptr;
+std::string D64::file_name(int index) {
+    if (!_is_mounted()) return "";
     lastError = D64Error::NoError;
     if (index < 0 || index >= dir->count) {
         lastError = D64Error::FileNotFound;
-        return nullptr;
+        return "";
     }
-    const uint8_t* name = dir->entries + 32 * index + 5;
-    int n = 0;
-    while (n < 16 && name[n] != 0xA0) {
-        fileName[n] = char(name[n]);
-        n++;
-    }
-    fileName[n] = 0;
-    return fileName;
-}
-
-std::string D64::file_name(int index) {
-    if (!get_file_name(index)) return "";
     const uint8_t* name = dir->entries + 32 * index + 5;
     return std::string(name, std::find(name, name + 16, 0xA0));
 }

@@ -72,7 +72,6 @@ public:
     std::unique_ptr<Directory> dir;
     std::unique_ptr<uint8_t[]> bam;
     char diskName[17] = {};
-    char fileName[17] = {};
     char diskId[6] = {};
     std::string path;            // as mounted
     Platform::FileStamp stamp;   // of the file the blocks were read from
@@ -95,7 +94,6 @@ public:
     int unmount();
 
     int get_file_count();
-    const char* get_file_name(int index);
     // Every byte of the name up to its $A0 padding, a $00 too.
     std::string file_name(int index);
     int get_file_type(int index);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -30,7 +29,6 @@ bool validHostName(const std::string& name) {
     for (unsigned char c : name) bad = bad || c == '/' || c < 32 || c == 127;
     return !bad;
 }
-
 
 // The one ".prg" file of dir whose name equals name ignoring case: the monitor
 // types upper case, while host files are often lower case. Empty when none is

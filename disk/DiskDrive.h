@@ -5,7 +5,7 @@
 
 #include "disk/D64.h"
 
-// A leading "@:" on a save replaces the file of that name on a D64 image.
+// A leading "@:" on a save replaces the file of that name.
 inline bool hasReplacePrefix(const std::string& name) { return name.compare(0, 2, "@:") == 0; }
 inline std::string withoutReplacePrefix(const std::string& name) {
     return hasReplacePrefix(name) ? name.substr(2) : name;

@@ -4,7 +4,6 @@
 #include "app/DiskActions.h"
 #include "core/TextCase.h"
 #include "disk/DiskDrive.h"
-#include "platform/FileIO.h"
 #include "tests/FileTestSupport.h"
 
 namespace {
