@@ -55,7 +55,7 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     RowDecoder& d = *l.decoder;
     // Large blocks of memory go one to a frame: the decoder's after the last band, the
     // previous picture when the new one takes its place.
-    if (d.finished && !d.released) {
+    if (d.finished && !d.released()) {
         d.release();
         return true;
     }

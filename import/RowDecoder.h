@@ -13,10 +13,8 @@ struct RowDecoder {
     // False on failure, with error set; the pixels are then of no use.
     bool read(int work) { return finished || readRows(*this, work); }
     // Lets the library's own memory go once finished; the pixels stay.
-    void release() {
-        library.reset();
-        released = true;
-    }
+    void release() { library.reset(); }
+    bool released() const { return library == nullptr; }
 
     // Set by the format's start function: its reader, and the library state it reads with.
     std::function<bool(RowDecoder&, int work)> readRows;
@@ -27,7 +25,6 @@ struct RowDecoder {
     int rowsComplete = 0;  // rows from the top whose pixels are final
     double progress = 0;   // share of the work done, 0 to 1
     bool finished = false;
-    bool released = false;
     std::string error;
 };
 
