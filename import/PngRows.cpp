@@ -21,6 +21,7 @@ struct PngReader {
     ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
     bool open(RowDecoder& d);
     bool readRows(RowDecoder& d, int work);
+    const char* reason() const { return why; }
 };
 
 void readBytes(png_structp png, png_bytep out, size_t n) {
@@ -99,19 +100,7 @@ std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error) {
         error = "there is not enough memory";
         return nullptr;
     }
-    auto d = std::make_unique<RowDecoder>();
-    if (!r->open(*d)) {
-        error = r->why;
-        return nullptr;
-    }
-    d->pixels.reserve(size_t(d->width) * size_t(d->height));
-    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
-        if (reader->readRows(to, work)) return true;
-        to.error = reader->why;
-        return false;
-    };
-    d->library = std::move(r);
-    return d;
+    return startReader(std::move(r), error);
 }
 
 bool readAllRows(RowDecoder& d, std::string& error) {

@@ -33,6 +33,25 @@ struct RowDecoder {
 std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error);
 std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error);
 
+// The start functions' common end: opens the format's reader (open(RowDecoder&),
+// readRows(RowDecoder&, int), reason()) and makes the decoder that reads through it.
+template <class Reader>
+std::unique_ptr<RowDecoder> startReader(std::shared_ptr<Reader> r, std::string& error) {
+    auto d = std::make_unique<RowDecoder>();
+    if (!r->open(*d)) {
+        error = r->reason();
+        return nullptr;
+    }
+    d->pixels.reserve(size_t(d->width) * size_t(d->height));
+    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
+        if (reader->readRows(to, work)) return true;
+        to.error = reader->reason();
+        return false;
+    };
+    d->library = std::move(r);
+    return d;
+}
+
 // Runs a decoder to its end.
 bool readAllRows(RowDecoder& d, std::string& error);
 // Runs a started decoder (null when its start failed) to its end and takes its picture.
