@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "core/ByteOrder.h"
-#include "import/PngRows.h"
 #include "import/RowDecoder.h"
 
 namespace {
@@ -273,6 +272,23 @@ bool checkHeader(const Bytes& bytes, Kind& kind, long long& hw, long long& hh, s
 
 }  // namespace
 
+bool readAllRows(RowDecoder& d, std::string& error) {
+    while (!d.finished)
+        if (!d.read(1 << 20)) {
+            error = d.error;
+            return false;
+        }
+    return true;
+}
+
+bool decodeAllRows(std::unique_ptr<RowDecoder> d, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+    if (!d || !readAllRows(*d, error)) return false;
+    pixels = std::move(d->pixels);
+    w = d->width;
+    h = d->height;
+    return true;
+}
+
 bool pictureHeaderSize(const Bytes& bytes, long long& w, long long& h) {
     return headerSize(kindOf(bytes), bytes, w, h);
 }
@@ -307,10 +323,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     }
     if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
         // Read row by row to 8 bits: no full copy at 16 bits.
-        if (!decodePngRows(bytes, pixels, iw, ih, error)) return false;
-        w = iw;
-        h = ih;
-        return true;
+        return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
     }
     if (stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n) && (iw < 1 || ih < 1 || !fits(iw, ih))) {
         error = tooLarge(iw, ih);

@@ -1,5 +1,3 @@
-#include "import/PngRows.h"
-
 #include <png.h>
 
 #include <csetjmp>
@@ -7,6 +5,7 @@
 #include <cstring>
 
 #include "import/PictureImport.h"
+#include "import/RowDecoder.h"
 
 namespace {
 
@@ -101,25 +100,4 @@ std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error) {
         return nullptr;
     }
     return startReader(std::move(r), error);
-}
-
-bool readAllRows(RowDecoder& d, std::string& error) {
-    while (!d.finished)
-        if (!d.read(1 << 20)) {
-            error = d.error;
-            return false;
-        }
-    return true;
-}
-
-bool decodeAllRows(std::unique_ptr<RowDecoder> d, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
-    if (!d || !readAllRows(*d, error)) return false;
-    pixels = std::move(d->pixels);
-    w = d->width;
-    h = d->height;
-    return true;
-}
-
-bool decodePngRows(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
-    return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
 }
