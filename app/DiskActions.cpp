@@ -1,6 +1,5 @@
 #include "app/DiskActions.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>

@@ -6,6 +6,23 @@
 
 #include "app/App.h"
 
+namespace {
+
+// Puts a decoded picture in the window's place and shows it; a reading under way ends.
+void takePicture(App& app, ImportPicState& s, std::vector<u32> pixels, int w, int h, std::string name) {
+    s.load = PictureLoad{};
+    s.pixels = std::move(pixels);
+    ++s.pictureId;
+    s.width = w;
+    s.height = h;
+    s.name = std::move(name);
+    s.dirty = true;
+    s.pickerShown = true;
+    app.showImportPicture = true;
+}
+
+}  // namespace
+
 void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
     ImportPicState& s = app.ui.importPicture;
     if (decodesInBands(bytes)) {
@@ -28,15 +45,8 @@ void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
         app.message("Error", "Couldn't read the image: " + error);
         return;
     }
-    s.load = PictureLoad{};  // the picture opened last is the one shown
-    s.pixels = std::move(pixels);
-    ++s.pictureId;
-    s.width = w;
-    s.height = h;
-    s.name = name;
-    s.dirty = true;
-    s.pickerShown = true;
-    app.showImportPicture = true;
+    // The picture opened last is the one shown.
+    takePicture(app, s, std::move(pixels), w, h, name);
 }
 
 bool importLoading(const ImportPicState& s) { return s.load.decoder != nullptr; }
@@ -55,7 +65,7 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     RowDecoder& d = *l.decoder;
     // Large blocks of memory go one to a frame: the decoder's after the last band, the
     // previous picture when the new one takes its place.
-    if (d.finished && !d.released) {
+    if (d.finished && !d.released()) {
         d.release();
         return true;
     }
@@ -80,22 +90,15 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
             return true;
     }
 
-    s.pixels = std::move(d.pixels);
-    s.width = d.width;
-    s.height = d.height;
-    s.name = l.name;
-    ++s.pictureId;
-    s.dirty = true;
-    s.pickerShown = true;
     ResampledPicture& r = s.resampled;
     for (std::vector<u32>& p : r.pixels) std::vector<u32>().swap(p);
-    r.picture = s.pictureId;
     r.zoomToFit = l.zoomToFit;
     r.keepAspect = l.keepAspect;
     if (l.resampledRows == 200)
         for (int i = 0; i < 2; ++i) r.pixels[i] = std::move(l.resampled[i]);
-    s.load = PictureLoad{};
-    app.showImportPicture = true;
+    // The arguments are taken before the reading (and d with it) ends.
+    takePicture(app, s, std::move(d.pixels), d.width, d.height, l.name);
+    r.picture = s.pictureId;
     return false;
 }
 

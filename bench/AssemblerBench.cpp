@@ -19,6 +19,7 @@
 
 #include "app/App.h"
 #include "app/CpuActions.h"
+#include "bench/BenchApp.h"
 #include "platform/Platform.h"
 
 extern char** environ;
@@ -83,19 +84,6 @@ std::string readAll(const std::string& path) {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// An application as the program starts it, with settings of its own.
-App& benchApp() {
-    static App* app = [] {
-        static const std::string dir = "/tmp/vorlix-asm-bench-app-" + std::to_string(getpid());
-        setenv("APPDATA", dir.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
-        Platform::initWithBasePath("");
-        return new App();
-    }();
-    return *app;
 }
 
 // The Compile path in-process: the source read as Load... reads it, compiled as the Compile button does,

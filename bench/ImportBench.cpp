@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 
 #include "app/App.h"
+#include "bench/BenchApp.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "import/ColorReducer.h"
@@ -130,17 +131,6 @@ void BM_Big4000x3000_ImageMagick(benchmark::State& state) {
 BENCHMARK(BM_Big4000x3000_ImageMagick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // The window's path: a picture in the import state, previewed in multicolour with Floyd-Steinberg.
-App& benchApp() {
-    static App* app = [] {
-        static const std::string dir = (fs::temp_directory_path() / ("vorlix-bench-app-" + std::to_string(getpid()))).string();
-        setenv("APPDATA", dir.c_str(), 1);
-        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
-        Platform::initWithBasePath("");
-        return new App();
-    }();
-    return *app;
-}
-
 ImportPicState& withPicture(int w, int h) {
     ImportPicState& s = benchApp().ui.importPicture;
     if (s.width != w || s.height != h) {

@@ -62,6 +62,7 @@ struct JpegReader {
     // Both call the library, which leaves by longjmp: nothing in them has a destructor.
     bool open(RowDecoder& d);
     bool readRows(RowDecoder& d, int work);
+    const char* reason() const { return err.why; }
 };
 
 bool JpegReader::open(RowDecoder& d) {
@@ -131,17 +132,5 @@ bool JpegReader::readRows(RowDecoder& d, int work) {
 std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error) {
     auto r = std::make_shared<JpegReader>();
     r->bytes = std::move(bytes);
-    auto d = std::make_unique<RowDecoder>();
-    if (!r->open(*d)) {
-        error = r->err.why;
-        return nullptr;
-    }
-    d->pixels.reserve(size_t(d->width) * size_t(d->height));
-    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
-        if (reader->readRows(to, work)) return true;
-        to.error = reader->err.why;
-        return false;
-    };
-    d->library = std::move(r);
-    return d;
+    return startReader(std::move(r), error);
 }

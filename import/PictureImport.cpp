@@ -2,13 +2,11 @@
 
 #include <stb/stb_image.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/ByteOrder.h"
-#include "import/PngRows.h"
 #include "import/RowDecoder.h"
 
 namespace {
@@ -213,14 +211,6 @@ std::string tooLarge(long long w, long long h) {
            " million pixels)";
 }
 
-// No end marker after the last scan's start: the decoder's reason for such a
-// file says only what it stumbled on.
-bool jpegLacksEnd(const Bytes& b) {
-    static const u8 sos[] = {0xFF, 0xDA}, eoi[] = {0xFF, 0xD9};
-    const auto scan = std::find_end(b.begin(), b.end(), std::begin(sos), std::end(sos));
-    return scan == b.end() || std::search(scan, b.end(), std::begin(eoi), std::end(eoi)) == b.end();
-}
-
 // The decoder's short reasons in words a user understands.
 std::string readable(const char* why) {
     static const struct {
@@ -242,7 +232,6 @@ std::string readable(const char* why) {
         {"wrong channel count", "it uses a colour format the import does not read"},
         {"wrong version", "it uses a version of the format the import does not read"},
         {"unknown BMP", "it uses a kind of BMP the import does not read"},
-        {"no header height", "it uses a kind of JPEG the import does not read"},
         {"0 width", "the picture has no size"},
         {"0-pixel image", "the picture has no size"},
         {"invalid width", "the picture has no size"},
@@ -283,6 +272,23 @@ bool checkHeader(const Bytes& bytes, Kind& kind, long long& hw, long long& hh, s
 
 }  // namespace
 
+bool readAllRows(RowDecoder& d, std::string& error) {
+    while (!d.finished)
+        if (!d.read(1 << 20)) {
+            error = d.error;
+            return false;
+        }
+    return true;
+}
+
+bool decodeAllRows(std::unique_ptr<RowDecoder> d, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
+    if (!d || !readAllRows(*d, error)) return false;
+    pixels = std::move(d->pixels);
+    w = d->width;
+    h = d->height;
+    return true;
+}
+
 bool pictureHeaderSize(const Bytes& bytes, long long& w, long long& h) {
     return headerSize(kindOf(bytes), bytes, w, h);
 }
@@ -317,10 +323,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     }
     if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
         // Read row by row to 8 bits: no full copy at 16 bits.
-        if (!decodePngRows(bytes, pixels, iw, ih, error)) return false;
-        w = iw;
-        h = ih;
-        return true;
+        return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
     }
     if (stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n) && (iw < 1 || ih < 1 || !fits(iw, ih))) {
         error = tooLarge(iw, ih);
@@ -333,7 +336,7 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     stbi_uc* data = stbi_load_from_memory(bytes.data(), len, &iw, &ih, &n, 4);
     if (!data) {
         // The decoder leaves an empty reason for some broken files.
-        error = kind == Kind::Jpeg && jpegLacksEnd(bytes) ? "the file is cut short" : readable(stbi_failure_reason());
+        error = readable(stbi_failure_reason());
         return false;
     }
     if (iw < 1 || ih < 1 || !fits(iw, ih)) {

@@ -1,5 +1,3 @@
-#include "import/PngRows.h"
-
 #include <png.h>
 
 #include <csetjmp>
@@ -7,6 +5,7 @@
 #include <cstring>
 
 #include "import/PictureImport.h"
+#include "import/RowDecoder.h"
 
 namespace {
 
@@ -21,6 +20,7 @@ struct PngReader {
     ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
     bool open(RowDecoder& d);
     bool readRows(RowDecoder& d, int work);
+    const char* reason() const { return why; }
 };
 
 void readBytes(png_structp png, png_bytep out, size_t n) {
@@ -99,38 +99,5 @@ std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error) {
         error = "there is not enough memory";
         return nullptr;
     }
-    auto d = std::make_unique<RowDecoder>();
-    if (!r->open(*d)) {
-        error = r->why;
-        return nullptr;
-    }
-    d->pixels.reserve(size_t(d->width) * size_t(d->height));
-    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
-        if (reader->readRows(to, work)) return true;
-        to.error = reader->why;
-        return false;
-    };
-    d->library = std::move(r);
-    return d;
-}
-
-bool readAllRows(RowDecoder& d, std::string& error) {
-    while (!d.finished)
-        if (!d.read(1 << 20)) {
-            error = d.error;
-            return false;
-        }
-    return true;
-}
-
-bool decodeAllRows(std::unique_ptr<RowDecoder> d, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
-    if (!d || !readAllRows(*d, error)) return false;
-    pixels = std::move(d->pixels);
-    w = d->width;
-    h = d->height;
-    return true;
-}
-
-bool decodePngRows(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h, std::string& error) {
-    return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
+    return startReader(std::move(r), error);
 }

@@ -13,10 +13,8 @@ struct RowDecoder {
     // False on failure, with error set; the pixels are then of no use.
     bool read(int work) { return finished || readRows(*this, work); }
     // Lets the library's own memory go once finished; the pixels stay.
-    void release() {
-        library.reset();
-        released = true;
-    }
+    void release() { library.reset(); }
+    bool released() const { return library == nullptr; }
 
     // Set by the format's start function: its reader, and the library state it reads with.
     std::function<bool(RowDecoder&, int work)> readRows;
@@ -27,7 +25,6 @@ struct RowDecoder {
     int rowsComplete = 0;  // rows from the top whose pixels are final
     double progress = 0;   // share of the work done, 0 to 1
     bool finished = false;
-    bool released = false;
     std::string error;
 };
 
@@ -35,6 +32,25 @@ struct RowDecoder {
 // refused. The decoder keeps its own copy of the bytes.
 std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error);
 std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error);
+
+// The start functions' common end: opens the format's reader (open(RowDecoder&),
+// readRows(RowDecoder&, int), reason()) and makes the decoder that reads through it.
+template <class Reader>
+std::unique_ptr<RowDecoder> startReader(std::shared_ptr<Reader> r, std::string& error) {
+    auto d = std::make_unique<RowDecoder>();
+    if (!r->open(*d)) {
+        error = r->reason();
+        return nullptr;
+    }
+    d->pixels.reserve(size_t(d->width) * size_t(d->height));
+    d->readRows = [reader = r.get()](RowDecoder& to, int work) {
+        if (reader->readRows(to, work)) return true;
+        to.error = reader->reason();
+        return false;
+    };
+    d->library = std::move(r);
+    return d;
+}
 
 // Runs a decoder to its end.
 bool readAllRows(RowDecoder& d, std::string& error);

@@ -561,8 +561,9 @@ TEST_F(AppTest, ListingIsReadAgainOnlyWhenTheFolderChanges) {
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
     fs::last_write_time(root, old);
     FileIO::ListingCache cache;
-    const FileIO::Filter all{"All files", {}}, prg{"*.prg", {"prg"}};
-    auto show = [&](double now, const FileIO::Filter& filter = {"All files", {}}, unsigned serial = 1) {
+    const FileIO::Filter& all = FileIO::allFiles;
+    const FileIO::Filter prg{"*.prg", {"prg"}};
+    auto show = [&](double now, const FileIO::Filter& filter, unsigned serial) {
         std::string out;
         for (auto& e : FileIO::cachedList(cache, root.string(), filter, serial, now)) out += e.name + " ";
         return out + std::to_string(cache.reads);
@@ -1015,8 +1016,6 @@ TEST_F(AppTest, CharacterWindowCommands) {
     }
 }
 
-// A slice ends at its budget, at a stop or on a breakpoint, tested after each step: $C000 holds five NOPs, then
-// an RTS with nothing to return to.
 // The assembler window's watch on its source: what each change tells it, once the editor has shown the text.
 // It never reads the text, so an unchanged source costs no copy or compare, however long.
 TEST_F(AppTest, SourceWatchSeesChangesWithoutReadingTheText) {
@@ -1052,6 +1051,8 @@ TEST_F(AppTest, SourceWatchSeesChangesWithoutReadingTheText) {
     EXPECT_EQ(src, sameLength);
 }
 
+// A slice ends at its budget, at a stop or on a breakpoint, tested after each step: $C000 holds five NOPs, then
+// an RTS with nothing to return to.
 TEST(CpuRunSlice, BudgetStopAndBreakpoints) {
     const struct {
         const char* name;

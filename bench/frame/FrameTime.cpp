@@ -63,6 +63,19 @@ Bytes readAll(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+// A settings file of its own for one case, so no saved layout or window set is read; its pictures go there too.
+struct CaseDir {
+    char path[32] = "/tmp/vorlix-frame-XXXXXX";
+    const bool made = mkdtemp(path) != nullptr;
+    CaseDir() {
+        setenv("XDG_CONFIG_HOME", path, 1);
+        setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    }
+    ~CaseDir() {
+        if (made) std::filesystem::remove_all(path);
+    }
+};
+
 // One picture opened in the running program: its frames from the open until the first preview shows.
 struct Opening {
     std::string label, path;
@@ -73,11 +86,8 @@ struct Opening {
 };
 
 int runImportCase() {
-    // A settings file of its own, so no saved layout or window set is read.
-    char dir[] = "/tmp/vorlix-frame-XXXXXX";
-    if (!mkdtemp(dir)) return 1;
-    setenv("XDG_CONFIG_HOME", dir, 1);
-    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    CaseDir dir;
+    if (!dir.made) return 1;
 
     // The pictures, made by ImageMagick: a gradient with a disc.
     std::vector<Opening> openings;
@@ -85,7 +95,7 @@ int runImportCase() {
                                        {"progressive JPEG", "prog.jpg", "-quality 90 -interlace JPEG "}}) {
         Opening o;
         o.label = std::string("8000 x 6000 ") + kind;
-        o.path = std::string(dir) + "/" + file;
+        o.path = std::string(dir.path) + "/" + file;
         const std::string cmd = "/usr/bin/convert -size 8000x6000 gradient:red-blue -fill yellow -draw 'circle 4000,3000 "
                                 "4000,600' -alpha off " + std::string(options) + o.path;
         if (std::system(cmd.c_str()) != 0) continue;
@@ -134,7 +144,6 @@ int runImportCase() {
         return frame < kSettle || !openings.empty();
     };
     const int code = runProgram("vorlix", &hooks);
-    std::filesystem::remove_all(dir);
     if (code != 0 || opening < openings.size()) {
         std::fprintf(stderr, "import: the program ended before the pictures opened (exit code %d)\n", code);
         return 1;
@@ -160,11 +169,8 @@ const Case kCases[] = {
 
 int runCase(const Case& c) {
     if (!c.setUp) return runImportCase();
-    // A settings file of its own, so no saved layout or window set is read.
-    char dir[] = "/tmp/vorlix-frame-XXXXXX";
-    if (!mkdtemp(dir)) return 1;
-    setenv("XDG_CONFIG_HOME", dir, 1);
-    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    CaseDir dir;
+    if (!dir.made) return 1;
 
     double cpu = 0, wall = 0;
     ProgramHooks hooks;
@@ -182,7 +188,6 @@ int runCase(const Case& c) {
         return true;
     };
     const int code = runProgram("vorlix", &hooks);
-    std::filesystem::remove_all(dir);
     if (code != 0 || cpu <= 0) {
         std::fprintf(stderr, "%s: the program ended before the timed frames (exit code %d)\n", c.name, code);
         return 1;
