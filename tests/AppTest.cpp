@@ -932,7 +932,7 @@ TEST_F(AppTest, ProcessorAndCompileUndo) {
         {"run", [](App& a) { runToEnd(a); }, "cpu run", 1},
         {"compile over a picture", [](App& a) { a.asmSource = "*=$2000\nloop    INX\n        BNE loop\n"; }, "assemble", 1,
          0x2000},
-        {"failed compile", [](App& a) { a.asmSource = "*=$2000\n        BNE nowhere\n"; }, "assemble", 1, -1},
+        {"failed compile", [](App& a) { a.asmSource = "*=$2000\n        INX\n        LDA #256\n"; }, "assemble", 1, -1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
