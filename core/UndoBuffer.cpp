@@ -88,6 +88,17 @@ UndoBuffer::Item UndoBuffer::capture(Kind kind, const std::string& name) const {
     return step;
 }
 
+UndoBuffer::Item UndoBuffer::captureRange(int address, int length, const std::string& name, bool wrap) const {
+    Item step;
+    step.name = name;
+    const size_t n = length < 0 ? 0 : size_t(length);
+    addRegion(*machine, step.regions, u32(address) & 0xFFFF, n);
+    const size_t rest = n - step.regions.back().bytes.size();
+    if (wrap && rest > 0) addRegion(*machine, step.regions, 0, rest);
+    copyVic(*machine, step, false);
+    return step;
+}
+
 UndoBuffer::Item UndoBuffer::snapshotOf(const Item& step) const {
     const Machine& m = *machine;
     Item now;
@@ -135,12 +146,7 @@ void UndoBuffer::TakeUndo(Kind kind, const std::string& name) {
 
 void UndoBuffer::TakeUndoRange(int address, int length, const std::string& name) {
     settle();
-    Item step;
-    step.name = name;
-    // A negative length records an empty range rather than a wrapped-around huge one.
-    addRegion(*machine, step.regions, u32(address) & 0xFFFF, length < 0 ? 0 : size_t(length));
-    copyVic(*machine, step, false);
-    push(std::move(step));
+    push(captureRange(address, length, name, false));
 }
 
 void UndoBuffer::TakeScreenUndo(const std::string& name) {

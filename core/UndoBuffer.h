@@ -58,6 +58,9 @@ struct UndoBuffer {
 
     // Builds a step of the given kind without storing it.
     Item capture(Kind kind, const std::string& name) const;
+    // A step of one range of memory, no VIC copy: cut at the end of memory, or with wrap continued
+    // at $0000 as far as it runs past it. A negative length gives an empty region.
+    Item captureRange(int address, int length, const std::string& name, bool wrap) const;
     // The same ranges (and VIC copy when step has one) filled with the current state.
     Item snapshotOf(const Item& step) const;
     void restore(const Item& step);

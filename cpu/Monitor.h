@@ -92,5 +92,7 @@ private:
     void printNum(const char* fmt, int value);
     void syntaxErrorAtCursor();
     void recordUndo(int address, int length, const char* name);
-    DiskDrive* mountedDrive(int device);
+    // Where a file command goes: true with drive null for the host files of device 6, else with a
+    // mounted drive that takes the name; false, the error printed, when there is none.
+    bool fileDevice(const std::string& name, int device, bool save, DiskDrive*& drive);
 };

@@ -93,14 +93,8 @@ void Monitor::syntaxErrorAtCursor() {
 
 void Monitor::recordUndo(int address, int length, const char* name) {
     if (!undo || length <= 0) return;
-    UndoBuffer::Item step;
-    step.name = name;
-    step.bank = machine.bank;
-    // A range that runs past $FFFF continues at $0000.
-    int first = std::min(length, 0x10000 - address);
-    step.regions.push_back({u32(address), Bytes(machine.ram + address, machine.ram + address + first)});
-    if (length > first) step.regions.push_back({0, Bytes(machine.ram, machine.ram + (length - first))});
-    undo->Store(std::move(step));
+    // The commands' writes that run past $FFFF continue at $0000, and so does their step.
+    undo->Store(undo->captureRange(address, length, name, true));
 }
 
 void Monitor::disBody() {
@@ -339,31 +333,30 @@ bool Monitor::parseFileCmd(const std::string& row, std::string& name, int& devic
     return true;
 }
 
-DiskDrive* Monitor::mountedDrive(int device) {
-    DiskDrive* d = getDrive ? getDrive(device) : nullptr;
-    if (!d || d->mode == DiskDrive::NoDisk) {
+bool Monitor::fileDevice(const std::string& name, int device, bool save, DiskDrive*& drive) {
+    drive = nullptr;
+    if (device == 6 && (save ? bool(hostSave) : bool(hostLoad))) return true;
+    if (device != 6 && getDrive) drive = getDrive(device);
+    if (!drive || drive->mode == DiskDrive::NoDisk) {
+        drive = nullptr;
         print("\nDEVICE NOT PRESENT ERROR\n.");
-        return nullptr;
+        return false;
     }
-    return d;
+    if (!drive->acceptsName(name, save)) {
+        syntaxErrorAtCursor();
+        return false;
+    }
+    return true;
 }
 
 void Monitor::load(const std::string& name, int device, int from, int to) {
-    if (device == 6) {
-        if (!hostLoad) {
-            print("\nDEVICE NOT PRESENT ERROR\n.");
-            return;
-        }
+    DiskDrive* d = nullptr;
+    if (!fileDevice(name, device, false, d)) return;
+    if (!d) {
         pendFrom = from;
         pendTo = to;
         print("\nSEARCHING FOR " + name);
         hostLoad(name);
-        return;
-    }
-    DiskDrive* d = mountedDrive(device);
-    if (!d) return;
-    if (!d->acceptsName(name)) {
-        syntaxErrorAtCursor();
         return;
     }
     Bytes file;
@@ -396,19 +389,11 @@ void Monitor::save(const std::string& name, int device, int from, int to) {
     file[0] = u8(from & 0xFF);
     file[1] = u8(from >> 8);
     std::copy(machine.ram + from, machine.ram + to, file.begin() + 2);
-    if (device == 6) {
-        if (!hostSave) {
-            print("\nDEVICE NOT PRESENT ERROR\n.");
-            return;
-        }
+    DiskDrive* d = nullptr;
+    if (!fileDevice(name, device, true, d)) return;
+    if (!d) {
         print("\nSAVING " + name);
         hostSave(name, file);
-        return;
-    }
-    DiskDrive* d = mountedDrive(device);
-    if (!d) return;
-    if (!d->acceptsName(name)) {
-        syntaxErrorAtCursor();
         return;
     }
     if (d->writeFile(name, file)) {

@@ -67,14 +67,22 @@ struct Visited {
 
 }  // namespace
 
-bool _name_equals(const char* name, const uint8_t* entryName) {
-    for (int i = 0; i < 16; i++) {
-        if (entryName[i] == 0xA0) return name[i] == 0;
-        // The name ends here but the entry goes on (even with a $00).
-        if (name[i] == 0 || uint8_t(name[i]) != entryName[i]) return false;
-    }
-    return name[16] == 0;
+namespace {
+
+// An entry's name without its $A0 fill and the $00 bytes that directory editors leave at its end.
+std::string_view entryName(const uint8_t* name) {
+    const char* begin = reinterpret_cast<const char*>(name);
+    return _without_padding(std::string_view(begin, size_t(std::find(name, name + 16, 0xA0) - name)));
 }
+
+}  // namespace
+
+std::string_view _without_padding(std::string_view name) {
+    while (!name.empty() && name.back() == 0) name.remove_suffix(1);
+    return name;
+}
+
+bool _name_equals(std::string_view name, const uint8_t* entry) { return _without_padding(name) == entryName(entry); }
 
 D64::~D64() { _release(); }
 
@@ -296,8 +304,11 @@ std::string D64::file_name(int index) {
         lastError = D64Error::FileNotFound;
         return "";
     }
-    const uint8_t* name = dir->entries + 32 * index + 5;
-    return std::string(name, std::find(name, name + 16, 0xA0));
+    return std::string(entryName(dir->entries + 32 * index + 5));
+}
+
+bool D64::file_is_named(int index, std::string_view name) {
+    return _is_mounted() && index >= 0 && index < dir->count && _name_equals(name, dir->entries + 32 * index + 5);
 }
 
 bool D64::is_scratched(int index) {
@@ -380,13 +391,6 @@ bool D64::_free(int t, int s) {
     bam[4 * t + 1 + s / 8] |= uint8_t(1 << (s % 8));
     bam[4 * t]++;
     return true;
-}
-
-int D64::_free_outside_dir_track() const {
-    int n = 0;
-    for (int t = 1; t <= 35; t++)
-        if (t != kDirTrack) n += bam[4 * t];
-    return n;
 }
 
 int D64::_free_all() const {
@@ -527,18 +531,14 @@ int D64::load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16
     return total;
 }
 
-std::vector<bool> D64::_file_blocks() {
-    std::vector<bool> held(kBlocks);
-    const D64Error err = lastError;
-    int blocks[kBlocks], count = 0;
-    for (int i = 0; i < dir->count; i++) {
-        const uint8_t* e = dir->entries + 32 * i;
-        // A broken chain still holds the blocks found before the break.
-        if (e[2] != 0) _chain(e[3], e[4], blocks, count);
-        for (int b = 0; e[2] != 0 && b < count; b++) held[size_t(block_index(blocks[b] >> 8, blocks[b] & 255))] = true;
+bool D64::_hold(const int* blocks, int count, std::vector<bool>* held) {
+    bool wasFree = false;
+    for (int i = 0; i < count; i++) {
+        const int t = blocks[i] >> 8, s = blocks[i] & 255;
+        if (held) (*held)[size_t(block_index(t, s))] = true;
+        if (_allocate(t, s)) wasFree = true;
     }
-    lastError = err;
-    return held;
+    return wasFree;
 }
 
 // Frees the chain from 18/1 and chooses the new directory blocks in the BAM;
@@ -548,8 +548,8 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks, con
     if (!_chain(kDirTrack, 1, chain, chainLength)) return false;
     for (int i = 0; i < chainLength; i++) {
         const int t = chain[i] >> 8, s = chain[i] & 255;
-        // A damaged chain that runs through a file's block leaves that block to the file.
-        if (t != kDirTrack && fileBlocks[size_t(block_index(t, s))]) continue;
+        // A damaged chain that runs through a file's block leaves that block to the file, on track 18 too.
+        if (fileBlocks[size_t(block_index(t, s))]) continue;
         if (!_free(t, s)) {
             lastError = D64Error::BamNotValid;
             return false;
@@ -597,21 +597,22 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks, con
     return true;
 }
 
-int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t length) {
-    if (!_is_mounted()) return 0;
+D64::SaveResult D64::save_data(std::string_view name, uint8_t* buf, int, uint16_t start, uint16_t length) {
+    if (!_is_mounted()) return {};
     // What another program wrote meanwhile is kept: the save goes onto the image as it is now.
-    if (!refresh(true)) return 0;
+    if (!refresh(true)) return {};
     if (readOnly) {
         lastError = D64Error::ReadOnly;
-        return 0;
+        return {};
     }
     lastError = D64Error::NoError;
-    const bool replace = name[0] == '@' && name[1] == ':';
-    if (replace) name += 2;
+    const bool replace = name.substr(0, 2) == "@:";
+    if (replace) name.remove_prefix(2);
+    name = _without_padding(name);
     // A 1541 refuses a save without a name.
-    if (!name[0]) {
+    if (name.empty()) {
         lastError = D64Error::SyntaxError;
-        return 0;
+        return {};
     }
     int found = -1;
     for (int i = 0; i < dir->count && found < 0; i++) {
@@ -621,16 +622,16 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     }
     if (found >= 0 && !replace) {
         lastError = D64Error::FileExists;
-        return 0;
+        return {};
     }
     // PRG bytes in a SEQ, USR, REL or DEL entry would no longer load; a 1541 refuses this too.
     if (found >= 0 && (dir->entries[32 * found + 2] & 7) != 2) {
         lastError = D64Error::FileTypeMismatch;
-        return 0;
+        return {};
     }
     if (!_bam_valid()) {
         lastError = D64Error::BamNotValid;
-        return 0;
+        return {};
     }
 
     // The new image is made in memory and replaces the file in one step; a
@@ -644,52 +645,50 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         std::memcpy(bam.get(), savedBam, kBamBytes);
         lastStartAddress = savedStart;
         lastError = err;
-        return 0;
+        return SaveResult{};
     };
 
-    // The directory's blocks are in use whatever the BAM says, so no file block is taken from them; the BAM
-    // written with this save marks them. A block found free is recorded as error 18 and the save goes on.
-    bool dirBlockWasFree = false;
-    {
-        int blocks[kBlocks], count = 0;
-        if (!_chain(kDirTrack, 1, blocks, count)) return fail(lastError);
-        for (int i = 0; i < count; i++)
-            if (_is_free(blocks[i] >> 8, blocks[i] & 255)) {
-                _allocate(blocks[i] >> 8, blocks[i] & 255);
-                dirBlockWasFree = true;
-            }
+    // The blocks of the directory and of every listed file are in use whatever the BAM says, on any
+    // track, so no block is taken from them; the BAM written with this save marks them. A block found
+    // free is recorded as error 18 and the save goes on.
+    std::vector<bool> dirBlocks(kBlocks), fileBlocks(kBlocks);
+    int blocks[kBlocks], count = 0;
+    if (!_chain(kDirTrack, 1, blocks, count)) return fail(lastError);
+    bool mended = _hold(blocks, count, &dirBlocks);
+    for (int i = 0; i < dir->count; i++) {
+        const uint8_t* e = dir->entries + 32 * i;
+        if (e[2] == 0 || i == found) continue;
+        // Another file's broken chain still holds the blocks before the break.
+        if (!_chain(e[3], e[4], blocks, count)) lastError = D64Error::NoError;
+        mended = _hold(blocks, count, &fileBlocks) || mended;
     }
-    const std::vector<bool> fileBlocks = _file_blocks();
-
-    const int need = (int(length) + 2 + 253) / 254;
-    const int freeBlocks = _free_outside_dir_track();
-    // Free space counts track 18 too: a disk with room there only fails in the block choice.
-    const int freeAll = _free_all();
     int old[kBlocks], oldCount = 0;
-    bool beside = true;
     if (found >= 0) {
         const uint8_t* e = dir->entries + 32 * found;
         if (!_chain(e[3], e[4], old, oldCount)) return fail(lastError);
-        for (int i = 0; i < oldCount; i++)
-            if (_is_free(old[i] >> 8, old[i] & 255)) return fail(D64Error::BamNotValid);
-        // The new file goes beside the old one where it fits, leaving the old
-        // blocks' bytes alone; else into them.
-        beside = freeBlocks >= need;
-        if (!beside && freeAll + oldCount < need) return fail(D64Error::DiskFull);
+        mended = _hold(old, oldCount, nullptr) || mended;
     }
+
+    // The space test counts data bytes, the load address not; the blocks come after.
+    const int need = (int(length) + 2 + 253) / 254;
+    const int oldSize = found >= 0 ? dir->entries[32 * found + 30] | dir->entries[32 * found + 31] << 8 : 0;
+    if ((_free_all() + oldSize) * 254 < int(length)) return fail(D64Error::DiskFull);
     // A full directory takes the new entry into its first scratched slot, as a 1541 would; scratched
     // entries are kept while there is room.
     int slot = -1;
     if (found < 0) {
-        if (freeAll < need) return fail(D64Error::DiskFull);
         for (int i = 0; dir->count >= kMaxEntries && i < dir->count && slot < 0; i++)
             if (dir->entries[32 * i + 2] == 0) slot = i;
         if (dir->count >= kMaxEntries && slot < 0) return fail(D64Error::DirectoryFull);
     }
     lastStartAddress = start;
 
-    if (!beside)
-        for (int i = 0; i < oldCount; i++) _free(old[i] >> 8, old[i] & 255);
+    // Replacing frees the old file's blocks first (the save is whole or nothing, so this loses nothing
+    // when it fails); a block the directory or another file also runs through stays theirs.
+    for (int i = 0; i < oldCount; i++) {
+        const int t = old[i] >> 8, s = old[i] & 255, b = block_index(t, s);
+        if (!dirBlocks[size_t(b)] && !fileBlocks[size_t(b)]) _free(t, s);
+    }
     std::vector<int> chain(static_cast<size_t>(need), 0);
     int t = 0, s = 0;
     for (int i = 0; i < need; i++) {
@@ -698,8 +697,6 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         if (!_allocate(t, s)) return fail(D64Error::BamNotValid);
         chain[size_t(i)] = t << 8 | s;
     }
-    if (beside)
-        for (int i = 0; i < oldCount; i++) _free(old[i] >> 8, old[i] & 255);
 
     uint8_t* e;
     if (found >= 0) {
@@ -708,7 +705,7 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         e = dir->entries + 32 * (slot >= 0 ? slot : dir->count);
         std::memset(e, 0, 32);
         std::memset(e + 5, 0xA0, 16);
-        for (int i = 0; i < 16 && name[i]; i++) e[5 + i] = uint8_t(name[i]);
+        std::memcpy(e + 5, name.data(), std::min<size_t>(16, name.size()));
         if (slot < 0) {
             if (dir->count > 0) e[-32] = e[-31] = 0;
             dir->count++;
@@ -721,10 +718,10 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
     e[30] = uint8_t(need & 255);
     e[31] = uint8_t(need >> 8);
 
-    uint8_t dirBlocks[kMaxEntries / 8][256];
+    uint8_t dirData[kMaxEntries / 8][256];
     int dirSectors[kMaxEntries / 8];
     int nDir = 0;
-    if (!_plan_directory(dirBlocks, dirSectors, nDir, fileBlocks)) return fail(lastError);
+    if (!_plan_directory(dirData, dirSectors, nDir, fileBlocks)) return fail(lastError);
 
     std::vector<uint8_t> next = image;
     std::vector<uint8_t> file(size_t(length) + 2);
@@ -744,10 +741,10 @@ int D64::save_data(const char* name, uint8_t* buf, int, uint16_t start, uint16_t
         }
         std::memcpy(block + 2, file.data() + from, n);
     }
-    for (int b = 0; b < nDir; b++) std::memcpy(next.data() + block_offset(kDirTrack, dirSectors[b]), dirBlocks[b], 256);
+    for (int b = 0; b < nDir; b++) std::memcpy(next.data() + block_offset(kDirTrack, dirSectors[b]), dirData[b], 256);
     std::memcpy(next.data() + block_offset(kDirTrack, 0), bam.get(), kBamBytes);
     if (!Platform::replaceLocked(path, next, mount_fp, stamp)) return fail(D64Error::WriteFailed);
     image = std::move(next);
-    if (dirBlockWasFree) lastError = D64Error::AlreadyFreed;
-    return length;
+    if (mended) lastError = D64Error::AlreadyFreed;
+    return {true, int(length)};
 }

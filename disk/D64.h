@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/AtomicFile.h"
@@ -93,9 +94,18 @@ public:
     int mount(const char* path);
     int unmount();
 
+    // What a save did. ok: the file is on the disk, also when the save found the BAM damaged and
+    // mended it on the way (lastError then says how, 17 or 18).
+    struct SaveResult {
+        bool ok = false;
+        int length = 0;  // data bytes saved
+    };
+
     int get_file_count();
-    // Every byte of the name up to its $A0 padding, a $00 too.
+    // The name up to its padding: $A0 bytes and the $00 bytes at its end; a $00 inside it stays.
     std::string file_name(int index);
+    // Whether the entry is called name, compared as a save looks names up.
+    bool file_is_named(int index, std::string_view name);
     int get_file_type(int index);
     // A scratched entry (type byte $00) is no file: it is kept but never listed or looked up.
     bool is_scratched(int index);
@@ -111,7 +121,8 @@ public:
     const char* get_disk_id();
 
     int load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16_t length, bool useFileAddress);
-    int save_data(const char* name, uint8_t* buf, int bufsize, uint16_t start, uint16_t length);
+    // The name may hold $00 bytes; a leading "@:" replaces the file of that name.
+    SaveResult save_data(std::string_view name, uint8_t* buf, int bufsize, uint16_t start, uint16_t length);
 
     static const char* error_text(D64Error id);
     static bool valid_block(int t, int s) { return t >= 1 && t <= 35 && s >= 0 && s < sector_count[t]; }
@@ -131,7 +142,6 @@ private:
     // Both report a damaged BAM (the bit already in the wanted state) as false.
     bool _allocate(int t, int s);
     bool _free(int t, int s);
-    int _free_outside_dir_track() const;
     int _free_all() const;
     D64Error _next_block(int& t, int& s, bool first);
     bool _read_at(long offset, void* out, size_t n);
@@ -141,10 +151,15 @@ private:
     bool _chain(int t, int s, int* blocks, int& count);
     // Frees the old directory chain, except blocks files hold, and lays the entries out anew, all in memory.
     bool _plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks, const std::vector<bool>& fileBlocks);
-    // The blocks the files' chains run through, by block_index.
-    std::vector<bool> _file_blocks();
+    // Marks the blocks (track << 8 | sector) as used in the BAM and, by block_index, in held when given;
+    // true when one was marked free.
+    bool _hold(const int* blocks, int count, std::vector<bool>* held);
 };
 
-// A NUL-terminated name against a 16-byte $A0-padded directory name; case
-// matters, no wildcards. Reads no further than the name's NUL and the 16 bytes.
-bool _name_equals(const char* name, const uint8_t* entryName);
+// A name without its padding: the $00 bytes at its end.
+std::string_view _without_padding(std::string_view name);
+
+// A name against a 16-byte directory name, both without their padding ($A0
+// in the entry, $00 at the end of either); case matters, no wildcards. A name
+// of more than 16 bytes never matches.
+bool _name_equals(std::string_view name, const uint8_t* entryName);

@@ -147,9 +147,10 @@ bool DiskDrive::hostName(const std::string& name, std::string& file) {
     return true;
 }
 
-bool DiskDrive::acceptsName(const std::string& name) const {
+bool DiskDrive::acceptsName(const std::string& name, bool save) const {
     const std::string n = withoutReplacePrefix(name);
-    if (mode == D64Image) return !n.empty() && n.size() <= 16;
+    // A D64 stores a longer name cut to its first 16 characters; a load looks up no more than 16.
+    if (mode == D64Image) return !n.empty() && (save || n.size() <= 16);
     return mode != HostDirectory || validHostName(n);
 }
 
@@ -216,9 +217,9 @@ bool DiskDrive::readFile(int index, std::vector<uint8_t>& out) {
 bool DiskDrive::readFile(const std::string& name, std::vector<uint8_t>& out, int loadAt, int endAt) {
     out.clear();
     if (mode == D64Image) {
-        // Every byte of the name counts, a $00 in it too.
+        // Every byte of the name counts, a $00 in it too, but not the padding after it.
         for (int i : listedEntries())
-            if (name == d64.file_name(i)) return readEntry(i, out, loadAt, endAt);
+            if (d64.file_is_named(i, name)) return readEntry(i, out, loadAt, endAt);
         return fail("File not found");
     }
     if (mode != HostDirectory) return fail("Disk is not mounted");
@@ -278,11 +279,9 @@ bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& b
     const int length = std::min({int(bytes.size()) - 2, 0x10000 - start, 0xFFFF});
     std::vector<uint8_t> buffer(0x10000);
     std::memcpy(buffer.data() + start, bytes.data() + 2, size_t(length));
-    const int n = d64.save_data(name.c_str(), buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length));
-    // Errors 17 and 18 (a damaged BAM mended on the way) are recorded, but the save went through.
-    const D64Error err = d64.lastError;
-    const bool mended = err == D64Error::AlreadyAllocated || err == D64Error::AlreadyFreed;
-    if (n != length || (err != D64Error::NoError && !mended)) return fail(d64.get_last_error());
+    // The whole name: an API caller's may hold $00.
+    if (!d64.save_data(name, buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length)).ok)
+        return fail(d64.get_last_error());
     return true;
 }
 

@@ -51,8 +51,8 @@ public:
     bool readFile(const std::string& name, std::vector<uint8_t>& out, int loadAt = -1, int endAt = -1);
     // A leading "@:" replaces the file of that name.
     bool writeFile(const std::string& name, const std::vector<uint8_t>& bytes);
-    // Whether the name (after a leading "@:") can name a file on this drive's disk.
-    bool acceptsName(const std::string& name) const;
+    // Whether the name (after a leading "@:") can name a file on this drive's disk, to save or to load.
+    bool acceptsName(const std::string& name, bool save) const;
 
     static std::vector<uint8_t> blankD64(const std::string& name, const std::string& id);
 

@@ -618,6 +618,9 @@ TEST_F(MonitorTest, Commands) {
         {".L\"PIC..V2\",10", "|$0003 BYTES READ FROM $3000 TO $3003|.", 0x3000, {4, 5, 6}, "monitor load"},
         {".L\"ABCDEFGHIJKLMNOPQR\",10", "|$0003 BYTES READ FROM $3000 TO $3003|.", 0x3000, {4, 5, 6}, "monitor load"},
         {".L\"ABCDEFGHIJKLMNOPQ\",8", "?|."}, {".L\"A/B\",10", "?|."}, {".L\"A/B\",8", "|ERROR: FILE NOT FOUND|."},
+        // A save name of more than 16 characters goes to a D64 cut to 16.
+        {".S\"ABCDEFGHIJKLMNOPQ\",8,1000,1010", "|$0010 BYTES SAVED FROM $1000 TO $1010|."},
+        {".L\"ABCDEFGHIJKLMNOP\",8,2000", "|$0010 BYTES READ FROM $2000 TO $2010|.", 0x2000, {0, 1, 2}, "monitor load"},
     };
     for (std::string d : {"8", "10"})
         cases.push_back({".L\"BIG\"," + d + ",F000,F100", "|$0100 BYTES READ FROM $F000 TO $F100|.", 0xF000, {1, 6, 11},
