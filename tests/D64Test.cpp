@@ -251,7 +251,8 @@ TEST(D64, CorruptAndUnusualImages) {
         for (int i = 0; c.op == 't' && i < 61; i++) ok = ok && drive.writeFile("N" + std::to_string(i), prg(0x1000, 10));
         if (c.op == 'S') ok = drive.writeFile("@:A", prg(0x1000, 100));
         if (c.op == 'e') ok = drive.writeFile("", prg(0x1000, 100)) || drive.error != "SYNTAX ERROR" || drive.writeFile("@:", prg(0x1000, 100));
-        EXPECT_TRUE(!ok || (c.op != 's' && c.op != 'S') || drive.d64.lastError == (c.mended ? D64Error::AlreadyFreed : D64Error::NoError));
+        const D64Error recorded = c.mended ? D64Error::AlreadyFreed : D64Error::NoError;
+        EXPECT_TRUE(!ok || (c.op != 's' && c.op != 'S') || drive.d64.lastError == recorded);
         for (auto [name, length] : {std::pair<const char*, size_t>{"FIRST", 20000}, {"BIG1", 60000}, {"BIG2", 60000}})
             ok = ok && (c.op != 'x' || drive.writeFile(name, prg(0x0801, length, 3)));
         if (c.op == 'x' && ok) ok = drive.readFile("FIRST", out) && out == prg(0x0801, 20000, 3);
@@ -264,7 +265,8 @@ TEST(D64, CorruptAndUnusualImages) {
             EXPECT_EQ(validate(readBytes(p)), "");
             EXPECT_EQ(run("cc1541 -V " + p.string()), 0);
             std::map<std::string, Bytes> now = filesOn(p);
-            for (const auto& [name, bytes] : old) EXPECT_TRUE(c.op == 'S' && name == "A" ? now[name] == prg(0x1000, 100) : now[name] == bytes) << name;
+            for (const auto& [name, bytes] : old)
+                EXPECT_EQ(now[name], c.op == 'S' && name == "A" ? prg(0x1000, 100) : bytes) << name;
         }
         drive.mountD64(image);
         EXPECT_EQ(int(drive.list().size()), c.listed);
