@@ -38,7 +38,11 @@ SDL_Window* g_window = nullptr;
 SDL_GLContext g_gl = nullptr;
 bool g_running = false;  // set: the frame loop ends
 int g_exitCode = 0;
-int g_frameNo = 0;  // frames since start, for the snapshot and the hooks
+int g_frameNo = 0;  // frames shown since start, for the snapshot and the hooks
+int g_framesDrawn = 0;
+// Docked windows join their nodes in the first frame they are drawn in, after the dock space was laid
+// out: shown, that frame would be the empty dock space. It is drawn but not shown.
+constexpr int kUnshownFrames = 1;
 bool g_layoutChecked = false;  // the dock layout was looked for, or built, in this run
 
 void setWindowIcon() {
@@ -88,11 +92,8 @@ void closeWindow() {
 // The window layout goes to the configuration directory (the library's own
 // ini handling is off); the self-test leaves the user's layout as it was.
 void saveLayout() {
-    ImGui::GetIO().WantSaveIniSettings = false;
-    if (AutoTest::enabled()) return;
-    size_t size = 0;
-    const char* text = ImGui::SaveIniSettingsToMemory(&size);
-    Platform::saveText("imgui.ini", std::string(text, size));
+    if (AutoTest::enabled()) ImGui::GetIO().WantSaveIniSettings = false;
+    else DockLayout::Save();
 }
 
 // Pointer, key and text events, and the pointer or focus leaving the window:
@@ -160,9 +161,10 @@ void frame(const ProgramHooks* hooks) {
         app.askExit([] { g_running = true; });
     }
 
+    const bool shown = ++g_framesDrawn > kUnshownFrames;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
-    if (AutoTest::enabled()) AutoTest::inject(app);
+    if (AutoTest::enabled() && shown) AutoTest::inject(app);
     ImGui::NewFrame();
 
     drawMainMenu(app);
@@ -198,6 +200,10 @@ void frame(const ProgramHooks* hooks) {
 
     ImGuiIO& io = ImGui::GetIO();
     if (io.WantSaveIniSettings) saveLayout();
+    if (!shown) {
+        ImGui::EndFrame();
+        return;
+    }
 
     ImGui::Render();
     int dw = 0, dh = 0;
@@ -309,14 +315,14 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     if (AutoTest::enabled()) {
         AutoTest::init(*g_app);
     } else {
-        std::string layout = Platform::loadText("imgui.ini");
-        if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
+        DockLayout::LoadSaved();
     }
     ImGui::GetStyle().FontScaleMain = g_app->uiScale;
 
     g_layoutChecked = false;
     g_running = false;
     g_frameNo = 0;
+    g_framesDrawn = 0;
     while (!g_running) frame(hooks);
 
     if (!AutoTest::enabled()) {

@@ -200,9 +200,10 @@ void drawScreenEditor(App& app) {
     Editor& ed = app.editor;
     ImGuiIO& io = ImGui::GetIO();
 
-    // Docked without a tab bar: the screen is the one window of its node.
+    // Docked without a tab bar: the screen is the one window of its node, which other windows may
+    // split but not join as tabs (hidden behind the screen, they could never be seen).
     ImGuiWindowClass cls;
-    cls.DockNodeFlagsOverrideSet = ImGuiDockNodeFlags_NoTabBar;
+    cls.DockNodeFlagsOverrideSet = ImGuiDockNodeFlags_NoTabBar | ImGuiDockNodeFlags_NoDockingOverMe;
     ImGui::SetNextWindowClass(&cls);
     Fit::FirstUse(ImVec2(800, 600));
     // No background of its own: the canvas paints the border colour around the picture instead, so that no

@@ -40,6 +40,7 @@
 #include "core/Vic.h"
 #include "disk/DiskDrive.h"
 #include "app/FileActions.h"
+#include "app/LayoutFile.h"
 #include "formats/FileFormats.h"
 #include "import/ColorReducer.h"
 #include "app/ImportActions.h"
@@ -260,7 +261,7 @@ ImVec2 titleBar(const char* window) {
     ImGuiWindow* w = ImGui::FindWindowByName(window);
     if (w && w->DockIsActive && w->DockNode->TabBar)
         if (ImGuiTabItem* tab = ImGui::TabBarFindTabByID(w->DockNode->TabBar, w->TabId))
-            return ImVec2(w->DockNode->TabBar->BarRect.Min.x + tab->Offset + tab->Width * 0.5f,
+            return ImVec2(w->DockNode->TabBar->BarRect.Min.x + tab->Offset - w->DockNode->TabBar->ScrollingAnim + tab->Width * 0.5f,
                           w->DockNode->TabBar->BarRect.GetCenter().y);
     return w ? ImVec2(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight / 2) : ImVec2(-1, -1);
 }
@@ -404,8 +405,9 @@ void checkDefaultLayout() {
     ASSERT_TRUE(root && root->IsDockSpace() && root->IsSplitNode());
     const ImGuiDockNode* right = root->ChildNodes[1];
     ASSERT_TRUE(root->SplitAxis == ImGuiAxis_X && right->IsSplitNode() && right->SplitAxis == ImGuiAxis_Y);
-    EXPECT_NEAR(right->Size.x / root->Size.x, 0.30f, 0.02f) << "right part";
-    EXPECT_NEAR(right->ChildNodes[1]->Size.y / right->Size.y, 0.50f, 0.02f) << "lower right part";
+    // Built from the dock area, the parts keep their shares to the pixel.
+    EXPECT_NEAR(right->Size.x / root->Size.x, 0.30f, 1.0f / root->Size.x) << "right part";
+    EXPECT_NEAR(right->ChildNodes[1]->Size.y / right->Size.y, 0.50f, 1.0f / right->Size.y) << "lower right part";
     const ImGuiID nodes[3] = {root->ChildNodes[0]->ID, right->ChildNodes[0]->ID, right->ChildNodes[1]->ID};
     for (auto [title, place] : kDefaultPlaces) {
         ImGuiWindow* w = findWindow(title);
@@ -413,6 +415,7 @@ void checkDefaultLayout() {
         EXPECT_EQ(w->DockId, nodes[place]) << title;
     }
 }
+
 
 void setDefaultWindows(App& a, bool open) {
     for (bool App::*flag : {&App::showSecondView, &App::showRegisters, &App::showMonitor, &App::showProcessor,
@@ -432,6 +435,10 @@ Script defaultLayout(App& a) {
     // The second view's zoom, in its title, changes neither its identity nor its place.
     ImGuiWindow* second = findWindow("Second view");
     const ImGuiID node = second ? second->DockId : 0;
+    // Its tab, scrolled out of sight by the tabs opened after it, brought to the front (as the tab list
+    // offers it), then clicked.
+    if (second) ImGui::FocusWindow(second);
+    co_await frames(10);
     co_await clickAt(titleBar(second ? second->Name : ""));
     co_await keys(XK_equal);
     second = findWindow("Second view");
@@ -1031,6 +1038,37 @@ Script dockByDrag(App& a) {
     g_draggedInto = node;
 }
 
+// The calculator, floating, dragged by its title bar onto the middle of the screen: the screen's node takes no
+// tab, so the calculator stays where it was let go, in sight.
+Script dropOnScreen(App& a) {
+    setAllWindows(a, false);
+    a.showCalc = true;
+    co_await frames(4);
+    ImGuiWindow* screen = findWindow("Screen");
+    ImGuiWindow* calc = findWindow("Calc converter");
+    if (!screen || !screen->DockNode || !calc || calc->DockIsActive) {
+        ADD_FAILURE() << "the screen docked and the calculator floating";
+        co_return;
+    }
+    const ImVec2 from = titleBar("Calc converter");
+    const ImVec2 to = screen->DockNode->Rect().GetCenter();
+    moveTo(from);
+    co_await frames(2);
+    button(1, true);
+    co_await frames(2);
+    for (int k = 1; k <= 12; ++k) {
+        moveTo(ImVec2(from.x + (to.x - from.x) * k / 12, from.y + (to.y - from.y) * k / 12));
+        co_await frames(1);
+    }
+    co_await frames(3);
+    button(1, false);
+    co_await frames(4);
+    calc = findWindow("Calc converter");
+    EXPECT_FALSE(calc->DockIsActive) << "calculator docked";
+    EXPECT_EQ(screen->DockNode->Windows.Size, 1) << "a tab behind the screen";
+    EXPECT_TRUE(calc->WasActive && !calc->Hidden) << "calculator out of sight";
+}
+
 // Every window open: minimised and restored, the layout is as it was. Then the timed frames: zoom 8, grid on,
 // every window open; and an idle editor at zoom 2.
 Script layoutAndTiming(App& a) {
@@ -1056,6 +1094,7 @@ Script layoutAndTiming(App& a) {
     g_idleFps = (g_frame - startFrame) * 1000.0 / (ms(CLOCK_MONOTONIC) - idleStart);
     // The picture import, opened without a picture, offered the file dialog.
     FileIO::cancel(a.ui.fileDialog);
+    co_await dropOnScreen(a);
     co_await dockByDrag(a);
 }
 
@@ -1146,7 +1185,14 @@ TEST(Editing, LayoutKeptAcrossRunsAndReset) {
             setDefaultWindows(a, true);
         } else if (frame == 12) {
             checkDefaultLayout();
-            EXPECT_FALSE(findWindow("Calc converter")->DockIsActive) << "calculator after the reset";
+            // The calculator, outside the default layout, floats at its first size, centred.
+            const ImGuiWindow* calc = findWindow("Calc converter");
+            EXPECT_FALSE(calc->DockIsActive) << "calculator after the reset";
+            const ImGuiViewport* vp = ImGui::GetMainViewport();
+            const ImVec2 centre = vp->GetWorkCenter(), size(330 * a.uiScale, 330 * a.uiScale);
+            EXPECT_TRUE(std::abs(calc->Size.x - size.x) < 1 && std::abs(calc->Size.y - size.y) < 1 &&
+                        std::abs(calc->Pos.x + calc->Size.x / 2 - centre.x) < 1 && std::abs(calc->Pos.y + calc->Size.y / 2 - centre.y) < 1)
+                << "calculator at " << calc->Pos.x << "," << calc->Pos.y << " size " << calc->Size.x << "x" << calc->Size.y;
             checked = true;
             return false;
         }
@@ -1154,4 +1200,217 @@ TEST(Editing, LayoutKeptAcrossRunsAndReset) {
     };
     EXPECT_EQ(runProgram("vorlix", &hooks), 0);
     EXPECT_TRUE(checked) << "the program ended before the checks";
+}
+
+namespace {
+
+std::string readText(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+void writeText(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
+
+// One program run on the configuration in XDG_CONFIG_HOME, its script resumed from the first frame shown.
+int runScript(Script (*make)(App&)) {
+    std::optional<Script> script;
+    ProgramHooks hooks;
+    g_waitUntil = 1;
+    hooks.onFrame = [&](App& app, int frame) {
+        g_frame = frame;
+        if (!script) g_resume = script.emplace(make(app)).h;
+        if (frame >= g_waitUntil) g_resume.resume();
+        return !script->h.done();
+    };
+    return runProgram("vorlix", &hooks);
+}
+
+// Pixels of the empty dock space's colour inside the dock space, in the frame drawn last.
+int emptyDockPixels() {
+    const ImGuiDockNode* root = ImGui::DockBuilderGetNode(DockLayout::MainId());
+    if (!root) return -1;
+    return pixelsOf(ImRect(root->Pos, ImVec2(root->Pos.x + root->Size.x, root->Pos.y + root->Size.y)), 0xABABAB);
+}
+
+// The default layout's windows open, one after another as a user opens them: each node's chosen tab
+// lies wholly in its tab bar's visible part.
+void checkChosenTabsInSight() {
+    for (const char* title : {"Assembler", "Sprite editor"}) {
+        ImGuiWindow* w = findWindow(title);
+        ASSERT_TRUE(w && w->DockNode && w->DockNode->TabBar) << title;
+        ImGuiTabBar* bar = w->DockNode->TabBar;
+        EXPECT_EQ(bar->SelectedTabId, w->TabId) << title << " chosen";
+        const ImGuiTabItem* tab = ImGui::TabBarFindTabByID(bar, w->TabId);
+        ASSERT_NE(tab, nullptr);
+        const float x = bar->BarRect.Min.x + tab->Offset - bar->ScrollingAnim;
+        EXPECT_TRUE(x >= bar->ScrollingRectMinX - 0.5f && x + tab->Width <= bar->ScrollingRectMaxX + 0.5f)
+            << title << " tab at " << x << "-" << x + tab->Width << " of " << bar->ScrollingRectMinX << "-" << bar->ScrollingRectMaxX;
+    }
+}
+
+// Every floating window shown lies inside the dock area and is no larger than it.
+void checkFloatingInside(const char* when) {
+    SCOPED_TRACE(when);
+    const ImGuiDockNode* root = ImGui::DockBuilderGetNode(DockLayout::MainId());
+    ASSERT_NE(root, nullptr);
+    const ImRect area(root->Pos, ImVec2(root->Pos.x + root->Size.x, root->Pos.y + root->Size.y));
+    int seen = 0;
+    for (const char* title : {"Vorlix Help", "Calc converter", "Mount disk", "Preferences", "Information##popup"}) {
+        ImGuiWindow* w = findWindow(title);
+        if (!w || !w->WasActive) {
+            ADD_FAILURE() << title << " not shown";
+            continue;
+        }
+        ++seen;
+        EXPECT_FALSE(w->DockIsActive) << title;
+        EXPECT_TRUE(w->Pos.x >= area.Min.x - 0.5f && w->Pos.y >= area.Min.y - 0.5f && w->Pos.x + w->Size.x <= area.Max.x + 0.5f &&
+                    w->Pos.y + w->Size.y <= area.Max.y + 0.5f)
+            << title << " at " << w->Pos.x << "," << w->Pos.y << " size " << w->Size.x << "x" << w->Size.y << " in "
+            << area.Min.x << "," << area.Min.y << " - " << area.Max.x << "," << area.Max.y;
+    }
+    EXPECT_EQ(seen, 5) << "floating windows shown";
+}
+
+// A fresh start: the default layout from the dock area; tabs opened one by one stay in sight; the floating
+// windows stay inside the main window as it shrinks; the layout it saves is sound.
+Script freshStart(App& a) {
+    co_await frames(3);
+    setDefaultWindows(a, false);
+    co_await frames(2);
+    for (bool App::*flag : {&App::showRegisters, &App::showMonitor, &App::showSecondView, &App::showBitmapMem,
+                            &App::showProcessor, &App::showAssembler, &App::showCharset, &App::showSprites,
+                            &App::showCharEditor, &App::showSpriteEditor}) {
+        a.*flag = true;
+        co_await frames(1);
+    }
+    co_await frames(6);
+    checkDefaultLayout();
+    checkChosenTabsInSight();
+    // The font import refuses the ROM character set in a message, a modal popup.
+    a.showHelp = a.showCalc = a.showMountDisk = a.showPreferences = a.showImportCharset = true;
+    co_await frames(4);
+    checkFloatingInside("1400 x 900");
+    for (auto [w, h] : {std::pair{1000, 650}, std::pair{640, 400}}) {
+        SDL_SetWindowSize(programWindow(), w, h);
+        co_await frames(6);
+        checkFloatingInside((std::to_string(w) + " x " + std::to_string(h)).c_str());
+    }
+    SDL_SetWindowSize(programWindow(), 1400, 900);
+    a.popups.clear();
+    a.showHelp = a.showMountDisk = a.showPreferences = a.showImportCharset = false;
+    co_await frames(4);
+}
+
+// A start with a layout file that must not be used: the default layout, every default window shown.
+Script startsWithDefault(App& a) {
+    co_await frames(2);
+    setDefaultWindows(a, true);
+    co_await frames(5);
+    checkDefaultLayout();
+}
+
+// A start with a sound layout: the first frame shown already shows the windows, and the calculator, once
+// saved as a tab behind the screen, is back in sight.
+Script startsWithSaved(App& a) {
+    EXPECT_LT(emptyDockPixels(), 200) << "empty dock space in the first frame";
+    co_await frames(4);
+    ImGuiWindow* calc = findWindow("Calc converter");
+    ImGuiWindow* screen = findWindow("Screen");
+    if (!calc || !calc->WasActive || !screen || !screen->DockNode) {
+        ADD_FAILURE() << "the calculator shown and the screen docked";
+        co_return;
+    }
+    EXPECT_NE(calc->DockNode, screen->DockNode) << "calculator with the screen";
+    EXPECT_EQ(screen->DockNode->Windows.Size, 1);
+    EXPECT_TRUE(a.showCalc);
+}
+
+}  // namespace
+
+// The layout file as the program finds it at start. Damaged files (made from one the program wrote) start the
+// default layout, are kept beside it and named once on standard error; a file too large to be one the program
+// wrote starts the default layout and is kept as it is; each run saves a sound layout.
+TEST(Editing, LayoutFileAtStart) {
+    TempDir cfg{"vorlix-layout"};
+    setenv("XDG_CONFIG_HOME", cfg.path.c_str(), 1);
+    unsetenv("APPDATA");
+    setenv("VORLIX_ASSETS", VORLIX_ASSET_DIR, 1);
+    const fs::path dir = cfg.path / "vorlix", ini = dir / "imgui.ini", damaged = dir / "imgui.ini.damaged";
+    ASSERT_EQ(runScript(freshStart), 0);
+    const std::string saved = readText(ini);
+    ASSERT_TRUE(LayoutFile::check(saved, DockLayout::MainId(), "Screen").sound) << saved;
+
+    // Node lines of the saved file; the screen's node.
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; at < saved.size(); at = end + 1) {
+        end = saved.find('\n', at);
+        if (end == std::string::npos) end = saved.size();
+        lines.push_back(saved.substr(at, end - at));
+    }
+    auto joined = [](const std::vector<std::string>& ls) {
+        std::string s;
+        for (const std::string& l : ls) s += l + "\n";
+        return s;
+    };
+    auto field = [](const std::string& line, const std::string& key) {
+        const size_t at = line.find(key);
+        return at == std::string::npos ? std::string() : line.substr(at + key.size(), 10);
+    };
+    int lastNode = -1, childNode = -1;
+    std::string screenDock;
+    for (int i = 0; i < int(lines.size()); ++i) {
+        if (lines[i].find("DockNode") != std::string::npos) {
+            lastNode = i;
+            if (childNode < 0 && lines[i].find("Parent=") != std::string::npos) childNode = i;
+        }
+        if (lines[i] == "[Window][Screen]")
+            for (int k = i + 1; k < int(lines.size()) && !lines[k].empty(); ++k)
+                if (lines[k].rfind("DockId=", 0) == 0) screenDock = lines[k].substr(7, 10);
+    }
+    ASSERT_TRUE(lastNode > 0 && childNode > 0 && !screenDock.empty()) << saved;
+    std::vector<std::string> cut = lines, selfParent = lines;
+    cut.erase(cut.begin() + lastNode);
+    std::string& child = selfParent[childNode];
+    child.replace(child.find("Parent=") + 7, 10, field(child, "ID="));
+    std::string noAxis = saved;
+    noAxis.erase(noAxis.find(" Split=X"), 8);
+    std::string big = saved;
+    for (int i = 0; big.size() <= LayoutFile::kMaxSize; ++i) big += "[Window][w" + std::to_string(i) + "]\nPos=1,1\n\n";
+    const std::string screenTab = saved + "[Window][Calc converter]\nPos=0,0\nSize=330,330\nDockId=" + screenDock + ",1\n\n";
+
+    const struct {
+        const char* what;
+        std::string text;
+        bool damaged, kept;  // set aside with a message; left as it is
+        Script (*script)(App&);
+    } rows[] = {
+        {"last node cut", joined(cut), true, false, startsWithDefault},
+        {"node its own parent", joined(selfParent), true, false, startsWithDefault},
+        {"the library's window docked",
+         saved + "[Window][Debug##Default]\nPos=60,60\nSize=400,400\nDockId=" + screenDock + ",0\n\n", true, false,
+         startsWithDefault},
+        {"split without axis", noAxis, true, false, startsWithDefault},
+        {"over the size read", big, false, true, startsWithDefault},
+        {"a tab behind the screen", screenTab, false, false, startsWithSaved},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        fs::remove(damaged);
+        writeText(ini, r.text);
+        // The windows of the default layout open, as a user left them.
+        writeText(dir / "vorlix.ini", "win.secondView=1\nwin.registers=1\nwin.monitor=1\nwin.processor=1\nwin.assembler=1\n"
+                                      "win.bitmapMem=1\nwin.calc=1\n");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(runScript(r.script), 0);
+        const std::string err = testing::internal::GetCapturedStderr();
+        int said = 0;
+        for (size_t at = err.find("window layout file"); at != std::string::npos; at = err.find("window layout file", at + 1)) ++said;
+        EXPECT_EQ(said, r.damaged || r.kept ? 1 : 0) << err;
+        EXPECT_EQ(fs::exists(damaged) ? readText(damaged) : "", r.damaged ? r.text : "") << "set aside";
+        const std::string after = readText(ini);
+        if (r.kept) {
+            EXPECT_TRUE(after == r.text) << "the file left as it was";
+        } else {
+            EXPECT_TRUE(LayoutFile::check(after, DockLayout::MainId(), "Screen").sound) << after;
+        }
+    }
 }
