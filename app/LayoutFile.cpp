@@ -43,6 +43,8 @@ struct Node {
     bool dockSpace = false;
     char axis = 0;  // 'X', 'Y' or none
     int children = 0, depth = 0;
+    int sizeRef[2] = {0, 0};
+    unsigned parts[2] = {0, 0};
 };
 
 struct Reader {
@@ -117,6 +119,8 @@ struct Reader {
         } else if (sscanf(line, " SizeRef=%i,%i%n", &x, &y, &r) == 2) {
             line += r;
             if (!inRange(x, 0, kMaxCoord) || !inRange(y, 0, kMaxCoord)) return fail("a node size out of range");
+            n.sizeRef[0] = x;
+            n.sizeRef[1] = y;
         }
         if (sscanf(line, " Split=%c%n", &c, &r) == 1) n.axis = c == 'X' || c == 'Y' ? c : 0;
 
@@ -127,7 +131,8 @@ struct Reader {
             auto p = nodeById.find(n.parent);
             if (p == nodeById.end()) return fail("a node whose parent is missing");
             Node& parent = nodes[p->second];
-            if (++parent.children > 2) return fail("a node with more than two parts");
+            if (parent.children == 2) return fail("a node with more than two parts");
+            parent.parts[parent.children++] = n.id;
             n.depth = parent.depth + 1;
             if (n.depth > kMaxDepth) return fail("nodes nested too deeply");
         } else if (n.dockSpace && n.id != mainDockSpace) {
@@ -204,8 +209,13 @@ Checked check(const std::string& text, unsigned mainDockSpace, const std::string
     });
 
     // A split node has its two parts and an axis; a node with parts holds no windows.
-    for (const Node& n : rd.nodes)
+    for (const Node& n : rd.nodes) {
         if (n.children == 1 || (n.children == 2 && !n.axis)) rd.fail("a split node without its two parts and its axis");
+        // The parts share the node in the ratio of their sizes along the axis.
+        const int axis = n.axis == 'Y';
+        if (n.children == 2 && rd.nodes[rd.nodeById[n.parts[0]]].sizeRef[axis] + rd.nodes[rd.nodeById[n.parts[1]]].sizeRef[axis] == 0)
+            rd.fail("a split node whose parts have no size");
+    }
     unsigned lockedNode = 0;
     for (const auto& [name, index] : rd.windowByName) {
         const unsigned dock = rd.windows[index].dockId;

@@ -81,6 +81,31 @@ int main(int argc, char** argv) {
     put(out / "monitor", "code", text(".A C000 LDA #$07\n.D C000 C020\n.>C000 A9 07 ADC #1\n., C000 HELLO\n.G C000\n"));
     put(out / "monitor", "disk", text(".S\"PROG\",8,C000,C100\n.L\"PROG\",8\n.L\"X\",6,2000\n.S\"H\",10,1000,1010\n.L\"PROG\",8,FFFF\n"));
 
+    // Layouts as the program writes them, every window open: the default one, and one with a floating pair.
+    const Bytes allOpen{0xFF, 0xFF, 0x07};
+    const std::string windows =
+        "[Window][Screen]\nPos=61,59\nSize=935,822\nCollapsed=0\nDockId=0x00000001,0\n\n"
+        "[Window][Registers]\nPos=998,59\nSize=402,410\nCollapsed=0\nDockId=0x00000003,1\n\n"
+        "[Window][###Second view]\nPos=998,59\nSize=402,410\nCollapsed=0\nDockId=0x00000003,0\n\n"
+        "[Window][Sprites]\nPos=998,471\nSize=402,410\nCollapsed=0\nDockId=0x00000004,0\n\n"
+        "[Window][Debug##Default]\nPos=60,60\nSize=400,400\nCollapsed=0\n\n";
+    const std::string nodes =
+        "[Docking][Data]\n"
+        "DockSpace     ID=0x079D3A04 Window=0x1BBC0F80 Pos=61,59 Size=1339,822 Split=X\n"
+        "  DockNode    ID=0x00000001 Parent=0x079D3A04 SizeRef=935,822 CentralNode=1 Selected=0xDD2D1825\n"
+        "  DockNode    ID=0x00000002 Parent=0x079D3A04 SizeRef=402,822 Split=Y\n"
+        "    DockNode  ID=0x00000003 Parent=0x00000002 SizeRef=402,410 Selected=0x2B614047\n"
+        "    DockNode  ID=0x00000004 Parent=0x00000002 SizeRef=402,410 Selected=0x18D772F2\n";
+    put(out / "layout", "default", cat(allOpen, text(windows + nodes)));
+    put(out / "layout", "floating",
+        cat(allOpen, text(windows +
+                          "[Window][Calc converter]\nPos=300,200\nSize=330,330\nCollapsed=0\nDockId=0x00000010,0\n\n"
+                          "[Window][Monitor]\nPos=300,200\nSize=330,330\nCollapsed=0\nDockId=0x00000011,1\n\n" +
+                          nodes +
+                          "DockNode      ID=0x0000000F Pos=300,200 Size=330,330 Split=X\n"
+                          "  DockNode    ID=0x00000010 Parent=0x0000000F SizeRef=160,330\n"
+                          "  DockNode    ID=0x00000011 Parent=0x0000000F SizeRef=170,330\n")));
+
     // Small pictures in the formats the import reads, drawn from the C64 palette.
     for (auto [w, h] : {std::pair{8, 8}, {40, 25}, {3, 70}}) {
         std::vector<u32> pixels(size_t(w) * h);

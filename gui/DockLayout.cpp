@@ -104,11 +104,12 @@ struct TabWatch {
 std::unordered_map<ImGuiID, TabWatch> tabWatch;
 
 void keepChosenTabsInSight() {
+    std::unordered_map<ImGuiID, TabWatch> seen;  // nodes gone are forgotten
     for (const ImGuiStoragePair& p : GImGui->DockContext.Nodes.Data) {
         const ImGuiDockNode* node = static_cast<ImGuiDockNode*>(p.val_p);
         ImGuiTabBar* bar = node ? node->TabBar : nullptr;
         if (!bar || bar->Tabs.Size < 2) continue;
-        TabWatch& tw = tabWatch[node->ID];
+        TabWatch& tw = seen[node->ID] = tabWatch[node->ID];
         const float width = bar->BarRect.GetWidth();
         if (tw.selected != bar->SelectedTabId || tw.tabs != bar->Tabs.Size || tw.width != width) {
             tw = {bar->SelectedTabId, bar->Tabs.Size, width, 4};
@@ -120,6 +121,7 @@ void keepChosenTabsInSight() {
         const float x0 = bar->BarRect.Min.x + tab->Offset - bar->ScrollingTarget, x1 = x0 + tab->Width;
         if (x0 < bar->ScrollingRectMinX - 0.5f || x1 > bar->ScrollingRectMaxX + 0.5f) bar->NextScrollToTabId = tab->ID;
     }
+    tabWatch.swap(seen);
 }
 
 }  // namespace

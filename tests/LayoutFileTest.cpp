@@ -82,6 +82,8 @@ TEST(LayoutFile, Check) {
         {"the library's window floating", kSaved + "[Window][Debug##Default]\nPos=60,60\nSize=400,400\n", "",
          "[Window][Debug##Default]", ""},
         {"size out of range", replaced(kSaved, "Size=330,330", "Size=40000,330"), "size out of range", "", ""},
+        {"parts without size", replaced(replaced(kSaved, "SizeRef=402,410 Selected=0x2B614047", "SizeRef=402,0"),
+                                        "SizeRef=402,410 Selected=0x18D772F2", ""), "no size", "", ""},
         {"negative node size", replaced(kSaved, "SizeRef=935,822", "SizeRef=-935,822"), "size out of range", "", ""},
         {"tab order out of range", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x00000004,99999"), "tab order", "", ""},
         {"another dock space", kSaved + "DockSpace ID=0x12345678 Pos=0,0 Size=100,100\n", "dock space the program does not have", "", ""},
