@@ -1300,10 +1300,14 @@ Script freshStart(App& a) {
     co_await frames(4);
 }
 
-// A start with a layout file that must not be used: the default layout, every default window shown.
+// A start with a layout file that must not be used: the default layout, every default window shown; so also
+// after "Reset window layout".
 Script startsWithDefault(App& a) {
     co_await frames(2);
     setDefaultWindows(a, true);
+    co_await frames(5);
+    checkDefaultLayout();
+    a.resetLayout = true;
     co_await frames(5);
     checkDefaultLayout();
 }
@@ -1386,7 +1390,7 @@ TEST(Editing, LayoutFileAtStart) {
         {"last node cut", joined(cut), true, false, startsWithDefault},
         {"node its own parent", joined(selfParent), true, false, startsWithDefault},
         {"the library's window docked",
-         saved + "[Window][Debug##Default]\nPos=60,60\nSize=400,400\nDockId=" + screenDock + ",0\n\n", true, false,
+         saved + "[Window][Debug##Default]\nPos=60,60\nSize=400,400\nDockId=0x0000ABCD,0\n\n", true, false,
          startsWithDefault},
         {"split without axis", noAxis, true, false, startsWithDefault},
         {"over the size read", big, false, true, startsWithDefault},
