@@ -128,9 +128,9 @@ Bytes chunk(const char* type, const Bytes& data) {
 }
 
 // A w x h RGBA PNG whose compressed rows go on for `extra` zero bytes past the picture, as a decompression bomb's do.
-Bytes bombPng(int w, int h, size_t extra) {
+Bytes bombPng(int w, int h, size_t extra, bool interlaced = false) {
     Bytes ihdr;
-    put32(ihdr, u32(w), true), put32(ihdr, u32(h), true), ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    put32(ihdr, u32(w), true), put32(ihdr, u32(h), true), ihdr.insert(ihdr.end(), {8, 6, 0, 0, u8(interlaced)});
     Bytes idat(1 << 20);
     z_stream z{};
     deflateInit(&z, 1);
@@ -227,6 +227,7 @@ TEST(PictureDecode, EachFaultGetsOneAnswerAtEverySize) {
         }
         cases.push_back({size + " PNG bomb", bombPng(w, h, size_t(96) << 20), "the file is damaged"});
     }
+    cases.push_back({"interlaced PNG bomb", bombPng(64, 40, size_t(96) << 20, true), "the file is damaged"});
     TempDir dir;
     ASSERT_EQ(std::system(("/usr/bin/convert -size 64x40 gradient:red-blue " + (dir.path / "x.gif").string()).c_str()), 0);
     const Bytes gifBytes = readBytes(dir.path / "x.gif");
