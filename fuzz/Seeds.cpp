@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/App.h"
 #include "app/FileActions.h"
@@ -145,6 +146,24 @@ int main(int argc, char** argv) {
         const std::string cmd = "/usr/bin/convert '" + from.string() + "' " + args + "'" + (out / "import" / name).string() +
                                 "' 2>/dev/null";
         if (std::system(cmd.c_str()) != 0) std::printf("seed %s not written\n", name);
+    }
+    // The PNG and JPEG pictures again for the banded reading, behind its three steering bytes; one JPEG
+    // also with an Exif block that turns it (orientation 6).
+    const Bytes exif{0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+                     0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+    for (const auto& file : fs::directory_iterator(out / "import")) {
+        const std::string ext = file.path().extension().string();
+        if (ext != ".png" && ext != ".jpg") continue;
+        std::ifstream f(file.path(), std::ios::binary);
+        const Bytes bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+        put(out / "bands", file.path().filename().string(), cat({0x1B, 0, 0x03}, bytes));
+        put(out / "bands", "cancel-" + file.path().filename().string(), cat({0x80, 5, 0x85}, bytes));
+        if (ext == ".jpg" && bytes.size() > 2) {
+            Bytes turned(bytes.begin(), bytes.begin() + 2);
+            turned.insert(turned.end(), exif.begin(), exif.end());
+            turned.insert(turned.end(), bytes.begin() + 2, bytes.end());
+            put(out / "bands", "turned-" + file.path().filename().string(), cat({0x1B, 0, 0x03}, turned));
+        }
     }
     return 0;
 }

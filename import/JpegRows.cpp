@@ -6,8 +6,12 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstddef>
+#include <cstring>
 
+#include "core/ByteOrder.h"
 #include "import/PictureImport.h"
 #include "import/RowDecoder.h"
 
@@ -27,15 +31,18 @@ void onError(j_common_ptr c) {
     case JERR_IMAGE_TOO_BIG: e->why = "the picture is too large"; break;
     case JERR_OUT_OF_MEMORY: e->why = "there is not enough memory"; break;
     case JERR_NOT_COMPILED:
+    case JERR_ARITH_NOTIMPL:
+    case JERR_SOF_UNSUPPORTED:
     case JERR_BAD_PRECISION: e->why = "it uses a kind of JPEG the import does not read"; break;
     default: e->why = "the file is damaged";
     }
     std::longjmp(e->jump, 1);
 }
 
-// Warnings pass, but the end of the data, which the library would pad with grey, is a cut file.
+// Warnings pass, but the end of the data, or a marker in the middle of it (an end marker put after
+// a cut), which the library would pad with grey, is a cut file.
 void onMessage(j_common_ptr c, int level) {
-    if (level == -1 && c->err->msg_code == JWRN_JPEG_EOF) {
+    if (level == -1 && (c->err->msg_code == JWRN_JPEG_EOF || c->err->msg_code == JWRN_HIT_MARKER)) {
         reinterpret_cast<Errors*>(c->err)->why = "the file is cut short";
         std::longjmp(reinterpret_cast<Errors*>(c->err)->jump, 1);
     }
@@ -47,6 +54,50 @@ u8 times(int x, int y) {
     return u8((t + (t >> 8)) >> 8);
 }
 
+// The orientation the file's first Exif block gives: 1 as stored, 2-8 mirrored or turned.
+int exifOrientation(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, "Exif\0\0", 6) != 0) continue;
+        const u8* t = m->data + 6;
+        const size_t n = m->data_length - 6;
+        if (n < 8 || (std::memcmp(t, "II*\0", 4) != 0 && std::memcmp(t, "MM\0*", 4) != 0)) return 1;
+        const bool le = t[0] == 'I';
+        auto u16at = [&](size_t p) { return le ? ByteOrder::le16(t + p) : ByteOrder::be16(t + p); };
+        const size_t ifd = le ? ByteOrder::le32(t + 4) : ByteOrder::be32(t + 4);
+        if (ifd > n - 2) return 1;
+        const size_t count = u16at(ifd);
+        for (size_t i = 0, e = ifd + 2; i < count && e + 12 <= n; ++i, e += 12) {
+            if (u16at(e) != 0x0112) continue;
+            const u32 o = u16at(e + 2) == 3 ? u16at(e + 8) : 1;  // a SHORT, in the value field itself
+            return o >= 1 && o <= 8 ? int(o) : 1;
+        }
+        return 1;
+    }
+    return 1;
+}
+
+// Where a pixel of the stored w x h picture lands in the upright one: at base + x * dx + y * dy.
+struct Placement {
+    std::ptrdiff_t base, dx, dy;
+};
+
+Placement placement(int orientation, std::ptrdiff_t w, std::ptrdiff_t h) {
+    switch (orientation) {
+    case 2: return {w - 1, -1, w};
+    case 3: return {w * h - 1, -1, -w};
+    case 4: return {(h - 1) * w, 1, -w};
+    case 5: return {0, h, 1};
+    case 6: return {h - 1, h, -1};
+    case 7: return {w * h - 1, -h, -1};
+    case 8: return {(w - 1) * h, -h, 1};
+    default: return {0, 1, w};
+    }
+}
+
+// Rows of a turned picture gathered before they are placed, so that each upright row takes
+// a run of pixels at a time.
+constexpr int bandRows = 16;
+
 struct JpegReader {
     Bytes bytes;
     Errors err{};
@@ -55,6 +106,10 @@ struct JpegReader {
     bool buffered = false;  // several scans: all input is taken in before rows come out
     bool outputStarted = false;
     bool cmyk = false;
+    int orientation = 1;
+    int storedW = 0, storedH = 0;  // before orientation
+    std::vector<u32> band;         // a turned picture's stored rows not yet placed
+    int released = 0;              // a turned picture's upright rows handed on
 
     ~JpegReader() {
         if (created) jpeg_destroy_decompress(&info);
@@ -63,7 +118,24 @@ struct JpegReader {
     bool open(RowDecoder& d);
     bool readRows(RowDecoder& d, int work);
     const char* reason() const { return err.why; }
+    // Rows 1 (as stored) and 2 (mirrored) come out top first; the others land all over the picture.
+    bool upright() const { return orientation <= 2; }
+    void readRow(RowDecoder& d);
+    void place(RowDecoder& d, int first, int end) const;
 };
+
+void JpegReader::place(RowDecoder& d, int first, int end) const {
+    const Placement p = placement(orientation, storedW, storedH);
+    u32* out = d.pixels.data();
+    const u32* in = band.data() - std::ptrdiff_t(first) * storedW;
+    if (p.dx == 1 || p.dx == -1) {
+        for (std::ptrdiff_t y = first; y < end; ++y)
+            for (std::ptrdiff_t x = 0; x < storedW; ++x) out[p.base + x * p.dx + y * p.dy] = in[y * storedW + x];
+    } else {
+        for (std::ptrdiff_t x = 0; x < storedW; ++x)
+            for (std::ptrdiff_t y = first; y < end; ++y) out[p.base + x * p.dx + y * p.dy] = in[y * storedW + x];
+    }
+}
 
 bool JpegReader::open(RowDecoder& d) {
     info.err = jpeg_std_error(&err.mgr);
@@ -74,6 +146,7 @@ bool JpegReader::open(RowDecoder& d) {
     jpeg_create_decompress(&info);
     created = true;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     if (info.image_width < 1 || info.image_height < 1) {
         err.why = "the picture has no size";
@@ -90,15 +163,46 @@ bool JpegReader::open(RowDecoder& d) {
     buffered = jpeg_has_multiple_scans(&info);
     info.buffered_image = buffered;
     jpeg_start_decompress(&info);
-    d.width = int(info.output_width);
-    d.height = int(info.output_height);
+    orientation = exifOrientation(info);
+    storedW = int(info.output_width);
+    storedH = int(info.output_height);
+    d.width = orientation >= 5 ? storedH : storedW;
+    d.height = orientation >= 5 ? storedW : storedH;
     return true;
+}
+
+void JpegReader::readRow(RowDecoder& d) {
+    const size_t w = size_t(storedW), y = info.output_scanline;
+    u32* to;
+    if (upright()) {
+        if (d.pixels.size() < (y + 1) * w) d.pixels.resize((y + 1) * w);
+        to = &d.pixels[y * w];
+    } else {
+        if (band.empty()) band.resize(w * bandRows);
+        to = &band[y % bandRows * w];
+    }
+    JSAMPROW row = reinterpret_cast<JSAMPROW>(to);
+    jpeg_read_scanlines(&info, &row, 1);
+    if (cmyk) {
+        for (size_t x = 0; x < w; ++x) {
+            const u8* p = row + x * 4;
+            const int k = p[3];
+            to[x] = times(p[0], k) | u32(times(p[1], k)) << 8 | u32(times(p[2], k)) << 16 | 0xFF000000u;
+        }
+    }
+    if (orientation == 2) std::reverse(to, to + w);
+    if (!upright() && (y + 1 == size_t(storedH) || (y + 1) % bandRows == 0)) place(d, int(y - y % bandRows), int(y + 1));
 }
 
 bool JpegReader::readRows(RowDecoder& d, int work) {
     if (setjmp(err.jump)) return false;
-    const size_t w = size_t(d.width);
+    const size_t all = size_t(d.width) * size_t(d.height);
     for (int n = 0; n < work && !d.finished; ++n) {
+        if (!upright() && d.pixels.size() < all) {
+            // A turned picture's memory is made first, a row at a time, since its rows land all over it.
+            d.pixels.resize(std::min(all, d.pixels.size() + size_t(d.width)));
+            continue;
+        }
         if (buffered && !outputStarted) {
             if (jpeg_consume_input(&info) == JPEG_REACHED_EOI) {
                 jpeg_start_output(&info, info.input_scan_number);
@@ -106,24 +210,24 @@ bool JpegReader::readRows(RowDecoder& d, int work) {
             }
             continue;
         }
-        const size_t y = info.output_scanline;
-        if (d.pixels.size() < (y + 1) * w) d.pixels.resize((y + 1) * w);
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(&d.pixels[y * w]);
-        jpeg_read_scanlines(&info, &row, 1);
-        if (cmyk) {
-            for (size_t x = 0; x < w; ++x) {
-                const u8* p = row + x * 4;
-                const int k = p[3];
-                d.pixels[y * w + x] = times(p[0], k) | u32(times(p[1], k)) << 8 | u32(times(p[2], k)) << 16 | 0xFF000000u;
-            }
+        if (int(info.output_scanline) < storedH) {
+            readRow(d);
+            d.finished = upright() && int(info.output_scanline) >= storedH;
+            continue;
         }
-        d.finished = int(info.output_scanline) >= d.height;
+        // A turned picture, all placed, is handed on a row at a time: what is made of its rows stays frame-sized.
+        d.finished = ++released >= d.height;
     }
-    d.rowsComplete = int(info.output_scanline);
-    const double rows = double(info.output_scanline) / d.height;
-    if (!buffered) d.progress = rows;
-    else if (outputStarted) d.progress = 0.8 + 0.2 * rows;
-    else d.progress = 0.8 * double(bytes.size() - info.src->bytes_in_buffer) / double(bytes.size());
+    const double rows = double(info.output_scanline) / storedH;
+    double decoded = rows;
+    if (buffered) decoded = outputStarted ? 0.8 + 0.2 * rows : 0.8 * double(bytes.size() - info.src->bytes_in_buffer) / double(bytes.size());
+    if (upright()) {
+        d.rowsComplete = int(info.output_scanline);
+        d.progress = decoded;
+    } else {
+        d.rowsComplete = released;
+        d.progress = 0.05 * double(d.pixels.size()) / double(all) + 0.9 * decoded + 0.05 * double(released) / d.height;
+    }
     return true;
 }
 

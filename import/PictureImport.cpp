@@ -74,13 +74,13 @@ bool headerSize(Kind kind, const Bytes& b, long long& w, long long& h) {
         return true;
     case Kind::Jpeg:
         for (size_t p = 2; p + 4 <= n;) {
-            if (b[p] != 0xFF) return false;
+            // Stray bytes and fill bytes before a marker are passed over, as the decoder passes them.
             const int marker = b[p + 1];
-            if (marker == 0xFF) {
+            if (b[p] != 0xFF || marker == 0xFF) {
                 ++p;
                 continue;
             }
-            if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
                 p += 2;
                 continue;
             }
@@ -321,17 +321,19 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
         // The library's reader checks what the other decoder trusted (its Huffman tables).
         return decodeAllRows(startJpegRows(bytes, error), pixels, w, h, error);
     }
-    if (kind == Kind::Png && bytes.size() > 24 && bytes[24] == 16) {
-        // Read row by row to 8 bits: no full copy at 16 bits.
-        return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
-    }
-    if (stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n) && (iw < 1 || ih < 1 || !fits(iw, ih))) {
-        error = tooLarge(iw, ih);
-        return false;
-    }
+    if (kind == Kind::Png) return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
+    // A header cut short has no size to check.
     if (cutShort(kind, bytes, hw, hh)) {
         error = "the file is cut short";
         return false;
+    }
+    if (stbi_info_from_memory(bytes.data(), len, &iw, &ih, &n)) {
+        // A BMP stored top row first gives a negative height.
+        const long long sh = kind == Kind::Bmp ? std::llabs((long long)ih) : ih;
+        if (iw < 1 || sh < 1 || !fits(iw, sh)) {
+            error = tooLarge(iw, sh);
+            return false;
+        }
     }
     stbi_uc* data = stbi_load_from_memory(bytes.data(), len, &iw, &ih, &n, 4);
     if (!data) {

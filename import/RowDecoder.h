@@ -29,7 +29,8 @@ struct RowDecoder {
 };
 
 // Each reads the header and prepares; null with error set when the file is
-// refused. The decoder keeps its own copy of the bytes.
+// refused. The decoder keeps its own copy of the bytes. A JPEG comes upright, as
+// its Exif orientation says; turned, its rows come complete once all are read.
 std::unique_ptr<RowDecoder> startPngRows(Bytes bytes, std::string& error);
 std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error);
 
