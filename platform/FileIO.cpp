@@ -138,6 +138,12 @@ std::string baseName(const std::string& path) {
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+bool nameBefore(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(LowerAscii(x)) < static_cast<unsigned char>(LowerAscii(y));
+    });
+}
+
 std::vector<Entry> list(const std::string& dir, const Filter& filter) {
     std::vector<Entry> out;
     std::error_code ec;

@@ -73,7 +73,12 @@ void refuseSave(Dialog& d, const std::string& error);
 void useThisDirectory(Dialog& d);
 
 
-// Directories first, then files of the filter, each group sorted case-blind.
+// The listing's order of names: byte by byte after lower-casing ASCII letters, bytes
+// unsigned (names in UTF-8 or any 8-bit encoding come after the plain ASCII ones);
+// a name that begins another comes first.
+bool nameBefore(const std::string& a, const std::string& b);
+
+// Directories first, then files of the filter, each group in nameBefore order.
 std::vector<Entry> list(const std::string& dir, const Filter& filter);
 
 // The listing as last read: a large folder costs too much to read every frame.

@@ -539,6 +539,18 @@ TEST(FileIOPath, ExtensionAndBaseName) {
     }
 }
 
+// Names in the listing's order: letters compared as lower case, other bytes unsigned, so names in UTF-8
+// ("\xC3\x89" is É, "\xC3\xA9" é) follow every ASCII name; a name that begins another comes first.
+TEST(FileIOPath, NameOrder) {
+    const std::vector<std::string> order = {"",      "10.prg", "_x",     "a",           "ab",         "B.prg",
+                                            "zebra", "z\x7F",  "\xC3\x89mile.prg", "\xC3\xA9.prg", "\xFF"};
+    for (size_t i = 0; i < order.size(); ++i)
+        for (size_t j = 0; j < order.size(); ++j)
+            EXPECT_EQ(FileIO::nameBefore(order[i], order[j]), i < j) << i << " " << j;
+    // Equal but for the case of a letter: neither comes first.
+    EXPECT_FALSE(FileIO::nameBefore("B.PRG", "b.prg") || FileIO::nameBefore("b.prg", "B.PRG"));
+}
+
 TEST_F(AppTest, ListingSortsAndFilters) {
     for (const char* dir : {"b", "A", ".hiddendir"}) fs::create_directory(root / dir);
     for (const char* file : {"z.prg", "B.prg", "PIC.KOA", "pic.koa.bak", ".secret.koa", "ab", "a"}) writeText(root / file);
