@@ -35,11 +35,13 @@ void App::wireMonitor() {
                                  Platform::readFileHead(path, bytes, monitor.hostLoadBytes(bytes[0] | bytes[1] << 8));
                              monitor.hostLoadDone(&bytes);
                          });
+        ui.fileDialog.onCancel = [this] { monitor.print("\n."); };
     };
     monitor.hostSave = [this](const std::string& name, const Bytes& bytes) {
         int count = int(bytes.size()) - 2;
         FileIO::save(ui.fileDialog, "Monitor save", LowerCase(withoutReplacePrefix(name)) + ".prg", bytes,
                      [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
+        ui.fileDialog.onCancel = [this] { monitor.print("\n."); };
     };
 }
 

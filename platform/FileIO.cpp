@@ -218,7 +218,13 @@ void pickFile(Dialog& d, const std::string& name) {
 
 void nameEdited(Dialog& d) { disarm(d); }
 
-void cancel(Dialog& d) { d.open = false; }
+void cancel(Dialog& d) {
+    if (!d.open) return;
+    auto cb = std::move(d.onCancel);
+    d.onCancel = nullptr;
+    d.open = false;
+    if (cb) cb();
+}
 
 std::vector<std::string> drives() {
     std::vector<std::string> out;

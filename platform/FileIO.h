@@ -32,6 +32,8 @@ struct Dialog {
     bool chooseDir = false;
     std::function<std::vector<uint8_t>(const std::string& path)> producer;
     std::function<void(const std::string& name)> onSaved;
+    // Called when the user cancels the request (Cancel, Escape, the close box).
+    std::function<void()> onCancel;
     std::string error;
     bool overwriteArmed = false;
     // The one path the overwrite warning was given for; any other path asks again.
@@ -104,6 +106,7 @@ void goDrive(Dialog& d, char letter);
 void enterDir(Dialog& d, const std::string& name);
 void pickFile(Dialog& d, const std::string& name);
 void nameEdited(Dialog& d);
+// Ends an open request without acceptance; its onCancel runs after the dialog has closed.
 void cancel(Dialog& d);
 // Drive letters present ("C:"...); empty where the host has none.
 std::vector<std::string> drives();

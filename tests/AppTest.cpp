@@ -119,6 +119,23 @@ TEST_F(AppTest, Settings) {
     EXPECT_EQ(fs::file_size(path), uintmax_t(Platform::kMaxFileSize + 1));
 }
 
+// A device-6 save or load whose file dialog is cancelled ends with a new prompt under its report line.
+TEST_F(AppTest, MonitorFileDialogCancelledPromptsAgain) {
+    const struct { const char *command, *report; } rows[] = {{".S\"@:PIC\",6,C000,C010", "SAVING @:PIC"},
+                                                             {".L\"PIC\",6", "SEARCHING FOR PIC"}};
+    Monitor& mon = app->monitor;
+    for (const auto& r : rows) {
+        mon.clear();
+        mon.print(r.command);
+        mon.enter();
+        ASSERT_TRUE(d.open) << r.command;
+        FileIO::cancel(d);
+        EXPECT_EQ(std::vector<std::string>({mon.rowText(1).substr(0, std::strlen(r.report)), mon.rowText(2)}),
+                  std::vector<std::string>({r.report, "." + std::string(39, ' ')}));
+        EXPECT_EQ(mon.col * 100 + mon.row, 102) << r.command;
+    }
+}
+
 // What a window keeps belongs to its application: another one, older or newer, does not see it.
 TEST_F(AppTest, WindowStateIsTheApps) {
     auto older = std::make_unique<App>();

@@ -76,7 +76,7 @@ void draw(Dialog& d) {
     ImGui::SetNextWindowSize(ImVec2(std::min(620 * s, vp->WorkSize.x), std::min(440 * s, vp->WorkSize.y)), ImGuiCond_Appearing);
     bool keepOpen = true;
     if (!ImGui::BeginPopupModal("##filedialog", &keepOpen, ImGuiWindowFlags_NoSavedSettings)) {
-        if (!keepOpen) d.open = false;
+        if (!keepOpen) cancel(d);
         // Closed from outside (another popup took its place): show it again when possible.
         else d.openPending = true;
         return;
@@ -169,7 +169,7 @@ void draw(Dialog& d) {
         }
     }
     ImGui::EndPopup();
-    if (!keepOpen) d.open = false;
+    if (!keepOpen) cancel(d);
 }
 
 }  // namespace FileIO
