@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include <vector>
+
 #include <imgui_internal.h>
 
-#include "gui/Icons.h"
+#include "gui/AtlasImage.h"
 
 namespace Classic {
 
@@ -14,6 +16,9 @@ ImFont* MonoFont = nullptr;
 float Scale() { return ImGui::GetFontSize() / 12.0f; }
 
 namespace {
+
+constexpr int ditherSize = 96;  // covers a button at UI scale 300 %
+AtlasPicture g_dither;
 
 ImVec4 rgba(int r, int g, int b, int a) { return ImVec4(r / 255.0f, g / 255.0f, b / 255.0f, a / 255.0f); }
 
@@ -110,6 +115,16 @@ void ApplyStyle() {
     c[ImGuiCol_NavCursor] = rgba(0, 120, 215, 255);
 }
 
+void AddToAtlas(ImFontAtlas* atlas) {
+    // White on every other pixel of every other row, offset by one each second
+    // row, transparent between.
+    std::vector<unsigned int> dither(ditherSize * ditherSize, 0);
+    for (int v = 0; v < ditherSize; v += 2)
+        for (int u = 1 - (v / 2) % 2; u < ditherSize; u += 2) dither[v * ditherSize + u] = 0xFFFFFFFFu;
+    atlas->TexPixelsUseColors = true;
+    g_dither = PlaceInAtlas(atlas, dither, ditherSize, ditherSize);
+}
+
 void Bevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised) {
     ImU32 outerLight, outerDark, innerLight, innerDark;
     if (raised) {
@@ -156,7 +171,7 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
     } else {
         dl->AddRectFilled(p0, p1, col(255, 236, 150));
         // One pattern pixel per screen pixel: those whose centres lie in [p0 + 2, p1 - 2).
-        const AtlasImage dither = DitherPattern();
+        const AtlasImage dither = ImageOf(g_dither);
         ImVec2 a(std::ceil(p0.x + 1.5f), std::ceil(p0.y + 1.5f));
         ImVec2 n(std::min(std::ceil(p1.x - 2.5f) - a.x, dither.size.x), std::min(std::ceil(p1.y - 2.5f) - a.y, dither.size.y));
         if (n.x > 0 && n.y > 0) {

@@ -13,6 +13,9 @@ extern ImFont* MonoFont;
 float Scale();
 
 void ApplyStyle();
+// Puts the latched button's dot pattern into the font atlas (once, after the
+// fonts are added).
+void AddToAtlas(ImFontAtlas* atlas);
 
 // 2-pixel two-tone bevel between a and b (b exclusive).
 void Bevel(ImDrawList* dl, ImVec2 a, ImVec2 b, bool raised);

@@ -3,23 +3,15 @@
 // live in the font atlas, so that a bar draws from one texture in a few calls.
 #include <imgui.h>
 
+#include "gui/AtlasImage.h"
+
 constexpr int IconCount = 20;
 
-// A picture in the font atlas, as it lies there now.
-struct AtlasImage {
-    ImVec2 uv0, uv1;
-    ImVec2 size;  // pixels
-};
-
 // Puts the icons into the font atlas (once, after the fonts are added), each
-// at every UI scale the menu offers, as the atlas filters when it scales, and
-// the dither pattern of a latched button.
+// at every UI scale the menu offers, as the atlas filters when it scales.
 void AddIconsToAtlas(ImFontAtlas* atlas);
 // The icon as drawn at that UI scale; size 0 when its file did not load.
 AtlasImage Icon(int icon, float scale);
-// White on every other pixel of every other row, offset by one each second
-// row, transparent between.
-AtlasImage DitherPattern();
 
 // A speed button of (w, h) x UI scale showing icon slot `icon` when loaded,
 // else the label. Returns whether it was clicked.

@@ -290,6 +290,7 @@ int runProgram(const char* argv0, const ProgramHooks* hooks) {
     Classic::MonoFont = addFont(Platform::assetDir() + "/fonts/LiberationMono-Regular.ttf", cfg);
     ImGui::GetStyle().FontSizeBase = 12.0f;
     AddIconsToAtlas(io.Fonts);
+    Classic::AddToAtlas(io.Fonts);
 
     bool backends = ImGui_ImplSDL2_InitForOpenGL(g_window, g_gl);
     if (backends && !ImGui_ImplOpenGL3_Init("#version 130")) {

@@ -1,6 +1,8 @@
-# Fails when a library file includes a header of a higher layer, or when a
-# file of a headless layer includes SDL, OpenGL or Dear ImGui.
+# Fails when a library file includes a header of a higher layer, when a file
+# of a headless layer includes SDL, OpenGL or Dear ImGui, or when two units (a
+# header and its source file) include each other.
 # cmake -DROOT=<source dir> -DTABLE=<file of "layer path" lines> -P LayerCheck.cmake
+cmake_policy(SET CMP0057 NEW)  # if(IN_LIST)
 set(rank_core 0)
 set(rank_app 1)
 set(rank_gui 2)
@@ -34,10 +36,33 @@ foreach(path ${paths})
             message("${path} (${layer}) includes \"${header}\" (${layer_of_${header}})")
             math(EXPR upward "${upward} + 1")
         endif()
+        if(DEFINED layer_of_${header})
+            string(REGEX REPLACE "\\.[^./]*$" "" unit ${path})
+            string(REGEX REPLACE "\\.[^./]*$" "" used ${header})
+            if(NOT unit STREQUAL used)
+                list(APPEND uses_${unit} ${used})
+                list(APPEND units ${unit})
+            endif()
+        endif()
+    endforeach()
+endforeach()
+
+set(mutual 0)
+list(REMOVE_DUPLICATES units)
+foreach(unit ${units})
+    list(REMOVE_DUPLICATES uses_${unit})
+endforeach()
+foreach(unit ${units})
+    foreach(used ${uses_${unit}})
+        if(unit STRLESS used AND unit IN_LIST uses_${used})
+            message("${unit} and ${used} include each other")
+            math(EXPR mutual "${mutual} + 1")
+        endif()
     endforeach()
 endforeach()
 
 message("${upward} includes run upward")
-if(upward GREATER 0)
+message("${mutual} pairs of units include each other")
+if(upward GREATER 0 OR mutual GREATER 0)
     message(FATAL_ERROR "layers broken")
 endif()

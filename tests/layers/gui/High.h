@@ -1,3 +1,4 @@
 #pragma once
 #include <imgui.h>
 #include "app/Mid.h"
+#include "gui/Peer.h"

@@ -1,0 +1,2 @@
+#include "gui/Peer.h"
+#include "gui/High.h"
