@@ -1,5 +1,7 @@
 #include "core/ScreenKeys.h"
 
+#include "core/ScreenCodes.h"
+
 namespace ScreenKeys {
 
 const std::array<Key, 17> letters = {{
@@ -58,6 +60,18 @@ int reversedCode(char key, bool shift) {
     if (key >= 'A' && key <= 'Z') return (shift ? 0xC1 : 0x81) + (key - 'A');
     if (key >= '0' && key <= '9') return shift ? -1 : 0xB0 + (key - '0');
     return key == ' ' ? 0xA0 : -1;
+}
+
+std::vector<u8> typedCodes(std::string_view keys, bool ctrl, bool alt, bool shift, const std::vector<unsigned>& text) {
+    std::vector<u8> out;
+    if (ctrl && !alt) {
+        for (char k : keys)
+            if (int code = reversedCode(k, shift); code >= 0) out.push_back(u8(code));
+    } else {
+        for (unsigned c : text)
+            if (int code = CharToScreenCode(c); code >= 0) out.push_back(u8(code));
+    }
+    return out;
 }
 
 }  // namespace ScreenKeys

@@ -85,4 +85,28 @@ TEST(ScreenKeys, ReversedCodes) {
     for (const auto& r : rows) EXPECT_EQ(ScreenKeys::reversedCode(r.key, r.shift), r.code) << r.key << r.shift;
 }
 
+// One frame of the Text tool: the chords' reversed codes, then what the system typed, which a Ctrl chord
+// (without Alt) brings along as well and must not type a second time.
+TEST(ScreenKeys, TypedCodes) {
+    const struct {
+        const char* keys;
+        bool ctrl, alt, shift;
+        std::vector<unsigned> text;
+        std::vector<u8> codes;
+    } rows[] = {
+        {"1", true, false, false, {'1'}, {0xB1}},           // Ctrl+1: X11 types "1" as well
+        {" ", true, false, false, {' '}, {0xA0}},           // Ctrl+Space likewise
+        {"A", true, false, false, {}, {0x81}},              // Ctrl+A: no text
+        {"A", true, false, true, {}, {0xC1}},               // Ctrl+Shift+A
+        {"1", true, false, true, {'!'}, {}},                // Ctrl+Shift+1: no reversed digit, "!" not typed
+        {"", true, false, false, {'.'}, {}},                // a character typed while Ctrl is held
+        {"", false, false, false, {'a', '1', ' '}, {0x01, 0x31, 0x20}},
+        {"Q", true, true, false, {'@'}, {0x00}},            // AltGr+Q (Ctrl+Alt) types its "@"
+        {"", false, false, false, {0x20AC, 'b'}, {0x02}},   // a character without a screen code is left out
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(ScreenKeys::typedCodes(r.keys, r.ctrl, r.alt, r.shift, r.text), r.codes)
+            << r.keys << r.ctrl << r.alt << r.shift;
+}
+
 }  // namespace

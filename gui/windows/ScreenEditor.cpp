@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "app/App.h"
 #include "gui/Fit.h"
@@ -11,7 +13,6 @@
 #include "gui/Widgets.h"
 #include "gui/windows/Windows.h"
 #include "core/CharEdit.h"
-#include "core/ScreenCodes.h"
 #include "core/ScreenKeys.h"
 #include "core/ScreenView.h"
 #include "core/Vic.h"
@@ -107,19 +108,14 @@ void handleKeys(App& app) {
         bool ctrlNow = keyPressed(ImGuiKey_LeftCtrl, false) || keyPressed(ImGuiKey_RightCtrl, false);
         if (!alt && ((shiftNow && ctrl) || (ctrlNow && shift))) BankSelect::flipCharsetHalf(ed);
         for (EditKey k : Widgets::EditKeysPressed()) ed.editKey(k, shift);
-        if (ctrl && !alt) {
+        std::string chords;
+        if (ctrl && !alt)
             for (const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 "; *k; ++k) {
-                int code = ScreenKeys::reversedCode(*k, shift);
-                ImGuiKey key = *k == ' '    ? ImGuiKey_Space
-                          : *k <= '9' ? Keys::digit(*k - '0')
-                                      : Keys::letter(*k);
-                if (code >= 0 && keyPressed(key, true)) ed.typeChar((unsigned char)code);
+                ImGuiKey key = *k == ' ' ? ImGuiKey_Space : *k <= '9' ? Keys::digit(*k - '0') : Keys::letter(*k);
+                if (keyPressed(key, true)) chords += *k;
             }
-        }
-        for (int i = 0; i < io.InputQueueCharacters.Size; ++i) {
-            int code = CharToScreenCode(io.InputQueueCharacters[i]);
-            if (code >= 0) ed.typeChar((unsigned char)code);
-        }
+        const std::vector<unsigned> text(io.InputQueueCharacters.begin(), io.InputQueueCharacters.end());
+        for (u8 code : ScreenKeys::typedCodes(chords, ctrl, alt, shift, text)) ed.typeChar(code);
     } else {
         bool ctrlOnly = ctrl && !shift && !alt;
         if (ctrlOnly && keyPressed(ImGuiKey_C, true)) ed.copyBlock();
