@@ -1,4 +1,5 @@
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +23,11 @@ u16 nextInstr(CPU6502& cpu, u16 address) {
     cpu.disassembleInstr(address, &len);
     return u16(address + len);
 }
+
+// The wheel over a pane moves what the pane shows: owning it keeps the window
+// around from scrolling as well (from the next wheel event on, the pointer
+// having rested here a frame).
+void takeWheel() { ImGui::SetKeyOwner(ImGuiKey_MouseWheelY, ImGui::GetID("##wheel")); }
 
 void toggleBreakpoint(CPU6502& cpu, u16 address) {
     if (!cpu.breakpoints.erase(address)) cpu.breakpoints.insert(address);
@@ -149,6 +155,7 @@ void drawProcessor(App& app) {
     ImGui::BeginChild("##dis", ImVec2(std::max(ImGui::GetContentRegionAvail().x - stackW - st.ItemSpacing.x, 100 * s), childH),
                       true, ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
     if (ImGui::IsWindowHovered()) {
+        takeWheel();
         float wheel = ImGui::GetIO().MouseWheel;
         if (wheel > 0) viewTop = cpu.backStep(viewTop);
         else if (wheel < 0) viewTop = nextInstr(cpu, viewTop);
@@ -193,7 +200,10 @@ void drawProcessor(App& app) {
     // Never squeezed below its eight rows and scroll bar: in a low window the window scrolls to them instead.
     ImGui::BeginChild("##mem", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, memRowsH + st.ScrollbarSize)), true,
                       ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
-    if (ImGui::IsWindowHovered()) memAddr = (memAddr - int(ImGui::GetIO().MouseWheel) * 8) & 0xFFFF;
+    if (ImGui::IsWindowHovered()) {
+        takeWheel();
+        memAddr = (memAddr - int(ImGui::GetIO().MouseWheel) * 8) & 0xFFFF;
+    }
     for (int line = 0; line < 8; ++line) {
         int base = (memAddr + line * 8) & 0xFFFF;
         char buf[64];
