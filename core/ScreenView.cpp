@@ -7,51 +7,6 @@
 
 namespace ScreenView {
 
-ToolbarRow toolbarRow(float barWidth, float s, float modeLabel, float zoomLabel, float insertLabel) {
-    const float gap = 8 * s, helpW = 23 * s, buttonsEnd = kToolbarButtonsEnd * s + gap, end = barWidth - 4;
-    ToolbarRow r{};
-    r.modeW = 181 * s;
-    r.zoomW = 77 * s;
-    const float fixedW = modeLabel + zoomLabel + insertLabel + helpW + 6 * gap;
-    float left = std::fmin(412 * s, end - fixedW - r.modeW - r.zoomW);
-    if (left < buttonsEnd) {
-        left = buttonsEnd;
-        const float k = std::fmax(0.5f, (end - left - fixedW) / (r.modeW + r.zoomW));
-        if (k < 1) {
-            r.modeW *= k;
-            r.zoomW *= k;
-        }
-    }
-    r.modeX = left;
-    r.modeComboX = left + modeLabel + gap;
-    r.zoomX = r.modeComboX + r.modeW + 2 * gap;
-    r.zoomComboX = r.zoomX + zoomLabel + gap;
-    r.insertX = r.zoomComboX + r.zoomW + gap;
-    r.helpX = std::fmin(832 * s, end - helpW);
-    // Mode, zoom, insert and help kept while their row fits.
-    const float ends[3] = {r.modeComboX + r.modeW, r.zoomComboX + r.zoomW, r.insertX + insertLabel};
-    int keep = 4;
-    auto fits = [&](int k) {
-        if (k == 4) return r.helpX >= buttonsEnd && ends[2] + gap <= r.helpX;
-        return k == 0 || ends[k - 1] <= end;
-    };
-    while (!fits(keep)) --keep;
-    r.mode = keep >= 1;
-    r.zoom = keep >= 2;
-    r.insert = keep >= 3;
-    r.help = keep >= 4;
-    return r;
-}
-
-int statusFieldsShown(const float* widths, int count, float barWidth) {
-    float total = 0;
-    for (int i = 0; i < count; ++i) {
-        total += widths[i];
-        if (total > barWidth) return i;
-    }
-    return count;
-}
-
 int mouseToPixel(float mouse, float origin, int zoom) {
     if (zoom < 1) zoom = 1;
     float f = std::floor((mouse - origin) / float(zoom));

@@ -26,26 +26,6 @@ StatusCell statusCell(const Machine& m, int x, int y);
 // -1 above the cell rows (the preview squares).
 int toolsPaletteColor(float mx, float my);
 
-// Where the toolbar's controls go in a bar of that width (pixels from its left)
-// at a UI scale s, given the widths of the texts "GfxMode:", "Zoom:" and
-// "Insert": at their places (412, 660, 784 and 832 × s) while the bar is wide
-// enough; else moved left down to the end of the window buttons, the combos
-// narrowed to half; what still does not fit is left out, the last first.
-// Nothing lies over another or beyond the bar.
-struct ToolbarRow {
-    float modeX, modeW, zoomX, zoomW, insertX, helpX;  // label or button left edges, combo widths
-    float modeComboX, zoomComboX;
-    bool mode, zoom, insert, help;  // shown
-};
-ToolbarRow toolbarRow(float barWidth, float s, float modeLabel, float zoomLabel, float insertLabel);
-// The window buttons end here (× s): nothing else starts before it.
-constexpr float kToolbarButtonsEnd = 240 + 23;
-
-// How many of the status bar's fields, from the left, are shown in a bar of
-// that width, each at its own width: the fields that do not fit are left out,
-// the last first.
-int statusFieldsShown(const float* widths, int count, float barWidth);
-
 // The Clear dialog's value: hex after a leading "$", else decimal; 0 when no digits.
 int parseClearValue(const char* text);
 

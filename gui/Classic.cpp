@@ -197,13 +197,34 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
     return clicked;
 }
 
-bool BeginBar(const char* name, ImGuiDir dir, float size) {
+bool BeginBar(const char* name, ImGuiDir dir, float thickness, float length, bool framed) {
+    ImGuiViewportP* vp = static_cast<ImGuiViewportP*>(ImGui::GetMainViewport());
+    const bool along = dir == ImGuiDir_Up || dir == ImGuiDir_Down;  // the bar runs across the window
+    const ImVec2 room = vp->GetBuildWorkRect().GetSize();
+    const bool scrolls = length > (along ? room.x : room.y);
+    const float scrollbar = ImGui::GetStyle().ScrollbarSize * Scale();
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
-    bool open = ImGui::BeginViewportSideBar(name, ImGui::GetMainViewport(), dir, size,
+    bool open = ImGui::BeginViewportSideBar(name, vp, dir, thickness + (scrolls ? scrollbar : 0.0f),
                                             ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
     ImGui::PopStyleVar(2);
-    return open;
+    if (!open) return false;
+    if (framed) {
+        const ImVec2 p = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+        ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + size.x, p.y + size.y), true);
+    }
+    if (scrolls) {
+        ImGui::PushStyleVar(ImGuiStyleVar_ScrollbarSize, scrollbar);
+        ImGui::BeginChild("##scroll", ImVec2(0, 0), ImGuiChildFlags_None,
+                          along ? ImGuiWindowFlags_HorizontalScrollbar : ImGuiWindowFlags_None);
+        ImGui::PopStyleVar();
+    }
+    return true;
+}
+
+void EndBar() {
+    if (ImGui::GetCurrentWindow()->Flags & ImGuiWindowFlags_ChildWindow) ImGui::EndChild();
+    ImGui::End();
 }
 
 }  // namespace Classic

@@ -28,7 +28,12 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
                  const char* tip);
 
 // A bar at an edge of the main window, without padding or border, as the
-// toolbar, status bar and tools bar are drawn; always pair with ImGui::End.
-bool BeginBar(const char* name, ImGuiDir dir, float size);
+// toolbar, status bar and tools bar are drawn, `thickness` across; framed, it
+// has a raised thin bevel around it. Its content is `length` long along the
+// bar: where the bar is shorter, the content scrolls in a child window and the
+// bar is thicker by a scroll bar of the usual width at the UI scale. The cursor
+// is left where the content starts. Always pair with EndBar.
+bool BeginBar(const char* name, ImGuiDir dir, float thickness, float length, bool framed);
+void EndBar();
 
 }  // namespace Classic

@@ -293,35 +293,6 @@ TEST(ScreenView, MouseToPixel) {
     EXPECT_FLOAT_EQ(ScreenView::wheelZoomScroll(20, 10, 10, 3, 2), 0.0f);
 }
 
-// The toolbar's controls in bars of many widths at three UI scales: never over the window buttons, one
-// another or the bar's end; left out the last first; at their places in the default window.
-TEST(ScreenView, ToolbarRowAndStatusFields) {
-    for (float s : {1.0f, 1.5f, 2.0f})
-        for (float width = 200; width <= 1800; width += 5) {
-            const float labels[3] = {48 * s, 30 * s, 32 * s};  // "GfxMode:", "Zoom:", "Insert"
-            const ScreenView::ToolbarRow r = ScreenView::toolbarRow(width, s, labels[0], labels[1], labels[2]);
-            SCOPED_TRACE(std::to_string(s) + " " + std::to_string(width));
-            EXPECT_TRUE((!r.help || r.insert) && (!r.insert || r.zoom) && (!r.zoom || r.mode));
-            float end = ScreenView::kToolbarButtonsEnd * s, last = 0;
-            const struct { bool shown; float x, w; } items[] = {
-                {r.mode, r.modeX, labels[0]}, {r.mode, r.modeComboX, r.modeW}, {r.zoom, r.zoomX, labels[1]},
-                {r.zoom, r.zoomComboX, r.zoomW}, {r.insert, r.insertX, labels[2]}, {r.help, r.helpX, 23 * s}};
-            for (const auto& item : items) {
-                if (!item.shown) continue;
-                EXPECT_GE(item.x, end);
-                end = last = item.x + item.w;
-            }
-            EXPECT_LE(last, width - 4 + 0.01f);
-        }
-    const ScreenView::ToolbarRow wide = ScreenView::toolbarRow(1400, 1, 48, 30, 32);
-    EXPECT_EQ((std::vector<float>{wide.modeX, wide.modeW, wide.zoomW, wide.helpX}), (std::vector<float>{412, 181, 77, 832}));
-    EXPECT_TRUE(wide.help);
-    // Status bar fields at their own widths, the ones that do not fit left out from the right.
-    const float fields[4] = {140, 160, 320, 80};
-    const struct { float width; int shown; } rows[] = {{1000, 4}, {700, 4}, {699, 3}, {300, 2}, {299, 1}, {139, 0}};
-    for (const auto& r : rows) EXPECT_EQ(ScreenView::statusFieldsShown(fields, 4, r.width), r.shown) << r.width;
-}
-
 // Multicolour halves x at the same address.
 TEST(ScreenView, StatusCellPaletteAndValueTexts) {
     const struct { int bank; u8 d011, d016, d018; int x, y, address, shownX, shownY; } rows[] = {

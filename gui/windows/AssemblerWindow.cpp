@@ -74,11 +74,12 @@ void drawAssembler(App& app) {
             app.ui.assembler.watch.replaced();
         });
     const ImGuiStyle& st = ImGui::GetStyle();
-    Fit::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + 70 +
-                           2 * (ImGui::GetFrameHeight() + st.ItemInnerSpacing.x));
+    // The field's width holds its two buttons too.
+    const float fsWidth = 70 * Classic::Scale();
+    Fit::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + st.ItemSpacing.x + fsWidth);
     ImGui::TextUnformatted("Font size:");
     ImGui::SameLine();
-    ImGui::SetNextItemWidth(70);
+    ImGui::SetNextItemWidth(fsWidth);
     ImGui::InputInt("##fs", &fontSize, 1, 2);
     fontSize = std::clamp(fontSize, 8, 32);
 

@@ -1,5 +1,7 @@
 #include <imgui.h>
 
+#include <algorithm>
+
 #include "app/App.h"
 #include "gui/Classic.h"
 #include "gui/Fit.h"
@@ -16,8 +18,21 @@ void drawRegisterView(App& app) {
         return;
     }
     float s = Classic::Scale();
-    const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_ScrollY;
-    if (ImGui::BeginTable("regs", 4, flags)) {
+    const ImGuiStyle& st = ImGui::GetStyle();
+    // The descriptions keep their room: a narrower window scrolls the table sideways.
+    static float descFont = 0, descWidth = 0;
+    if (descFont != ImGui::GetFontSize()) {
+        descFont = ImGui::GetFontSize();
+        descWidth = 0;
+        for (int i = 0; i < Registers::Count; ++i)
+            descWidth = std::max(descWidth, ImGui::CalcTextSize(Registers::description(i)).x);
+        descWidth += 14 + st.ItemSpacing.x;  // the colour registers' swatch
+    }
+    const float needed = (44 + 40 + 70) * s + descWidth + 8 * st.CellPadding.x;
+    const ImGuiTableFlags flags =
+        ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_ScrollY | ImGuiTableFlags_ScrollX;
+    if (ImGui::BeginTable("regs", 4, flags, ImVec2(0, 0),
+                          std::max(needed, ImGui::GetContentRegionAvail().x - st.ScrollbarSize))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Reg", ImGuiTableColumnFlags_WidthFixed, 44 * s);
         ImGui::TableSetupColumn("Value", ImGuiTableColumnFlags_WidthFixed, 40 * s);

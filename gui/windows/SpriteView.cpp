@@ -50,7 +50,12 @@ void drawSpriteView(App& app) {
     }
 
     float s = Classic::Scale();
-    if (ImGui::BeginTable("ptrs", 4, ImGuiTableFlags_SizingStretchSame)) {
+    // Each pointer with its address wholly shown: a narrower window scrolls.
+    const ImGuiStyle& st = ImGui::GetStyle();
+    const float cell = ImGui::CalcTextSize("7:").x + ImGui::CalcTextSize("$DDDD").x /* the widest address */ + 32 * s +
+                       2 * st.ItemSpacing.x + 4 * st.CellPadding.x;
+    if (ImGui::BeginTable("ptrs", 4, ImGuiTableFlags_SizingStretchSame,
+                          ImVec2(std::max(ImGui::GetContentRegionAvail().x, 4 * cell), 0))) {
         for (int n = 0; n < 8; ++n) {
             ImGui::TableNextColumn();
             ImGui::PushID(n);

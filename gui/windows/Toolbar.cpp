@@ -47,20 +47,28 @@ void drawClearDialog(App& app) {
     ImGui::EndPopup();
 }
 
+// A click that ends on a bar hands the keyboard back to the screen, so that its
+// keys keep working; not when it opened a list, whose choice does that, or a
+// window, which takes the keyboard itself.
+void handBackKeyboard(App& app, bool openedWindow) {
+    if (openedWindow || ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)) return;
+    if (ImGui::IsWindowHovered(ImGuiHoveredFlags_RootAndChildWindows | ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
+        (ImGui::IsMouseReleased(ImGuiMouseButton_Left) || ImGui::IsMouseReleased(ImGuiMouseButton_Right)))
+        app.focusScreen = true;
+}
+
 }  // namespace
 
 void drawToolbar(App& app) {
     float s = Classic::Scale();
-    bool open = Classic::BeginBar("##toolbar", ImGuiDir_Up, 41 * s);
-    if (!open) {
-        ImGui::End();
+    // Every control at its place; a main window too narrow for them scrolls the bar.
+    if (!Classic::BeginBar("##toolbar", ImGuiDir_Up, 41 * s, 859 * s, true)) {
+        Classic::EndBar();
         return;
     }
-    ImVec2 wp = ImGui::GetWindowPos(), ws = ImGui::GetWindowSize();
-    ImDrawList* dl = ImGui::GetWindowDrawList();
-    Classic::ThinBevel(dl, wp, ImVec2(wp.x + ws.x, wp.y + ws.y), true);
+    const ImVec2 wp = ImGui::GetCursorScreenPos();
 
-    // Window buttons, 23 x 22 each; the others join at their places as their windows land.
+    // Window buttons, 23 x 22 each.
     struct WindowButton {
         const char* id;
         int icon;
@@ -78,61 +86,63 @@ void drawToolbar(App& app) {
         {"ce", 1, "ChrEd", "Edit Charset", &App::showCharEditor, 208},
         {"rg", -1, "Reg", "Registers", &App::showRegisters, 240},
     };
+    bool openedWindow = false;
     for (const WindowButton& b : buttons) {
         ImGui::SetCursorScreenPos(ImVec2(wp.x + b.x * s, wp.y + 8 * s));
         bool& open = app.*b.open;
-        if (IconButton(b.id, b.icon, b.label, open, b.tip, 23, 22)) open = !open;
+        if (IconButton(b.id, b.icon, b.label, open, b.tip, 23, 22)) {
+            open = !open;
+            openedWindow |= open;
+        }
     }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     float textY = wp.y + ((21 - ImGui::GetTextLineHeight() / s) * 0.5f + 8) * s;
     float ctrlY = wp.y + ((21 - ImGui::GetFrameHeight() / s) * 0.5f + 8) * s;
-    const ScreenView::ToolbarRow row = ScreenView::toolbarRow(ws.x, s, ImGui::CalcTextSize("GfxMode:").x,
-                                                              ImGui::CalcTextSize("Zoom:").x, ImGui::CalcTextSize("Insert").x);
-    if (row.mode) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.modeX, textY));
-        ImGui::TextUnformatted("GfxMode:");
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.modeComboX, ctrlY));
-        ImGui::SetNextItemWidth(row.modeW);
-        int gm = app.machine.gfxMode();
-        if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
-            for (int i = 0; i < GfxMode::count; ++i) {
-                if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
-                app.focusScreen = true;
-                BankSelect::gfxMode(app.editor, i);
-            }
-            ImGui::EndCombo();
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 412 * s, textY));
+    ImGui::TextUnformatted("GfxMode:");
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 468 * s, ctrlY));
+    ImGui::SetNextItemWidth(181 * s);
+    int gm = app.machine.gfxMode();
+    if (ImGui::BeginCombo("##gfxmode", gfxModeName(gm))) {
+        for (int i = 0; i < GfxMode::count; ++i) {
+            if (!ImGui::Selectable(gfxModeName(i), i == gm)) continue;
+            app.focusScreen = true;
+            BankSelect::gfxMode(app.editor, i);
         }
+        ImGui::EndCombo();
     }
-    if (row.zoom) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.zoomX, textY));
-        ImGui::TextUnformatted("Zoom:");
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.zoomComboX, ctrlY));
-        ImGui::SetNextItemWidth(row.zoomW);
-        char preview[16];
-        std::snprintf(preview, sizeof preview, "%dx", app.zoom);
-        if (ImGui::BeginCombo("##zoom", preview)) {
-            for (int z = 1; z <= 24; ++z) {
-                char item[16];
-                std::snprintf(item, sizeof item, "%dx", z);
-                if (ImGui::Selectable(item, z == app.zoom)) {
-                    app.setZoom(z, -1, -1);
-                    app.focusScreen = true;
-                }
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 660 * s, textY));
+    ImGui::TextUnformatted("Zoom:");
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 696 * s, ctrlY));
+    ImGui::SetNextItemWidth(77 * s);
+    char preview[16];
+    std::snprintf(preview, sizeof preview, "%dx", app.zoom);
+    if (ImGui::BeginCombo("##zoom", preview)) {
+        for (int z = 1; z <= 24; ++z) {
+            char item[16];
+            std::snprintf(item, sizeof item, "%dx", z);
+            if (ImGui::Selectable(item, z == app.zoom)) {
+                app.setZoom(z, -1, -1);
+                app.focusScreen = true;
             }
-            ImGui::EndCombo();
         }
+        ImGui::EndCombo();
     }
     ImGui::PopStyleVar();
-    if (app.editor.insert && row.insert) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.insertX, textY));
+    if (app.editor.insert) {
+        ImGui::SetCursorScreenPos(ImVec2(wp.x + 784 * s, textY));
         ImGui::TextUnformatted("Insert");
     }
-    if (row.help) {
-        ImGui::SetCursorScreenPos(ImVec2(wp.x + row.helpX, wp.y + 8 * s));
-        if (IconButton("hl", 8, "?", app.showHelp, "Help", 23, 22)) app.showHelp = !app.showHelp;
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 832 * s, wp.y + 8 * s));
+    if (IconButton("hl", 8, "?", app.showHelp, "Help", 23, 22)) {
+        app.showHelp = !app.showHelp;
+        openedWindow |= app.showHelp;
     }
-    ImGui::End();
+    ImGui::SetCursorScreenPos(ImVec2(wp.x + 855 * s, wp.y));
+    ImGui::Dummy(ImVec2(4 * s, 1));  // a margin after it
+    handBackKeyboard(app, openedWindow);
+    Classic::EndBar();
 }
 
 void drawStatusBar(App& app) {
@@ -141,38 +151,36 @@ void drawStatusBar(App& app) {
     float s = Classic::Scale();
     float h = ImGui::GetTextLineHeight() + 6;
     if (h < 19 * s) h = 19 * s;
-    bool open = Classic::BeginBar("##statusbar", ImGuiDir_Down, h);
-    if (open) {
-        ImVec2 wp = ImGui::GetWindowPos(), ws = ImGui::GetWindowSize();
+    // Each field at least as wide as its longest text; the last takes the rest of the bar. A main window
+    // too narrow for them all scrolls the bar.
+    const char* const longest[11] = {"Pos: 319 x 199", "Mem: 0xFFFF", "Data: %00000000  0x00  000", "", "", "", "",
+                                     "Edit colors - F9", "No free colors!", "Click to drop the block, Esc cancels",
+                                     "Overwrite"};
+    float fw[11], length = 0;
+    for (int i = 0; i < 11; ++i) {
+        fw[i] = std::max((i < 8 ? widths[i] : i == 8 ? 100 : i == 9 ? 200 : 0) * s,
+                         *longest[i] ? ImGui::CalcTextSize(longest[i]).x + 8 : 0.0f);
+        length += fw[i];
+    }
+    if (Classic::BeginBar("##statusbar", ImGuiDir_Down, h, length, false)) {
+        const ImVec2 wp = ImGui::GetCursorScreenPos();
         ImDrawList* dl = ImGui::GetWindowDrawList();
-        float top = wp.y + 2, bottom = wp.y + ws.y, right = wp.x + ws.x;
+        const float top = wp.y + 2, bottom = wp.y + h, right = wp.x + std::max(ImGui::GetContentRegionAvail().x, length);
         int x = app.mouseX, y = app.mouseY;
         ScreenView::StatusCell cell = ScreenView::statusCell(m, x, y);
         u8 v = m.ram[cell.address];
 
         float fx = wp.x;
         int field = 0;
-        // Each field at least as wide as its longest text; the fields that do not
-        // fit the bar are left out, the last first.
-        const char* const longest[11] = {"Pos: 319 x 199", "Mem: 0xFFFF", "Data: %00000000  0x00  000", "", "", "", "",
-                                         "Edit colors - F9", "No free colors!", "Click to drop the block, Esc cancels",
-                                         "Overwrite"};
-        float fw[11];
-        for (int i = 0; i < 11; ++i)
-            fw[i] = std::max((i < 8 ? widths[i] : i == 8 ? 100 : i == 9 ? 200 : 0) * s,
-                             *longest[i] ? ImGui::CalcTextSize(longest[i]).x + 8 : 0.0f);
-        const int kept = ScreenView::statusFieldsShown(fw, 11, ws.x - 2);
-        // Draws one field's frame and gives its rectangle; false when it is left out.
+        // Draws the next field's frame and gives its rectangle.
         auto fieldRect = [&](ImVec2& a, ImVec2& b) {
             const int i = field++;
-            if (i >= kept) return false;
             a = ImVec2(fx, top);
             b = ImVec2(i == 10 ? right - 2 : fx + fw[i] - 2, bottom);
             Classic::ThinBevel(dl, a, b, false);
             ImGui::SetCursorScreenPos(a);
             ImGui::Dummy(ImVec2(std::max(b.x - a.x, 1.0f), std::max(b.y - a.y, 1.0f)));
             fx += fw[i];
-            return true;
         };
         auto text = [&](ImVec2 a, ImVec2 b, const char* t) {
             float ty = a.y + ((b.y - a.y) - ImGui::GetTextLineHeight()) * 0.5f;
@@ -182,26 +190,23 @@ void drawStatusBar(App& app) {
         char buf[96];
         ImVec2 a, b;
 
-        if (fieldRect(a, b)) {
-            std::snprintf(buf, sizeof buf, "Pos: %d x %d", cell.shownX, cell.shownY);
-            text(a, b, buf);
-        }
-        if (fieldRect(a, b)) {
-            std::snprintf(buf, sizeof buf, "Mem: 0x%04X", cell.address);
-            text(a, b, buf);
-        }
-        if (fieldRect(a, b)) {
-            char bits[9];
-            for (int i = 0; i < 8; ++i) bits[i] = (v & (0x80 >> i)) ? '1' : '0';
-            bits[8] = 0;
-            std::snprintf(buf, sizeof buf, "Data: %%%s  0x%02X  %d", bits, v, v);
-            text(a, b, buf);
-        }
+        fieldRect(a, b);
+        std::snprintf(buf, sizeof buf, "Pos: %d x %d", cell.shownX, cell.shownY);
+        text(a, b, buf);
+        fieldRect(a, b);
+        std::snprintf(buf, sizeof buf, "Mem: 0x%04X", cell.address);
+        text(a, b, buf);
+        fieldRect(a, b);
+        char bits[9];
+        for (int i = 0; i < 8; ++i) bits[i] = (v & (0x80 >> i)) ? '1' : '0';
+        bits[8] = 0;
+        std::snprintf(buf, sizeof buf, "Data: %%%s  0x%02X  %d", bits, v, v);
+        text(a, b, buf);
 
         int cols[4];
         ed.cellColors(x, y, cols);
         for (int slot = 0; slot < 4; ++slot) {
-            if (!fieldRect(a, b)) continue;
+            fieldRect(a, b);
             if (cols[slot] >= 0) {
                 dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), app.palette.pixel(cols[slot]));
             }
@@ -214,14 +219,19 @@ void drawStatusBar(App& app) {
             ImGui::PopID();
             if (l || r) ed.cycleCellColor(slot, x, y, l ? 1 : -1);
         }
-        if (fieldRect(a, b)) text(a, b, "Edit colors - F9");
-        if (fieldRect(a, b) && ImGui::GetTime() < app.noColorsUntil) {
+        fieldRect(a, b);
+        text(a, b, "Edit colors - F9");
+        fieldRect(a, b);
+        if (ImGui::GetTime() < app.noColorsUntil) {
             dl->AddRectFilled(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x - 1, b.y - 1), IM_COL32(255, 0, 0, 255));
             text(a, b, "No free colors!");
         }
-        if (fieldRect(a, b) && ed.pasting) text(a, b, "Click to drop the block, Esc cancels");
-        if (fieldRect(a, b)) text(a, b, ed.insert ? "Insert" : "Overwrite");
+        fieldRect(a, b);
+        if (ed.pasting) text(a, b, "Click to drop the block, Esc cancels");
+        fieldRect(a, b);
+        text(a, b, ed.insert ? "Insert" : "Overwrite");
+        handBackKeyboard(app, false);
     }
-    ImGui::End();
+    Classic::EndBar();
     drawClearDialog(app);
 }

@@ -1,5 +1,4 @@
 #include <imgui.h>
-#include <imgui_internal.h>
 
 #include <cstdio>
 
@@ -39,21 +38,11 @@ void drawTools(App& app) {
     Editor& ed = app.editor;
     Machine& m = app.machine;
     float s = Classic::Scale();
-    // Taller than its space (a large UI scale, a low window), the tools scroll with
-    // a scroll bar of the usual width, for which the bar widens.
-    static bool scrolls = false;
-    const float scrollW = ImGui::GetStyle().ScrollbarSize * s;
-    bool open = Classic::BeginBar("##tools", ImGuiDir_Left, 61 * s + (scrolls ? scrollW : 0));
-    if (!open) {
-        ImGui::End();
+    // Taller than its space (a large UI scale, a low window), the tools scroll.
+    if (!Classic::BeginBar("##tools", ImGuiDir_Left, 61 * s, 599 * s, true)) {
+        Classic::EndBar();
         return;
     }
-    ImVec2 barPos = ImGui::GetWindowPos(), barSize = ImGui::GetWindowSize();
-    Classic::ThinBevel(ImGui::GetWindowDrawList(), barPos, ImVec2(barPos.x + barSize.x, barPos.y + barSize.y), true);
-    ImGui::PushStyleVar(ImGuiStyleVar_ScrollbarSize, scrollW);
-    ImGui::BeginChild("##toolsScroll", ImVec2(0, 0), false);
-    ImGui::PopStyleVar();
-    scrolls = ImGui::GetCurrentWindow()->ScrollbarY;
     ImVec2 wp = ImGui::GetCursorScreenPos();
     ImDrawList* dl = ImGui::GetWindowDrawList();
     auto at = [&](float x, float y) { return ImVec2(wp.x + x * s, wp.y + y * s); };
@@ -123,6 +112,5 @@ void drawTools(App& app) {
     if (ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
         (ImGui::IsMouseReleased(ImGuiMouseButton_Left) || ImGui::IsMouseReleased(ImGuiMouseButton_Right)))
         app.focusScreen = true;
-    ImGui::EndChild();
-    ImGui::End();
+    Classic::EndBar();
 }

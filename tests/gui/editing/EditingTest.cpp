@@ -190,8 +190,8 @@ std::string childName(const char* parent, const char* name, ImGuiID id) {
 }
 
 // Keyboard navigation records where its item lies: focus an item, and after a
-// few frames its rectangle is known, to be clicked (at fx, fy of it) like any user would.
-Script clickItem(std::string window, ImGuiID id, float fx = 0.5f, float fy = 0.5f) {
+// few frames its rectangle is known.
+Script itemRect(std::string window, ImGuiID id, ImRect& r) {
     ImGuiWindow* w = findWindow(window);
     EXPECT_NE(w, nullptr) << window;
     if (!w) co_return;
@@ -200,9 +200,14 @@ Script clickItem(std::string window, ImGuiID id, float fx = 0.5f, float fy = 0.5
     co_await frames(2);
     ImGui::SetFocusID(id, w);
     co_await frames(3);
-    ImRect r = w->NavRectRel[0];
+    r = w->NavRectRel[0];
     r.Translate(w->DC.CursorStartPos);  // the record is relative to where the content starts
-    co_await clickAt(ImVec2(r.Min.x + r.GetWidth() * fx, r.Min.y + r.GetHeight() * fy));
+}
+// An item clicked (at fx, fy of it) like any user would.
+Script clickItem(std::string window, ImGuiID id, float fx = 0.5f, float fy = 0.5f) {
+    ImRect r;
+    co_await itemRect(window, id, r);
+    if (r.GetWidth() > 0) co_await clickAt(ImVec2(r.Min.x + r.GetWidth() * fx, r.Min.y + r.GetHeight() * fy));
 }
 
 // Slides the pointer along a window's bar, or down its middle, until the item of that label is hovered.
@@ -265,12 +270,54 @@ ImVec2 titleBar(const char* window) {
                           w->DockNode->TabBar->BarRect.GetCenter().y);
     return w ? ImVec2(w->Pos.x + 30, w->Pos.y + w->TitleBarHeight / 2) : ImVec2(-1, -1);
 }
-// A point of a bar, in its units at UI scale 1.
-ImVec2 inBar(const char* bar, float x, float y) {
+// The window a bar's content scrolls in: its child where it has one.
+ImGuiWindow* barContent(const char* bar) {
     ImGuiWindow* w = ImGui::FindWindowByName(bar);
+    return w && w->DC.ChildWindows.Size ? w->DC.ChildWindows[0] : w;
+}
+// A point of a bar's content, in its units at UI scale 1, where it lies now.
+ImVec2 inBar(const char* bar, float x, float y) {
+    ImGuiWindow* w = barContent(bar);
     float sc = fontSize() / 12.0f;
-    // A toolbar button the window is too narrow for moves in from the right edge.
-    return ImVec2(w->Pos.x + std::min(x * sc, w->Size.x - 4 - 12 * sc), w->Pos.y + y * sc);
+    return ImVec2(w->Pos.x - w->Scroll.x + x * sc, w->Pos.y - w->Scroll.y + y * sc);
+}
+// Scrolls a bar, as a user does with a click at the end of its scroll bar, until the point is in view.
+Script showInBar(const char* bar, float x, float y) {
+    for (ImGuiAxis axis : {ImGuiAxis_X, ImGuiAxis_Y}) {
+        ImGuiWindow* w = barContent(bar);
+        const ImVec2 p = inBar(bar, x, y);
+        const ImRect view = w->InnerClipRect;
+        const float at = axis == ImGuiAxis_X ? p.x : p.y;
+        const bool before = at < (axis == ImGuiAxis_X ? view.Min.x : view.Min.y) + 1;
+        const bool after = at > (axis == ImGuiAxis_X ? view.Max.x : view.Max.y) - 1;
+        if (!before && !after) continue;
+        if (!(axis == ImGuiAxis_X ? w->ScrollbarX : w->ScrollbarY)) {
+            ADD_FAILURE() << bar << ": " << x << "," << y << " out of view and no scroll bar";
+            co_return;
+        }
+        const ImRect track = ImGui::GetWindowScrollbarRect(w, axis);
+        const ImVec2 mid = track.GetCenter();
+        co_await clickAt(axis == ImGuiAxis_X ? ImVec2(after ? track.Max.x - 2 : track.Min.x + 2, mid.y)
+                                             : ImVec2(mid.x, after ? track.Max.y - 2 : track.Min.y + 2));
+    }
+}
+Script clickInBar(const char* bar, float x, float y, int b = 1) {
+    co_await showInBar(bar, x, y);
+    co_await clickAt(inBar(bar, x, y), b);
+}
+// Slides the pointer along a bar until it is over a button, and clicks that.
+Script clickFirstButton(const char* bar) {
+    ImGuiWindow* w = barContent(bar);
+    const ImRect view = w->InnerClipRect;
+    for (float x = view.Min.x + 2; x < view.Max.x; x += 6) {
+        moveTo(ImVec2(x, view.GetCenter().y));
+        co_await frames(1);
+        if (GImGui->HoveredId && GImGui->HoveredWindow == w) {
+            co_await tap();
+            co_return;
+        }
+    }
+    ADD_FAILURE() << "no button in " << bar;
 }
 
 // RAM and VIC registers, as one list of bytes.
@@ -324,6 +371,7 @@ const struct WindowRow { bool App::*flag; const char *title, *menu, *item; float
 void setAllWindows(App& a, bool open) {
     for (const WindowRow& w : kWindows) a.*w.flag = open;
 }
+void checkReachable(ImGuiWindow* w);
 
 // With every window open: the bars and the docked windows shown lie side by side in the main window,
 // every control of the bars is reachable, and the screen window fills its node.
@@ -348,6 +396,8 @@ void checkLayout(float scale) {
     for (const char* n : {"##MainMenuBar", "##toolbar", "##statusbar"})
         for (const ImDrawVert& v : ImGui::FindWindowByName(n)->DrawList->VtxBuffer)
             ASSERT_LE(v.pos.x, right) << n << " draws beyond the window";
+    // What the bars hold can be reached, scrolling where it does not fit.
+    for (const char* n : {"##toolbar", "##statusbar", "##tools"}) checkReachable(ImGui::FindWindowByName(n));
     // The tools bar may scroll to its controls.
     ImGuiWindow* tools = ImGui::FindWindowByName("##tools");
     ImGuiWindow* w = tools->DC.ChildWindows.Size ? tools->DC.ChildWindows[0] : tools;
@@ -382,6 +432,16 @@ void checkReachable(ImGuiWindow* w) {
     SCOPED_TRACE(w->Name);
     EXPECT_TRUE(w->ScrollMax.x <= 0.5f || w->ScrollbarX) << "content cut at the right: " << w->ContentSize.x << " in " << w->Size.x;
     EXPECT_TRUE(w->ScrollMax.y <= 0.5f || w->ScrollbarY) << "content cut at the bottom: " << w->ContentSize.y << " in " << w->Size.y;
+    // A table's columns hold what they show: where that does not fit, the table or the window scrolls.
+    for (int i = 0; i < GImGui->Tables.GetMapSize(); ++i) {
+        const ImGuiTable* t = GImGui->Tables.TryGetMapData(i);
+        if (!t || t->OuterWindow != w || t->LastFrameActive != GImGui->FrameCount) continue;
+        for (int n = 0; n < t->ColumnsCount; ++n) {
+            const ImGuiTableColumn& c = t->Columns[n];
+            if (!c.IsEnabled) continue;
+            EXPECT_LE(std::max(c.ContentMaxXFrozen, c.ContentMaxXUnfrozen), c.MaxX + 0.5f) << "column " << n << " cut";
+        }
+    }
     // A text editor scrolls to its cursor instead.
     for (ImGuiWindow* c : w->DC.ChildWindows)
         if (c->WasActive && !strstr(c->Name, "/##src_")) checkReachable(c);
@@ -596,13 +656,13 @@ Script drawing(App& a) {
     co_await frames(10);
     const Memory before = snapshot(a.machine);
     // Background colour 2: right click on the tools bar's palette cell (row 1, left).
-    co_await clickAt(inBar("##tools", 9 + 12, 345 + 40 + 19 * 1 + 7), 3);
+    co_await clickInBar("##tools", 9 + 12, 345 + 40 + 19 * 1 + 7, 3);
     EXPECT_EQ(std::pair(a.machine.vic[VicReg::Background0] & 15, int(a.machine.pen)), std::pair(2, 14)) << "background, pen kept";
     const Memory afterBg = snapshot(a.machine);
     // The click on the tools bar handed the keyboard back to the screen.
     co_await keys(XK_l);
     EXPECT_EQ(a.editor.tool, Editor::ToolLine) << "L key after the palette click";
-    co_await clickAt(inBar("##tools", 18 + 12, 62 + 12));
+    co_await clickInBar("##tools", 18 + 12, 62 + 12);
     EXPECT_EQ(a.editor.tool, Editor::ToolFreehand) << "freehand button";
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
     EXPECT_TRUE(snapshot(a.machine) == before) << "Ctrl+Alt+Z";
@@ -619,6 +679,29 @@ Script drawing(App& a) {
     co_await frames(3);
     co_await keys(XK_b);
     EXPECT_EQ(a.editor.tool, Editor::ToolRect) << "B key";
+    // The toolbar and the status bar hand the keyboard back to the screen: after a click on an empty spot of
+    // the toolbar, on a colour field of the status bar, or twice on a window button, O picks the circle.
+    for (int where = 0; where < 3; ++where) {
+        a.focusScreen = true;
+        co_await frames(2);
+        co_await keys(XK_b);
+        if (where == 0) co_await clickInBar("##toolbar", 300, 20);
+        if (where == 1) co_await clickFirstButton("##statusbar");
+        for (int i = 0; where == 2 && i < 2; ++i) co_await clickInBar("##toolbar", 240 + 11, 8 + 11);
+        co_await keys(XK_o);
+        EXPECT_EQ(a.editor.tool, Editor::ToolCircle) << "O key after bar click " << where;
+    }
+    // Text tool: Ctrl+1 types the reversed 1 once, where a click put the cursor.
+    a.editor.tool = Editor::ToolText;
+    a.focusScreen = true;
+    co_await frames(3);
+    co_await clickAt(ImVec2(a.screenOriginX + 44 * a.screenZoom, a.screenOriginY + 28 * a.screenZoom));
+    const int cell = a.machine.screenAddr() + 3 * 40 + 5;
+    a.machine.ram[cell] = a.machine.ram[cell + 1] = 0x20;
+    co_await keys(XK_Control_L, XK_1);
+    EXPECT_EQ((std::vector<int>{a.machine.ram[cell], a.machine.ram[cell + 1], a.editor.cursorCol}),
+              (std::vector<int>{0xB1, 0x20, 6})) << "Ctrl+1";
+    a.editor.tool = Editor::ToolRect;
     // Every character, its colour changing along the rows, for the comparison with the renderer.
     for (int i = 0; i < 1000; ++i) {
         a.machine.ram[a.machine.screenAddr() + i] = u8(i);
@@ -656,6 +739,42 @@ Script drawing(App& a) {
     EXPECT_EQ(std::pair(a.editor.pasting, a.editor.hasSelection), std::pair(false, true)) << "first Escape";
     co_await keys(XK_Escape);
     EXPECT_FALSE(a.editor.hasSelection);
+}
+
+// The bars' controls in a small main window, each shown by scrolling its bar as a user would: the toolbar's
+// combos, whole, and its Help button; the status bar's warning field.
+Script barControls(App& a) {
+    const ImGuiID bar = barContent("##toolbar")->ID;
+    const struct { const char* id; float right; } combos[] = {{"##gfxmode", 468 + 181}, {"##zoom", 696 + 77}};
+    for (const auto& c : combos) {
+        co_await clickInBar("##toolbar", c.right - 6, 8 + 11);
+        const ImGuiID popup = ImHashStr("##ComboPopup", 0, ImHashStr(c.id, 0, bar));
+        EXPECT_TRUE(GImGui->OpenPopupStack.Size == 1 && GImGui->OpenPopupStack[0].PopupId == popup) << c.id << " opened at its right end";
+        co_await keys(XK_Escape);
+    }
+    const bool help = a.showHelp;
+    for (bool open : {!help, help}) {
+        co_await clickInBar("##toolbar", 832 + 11, 8 + 11);
+        EXPECT_EQ(a.showHelp, open) << "Help button";
+    }
+    // The warning with no floating window over it.
+    setAllWindows(a, false);
+    a.noColorsUntil = ImGui::GetTime() + 60;
+    co_await frames(3);
+    co_await showInBar("##statusbar", 70 + 80 + 160 + 4 * 40 + 80 + 50, 10);
+    co_await frames(2);
+    EXPECT_GT(pixelsOf(barContent("##statusbar")->InnerClipRect, 0xFF0000), 0) << "\"No free colors!\" shown";
+    a.noColorsUntil = 0;
+    setAllWindows(a, true);
+    a.showImportPicture = false;
+    co_await frames(6);
+}
+
+// The assembler's font size field shows its number between its two buttons.
+Script fontSizeField() {
+    ImRect r;
+    co_await itemRect("Assembler", idIn("Assembler", "##fs"), r);
+    EXPECT_GE(r.GetWidth(), 1.5f * fontSize()) << "font size field";
 }
 
 // Every window the main menu or the toolbar offers, opened the way a user does; then all
@@ -704,13 +823,14 @@ Script openByPointer(App& a) {
         for (const WindowRow& w : kWindows)
             for (bool open : {false, true}) {
                 if (w.toolbarX < 0) break;
-                co_await clickAt(inBar("##toolbar", w.toolbarX + 11, 8 + 11));
+                co_await clickInBar("##toolbar", w.toolbarX + 11, 8 + 11);
                 EXPECT_EQ(a.*w.flag, open) << "toolbar button of " << w.title << ", scale " << scale;
             }
         a.showImportCharset = true;
         co_await frames(5);
         checkLayout(scale);
         checkReachable();
+        co_await fontSizeField();
         co_await eachTabInFront();
         co_await noGrowthWhilePointerMoves();
         // In a small main window too.
@@ -718,6 +838,7 @@ Script openByPointer(App& a) {
         co_await frames(6);
         checkLayout(scale);
         checkReachable();
+        co_await barControls(a);
         co_await eachTabInFront();
         co_await noGrowthWhilePointerMoves();
         if (scale == 1) co_await eachWindowAlone(a);
@@ -884,6 +1005,16 @@ Script monitor(App& a) {
     co_await monitorCommand(".f c000 c0ff 42");  // lower case: shown and read as upper case
     EXPECT_EQ(a.machine.ram[0xC000], 0x42);
     EXPECT_EQ(a.monitor.rowText(0).substr(0, 15), ".F C000 C0FF 42");
+    // A save to a file here whose file dialog Escape cancels ends with a new prompt.
+    a.monitor.clear();
+    a.monitor.print(".S\"PIC\",6,C000,C010");
+    co_await keys(XK_Return);
+    EXPECT_TRUE(a.ui.fileDialog.open) << "the save's file dialog";
+    co_await frames(2);
+    co_await keys(XK_Escape);
+    EXPECT_EQ(a.monitor.rowText(1).substr(0, 10) + "|" + a.monitor.rowText(2).substr(0, 2) + "|" +
+                  std::to_string(a.ui.fileDialog.open),
+              "SAVING PIC|. |0");
     const Memory shown(a.machine.monitorScreen, a.machine.monitorScreen + 1000);
     a.focusScreen = true;
     a.editor.tool = Editor::ToolText;
@@ -965,6 +1096,46 @@ Script assembler(App& a) {
     EXPECT_EQ(GImGui->ActiveId == src ? std::string(GImGui->InputTextState.TextA.Data) : dropped, dropped) << "editor text";
     a.showAssembler = false;
     co_await frames(2);
+}
+
+// In a low main window the processor window scrolls; over its listing and memory panes the wheel moves what
+// they show, and not the window.
+Script processorWheel(App& a) {
+    SDL_SetWindowSize(programWindow(), 1000, 650);
+    setAllWindows(a, false);
+    a.showProcessor = true;
+    co_await frames(6);
+    ImGuiWindow* p = findWindow("Processor");
+    ImGui::FocusWindow(p);
+    co_await frames(3);
+    EXPECT_GT(p->ScrollMax.y, 0) << "the processor window scrolls";
+    for (const char* pane : {"/##dis_", "/##mem_"}) {
+        const bool mem = pane[3] == 'm';
+        // The memory pane brought into view: the window at its end, where the wheel up would scroll it.
+        ImGui::SetScrollY(p, mem ? p->ScrollMax.y : 0);
+        co_await frames(2);
+        ImGuiWindow* c = nullptr;
+        for (ImGuiWindow* child : p->DC.ChildWindows)
+            if (strstr(child->Name, pane)) c = child;
+        if (!c) {
+            ADD_FAILURE() << "no pane " << pane;
+            continue;
+        }
+        ImRect shown = c->Rect();
+        shown.ClipWith(p->InnerClipRect);
+        moveTo(shown.GetCenter());
+        co_await frames(3);
+        const int before = mem ? a.ui.processor.memAddr : a.ui.processor.viewTop;
+        int length = 1;
+        a.cpu.disassembleInstr(u16(before), &length);
+        const float scroll = p->Scroll.y;
+        co_await tap(mem ? 4 : 5);  // up over the memory, down over the listing: one line each
+        EXPECT_EQ(mem ? a.ui.processor.memAddr : a.ui.processor.viewTop, (before + (mem ? -8 : length)) & 0xFFFF) << pane;
+        EXPECT_EQ(p->Scroll.y, scroll) << "window scrolled by the wheel over " << pane;
+    }
+    a.showProcessor = false;
+    SDL_SetWindowSize(programWindow(), 1400, 900);
+    co_await frames(6);
 }
 
 // A PNG dropped on the window opens the import; OK stores the default
@@ -1129,9 +1300,27 @@ Script popupsAndQuit(App& a) {
     ADD_FAILURE() << "Yes on the exit question did not end the program";
 }
 
+// Without fonts in the assets the program draws with the GUI library's own font: the toolbar's Help button
+// keeps its place, shown and working at both UI scales, in the default and in a small main window.
+Script builtInFont(App& a) {
+    SDL_RaiseWindow(programWindow());
+    SDL_SetWindowInputFocus(programWindow());
+    co_await frames(3);
+    for (float scale : {1.0f, 2.0f})
+        for (int width : {1400, 1000}) {
+            a.uiScale = ImGui::GetStyle().FontScaleMain = scale;
+            SDL_SetWindowSize(programWindow(), width, width == 1400 ? 900 : 650);
+            co_await frames(6);
+            co_await clickInBar("##toolbar", 832 + 11, 8 + 11);
+            EXPECT_TRUE(a.showHelp) << "Help button at scale " << scale << ", width " << width;
+            a.showHelp = false;
+            co_await frames(2);
+        }
+}
+
 Script editing(App& a) {
     for (Script (*step)(App&) : {defaultLayout, drawing, openByPointer, charEditorHelpAbout, drives, spritesAndRegisters, monitor,
-                                 assembler, pictureImport, layoutAndTiming, popupsAndQuit})
+                                 assembler, processorWheel, pictureImport, layoutAndTiming, popupsAndQuit})
         co_await step(a);
 }
 
@@ -1417,4 +1606,17 @@ TEST(Editing, LayoutFileAtStart) {
             EXPECT_TRUE(LayoutFile::check(after, DockLayout::MainId(), "Screen").sound) << after;
         }
     }
+}
+
+// A run on assets without fonts.
+TEST(Editing, HelpButtonWithTheBuiltInFont) {
+    g_dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(g_dpy, nullptr) << "needs an X server (run under xvfb-run)";
+    TempDir dir{"vorlix-builtin-font"};
+    fs::copy(VORLIX_ASSET_DIR, dir.path / "assets", fs::copy_options::recursive);
+    fs::remove_all(dir.path / "assets" / "fonts");
+    setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
+    setenv("VORLIX_ASSETS", (dir.path / "assets").c_str(), 1);
+    EXPECT_EQ(runScript(builtInFont), 0);
+    XCloseDisplay(g_dpy);
 }
