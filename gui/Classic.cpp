@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <vector>
 
 #include <imgui_internal.h>
@@ -199,9 +198,9 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
 
 bool BeginBar(const char* name, ImGuiDir dir, float thickness, float length, bool framed) {
     ImGuiViewportP* vp = static_cast<ImGuiViewportP*>(ImGui::GetMainViewport());
-    const bool along = dir == ImGuiDir_Up || dir == ImGuiDir_Down;  // the bar runs across the window
-    const ImVec2 room = vp->GetBuildWorkRect().GetSize();
-    const bool scrolls = length > (along ? room.x : room.y);
+    const bool horizontal = dir == ImGuiDir_Up || dir == ImGuiDir_Down;
+    const ImVec2 room = vp->GetBuildWorkRect().GetSize();  // what the bars drawn before it leave
+    const bool scrolls = length > (horizontal ? room.x : room.y);
     const float scrollbar = ImGui::GetStyle().ScrollbarSize * Scale();
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
@@ -216,7 +215,7 @@ bool BeginBar(const char* name, ImGuiDir dir, float thickness, float length, boo
     if (scrolls) {
         ImGui::PushStyleVar(ImGuiStyleVar_ScrollbarSize, scrollbar);
         ImGui::BeginChild("##scroll", ImVec2(0, 0), ImGuiChildFlags_None,
-                          along ? ImGuiWindowFlags_HorizontalScrollbar : ImGuiWindowFlags_None);
+                          horizontal ? ImGuiWindowFlags_HorizontalScrollbar : ImGuiWindowFlags_None);
         ImGui::PopStyleVar();
     }
     return true;

@@ -95,7 +95,7 @@ void drawProcessor(App& app) {
     int v = cpu.pc;
     ImGui::TextUnformatted("PC");
     ImGui::SameLine();
-    if (Widgets::HexWordInput("##pc", v, 56)) {
+    if (Widgets::HexWordInput("##pc", v, 56 * s)) {
         cpu.pc = u16(v);
         followPc = true;
     }
@@ -109,7 +109,7 @@ void drawProcessor(App& app) {
         ImGui::TextUnformatted(r.label);
         ImGui::SameLine();
         v = *r.value;
-        if (Widgets::HexByteInput(r.id, v, 32)) *r.value = u8(v);
+        if (Widgets::HexByteInput(r.id, v, 32 * s)) *r.value = u8(v);
     }
     static const struct {
         const char* label;
@@ -192,7 +192,7 @@ void drawProcessor(App& app) {
 
     ImGui::TextUnformatted("Memory $");
     ImGui::SameLine();
-    Widgets::HexWordInput("##memaddr", memAddr, 56);
+    Widgets::HexWordInput("##memaddr", memAddr, 56 * s);
     ImGui::SameLine();
     if (ImGui::SmallButton("PC")) memAddr = cpu.pc;
     ImGui::SameLine();

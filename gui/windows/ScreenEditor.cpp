@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "gui/Classic.h"
 #include "gui/Fit.h"
 #include "gui/Keys.h"
 #include "gui/Canvas.h"
@@ -166,27 +167,28 @@ void drawColorEditor(App& app) {
     ImGui::SetNextWindowPos(vp->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
     if (!ImGui::BeginPopupModal(id, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
     static const char* const labels[4] = {"Background", "Color 1", "Color 2", "Color 3"};
+    const float s = Classic::Scale();
     for (int i = 0; i < 4; ++i) {
         ImGui::PushID(i);
         bool absent = cols[i] < 0;
         if (absent) ImGui::BeginDisabled();
         ImGui::AlignTextToFramePadding();
         ImGui::TextUnformatted(labels[i]);
-        ImGui::SameLine(90);
-        Widgets::ColorSwatch(app, cols[i], ImVec2(24, 18));
+        ImGui::SameLine(90 * s);
+        Widgets::ColorSwatch(app, cols[i], ImVec2(24 * s, 18 * s));
         ImGui::SameLine();
         int v = absent ? 0 : cols[i];
-        ImGui::SetNextItemWidth(160);
+        ImGui::SetNextItemWidth(160 * s);
         if (ImGui::SliderInt("##v", &v, 0, 15, "%d") && !absent) cols[i] = v & 15;
         if (absent) ImGui::EndDisabled();
         ImGui::PopID();
     }
-    if (ImGui::Button("OK", ImVec2(90, 0))) {
+    if (ImGui::Button("OK", ImVec2(90 * s, 0))) {
         app.editor.setCellColors(cx, cy, cols);
         ImGui::CloseCurrentPopup();
     }
     ImGui::SameLine();
-    if (ImGui::Button("Cancel", ImVec2(90, 0)) || keyPressed(ImGuiKey_Escape, false)) ImGui::CloseCurrentPopup();
+    if (ImGui::Button("Cancel", ImVec2(90 * s, 0)) || keyPressed(ImGuiKey_Escape, false)) ImGui::CloseCurrentPopup();
     ImGui::EndPopup();
 }
 

@@ -16,6 +16,7 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <coroutine>
 #include <cstdio>
 #include <cstdlib>
@@ -770,11 +771,33 @@ Script barControls(App& a) {
     co_await frames(6);
 }
 
-// The assembler's font size field shows its number between its two buttons.
-Script fontSizeField() {
-    ImRect r;
-    co_await itemRect("Assembler", idIn("Assembler", "##fs"), r);
-    EXPECT_GE(r.GetWidth(), 1.5f * fontSize()) << "font size field";
+// Fields wide enough for their values at the UI scale, in font sizes: the assembler's font size between its
+// two buttons, the processor's address and register fields.
+const struct FieldWidth { const char *window, *id; float ems; } kFieldWidths[] = {
+    {"Assembler", "##fs", 1.5f}, {"###Processor", "##pc", 2.6f}, {"###Processor", "##a", 1.5f},
+    {"###Processor", "##memaddr", 2.6f}};
+Script fieldWidths() {
+    for (const FieldWidth& f : kFieldWidths) {
+        ImRect r;
+        co_await itemRect(f.window, idIn(f.window, f.id), r);
+        EXPECT_GE(r.GetWidth(), f.ems * fontSize()) << f.id;
+    }
+}
+
+// The colour editor's labels end before their swatches.
+Script colorEditorRows(App& a) {
+    a.focusScreen = true;
+    co_await frames(3);
+    co_await keys(XK_F9);
+    ImRect slider;
+    const char* popup = "Color editor##dlg";
+    int row = 0;
+    co_await itemRect(popup, ImHashStr("##v", 0, ImHashData(&row, sizeof row, ImHashStr(popup))), slider);
+    ImGuiWindow* w = findWindow(popup);
+    const float label = ImGui::GetIO().Fonts->Fonts[0]->CalcTextSizeA(fontSize(), FLT_MAX, 0, "Background").x;
+    const float swatch = 24 * fontSize() / 12;
+    EXPECT_TRUE(w && slider.Min.x - w->DC.CursorStartPos.x >= label + swatch) << "swatch over the label";
+    co_await keys(XK_Escape);
 }
 
 // Every window the main menu or the toolbar offers, opened the way a user does; then all
@@ -830,7 +853,8 @@ Script openByPointer(App& a) {
         co_await frames(5);
         checkLayout(scale);
         checkReachable();
-        co_await fontSizeField();
+        co_await fieldWidths();
+        co_await colorEditorRows(a);
         co_await eachTabInFront();
         co_await noGrowthWhilePointerMoves();
         // In a small main window too.
