@@ -181,7 +181,7 @@ long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
     if (limit <= 0) return 0;
     u8* const ram = machine.ram;
     u8* const vic = machine.vic;
-    unsigned pc = this->pc;
+    std::size_t pc = this->pc;  // as wide as an index, so that none is widened first
     u8 a = this->a, x = this->x, y = this->y, sp = this->sp;
     u8 p, c, v;
     unsigned nz;
