@@ -193,7 +193,7 @@ bool beginFontImport(App& app, ImportFontState& s) {
         app.showImportCharset = false;
         return false;
     }
-    s.charsetAddr = m.bank * 0x4000 + (m.vic[VicReg::MemoryPointers] & 0x0E) * 0x400;
+    s.charsetAddr = m.charsetAddr();
     std::memcpy(s.backup, &m.ram[s.charsetAddr], 2048);
     std::memcpy(s.written, s.backup, 2048);
     app.undoBuffer.TakeUndoRange(s.charsetAddr, 2048, "import charset");
