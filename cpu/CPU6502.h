@@ -116,6 +116,7 @@ private:
     // Stops on the instruction at `at`; kept out of step's hot path.
     [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
     // Up to limit instructions; a run (Threaded) also ends where runTable is not 0.
+    // halted tells whether an instruction stopped the processor.
     template <bool Threaded>
     long execute(long limit, const u8* runTable, bool& halted);
 };

@@ -178,6 +178,7 @@ inline u16 loadWord(const u8* at) {
 // The step count runs down in left, so that one register holds both the count and the limit.
 template <bool Threaded>
 long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
+    halted = false;
     if (limit <= 0) return 0;
     u8* const ram = machine.ram;
     u8* const vic = machine.vic;
