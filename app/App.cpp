@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
+#include "app/MachineAssets.h"
 #include "core/TextCase.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 
 App::App(bool selfTest) : selfTest(selfTest) {
     wireMonitor();
-    machine.loadAssets(Platform::assetDir());
+    loadMachineAssets(machine, Platform::assetDir());
     loadSettings();
     powerOn();
     machine.pen = 14;  // the reset leaves 0

@@ -193,7 +193,7 @@ bool beginFontImport(App& app, ImportFontState& s) {
         app.showImportCharset = false;
         return false;
     }
-    s.charsetAddr = m.bank * 0x4000 + (m.vic[VicReg::MemoryPointers] & 0x0E) * 0x400;
+    s.charsetAddr = m.charsetAddr();
     std::memcpy(s.backup, &m.ram[s.charsetAddr], 2048);
     std::memcpy(s.written, s.backup, 2048);
     app.undoBuffer.TakeUndoRange(s.charsetAddr, 2048, "import charset");
@@ -203,9 +203,15 @@ bool beginFontImport(App& app, ImportFontState& s) {
     return true;
 }
 
+void renderFontImport(App& app, ImportFontState& s) {
+    if (!s.dirty || s.loaded != 1) return;
+    renderFontCharset(app.editor.write(), s);
+    s.dirty = false;
+}
+
 void endFontImport(App& app, ImportFontState& s, bool keep) {
     if (!keep && s.started && s.charsetAddr >= 0) {
-        u8* set = &app.machine.ram[s.charsetAddr];
+        u8* set = &app.editor.write().ram[s.charsetAddr];
         for (int slot = 0; slot < 256; ++slot)
             if (std::memcmp(set + slot * 8, s.written + slot * 8, 8) == 0)
                 std::memcpy(set + slot * 8, s.backup + slot * 8, 8);

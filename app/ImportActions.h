@@ -33,5 +33,8 @@ void closeImport(App& app, ImportPicState& s);
 // First frame of an opening: refuses a ROM set, else saves the set and takes
 // the undo step. False when the window must close.
 bool beginFontImport(App& app, ImportFontState& s);
+// Renders the glyphs into the set when a setting changed and a font is loaded.
+// Like every write of the import, it settles a floating paste first.
+void renderFontImport(App& app, ImportFontState& s);
 // Ends the opening; without keep, the slots the window still holds go back.
 void endFontImport(App& app, ImportFontState& s, bool keep);

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 
 #include "app/App.h"
+#include "app/MachineAssets.h"
 #include "bench/BenchApp.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
@@ -63,7 +64,7 @@ void BM_Petscii320x200(benchmark::State& state) {
     const std::vector<u32> pic = photo(320, 200);
     Palette pal;
     auto m = std::make_unique<Machine>();
-    m->loadAssets(VORLIX_ASSET_DIR);
+    loadMachineAssets(*m, VORLIX_ASSET_DIR);
     auto c = std::make_unique<PetsciiConverter>();
     c->SetPalette(pal.rgb);
     c->SetCharset(*m, 0);

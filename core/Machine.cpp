@@ -3,21 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Platform.h"
-
 Machine::Machine() : bank(0), pen(14) {
     std::memset(ram, 0, sizeof ram);
     std::memset(charRom, 0, sizeof charRom);
     std::memset(vic, 0, sizeof vic);
     std::memset(monitorScreen, 0x20, sizeof monitorScreen);
-}
-
-bool Machine::loadAssets(const std::string& dir) {
-    bool rawOk = Platform::readFile(dir + "/C64Raw.bin", powerOnImage);
-    Bytes chars;
-    bool charsOk = Platform::readFile(dir + "/C64Chars.bin", chars);
-    if (charsOk && !chars.empty()) std::memcpy(charRom, chars.data(), std::min<size_t>(chars.size(), sizeof charRom));
-    return rawOk && charsOk;
 }
 
 void Machine::reset() {

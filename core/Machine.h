@@ -66,7 +66,6 @@ struct Machine {
 
     Machine();
 
-    bool loadAssets(const std::string& dir);
     void reset();
 
     u16 bankBase() const { return u16(bank * 0x4000); }

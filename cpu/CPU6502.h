@@ -1,10 +1,10 @@
 #pragma once
-#include <set>
 #include <string>
 #include <string_view>
 
 #include "core/Machine.h"
 #include "core/Types.h"
+#include "cpu/Breakpoints.h"
 
 // An instruction-level NMOS 6502 on the editor's memory: the documented
 // opcodes with decimal mode, no cycle timing, no interrupts. An undocumented
@@ -62,7 +62,7 @@ struct CPU6502 {
     u8 p = 0x24;
     bool stopped = false;
     std::string stopReason;
-    std::set<u16> breakpoints;  // kept and tested by the caller, not by step
+    Breakpoints breakpoints;  // tested by run and the caller, not by step
     Machine& machine;
 
     explicit CPU6502(Machine& m) : machine(m) {}
@@ -115,8 +115,10 @@ struct CPU6502 {
 private:
     // Stops on the instruction at `at`; kept out of step's hot path.
     [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
-    template <bool Threaded, bool Breaks>
-    long execute(long limit, const u8* breakAt);
+    // Up to limit instructions; a run (Threaded) also ends where runTable is not 0.
+    // halted tells whether an instruction stopped the processor.
+    template <bool Threaded>
+    long execute(long limit, const u8* runTable, bool& halted);
 };
 
 // Steps until budget instructions have run, one stops the processor or pc

@@ -1,5 +1,6 @@
+#include <bit>
 #include <cstdint>
-#include <vector>
+#include <cstring>
 
 #include "cpu/CPU6502.h"
 
@@ -16,6 +17,14 @@ void CPU6502::halt(u16 at, const char* reason) {
 }
 
 namespace {
+
+// Two bytes in the 6502's order.
+inline u16 loadWord(const u8* at) {
+    u16 word;
+    std::memcpy(&word, at, 2);
+    if constexpr (std::endian::native == std::endian::big) word = u16(word << 8 | word >> 8);
+    return word;
+}
 
 // Decimal mode stays out of line; both return the new a in the low byte and p in the high byte.
 // NMOS decimal: Z from the binary sum, N and V from the high digit before its adjustment.
@@ -54,16 +63,21 @@ namespace {
 
 }  // namespace
 
-// Effective addresses; operand and pointer bytes come from plain RAM.
-#define EA_ZP u16(b1)
-#define EA_ZPX u16(u8(b1 + x))
-#define EA_ZPY u16(u8(b1 + y))
-#define B2 ram[u16(at + 2)]
-#define EA_ABS u16(B2 << 8 | b1)
-#define EA_ABX u16((B2 << 8 | b1) + x)
-#define EA_ABY u16((B2 << 8 | b1) + y)
-#define EA_IZX u16(ram[u8(b1 + x + 1)] << 8 | ram[u8(b1 + x)])
-#define EA_IZY u16((ram[u8(b1 + 1)] << 8 | ram[b1]) + y)
+// Operand bytes and effective addresses of the instruction at pc; operand and pointer bytes come
+// from plain RAM, and every address wraps at 16 bits. A run never starts an instruction at $FFFE
+// or $FFFF (the run table sends those to single steps), so its operands are read without a wrap,
+// both bytes of a word in one load; a single step wraps each address.
+#define B1 (Threaded ? ram[pc + 1] : ram[u16(pc + 1)])
+#define WORD (Threaded ? loadWord(ram + pc + 1) : u16(ram[u16(pc + 2)] << 8 | ram[u16(pc + 1)]))
+#define ADVANCE(length) pc = Threaded ? pc + (length) : u16(pc + (length))
+#define EA_ZP u16(B1)
+#define EA_ZPX u16(u8(B1 + x))
+#define EA_ZPY u16(u8(B1 + y))
+#define EA_ABS WORD
+#define EA_ABX u16(WORD + x)
+#define EA_ABY u16(WORD + y)
+#define EA_IZX u16(ram[u8(B1 + x + 1)] << 8 | ram[u8(B1 + x)])
+#define EA_IZY u16((ram[u8(B1 + 1)] << 8 | ram[B1]) + y)
 
 // The 151 documented opcodes.
 #define DOCUMENTED(X) \
@@ -81,21 +95,17 @@ namespace {
     X(0xE0) X(0xE1) X(0xE4) X(0xE5) X(0xE6) X(0xE8) X(0xE9) X(0xEA) X(0xEC) X(0xED) X(0xEE) X(0xF0) \
     X(0xF1) X(0xF5) X(0xF6) X(0xF8) X(0xF9) X(0xFD) X(0xFE)
 
-// Each opcode has a label; its handler ends by going on to the next instruction.
-// The next pc comes from `at` alone, so it never waits for the opcode.
+// Each opcode has a label; its handler ends by going on to the next instruction. pc stays on
+// the instruction until its handler moves it.
 #define OP(code) op_##code:
-#define FETCH              \
-    at = pc;               \
-    b1 = ram[u16(at + 1)]; \
-    pc = u16(at + 1)
 #define NEXT                                \
     do {                                    \
-        if (++count == limit) goto done;    \
-        if constexpr (Breaks)               \
-            if (breakAt[pc]) goto done;     \
+        if (--left == 0) [[unlikely]]       \
+            goto done;                      \
         if constexpr (Threaded) {           \
-            FETCH;                          \
-            goto* next[ram[at]];            \
+            if (runTable[pc]) [[unlikely]]  \
+                goto done;                  \
+            goto* next[ram[pc]];            \
         } else {                            \
             goto dispatch;                  \
         }                                   \
@@ -103,19 +113,18 @@ namespace {
 #define CASE(code) \
     case code:     \
         goto op_##code;
-// A stop leaves pc on the stopping instruction.
+// A stop leaves pc on the stopping instruction and counts it as a step.
 #define STOP(reason)   \
     do {               \
         stop = reason; \
-        pc = at;       \
-        ++count;       \
+        --left;        \
         goto done;     \
     } while (0)
 
 // One handler per opcode of an instruction that reads its operand m: immediate (read
 // from RAM like every operand byte), zp, zp,X, abs, abs,X, abs,Y, (zp,X), (zp),Y.
 #define READ8(imm, zp, zpx, abs, abx, aby, izx, izy, body) \
-    READ(imm, 2, b1, body)                                 \
+    READ(imm, 2, B1, body)                                 \
     READ(zp, 2, rd(EA_ZP), body)                           \
     READ(zpx, 2, rd(EA_ZPX), body)                         \
     READ(abs, 3, rd(EA_ABS), body)                         \
@@ -125,16 +134,18 @@ namespace {
     READ(izy, 2, rd(EA_IZY), body)
 #define READ(op, length, value, body) \
     OP(op) {                          \
-        pc = u16(at + length);        \
         const u8 m = value;           \
+        ADVANCE(length);        \
         body                          \
     }                                 \
     NEXT;
 #define WRITE(op, length, ea, value) \
-    OP(op)                           \
-        pc = u16(at + length);       \
-        wr(ea, value);               \
-        NEXT;
+    OP(op) {                         \
+        const u16 e = ea;            \
+        ADVANCE(length);       \
+        wr(e, value);                \
+    }                                \
+    NEXT;
 // Read-modify-write at zp, zp,X, abs, abs,X.
 #define MODIFY(zp, zpx, abs, abx, f) \
     MODIFY1(zp, 2, EA_ZP, f)         \
@@ -143,39 +154,51 @@ namespace {
     MODIFY1(abx, 3, EA_ABX, f)
 #define MODIFY1(op, length, ea, f) \
     OP(op) {                       \
-        pc = u16(at + length);     \
         const u16 e = ea;          \
+        ADVANCE(length);     \
         const u8 r = f(rd(e));     \
         wr(e, r);                  \
         setNZ(r);                  \
     }                              \
     NEXT;
+// One-byte instructions.
+#define IMPLIED(op, body) \
+    OP(op) {              \
+        ADVANCE(1);       \
+        body;             \
+    }                     \
+    NEXT;
 
 // The registers live in locals for the whole run: stores into RAM through a byte
 // pointer could alias the members and would force them back to memory on every write.
 // The flags are kept apart so that setting one never waits for the others: C in c (0
-// or 1), V in v (0 or FlagV), Z set when zr is 0, N as bit 7 of nr; D, I, B and bit 5
+// or 1), V in v (0 or FlagV), Z and N in nz (Z set when its low byte is 0, N when bit 7
+// or bit 15 is set; one register for both, as a run has few to spare); D, I, B and bit 5
 // stay in p. Status bytes are put together only where the program or the caller sees them.
-template <bool Threaded, bool Breaks>
-long CPU6502::execute(long limit, const u8* breakAt) {
+// The step count runs down in left, so that one register holds both the count and the limit.
+template <bool Threaded>
+long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
+    halted = false;
+    if (limit <= 0) return 0;
     u8* const ram = machine.ram;
     u8* const vic = machine.vic;
-    u16 pc = this->pc;
+    std::size_t pc = this->pc;  // as wide as an index, so that none is widened first
     u8 a = this->a, x = this->x, y = this->y, sp = this->sp;
-    u8 p, c, v, zr, nr;
+    u8 p, c, v;
+    unsigned nz;
     const char* stop = nullptr;
-    long count = 0;
+    long left = limit;
 
     // Every helper is inlined: one left out of line would take the registers' addresses.
     auto setStatus = [&](u8 status) __attribute__((always_inline)) {
         p = status;
         c = status & FlagC;
         v = status & FlagV;
-        zr = !(status & FlagZ);
-        nr = status;
+        nz = unsigned(status & FlagN) << 8 | ((status & FlagZ) ? 0 : 1);
     };
     auto status = [&]() __attribute__((always_inline)) {
-        return u8((p & (FlagD | FlagI | FlagB | Flag5)) | (nr & FlagN) | (zr ? 0 : FlagZ) | c | v);
+        return u8((p & (FlagD | FlagI | FlagB | Flag5)) | ((nz & 0x8080) ? FlagN : 0) | ((nz & 0xFF) ? 0 : FlagZ) | c |
+                  v);
     };
     setStatus(this->p);
 
@@ -190,16 +213,18 @@ long CPU6502::execute(long limit, const u8* breakAt) {
     };
     auto push = [&](u8 value) __attribute__((always_inline)) { ram[0x100 + sp--] = value; };
     auto pull = [&]() __attribute__((always_inline)) -> u8 { return ram[0x100 + ++sp]; };
-    auto setNZ = [&](u8 value) __attribute__((always_inline)) { zr = nr = value; };
+    auto setNZ = [&](u8 value) __attribute__((always_inline)) { nz = value; };
+    auto zero = [&]() __attribute__((always_inline)) { return !(nz & 0xFF); };
+    auto negative = [&]() __attribute__((always_inline)) { return (nz & 0x8080) != 0; };
     auto asl = [&](u8 m) __attribute__((always_inline)) { c = m >> 7; return u8(m << 1); };
     auto lsr = [&](u8 m) __attribute__((always_inline)) { c = m & 1; return u8(m >> 1); };
     auto rol = [&](u8 m) __attribute__((always_inline)) { const u8 r = u8(m << 1 | c); c = m >> 7; return r; };
     auto ror = [&](u8 m) __attribute__((always_inline)) { const u8 r = u8(m >> 1 | c << 7); c = m & 1; return r; };
     auto inc = [](u8 m) __attribute__((always_inline)) { return u8(m + 1); };
     auto dec = [](u8 m) __attribute__((always_inline)) { return u8(m - 1); };
+    // Z from a AND m, N from bit 7 of m alone: bit 15 carries it.
     auto bit = [&](u8 m) __attribute__((always_inline)) {
-        zr = a & m;
-        nr = m;
+        nz = unsigned(a & m) | unsigned(m & 0x80) << 8;
         v = m & FlagV;
     };
     auto compare = [&](u8 r, u8 m) __attribute__((always_inline)) {
@@ -230,6 +255,9 @@ long CPU6502::execute(long limit, const u8* breakAt) {
         }
         add(u8(~m), u8(m ^ a));
     };
+    auto branch = [&](bool taken) __attribute__((always_inline)) {
+        pc = u16(pc + 2 + (taken ? std::int8_t(B1) : 0));
+    };
 
     // A run jumps from each instruction straight to the next one's handler (threaded), which
     // predicts far better than one shared jump; a single step goes through one switch.
@@ -240,14 +268,9 @@ long CPU6502::execute(long limit, const u8* breakAt) {
         DOCUMENTED(TARGET)
 #undef TARGET
     }
-    u16 at;
-    u8 b1;
-    auto branch = [&](bool taken) __attribute__((always_inline)) { pc = u16(at + 2 + (taken ? std::int8_t(b1) : 0)); };
-    if (limit <= 0) return 0;
 dispatch:
     __attribute__((unused));
-    FETCH;
-    switch (ram[at]) {
+    switch (ram[pc]) {
         DOCUMENTED(CASE)
         default: goto illegal;
     }
@@ -259,20 +282,20 @@ dispatch:
     READ8(0xC9, 0xC5, 0xD5, 0xCD, 0xDD, 0xD9, 0xC1, 0xD1, compare(a, m);)
     READ8(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(m);)
     READ8(0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, sbc(m);)
-    READ(0xA2, 2, b1, x = m; setNZ(x);)
+    READ(0xA2, 2, B1, x = m; setNZ(x);)
     READ(0xA6, 2, rd(EA_ZP), x = m; setNZ(x);)
     READ(0xB6, 2, rd(EA_ZPY), x = m; setNZ(x);)
     READ(0xAE, 3, rd(EA_ABS), x = m; setNZ(x);)
     READ(0xBE, 3, rd(EA_ABY), x = m; setNZ(x);)
-    READ(0xA0, 2, b1, y = m; setNZ(y);)
+    READ(0xA0, 2, B1, y = m; setNZ(y);)
     READ(0xA4, 2, rd(EA_ZP), y = m; setNZ(y);)
     READ(0xB4, 2, rd(EA_ZPX), y = m; setNZ(y);)
     READ(0xAC, 3, rd(EA_ABS), y = m; setNZ(y);)
     READ(0xBC, 3, rd(EA_ABX), y = m; setNZ(y);)
-    READ(0xE0, 2, b1, compare(x, m);)
+    READ(0xE0, 2, B1, compare(x, m);)
     READ(0xE4, 2, rd(EA_ZP), compare(x, m);)
     READ(0xEC, 3, rd(EA_ABS), compare(x, m);)
-    READ(0xC0, 2, b1, compare(y, m);)
+    READ(0xC0, 2, B1, compare(y, m);)
     READ(0xC4, 2, rd(EA_ZP), compare(y, m);)
     READ(0xCC, 3, rd(EA_ABS), compare(y, m);)
     READ(0x24, 2, rd(EA_ZP), bit(m);)
@@ -298,42 +321,48 @@ dispatch:
     MODIFY(0x66, 0x76, 0x6E, 0x7E, ror)
     MODIFY(0xE6, 0xF6, 0xEE, 0xFE, inc)
     MODIFY(0xC6, 0xD6, 0xCE, 0xDE, dec)
-    OP(0x0A) a = asl(a); setNZ(a); NEXT;
-    OP(0x4A) a = lsr(a); setNZ(a); NEXT;
-    OP(0x2A) a = rol(a); setNZ(a); NEXT;
-    OP(0x6A) a = ror(a); setNZ(a); NEXT;
-    OP(0xE8) setNZ(++x); NEXT;
-    OP(0xC8) setNZ(++y); NEXT;
-    OP(0xCA) setNZ(--x); NEXT;
-    OP(0x88) setNZ(--y); NEXT;
+    IMPLIED(0x0A, a = asl(a); setNZ(a))
+    IMPLIED(0x4A, a = lsr(a); setNZ(a))
+    IMPLIED(0x2A, a = rol(a); setNZ(a))
+    IMPLIED(0x6A, a = ror(a); setNZ(a))
+    IMPLIED(0xE8, setNZ(++x))
+    IMPLIED(0xC8, setNZ(++y))
+    IMPLIED(0xCA, setNZ(--x))
+    IMPLIED(0x88, setNZ(--y))
 
-    OP(0xAA) x = a; setNZ(x); NEXT;
-    OP(0xA8) y = a; setNZ(y); NEXT;
-    OP(0x8A) a = x; setNZ(a); NEXT;
-    OP(0x98) a = y; setNZ(a); NEXT;
-    OP(0xBA) x = sp; setNZ(x); NEXT;
-    OP(0x9A) sp = x; NEXT;
+    IMPLIED(0xAA, x = a; setNZ(x))
+    IMPLIED(0xA8, y = a; setNZ(y))
+    IMPLIED(0x8A, a = x; setNZ(a))
+    IMPLIED(0x98, a = y; setNZ(a))
+    IMPLIED(0xBA, x = sp; setNZ(x))
+    IMPLIED(0x9A, sp = x)
 
     OP(0x90) branch(!c); NEXT;
     OP(0xB0) branch(c); NEXT;
-    OP(0xF0) branch(!zr); NEXT;
-    OP(0xD0) branch(zr); NEXT;
-    OP(0x30) branch(nr & FlagN); NEXT;
-    OP(0x10) branch(!(nr & FlagN)); NEXT;
+    OP(0xF0) branch(zero()); NEXT;
+    OP(0xD0) branch(!zero()); NEXT;
+    OP(0x30) branch(negative()); NEXT;
+    OP(0x10) branch(!negative()); NEXT;
     OP(0x50) branch(!v); NEXT;
     OP(0x70) branch(v); NEXT;
     OP(0x4C) pc = EA_ABS; NEXT;
     // The pointer's high byte comes from the same page: ($10FF) reads $10FF and $1000.
-    OP(0x6C) pc = u16(ram[(B2 << 8) | u8(b1 + 1)] << 8 | ram[EA_ABS]); NEXT;
-    OP(0x20)
-        push(u8((at + 2) >> 8));
-        push(u8(at + 2));
-        pc = EA_ABS;
-        NEXT;
+    OP(0x6C) {
+        const u16 pointer = WORD;
+        pc = u16(ram[(pointer & 0xFF00) | u8(pointer + 1)] << 8 | ram[pointer]);
+    }
+    NEXT;
+    // Both operand bytes are read before the pushes, which may land on them.
+    OP(0x20) {
+        const u16 target = EA_ABS;
+        push(u8((pc + 2) >> 8));
+        push(u8(pc + 2));
+        pc = target;
+    }
+    NEXT;
     OP(0x60)
-        if (sp >= 0xFE) {
-            STOP("RTS from top level");
-        } else {
+        if (sp >= 0xFE) STOP("RTS from top level");
+        else {
             const u8 lo = pull();
             pc = u16((pull() << 8 | lo) + 1);
         }
@@ -345,19 +374,19 @@ dispatch:
         NEXT;
     }
 
-    OP(0x48) push(a); NEXT;
-    OP(0x08) push(u8(status() | FlagB | Flag5)); NEXT;
-    OP(0x68) a = pull(); setNZ(a); NEXT;
-    OP(0x28) setStatus(u8((pull() & 0xCF) | Flag5)); NEXT;
+    IMPLIED(0x48, push(a))
+    IMPLIED(0x08, push(u8(status() | FlagB | Flag5)))
+    IMPLIED(0x68, a = pull(); setNZ(a))
+    IMPLIED(0x28, setStatus(u8((pull() & 0xCF) | Flag5)))
 
-    OP(0x18) c = 0; NEXT;
-    OP(0xD8) p &= u8(~FlagD); NEXT;
-    OP(0x58) p &= u8(~FlagI); NEXT;
-    OP(0xB8) v = 0; NEXT;
-    OP(0x38) c = 1; NEXT;
-    OP(0xF8) p |= FlagD; NEXT;
-    OP(0x78) p |= FlagI; NEXT;
-    OP(0xEA) NEXT;
+    IMPLIED(0x18, c = 0)
+    IMPLIED(0xD8, p &= u8(~FlagD))
+    IMPLIED(0x58, p &= u8(~FlagI))
+    IMPLIED(0xB8, v = 0)
+    IMPLIED(0x38, c = 1)
+    IMPLIED(0xF8, p |= FlagD)
+    IMPLIED(0x78, p |= FlagI)
+    IMPLIED(0xEA, )
 
     OP(0x00) STOP("BRK");
 
@@ -365,15 +394,16 @@ illegal:  // undocumented
     STOP("Illegal opcode");
 
 done:
-    this->pc = pc;
+    this->pc = u16(pc);
     this->a = a, this->x = x, this->y = y, this->sp = sp, this->p = status();
-    if (stop) halt(pc, stop);
-    return count;
+    halted = stop != nullptr;
+    if (stop) halt(u16(pc), stop);
+    return limit - left;
 }
 
 #undef CASE
 #undef NEXT
-#undef FETCH
+#undef IMPLIED
 #undef OP
 #undef DOCUMENTED
 #undef STOP
@@ -387,20 +417,27 @@ done:
 #undef EA_ABY
 #undef EA_ABX
 #undef EA_ABS
-#undef B2
+#undef WORD
+#undef ADVANCE
+#undef B1
 #undef EA_ZPY
 #undef EA_ZPX
 #undef EA_ZP
 
 // One instruction inlines the whole switch.
-[[gnu::flatten]] void CPU6502::step() { execute<false, false>(1, nullptr); }
+[[gnu::flatten]] void CPU6502::step() {
+    bool halted;
+    execute<false>(1, nullptr, halted);
+}
 
 long CPU6502::run(long limit) {
-    if (breakpoints.empty()) return execute<true, false>(limit, nullptr);
-    // One byte per address keeps the test after each step to a single compare.
-    std::vector<u8> breakAt(65536);
-    for (u16 address : breakpoints) breakAt[address] = 1;
-    return execute<true, true>(limit, breakAt.data());
+    const u8* table = breakpoints.runTable();
+    long steps = 0;
+    for (bool halted = false; steps < limit && !halted;) {
+        steps += pc >= 0xFFFE ? execute<false>(1, nullptr, halted) : execute<true>(limit - steps, table, halted);
+        if (table[pc] & Breakpoints::Break) break;
+    }
+    return steps;
 }
 
 bool RunSlice(CPU6502& cpu, int budget) {

@@ -14,11 +14,6 @@ void Canvas::resize(int width, int height) {
 }
 
 bool Canvas::redrawFrame(const Machine& m, const Palette& palette) {
-    return redraw(Vic::FrameWidth, Vic::FrameHeight,
-                  {{m.ram, sizeof m.ram},
-                   {m.charRom, sizeof m.charRom},
-                   {m.vic, sizeof m.vic},
-                   {&m.bank, sizeof m.bank},
-                   {palette.rgb, sizeof palette.rgb}},
-                  [&](unsigned int* pixels) { Vic::renderFrame(m, palette, pixels); });
+    return redrawMachine(m, {palette.rgb, sizeof palette.rgb}, Vic::FrameWidth, Vic::FrameHeight,
+                         [&](unsigned int* pixels) { Vic::renderFrame(m, palette, pixels); });
 }

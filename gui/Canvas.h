@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "core/ChangeWatch.h"
+#include "core/Machine.h"
 #include "gui/Texture.h"
 
-struct Machine;
 struct Palette;
 
 // A window's picture: the pixels the core draws, the inputs they were drawn
@@ -28,6 +28,19 @@ struct Canvas {
         draw(pixels.data());
         upload();
         return true;
+    }
+
+    // A picture of the machine: redraw watching its memory, character ROM,
+    // registers and bank, and one input of the window's own (its colours).
+    template <class Draw>
+    bool redrawMachine(const Machine& m, ChangeWatch::Part own, int width, int height, Draw&& draw) {
+        return redraw(width, height,
+                      {{m.ram, sizeof m.ram},
+                       {m.charRom, sizeof m.charRom},
+                       {m.vic, sizeof m.vic},
+                       {&m.bank, sizeof m.bank},
+                       own},
+                      draw);
     }
 
     // Makes the canvas w x h; refilled with opaque black only when the size changes.

@@ -943,6 +943,50 @@ TEST_F(AppTest, WritesSettleAFloatingPaste) {
     }
 }
 
+// The font import writes into a character set inside the hires bitmap ($D018 = $1C: the set at $3000) while a
+// copied block floats over the bitmap: moving the pointer afterwards must not put back the glyphs the paste was
+// shown over, neither after a new size nor after Cancel.
+TEST_F(AppTest, FontImportSettlesAFloatingPaste) {
+    const struct {
+        const char* name;
+        bool pasteBeforeResize, keep;
+    } rows[] = {
+        {"size 14 rendered over the paste, then OK", true, true},
+        {"Cancel while the paste floats", false, false},
+    };
+    const Bytes font = readBytes(std::string(VORLIX_ASSET_DIR) + "/fonts/LiberationSans-Regular.ttf");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        app = makeApp();
+        Editor& ed = app->editor;
+        ImportFontState& s = app->ui.importFont;
+        m().setGfxMode(GfxMode::Bitmap);
+        m().vic[MemoryPointers] = 0x1C;
+        const u8* set = m().ram + 0x3000;
+        const Bytes before(set, set + 2048);
+        ASSERT_TRUE(beginFontImport(*app, s) && loadFont(s, "sans", font));
+        renderFontImport(*app, s);
+        const Bytes size8(set, set + 2048);
+        ed.hasSelection = true;
+        ed.selX0 = ed.selY0 = ed.selX1 = ed.selY1 = 0;
+        ASSERT_TRUE(ed.copyBlock());
+        if (row.pasteBeforeResize) {
+            ASSERT_TRUE(ed.startPaste());
+        }
+        s.size = 14, s.dirty = true;
+        renderFontImport(*app, s);
+        const Bytes size14(set, set + 2048);
+        if (!row.pasteBeforeResize) {
+            ASSERT_TRUE(ed.startPaste());
+        }
+        endFontImport(*app, s, row.keep);
+        ed.mouseMove(30 * 8, 20 * 8);
+        EXPECT_NE(size14, size8);
+        EXPECT_EQ(Bytes(set, set + 2048), row.keep ? size14 : before);
+        EXPECT_FALSE(ed.pasting);
+    }
+}
+
 // Stepping, running and compiling each take one step that gives back the memory before them: a picture at
 // the compile's target address comes back whole. Run in processor follows a compile that succeeded only.
 TEST_F(AppTest, ProcessorAndCompileUndo) {

@@ -132,6 +132,126 @@ TEST(CPU6502, FunctionalTestReachesSuccessTrap) {
     EXPECT_EQ(cpu.pc, 0x3469) << "run ends at $" << std::hex << cpu.pc;
 }
 
+// One program run twice from the same memory: by run() in slices, and by step() with the breakpoint test after
+// each step, as the slice is meant to take it. Each slice must take the same steps and leave the same state.
+struct Lockstep {
+    std::unique_ptr<Machine> ranOn = std::make_unique<Machine>(), steppedOn = std::make_unique<Machine>();
+    CPU6502 ran{*ranOn}, stepped{*steppedOn};
+    long steps = 0, slices = 0;
+
+    void start(const Machine& m, u16 pc) {
+        *ranOn = m, *steppedOn = m;
+        for (CPU6502* cpu : {&ran, &stepped}) cpu->pc = pc, cpu->stopped = false;
+    }
+    // Toggled one by one, as the processor window does.
+    void setBreakpoints(const std::set<u16>& at) {
+        for (CPU6502* cpu : {&ran, &stepped}) {
+            const std::set<u16> old(cpu->breakpoints.begin(), cpu->breakpoints.end());
+            for (u16 address : old)
+                if (!at.count(address)) cpu->breakpoints.erase(address);
+            for (u16 address : at) cpu->breakpoints.insert(address);
+        }
+    }
+    // `visited` gets the addresses the slice ran through. False once the two differ.
+    bool slice(long budget, std::vector<u16>* visited = nullptr) {
+        const long took = ran.run(budget);
+        long n = 0;
+        while (n < budget) {
+            if (visited) visited->push_back(stepped.pc);
+            stepped.step();
+            ++n;
+            if (stepped.stopped || stepped.breakpoints.count(stepped.pc)) break;
+        }
+        steps += n, ++slices;
+        // Registers after every slice, memory after every 64th.
+        const auto regs = [](const CPU6502& c) { return std::tuple(c.pc, c.a, c.x, c.y, c.sp, c.p, c.stopped, c.stopReason); };
+        EXPECT_EQ(took, n) << "slice " << slices << " after " << steps - n << " steps";
+        EXPECT_EQ(regs(ran), regs(stepped)) << "slice " << slices << " after " << steps - n << " steps";
+        if (slices % 64 == 0 || ran.stopped) sameMemory();
+        return took == n && regs(ran) == regs(stepped) && !::testing::Test::HasFailure();
+    }
+    void sameMemory() {
+        EXPECT_EQ(std::memcmp(ranOn->ram, steppedOn->ram, sizeof ranOn->ram), 0) << "after " << steps << " steps";
+        EXPECT_EQ(std::memcmp(ranOn->vic, steppedOn->vic, sizeof ranOn->vic), 0) << "after " << steps << " steps";
+    }
+};
+
+// The functional test in slices of every size from one instruction to the processor window's, with breakpoints
+// moved between slices onto addresses the program has just run through, so that many are met again.
+TEST(CPU6502, RunInSlicesEqualsStepOnTheFunctionalTest) {
+    REQUIRE_TEST_DATA(data, "6502/6502_functional_test.bin");
+    const Bytes image = readBytes(data.path);
+    ASSERT_EQ(image.size(), 65536u);
+    auto m = std::make_unique<Machine>();
+    std::memcpy(m->ram, image.data(), 65536);
+    Lockstep run;
+    run.start(*m, 0x0400);
+    std::mt19937 rng(3469);
+    const long sizes[] = {1, 2, 3, 17, 250, 5000};
+    std::vector<u16> visited;
+    int breaksMet = 0;
+    while (run.stepped.pc != 0x3469 && run.steps < 200000000L) {
+        if (run.slices % 4 == 0) {
+            std::set<u16> at = {0x3469};
+            for (int i = 0; i < 3 && !visited.empty(); i++) at.insert(visited[rng() % visited.size()]);
+            run.setBreakpoints(at);
+        }
+        visited.clear();
+        ASSERT_TRUE(run.slice(sizes[rng() % std::size(sizes)], &visited));
+        breaksMet += run.ran.breakpoints.count(run.ran.pc) != 0;
+        if (run.ran.stopped && run.ran.stopReason == "BRK")
+            for (CPU6502* cpu : {&run.ran, &run.stepped}) {  // as the 6502 takes it
+                cpu->push(u8((cpu->pc + 2) >> 8));
+                cpu->push(u8(cpu->pc + 2));
+                cpu->push(u8(cpu->p | CPU6502::FlagB | CPU6502::Flag5));
+                cpu->p |= CPU6502::FlagI;
+                cpu->pc = u16(cpu->machine.ram[0xFFFF] << 8 | cpu->machine.ram[0xFFFE]);
+                cpu->stopped = false;
+            }
+        ASSERT_FALSE(run.ran.stopped) << run.ran.stopReason << " at " << std::hex << run.ran.pc;
+    }
+    run.sameMemory();
+    EXPECT_EQ(run.ran.pc, 0x3469);
+    EXPECT_GT(breaksMet, 1000);
+}
+
+// Random memory (undocumented opcodes made NOPs, so that a program goes on for a while) from random places, the
+// last bytes of memory among them, whose operands wrap to $0000; breakpoints there and where the program has been.
+TEST(CPU6502, RunInSlicesEqualsStepOnRandomPrograms) {
+    std::mt19937 rng(1977);
+    auto m = std::make_unique<Machine>();
+    Lockstep run;
+    int wraps = 0, breaksMet = 0, stops = 0;
+    for (int program = 0; program < 150; program++) {
+        for (u8& b : m->ram) {
+            b = u8(rng());
+            if (!CPU6502::ops[b].mode) b = 0xEA;
+        }
+        for (u8& r : m->vic) r = u8(rng());
+        for (u8& b : m->charRom) b = u8(rng());  // what lies beyond the end of RAM
+        const u16 start = program % 3 == 0 ? u16(0xFFF8 + program % 10) : u16(rng());
+        run.start(*m, start);
+        run.ran.sp = run.stepped.sp = u8(rng());
+        run.ran.p = run.stepped.p = u8(rng() & ~CPU6502::FlagD) | CPU6502::Flag5;
+        std::vector<u16> visited;
+        for (const long end = run.steps + 10000; run.steps < end && !run.ran.stopped;) {
+            std::set<u16> at;
+            if (rng() % 2) at.insert(u16(0xFFFE + rng() % 4));
+            for (int i = 0; i < 2 && !visited.empty(); i++) at.insert(visited[rng() % visited.size()]);
+            run.setBreakpoints(at);
+            visited.clear();
+            ASSERT_TRUE(run.slice(1 + long(rng() % 700), &visited)) << "program " << program;
+            for (u16 pc : visited) wraps += pc >= 0xFFFE;
+            breaksMet += run.ran.breakpoints.count(run.ran.pc) != 0;
+        }
+        stops += run.ran.stopped;
+        run.sameMemory();
+    }
+    EXPECT_GT(wraps, 100);
+    EXPECT_GT(breaksMet, 1000);
+    EXPECT_GT(stops, 50);
+}
+
 // Where the shared test data is found, and what a missing file does: skip, or fail under CI.
 TEST(TestData, FoundBesideTheCheckoutOrWhereTheVariablePoints) {
     TempDir a, b;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/App.h"
+#include "app/MachineAssets.h"
 #include "core/Palette.h"
 #include "core/Vic.h"
 #include "app/FileActions.h"
@@ -224,7 +225,7 @@ TEST(PetsciiConverter, PicturesConvertBackAndStoreAsPreviewed) {
     Palette pal;
     PetsciiConverter conv;
     std::mt19937 rng{3};
-    m->loadAssets(VORLIX_ASSET_DIR);
+    loadMachineAssets(*m, VORLIX_ASSET_DIR);
     conv.SetPalette(pal.rgb);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.set << " " << c.colors << " " << c.background << " " << c.d018);

@@ -3,6 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "app/MachineAssets.h"
 #include "core/UndoBuffer.h"
 #include "tests/FileTestSupport.h"
 
@@ -53,19 +54,19 @@ TEST(Machine, LoadAssetsFileByFile) {
     TempDir dir("vorlix-machine");
     auto m = std::make_unique<Machine>();
     std::memset(m->charRom, 0x42, sizeof m->charRom);
-    EXPECT_FALSE(m->loadAssets("/nonexistent/dir"));
+    EXPECT_FALSE(loadMachineAssets(*m, "/nonexistent/dir"));
     EXPECT_TRUE(m->powerOnImage.empty() && m->charRom[0] == 0x42);
     writeBytes(dir.path / "C64Chars.bin", Bytes(10, 0x11));
-    EXPECT_FALSE(m->loadAssets(dir.path.string()));  // no RAM image
+    EXPECT_FALSE(loadMachineAssets(*m, dir.path.string()));  // no RAM image
     EXPECT_TRUE(m->charRom[9] == 0x11 && m->charRom[10] == 0x42 && m->powerOnImage.empty());
     writeBytes(dir.path / "C64Raw.bin", Bytes());
     writeBytes(dir.path / "C64Chars.bin", Bytes(5000, 0x22));
     m->powerOnImage.assign(3, 1);
-    EXPECT_TRUE(m->loadAssets(dir.path.string()));
+    EXPECT_TRUE(loadMachineAssets(*m, dir.path.string()));
     EXPECT_TRUE(m->powerOnImage.empty() && m->charRom[4095] == 0x22);
     writeBytes(dir.path / "C64Raw.bin", Bytes(300, 0x33));
     std::filesystem::remove(dir.path / "C64Chars.bin");
-    EXPECT_FALSE(m->loadAssets(dir.path.string()));
+    EXPECT_FALSE(loadMachineAssets(*m, dir.path.string()));
     EXPECT_EQ(m->powerOnImage, Bytes(300, 0x33));
     EXPECT_EQ(m->charRom[0], 0x22);
 }

@@ -89,18 +89,12 @@ void drawCharsetView(App& app) {
     u32 colors[4];
     charColors(app, multi, colors);
     // The set is drawn again only when its characters or colours changed.
-    canvas.redraw(cw, chh,
-                  {{m.ram, sizeof m.ram},
-                   {m.charRom, sizeof m.charRom},
-                   {m.vic, sizeof m.vic},
-                   {&m.bank, sizeof m.bank},
-                   {colors, sizeof colors}},
-                  [&](u32* pixels) {
-                      std::fill_n(pixels, cw * chh, 0xFF282828u);
-                      for (int c = 0; c < 256; ++c)
-                          Vic::renderCharData(m.charData(u8(c)), multi, colors,
-                                              pixels + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9, cw);
-                  });
+    canvas.redrawMachine(m, {colors, sizeof colors}, cw, chh, [&](u32* pixels) {
+        std::fill_n(pixels, cw * chh, 0xFF282828u);
+        for (int c = 0; c < 256; ++c)
+            Vic::renderCharData(m.charData(u8(c)), multi, colors, pixels + (1 + (c / 32) * 9) * cw + 1 + (c % 32) * 9,
+                                cw);
+    });
 
     ImGui::BeginGroup();
     int picked = -1;

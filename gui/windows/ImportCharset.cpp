@@ -42,10 +42,7 @@ void drawImportCharset(App& app) {
     }
     ImGui::End();
 
-    if (s.dirty && s.loaded == 1) {
-        renderFontCharset(app.machine, s);
-        s.dirty = false;
-    }
+    renderFontImport(app, s);
     if (cancel || !open) endFontImport(app, s, false);
     else if (ok) endFontImport(app, s, true);
 }

@@ -25,19 +25,15 @@ void drawSpriteView(App& app) {
     const int pointers = m.spritePointerAddr();
     // The strip is drawn again only when the sprites or their colours changed.
     const u32 bg = app.palette.pixel(m.vic[VicReg::Background0]);
-    canvas.redraw(220, 21,
-                  {{m.ram, sizeof m.ram}, {m.vic, sizeof m.vic}, {&m.bank, sizeof m.bank},
-                   {app.palette.rgb, sizeof app.palette.rgb}},
-                  [&](u32* pixels) {
-                      std::fill_n(pixels, 220 * 21, 0u);
-                      for (int n = 0; n < 8; ++n) {
-                          u32* cell = pixels + 28 * n;
-                          for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
-                          Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[VicReg::SpriteColor0 + n],
-                                            m.vic[VicReg::Background0], (m.vic[VicReg::SpriteMulticolor] >> n) & 1, cell,
-                                            220);
-                      }
-                  });
+    canvas.redrawMachine(m, {app.palette.rgb, sizeof app.palette.rgb}, 220, 21, [&](u32* pixels) {
+        std::fill_n(pixels, 220 * 21, 0u);
+        for (int n = 0; n < 8; ++n) {
+            u32* cell = pixels + 28 * n;
+            for (int y = 0; y < 21; ++y) std::fill(cell + y * 220, cell + y * 220 + 24, bg);
+            Vic::renderSprite(m, app.palette, m.ram[u16(pointers + n)], m.vic[VicReg::SpriteColor0 + n],
+                              m.vic[VicReg::Background0], (m.vic[VicReg::SpriteMulticolor] >> n) & 1, cell, 220);
+        }
+    });
 
     ImVec2 p = ImGui::GetCursorScreenPos();
     ImagePixels(canvas.tex, ImVec2(220.0f * z, 21.0f * z));

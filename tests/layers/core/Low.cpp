@@ -1,2 +1,3 @@
 #include "core/Low.h"
 #include "gui/High.h"
+#include "platform/Files.h"
