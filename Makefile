@@ -34,9 +34,10 @@ fuzz-build: setup
 		-DVORLIX_GUI=OFF -DVORLIX_TESTS=OFF -DVORLIX_FUZZ=ON >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 
-# The benchmarks, then the program's frame time with every window open under Xvfb.
+# The benchmarks, then the program's frame time with every window open under Xvfb, timed
+# in the build `make run` runs (RelWithDebInfo).
 bench: setup
-	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORLIX_GUI=ON -DVORLIX_TESTS=OFF -DVORLIX_BENCH=ON >/dev/null
+	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_GUI=ON -DVORLIX_TESTS=OFF -DVORLIX_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/vorlix_bench
 	xvfb-run -a -s "-screen 0 1600x1000x24" ./build-bench/bench/vorlix_frame_bench

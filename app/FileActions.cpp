@@ -229,18 +229,21 @@ void openDropped(App& app, const std::string& path) {
         return;
     }
 
+    // A picture is read by the import itself, a large one across frames.
+    static const char* const pictures[] = {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"};
+    for (const char* p : pictures) {
+        if (ext == p) {
+            std::unique_ptr<Platform::FileReading> file = Platform::startFileReading(path);
+            if (file) openImportPictureFile(app, name, std::move(file));
+            else app.message("Error", "Couldn't open " + name);
+            return;
+        }
+    }
+
     Bytes bytes;
     if (!Platform::readFile(path, bytes)) {
         app.message("Error", "Couldn't open " + name);
         return;
-    }
-
-    static const char* const pictures[] = {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"};
-    for (const char* p : pictures) {
-        if (ext == p) {
-            openImportPicture(app, name, bytes);
-            return;
-        }
     }
 
     if (ext == "vpr") {

@@ -8,6 +8,28 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A large file is read in pieces of this size, as many as the frame's share allows.
+constexpr size_t kReadPiece = 1u << 20;
+// The file's share of the progress bar; decoding takes the rest.
+constexpr double kReadShare = 0.05;
+
+int placementNow(const ImportPicState& s) { return placementOf(s.zoomToFit, s.keepAspect); }
+
+// The resampled pixels kept are those of the picture shown.
+void resampledFor(ResampledPicture& r, long long picture) {
+    if (r.picture == picture) return;
+    const int runs = r.runs;
+    r = ResampledPicture{};
+    r.picture = picture;
+    r.runs = runs;
+}
+
 // Puts a decoded picture in the window's place and shows it; a reading under way ends.
 void takePicture(App& app, ImportPicState& s, std::vector<u32> pixels, int w, int h, std::string name) {
     s.load = PictureLoad{};
@@ -21,47 +43,130 @@ void takePicture(App& app, ImportPicState& s, std::vector<u32> pixels, int w, in
     app.showImportPicture = true;
 }
 
+// A reading begins; the window opens on the picture it has until the new one is in.
+void beginLoad(App& app, ImportPicState& s, const std::string& name) {
+    const bool wasOpen = importLoading(s) ? s.load.wasOpen : app.showImportPicture;
+    s.load = PictureLoad{};
+    s.load.name = name;
+    s.load.wasOpen = wasOpen;
+    app.showImportPicture = true;
+}
+
+// The reading ends without a picture: the window's, and whether it shows, stay as before.
+void endLoad(App& app, ImportPicState& s) {
+    app.showImportPicture = s.load.wasOpen;
+    s.load = PictureLoad{};
+}
+
+void refuse(App& app, const std::string& error) { app.message("Error", "Couldn't read the image: " + error); }
+
+void refuse(App& app, ImportPicState& s, const std::string& error) {
+    endLoad(app, s);
+    refuse(app, error);
+}
+
+// Output rows whose source rows are all in are made now, at both widths and every placement.
+void resampleArrivedRows(PictureLoad& l, const RowDecoder& d) {
+    for (int p = 0; p < 4; ++p) {
+        const bool fit = p & 2, aspect = p & 1;
+        const int ready = ColorReducer::ResizeRowsReady(d.width, d.height, fit, aspect, d.rowsComplete);
+        if (ready <= l.resampledRows[p]) continue;
+        for (int i = 0; i < 2; ++i) {
+            std::vector<u32>& out = l.resampled[p][i];
+            if (out.empty()) out.assign(size_t(160 << i) * 200, 0xFF000000u);
+            ColorReducer::ResizeRows(d.pixels.data(), d.width, d.height, 160 << i, fit, aspect, l.resampledRows[p], ready,
+                                     out.data());
+        }
+        l.resampledRows[p] = ready;
+    }
+}
+
 }  // namespace
 
-void openImportPicture(App& app, const std::string& name, const Bytes& bytes) {
+void openImportPicture(App& app, const std::string& name, Bytes bytes) {
     ImportPicState& s = app.ui.importPicture;
     if (decodesInBands(bytes)) {
         std::string error;
-        std::shared_ptr<RowDecoder> d = startBandedDecode(bytes, error);
+        std::shared_ptr<RowDecoder> d = startBandedDecode(std::move(bytes), error);
         if (!d) {
-            app.message("Error", "Couldn't read the image: " + error);
+            refuse(app, error);
             return;
         }
-        const bool wasOpen = importLoading(s) ? s.load.wasOpen : app.showImportPicture;
-        s.load = PictureLoad{std::move(d), name, wasOpen, s.zoomToFit, s.keepAspect, {}, 0};
-        for (int i = 0; i < 2; ++i) s.load.resampled[i].assign(size_t(160 << i) * 200, 0xFF000000u);
-        app.showImportPicture = true;
+        beginLoad(app, s, name);
+        s.load.decoder = std::move(d);
         return;
     }
     std::vector<u32> pixels;
     int w = 0, h = 0;
     std::string error;
     if (!decodePicture(bytes, pixels, w, h, error)) {
-        app.message("Error", "Couldn't read the image: " + error);
+        refuse(app, error);
         return;
     }
     // The picture opened last is the one shown.
     takePicture(app, s, std::move(pixels), w, h, name);
 }
 
-bool importLoading(const ImportPicState& s) { return s.load.decoder != nullptr; }
+void openImportPictureFile(App& app, const std::string& name, std::unique_ptr<Platform::FileReading> file) {
+    if (file->size <= importReadAtOnce) {
+        Platform::readFilePiece(*file, file->size);
+        openImportPicture(app, name, std::move(file->bytes));
+        return;
+    }
+    ImportPicState& s = app.ui.importPicture;
+    beginLoad(app, s, name);
+    s.load.file = std::move(file);
+}
 
-double importLoadProgress(const ImportPicState& s) { return s.load.decoder ? s.load.decoder->progress : 0.0; }
+bool importLoading(const ImportPicState& s) { return s.load.file || s.load.decoder; }
+
+double importLoadProgress(const ImportPicState& s) {
+    const PictureLoad& l = s.load;
+    if (l.file) return l.file->size ? kReadShare * double(l.file->bytes.size()) / double(l.file->size) : 0.0;
+    return l.decoder ? kReadShare + (1 - kReadShare) * l.decoder->progress : 0.0;
+}
+
+std::string importShownName(const ImportPicState& s) {
+    const std::string& name = importLoading(s) ? s.load.name : s.name;
+    return name.empty() ? "(no image)" : name;
+}
 
 void cancelImportLoad(App& app, ImportPicState& s) {
-    if (!importLoading(s)) return;
-    app.showImportPicture = s.load.wasOpen;
-    s.load = PictureLoad{};
+    if (importLoading(s)) endLoad(app, s);
 }
 
 bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     PictureLoad& l = s.load;
-    if (!l.decoder) return false;
+    if (!importLoading(s)) return false;
+    const Clock::time_point start = Clock::now();
+    if (l.file) {
+        // Its last piece read, the file is decoded from the next call on.
+        if (!l.file->finished) {
+            while (!Platform::readFilePiece(*l.file, kReadPiece) && msSince(start) < budgetMs) {
+            }
+            return true;
+        }
+        Bytes bytes = std::move(l.file->bytes);
+        l.file.reset();
+        std::string error;
+        if (!decodesInBands(bytes)) {
+            // A small picture in a large file is decoded at once, as one opened from memory.
+            std::vector<u32> pixels;
+            int w = 0, h = 0;
+            if (!decodePicture(bytes, pixels, w, h, error)) {
+                refuse(app, s, error);
+                return false;
+            }
+            takePicture(app, s, std::move(pixels), w, h, l.name);
+            return false;
+        }
+        l.decoder = startBandedDecode(std::move(bytes), error);
+        if (!l.decoder) {
+            refuse(app, s, error);
+            return false;
+        }
+        return true;
+    }
     RowDecoder& d = *l.decoder;
     // Large blocks of memory go one to a frame: the decoder's after the last band, the
     // previous picture when the new one takes its place.
@@ -69,33 +174,21 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
         d.release();
         return true;
     }
-    const auto start = std::chrono::steady_clock::now();
     while (!d.finished) {
-        if (!d.read(32)) {
+        if (!d.read(16)) {
             const std::string error = d.error;
-            cancelImportLoad(app, s);
-            app.message("Error", "Couldn't read the image: " + error);
+            refuse(app, s, error);
             return false;
         }
-        // Output rows whose source rows are all in are made now, at both widths.
-        const int ready = ColorReducer::ResizeRowsReady(d.width, d.height, l.zoomToFit, l.keepAspect, d.rowsComplete);
-        if (ready > l.resampledRows) {
-            for (int i = 0; i < 2; ++i)
-                ColorReducer::ResizeRows(d.pixels.data(), d.width, d.height, 160 << i, l.zoomToFit, l.keepAspect,
-                                         l.resampledRows, ready, l.resampled[i].data());
-            l.resampledRows = ready;
-        }
-        if (d.finished ||
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() >= budgetMs)
-            return true;
+        resampleArrivedRows(l, d);
+        if (d.finished || msSince(start) >= budgetMs) return true;
     }
 
     ResampledPicture& r = s.resampled;
-    for (std::vector<u32>& p : r.pixels) std::vector<u32>().swap(p);
-    r.zoomToFit = l.zoomToFit;
-    r.keepAspect = l.keepAspect;
-    if (l.resampledRows == 200)
-        for (int i = 0; i < 2; ++i) r.pixels[i] = std::move(l.resampled[i]);
+    resampledFor(r, -1);
+    for (int p = 0; p < 4; ++p)
+        if (l.resampledRows[p] == 200)
+            for (int i = 0; i < 2; ++i) r.pixels[p][i] = std::move(l.resampled[p][i]);
     // The arguments are taken before the reading (and d with it) ends.
     takePicture(app, s, std::move(d.pixels), d.width, d.height, l.name);
     r.picture = s.pictureId;
@@ -113,6 +206,37 @@ void fill(ImportPreview& p, int w, const std::vector<u32>& px) {
 
 }  // namespace
 
+bool stepImportPreview(const App& app, ImportPicState& s, double budgetMs) {
+    if (s.pixels.empty()) return false;
+    ResampledPicture& r = s.resampled;
+    resampledFor(r, s.pictureId);
+    const int placement = placementNow(s), wide = s.resolution != 1, dstW = wide ? 320 : 160;
+    if (r.pixels[placement][wide].empty()) {
+        const Clock::time_point start = Clock::now();
+        if (r.pendingPlacement != placement || r.pendingWide != wide) {
+            r.pendingPlacement = placement;
+            r.pendingWide = wide;
+            r.pendingRows = 0;
+            r.pending.assign(size_t(dstW) * 200, 0xFF000000u);
+        }
+        while (r.pendingRows < 200) {
+            const int to = std::min(200, r.pendingRows + 4);
+            ColorReducer::ResizeRows(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect, r.pendingRows,
+                                     to, r.pending.data());
+            r.pendingRows = to;
+            if (msSince(start) >= budgetMs) break;
+        }
+        if (r.pendingRows < 200) return false;
+        r.pixels[placement][wide] = std::move(r.pending);
+        r.pendingPlacement = -1;
+        ++r.runs;
+        // A resampling that took a share of the frame leaves the reduction to the next.
+        if (msSince(start) >= budgetMs / 2) return false;
+    }
+    recomputeImport(app, s);
+    return true;
+}
+
 void recomputeImport(const App& app, ImportPicState& s) {
     if (s.pixels.empty()) return;
     if (s.palette < 0) s.palette = app.palette.index;
@@ -123,13 +247,8 @@ void recomputeImport(const App& app, ImportPicState& s) {
 
     s.reducer.SetPalette(pal.rgb);
     ResampledPicture& r = s.resampled;
-    if (r.picture != s.pictureId || r.zoomToFit != s.zoomToFit || r.keepAspect != s.keepAspect) {
-        for (std::vector<u32>& p : r.pixels) std::vector<u32>().swap(p);
-        r.picture = s.pictureId;
-        r.zoomToFit = s.zoomToFit;
-        r.keepAspect = s.keepAspect;
-    }
-    std::vector<u32>& resized = r.pixels[dstW == 320];
+    resampledFor(r, s.pictureId);
+    std::vector<u32>& resized = r.pixels[placementNow(s)][dstW == 320];
     if (resized.empty()) {
         resized = ColorReducer::Resize(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect);
         ++r.runs;
@@ -175,15 +294,11 @@ void closeImport(App& app, ImportPicState& s) {
     s.load = PictureLoad{};
     app.showImportPicture = false;
     s.pickerShown = false;
-    // A big picture holds hundreds of megabytes: not kept for a window that is closed.
-    std::vector<u32>().swap(s.pixels);
-    for (std::vector<u32>& p : s.resampled.pixels) std::vector<u32>().swap(p);
-    s.resampled.picture = -1;
-    // Nor are its previews, which a window reopened without a picture would show.
+    // The picture stays for the next opening; its previews are made again then, so nothing
+    // of this opening (a palette or character set since changed) shows.
     s.sourcePreview = ImportPreview{};
     s.resultPreview = ImportPreview{};
-    s.width = s.height = 0;
-    s.name.clear();
+    s.dirty = true;
 }
 
 bool beginFontImport(App& app, ImportFontState& s) {

@@ -2,6 +2,8 @@
 #include <stb/stb_image_write.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -185,19 +187,55 @@ void BM_ImportModeSwitch(benchmark::State& state, bool resamples) {
 BENCHMARK_CAPTURE(BM_ImportModeSwitch, Cached, false)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_ImportModeSwitch, ResamplingEachTime, true)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Zoom to fit toggled: one resampling of the shown width and one reduction.
+// Zoom to fit toggled to a placement not made yet, in one call: one resampling of the shown width and one reduction.
 void BM_ImportFitChange(benchmark::State& state) {
     App& app = benchApp();
     ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
     recomputeImport(app, s);
     for (auto _ : state) {
         s.zoomToFit = !s.zoomToFit;
+        s.resampled.pixels[placementOf(s.zoomToFit, s.keepAspect)][0].clear();  // as on a first visit
         recomputeImport(app, s);
     }
     s.zoomToFit = true;
     if (s.width > 320) closeImport(app, s);
 }
 BENCHMARK(BM_ImportFitChange)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same change as the window makes it: the resampling a share per frame (10 ms) with the previews kept, the
+// reduction in a frame of its own. The time is the whole change; the counters its longest call and its calls.
+void BM_ImportFitChangeAcrossFrames(benchmark::State& state) {
+    App& app = benchApp();
+    ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
+    recomputeImport(app, s);
+    double longest = 0, calls = 0;
+    for (auto _ : state) {
+        s.zoomToFit = !s.zoomToFit;
+        s.resampled.pixels[placementOf(s.zoomToFit, s.keepAspect)][0].clear();  // as on a first visit
+        s.dirty = true;
+        for (bool done = false; !done; ++calls) {
+            const auto t0 = std::chrono::steady_clock::now();
+            done = stepImportPreview(app, s, 10.0);
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        }
+    }
+    state.counters["longest_call_ms"] = longest;
+    state.counters["calls"] = calls / double(state.iterations());
+    s.zoomToFit = true;
+    if (s.width > 320) closeImport(app, s);
+}
+BENCHMARK(BM_ImportFitChangeAcrossFrames)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reference for both: one plain read of the picture's pixels.
+void BM_ReadPixels(benchmark::State& state) {
+    const ImportPicState& s = withPicture(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        u32 sum = 0;
+        for (u32 p : s.pixels) sum += p;
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_ReadPixels)->Args({8000, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Resample(benchmark::State& state, bool firstWritten) {
     const int w = int(state.range(0)), h = int(state.range(1)), dstW = int(state.range(2));

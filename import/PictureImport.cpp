@@ -301,12 +301,12 @@ bool decodesInBands(const Bytes& bytes) {
     return w > maxPixelsAtOnce || h > maxPixelsAtOnce || w * h > maxPixelsAtOnce;
 }
 
-std::unique_ptr<RowDecoder> startBandedDecode(const Bytes& bytes, std::string& error) {
+std::unique_ptr<RowDecoder> startBandedDecode(Bytes bytes, std::string& error) {
     Kind kind = Kind::None;
     long long hw = 0, hh = 0;
     if (!checkHeader(bytes, kind, hw, hh, error)) return nullptr;
-    if (kind == Kind::Png) return startPngRows(bytes, error);
-    if (kind == Kind::Jpeg) return startJpegRows(bytes, error);
+    if (kind == Kind::Png) return startPngRows(std::move(bytes), error);
+    if (kind == Kind::Jpeg) return startJpegRows(std::move(bytes), error);
     error = "it is not a PNG or JPEG picture";
     return nullptr;
 }

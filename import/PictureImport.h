@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Types.h"
+#include "platform/Platform.h"
 #include "import/ColorReducer.h"
 #include "import/PetsciiConverter.h"
 #include "import/RowDecoder.h"
@@ -13,24 +14,32 @@ struct ImportPreview {
     int w = 0, h = 0;
 };
 
-// The resampled picture at both widths for the inputs it was made from:
-// options that only change the reduction, and mode switches, reuse it.
+// Where the picture goes on the screen: 0 to 3 by zoom to fit (2) and keep aspect (1).
+inline int placementOf(bool zoomToFit, bool keepAspect) { return (zoomToFit ? 2 : 0) + (keepAspect ? 1 : 0); }
+
+// The resampled picture at both widths and every placement made so far for one
+// picture: options that only change the reduction, mode switches, and going back
+// to a placement seen before reuse it.
 struct ResampledPicture {
     long long picture = -1;  // which decoded picture (ImportPicState::pictureId)
-    bool zoomToFit = false, keepAspect = false;
-    std::vector<u32> pixels[2];  // 160 and 320 wide; empty until made
+    std::vector<u32> pixels[4][2];  // by placement, 160 and 320 wide; empty until made
+    // A large resampling is made a few rows at a time across frames while the
+    // previews shown stay; -1 when none is under way.
+    int pendingPlacement = -1, pendingWide = 0, pendingRows = 0;
+    std::vector<u32> pending;
     int runs = 0;  // resamplings done, for the tests
 };
 
-// A picture being read across frames, a band of rows at a time, and resampled
-// at both widths as its rows arrive. The window's picture stays until it ends.
+// A picture being read across frames: the file a piece at a time, then a band of
+// rows at a time, resampled at both widths and every placement as its rows
+// arrive. The window's picture stays until it ends.
 struct PictureLoad {
-    std::shared_ptr<RowDecoder> decoder;  // null while no picture is being read
+    std::shared_ptr<Platform::FileReading> file;  // while the file is read, before decoding
+    std::shared_ptr<RowDecoder> decoder;          // while the picture is decoded
     std::string name;
     bool wasOpen = false;  // the window was open before the reading began
-    bool zoomToFit = true, keepAspect = false;  // the placement resampled for
-    std::vector<u32> resampled[2];              // 160 and 320 wide
-    int resampledRows = 0;                      // output rows made at both widths
+    std::vector<u32> resampled[4][2];  // by placement, 160 and 320 wide
+    int resampledRows[4] = {};         // output rows made at both widths
 };
 
 // The picture import window's state: the picture, its options and results.
@@ -71,8 +80,8 @@ bool pictureHeaderSize(const Bytes& bytes, long long& w, long long& h);
 // A PNG or JPEG larger than maxPixelsAtOnce by its header.
 bool decodesInBands(const Bytes& bytes);
 // Checks the header as decodePicture does and prepares a PNG or JPEG to be read
-// a band at a time; null with error set when it is refused.
-std::unique_ptr<RowDecoder> startBandedDecode(const Bytes& bytes, std::string& error);
+// a band at a time; null with error set when it is refused. The decoder takes the bytes.
+std::unique_ptr<RowDecoder> startBandedDecode(Bytes bytes, std::string& error);
 
 // Decodes PNG, JPEG, BMP, GIF, TGA or PSD bytes to RGBA pixels. Sizes over the
 // bound are refused from the header, before decoding. On failure, error holds

@@ -84,6 +84,12 @@ void open(Dialog& d, const std::string& title, const std::vector<Filter>& filter
     d.onOpen = std::move(onOpen);
 }
 
+void openReading(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
+                 std::function<void(const std::string& name, std::unique_ptr<Platform::FileReading> file)> onReading) {
+    open(d, title, filters, nullptr);
+    d.onReading = std::move(onReading);
+}
+
 void openPath(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
               std::function<void(const std::string& path)> onPath) {
     open(d, title, filters, nullptr);
@@ -272,6 +278,18 @@ void accept(Dialog& d) {
         auto cb = d.onPath;
         finish(d, parentOf(full));
         cb(full);
+        return;
+    }
+
+    if (d.onReading) {
+        std::unique_ptr<Platform::FileReading> file = Platform::startFileReading(full);
+        if (!file) {
+            d.error = "Couldn't open file!";
+            return;
+        }
+        auto cb = d.onReading;
+        finish(d, parentOf(full));
+        cb(baseName(full), std::move(file));
         return;
     }
 

@@ -2,8 +2,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 // The built-in file dialog: asynchronous requests that fill its record,
 // the acceptance of a chosen name, and the path helpers used everywhere.
@@ -29,6 +32,8 @@ struct Dialog {
     std::string defaultExt;
     std::function<void(const std::string& name, std::vector<uint8_t>& bytes)> onOpen;
     std::function<void(const std::string& path)> onPath;
+    // The chosen file opened for reading a piece at a time, by its name.
+    std::function<void(const std::string& name, std::unique_ptr<Platform::FileReading> file)> onReading;
     bool chooseDir = false;
     std::function<std::vector<uint8_t>(const std::string& path)> producer;
     std::function<void(const std::string& name)> onSaved;
@@ -52,6 +57,9 @@ struct Entry {
 
 void open(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
           std::function<void(const std::string& name, std::vector<uint8_t>& bytes)> onOpen);
+// As open, but the callback reads the file itself, a piece at a time; the same files are refused.
+void openReading(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
+                 std::function<void(const std::string& name, std::unique_ptr<Platform::FileReading> file)> onReading);
 void openPath(Dialog& d, const std::string& title, const std::vector<Filter>& filters,
               std::function<void(const std::string& path)> onPath);
 void chooseDirectory(Dialog& d, const std::string& title, std::function<void(const std::string& path)> onPath);

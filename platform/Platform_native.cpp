@@ -74,26 +74,40 @@ std::string configDir() { return g_configDir; }
 
 namespace {
 
-// Up to limit bytes of a regular file no larger than maxSize (negative: any size).
-bool readHead(const std::string& path, Bytes& bytes, size_t limit, long long maxSize) {
+// A regular file no larger than maxSize (negative: any size) opened for reading; -1 otherwise.
+int openRegular(const std::string& path, long long maxSize, size_t& size) {
     // Non-blocking open so that a FIFO cannot stall us before the type check.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (maxSize >= 0 && st.st_size > maxSize)) {
         ::close(fd);
-        return false;
+        return -1;
     }
-    Bytes data(std::min(size_t(st.st_size), limit));
+    size = size_t(st.st_size);
+    return fd;
+}
+
+// Fills n bytes at to; fewer at the end of the file or on an error.
+size_t readUpTo(int fd, u8* to, size_t n) {
     size_t got = 0;
-    while (got < data.size()) {
-        ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += size_t(n);
+    while (got < n) {
+        ssize_t r = ::read(fd, to + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += size_t(r);
     }
+    return got;
+}
+
+// Up to limit bytes of a regular file no larger than maxSize (negative: any size).
+bool readHead(const std::string& path, Bytes& bytes, size_t limit, long long maxSize) {
+    size_t size = 0;
+    int fd = openRegular(path, maxSize, size);
+    if (fd < 0) return false;
+    Bytes data(std::min(size, limit));
+    data.resize(readUpTo(fd, data.data(), data.size()));
     ::close(fd);
-    data.resize(got);
     bytes = std::move(data);
     return true;
 }
@@ -103,6 +117,33 @@ bool readHead(const std::string& path, Bytes& bytes, size_t limit, long long max
 bool readFile(const std::string& path, Bytes& bytes) { return readHead(path, bytes, SIZE_MAX, kMaxFileSize); }
 
 bool readFileHead(const std::string& path, Bytes& bytes, size_t limit) { return readHead(path, bytes, limit, -1); }
+
+FileReading::~FileReading() {
+    if (fd >= 0) ::close(fd);
+}
+
+std::unique_ptr<FileReading> startFileReading(const std::string& path) {
+    auto r = std::make_unique<FileReading>();
+    r->fd = openRegular(path, kMaxFileSize, r->size);
+    if (r->fd < 0) return nullptr;
+    // Reserved, not filled: the pages are touched a piece at a time as they are read into.
+    r->bytes.reserve(r->size);
+    return r;
+}
+
+bool readFilePiece(FileReading& r, size_t most) {
+    if (r.finished) return true;
+    const size_t at = r.bytes.size(), want = std::min(most, r.size - at);
+    r.bytes.resize(at + want);
+    const size_t got = readUpTo(r.fd, r.bytes.data() + at, want);
+    r.bytes.resize(at + got);
+    if (got < want || r.bytes.size() == r.size) {
+        r.finished = true;
+        ::close(r.fd);
+        r.fd = -1;
+    }
+    return r.finished;
+}
 
 bool writeFile(const std::string& path, const Bytes& bytes, std::string* why) {
     return replaceFile(path, bytes, why);

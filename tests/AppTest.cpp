@@ -296,6 +296,7 @@ TEST_F(AppTest, FileOutcomes) {
         {"pic.png", Bytes(50, 0), nullptr, nullptr, "Error|Couldn't read the image: ", nullptr},
         {"folder/", {}, nullptr, nullptr, "Error|Couldn't open " + (root / "folder/").string(), nullptr},
         {"nodir/missing.prg", {}, nullptr, nullptr, "Error|Couldn't open missing.prg", nullptr},  // never written
+        {"nodir/missing.png", {}, nullptr, nullptr, "Error|Couldn't open missing.png", nullptr},
         {"two.TXT", {1, 2}, nullptr, nullptr, "Error|Don't know what to do with two.TXT", nullptr},
     };
     for (const auto& r : rows) {
@@ -631,13 +632,16 @@ TEST_F(AppTest, Requests) {
     const std::string exists = "other.prg exists. Press Save again to overwrite.|open|||";
     const struct {
         const char* name;
-        char kind;  // Open, open Path, Save, save Refused by its producer, choose Directory, open Followed by another
+        char kind;  // Open, open Path, Save, save Refused by its producer, choose Directory, open Followed by another,
+                    // open Gradually (a piece at a time)
         const char *defaultName, *dir, *typed;
         std::string outcome;
     } rows[] = {
         {"open hands over name and bytes", 'O', "", "", "data.prg", "|closed|data.prg:prg||"},
         {"nothing typed", 'O', "", "", "", "|open|||"},
         {"missing file", 'O', "", "", "missing.prg", "Couldn't open file!|open|||"},
+        {"open for reading hands over name and file", 'G', "", "", "data.prg", "|closed|data.prg:prg||"},
+        {"missing file for reading", 'G', "", "", "missing.prg", "Couldn't open file!|open|||"},
         {"a typed directory is entered", 'O', "", "", "sub", "|open|||sub"},
         {"hidden files can be typed", 'O', "", "sub", ".hidden", "|closed|.hidden:xy||sub"},
         {"open path", 'P', "", "", "disk.d64", "|closed|%/disk.d64||"},
@@ -662,6 +666,12 @@ TEST_F(AppTest, Requests) {
             return std::vector<uint8_t>{};
         };
         if (r.kind == 'O') FileIO::open(d, "Load", {{"PRG", {"prg"}}}, onOpen);
+        if (r.kind == 'G')
+            FileIO::openReading(d, "Read", {}, [&](const std::string& n, std::unique_ptr<Platform::FileReading> f) {
+                while (!Platform::readFilePiece(*f, 1)) {
+                }
+                got = n + ":" + std::string(f->bytes.begin(), f->bytes.end());
+            });
         if (r.kind == 'P') FileIO::openPath(d, "Mount", {}, onPath);
         if (r.kind == 'D') FileIO::chooseDirectory(d, "Dir", onPath);
         if (r.kind == 'S') FileIO::saveWith(d, "Save", r.defaultName, produce, onSaved);
@@ -781,7 +791,7 @@ TEST_F(AppTest, PlatformDirectories) {
     unsetenv("XDG_CONFIG_HOME");
 }
 
-// A FIFO and an oversized file fail at once, buffer untouched; missing files, directories and empty files are
+// A FIFO and an oversized file fail at once, buffer untouched, and are not opened for reading in pieces; missing files, directories and empty files are
 // the load outcomes' rows.
 TEST_F(AppTest, ReadFileRefusals) {
     ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);
@@ -789,6 +799,7 @@ TEST_F(AppTest, ReadFileRefusals) {
     for (const char* name : {"fifo", "big"}) {
         Bytes b{7};
         EXPECT_TRUE(!Platform::readFile((root / name).string(), b) && b == Bytes{7}) << name;
+        EXPECT_FALSE(Platform::startFileReading((root / name).string())) << name;
     }
 }
 

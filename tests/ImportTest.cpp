@@ -504,9 +504,16 @@ TEST(ColorReducer, DitheringSaturatedPicturesStaysCloseToTheSource) {
 
 namespace {
 
-// The window's state through one opening: options that only change the reduction reuse the resampled picture,
-// the result is what a fresh conversion gives, acceptance applies the palette the preview used, and closing lets
-// the decoded picture go.
+Bytes flatPng(int w, int h, u32 colour) {
+    std::vector<u32> pic(size_t(w) * h, colour);
+    Bytes png;
+    stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 4, pic.data(), w * 4);
+    return png;
+}
+
+// The window's state through one opening: options that only change the reduction, and placements seen before,
+// reuse the resampled picture; the result is what a fresh conversion gives, acceptance applies the palette the
+// preview used, and the picture, its name and options stay for the next opening, whose previews are made again.
 TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalette) {
     ScratchApp scratch;
     App& app = *scratch.app;
@@ -533,6 +540,10 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
         {[&] { s.zoomToFit = false; }, true},
         {[&] { s.keepAspect = true; }, true},
         {[&] { s.dithering = 1; }, false},
+        // Back to the first placement: both its widths are kept.
+        {[&] { s.zoomToFit = true, s.keepAspect = false; }, false},
+        {[&] { s.keepAspect = true; }, true},
+        {[&] { s.keepAspect = false; }, false},
     };
     for (const auto& [change, resamples] : steps) {
         const int runs = s.resampled.runs;
@@ -548,24 +559,39 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
                      s.dithering, s.resolution ? s.background : -1);
         ASSERT_EQ(s.resultPreview.pixels, fresh.Preview());
     }
-    acceptImport(app, s);
-    EXPECT_EQ(app.palette.index, 4);
-    EXPECT_EQ(app.undoBuffer.undoName(), "import image");
-    EXPECT_FALSE(app.showImportPicture);
-    EXPECT_EQ(s.pixels.capacity() + s.resampled.pixels[0].capacity() + s.resampled.pixels[1].capacity(), 0u);
-    // Nothing of the closed picture stays on show: reopened without one, the window shows no previews.
-    EXPECT_TRUE(s.sourcePreview.pixels.empty() && s.resultPreview.pixels.empty());
+    const std::vector<u32> shown = s.resultPreview.pixels;
+    const ImportPicState options = s;
+    // OK, Cancel and the close box all close through closeImport.
+    for (bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        app.showImportPicture = true;
+        if (ok) acceptImport(app, s);
+        else closeImport(app, s);
+        EXPECT_EQ(app.palette.index, 4);
+        EXPECT_EQ(app.undoBuffer.undoName(), "import image");
+        EXPECT_FALSE(app.showImportPicture);
+        EXPECT_EQ(s.name, "noise.png");
+        EXPECT_EQ(s.pixels, pic);
+        EXPECT_EQ(std::tie(s.resolution, s.dithering, s.colors, s.background, s.palette, s.zoomToFit, s.keepAspect),
+                  std::tie(options.resolution, options.dithering, options.colors, options.background, options.palette,
+                           options.zoomToFit, options.keepAspect));
+        // Nothing of this opening stays on show: the next one makes its previews again.
+        EXPECT_TRUE(s.sourcePreview.pixels.empty() && s.resultPreview.pixels.empty() && s.dirty);
+        ASSERT_TRUE(stepImportPreview(app, s, 1000));
+        EXPECT_EQ(s.resultPreview.pixels, shown);
+    }
+    // A new picture takes the kept one's place.
+    closeImport(app, s);
+    openImportPicture(app, "flat.png", flatPng(8, 6, 0xFF336699u));
+    EXPECT_EQ(s.name + " " + std::to_string(s.width) + "x" + std::to_string(s.height), "flat.png 8x6");
 }
 
 // A typed Detail value comes back into the slider's range before it is used.
 TEST(PictureImport, DetailStaysInItsRange) {
     ScratchApp scratch;
     App& app = *scratch.app;
-    std::vector<u32> pic(32 * 20, 0xFF336699u);
-    Bytes png;
-    stbi_write_png_to_func(Actions::pngWrite, &png, 32, 20, 4, pic.data(), 32 * 4);
     ImportPicState& s = app.ui.importPicture;
-    openImportPicture(app, "flat.png", png);
+    openImportPicture(app, "flat.png", flatPng(32, 20, 0xFF336699u));
     s.resolution = 2;
     for (auto [typed, kept, detail] : {std::tuple{500, 100, 1.0f}, {-20, 0, 0.0f}, {37, 37, 0.37f}}) {
         s.detailPercent = typed;
@@ -685,7 +711,7 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
         // Whole, from a closed window.
         closeImport(app, s);
         openImportPicture(app, "big", bytes);
-        EXPECT_TRUE(app.showImportPicture && importLoading(s) && s.pixels.empty());
+        EXPECT_TRUE(app.showImportPicture && importLoading(s));
         int calls = 1;
         while (stepImportLoad(app, s, 0)) ++calls;
         EXPECT_GT(calls, 20);
@@ -697,11 +723,17 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
         for (size_t i = 0; i < whole.size(); ++i)
             for (int k = 0; k < 24; k += 8)
                 ASSERT_LE(std::abs(int(whole[i] >> k & 255) - int(stb[i] >> k & 255)), rounding) << i;
-        for (int i = 0; i < 2; ++i)
-            EXPECT_EQ(s.resampled.pixels[i], ColorReducer::Resize(whole.data(), w, h, 160 << i, s.zoomToFit, s.keepAspect));
+        // Every placement at both widths, so that fit and aspect changes only reduce.
+        for (int p = 0; p < 4; ++p)
+            for (int i = 0; i < 2; ++i)
+                EXPECT_EQ(s.resampled.pixels[p][i], ColorReducer::Resize(whole.data(), w, h, 160 << i, p & 2, p & 1));
         const int runs = s.resampled.runs;
-        recomputeImport(app, s);
+        for (auto [fit, aspect] : {std::pair{true, false}, {false, false}, {false, true}, {true, true}}) {
+            s.zoomToFit = fit, s.keepAspect = aspect;
+            recomputeImport(app, s);
+        }
         EXPECT_EQ(s.resampled.runs, runs);
+        s.keepAspect = false;
 
         // Back to the small picture, and the window open, for the next kind.
         openImportPicture(app, "small.png", smallPng);
@@ -727,6 +759,143 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
     cancelImportLoad(app, s);
     EXPECT_FALSE(app.showImportPicture);
     EXPECT_FALSE(importLoading(s));
+}
+
+}  // namespace
+
+namespace {
+
+// Noise in RGB, which PNG cannot pack: the file is about as large as its pixels.
+Bytes noisePng(int w, int h, std::vector<u32>* pixels = nullptr) {
+    std::vector<u8> rgb(size_t(w) * h * 3);
+    u32 x = 2463534242u;
+    for (u8& c : rgb) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = u8(x >> 24);
+    }
+    if (pixels)
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            pixels->push_back(rgb[i] | u32(rgb[i + 1]) << 8 | u32(rgb[i + 2]) << 16 | 0xFF000000u);
+    Bytes png;
+    stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 3, rgb.data(), w * 3);
+    return png;
+}
+
+// A file larger than what is read at once is read a piece per call, whether its picture is then decoded in bands
+// or at once: the window names it and keeps its picture meanwhile; Cancel and a file cut on disk leave the picture
+// as it was; read whole, it gives what the whole-file decode gives.
+TEST(PictureImport, LargeFilesAreReadAPieceAtATime) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    TempDir dir;
+    ImportPicState& s = app.ui.importPicture;
+    const fs::path file = dir.path / "noise.png";
+    auto open = [&] {
+        std::unique_ptr<Platform::FileReading> reading = Platform::startFileReading(file.string());
+        ASSERT_TRUE(reading);
+        openImportPictureFile(app, "noise.png", std::move(reading));
+    };
+    for (auto [w, h, banded] : {std::tuple{1400, 1050, false}, {2000, 1100, true}}) {
+        SCOPED_TRACE(w);
+        openImportPicture(app, "small.png", flatPng(40, 30, 0xFF204080u));
+        const long long smallId = s.pictureId;
+        auto unchanged = [&] { EXPECT_EQ(s.name + " " + std::to_string(s.pictureId - smallId), "small.png 0"); };
+        const Bytes png = noisePng(w, h);
+        ASSERT_GT(png.size(), importReadAtOnce);
+        ASSERT_EQ(decodesInBands(png), banded);
+        writeBytes(file, png);
+
+        open();
+        EXPECT_TRUE(app.showImportPicture && importLoading(s) && s.load.name == "noise.png");
+        ASSERT_TRUE(stepImportLoad(app, s, 0));
+        ASSERT_TRUE(s.load.file);
+        EXPECT_LT(s.load.file->bytes.size(), png.size() / 2);
+        EXPECT_GT(importLoadProgress(s), 0.0);
+        cancelImportLoad(app, s);
+        unchanged();
+
+        writeBytes(file, Bytes(png.begin(), png.begin() + long(png.size() - 1000)));
+        open();
+        while (stepImportLoad(app, s, 0)) {
+        }
+        unchanged();
+        ASSERT_EQ(app.popups.size(), 1u);
+        EXPECT_EQ(app.popups.back().text.rfind("Couldn't read the image: ", 0), 0u) << app.popups.back().text;
+        app.popups.clear();
+
+        writeBytes(file, png);
+        open();
+        int calls = 1;
+        while (stepImportLoad(app, s, 0)) ++calls;
+        EXPECT_GT(calls, 4);
+        std::vector<u32> whole;
+        int ww = 0, wh = 0;
+        std::string error;
+        ASSERT_TRUE(decodePicture(png, whole, ww, wh, error)) << error;
+        EXPECT_EQ(s.name, "noise.png");
+        EXPECT_TRUE(s.pixels == whole && s.width == w && s.height == h);
+    }
+}
+
+// A placement or mode change that must resample a large picture does it a few rows per call, with both previews
+// as they were until it is done; the next call reduces, and the previews are those of a fresh conversion. Going
+// back to a placement already made needs no resampling.
+TEST(PictureImport, ResamplingIsSpreadOverCallsKeepingThePreviews) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    ImportPicState& s = app.ui.importPicture;
+    std::vector<u32> pic;
+    openImportPicture(app, "noise.png", noisePng(1200, 900, &pic));
+    ASSERT_TRUE(stepImportPreview(app, s, 1000));
+    const struct {
+        std::function<void()> change;
+        bool resamples;
+    } steps[] = {
+        {[&] { s.keepAspect = true; }, true},
+        {[&] { s.zoomToFit = false; }, true},
+        {[&] { s.resolution = 0; }, true},
+        {[&] { s.keepAspect = false, s.zoomToFit = true, s.resolution = 1; }, false},
+    };
+    for (const auto& step : steps) {
+        const std::vector<u32> source = s.sourcePreview.pixels, result = s.resultPreview.pixels;
+        step.change();
+        s.dirty = true;
+        int calls = 0;
+        for (; !stepImportPreview(app, s, 0) && calls < 1000; ++calls)
+            ASSERT_TRUE(s.sourcePreview.pixels == source && s.resultPreview.pixels == result) << "kept at call " << calls;
+        EXPECT_EQ(calls > 10, step.resamples) << calls;
+        const int width = s.resolution == 1 ? 160 : 320;
+        const std::vector<u32> resized = ColorReducer::Resize(pic.data(), 1200, 900, width, s.zoomToFit, s.keepAspect);
+        ColorReducer fresh;
+        fresh.SetPalette(app.palette.rgb);
+        fresh.Reduce(resized, width, s.colors, s.dithering, s.resolution ? s.background : -1);
+        EXPECT_EQ(s.sourcePreview.pixels, resized);
+        EXPECT_EQ(s.resultPreview.pixels, fresh.Preview());
+    }
+}
+
+// The window names the file being read, not the picture it still shows.
+TEST(PictureImport, ShownNameIsThatOfTheFileBeingRead) {
+    ScratchApp scratch;
+    App& app = *scratch.app;
+    ImportPicState& s = app.ui.importPicture;
+    const Bytes big = noisePng(2000, 1100);
+    const struct {
+        const char* picture;  // opened first, or none
+        const char* reading;  // then opened and being read, or none
+        const char* shown;
+    } rows[] = {
+        {nullptr, nullptr, "(no image)"},
+        {nullptr, "big.png", "big.png"},
+        {"small.png", nullptr, "small.png"},
+        {"small.png", "big.png", "big.png"},
+    };
+    for (const auto& r : rows) {
+        s = ImportPicState{};
+        if (r.picture) openImportPicture(app, r.picture, flatPng(4, 4, 0xFF000000u));
+        if (r.reading) openImportPicture(app, r.reading, big);
+        EXPECT_EQ(importShownName(s), r.shown);
+    }
 }
 
 }  // namespace

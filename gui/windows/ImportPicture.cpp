@@ -15,10 +15,12 @@
 namespace {
 
 void pickPicture(App& app) {
-    FileIO::open(app.ui.fileDialog, "Import PC image",
-                 {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
-                  FileIO::allFiles},
-                 [&app](const std::string& name, Bytes& bytes) { openImportPicture(app, name, bytes); });
+    FileIO::openReading(app.ui.fileDialog, "Import PC image",
+                        {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
+                         FileIO::allFiles},
+                        [&app](const std::string& name, std::unique_ptr<Platform::FileReading> file) {
+                            openImportPictureFile(app, name, std::move(file));
+                        });
 }
 
 // A radio button that reports every press, also of the chosen one.
@@ -126,12 +128,16 @@ void upload(const ImportPreview& p, Texture& texture) {
 
 }  // namespace
 
+// Each frame's share of a large picture's reading or resampling, so that the whole
+// frame, drawing included, stays within one refresh at 60 Hz.
+constexpr double kStepMs = 10.0;
+
 void drawImportPicture(App& app) {
     ImportPicState& s = app.ui.importPicture;
     if (s.palette < 0) s.palette = app.palette.index;
     // A large picture is read over many frames, a share of each; its first preview waits for the next.
     const bool reading = importLoading(s);
-    if (reading) stepImportLoad(app, s, 15.0);
+    if (reading) stepImportLoad(app, s, kStepMs);
     if (!app.showImportPicture) return;
     if (s.pixels.empty() && !s.pickerShown && !importLoading(s)) {
         s.pickerShown = true;
@@ -147,8 +153,10 @@ void drawImportPicture(App& app) {
     if (ImGui::Begin("Import PC image", &open, ImGuiWindowFlags_HorizontalScrollbar | ImGuiWindowFlags_NoDocking)) {
         if (ImGui::Button("Open image...")) pickPicture(app);
         ImGui::SameLine();
-        ImGui::TextDisabled("%s", s.name.empty() ? "(no image)" : s.name.c_str());
+        // The progress bar shares the line, so nothing below moves while it shows.
+        ImGui::TextDisabled("%s", importShownName(s).c_str());
         if (importLoading(s)) {
+            ImGui::SameLine();
             ImGui::ProgressBar(float(importLoadProgress(s)), ImVec2(300 * scale, 0));
             ImGui::SameLine();
             if (ImGui::Button("Cancel##reading")) cancelImportLoad(app, s);
@@ -156,8 +164,8 @@ void drawImportPicture(App& app) {
 
         options(app, s, scale);
 
-        if (s.dirty && !s.pixels.empty() && !reading) {
-            recomputeImport(app, s);
+        // A large resampling goes on over frames with the previews shown as they were.
+        if (s.dirty && !reading && stepImportPreview(app, s, kStepMs)) {
             upload(s.sourcePreview, g_sourceTexture);
             upload(s.resultPreview, g_resultTexture);
         }

@@ -1176,12 +1176,26 @@ Script pictureImport(App& a) {
     SDL_PushEvent(&e);
     co_await frames(8);
     fs::remove(png);
+    const std::string options = childName("Import PC image", "##options", idIn("Import PC image", "##options"));
+    const float optionsY = findWindow(options)->Pos.y;
     co_await clickItem("Import PC image", idIn("Import PC image", "OK"));
     const Memory imported = snapshot(a.machine);
     co_await keys(XK_Control_L, XK_Alt_L, XK_z);
     EXPECT_TRUE(snapshot(a.machine) == before) << "import undone";
+    // The picture stays for the next opening, which shows its previews made again and asks for no file; so does
+    // a close by the close box.
+    for (int closeBy = 0; closeBy < 2; ++closeBy) {
+        a.showImportPicture = true;
+        co_await frames(3);
+        EXPECT_FALSE(a.ui.fileDialog.open) << "no file asked for a kept picture";
+        const auto shown = pictureSizes(findWindow("Import PC image"));
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), std::pair{320, 200}), 2) << "both previews made again";
+        EXPECT_EQ(importShownName(a.ui.importPicture), "drop.png");
+        if (closeBy) co_await clickAt(closeBox("Import PC image"));
+        else co_await clickItem("Import PC image", idIn("Import PC image", "Cancel"));
+        EXPECT_FALSE(a.showImportPicture);
+    }
     // What the default conversion of the dropped picture stores.
-    EXPECT_TRUE(a.ui.importPicture.pixels.empty()) << "the picture let go with the window";
     auto m = std::make_unique<Machine>(a.machine);
     auto r = std::make_unique<ColorReducer>();
     r->SetPalette(a.palette.rgb);
@@ -1196,6 +1210,8 @@ Script pictureImport(App& a) {
     SDL_PushEvent(&drop);
     co_await frames(3);
     EXPECT_TRUE(a.showImportPicture && importLoading(a.ui.importPicture)) << "reading over frames";
+    EXPECT_EQ(importShownName(a.ui.importPicture), "big.png") << "the file being read is named";
+    EXPECT_EQ(findWindow(options)->Pos.y, optionsY) << "the options stay where they were under the progress bar";
     co_await clickItem("Import PC image", idIn("Import PC image", "Cancel##reading"));
     EXPECT_FALSE(a.showImportPicture || importLoading(a.ui.importPicture)) << "reading cancelled";
 }
