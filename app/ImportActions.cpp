@@ -14,6 +14,9 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// Whether another piece of work as long as the longest so far still ends within the budget.
+bool fitsAnother(Clock::time_point start, double pieceMs, double budgetMs) { return msSince(start) + pieceMs <= budgetMs; }
+
 // A large file is read in pieces of this size, as many as the frame's share allows.
 constexpr size_t kReadPiece = 1u << 20;
 // The file's share of the progress bar; decoding takes the rest.
@@ -142,7 +145,11 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     if (l.file) {
         // Its last piece read, the file is decoded from the next call on.
         if (!l.file->finished) {
-            while (!Platform::readFilePiece(*l.file, kReadPiece) && msSince(start) < budgetMs) {
+            for (double piece = 0;;) {
+                const Clock::time_point pieceStart = Clock::now();
+                if (Platform::readFilePiece(*l.file, kReadPiece)) break;
+                piece = std::max(piece, msSince(pieceStart));
+                if (!fitsAnother(start, piece, budgetMs)) break;
             }
             return true;
         }
@@ -160,11 +167,12 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
             takePicture(app, s, std::move(pixels), w, h, l.name);
             return false;
         }
-        l.decoder = startBandedDecode(std::move(bytes), error);
-        if (!l.decoder) {
+        std::shared_ptr<RowDecoder> d = startBandedDecode(std::move(bytes), error);
+        if (!d) {
             refuse(app, s, error);
             return false;
         }
+        l.decoder = std::move(d);
         return true;
     }
     RowDecoder& d = *l.decoder;
@@ -174,14 +182,16 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
         d.release();
         return true;
     }
-    while (!d.finished) {
-        if (!d.read(16)) {
+    for (double band = 0; !d.finished;) {
+        const Clock::time_point bandStart = Clock::now();
+        if (!d.read(8)) {
             const std::string error = d.error;
             refuse(app, s, error);
             return false;
         }
         resampleArrivedRows(l, d);
-        if (d.finished || msSince(start) >= budgetMs) return true;
+        band = std::max(band, msSince(bandStart));
+        if (d.finished || !fitsAnother(start, band, budgetMs)) return true;
     }
 
     ResampledPicture& r = s.resampled;
@@ -219,12 +229,14 @@ bool stepImportPreview(const App& app, ImportPicState& s, double budgetMs) {
             r.pendingRows = 0;
             r.pending.assign(size_t(dstW) * 200, 0xFF000000u);
         }
-        while (r.pendingRows < 200) {
+        for (double rows = 0; r.pendingRows < 200;) {
+            const Clock::time_point rowsStart = Clock::now();
             const int to = std::min(200, r.pendingRows + 4);
             ColorReducer::ResizeRows(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect, r.pendingRows,
                                      to, r.pending.data());
             r.pendingRows = to;
-            if (msSince(start) >= budgetMs) break;
+            rows = std::max(rows, msSince(rowsStart));
+            if (!fitsAnother(start, rows, budgetMs)) break;
         }
         if (r.pendingRows < 200) return false;
         r.pixels[placement][wide] = std::move(r.pending);
