@@ -108,7 +108,6 @@ struct Toggle {
 int runImportCase() {
     CaseDir dir;
     if (!dir.made) return 1;
-    std::printf("Built as %s\n", VORLIX_BENCH_BUILD);
 
     // The pictures, made by ImageMagick: a gradient with a disc; the PNG stored without compression (144 MB), so
     // that its file takes as long to read as a large photo's.
@@ -264,6 +263,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown case %s\n", argv[1]);
         return 2;
     }
+    std::printf("Built as %s\n", VORLIX_BENCH_BUILD);
+    std::fflush(stdout);
     int failed = 0;
     for (const Case& c : kCases) {
         std::string command = "'";
