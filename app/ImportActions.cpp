@@ -74,12 +74,10 @@ void resampleArrivedRows(PictureLoad& l, const RowDecoder& d) {
         const bool fit = p & 2, aspect = p & 1;
         const int ready = ColorReducer::ResizeRowsReady(d.width, d.height, fit, aspect, d.rowsComplete);
         if (ready <= l.resampledRows[p]) continue;
-        for (int i = 0; i < 2; ++i) {
-            std::vector<u32>& out = l.resampled[p][i];
-            if (out.empty()) out.assign(size_t(160 << i) * 200, 0xFF000000u);
-            ColorReducer::ResizeRows(d.pixels.data(), d.width, d.height, 160 << i, fit, aspect, l.resampledRows[p], ready,
-                                     out.data());
-        }
+        for (int i = 0; i < 2; ++i)
+            if (l.resampled[p][i].empty()) l.resampled[p][i].assign(size_t(160 << i) * 200, 0xFF000000u);
+        ColorReducer::ResizeRowsBothWidths(d.pixels.data(), d.width, d.height, fit, aspect, l.resampledRows[p], ready,
+                                           l.resampled[p][0].data(), l.resampled[p][1].data());
         l.resampledRows[p] = ready;
     }
 }
@@ -220,26 +218,26 @@ bool stepImportPreview(const App& app, ImportPicState& s, double budgetMs) {
     if (s.pixels.empty()) return false;
     ResampledPicture& r = s.resampled;
     resampledFor(r, s.pictureId);
-    const int placement = placementNow(s), wide = s.resolution != 1, dstW = wide ? 320 : 160;
+    const int placement = placementNow(s), wide = s.resolution != 1;
     if (r.pixels[placement][wide].empty()) {
         const Clock::time_point start = Clock::now();
-        if (r.pendingPlacement != placement || r.pendingWide != wide) {
+        // Both widths from one pass, so that a mode switch after it only reduces.
+        if (r.pendingPlacement != placement) {
             r.pendingPlacement = placement;
-            r.pendingWide = wide;
             r.pendingRows = 0;
-            r.pending.assign(size_t(dstW) * 200, 0xFF000000u);
+            for (int i = 0; i < 2; ++i) r.pending[i].assign(size_t(160 << i) * 200, 0xFF000000u);
         }
         for (double rows = 0; r.pendingRows < 200;) {
             const Clock::time_point rowsStart = Clock::now();
             const int to = std::min(200, r.pendingRows + 4);
-            ColorReducer::ResizeRows(s.pixels.data(), s.width, s.height, dstW, s.zoomToFit, s.keepAspect, r.pendingRows,
-                                     to, r.pending.data());
+            ColorReducer::ResizeRowsBothWidths(s.pixels.data(), s.width, s.height, s.zoomToFit, s.keepAspect,
+                                               r.pendingRows, to, r.pending[0].data(), r.pending[1].data());
             r.pendingRows = to;
             rows = std::max(rows, msSince(rowsStart));
             if (!fitsAnother(start, rows, budgetMs)) break;
         }
         if (r.pendingRows < 200) return false;
-        r.pixels[placement][wide] = std::move(r.pending);
+        for (int i = 0; i < 2; ++i) r.pixels[placement][i] = std::move(r.pending[i]);
         r.pendingPlacement = -1;
         ++r.runs;
         // A resampling that took a share of the frame leaves the reduction to the next.

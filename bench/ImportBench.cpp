@@ -247,6 +247,25 @@ void BM_Resample(benchmark::State& state, bool firstWritten) {
 BENCHMARK_CAPTURE(BM_Resample, Vorlix, false)->Args({1920, 1080, 320})->Args({4000, 3000, 160})->Args({8192, 8192, 160})->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Resample, FirstWritten, true)->Args({1920, 1080, 320})->Args({4000, 3000, 160})->Args({8192, 8192, 160})->Unit(benchmark::kMillisecond);
 
+// Both widths as the import makes them while a picture is read: from one pass over the source rows, beside one
+// pass per width.
+void BM_ResampleBothWidths(benchmark::State& state, bool onePass) {
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const std::vector<u32> pic = photo(w, h);
+    std::vector<u32> narrow(160 * 200), wide(320 * 200);
+    for (auto _ : state) {
+        if (onePass) {
+            ColorReducer::ResizeRowsBothWidths(pic.data(), w, h, true, false, 0, 200, narrow.data(), wide.data());
+        } else {
+            ColorReducer::ResizeRows(pic.data(), w, h, 160, true, false, 0, 200, narrow.data());
+            ColorReducer::ResizeRows(pic.data(), w, h, 320, true, false, 0, 200, wide.data());
+        }
+        benchmark::DoNotOptimize(wide.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_ResampleBothWidths, OnePass, true)->Args({8000, 6000})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ResampleBothWidths, PassPerWidth, false)->Args({8000, 6000})->Unit(benchmark::kMillisecond);
+
 // Peak memory of decoding a 4096 x 4096 16-bit PNG (64 MB at 8 bits) into pixels, in a child process: the
 // import's decoder beside stb_image, which holds the picture at 16 bits first.
 void BM_DecodeSixteenBitPeak(benchmark::State& state, bool stb) {

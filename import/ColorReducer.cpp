@@ -100,28 +100,34 @@ int ColorReducer::ResizeRowsReady(int w, int h, bool zoomToFit, bool keepAspect,
     return y;
 }
 
-void ColorReducer::ResizeRows(const u32* src, int w, int h, int dstW, bool zoomToFit, bool keepAspect, int y0,
-                              int y1, u32* out) {
-    if (!src || w < 1 || h < 1 || dstW < 1) return;
-    const Placement pl = place(w, h, zoomToFit, keepAspect);
+namespace {
+
+// One width the rows are resampled to: the source column range of every output column.
+struct ResizeTarget {
+    int dstW;
+    u32* out;
+    std::vector<int> cx0, cx1;
+};
+
+// Output rows y0 to y1 - 1 at every target width, reading each source row once for all of them.
+void resizeRows(const u32* src, int w, int h, const Placement& pl, int y0, int y1, ResizeTarget* targets, int count) {
     const double dw = pl.dw, offX = pl.offX;
-    double step = 320.0 / dstW;
-
-    // The source column range of every output column, computed once.
-    std::vector<int> cx0(dstW, -1), cx1(dstW, -1);
-    for (int x = 0; x < dstW; ++x) {
-        // Multiplied before dividing, so one source pixel per unit stays exact.
-        double a = (x * step - offX) * w / dw, b = ((x + 1) * step - offX) * w / dw;
-        if (b <= 0 || a >= w) continue;
-        int s0 = std::max(0, int(a));
-        cx0[x] = s0;
-        cx1[x] = std::min(std::max(s0 + 1, int(std::ceil(b))), w);
-    }
-
-    // Source columns any output column reads.
+    // Source columns any output column of any width reads.
     int used0 = w, used1 = 0;
-    for (int x = 0; x < dstW; ++x)
-        if (cx0[x] >= 0) used0 = std::min(used0, cx0[x]), used1 = std::max(used1, cx1[x]);
+    for (ResizeTarget* t = targets; t != targets + count; ++t) {
+        const double step = 320.0 / t->dstW;
+        t->cx0.assign(t->dstW, -1);
+        t->cx1.assign(t->dstW, -1);
+        for (int x = 0; x < t->dstW; ++x) {
+            // Multiplied before dividing, so one source pixel per unit stays exact.
+            double a = (x * step - offX) * w / dw, b = ((x + 1) * step - offX) * w / dw;
+            if (b <= 0 || a >= w) continue;
+            int s0 = std::max(0, int(a));
+            t->cx0[x] = s0;
+            t->cx1[x] = std::min(std::max(s0 + 1, int(std::ceil(b))), w);
+            used0 = std::min(used0, t->cx0[x]), used1 = std::max(used1, t->cx1[x]);
+        }
+    }
     if (used0 >= used1) return;
 
     // Per source column, the alpha-weighted sums of the box's rows: each row is
@@ -164,20 +170,40 @@ void ColorReducer::ResizeRows(const u32* src, int w, int h, int dstW, bool zoomT
             if ((sy - sy0) % 257 == 256) flush();
         }
         flush();
-        u32* row = &out[size_t(y) * dstW];
-        for (int x = 0; x < dstW; ++x) {
-            if (cx0[x] < 0) continue;
-            unsigned long long r = 0, g = 0, bl = 0;
-            for (int sx = cx0[x]; sx < cx1[x]; ++sx) {
-                r += colR[sx];
-                g += colG[sx];
-                bl += colB[sx];
+        for (ResizeTarget* t = targets; t != targets + count; ++t) {
+            const std::vector<int>&cx0 = t->cx0, &cx1 = t->cx1;
+            u32* row = &t->out[size_t(y) * t->dstW];
+            for (int x = 0; x < t->dstW; ++x) {
+                if (cx0[x] < 0) continue;
+                unsigned long long r = 0, g = 0, bl = 0;
+                for (int sx = cx0[x]; sx < cx1[x]; ++sx) {
+                    r += colR[sx];
+                    g += colG[sx];
+                    bl += colB[sx];
+                }
+                unsigned long long n = (unsigned long long)(sy1 - sy0) * (cx1[x] - cx0[x]);
+                row[x] = u32(r / n) | u32(g / n) << 8 | u32(bl / n) << 16 | 0xFF000000u;
             }
-            unsigned long long n = (unsigned long long)(sy1 - sy0) * (cx1[x] - cx0[x]);
-            row[x] = u32(r / n) | u32(g / n) << 8 | u32(bl / n) << 16 | 0xFF000000u;
         }
     }
 }
+
+}  // namespace
+
+void ColorReducer::ResizeRows(const u32* src, int w, int h, int dstW, bool zoomToFit, bool keepAspect, int y0,
+                              int y1, u32* out) {
+    if (!src || w < 1 || h < 1 || dstW < 1) return;
+    ResizeTarget target{dstW, out, {}, {}};
+    resizeRows(src, w, h, place(w, h, zoomToFit, keepAspect), y0, y1, &target, 1);
+}
+
+void ColorReducer::ResizeRowsBothWidths(const u32* src, int w, int h, bool zoomToFit, bool keepAspect, int y0, int y1,
+                                        u32* out160, u32* out320) {
+    if (!src || w < 1 || h < 1) return;
+    ResizeTarget targets[2] = {{160, out160, {}, {}}, {320, out320, {}, {}}};
+    resizeRows(src, w, h, place(w, h, zoomToFit, keepAspect), y0, y1, targets, 2);
+}
+
 
 void ColorReducer::quantize(const std::vector<u32>& src, int dither, bool perCell) {
     const size_t n = size_t(width) * 200;

@@ -25,6 +25,9 @@ struct ColorReducer {
     // Output rows y0 to y1 - 1 of Resize into out (dstW x 200, black at first).
     static void ResizeRows(const u32* pixels, int w, int h, int dstW, bool zoomToFit, bool keepAspect, int y0,
                            int y1, u32* out);
+    // The same rows at 160 and 320 wide, each source row read once for both.
+    static void ResizeRowsBothWidths(const u32* pixels, int w, int h, bool zoomToFit, bool keepAspect, int y0, int y1,
+                                     u32* out160, u32* out320);
     // How many output rows from the top can be made from the picture's first rows.
     static int ResizeRowsReady(int w, int h, bool zoomToFit, bool keepAspect, int rows);
     // pixels: width x 200 from Resize; background -1 chooses it (multicolour only).

@@ -23,10 +23,10 @@ inline int placementOf(bool zoomToFit, bool keepAspect) { return (zoomToFit ? 2 
 struct ResampledPicture {
     long long picture = -1;  // which decoded picture (ImportPicState::pictureId)
     std::vector<u32> pixels[4][2];  // by placement, 160 and 320 wide; empty until made
-    // A large resampling is made a few rows at a time across frames while the
-    // previews shown stay; -1 when none is under way.
-    int pendingPlacement = -1, pendingWide = 0, pendingRows = 0;
-    std::vector<u32> pending;
+    // A large resampling is made a few rows at a time across frames, at both
+    // widths, while the previews shown stay; -1 when none is under way.
+    int pendingPlacement = -1, pendingRows = 0;
+    std::vector<u32> pending[2];
     int runs = 0;  // resamplings done, for the tests
 };
 

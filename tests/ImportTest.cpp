@@ -837,9 +837,9 @@ TEST(PictureImport, LargeFilesAreReadAPieceAtATime) {
     }
 }
 
-// A placement or mode change that must resample a large picture does it a few rows per call, with both previews
-// as they were until it is done; the next call reduces, and the previews are those of a fresh conversion. Going
-// back to a placement already made needs no resampling.
+// A placement change that must resample a large picture does it a few rows per call, at both widths, with both
+// previews as they were until it is done; the next call reduces, and the previews are those of a fresh conversion.
+// A mode switch after it, and going back to a placement already made, need no resampling.
 TEST(PictureImport, ResamplingIsSpreadOverCallsKeepingThePreviews) {
     ScratchApp scratch;
     App& app = *scratch.app;
@@ -853,7 +853,8 @@ TEST(PictureImport, ResamplingIsSpreadOverCallsKeepingThePreviews) {
     } steps[] = {
         {[&] { s.keepAspect = true; }, true},
         {[&] { s.zoomToFit = false; }, true},
-        {[&] { s.resolution = 0; }, true},
+        {[&] { s.resolution = 0; }, false},  // the other width came with it
+        {[&] { s.keepAspect = false; }, true},
         {[&] { s.keepAspect = false, s.zoomToFit = true, s.resolution = 1; }, false},
     };
     for (const auto& step : steps) {
