@@ -178,10 +178,12 @@ int runImportCase() {
                 if (toggle == 0) {
                     // The reference, outside the timed frames: one read of the 192 MB of pixels.
                     const double t0 = ms(CLOCK_MONOTONIC);
-                    u32 sum = 0;
-                    for (u32 p : s.pixels) sum += p;
+                    const auto* p = reinterpret_cast<const unsigned long long*>(s.pixels.data());
+                    unsigned long long a = 0, b = 0, c = 0, d = 0;
+                    for (size_t i = 0; i + 4 <= s.pixels.size() / 2; i += 4)
+                        a += p[i], b += p[i + 1], c += p[i + 2], d += p[i + 3];
                     plainReadMs = ms(CLOCK_MONOTONIC) - t0;
-                    if (sum == 1) std::printf(" ");
+                    if (a + b + c + d == 1) std::printf(" ");
                 }
                 // As the checkbox does.
                 startNext();
