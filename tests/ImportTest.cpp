@@ -3,10 +3,6 @@
 #include <bitset>
 #include <numeric>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "app/App.h"
 #include "app/MachineAssets.h"
 #include "core/Palette.h"
@@ -18,6 +14,7 @@
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
+#include "tests/ChildMemory.h"
 #include "tests/FileTestSupport.h"
 #include "tests/ResizeReference.h"
 
@@ -612,28 +609,12 @@ TEST(PictureImport, SixteenBitPicturesDecodeWithinTheirEightBitSize) {
     const auto file = dir.path / "deep.png";
     ASSERT_EQ(std::system(("/usr/bin/convert -size 2048x2048 gradient:red-blue -depth 16 png64:" + file.string()).c_str()), 0);
     const Bytes png = readBytes(file);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
+    const long grown = peakGrowthInChild([&] {
         std::vector<u32> px;
         int w = 0, h = 0;
         std::string error;
-        long grown = -1;
-        if (decodePicture(png, px, w, h, error) && w == 2048 && h == 2048 && px[0] == 0xFF0000FFu) {
-            getrusage(RUSAGE_SELF, &after);
-            grown = after.ru_maxrss - before.ru_maxrss;  // kilobytes
-        }
-        (void)!write(fds[1], &grown, sizeof grown);
-        _exit(0);
-    }
-    long grown = -2;
-    close(fds[1]);
-    ASSERT_EQ(read(fds[0], &grown, sizeof grown), ssize_t(sizeof grown));
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
+        return decodePicture(png, px, w, h, error) && w == 2048 && h == 2048 && px[0] == 0xFF0000FFu;
+    });
     EXPECT_GE(grown, 0) << "decoded wrongly";
     EXPECT_LT(grown, 24 * 1024) << "kilobytes";
 }

@@ -2,11 +2,11 @@
 #include <stb/stb_image_write.h>
 #include <zlib.h>
 
-#include <sys/resource.h>
 
 #include "app/FileActions.h"
 #include "core/ByteOrder.h"
 #include "import/PictureImport.h"
+#include "tests/ChildMemory.h"
 #include "tests/FileTestSupport.h"
 
 namespace {
@@ -195,22 +195,7 @@ TEST(PictureDecode, EachFileGetsOneAnswerAtEverySize) {
 // A bomb is refused holding little more than its picture: 8 rows of 100 pixels and 256 MB of rows past them.
 TEST(PictureDecode, CompressedRowsPastThePictureTakeNoMemory) {
     const Bytes bomb = png(100, 8, 6, 8, Bytes(size_t(256) << 20));
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    if (fork() == 0) {
-        rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
-        const Decoded d = whole(bomb);
-        getrusage(RUSAGE_SELF, &after);
-        const long grown = d.error == "the file is damaged" ? after.ru_maxrss - before.ru_maxrss : -1;  // kilobytes
-        (void)!write(fds[1], &grown, sizeof grown);
-        _exit(0);
-    }
-    long grown = -2;
-    close(fds[1]);
-    ASSERT_EQ(read(fds[0], &grown, sizeof grown), ssize_t(sizeof grown));
-    close(fds[0]);
-    wait(nullptr);
+    const long grown = peakGrowthInChild([&] { return whole(bomb).error == "the file is damaged"; });
     EXPECT_GE(grown, 0) << "not refused as damaged";
     EXPECT_LT(grown, 16 * 1024) << "kilobytes";
 }

@@ -1219,6 +1219,21 @@ Script pictureImport(App& a) {
 // The node the calculator was docked into by a drag, for the next run.
 ImGuiID g_draggedInto = 0;
 
+// Presses the left button at from, moves to `to` in twelve steps a frame apart, and lets go there.
+Script dragTitle(ImVec2 from, ImVec2 to) {
+    moveTo(from);
+    co_await frames(2);
+    button(1, true);
+    co_await frames(2);
+    for (int k = 1; k <= 12; ++k) {
+        moveTo(ImVec2(from.x + (to.x - from.x) * k / 12, from.y + (to.y - from.y) * k / 12));
+        co_await frames(1);
+    }
+    co_await frames(3);
+    button(1, false);
+    co_await frames(4);
+}
+
 // The calculator, floating, dragged by its title bar onto the middle of the lower right node: it docks there.
 Script dockByDrag(App& a) {
     setAllWindows(a, false);
@@ -1234,17 +1249,7 @@ Script dockByDrag(App& a) {
     const ImVec2 from = titleBar("Calc converter");
     const ImVec2 to(sprites->DockNode->Pos.x + sprites->DockNode->Size.x * 0.5f,
                     sprites->DockNode->Pos.y + sprites->DockNode->Size.y * 0.5f);
-    moveTo(from);
-    co_await frames(2);
-    button(1, true);
-    co_await frames(2);
-    for (int k = 1; k <= 12; ++k) {
-        moveTo(ImVec2(from.x + (to.x - from.x) * k / 12, from.y + (to.y - from.y) * k / 12));
-        co_await frames(1);
-    }
-    co_await frames(3);
-    button(1, false);
-    co_await frames(4);
+    co_await dragTitle(from, to);
     EXPECT_EQ(findWindow("Calc converter")->DockId, node) << "docked by the drag";
     g_draggedInto = node;
 }
@@ -1263,17 +1268,7 @@ Script dropOnScreen(App& a) {
     }
     const ImVec2 from = titleBar("Calc converter");
     const ImVec2 to = screen->DockNode->Rect().GetCenter();
-    moveTo(from);
-    co_await frames(2);
-    button(1, true);
-    co_await frames(2);
-    for (int k = 1; k <= 12; ++k) {
-        moveTo(ImVec2(from.x + (to.x - from.x) * k / 12, from.y + (to.y - from.y) * k / 12));
-        co_await frames(1);
-    }
-    co_await frames(3);
-    button(1, false);
-    co_await frames(4);
+    co_await dragTitle(from, to);
     calc = findWindow("Calc converter");
     EXPECT_FALSE(calc->DockIsActive) << "calculator docked";
     EXPECT_EQ(screen->DockNode->Windows.Size, 1) << "a tab behind the screen";
