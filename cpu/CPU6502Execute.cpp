@@ -265,7 +265,8 @@ long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
     };
 
     // A run jumps from each instruction straight to the next one's handler (threaded), which
-    // predicts far better than one shared jump; a single step goes through one switch.
+    // predicts far better than one shared jump; a single step goes through one switch. The table
+    // is made once; a single step has none, which leaves it free to be inlined.
 #define TARGET(code) Threaded ? &&op_##code : nullptr,
 #define ILLEGAL(code) Threaded ? &&illegal : nullptr,
     static const void* const next[256] = {OPCODES(TARGET, ILLEGAL)};
