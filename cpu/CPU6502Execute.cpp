@@ -195,17 +195,19 @@ long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
     long left = limit;
 
     // Every helper is inlined: one left out of line would take the registers' addresses.
-    auto setStatus = [&](u8 status) __attribute__((always_inline)) {
-        p = status;
-        c = status & FlagC;
-        v = status & FlagV;
-        nz = unsigned(status & FlagN) << 8 | ((status & FlagZ) ? 0 : 1);
-    };
-    auto status = [&]() __attribute__((always_inline)) {
-        return u8((p & (FlagD | FlagI | FlagB | Flag5)) | ((nz & 0x8080) ? FlagN : 0) | ((nz & 0xFF) ? 0 : FlagZ) | c |
-                  v);
-    };
-    setStatus(this->p);
+    // Macros rather than lambdas, and no lambda calls another: a lambda captured by another
+    // keeps the registers it captures in memory.
+#define SET_STATUS(status)                                       \
+    do {                                                         \
+        const u8 s_ = status;                                    \
+        p = s_;                                                  \
+        c = s_ & FlagC;                                          \
+        v = s_ & FlagV;                                          \
+        nz = unsigned(s_ & FlagN) << 8 | ((s_ & FlagZ) ? 0 : 1); \
+    } while (0)
+#define STATUS() \
+    u8((p & (FlagD | FlagI | FlagB | Flag5)) | ((nz & 0x8080) ? FlagN : 0) | ((nz & 0xFF) ? 0 : FlagZ) | c | v)
+    SET_STATUS(this->p);
 
     auto rd = [&](u16 address) __attribute__((always_inline)) -> u8 {
         return u16(address + 0x3000) < VicReg::count ? vic[address & 63] : ram[address];
@@ -234,31 +236,22 @@ long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
     };
     auto compare = [&](u8 r, u8 m) __attribute__((always_inline)) {
         c = r >= m;
-        setNZ(u8(r - m));
+        nz = u8(r - m);
     };
-    // Binary ADC of m; SBC adds its complement.
-    auto add = [&](u8 m, u8 overflowMask) __attribute__((always_inline)) {
-        const int s = a + m + c;
+    // Binary ADC of m; SBC adds its complement. The decimal forms put the status byte together.
+    auto adc = [&](u8 m, bool subtract) __attribute__((always_inline)) {
+        if (p & FlagD) [[unlikely]] {
+            const u16 r = subtract ? decimalSbc(a, STATUS(), m) : decimalAdc(a, STATUS(), m);
+            a = u8(r);
+            SET_STATUS(u8(r >> 8));
+            return;
+        }
+        const u8 overflowMask = subtract ? u8(m ^ a) : u8(~(m ^ a));
+        const int s = a + (subtract ? u8(~m) : m) + c;
         v = ((a ^ s) & overflowMask) & 0x80 ? FlagV : 0;
         a = u8(s);
         c = u8(s >> 8);
-        setNZ(a);
-    };
-    auto adc = [&](u8 m) __attribute__((always_inline)) {
-        if (p & FlagD) {
-            const u16 r = decimalAdc(a, status(), m);
-            a = u8(r), setStatus(u8(r >> 8));
-            return;
-        }
-        add(m, u8(~(m ^ a)));
-    };
-    auto sbc = [&](u8 m) __attribute__((always_inline)) {
-        if (p & FlagD) {
-            const u16 r = decimalSbc(a, status(), m);
-            a = u8(r), setStatus(u8(r >> 8));
-            return;
-        }
-        add(u8(~m), u8(m ^ a));
+        nz = a;
     };
     auto branch = [&](bool taken) __attribute__((always_inline)) {
         pc = u16(pc + 2 + (taken ? std::int8_t(B1) : 0));
@@ -284,8 +277,8 @@ dispatch:
     READ8(0x09, 0x05, 0x15, 0x0D, 0x1D, 0x19, 0x01, 0x11, a |= m; setNZ(a);)
     READ8(0x49, 0x45, 0x55, 0x4D, 0x5D, 0x59, 0x41, 0x51, a ^= m; setNZ(a);)
     READ8(0xC9, 0xC5, 0xD5, 0xCD, 0xDD, 0xD9, 0xC1, 0xD1, compare(a, m);)
-    READ8(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(m);)
-    READ8(0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, sbc(m);)
+    READ8(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(m, false);)
+    READ8(0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, adc(m, true);)
     READ(0xA2, 2, B1, x = m; setNZ(x);)
     READ(0xA6, 2, rd(EA_ZP), x = m; setNZ(x);)
     READ(0xB6, 2, rd(EA_ZPY), x = m; setNZ(x);)
@@ -372,16 +365,16 @@ dispatch:
         }
         NEXT;
     OP(0x40) {
-        setStatus(u8((pull() & 0xCF) | Flag5));
+        SET_STATUS(u8((pull() & 0xCF) | Flag5));
         const u8 lo = pull();
         pc = u16(pull() << 8 | lo);
         NEXT;
     }
 
     IMPLIED(0x48, push(a))
-    IMPLIED(0x08, push(u8(status() | FlagB | Flag5)))
+    IMPLIED(0x08, push(u8(STATUS() | FlagB | Flag5)))
     IMPLIED(0x68, a = pull(); setNZ(a))
-    IMPLIED(0x28, setStatus(u8((pull() & 0xCF) | Flag5)))
+    IMPLIED(0x28, SET_STATUS(u8((pull() & 0xCF) | Flag5)))
 
     IMPLIED(0x18, c = 0)
     IMPLIED(0xD8, p &= u8(~FlagD))
@@ -399,13 +392,15 @@ illegal:  // undocumented
 
 done:
     this->pc = u16(pc);
-    this->a = a, this->x = x, this->y = y, this->sp = sp, this->p = status();
+    this->a = a, this->x = x, this->y = y, this->sp = sp, this->p = STATUS();
     halted = stop != nullptr;
     if (stop) halt(u16(pc), stop);
     return limit - left;
 }
 
 #undef CASE
+#undef SET_STATUS
+#undef STATUS
 #undef NEXT
 #undef IMPLIED
 #undef OP
