@@ -115,10 +115,14 @@ struct CPU6502 {
 private:
     // Stops on the instruction at `at`; kept out of step's hot path.
     [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
+    // What an execute call leaves of its limit, and whether an instruction stopped the processor.
+    struct Ran {
+        long left;
+        bool halted;
+    };
     // Up to limit instructions; a run (Threaded) also ends where runTable is not 0.
-    // halted tells whether an instruction stopped the processor.
     template <bool Threaded>
-    long execute(long limit, const u8* runTable, bool& halted);
+    Ran execute(long limit, const u8* runTable);
 };
 
 // Steps until budget instructions have run, one stops the processor or pc

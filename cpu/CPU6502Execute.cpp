@@ -43,6 +43,9 @@ inline u16 loadWord(const u8* at) {
     return u16(p << 8 | u8(hi * 16 + lo));
 }
 
+// C and V as a run keeps them, with C changed to carry (0 or 1).
+inline u8 setC(u8 cv, unsigned carry) { return u8((cv & CPU6502::FlagV) | carry); }
+
 // Flags from the binary difference, then each digit adjusted.
 [[gnu::noinline]] u16 decimalSbc(u8 a, u8 p, u8 m) {
     const int borrow = (p & CPU6502::FlagC) ? 0 : 1;
@@ -176,20 +179,22 @@ inline u16 loadWord(const u8* at) {
 
 // The registers live in locals for the whole run: stores into RAM through a byte
 // pointer could alias the members and would force them back to memory on every write.
-// The flags are kept apart so that setting one never waits for the others: C in c (0
-// or 1), V in v (0 or FlagV), Z and N in nz (Z set when its low byte is 0, N when bit 7
-// or bit 15 is set; one register for both, as a run has few to spare); D, I, B and bit 5
-// stay in p. Status bytes are put together only where the program or the caller sees them.
-// The step count runs down in left, so that one register holds both the count and the limit.
+// A run has no register to spare, so the flags share two: Z and N in nz (Z set when its
+// low byte is 0, N when bit 7 or bit 15 is set), so that most instructions set both with
+// one move; C and V in cv as in the status byte. D, I, B and bit 5 are seldom read and
+// stay in the object's p. Status bytes are put together only where the program or the
+// caller sees them. The step count runs down in left, so that one register holds both
+// the count and the limit; what is left is returned.
 template <bool Threaded>
-long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
-    halted = false;
-    if (limit <= 0) return 0;
+CPU6502::Ran CPU6502::execute(long limit, const u8* runTable) {
+    if (limit <= 0) return {0, false};
+    // The object is kept in memory: only the end and the VIC registers need it, and a register
+    // holding it (or the VIC's address) would push one of the 6502's out.
+    CPU6502* volatile self = this;
     u8* const ram = machine.ram;
-    u8* const vic = machine.vic;
     std::size_t pc = this->pc;  // as wide as an index, so that none is widened first
     u8 a = this->a, x = this->x, y = this->y, sp = this->sp;
-    u8 p, c, v;
+    u8 cv;
     unsigned nz;
     const char* stop = nullptr;
     long left = limit;
@@ -197,24 +202,25 @@ long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
     // Every helper is inlined: one left out of line would take the registers' addresses.
     // Macros rather than lambdas, and no lambda calls another: a lambda captured by another
     // keeps the registers it captures in memory.
-#define SET_STATUS(status)                                       \
-    do {                                                         \
-        const u8 s_ = status;                                    \
-        p = s_;                                                  \
-        c = s_ & FlagC;                                          \
-        v = s_ & FlagV;                                          \
-        nz = unsigned(s_ & FlagN) << 8 | ((s_ & FlagZ) ? 0 : 1); \
+#define SET_STATUS(status)                                                      \
+    do {                                                                        \
+        const u8 s_ = status;                                                   \
+        self->p = s_;                                                           \
+        cv = s_ & (FlagC | FlagV);                                              \
+        nz = unsigned(s_ & FlagN) << 8 | ((s_ & FlagZ) ? 0 : 1);                \
     } while (0)
 #define STATUS() \
-    u8((p & (FlagD | FlagI | FlagB | Flag5)) | ((nz & 0x8080) ? FlagN : 0) | ((nz & 0xFF) ? 0 : FlagZ) | c | v)
+    u8((self->p & (FlagD | FlagI | FlagB | Flag5)) | ((nz & 0x8080) ? FlagN : 0) | ((nz & 0xFF) ? 0 : FlagZ) | cv)
     SET_STATUS(this->p);
 
     auto rd = [&](u16 address) __attribute__((always_inline)) -> u8 {
-        return u16(address + 0x3000) < VicReg::count ? vic[address & 63] : ram[address];
+        if (u16(address + 0x3000) < VicReg::count) [[unlikely]]
+            return self->machine.vic[address & 63];
+        return ram[address];
     };
     auto wr = [&](u16 address, u8 value) __attribute__((always_inline)) {
-        if (u16(address + 0x3000) < VicReg::count)
-            vic[address & 63] = value;
+        if (u16(address + 0x3000) < VicReg::count) [[unlikely]]
+            self->machine.vic[address & 63] = value;
         else
             ram[address] = value;
     };
@@ -223,34 +229,42 @@ long CPU6502::execute(long limit, const u8* runTable, bool& halted) {
     auto setNZ = [&](u8 value) __attribute__((always_inline)) { nz = value; };
     auto zero = [&]() __attribute__((always_inline)) { return !(nz & 0xFF); };
     auto negative = [&]() __attribute__((always_inline)) { return (nz & 0x8080) != 0; };
-    auto asl = [&](u8 m) __attribute__((always_inline)) { c = m >> 7; return u8(m << 1); };
-    auto lsr = [&](u8 m) __attribute__((always_inline)) { c = m & 1; return u8(m >> 1); };
-    auto rol = [&](u8 m) __attribute__((always_inline)) { const u8 r = u8(m << 1 | c); c = m >> 7; return r; };
-    auto ror = [&](u8 m) __attribute__((always_inline)) { const u8 r = u8(m >> 1 | c << 7); c = m & 1; return r; };
+    // Shifts and compares set C and keep V.
+    auto asl = [&](u8 m) __attribute__((always_inline)) { cv = setC(cv, m >> 7); return u8(m << 1); };
+    auto lsr = [&](u8 m) __attribute__((always_inline)) { cv = setC(cv, m & 1); return u8(m >> 1); };
+    auto rol = [&](u8 m) __attribute__((always_inline)) {
+        const u8 r = u8(m << 1 | (cv & FlagC));
+        cv = setC(cv, m >> 7);
+        return r;
+    };
+    auto ror = [&](u8 m) __attribute__((always_inline)) {
+        const u8 r = u8(m >> 1 | cv << 7);
+        cv = setC(cv, m & 1);
+        return r;
+    };
     auto inc = [](u8 m) __attribute__((always_inline)) { return u8(m + 1); };
     auto dec = [](u8 m) __attribute__((always_inline)) { return u8(m - 1); };
     // Z from a AND m, N from bit 7 of m alone: bit 15 carries it.
     auto bit = [&](u8 m) __attribute__((always_inline)) {
         nz = unsigned(a & m) | unsigned(m & 0x80) << 8;
-        v = m & FlagV;
+        cv = u8((cv & FlagC) | (m & FlagV));
     };
     auto compare = [&](u8 r, u8 m) __attribute__((always_inline)) {
-        c = r >= m;
+        cv = setC(cv, r >= m);
         nz = u8(r - m);
     };
     // Binary ADC of m; SBC adds its complement. The decimal forms put the status byte together.
     auto adc = [&](u8 m, bool subtract) __attribute__((always_inline)) {
-        if (p & FlagD) [[unlikely]] {
+        if (self->p & FlagD) [[unlikely]] {
             const u16 r = subtract ? decimalSbc(a, STATUS(), m) : decimalAdc(a, STATUS(), m);
             a = u8(r);
             SET_STATUS(u8(r >> 8));
             return;
         }
         const u8 overflowMask = subtract ? u8(m ^ a) : u8(~(m ^ a));
-        const int s = a + (subtract ? u8(~m) : m) + c;
-        v = ((a ^ s) & overflowMask) & 0x80 ? FlagV : 0;
+        const int s = a + (subtract ? u8(~m) : m) + (cv & FlagC);
+        cv = u8((((a ^ s) & overflowMask) >> 1 & FlagV) | s >> 8);
         a = u8(s);
-        c = u8(s >> 8);
         nz = a;
     };
     auto branch = [&](bool taken) __attribute__((always_inline)) {
@@ -334,14 +348,14 @@ dispatch:
     IMPLIED(0xBA, x = sp; setNZ(x))
     IMPLIED(0x9A, sp = x)
 
-    OP(0x90) branch(!c); NEXT;
-    OP(0xB0) branch(c); NEXT;
+    OP(0x90) branch(!(cv & FlagC)); NEXT;
+    OP(0xB0) branch(cv & FlagC); NEXT;
     OP(0xF0) branch(zero()); NEXT;
     OP(0xD0) branch(!zero()); NEXT;
     OP(0x30) branch(negative()); NEXT;
     OP(0x10) branch(!negative()); NEXT;
-    OP(0x50) branch(!v); NEXT;
-    OP(0x70) branch(v); NEXT;
+    OP(0x50) branch(!(cv & FlagV)); NEXT;
+    OP(0x70) branch(cv & FlagV); NEXT;
     OP(0x4C) pc = EA_ABS; NEXT;
     // The pointer's high byte comes from the same page: ($10FF) reads $10FF and $1000.
     OP(0x6C) {
@@ -376,13 +390,13 @@ dispatch:
     IMPLIED(0x68, a = pull(); setNZ(a))
     IMPLIED(0x28, SET_STATUS(u8((pull() & 0xCF) | Flag5)))
 
-    IMPLIED(0x18, c = 0)
-    IMPLIED(0xD8, p &= u8(~FlagD))
-    IMPLIED(0x58, p &= u8(~FlagI))
-    IMPLIED(0xB8, v = 0)
-    IMPLIED(0x38, c = 1)
-    IMPLIED(0xF8, p |= FlagD)
-    IMPLIED(0x78, p |= FlagI)
+    IMPLIED(0x18, cv &= FlagV)
+    IMPLIED(0xD8, self->p &= u8(~FlagD))
+    IMPLIED(0x58, self->p &= u8(~FlagI))
+    IMPLIED(0xB8, cv &= FlagC)
+    IMPLIED(0x38, cv |= FlagC)
+    IMPLIED(0xF8, self->p |= FlagD)
+    IMPLIED(0x78, self->p |= FlagI)
     IMPLIED(0xEA, )
 
     OP(0x00) STOP("BRK");
@@ -391,11 +405,11 @@ illegal:  // undocumented
     STOP("Illegal opcode");
 
 done:
-    this->pc = u16(pc);
-    this->a = a, this->x = x, this->y = y, this->sp = sp, this->p = STATUS();
-    halted = stop != nullptr;
-    if (stop) halt(u16(pc), stop);
-    return limit - left;
+    CPU6502& cpu = *self;
+    cpu.pc = u16(pc);
+    cpu.a = a, cpu.x = x, cpu.y = y, cpu.sp = sp, cpu.p = STATUS();
+    if (stop) cpu.halt(u16(pc), stop);
+    return {left, stop != nullptr};
 }
 
 #undef CASE
@@ -427,16 +441,17 @@ done:
 
 // One instruction inlines the whole switch.
 [[gnu::flatten]] void CPU6502::step() {
-    bool halted;
-    execute<false>(1, nullptr, halted);
+    execute<false>(1, nullptr);
 }
 
 long CPU6502::run(long limit) {
     const u8* table = breakpoints.runTable();
     long steps = 0;
-    for (bool halted = false; steps < limit && !halted;) {
-        steps += pc >= 0xFFFE ? execute<false>(1, nullptr, halted) : execute<true>(limit - steps, table, halted);
-        if (table[pc] & Breakpoints::Break) break;
+    while (steps < limit) {
+        const long n = pc >= 0xFFFE ? 1 : limit - steps;
+        const Ran ran = pc >= 0xFFFE ? execute<false>(n, nullptr) : execute<true>(n, table);
+        steps += n - ran.left;
+        if (ran.halted || table[pc] & Breakpoints::Break) break;
     }
     return steps;
 }
