@@ -185,8 +185,10 @@ inline u8 setC(u8 cv, unsigned carry) { return u8((cv & CPU6502::FlagV) | carry)
 // stay in the object's p. Status bytes are put together only where the program or the
 // caller sees them. The step count runs down in left, so that one register holds both
 // the count and the limit; what is left is returned.
+// Aligned to a cache line: the handlers' place in the lines, and with it the run's speed
+// (by up to an eighth), would otherwise move with whatever is linked before it.
 template <bool Threaded>
-CPU6502::Ran CPU6502::execute(long limit, const u8* runTable) {
+[[gnu::aligned(64)]] CPU6502::Ran CPU6502::execute(long limit, const u8* runTable) {
     if (limit <= 0) return {0, false};
     // The object is kept in memory: only the end and the VIC registers need it, and a register
     // holding it (or the VIC's address) would push one of the 6502's out.
