@@ -42,6 +42,8 @@ struct Node {
     unsigned id = 0, parent = 0;
     bool dockSpace = false;
     char axis = 0;  // 'X', 'Y' or none
+    bool central = false;
+    unsigned root = 0;
     int children = 0, depth = 0;
     int sizeRef[2] = {0, 0};
     unsigned parts[2] = {0, 0};
@@ -122,7 +124,13 @@ struct Reader {
             n.sizeRef[0] = x;
             n.sizeRef[1] = y;
         }
-        if (sscanf(line, " Split=%c%n", &c, &r) == 1) n.axis = c == 'X' || c == 'Y' ? c : 0;
+        if (sscanf(line, " Split=%c%n", &c, &r) == 1) {
+            line += r;
+            n.axis = c == 'X' || c == 'Y' ? c : 0;
+        }
+        int flag = 0;
+        if (sscanf(line, " NoResize=%d%n", &flag, &r) == 1) line += r;
+        if (sscanf(line, " CentralNode=%d%n", &flag, &r) == 1) n.central = flag != 0;
 
         if (n.id == 0) return fail("a node without an id");
         if (nodeById.count(n.id)) return fail("two nodes of one id");
@@ -134,9 +142,12 @@ struct Reader {
             if (parent.children == 2) return fail("a node with more than two parts");
             parent.parts[parent.children++] = n.id;
             n.depth = parent.depth + 1;
+            n.root = parent.root;
             if (n.depth > kMaxDepth) return fail("nodes nested too deeply");
         } else if (n.dockSpace && n.id != mainDockSpace) {
             return fail("a dock space the program does not have");
+        } else {
+            n.root = n.id;
         }
         if (nodes.size() >= kMaxNodes) return fail("too many nodes");
         n.line = text;
@@ -208,8 +219,11 @@ Checked check(const std::string& text, unsigned mainDockSpace, const std::string
         return true;
     });
 
-    // A split node has its two parts and an axis; a node with parts holds no windows.
+    // A split node has its two parts and an axis; a node with parts holds no windows. A tree has at
+    // most one central node, and it is not split.
+    std::map<unsigned, int> centralNodes;
     for (const Node& n : rd.nodes) {
+        if (n.central && (n.children || ++centralNodes[n.root] > 1)) rd.fail("a central node split or not alone");
         if (n.children == 1 || (n.children == 2 && !n.axis)) rd.fail("a split node without its two parts and its axis");
         // The parts share the node in the ratio of their sizes along the axis.
         const int axis = n.axis == 'Y';
