@@ -1,6 +1,9 @@
 // JPEG through libjpeg-turbo's scanlines, a band at a time. Its pixels may differ
 // from other decoders' by a rounding step, which the reduction to 16 colours does
 // not mind.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include <jpeglib.h>
@@ -94,6 +97,19 @@ Placement placement(int orientation, std::ptrdiff_t w, std::ptrdiff_t h) {
     }
 }
 
+// A multi-scan file's coefficients, all of the picture at once (almost 300 MB for 8000 x 6000), held in
+// memory of our own rather than the library's pools, whose release would take it back in one go, longer
+// than a frame. Unmapped from the front a piece at a time once the rows are out.
+struct BlockArray {
+    JDIMENSION blocksPerRow = 0, rows = 0;
+    u8* base = nullptr;             // mapped when the library realizes its arrays
+    size_t size = 0, unmapped = 0;  // bytes
+    JBLOCKROW* rowStarts = nullptr;  // in the library's image pool
+};
+
+// What one release step hands back: about 2 ms of unmapping touched pages.
+constexpr size_t releasePiece = size_t(32) << 20;  // whole pages
+
 // Rows of a turned picture gathered before they are placed, so that each upright row takes
 // a run of pixels at a time.
 constexpr int bandRows = 16;
@@ -110,10 +126,17 @@ struct JpegReader {
     int storedW = 0, storedH = 0;  // before orientation
     std::vector<u32> band;         // a turned picture's stored rows not yet placed
     int released = 0;              // a turned picture's upright rows handed on
+    BlockArray blocks[MAX_COMPONENTS];  // the coefficients, one array a component
+    int blockArrays = 0;
+    void (*libraryRealize)(j_common_ptr) = nullptr;
 
     ~JpegReader() {
         if (created) jpeg_destroy_decompress(&info);
+        for (int i = 0; i < blockArrays; ++i)
+            if (blocks[i].unmapped < blocks[i].size) munmap(blocks[i].base + blocks[i].unmapped, blocks[i].size - blocks[i].unmapped);
     }
+    // Unmaps up to a piece of the coefficients; false once none is left. Only once no more rows are read.
+    bool releaseBlocks();
     // Both call the library, which leaves by longjmp: nothing in them has a destructor.
     bool open(RowDecoder& d);
     bool readRows(RowDecoder& d, int work);
@@ -123,6 +146,61 @@ struct JpegReader {
     void readRow(RowDecoder& d);
     void place(RowDecoder& d, int first, int end) const;
 };
+
+JpegReader& readerOf(j_common_ptr c) { return *static_cast<JpegReader*>(c->client_data); }
+
+// The library's coefficient controller reaches its whole-picture arrays through these alone.
+jvirt_barray_ptr requestBlocks(j_common_ptr c, int pool, boolean, JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION) {
+    JpegReader& r = readerOf(c);
+    if (pool != JPOOL_IMAGE) ERREXIT1(c, JERR_BAD_POOL_ID, pool);
+    if (r.blockArrays == MAX_COMPONENTS) ERREXIT(c, JERR_OUT_OF_MEMORY);
+    BlockArray& a = r.blocks[r.blockArrays++];
+    a.blocksPerRow = blocksPerRow;
+    a.rows = rows;
+    return reinterpret_cast<jvirt_barray_ptr>(&a);
+}
+
+// Fresh anonymous pages are zero, as the arrays asked for zeroed must start.
+void realizeBlocks(j_common_ptr c) {
+    JpegReader& r = readerOf(c);
+    r.libraryRealize(c);
+    for (int i = 0; i < r.blockArrays; ++i) {
+        BlockArray& a = r.blocks[i];
+        if (a.rowStarts || a.rows == 0) continue;
+        const size_t stride = size_t(a.blocksPerRow) * sizeof(JBLOCK);
+        a.rowStarts = static_cast<JBLOCKROW*>(c->mem->alloc_small(c, JPOOL_IMAGE, a.rows * sizeof(JBLOCKROW)));
+        if (stride > 0) {
+            // Whole pages, so that every piece unmapped starts on one.
+            const size_t page = size_t(sysconf(_SC_PAGESIZE));
+            const size_t size = (stride * a.rows + page - 1) / page * page;
+            void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED) ERREXIT(c, JERR_OUT_OF_MEMORY);
+            a.base = static_cast<u8*>(p);
+            a.size = size;
+        }
+        for (JDIMENSION y = 0; y < a.rows; ++y) a.rowStarts[y] = reinterpret_cast<JBLOCKROW>(a.base + y * stride);
+    }
+}
+
+JBLOCKARRAY accessBlocks(j_common_ptr c, jvirt_barray_ptr p, JDIMENSION first, JDIMENSION count, boolean) {
+    BlockArray& a = *reinterpret_cast<BlockArray*>(p);
+    if (!a.rowStarts || a.unmapped > 0 || size_t(first) + count > a.rows) ERREXIT(c, JERR_BAD_VIRTUAL_ACCESS);
+    return a.rowStarts + first;
+}
+
+bool JpegReader::releaseBlocks() {
+    bool any = false;
+    for (size_t left = releasePiece; left > 0;) {
+        BlockArray* a = std::find_if(blocks, blocks + blockArrays, [](const BlockArray& b) { return b.unmapped < b.size; });
+        if (a == blocks + blockArrays) break;
+        const size_t n = std::min(left, a->size - a->unmapped);
+        munmap(a->base + a->unmapped, n);
+        a->unmapped += n;
+        left -= n;
+        any = true;
+    }
+    return any;
+}
 
 void JpegReader::place(RowDecoder& d, int first, int end) const {
     const Placement p = placement(orientation, storedW, storedH);
@@ -145,6 +223,11 @@ bool JpegReader::open(RowDecoder& d) {
     if (setjmp(err.jump)) return false;
     jpeg_create_decompress(&info);
     created = true;
+    info.client_data = this;
+    info.mem->request_virt_barray = requestBlocks;
+    libraryRealize = info.mem->realize_virt_arrays;
+    info.mem->realize_virt_arrays = realizeBlocks;
+    info.mem->access_virt_barray = accessBlocks;
     jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&info, TRUE);
@@ -236,5 +319,8 @@ bool JpegReader::readRows(RowDecoder& d, int work) {
 std::unique_ptr<RowDecoder> startJpegRows(Bytes bytes, std::string& error) {
     auto r = std::make_shared<JpegReader>();
     r->bytes = std::move(bytes);
-    return startReader(std::move(r), error);
+    JpegReader* reader = r.get();
+    std::unique_ptr<RowDecoder> d = startReader(std::move(r), error);
+    if (d) d->releasePiece = [reader] { return reader->releaseBlocks(); };
+    return d;
 }

@@ -12,13 +12,19 @@ struct RowDecoder {
     // Decodes about `work` more rows (or their share of a multi-pass file).
     // False on failure, with error set; the pixels are then of no use.
     bool read(int work) { return finished || readRows(*this, work); }
-    // Lets the library's own memory go once finished; the pixels stay.
-    void release() { library.reset(); }
+    // Lets the library's own memory go once finished, a frame-sized piece a call until released(); the pixels stay.
+    void release() {
+        if (releasePiece && releasePiece()) return;
+        releasePiece = nullptr;
+        library.reset();
+    }
     bool released() const { return library == nullptr; }
 
     // Set by the format's start function: its reader, and the library state it reads with.
     std::function<bool(RowDecoder&, int work)> readRows;
     std::shared_ptr<void> library;
+    // Set when the library state holds more than a frame can hand back: hands back a piece, false once none is left.
+    std::function<bool()> releasePiece;
 
     int width = 0, height = 0;
     std::vector<u32> pixels;

@@ -1,5 +1,6 @@
 // The picture decoders on files the tests make, at both sizes and through both readers, beside ImageMagick.
 #include <stb/stb_image_write.h>
+#include <unistd.h>
 #include <zlib.h>
 
 
@@ -151,6 +152,7 @@ TEST(PictureDecode, EachFileGetsOneAnswerAtEverySize) {
         for (int o = 1; o <= 8; ++o)
             if (w < 100 || o == 3 || o == 6)
                 cases.push_back({size + " JPEG orientation " + std::to_string(o), withExif(jpg, o, o % 2), o >= 5 ? turned : size, "-auto-orient"});
+        cases.push_back({size + " progressive JPEG orientation 6", withExif(magick(jpg, "-interlace JPEG", "jpg"), 6, false), turned, "-auto-orient"});
     }
     Bytes pic;
     stbi_write_png_to_func(Actions::pngWrite, &pic, 64, 40, 4, picture(64, 40).data(), 64 * 4);
@@ -198,6 +200,51 @@ TEST(PictureDecode, CompressedRowsPastThePictureTakeNoMemory) {
     const long grown = peakGrowthInChild([&] { return whole(bomb).error == "the file is damaged"; });
     EXPECT_GE(grown, 0) << "not refused as damaged";
     EXPECT_LT(grown, 16 * 1024) << "kilobytes";
+}
+
+// Bytes of this process in memory.
+long long residentBytes() {
+    long long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lld %lld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// A progressive JPEG's coefficients (72 MB at 4000 x 3000 in full-size colour) go back at most 32 MB a release step
+// once its rows are out, its pixels staying; all of them at once when its reading is given up part way.
+TEST(PictureDecode, AProgressiveJpegsCoefficientsGoBackInPieces) {
+    const Bytes prog = magick(jpeg(64, 48), "-resize 4000x3000! -interlace JPEG -sampling-factor 1x1 -quality 90", "jpg");
+    ASSERT_FALSE(prog.empty());
+    constexpr long long piece = 32ll << 20, blocks = 3ll * 500 * 375 * 128;
+    std::string error;
+    {
+        const long long before = residentBytes();
+        std::unique_ptr<RowDecoder> d = startJpegRows(prog, error);
+        ASSERT_TRUE(d) << error;
+        while (d->progress < 0.4) ASSERT_TRUE(d->read(8)) << d->error;
+        EXPECT_GT(residentBytes() - before, blocks * 9 / 10);
+        d.reset();
+        EXPECT_LT(residentBytes() - before, 8ll << 20);
+    }
+    std::unique_ptr<RowDecoder> d = startJpegRows(prog, error);
+    ASSERT_TRUE(d) << error;
+    while (!d->finished) ASSERT_TRUE(d->read(64)) << d->error;
+    std::vector<long long> handedBack;
+    while (!d->released() && handedBack.size() < 100) {
+        const long long r = residentBytes();
+        d->release();
+        handedBack.push_back(r - residentBytes());
+    }
+    EXPECT_GE(handedBack.size(), 3u);
+    long long all = 0;
+    for (long long b : handedBack) {
+        EXPECT_LE(b, piece + (1 << 20));
+        all += b;
+    }
+    EXPECT_GT(all, blocks * 9 / 10);
+    EXPECT_TRUE(d->pixels == whole(prog).pixels);
 }
 
 }  // namespace
