@@ -231,15 +231,19 @@ Checked check(const std::string& text, unsigned mainDockSpace, const std::string
             rd.fail("a split node whose parts have no size");
     }
     unsigned lockedNode = 0;
-    for (const auto& [name, index] : rd.windowByName) {
-        const unsigned dock = rd.windows[index].dockId;
-        if (!dock) continue;
-        auto n = rd.nodeById.find(dock);
-        if (n == rd.nodeById.end()) rd.fail("a window docked into a node that is missing");
-        else if (rd.nodes[n->second].children) rd.fail("a window docked into a split node");
+    for (auto& [name, index] : rd.windowByName) {
+        Window& w = rd.windows[index];
+        if (!w.dockId) continue;
         // The library's own fallback window cannot be docked.
         if (name == "Debug##Default") rd.fail("the library's own window docked");
-        if (name == lockedWindow) lockedNode = dock;
+        // The library itself leaves a window that did not open in a run docked into a node it has since
+        // dropped: such a window floats instead.
+        auto n = rd.nodeById.find(w.dockId);
+        if (n == rd.nodeById.end() || rd.nodes[n->second].children) {
+            w.dockId = 0;
+            std::erase_if(w.lines, [](const std::string& l) { return l.rfind("DockId=", 0) == 0; });
+        }
+        if (name == lockedWindow) lockedNode = w.dockId;
     }
     if (!rd.fault.empty()) {
         out.fault = rd.fault;

@@ -77,10 +77,10 @@ TEST(LayoutFile, Check) {
          "central", "", ""},
         {"three parts", kSaved + "    DockNode  ID=0x00000005 Parent=0x00000002 SizeRef=402,410\n", "more than two", "", ""},
         {"two nodes of one id", replaced(kSaved, "ID=0x00000004", "ID=0x00000003"), "one id", "", ""},
-        {"docked into a missing node", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x00000009,0"), "missing", "", ""},
+        {"docked into a missing node", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x00000009,0"), "", "[Window][Sprites]", "0x00000009"},
         // The library scans "0x%X", which skips blanks and takes a second "0x".
-        {"a dock id as the library scans it", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x 9"), "missing", "", ""},
-        {"docked into a split node", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x00000002,0"), "split node", "", ""},
+        {"a dock id as the library scans it", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x 9"), "", "[Window][Sprites]", "DockId=0x 9"},
+        {"docked into a split node", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x00000002,0"), "", "[Window][Sprites]", "DockId=0x00000002"},
         {"the library's window docked", kSaved + "[Window][Debug##Default]\nPos=60,60\nSize=400,400\nDockId=0x00000003,1\n",
          "library's own window", "", ""},
         {"the library's window floating", kSaved + "[Window][Debug##Default]\nPos=60,60\nSize=400,400\n", "",
