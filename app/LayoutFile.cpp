@@ -134,6 +134,7 @@ struct Reader {
 
         if (n.id == 0) return fail("a node without an id");
         if (nodeById.count(n.id)) return fail("two nodes of one id");
+        if (n.parent && n.dockSpace) return fail("a dock space inside a node");
         if (n.parent) {
             // The library finds a parent among the nodes it has already built.
             auto p = nodeById.find(n.parent);

@@ -75,6 +75,8 @@ TEST(LayoutFile, Check) {
          "central", "", ""},
         {"a central split node", replaced(kSaved, "SizeRef=402,822 Split=Y", "SizeRef=402,822 Split=Y CentralNode=1"),
          "central", "", ""},
+        {"a dock space inside a node", replaced(kSaved, "  DockNode    ID=0x00000002", "  DockSpace   ID=0x00000002"),
+         "dock space inside", "", ""},
         {"three parts", kSaved + "    DockNode  ID=0x00000005 Parent=0x00000002 SizeRef=402,410\n", "more than two", "", ""},
         {"two nodes of one id", replaced(kSaved, "ID=0x00000004", "ID=0x00000003"), "one id", "", ""},
         {"docked into a missing node", replaced(kSaved, "DockId=0x00000004,0", "DockId=0x00000009,0"), "", "[Window][Sprites]", "0x00000009"},
