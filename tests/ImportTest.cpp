@@ -508,6 +508,22 @@ Bytes flatPng(int w, int h, u32 colour) {
     return png;
 }
 
+// Noise in RGB, which PNG cannot pack: the file is about as large as its pixels.
+Bytes noisePng(int w, int h, std::vector<u32>* pixels = nullptr) {
+    std::vector<u8> rgb(size_t(w) * h * 3);
+    u32 x = 2463534242u;
+    for (u8& c : rgb) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = u8(x >> 24);
+    }
+    if (pixels)
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            pixels->push_back(rgb[i] | u32(rgb[i + 1]) << 8 | u32(rgb[i + 2]) << 16 | 0xFF000000u);
+    Bytes png;
+    stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 3, rgb.data(), w * 3);
+    return png;
+}
+
 // The window's state through one opening: options that only change the reduction, and placements seen before,
 // reuse the resampled picture; the result is what a fresh conversion gives, acceptance applies the palette the
 // preview used, and the picture, its name and options stay for the next opening, whose previews are made again.
@@ -515,10 +531,8 @@ TEST(PictureImport, OptionsReuseTheResampledPictureAndAcceptanceAppliesThePalett
     ScratchApp scratch;
     App& app = *scratch.app;
     app.setPalette(0);
-    std::vector<u32> pic(100 * 70);
-    for (size_t i = 0; i < pic.size(); ++i) pic[i] = u32(i * 2654435761u) | 0xFF000000u;
-    Bytes png;
-    stbi_write_png_to_func(Actions::pngWrite, &png, 100, 70, 4, pic.data(), 100 * 4);
+    std::vector<u32> pic;
+    const Bytes png = noisePng(100, 70, &pic);
     ImportPicState& s = app.ui.importPicture;
     openImportPicture(app, "noise.png", png);
     ASSERT_TRUE(app.showImportPicture);
@@ -640,9 +654,8 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
     App& app = *scratch.app;
     TempDir dir;
     ImportPicState& s = app.ui.importPicture;
-    std::vector<u32> small(40 * 30, 0xFF204080u);
-    Bytes smallPng;
-    stbi_write_png_to_func(Actions::pngWrite, &smallPng, 40, 30, 4, small.data(), 40 * 4);
+    const std::vector<u32> small(40 * 30, 0xFF204080u);
+    const Bytes smallPng = flatPng(40, 30, small[0]);
     openImportPicture(app, "small.png", smallPng);
     ASSERT_FALSE(importLoading(s));
     long long smallId = s.pictureId;
@@ -745,22 +758,6 @@ TEST(PictureImport, LargePicturesAreReadInBandsAcrossFrames) {
 }  // namespace
 
 namespace {
-
-// Noise in RGB, which PNG cannot pack: the file is about as large as its pixels.
-Bytes noisePng(int w, int h, std::vector<u32>* pixels = nullptr) {
-    std::vector<u8> rgb(size_t(w) * h * 3);
-    u32 x = 2463534242u;
-    for (u8& c : rgb) {
-        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-        c = u8(x >> 24);
-    }
-    if (pixels)
-        for (size_t i = 0; i < rgb.size(); i += 3)
-            pixels->push_back(rgb[i] | u32(rgb[i + 1]) << 8 | u32(rgb[i + 2]) << 16 | 0xFF000000u);
-    Bytes png;
-    stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 3, rgb.data(), w * 3);
-    return png;
-}
 
 // A file larger than what is read at once is read a piece per call, whether its picture is then decoded in bands
 // or at once: the window names it and keeps its picture meanwhile; Cancel and a file cut on disk leave the picture
