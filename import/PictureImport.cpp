@@ -163,8 +163,8 @@ bool bmpHeaderCutShort(const Bytes& b) {
 bool cutShort(Kind kind, const Bytes& b, long long w, long long h) {
     const size_t n = b.size();
     if (kind == Kind::Bmp && bmpHeaderCutShort(b)) return true;
-    // Signature and size fields: a PNG's whole IHDR chunk, a PSD's header.
-    if ((kind == Kind::Png && n < 33) || (kind == Kind::Psd && n < 26)) return true;
+    // Signature and size fields of a PSD's header.
+    if (kind == Kind::Psd && n < 26) return true;
     if (kind == Kind::Bmp && (n >= 30 || le32(&b[14]) == 12)) {
         const bool os2 = le32(&b[14]) == 12;
         const u32 compression = os2 || n < 34 ? 0 : le32(&b[30]);
@@ -263,11 +263,14 @@ bool checkHeader(const Bytes& bytes, Kind& kind, long long& hw, long long& hh, s
         error = tooLarge(hw, hh);
         return false;
     }
-    if (kind == Kind::Png && cutShort(kind, bytes, hw, hh)) {
-        error = "the file is cut short";
-        return false;
-    }
     return true;
+}
+
+// The row decoder of a PNG or JPEG; null otherwise. A PNG's chunks are checked by its decoder.
+std::unique_ptr<RowDecoder> startRows(Kind kind, Bytes bytes, std::string& error) {
+    if (kind == Kind::Png) return startPngRows(std::move(bytes), error);
+    if (kind == Kind::Jpeg) return startJpegRows(std::move(bytes), error);
+    return nullptr;
 }
 
 }  // namespace
@@ -305,8 +308,7 @@ std::unique_ptr<RowDecoder> startBandedDecode(Bytes bytes, std::string& error) {
     Kind kind = Kind::None;
     long long hw = 0, hh = 0;
     if (!checkHeader(bytes, kind, hw, hh, error)) return nullptr;
-    if (kind == Kind::Png) return startPngRows(std::move(bytes), error);
-    if (kind == Kind::Jpeg) return startJpegRows(std::move(bytes), error);
+    if (kind == Kind::Png || kind == Kind::Jpeg) return startRows(kind, std::move(bytes), error);
     error = "it is not a PNG or JPEG picture";
     return nullptr;
 }
@@ -317,11 +319,9 @@ bool decodePicture(const Bytes& bytes, std::vector<u32>& pixels, int& w, int& h,
     if (!checkHeader(bytes, kind, hw, hh, error)) return false;
     const int len = int(bytes.size());
     int iw = 0, ih = 0, n = 0;
-    if (kind == Kind::Jpeg) {
-        // The library's reader checks what the other decoder trusted (its Huffman tables).
-        return decodeAllRows(startJpegRows(bytes, error), pixels, w, h, error);
-    }
-    if (kind == Kind::Png) return decodeAllRows(startPngRows(bytes, error), pixels, w, h, error);
+    // The libraries' readers check what the other decoder trusted (a JPEG's Huffman tables), and read a
+    // 16-bit PNG to 8 bits row by row.
+    if (kind == Kind::Png || kind == Kind::Jpeg) return decodeAllRows(startRows(kind, bytes, error), pixels, w, h, error);
     // A header cut short has no size to check.
     if (cutShort(kind, bytes, hw, hh)) {
         error = "the file is cut short";
