@@ -14,8 +14,17 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Whether another piece of work as long as the longest so far still ends within the budget.
-bool fitsAnother(Clock::time_point start, double pieceMs, double budgetMs) { return msSince(start) + pieceMs <= budgetMs; }
+// Runs step at least once, and again while another piece as long as the longest so far still ends
+// within the budget; step returns false once there is nothing more to do.
+template <class Step>
+void repeatWithin(Clock::time_point start, double budgetMs, Step step) {
+    for (double longest = 0;;) {
+        const Clock::time_point pieceStart = Clock::now();
+        if (!step()) return;
+        longest = std::max(longest, msSince(pieceStart));
+        if (msSince(start) + longest > budgetMs) return;
+    }
+}
 
 // A large file is read in pieces of this size, as many as the frame's share allows.
 constexpr size_t kReadPiece = 1u << 20;
@@ -143,12 +152,7 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
     if (l.file) {
         // Its last piece read, the file is decoded from the next call on.
         if (!l.file->finished) {
-            for (double piece = 0;;) {
-                const Clock::time_point pieceStart = Clock::now();
-                if (Platform::readFilePiece(*l.file, kReadPiece)) break;
-                piece = std::max(piece, msSince(pieceStart));
-                if (!fitsAnother(start, piece, budgetMs)) break;
-            }
+            repeatWithin(start, budgetMs, [&] { return !Platform::readFilePiece(*l.file, kReadPiece); });
             return true;
         }
         Bytes bytes = std::move(l.file->bytes);
@@ -180,16 +184,20 @@ bool stepImportLoad(App& app, ImportPicState& s, double budgetMs) {
         d.release();
         return true;
     }
-    for (double band = 0; !d.finished;) {
-        const Clock::time_point bandStart = Clock::now();
-        if (!d.read(8)) {
+    if (!d.finished) {
+        bool failed = false;
+        repeatWithin(start, budgetMs, [&] {
+            failed = !d.read(8);
+            if (failed) return false;
+            resampleArrivedRows(l, d);
+            return !d.finished;
+        });
+        if (failed) {
             const std::string error = d.error;
             refuse(app, s, error);
             return false;
         }
-        resampleArrivedRows(l, d);
-        band = std::max(band, msSince(bandStart));
-        if (d.finished || !fitsAnother(start, band, budgetMs)) return true;
+        return true;
     }
 
     ResampledPicture& r = s.resampled;
@@ -227,15 +235,13 @@ bool stepImportPreview(const App& app, ImportPicState& s, double budgetMs) {
             r.pendingRows = 0;
             for (int i = 0; i < 2; ++i) r.pending[i].assign(size_t(160 << i) * 200, 0xFF000000u);
         }
-        for (double rows = 0; r.pendingRows < 200;) {
-            const Clock::time_point rowsStart = Clock::now();
+        repeatWithin(start, budgetMs, [&] {
             const int to = std::min(200, r.pendingRows + 4);
             ColorReducer::ResizeRowsBothWidths(s.pixels.data(), s.width, s.height, s.zoomToFit, s.keepAspect,
                                                r.pendingRows, to, r.pending[0].data(), r.pending[1].data());
             r.pendingRows = to;
-            rows = std::max(rows, msSince(rowsStart));
-            if (!fitsAnother(start, rows, budgetMs)) break;
-        }
+            return to < 200;
+        });
         if (r.pendingRows < 200) return false;
         for (int i = 0; i < 2; ++i) r.pixels[placement][i] = std::move(r.pending[i]);
         r.pendingPlacement = -1;
