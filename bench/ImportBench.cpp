@@ -13,8 +13,6 @@
 #include <vector>
 
 #include <stb/stb_image.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include "app/App.h"
 #include "app/MachineAssets.h"
@@ -26,6 +24,7 @@
 #include "import/PetsciiConverter.h"
 #include "import/PictureImport.h"
 #include "platform/Platform.h"
+#include "tests/ChildMemory.h"
 #include "tests/ResizeReference.h"
 
 namespace fs = std::filesystem;
@@ -286,16 +285,8 @@ void BM_DecodeSixteenBitPeak(benchmark::State& state, bool stb) {
     }
     double peakMb = 0;
     for (auto _ : state) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            state.SkipWithError("no pipe");
-            return;
-        }
-        const pid_t child = fork();
-        if (child == 0) {
-            // Growth of this process's peak over what it shares with the bench at the fork, in kilobytes.
-            rusage before{}, after{};
-            getrusage(RUSAGE_SELF, &before);
+        // Growth of the child's peak over what it shares with the bench at the fork.
+        const long grown = peakGrowthInChild([&] {
             std::vector<u32> px;
             if (stb) {
                 int w = 0, h = 0, n = 0;
@@ -307,16 +298,9 @@ void BM_DecodeSixteenBitPeak(benchmark::State& state, bool stb) {
                 std::string error;
                 decodePicture(png, px, w, h, error);
             }
-            getrusage(RUSAGE_SELF, &after);
-            const long grown = px.empty() ? -1 : after.ru_maxrss - before.ru_maxrss;
-            (void)!write(fds[1], &grown, sizeof grown);
-            _exit(0);
-        }
-        close(fds[1]);
-        long grown = -1;
-        if (read(fds[0], &grown, sizeof grown) != ssize_t(sizeof grown) || grown < 0) state.SkipWithError("not decoded");
-        close(fds[0]);
-        waitpid(child, nullptr, 0);
+            return !px.empty();
+        });
+        if (grown < 0) state.SkipWithError("not decoded");
         peakMb = double(grown) / 1024;
     }
     state.counters["peak_MB"] = peakMb;
