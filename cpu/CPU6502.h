@@ -113,8 +113,8 @@ struct CPU6502 {
     int encode(u16 pc, int mnemonicId, int mode, int value, bool write, std::string* error = nullptr);
 
 private:
-    // Stops on the instruction at `at`; kept out of step's hot path.
-    [[gnu::noinline, gnu::cold]] void halt(u16 at, const char* reason);
+    // Stops on the instruction at pc; kept out of step's hot path.
+    [[gnu::noinline, gnu::cold]] void halt(const char* reason);
     // What an execute call leaves of its limit, and whether an instruction stopped the processor.
     struct Ran {
         long left;

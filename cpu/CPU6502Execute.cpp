@@ -10,10 +10,9 @@ void CPU6502::reset() {
     p = 0x24;
 }
 
-void CPU6502::halt(u16 at, const char* reason) {
+void CPU6502::halt(const char* reason) {
     stopped = true;
     stopReason = reason;
-    pc = at;
 }
 
 namespace {
@@ -143,14 +142,14 @@ inline u8 setC(u8 cv, unsigned carry) { return u8((cv & CPU6502::FlagV) | carry)
 #define READ(op, length, value, body) \
     OP(op) {                          \
         const u8 m = value;           \
-        ADVANCE(length);        \
+        ADVANCE(length);              \
         body                          \
     }                                 \
     NEXT;
 #define WRITE(op, length, ea, value) \
     OP(op) {                         \
         const u16 e = ea;            \
-        ADVANCE(length);       \
+        ADVANCE(length);             \
         wr(e, value);                \
     }                                \
     NEXT;
@@ -163,7 +162,7 @@ inline u8 setC(u8 cv, unsigned carry) { return u8((cv & CPU6502::FlagV) | carry)
 #define MODIFY1(op, length, ea, f) \
     OP(op) {                       \
         const u16 e = ea;          \
-        ADVANCE(length);     \
+        ADVANCE(length);           \
         const u8 r = f(rd(e));     \
         wr(e, r);                  \
         setNZ(r);                  \
@@ -410,7 +409,7 @@ done:
     CPU6502& cpu = *self;
     cpu.pc = u16(pc);
     cpu.a = a, cpu.x = x, cpu.y = y, cpu.sp = sp, cpu.p = STATUS();
-    if (stop) cpu.halt(u16(pc), stop);
+    if (stop) cpu.halt(stop);
     return {left, stop != nullptr};
 }
 
@@ -450,8 +449,10 @@ long CPU6502::run(long limit) {
     const u8* table = breakpoints.runTable();
     long steps = 0;
     while (steps < limit) {
-        const long n = pc >= 0xFFFE ? 1 : limit - steps;
-        const Ran ran = pc >= 0xFFFE ? execute<false>(n, nullptr) : execute<true>(n, table);
+        // An instruction whose operands wrap past $FFFF is taken as a single step.
+        const bool wraps = table[pc] & Breakpoints::Wrap;
+        const long n = wraps ? 1 : limit - steps;
+        const Ran ran = wraps ? execute<false>(1, nullptr) : execute<true>(n, table);
         steps += n - ran.left;
         if (ran.halted || table[pc] & Breakpoints::Break) break;
     }

@@ -597,13 +597,13 @@ bool D64::_plan_directory(uint8_t blocks[][256], int* sectors, int& nBlocks, con
     return true;
 }
 
-D64::SaveResult D64::save_data(std::string_view name, uint8_t* buf, int, uint16_t start, uint16_t length) {
-    if (!_is_mounted()) return {};
+bool D64::save_data(std::string_view name, uint8_t* buf, int, uint16_t start, uint16_t length) {
+    if (!_is_mounted()) return false;
     // What another program wrote meanwhile is kept: the save goes onto the image as it is now.
-    if (!refresh(true)) return {};
+    if (!refresh(true)) return false;
     if (readOnly) {
         lastError = D64Error::ReadOnly;
-        return {};
+        return false;
     }
     lastError = D64Error::NoError;
     const bool replace = name.substr(0, 2) == "@:";
@@ -612,7 +612,7 @@ D64::SaveResult D64::save_data(std::string_view name, uint8_t* buf, int, uint16_
     // A 1541 refuses a save without a name.
     if (name.empty()) {
         lastError = D64Error::SyntaxError;
-        return {};
+        return false;
     }
     int found = -1;
     for (int i = 0; i < dir->count && found < 0; i++) {
@@ -622,16 +622,16 @@ D64::SaveResult D64::save_data(std::string_view name, uint8_t* buf, int, uint16_
     }
     if (found >= 0 && !replace) {
         lastError = D64Error::FileExists;
-        return {};
+        return false;
     }
     // PRG bytes in a SEQ, USR, REL or DEL entry would no longer load; a 1541 refuses this too.
     if (found >= 0 && (dir->entries[32 * found + 2] & 7) != 2) {
         lastError = D64Error::FileTypeMismatch;
-        return {};
+        return false;
     }
     if (!_bam_valid()) {
         lastError = D64Error::BamNotValid;
-        return {};
+        return false;
     }
 
     // The new image is made in memory and replaces the file in one step; a
@@ -645,7 +645,7 @@ D64::SaveResult D64::save_data(std::string_view name, uint8_t* buf, int, uint16_
         std::memcpy(bam.get(), savedBam, kBamBytes);
         lastStartAddress = savedStart;
         lastError = err;
-        return SaveResult{};
+        return false;
     };
 
     // The blocks of the directory and of every listed file are in use whatever the BAM says, on any
@@ -746,5 +746,5 @@ D64::SaveResult D64::save_data(std::string_view name, uint8_t* buf, int, uint16_
     if (!Platform::replaceLocked(path, next, mount_fp, stamp)) return fail(D64Error::WriteFailed);
     image = std::move(next);
     if (mended) lastError = D64Error::AlreadyFreed;
-    return {true, int(length)};
+    return true;
 }

@@ -94,13 +94,6 @@ public:
     int mount(const char* path);
     int unmount();
 
-    // What a save did. ok: the file is on the disk, also when the save found the BAM damaged and
-    // mended it on the way (lastError then says how, 17 or 18).
-    struct SaveResult {
-        bool ok = false;
-        int length = 0;  // data bytes saved
-    };
-
     int get_file_count();
     // The name up to its padding: $A0 bytes and the $00 bytes at its end; a $00 inside it stays.
     std::string file_name(int index);
@@ -121,8 +114,10 @@ public:
     const char* get_disk_id();
 
     int load_data(int index, uint8_t* buf, int bufsize, uint16_t offset, uint16_t length, bool useFileAddress);
-    // The name may hold $00 bytes; a leading "@:" replaces the file of that name.
-    SaveResult save_data(std::string_view name, uint8_t* buf, int bufsize, uint16_t start, uint16_t length);
+    // The name may hold $00 bytes; a leading "@:" replaces the file of that name. True when the
+    // file is on the disk, also when the save found the BAM damaged and mended it on the way
+    // (lastError then says how, 17 or 18).
+    bool save_data(std::string_view name, uint8_t* buf, int bufsize, uint16_t start, uint16_t length);
 
     static const char* error_text(D64Error id);
     static bool valid_block(int t, int s) { return t >= 1 && t <= 35 && s >= 0 && s < sector_count[t]; }

@@ -280,7 +280,7 @@ bool DiskDrive::writeFile(const std::string& name, const std::vector<uint8_t>& b
     std::vector<uint8_t> buffer(0x10000);
     std::memcpy(buffer.data() + start, bytes.data() + 2, size_t(length));
     // The whole name: an API caller's may hold $00.
-    if (!d64.save_data(name, buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length)).ok)
+    if (!d64.save_data(name, buffer.data(), int(buffer.size()), uint16_t(start), uint16_t(length)))
         return fail(d64.get_last_error());
     return true;
 }
