@@ -11,6 +11,7 @@
 #include "app/FileActions.h"
 #include "formats/FileFormats.h"
 #include "platform/Platform.h"
+#include "tests/SavedLayout.h"
 
 namespace fs = std::filesystem;
 
@@ -90,13 +91,7 @@ int main(int argc, char** argv) {
         "[Window][###Second view]\nPos=998,59\nSize=402,410\nCollapsed=0\nDockId=0x00000003,0\n\n"
         "[Window][Sprites]\nPos=998,471\nSize=402,410\nCollapsed=0\nDockId=0x00000004,0\n\n"
         "[Window][Debug##Default]\nPos=60,60\nSize=400,400\nCollapsed=0\n\n";
-    const std::string nodes =
-        "[Docking][Data]\n"
-        "DockSpace     ID=0x079D3A04 Window=0x1BBC0F80 Pos=61,59 Size=1339,822 Split=X\n"
-        "  DockNode    ID=0x00000001 Parent=0x079D3A04 SizeRef=935,822 CentralNode=1 Selected=0xDD2D1825\n"
-        "  DockNode    ID=0x00000002 Parent=0x079D3A04 SizeRef=402,822 Split=Y\n"
-        "    DockNode  ID=0x00000003 Parent=0x00000002 SizeRef=402,410 Selected=0x2B614047\n"
-        "    DockNode  ID=0x00000004 Parent=0x00000002 SizeRef=402,410 Selected=0x18D772F2\n";
+    const std::string& nodes = kSavedDocking;
     put(out / "layout", "default", cat(allOpen, text(windows + nodes)));
     put(out / "layout", "floating",
         cat(allOpen, text(windows +

@@ -82,8 +82,11 @@ void keepFloatingInside(const ImRect& area) {
         if ((w->Flags & ImGuiWindowFlags_Popup) && !(w->Flags & ImGuiWindowFlags_Modal)) continue;
         const ImVec2 size = ImMin(w->SizeFull, area.GetSize());
         const ImVec2 pos = ImClamp(w->Pos, area.Min, ImMax(area.Min, ImVec2(area.Max.x - size.x, area.Max.y - size.y)));
-        if (size.x != w->SizeFull.x || size.y != w->SizeFull.y) ImGui::SetWindowSize(w, size);
-        if (pos.x != w->Pos.x || pos.y != w->Pos.y) ImGui::SetWindowPos(w, pos);
+        const bool resized = size.x != w->SizeFull.x || size.y != w->SizeFull.y;
+        const bool moved = pos.x != w->Pos.x || pos.y != w->Pos.y;
+        if (!resized && !moved) continue;
+        if (resized) ImGui::SetWindowSize(w, size);
+        if (moved) ImGui::SetWindowPos(w, pos);
         // A floating node's host window takes its place from the node.
         if (ImGuiDockNode* node = w->DockNodeAsHost; node && !node->IsDockSpace()) {
             ImGui::DockBuilderSetNodePos(node->ID, pos);
@@ -100,19 +103,21 @@ struct TabWatch {
     int tabs = 0;
     float width = 0;
     int frames = 0;
+    int seen = 0;  // the frame the node last had a tab bar of several tabs
 };
 std::unordered_map<ImGuiID, TabWatch> tabWatch;
 
 void keepChosenTabsInSight() {
-    std::unordered_map<ImGuiID, TabWatch> seen;  // nodes gone are forgotten
+    const int frame = ImGui::GetFrameCount();
     for (const ImGuiStoragePair& p : GImGui->DockContext.Nodes.Data) {
         const ImGuiDockNode* node = static_cast<ImGuiDockNode*>(p.val_p);
         ImGuiTabBar* bar = node ? node->TabBar : nullptr;
         if (!bar || bar->Tabs.Size < 2) continue;
-        TabWatch& tw = seen[node->ID] = tabWatch[node->ID];
+        TabWatch& tw = tabWatch[node->ID];
+        tw.seen = frame;
         const float width = bar->BarRect.GetWidth();
         if (tw.selected != bar->SelectedTabId || tw.tabs != bar->Tabs.Size || tw.width != width) {
-            tw = {bar->SelectedTabId, bar->Tabs.Size, width, 4};
+            tw = {bar->SelectedTabId, bar->Tabs.Size, width, 4, frame};
         }
         if (tw.frames == 0) continue;
         --tw.frames;
@@ -121,7 +126,8 @@ void keepChosenTabsInSight() {
         const float x0 = bar->BarRect.Min.x + tab->Offset - bar->ScrollingTarget, x1 = x0 + tab->Width;
         if (x0 < bar->ScrollingRectMinX - 0.5f || x1 > bar->ScrollingRectMaxX + 0.5f) bar->NextScrollToTabId = tab->ID;
     }
-    tabWatch.swap(seen);
+    // Nodes gone, or down to one tab, are forgotten.
+    std::erase_if(tabWatch, [frame](const auto& e) { return e.second.seen != frame; });
 }
 
 }  // namespace

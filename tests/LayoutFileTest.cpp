@@ -11,6 +11,7 @@
 
 #include "app/LayoutFile.h"
 #include "platform/Platform.h"
+#include "tests/SavedLayout.h"
 #include "tests/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -24,13 +25,8 @@ const std::string kSaved =
     "[Window][Screen]\nPos=61,59\nSize=935,822\nCollapsed=0\nDockId=0x00000001,0\n\n"
     "[Window][Registers]\nPos=998,59\nSize=402,410\nCollapsed=0\nDockId=0x00000003,0\n\n"
     "[Window][Sprites]\nPos=998,471\nSize=402,410\nCollapsed=0\nDockId=0x00000004,0\n\n"
-    "[Window][Calc converter]\nPos=310,200\nSize=330,330\nCollapsed=0\n\n"
-    "[Docking][Data]\n"
-    "DockSpace     ID=0x079D3A04 Window=0x1BBC0F80 Pos=61,59 Size=1339,822 Split=X\n"
-    "  DockNode    ID=0x00000001 Parent=0x079D3A04 SizeRef=935,822 CentralNode=1 Selected=0xDD2D1825\n"
-    "  DockNode    ID=0x00000002 Parent=0x079D3A04 SizeRef=402,822 Split=Y\n"
-    "    DockNode  ID=0x00000003 Parent=0x00000002 SizeRef=402,410 Selected=0x2B614047\n"
-    "    DockNode  ID=0x00000004 Parent=0x00000002 SizeRef=402,410 Selected=0x18D772F2\n";
+    "[Window][Calc converter]\nPos=310,200\nSize=330,330\nCollapsed=0\n\n" +
+    kSavedDocking;
 
 std::string replaced(std::string s, const std::string& from, const std::string& to) {
     const size_t at = s.find(from);
