@@ -221,6 +221,11 @@ bool BeginBar(const char* name, ImGuiDir dir, float thickness, float length, boo
     return true;
 }
 
+bool ClickEndedOnBar() {
+    return ImGui::IsWindowHovered(ImGuiHoveredFlags_RootAndChildWindows | ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
+           (ImGui::IsMouseReleased(ImGuiMouseButton_Left) || ImGui::IsMouseReleased(ImGuiMouseButton_Right));
+}
+
 void EndBar() {
     if (ImGui::GetCurrentWindow()->Flags & ImGuiWindowFlags_ChildWindow) ImGui::EndChild();
     ImGui::End();

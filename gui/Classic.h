@@ -34,6 +34,9 @@ bool SpeedButton(const char* id, const AtlasImage* icon, const char* label, bool
 // bar is thicker by a scroll bar of the usual width at the UI scale. The cursor
 // is left where the content starts. Always pair with EndBar.
 bool BeginBar(const char* name, ImGuiDir dir, float thickness, float length, bool framed);
+// Whether a mouse button was let go over the bar this frame; asked between
+// BeginBar and EndBar.
+bool ClickEndedOnBar();
 void EndBar();
 
 }  // namespace Classic

@@ -51,9 +51,7 @@ void drawClearDialog(App& app) {
 // keys keep working; not when it opened a list, whose choice does that, or a
 // window, which takes the keyboard itself.
 void handBackKeyboard(App& app, bool openedWindow) {
-    if (openedWindow || ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)) return;
-    if (ImGui::IsWindowHovered(ImGuiHoveredFlags_RootAndChildWindows | ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
-        (ImGui::IsMouseReleased(ImGuiMouseButton_Left) || ImGui::IsMouseReleased(ImGuiMouseButton_Right)))
+    if (!openedWindow && !ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId) && Classic::ClickEndedOnBar())
         app.focusScreen = true;
 }
 

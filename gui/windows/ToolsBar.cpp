@@ -109,8 +109,6 @@ void drawTools(App& app) {
     ImGui::SetCursorScreenPos(at(0, 598));
     ImGui::Dummy(ImVec2(1, 1));
     // Any click here hands the keyboard back to the screen, so the tool keys keep working.
-    if (ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
-        (ImGui::IsMouseReleased(ImGuiMouseButton_Left) || ImGui::IsMouseReleased(ImGuiMouseButton_Right)))
-        app.focusScreen = true;
+    if (Classic::ClickEndedOnBar()) app.focusScreen = true;
     Classic::EndBar();
 }
