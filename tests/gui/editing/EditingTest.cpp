@@ -1247,8 +1247,7 @@ Script dockByDrag(App& a) {
     }
     const ImGuiID node = sprites->DockNode->ID;
     const ImVec2 from = titleBar("Calc converter");
-    const ImVec2 to(sprites->DockNode->Pos.x + sprites->DockNode->Size.x * 0.5f,
-                    sprites->DockNode->Pos.y + sprites->DockNode->Size.y * 0.5f);
+    const ImVec2 to = sprites->DockNode->Rect().GetCenter();
     co_await dragTitle(from, to);
     EXPECT_EQ(findWindow("Calc converter")->DockId, node) << "docked by the drag";
     g_draggedInto = node;
